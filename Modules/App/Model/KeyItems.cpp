@@ -1,0 +1,12 @@
+#include "RenderItems.h"
+
+#include <QString>
+
+namespace lumo::app {
+
+std::shared_ptr<AbstractKeyItem> CreateKeyItem(const QString&)
+{
+    return nullptr;
+}
+
+} // namespace lumo::app

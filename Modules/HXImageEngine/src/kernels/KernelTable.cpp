@@ -1,0 +1,50 @@
+#include "kernels/Kernels.h"
+
+namespace hvn::image::kernels {
+
+ImageView ViewOf(const HXAbstractImage& image)
+{
+    return ImageView{image.Buffer(), image.Width(), image.Height(), image.PixelChannelOrder()};
+}
+
+Kernel KernelFor(HXOperationKind kind)
+{
+    switch (kind) {
+    case HXOperationKind::Brightness: return &Brightness;
+    case HXOperationKind::Contrast: return &Contrast;
+    case HXOperationKind::Saturation: return &Saturation;
+    case HXOperationKind::SuperContrast: return &SuperContrast;
+    case HXOperationKind::ColorTemperature: return &ColorTemperature;
+    case HXOperationKind::ColorBalance: return &ColorBalance;
+    case HXOperationKind::HueColorize: return &HueColorize;
+    case HXOperationKind::HueShift: return &HueShift;
+    case HXOperationKind::Opacity: return &Opacity;
+    case HXOperationKind::StackBlur: return &StackBlur;
+    case HXOperationKind::Mirror: return &Mirror;
+    case HXOperationKind::Sharpen: return &Sharpen;
+    case HXOperationKind::Silhouette: return &Silhouette;
+    case HXOperationKind::Defocus: return &Defocus;
+    case HXOperationKind::Diffuse: return &Diffuse;
+    case HXOperationKind::Tint: return &Tint;
+    case HXOperationKind::Vignette: return &Vignette;
+    case HXOperationKind::SoftFocus: return &SoftFocus;
+    case HXOperationKind::ThreeStripColor: return &ThreeStripColor;
+    case HXOperationKind::BleachBypass: return &BleachBypass;
+    case HXOperationKind::DepthOfField: return &DepthOfField;
+    case HXOperationKind::MatteView: return &MatteView;
+    case HXOperationKind::YUVBlur: return &YUVBlur;
+    case HXOperationKind::AutoColorDifferenceKey: return &AutoColorDifferenceKey;
+    case HXOperationKind::SpillSuppression: return &SpillSuppression;
+    case HXOperationKind::AlphaCrop: return &AlphaCrop;
+    case HXOperationKind::AlphaSuperContrast: return &AlphaSuperContrast;
+    case HXOperationKind::AlphaStackBlur: return &AlphaStackBlur;
+    case HXOperationKind::WhiteErode: return &WhiteErode;
+    case HXOperationKind::Layer: return &Layer;
+    case HXOperationKind::LightSpillLayer: return &LightSpillLayer;
+    case HXOperationKind::ShadowCastLayer: return &ShadowCastLayer;
+    case HXOperationKind::Count: break;
+    }
+    return nullptr;
+}
+
+} // namespace hvn::image::kernels

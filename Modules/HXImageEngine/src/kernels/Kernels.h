@@ -1,0 +1,115 @@
+#pragma once
+
+// Rules every kernel keeps:
+// - Pixels are 8 bits a channel, 4 bytes a pixel, rows without gaps, straight (not premultiplied)
+//   alpha. The channel order of the image is given by ImageView::order (1: B, G, R, A).
+// - Kernels run in place on the destination (Render() has already copied the source there).
+// - Rectangles are half-open: left and top inclusive, right and bottom exclusive.
+// - Radii arrive in full-resolution pixels and are scaled by ctx.scale (DownsampleValue of the
+//   factor), except where the caller passes them already scaled (said at each kernel).
+// - Blurs, resampling and blends work on premultiplied values inside, so the colour of fully
+//   transparent pixels never bleeds into edges.
+// - Results do not depend on the number of threads: work is split into fixed row bands and every
+//   band computes its rows exactly as a single band would.
+// - A kernel returns an HXResult; it may throw std::bad_alloc only outside a parallel region
+//   (Render() turns it into HXResultOutOfMemory). Nothing else is thrown.
+
+#include "hvn/common/HXLookupTables.h"
+#include "hvn/image/HXImage.h"
+#include "hvn/image/HXOperation.h"
+
+#include <algorithm>
+#include <cstddef>
+#include <cstdint>
+
+namespace hvn::image::kernels {
+
+struct ImageView {
+    std::uint8_t* data = nullptr;
+    int width = 0;
+    int height = 0;
+    HXPixelChannelOrder order = HXPixelChannelOrderBGRA;
+
+    std::size_t RowBytes() const { return static_cast<std::size_t>(width) * 4u; }
+    std::size_t Bytes() const { return RowBytes() * static_cast<std::size_t>(height); }
+    std::uint8_t* Row(int y) const { return data + RowBytes() * static_cast<std::size_t>(y); }
+    std::uint8_t* Pixel(int x, int y) const { return Row(y) + static_cast<std::size_t>(x) * 4u; }
+    // Byte offsets of red and blue within a pixel (green is 1, alpha 3 in both orders).
+    int RedIndex() const { return order == HXPixelChannelOrderBGRA ? 2 : 0; }
+    int BlueIndex() const { return order == HXPixelChannelOrderBGRA ? 0 : 2; }
+};
+
+ImageView ViewOf(const HXAbstractImage& image);
+
+struct KernelContext {
+    const common::HXLookupTables& tables;
+    HXDownsampleFactor factor;
+    double scale;     // DownsampleValue(factor)
+    int threads;      // at least 1
+    double opacity;   // the compositor's own opacity; 1 elsewhere
+};
+
+// Runs body(begin, end) over [0, count) split into fixed bands on ctx.threads threads.
+template <class Body>
+void ParallelFor(int count, int threads, Body&& body)
+{
+    if (count <= 0)
+        return;
+    threads = std::max(1, threads);
+    const int bands = std::min(count, threads * 4);
+#pragma omp parallel for num_threads(threads) schedule(static)
+    for (int band = 0; band < bands; ++band) {
+        const int begin = static_cast<int>(static_cast<std::int64_t>(count) * band / bands);
+        const int end = static_cast<int>(static_cast<std::int64_t>(count) * (band + 1) / bands);
+        body(begin, end);
+    }
+}
+
+using Kernel = int (*)(const HXOperation& op, const ImageView& image, const KernelContext& ctx);
+// The kernel that runs an operation kind.
+Kernel KernelFor(HXOperationKind kind);
+
+// Operations, one per kind (files by family).
+// ColorKernels.cpp
+int Brightness(const HXOperation&, const ImageView&, const KernelContext&);
+int Contrast(const HXOperation&, const ImageView&, const KernelContext&);
+int Saturation(const HXOperation&, const ImageView&, const KernelContext&);
+int SuperContrast(const HXOperation&, const ImageView&, const KernelContext&);
+int ColorTemperature(const HXOperation&, const ImageView&, const KernelContext&);
+int ColorBalance(const HXOperation&, const ImageView&, const KernelContext&);
+int HueColorize(const HXOperation&, const ImageView&, const KernelContext&);
+int HueShift(const HXOperation&, const ImageView&, const KernelContext&);
+int Opacity(const HXOperation&, const ImageView&, const KernelContext&);
+int Silhouette(const HXOperation&, const ImageView&, const KernelContext&);
+int Tint(const HXOperation&, const ImageView&, const KernelContext&);
+int MatteView(const HXOperation&, const ImageView&, const KernelContext&);
+// BlurKernels.cpp
+int StackBlur(const HXOperation&, const ImageView&, const KernelContext&);
+// LookKernels.cpp
+int Mirror(const HXOperation&, const ImageView&, const KernelContext&);
+int Sharpen(const HXOperation&, const ImageView&, const KernelContext&);
+int Vignette(const HXOperation&, const ImageView&, const KernelContext&);
+// FilmLookKernels.cpp
+int Defocus(const HXOperation&, const ImageView&, const KernelContext&);
+int Diffuse(const HXOperation&, const ImageView&, const KernelContext&);
+int SoftFocus(const HXOperation&, const ImageView&, const KernelContext&);
+int ThreeStripColor(const HXOperation&, const ImageView&, const KernelContext&);
+int BleachBypass(const HXOperation&, const ImageView&, const KernelContext&);
+int DepthOfField(const HXOperation&, const ImageView&, const KernelContext&);
+// KeyKernels.cpp
+int YUVBlur(const HXOperation&, const ImageView&, const KernelContext&);
+int AutoColorDifferenceKey(const HXOperation&, const ImageView&, const KernelContext&);
+int AlphaCrop(const HXOperation&, const ImageView&, const KernelContext&);
+int AlphaSuperContrast(const HXOperation&, const ImageView&, const KernelContext&);
+int AlphaStackBlur(const HXOperation&, const ImageView&, const KernelContext&);
+int WhiteErode(const HXOperation&, const ImageView&, const KernelContext&);
+// SpillKernels.cpp
+int SpillSuppression(const HXOperation&, const ImageView&, const KernelContext&);
+// BlendKernels.cpp (the image is the compositor's destination; op.image the layer)
+int Layer(const HXOperation&, const ImageView&, const KernelContext&);
+// LightWrapKernels.cpp
+int LightSpillLayer(const HXOperation&, const ImageView&, const KernelContext&);
+// WarpKernels.cpp
+int ShadowCastLayer(const HXOperation&, const ImageView&, const KernelContext&);
+
+} // namespace hvn::image::kernels

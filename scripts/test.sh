@@ -1,0 +1,12 @@
+#!/usr/bin/env bash
+# Sets up the machine, builds everything and runs every test.
+# Usage: scripts/test.sh [extra cmake options], e.g. -DLUMORA_SANITIZE=ON (build dir build-asan)
+set -euo pipefail
+root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+"$root/scripts/setup.sh"
+
+build="${LUMORA_BUILD_DIR:-$root/build}"
+cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@"
+cmake --build "$build" --parallel "$(nproc)"
+export QT_QPA_PLATFORM=offscreen
+ctest --test-dir "$build" --no-tests=error --output-on-failure --parallel "$(nproc)" --timeout 600
