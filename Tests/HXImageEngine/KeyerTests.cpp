@@ -1,0 +1,3 @@
+#include "EngineTestUtils.h"
+
+#include <gtest/gtest.h>
