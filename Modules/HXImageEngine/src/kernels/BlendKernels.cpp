@@ -1,10 +1,268 @@
 #include "kernels/Kernels.h"
+#include "hvn/maths/HXGeometry.h"
+
+#include <array>
+#include <cmath>
+#include <cstring>
+#include <memory>
+#include <utility>
+
+namespace hvn::image::kernels {
+// Compositing shared by the layer, light wrap, shadow and look kernels (defined in BlendKernels.cpp).
+using AlphaScale = std::array<std::uint8_t, 256>;
+AlphaScale MakeAlphaScale(double strength);
+bool IsBlendMode(double mode);
+float BlendChannel(HXBlendMode mode, float backdrop, float source);
+void CompositeRow(HXBlendMode mode, std::uint8_t* destination, const std::uint8_t* source, int count,
+                  const AlphaScale& alphaScale);
+void BlendOntoRow(HXBlendMode mode, std::uint8_t* base, const std::uint8_t* source, int count,
+                  const AlphaScale& alphaScale);
+struct ImageBuffer {
+    std::unique_ptr<std::uint8_t[]> bytes;
+    ImageView view;
+};
+ImageBuffer CopyRegion(const ImageView& image, const maths::HXRect& region, int threads);
+} // namespace hvn::image::kernels
+
+// Separable blend modes and the one compositor every layer, light wrap, shadow and soft focus goes
+// through. Colours are straight alpha; the compositing works on the premultiplied equivalent:
+//   Cs' = (1 - ab) * Cs + ab * B(Cb, Cs)
+//   co  = as * Cs' + (1 - as) * ab * Cb,   ao = as + ab * (1 - as),   Co = co / ao
+// Add is the plus-lighter operator instead: co = min(1, as * Cs + ab * Cb), ao = min(1, as + ab).
+// A source pixel of alpha 0 leaves the destination bytes exactly as they were.
 
 namespace hvn::image::kernels {
 
-int Layer(const HXOperation&, const ImageView&, const KernelContext&)
+namespace {
+
+// One pure function per mode: B(Cb, Cs), backdrop and source colour in [0, 1].
+
+// B = min(1, Cb + Cs)
+inline float BlendAdd(float cb, float cs) { return std::min(1.0f, cb + cs); }
+// B = Cb == 1 ? 1 : Cs == 0 ? 0 : 1 - min(1, (1 - Cb) / Cs)
+inline float BlendColorBurn(float cb, float cs)
 {
-    return HXResultNotImplemented;
+    if (cb >= 1.0f)
+        return 1.0f;
+    if (cs <= 0.0f)
+        return 0.0f;
+    return 1.0f - std::min(1.0f, (1.0f - cb) / cs);
+}
+// B = Cb == 0 ? 0 : Cs == 1 ? 1 : min(1, Cb / (1 - Cs))
+inline float BlendColorDodge(float cb, float cs)
+{
+    if (cb <= 0.0f)
+        return 0.0f;
+    if (cs >= 1.0f)
+        return 1.0f;
+    return std::min(1.0f, cb / (1.0f - cs));
+}
+// B = min(Cb, Cs)
+inline float BlendDarken(float cb, float cs) { return std::min(cb, cs); }
+// B = |Cb - Cs|
+inline float BlendDifference(float cb, float cs) { return std::fabs(cb - cs); }
+// B = Cb + Cs - 2 Cb Cs
+inline float BlendExclusion(float cb, float cs) { return cb + cs - 2.0f * cb * cs; }
+// B = Cb Cs
+inline float BlendMultiply(float cb, float cs) { return cb * cs; }
+// B = Cb + Cs - Cb Cs
+inline float BlendScreen(float cb, float cs) { return cb + cs - cb * cs; }
+// B = Cs <= 0.5 ? Multiply(Cb, 2 Cs) : Screen(Cb, 2 Cs - 1)
+inline float BlendHardLight(float cb, float cs)
+{
+    return cs <= 0.5f ? BlendMultiply(cb, 2.0f * cs) : BlendScreen(cb, 2.0f * cs - 1.0f);
+}
+// B = max(Cb, Cs)
+inline float BlendLighten(float cb, float cs) { return std::max(cb, cs); }
+// B = Cs
+inline float BlendNormal(float, float cs) { return cs; }
+// B = HardLight(Cs, Cb)
+inline float BlendOverlay(float cb, float cs) { return BlendHardLight(cs, cb); }
+// B = Cs <= 0.5 ? Cb - (1 - 2 Cs) Cb (1 - Cb) : Cb + (2 Cs - 1) (D(Cb) - Cb),
+// D(Cb) = Cb <= 0.25 ? ((16 Cb - 12) Cb + 4) Cb : sqrt(Cb)
+inline float BlendSoftLight(float cb, float cs)
+{
+    if (cs <= 0.5f)
+        return cb - (1.0f - 2.0f * cs) * cb * (1.0f - cb);
+    const float d = cb <= 0.25f ? ((16.0f * cb - 12.0f) * cb + 4.0f) * cb : std::sqrt(cb);
+    return cb + (2.0f * cs - 1.0f) * (d - cb);
+}
+
+using BlendFn = float (*)(float, float);
+
+constexpr float kInv255 = 1.0f / 255.0f;
+
+inline std::uint8_t UnitToByte(float v)
+{
+    return static_cast<std::uint8_t>(std::clamp(v * 255.0f + 0.5f, 0.0f, 255.0f));
+}
+
+// round(x / 255) for 0 <= x <= 255 * 255.
+inline std::uint32_t Div255(std::uint32_t x)
+{
+    x += 128;
+    return (x + (x >> 8)) >> 8;
+}
+
+// The full formula for one pixel; as is the source alpha after opacity (not 0).
+template <BlendFn Blend, bool PlusLighter>
+inline void CompositePixel(std::uint8_t* d, const std::uint8_t* s, std::uint32_t sourceAlpha)
+{
+    const float as = float(sourceAlpha) * kInv255;
+    const float ab = float(d[3]) * kInv255;
+    const float ao = PlusLighter ? std::min(1.0f, as + ab) : as + ab - as * ab;
+    const float inv = 1.0f / ao;
+    for (int c = 0; c < 3; ++c) {
+        const float cs = float(s[c]) * kInv255;
+        const float cb = float(d[c]) * kInv255;
+        const float co = PlusLighter ? std::min(1.0f, as * cs + ab * cb)
+                                     : as * (1.0f - ab) * cs + as * ab * Blend(cb, cs) + (1.0f - as) * ab * cb;
+        d[c] = UnitToByte(co * inv);
+    }
+    d[3] = UnitToByte(ao);
+}
+
+template <BlendFn Blend, bool PlusLighter>
+void CompositeRowT(std::uint8_t* d, const std::uint8_t* s, int count, const std::uint8_t* alphaScale)
+{
+    for (int x = 0; x < count; ++x, d += 4, s += 4) {
+        const std::uint32_t a = alphaScale[s[3]];
+        if (a != 0)
+            CompositePixel<Blend, PlusLighter>(d, s, a);
+    }
+}
+
+// Normal is what every plain layer uses: exact integer arithmetic for the common opaque cases.
+template <>
+void CompositeRowT<&BlendNormal, false>(std::uint8_t* d, const std::uint8_t* s, int count,
+                                        const std::uint8_t* alphaScale)
+{
+    for (int x = 0; x < count; ++x, d += 4, s += 4) {
+        const std::uint32_t a = alphaScale[s[3]];
+        if (a == 0)
+            continue;
+        if (a == 255) {
+            std::memcpy(d, s, 4);
+        } else if (d[3] == 255) {
+            const std::uint32_t k = 255 - a;
+            d[0] = static_cast<std::uint8_t>(Div255(a * s[0] + k * d[0]));
+            d[1] = static_cast<std::uint8_t>(Div255(a * s[1] + k * d[1]));
+            d[2] = static_cast<std::uint8_t>(Div255(a * s[2] + k * d[2]));
+        } else {
+            CompositePixel<&BlendNormal, false>(d, s, a);
+        }
+    }
+}
+
+// Colour of the base moved towards B(base, source) by the source alpha times the strength;
+// the base alpha is kept.
+template <BlendFn Blend>
+void BlendOntoRowT(std::uint8_t* b, const std::uint8_t* s, int count, const std::uint8_t* alphaScale)
+{
+    for (int x = 0; x < count; ++x, b += 4, s += 4) {
+        const std::uint32_t a = alphaScale[s[3]];
+        if (a == 0)
+            continue;
+        const float t = float(a) * kInv255;
+        for (int c = 0; c < 3; ++c) {
+            const float cb = float(b[c]) * kInv255;
+            b[c] = UnitToByte(cb + t * (Blend(cb, float(s[c]) * kInv255) - cb));
+        }
+    }
+}
+
+using RowFn = void (*)(std::uint8_t*, const std::uint8_t*, int, const std::uint8_t*);
+
+// Indexed by HXBlendMode.
+constexpr std::array<BlendFn, 13> kBlends = {
+    &BlendAdd,      &BlendColorBurn, &BlendColorDodge, &BlendDarken, &BlendDifference,
+    &BlendExclusion, &BlendHardLight, &BlendLighten,    &BlendMultiply, &BlendNormal,
+    &BlendOverlay,  &BlendScreen,    &BlendSoftLight,
+};
+
+template <std::size_t... I>
+constexpr std::array<RowFn, 13> MakeCompositeRows(std::index_sequence<I...>)
+{
+    return {&CompositeRowT<kBlends[I], I == HXBlendModeAdd>...};
+}
+template <std::size_t... I>
+constexpr std::array<RowFn, 13> MakeBlendOntoRows(std::index_sequence<I...>)
+{
+    return {&BlendOntoRowT<kBlends[I]>...};
+}
+
+constexpr std::array<RowFn, 13> kCompositeRows = MakeCompositeRows(std::make_index_sequence<13>());
+constexpr std::array<RowFn, 13> kBlendOntoRows = MakeBlendOntoRows(std::make_index_sequence<13>());
+
+} // namespace
+
+bool IsBlendMode(double mode)
+{
+    return mode >= 0.0 && mode <= 12.0 && mode == std::floor(mode);
+}
+
+// A gap-free copy of part of an image (the region must lie inside it).
+ImageBuffer CopyRegion(const ImageView& image, const maths::HXRect& region, int threads)
+{
+    ImageBuffer copy;
+    copy.view = ImageView{nullptr, region.Width(), region.Height(), image.order};
+    copy.bytes = std::make_unique_for_overwrite<std::uint8_t[]>(copy.view.Bytes());
+    copy.view.data = copy.bytes.get();
+    ParallelFor(copy.view.height, threads, [&](int begin, int end) {
+        for (int y = begin; y < end; ++y)
+            std::memcpy(copy.view.Row(y), image.Pixel(region.left, region.top + y), copy.view.RowBytes());
+    });
+    return copy;
+}
+
+// The alpha of a source byte times the strength (0..1), rounded.
+AlphaScale MakeAlphaScale(double strength)
+{
+    AlphaScale table{};
+    const double k = std::clamp(strength, 0.0, 1.0);
+    for (int a = 0; a < 256; ++a)
+        table[a] = static_cast<std::uint8_t>(std::lround(a * k));
+    return table;
+}
+
+float BlendChannel(HXBlendMode mode, float backdrop, float source)
+{
+    return kBlends[mode](backdrop, source);
+}
+
+void CompositeRow(HXBlendMode mode, std::uint8_t* destination, const std::uint8_t* source, int count,
+                  const AlphaScale& alphaScale)
+{
+    kCompositeRows[mode](destination, source, count, alphaScale.data());
+}
+
+void BlendOntoRow(HXBlendMode mode, std::uint8_t* base, const std::uint8_t* source, int count,
+                  const AlphaScale& alphaScale)
+{
+    kBlendOntoRows[mode](base, source, count, alphaScale.data());
+}
+
+// args: opacity, blend mode, composite type. The compositor's own opacity (ctx.opacity)
+// multiplies the layer's: a compositor at 0.5 draws every layer at half its opacity.
+int Layer(const HXOperation& op, const ImageView& image, const KernelContext& ctx)
+{
+    if (!op.image || !IsBlendMode(op.Arg(1)))
+        return HXResultBadArgument;
+    const ImageView layer = ViewOf(*op.image);
+    if (!layer.data || op.image->BitsPerChannel() != HXBitsPerChannel8)
+        return HXResultBadArgument;
+    if (layer.width != image.width || layer.height != image.height || layer.order != image.order)
+        return HXResultImageMismatch;
+    const double opacity = std::clamp(op.Arg(0), 0.0, 1.0) * std::clamp(ctx.opacity, 0.0, 1.0);
+    if (opacity <= 0.0)
+        return HXResultOk;
+    const AlphaScale alphaScale = MakeAlphaScale(opacity);
+    const HXBlendMode mode = static_cast<HXBlendMode>(int(op.Arg(1)));
+    ParallelFor(image.height, ctx.threads, [&](int begin, int end) {
+        for (int y = begin; y < end; ++y)
+            CompositeRow(mode, image.Row(y), layer.Row(y), image.width, alphaScale);
+    });
+    return HXResultOk;
 }
 
 } // namespace hvn::image::kernels

@@ -1,6 +1,8 @@
 #include "kernels/Kernels.h"
 
+#include <array>
 #include <cmath>
+#include <functional>
 
 namespace hvn::image::kernels {
 
@@ -9,51 +11,355 @@ std::uint8_t ToByte(double value)
 {
     return static_cast<std::uint8_t>(std::clamp(std::lround(value), 0L, 255L));
 }
+
+// NaN or infinite arguments are refused rather than turned into undefined conversions.
+bool FiniteArgs(const HXOperation& op)
+{
+    return std::all_of(op.args.begin(), op.args.end(), [](double v) { return std::isfinite(v); });
+}
+
+bool ValidChannels(double value)
+{
+    return value == double(HXChannelsAlpha) || value == double(HXChannelsColor) ||
+           value == double(HXChannelsColorAndAlpha);
+}
+
+// ---- colour maths ---------------------------------------------------------------------------
+
+using Matrix3 = std::array<std::array<double, 3>, 3>;
+
+// Rec. 709 luma weights of red, green and blue.
+constexpr double kLuma[3] = {0.2126, 0.7152, 0.0722};
+
+Matrix3 Identity()
+{
+    return Matrix3{{{1, 0, 0}, {0, 1, 0}, {0, 0, 1}}};
+}
+
+Matrix3 Mix(const Matrix3& a, const Matrix3& b, double t)
+{
+    Matrix3 m{};
+    for (int i = 0; i < 3; ++i)
+        for (int j = 0; j < 3; ++j)
+            m[i][j] = a[i][j] + (b[i][j] - a[i][j]) * t;
+    return m;
+}
+
+// Every row the luma weights: the grey of equal luma.
+Matrix3 LumaMatrix()
+{
+    Matrix3 m{};
+    for (int i = 0; i < 3; ++i)
+        for (int j = 0; j < 3; ++j)
+            m[i][j] = kLuma[j];
+    return m;
+}
+
+Matrix3 SaturationMatrix(double saturation)
+{
+    return Mix(LumaMatrix(), Identity(), saturation);
+}
+
+// The colour of luma L becomes L times a tint whose own luma is 1: the fully saturated hue
+// moved onto the grey axis's unit point, so brightness is kept.
+Matrix3 ColorizeMatrix(double hueDegrees)
+{
+    double hue = std::fmod(hueDegrees, 360.0);
+    if (hue < 0)
+        hue += 360.0;
+    // Fully saturated, full-value colour of the hue (HSV).
+    const double h = hue / 60.0;
+    const double x = 1.0 - std::fabs(std::fmod(h, 2.0) - 1.0);
+    std::array<double, 3> c{};
+    switch (static_cast<int>(h) % 6) {
+    case 0: c = {1, x, 0}; break;
+    case 1: c = {x, 1, 0}; break;
+    case 2: c = {0, 1, x}; break;
+    case 3: c = {0, x, 1}; break;
+    case 4: c = {x, 0, 1}; break;
+    default: c = {1, 0, x}; break;
+    }
+    const double luma = kLuma[0] * c[0] + kLuma[1] * c[1] + kLuma[2] * c[2];
+    Matrix3 m{};
+    for (int i = 0; i < 3; ++i)
+        for (int j = 0; j < 3; ++j)
+            m[i][j] = (1.0 + c[i] - luma) * kLuma[j];
+    return m;
+}
+
+// Rotation of hues about the grey axis that keeps luma (the W3C filter effects hue-rotate).
+Matrix3 HueRotationMatrix(double degrees)
+{
+    const double a = degrees * std::acos(-1.0) / 180.0;
+    const double c = std::cos(a);
+    const double s = std::sin(a);
+    return Matrix3{{{0.213 + c * 0.787 - s * 0.213, 0.715 - c * 0.715 - s * 0.715, 0.072 - c * 0.072 + s * 0.928},
+                    {0.213 - c * 0.213 + s * 0.143, 0.715 + c * 0.285 + s * 0.140, 0.072 - c * 0.072 - s * 0.283},
+                    {0.213 - c * 0.213 - s * 0.787, 0.715 - c * 0.715 + s * 0.715, 0.072 + c * 0.928 + s * 0.072}}};
+}
+
+// The sepia of the W3C filter effects.
+Matrix3 SepiaMatrix()
+{
+    return Matrix3{{{0.393, 0.769, 0.189}, {0.349, 0.686, 0.168}, {0.272, 0.534, 0.131}}};
+}
+
+// Linear sRGB of the white of a black body (Kim et al. cubic fit of the Planckian locus,
+// 1667 K to 25000 K), scaled to luma 1.
+std::array<double, 3> PlanckianWhite(double kelvin)
+{
+    const double t = std::clamp(kelvin, 1667.0, 25000.0);
+    const double t2 = t * t;
+    const double t3 = t2 * t;
+    const double x = t <= 4000.0 ? -0.2661239e9 / t3 - 0.2343589e6 / t2 + 0.8776956e3 / t + 0.179910
+                                 : -3.0258469e9 / t3 + 2.1070379e6 / t2 + 0.2226347e3 / t + 0.240390;
+    const double x2 = x * x;
+    const double x3 = x2 * x;
+    const double y = t <= 2222.0   ? -1.1063814 * x3 - 1.34811020 * x2 + 2.18555832 * x - 0.20219683
+                     : t <= 4000.0 ? -0.9549476 * x3 - 1.37418593 * x2 + 2.09137015 * x - 0.16748867
+                                   : 3.0817580 * x3 - 5.87338670 * x2 + 3.75112997 * x - 0.37001483;
+    const double X = x / y;
+    const double Z = (1.0 - x - y) / y;
+    std::array<double, 3> rgb{std::max(0.0, 3.2404542 * X - 1.5371385 - 0.4985314 * Z),
+                              std::max(0.0, -0.9692660 * X + 1.8760108 + 0.0415560 * Z),
+                              std::max(0.0, 0.0556434 * X - 0.2040259 + 1.0572252 * Z)};
+    const double luma = kLuma[0] * rgb[0] + kLuma[1] * rgb[1] + kLuma[2] * rgb[2];
+    for (double& c : rgb)
+        c /= luma;
+    return rgb;
+}
+
+// Linear gains that turn 6500 K light into light of the given temperature, keeping luma.
+std::array<double, 3> TemperatureGains(double kelvin)
+{
+    const std::array<double, 3> target = PlanckianWhite(kelvin);
+    const std::array<double, 3> reference = PlanckianWhite(6500.0);
+    std::array<double, 3> gains{};
+    for (int i = 0; i < 3; ++i)
+        gains[i] = target[i] / reference[i];
+    const double luma = kLuma[0] * gains[0] + kLuma[1] * gains[1] + kLuma[2] * gains[2];
+    for (double& g : gains)
+        g /= luma;
+    return gains;
+}
+
+// ---- passes over the image ------------------------------------------------------------------
+
+using Table = std::array<std::uint8_t, 256>;
+
+Table MakeTable(const std::function<double(int)>& f)
+{
+    Table table{};
+    for (int v = 0; v < 256; ++v)
+        table[v] = ToByte(f(v));
+    return table;
+}
+
+Table IdentityTable()
+{
+    return MakeTable([](int v) { return v; });
+}
+
+// Runs per-channel tables over every pixel: red, green, blue, alpha.
+void ApplyTables(const ImageView& image, const KernelContext& ctx, const Table& red, const Table& green,
+                 const Table& blue, const Table& alpha)
+{
+    const Table* byIndex[4] = {};
+    byIndex[image.RedIndex()] = &red;
+    byIndex[1] = &green;
+    byIndex[image.BlueIndex()] = &blue;
+    byIndex[3] = &alpha;
+    const std::uint8_t* t0 = byIndex[0]->data();
+    const std::uint8_t* t1 = byIndex[1]->data();
+    const std::uint8_t* t2 = byIndex[2]->data();
+    const std::uint8_t* t3 = byIndex[3]->data();
+    ParallelFor(image.height, ctx.threads, [&](int begin, int end) {
+        for (int y = begin; y < end; ++y) {
+            std::uint8_t* p = image.Row(y);
+            for (int x = 0; x < image.width; ++x, p += 4) {
+                p[0] = t0[p[0]];
+                p[1] = t1[p[1]];
+                p[2] = t2[p[2]];
+                p[3] = t3[p[3]];
+            }
+        }
+    });
+}
+
+// One table for the channels chosen by an HXChannelsToProcess value.
+void ApplyChannelTable(const ImageView& image, const KernelContext& ctx, const Table& table,
+                       HXChannelsToProcess channels)
+{
+    const Table identity = IdentityTable();
+    const Table& colour = channels == HXChannelsAlpha ? identity : table;
+    const Table& alpha = channels == HXChannelsColor ? identity : table;
+    ApplyTables(image, ctx, colour, colour, colour, alpha);
+}
+
+// Multiplies each channel in linear light: the light falling on the scene changes colour.
+void ApplyLinearGains(const ImageView& image, const KernelContext& ctx, const std::array<double, 3>& gains)
+{
+    auto table = [&](double gain) {
+        return MakeTable([&](int v) {
+            const double linear = std::min(65535.0, std::round(ctx.tables.ToLinear(static_cast<std::uint8_t>(v)) * gain));
+            return ctx.tables.ToSRGB(static_cast<std::uint16_t>(linear));
+        });
+    };
+    ApplyTables(image, ctx, table(gains[0]), table(gains[1]), table(gains[2]), IdentityTable());
+}
+
+// A 3 x 3 matrix on the straight colour (rows: red, green, blue out; columns: red, green, blue
+// in), in 14-bit fixed point so that every thread computes the same bytes.
+void ApplyMatrix(const ImageView& image, const KernelContext& ctx, const Matrix3& m)
+{
+    constexpr int kShift = 14;
+    std::int32_t k[3][3];
+    for (int i = 0; i < 3; ++i)
+        for (int j = 0; j < 3; ++j)
+            k[i][j] = static_cast<std::int32_t>(std::lround(m[i][j] * (1 << kShift)));
+    const int ri = image.RedIndex();
+    const int bi = image.BlueIndex();
+    ParallelFor(image.height, ctx.threads, [&](int begin, int end) {
+        for (int y = begin; y < end; ++y) {
+            std::uint8_t* p = image.Row(y);
+            for (int x = 0; x < image.width; ++x, p += 4) {
+                const std::int32_t r = p[ri];
+                const std::int32_t g = p[1];
+                const std::int32_t b = p[bi];
+                constexpr std::int32_t half = 1 << (kShift - 1);
+                const std::int32_t nr = (k[0][0] * r + k[0][1] * g + k[0][2] * b + half) >> kShift;
+                const std::int32_t ng = (k[1][0] * r + k[1][1] * g + k[1][2] * b + half) >> kShift;
+                const std::int32_t nb = (k[2][0] * r + k[2][1] * g + k[2][2] * b + half) >> kShift;
+                p[ri] = static_cast<std::uint8_t>(std::clamp(nr, 0, 255));
+                p[1] = static_cast<std::uint8_t>(std::clamp(ng, 0, 255));
+                p[bi] = static_cast<std::uint8_t>(std::clamp(nb, 0, 255));
+            }
+        }
+    });
+}
+
 } // namespace
 
-int Brightness(const HXOperation&, const ImageView&, const KernelContext&)
+// Adds brightness x 255 to each chosen channel (-1..1).
+int Brightness(const HXOperation& op, const ImageView& image, const KernelContext& ctx)
 {
-    return HXResultNotImplemented;
+    if (!FiniteArgs(op) || !ValidChannels(op.Arg(1)))
+        return HXResultBadArgument;
+    const double shift = std::clamp(op.Arg(0), -1.0, 1.0) * 255.0;
+    if (shift == 0.0)
+        return HXResultOk;
+    ApplyChannelTable(image, ctx, MakeTable([&](int v) { return v + shift; }),
+                      static_cast<HXChannelsToProcess>(static_cast<int>(op.Arg(1))));
+    return HXResultOk;
 }
 
-int Contrast(const HXOperation&, const ImageView&, const KernelContext&)
+// Scales each chosen channel's distance from mid-grey (0..2, 1 neutral).
+int Contrast(const HXOperation& op, const ImageView& image, const KernelContext& ctx)
 {
-    return HXResultNotImplemented;
+    if (!FiniteArgs(op) || !ValidChannels(op.Arg(1)))
+        return HXResultBadArgument;
+    const double contrast = std::max(0.0, op.Arg(0));
+    if (contrast == 1.0)
+        return HXResultOk;
+    ApplyChannelTable(image, ctx, MakeTable([&](int v) { return (v - 127.5) * contrast + 127.5; }),
+                      static_cast<HXChannelsToProcess>(static_cast<int>(op.Arg(1))));
+    return HXResultOk;
 }
 
-int Saturation(const HXOperation&, const ImageView&, const KernelContext&)
+// Moves each colour from its luma (0 grey, 1 neutral, 2 twice as vivid).
+int Saturation(const HXOperation& op, const ImageView& image, const KernelContext& ctx)
 {
-    return HXResultNotImplemented;
+    if (!FiniteArgs(op))
+        return HXResultBadArgument;
+    const double saturation = std::max(0.0, op.Arg(0));
+    if (saturation == 1.0)
+        return HXResultOk;
+    ApplyMatrix(image, ctx, SaturationMatrix(saturation));
+    return HXResultOk;
 }
 
-int SuperContrast(const HXOperation&, const ImageView&, const KernelContext&)
+// Levels: black and white points (0..1) stretched to 0 and 255. A white point at or below the
+// black point is a hard threshold at the black point instead of a division by zero.
+int SuperContrast(const HXOperation& op, const ImageView& image, const KernelContext& ctx)
 {
-    return HXResultNotImplemented;
+    if (!FiniteArgs(op) || !ValidChannels(op.Arg(2)))
+        return HXResultBadArgument;
+    const double black = std::clamp(op.Arg(0), 0.0, 1.0) * 255.0;
+    const double white = std::clamp(op.Arg(1), 0.0, 1.0) * 255.0;
+    if (black == 0.0 && white == 255.0)
+        return HXResultOk;
+    const Table table = MakeTable([&](int v) {
+        if (white <= black)
+            return v >= black ? 255.0 : 0.0;
+        return (v - black) * 255.0 / (white - black);
+    });
+    ApplyChannelTable(image, ctx, table, static_cast<HXChannelsToProcess>(static_cast<int>(op.Arg(2))));
+    return HXResultOk;
 }
 
-int ColorTemperature(const HXOperation&, const ImageView&, const KernelContext&)
+// The light of a black body at shift + 1500 kelvin relative to 6500 K (5000 neutral).
+int ColorTemperature(const HXOperation& op, const ImageView& image, const KernelContext& ctx)
 {
-    return HXResultNotImplemented;
+    if (!FiniteArgs(op))
+        return HXResultBadArgument;
+    const double kelvin = op.Arg(0) + 1500.0;
+    if (kelvin == 6500.0)
+        return HXResultOk;
+    ApplyLinearGains(image, ctx, TemperatureGains(kelvin));
+    return HXResultOk;
 }
 
-int ColorBalance(const HXOperation&, const ImageView&, const KernelContext&)
+// Red, green and blue gains in linear light (0..2, 1 neutral).
+int ColorBalance(const HXOperation& op, const ImageView& image, const KernelContext& ctx)
 {
-    return HXResultNotImplemented;
+    if (!FiniteArgs(op))
+        return HXResultBadArgument;
+    const std::array<double, 3> gains{std::max(0.0, op.Arg(0)), std::max(0.0, op.Arg(1)), std::max(0.0, op.Arg(2))};
+    if (gains[0] == 1.0 && gains[1] == 1.0 && gains[2] == 1.0)
+        return HXResultOk;
+    ApplyLinearGains(image, ctx, gains);
+    return HXResultOk;
 }
 
-int HueColorize(const HXOperation&, const ImageView&, const KernelContext&)
+// Mixes in a one-hue picture of the image's luma (strength 0..1).
+int HueColorize(const HXOperation& op, const ImageView& image, const KernelContext& ctx)
 {
-    return HXResultNotImplemented;
+    if (!FiniteArgs(op))
+        return HXResultBadArgument;
+    const double strength = std::clamp(op.Arg(1), 0.0, 1.0);
+    if (strength == 0.0)
+        return HXResultOk;
+    ApplyMatrix(image, ctx, Mix(Identity(), ColorizeMatrix(op.Arg(0)), strength));
+    return HXResultOk;
 }
 
-int HueShift(const HXOperation&, const ImageView&, const KernelContext&)
+// Turns hues about the grey axis by hue degrees, mixed in by strength (0..1).
+int HueShift(const HXOperation& op, const ImageView& image, const KernelContext& ctx)
 {
-    return HXResultNotImplemented;
+    if (!FiniteArgs(op))
+        return HXResultBadArgument;
+    const double strength = std::clamp(op.Arg(1), 0.0, 1.0);
+    const double hue = std::fmod(op.Arg(0), 360.0);
+    if (strength == 0.0 || hue == 0.0)
+        return HXResultOk;
+    ApplyMatrix(image, ctx, Mix(Identity(), HueRotationMatrix(hue), strength));
+    return HXResultOk;
 }
 
-int Tint(const HXOperation&, const ImageView&, const KernelContext&)
+// Black and white (luma) or sepia, mixed in by strength (0..1).
+int Tint(const HXOperation& op, const ImageView& image, const KernelContext& ctx)
 {
-    return HXResultNotImplemented;
+    if (!FiniteArgs(op))
+        return HXResultBadArgument;
+    const double type = op.Arg(0);
+    if (type != double(HXTintBlackAndWhite) && type != double(HXTintSepia))
+        return HXResultBadArgument;
+    const double strength = std::clamp(op.Arg(1), 0.0, 1.0);
+    if (strength == 0.0)
+        return HXResultOk;
+    const Matrix3 look = type == double(HXTintSepia) ? SepiaMatrix() : SaturationMatrix(0.0);
+    ApplyMatrix(image, ctx, Mix(Identity(), look, strength));
+    return HXResultOk;
 }
 
 // Alpha times the opacity (0..1); colour untouched.
