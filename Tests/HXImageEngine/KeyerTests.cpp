@@ -1,3 +1,502 @@
 #include "EngineTestUtils.h"
 
+#include "hvn/image/HXImageKeyer.h"
+#include "hvn/image/HXOperation.h"
+
 #include <gtest/gtest.h>
+
+#include <cmath>
+#include <vector>
+
+using namespace hvn::image;
+using namespace hvn::image::test;
+
+namespace {
+
+struct Rgb {
+    double r, g, b;
+};
+
+constexpr Rgb kGreenBackdrop{45, 175, 60};
+constexpr Rgb kBlueBackdrop{30, 70, 170};
+constexpr Rgb kGrey{128, 128, 128};
+constexpr Rgb kSkin{205, 150, 120};
+constexpr Rgb kHair{40, 30, 25};
+
+void Put(std::uint8_t* p, Rgb c, double a = 255)
+{
+    p[0] = static_cast<std::uint8_t>(std::clamp(std::lround(c.b), 0L, 255L));
+    p[1] = static_cast<std::uint8_t>(std::clamp(std::lround(c.g), 0L, 255L));
+    p[2] = static_cast<std::uint8_t>(std::clamp(std::lround(c.r), 0L, 255L));
+    p[3] = static_cast<std::uint8_t>(std::clamp(std::lround(a), 0L, 255L));
+}
+
+Rgb Scale(Rgb c, double s)
+{
+    return {c.r * s, c.g * s, c.b * s};
+}
+
+Rgb Mix(Rgb a, Rgb b, double share)
+{
+    return {a.r * share + b.r * (1 - share), a.g * share + b.g * (1 - share), a.b * share + b.b * (1 - share)};
+}
+
+// Light on the backdrop: falls off from left to right, with a soft shadow below the subject.
+double Lighting(int x, int y, int width, int height)
+{
+    const double falloff = 1.0 - 0.35 * x / width;
+    const double dx = (x - width * 0.5) / (width * 0.3);
+    const double dy = (y - height * 0.9) / (height * 0.25);
+    return falloff * (1.0 - 0.35 * std::exp(-(dx * dx + dy * dy)));
+}
+
+// A photograph of three subject patches (grey, skin, hair) over an unevenly lit backdrop. In units
+// of width / 256: patches over [16, 48) x [24, 56) and its copies shifted by 64 and 128 in x.
+std::unique_ptr<HXImage8> Photo(Rgb backdrop, int width = 1024, int height = 640)
+{
+    return MakeImage(width, height, [&](int x, int y, std::uint8_t* p) {
+        const Rgb subjects[3] = {kGrey, kSkin, kHair};
+        const int unit = std::max(1, width / 256);
+        const int patch = x / (64 * unit);
+        const int u = x % (64 * unit);
+        if (patch < 3 && u >= 16 * unit && u < 48 * unit && y >= 24 * unit && y < 56 * unit)
+            Put(p, subjects[patch]);
+        else
+            Put(p, Scale(backdrop, Lighting(x, y, width, height)));
+    });
+}
+
+bool InSubject(int x, int y, int unit, int margin)
+{
+    const int u = x % (64 * unit);
+    return x / (64 * unit) < 3 && u >= 16 * unit - margin && u < 48 * unit + margin && y >= 24 * unit - margin &&
+           y < 56 * unit + margin;
+}
+
+int Render(HXImageKeyer& keyer)
+{
+    return keyer.Render();
+}
+
+// Default key of a new project: automatic colour, detail 1, full removal, softness 67 %.
+int Key(HXImage8& image, HXKeyColor color = HXKeyColorAuto, double greyDetail = 0.0,
+        HXDownsampleFactor factor = HXDownsampleFactor0)
+{
+    HXImageKeyer keyer(image, image, Tables(), factor);
+    keyer.SetAutoColorDifferenceKey(color, 1.0, greyDetail, 0.33);
+    return Render(keyer);
+}
+
+// Mean of each 4 x 4 block: a factor-3 sized copy.
+std::unique_ptr<HXImage8> Quarter(const HXImage8& image)
+{
+    return MakeImage(image.Width() / 4, image.Height() / 4, [&](int x, int y, std::uint8_t* p) {
+        for (int c = 0; c < 4; ++c) {
+            int sum = 0;
+            for (int dy = 0; dy < 4; ++dy)
+                for (int dx = 0; dx < 4; ++dx)
+                    sum += PixelAt(image, x * 4 + dx, y * 4 + dy)[c];
+            p[c] = static_cast<std::uint8_t>((sum + 8) / 16);
+        }
+    });
+}
+
+class ThreadCount {
+public:
+    explicit ThreadCount(int n) { SetEngineThreadCount(n); }
+    ~ThreadCount() { SetEngineThreadCount(0); }
+};
+
+} // namespace
+
+// --- Colour-difference key -----------------------------------------------------------------
+
+TEST(ColorDifferenceKey, BackdropsBecomeTransparentAndSubjectsStayOpaque)
+{
+    const struct {
+        Rgb backdrop;
+        HXKeyColor color;
+    } cases[] = {
+        {kGreenBackdrop, HXKeyColorAuto}, {kGreenBackdrop, HXKeyColorGreen},
+        {kBlueBackdrop, HXKeyColorAuto},  {kBlueBackdrop, HXKeyColorBlue},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(::testing::Message() << "key colour " << c.color << ", backdrop green " << c.backdrop.g);
+        auto image = Photo(c.backdrop);
+        const auto original = Clone(*image);
+        ASSERT_EQ(Key(*image, c.color), HXResultOk);
+        int backdropLeft = 0;
+        for (int y = 0; y < image->Height(); ++y)
+            for (int x = 0; x < image->Width(); ++x) {
+                const std::uint8_t* p = PixelAt(*image, x, y);
+                if (InSubject(x, y, 4, 0)) {
+                    ASSERT_EQ(p[3], 255) << x << "," << y;
+                    for (int k = 0; k < 3; ++k)
+                        ASSERT_EQ(p[k], PixelAt(*original, x, y)[k]) << "opaque colour is kept";
+                } else if (!InSubject(x, y, 4, 2)) {
+                    backdropLeft += p[3] != 0;
+                }
+            }
+        // The shadow below the subjects and the fall-off to the right are backdrop too.
+        EXPECT_EQ(backdropLeft, 0);
+    }
+}
+
+// Keying against one backdrop value for the whole frame turns the shadow into a grey veil; that is
+// what grey detail 1 asks for, and full removal takes it out.
+TEST(ColorDifferenceKey, RemovalDecidesWhetherTheShadowStays)
+{
+    auto removed = Photo(kGreenBackdrop);
+    auto kept = Clone(*removed);
+    ASSERT_EQ(Key(*removed, HXKeyColorGreen, 0.0), HXResultOk);
+    ASSERT_EQ(Key(*kept, HXKeyColorGreen, 1.0), HXResultOk);
+    const int x = 512;
+    const int y = 576; // the heart of the shadow
+    EXPECT_EQ(PixelAt(*removed, x, y)[3], 0);
+    EXPECT_GT(PixelAt(*kept, x, y)[3], 40);
+}
+
+// A strand of grey over the backdrop covering `share` of each pixel: alpha follows the share and
+// the backdrop's colour is taken out of the strand.
+TEST(ColorDifferenceKey, MixesGetAlphaThatRisesWithTheSubjectShare)
+{
+    const int steps = 11;
+    for (const Rgb backdrop : {kGreenBackdrop, kBlueBackdrop}) {
+        auto image = MakeImage(steps * 16, 96, [&](int x, int y, std::uint8_t* p) {
+            const double share = (x / 16) / double(steps - 1);
+            Put(p, y >= 40 && y < 56 ? Mix(kGrey, backdrop, share) : backdrop);
+        });
+        ASSERT_EQ(Key(*image), HXResultOk);
+        int previous = -1;
+        for (int i = 0; i < steps; ++i) {
+            const double share = i / double(steps - 1);
+            const std::uint8_t* p = PixelAt(*image, i * 16 + 8, 48);
+            SCOPED_TRACE(::testing::Message() << "share " << share);
+            EXPECT_GE(p[3], previous);
+            // The softness band makes mostly-subject pixels opaque early, never late.
+            EXPECT_GE(p[3], share * 255 - 0.06 * 255);
+            if (share <= 0.3) {
+                EXPECT_NEAR(p[3], share * 255, 0.1 * 255);
+            }
+            previous = p[3];
+        }
+        EXPECT_EQ(PixelAt(*image, 0, 48)[3], 0);
+        EXPECT_EQ(PixelAt(*image, steps * 16 - 1, 48)[3], 255);
+        // Unmixing, then the spill pass, leave the strand grey: no backdrop colour in its edge.
+        const bool blue = backdrop.b > backdrop.g;
+        HXImageKeyer spill(*image, *image, Tables(), HXDownsampleFactor0);
+        spill.SetSpillSuppression(blue ? HXChannelBlue : HXChannelGreen, HXSpillTypeExtended, 1, 0, 0, 0, 1);
+        ASSERT_EQ(spill.Render(), HXResultOk);
+        // (Where the softness band lifts alpha above the share, some backdrop darkness stays.)
+        for (int i = 2; i < steps; ++i) {
+            SCOPED_TRACE(::testing::Message() << "share " << i / double(steps - 1));
+            const std::uint8_t* p = PixelAt(*image, i * 16 + 8, 48);
+            const int key = blue ? p[0] : p[1];
+            EXPECT_LE(key - (p[0] + p[1] + p[2] - key) / 2, 3) << "no backdrop tint";
+            for (int k = 0; k < 3; ++k)
+                EXPECT_NEAR(p[k], 128, 24) << "channel " << k;
+        }
+    }
+}
+
+TEST(ColorDifferenceKey, SameBytesWithOneAndEightThreads)
+{
+    auto photo = Photo(kGreenBackdrop, 300, 211);
+    auto noisy = NoiseImage(300, 211, 3);
+    for (std::size_t i = 0; i < photo->BufferByteSize(); ++i)
+        if (i % 4 != 3)
+            photo->Buffer()[i] = static_cast<std::uint8_t>(std::clamp(photo->Buffer()[i] + noisy->Buffer()[i] / 32 - 4, 0, 255));
+    auto one = Clone(*photo);
+    auto eight = Clone(*photo);
+    {
+        ThreadCount threads(1);
+        ASSERT_EQ(Key(*one), HXResultOk);
+    }
+    {
+        ThreadCount threads(8);
+        ASSERT_EQ(Key(*eight), HXResultOk);
+    }
+    EXPECT_TRUE(SameBytes(*one, *eight));
+}
+
+// A factor-3 preview keys like the full photograph downsampled.
+TEST(ColorDifferenceKey, PreviewAgreesWithFullRender)
+{
+    auto full = Photo(kGreenBackdrop, 1024, 640);
+    auto preview = Quarter(*full);
+    ASSERT_EQ(Key(*full), HXResultOk);
+    ASSERT_EQ(Key(*preview, HXKeyColorAuto, 0.0, HXDownsampleFactor3), HXResultOk);
+    auto reduced = Quarter(*full);
+    double error = 0;
+    for (int y = 0; y < preview->Height(); ++y)
+        for (int x = 0; x < preview->Width(); ++x)
+            error += std::abs(PixelAt(*preview, x, y)[3] - PixelAt(*reduced, x, y)[3]);
+    EXPECT_LT(error / (preview->Width() * preview->Height()), 2.0);
+}
+
+TEST(ColorDifferenceKey, RefusesUnknownKeyColor)
+{
+    auto image = SolidImage(4, 4, 0, 200, 0, 255);
+    HXImageKeyer keyer(*image, *image, Tables(), HXDownsampleFactor0);
+    keyer.SetAutoColorDifferenceKey(static_cast<HXKeyColor>(3), 1, 0, 0.33);
+    EXPECT_NE(keyer.Render(), HXResultOk);
+}
+
+// --- Spill suppression ---------------------------------------------------------------------
+
+TEST(SpillSuppression, FollowsItsFormula)
+{
+    struct Case {
+        const char* name;
+        HXChannel channel;
+        HXSpillType type;
+        double opacity, red, green, blue, bias;
+        Rgb in, expected;
+    };
+    const Case cases[] = {
+        {"grey is untouched", HXChannelGreen, HXSpillTypeExtended, 1, 0, 0, 0, 1, {120, 120, 120}, {120, 120, 120}},
+        {"green-tinted grey becomes grey", HXChannelGreen, HXSpillTypeExtended, 1, 0, 0, 0, 1, {120, 150, 120}, {120, 120, 120}},
+        {"extended limits to the mean", HXChannelGreen, HXSpillTypeExtended, 1, 0, 0, 0, 1, {200, 180, 100}, {200, 150, 100}},
+        {"standard limits to the larger", HXChannelGreen, HXSpillTypeStandard, 1, 0, 0, 0, 1, {200, 180, 100}, {200, 180, 100}},
+        {"standard removes what is above", HXChannelGreen, HXSpillTypeStandard, 1, 0, 0, 0, 1, {100, 180, 60}, {100, 100, 60}},
+        {"half opacity", HXChannelGreen, HXSpillTypeExtended, 0.5, 0, 0, 0, 1, {120, 150, 120}, {120, 135, 120}},
+        {"strengths add the removed amount back", HXChannelGreen, HXSpillTypeExtended, 1, 0.5, 0, -0.5, 1, {120, 160, 120}, {140, 120, 100}},
+        {"bias below 1 removes more", HXChannelGreen, HXSpillTypeExtended, 1, 0, 0, 0, 0.5, {120, 150, 120}, {120, 60, 120}},
+        {"blue channel", HXChannelBlue, HXSpillTypeExtended, 1, 0, 0, 0, 1, {100, 110, 200}, {100, 110, 105}},
+        {"red channel", HXChannelRed, HXSpillTypeStandard, 1, 0, 0, 0, 1, {200, 90, 110}, {110, 90, 110}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        auto image = MakeImage(3, 2, [&](int, int, std::uint8_t* p) { Put(p, c.in, 77); });
+        HXImageKeyer keyer(*image, *image, Tables(), HXDownsampleFactor3);
+        keyer.SetSpillSuppression(c.channel, c.type, c.opacity, c.red, c.green, c.blue, c.bias);
+        ASSERT_EQ(keyer.Render(), HXResultOk);
+        const std::uint8_t* p = PixelAt(*image, 2, 1);
+        EXPECT_EQ(p[2], c.expected.r);
+        EXPECT_EQ(p[1], c.expected.g);
+        EXPECT_EQ(p[0], c.expected.b);
+        EXPECT_EQ(p[3], 77) << "alpha is not spill";
+    }
+}
+
+TEST(SpillSuppression, OpacityZeroIsIdentityAndThreadsDoNotMatter)
+{
+    auto noise = NoiseImage(97, 61, 5);
+    auto image = Clone(*noise);
+    HXImageKeyer identity(*image, *image, Tables(), HXDownsampleFactor0);
+    identity.SetSpillSuppression(HXChannelGreen, HXSpillTypeExtended, 0.0, 0.3, 0.2, 0.1, 0.7);
+    ASSERT_EQ(identity.Render(), HXResultOk);
+    EXPECT_TRUE(SameBytes(*image, *noise));
+
+    auto one = Clone(*noise);
+    auto eight = Clone(*noise);
+    for (auto [target, threads] : {std::pair{one.get(), 1}, std::pair{eight.get(), 8}}) {
+        ThreadCount count(threads);
+        HXImageKeyer keyer(*noise, *target, Tables(), HXDownsampleFactor0);
+        keyer.SetSpillSuppression(HXChannelBlue, HXSpillTypeStandard, 0.8, 0.3, -0.2, 0.1, 1.2);
+        ASSERT_EQ(keyer.Render(), HXResultOk);
+    }
+    EXPECT_TRUE(SameBytes(*one, *eight));
+}
+
+// --- Matte clean-up ------------------------------------------------------------------------
+
+TEST(AlphaCrop, CutsTheIntegerRectangle)
+{
+    const struct {
+        double left, top, right, bottom;
+        int x0, y0, x1, y1;
+    } cases[] = {
+        {0, 0, 0, 0, 0, 0, 10, 8},
+        {0.1, 0.25, 0.2, 0.3, 1, 2, 8, 5}, // 0.25 x 8 = 2, 8 - 2.4 = 5.6 -> 5
+        {0.15, 0, 0, 0.125, 1, 0, 10, 7},
+        {0.6, 0, 0.6, 0, 6, 0, 6, 8},     // edges cross: nothing left
+        {-1, 2, 0, 0, 0, 8, 10, 8},       // out of range values are limited
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(::testing::Message() << c.left << " " << c.top << " " << c.right << " " << c.bottom);
+        auto image = SolidImage(10, 8, 10, 20, 30, 200);
+        HXImageKeyer keyer(*image, *image, Tables(), HXDownsampleFactor0);
+        keyer.SetAlphaCrop(c.left, c.top, c.right, c.bottom);
+        ASSERT_EQ(keyer.Render(), HXResultOk);
+        for (int y = 0; y < 8; ++y)
+            for (int x = 0; x < 10; ++x) {
+                const bool inside = x >= c.x0 && x < c.x1 && y >= c.y0 && y < c.y1;
+                ASSERT_EQ(PixelAt(*image, x, y)[3], inside ? 200 : 0) << x << "," << y;
+                ASSERT_EQ(PixelAt(*image, x, y)[2], 30);
+            }
+    }
+}
+
+TEST(AlphaLevels, FollowTheirFormula)
+{
+    auto ramp = MakeImage(256, 1, [](int x, int, std::uint8_t* p) {
+        p[0] = p[1] = p[2] = 9;
+        p[3] = static_cast<std::uint8_t>(x);
+    });
+    for (const auto& [black, white] : {std::pair{0.0, 1.0}, {0.2, 0.8}, {0.5, 0.5}, {0.0, 0.3}, {0.9, 0.1}}) {
+        SCOPED_TRACE(::testing::Message() << black << " " << white);
+        auto image = Clone(*ramp);
+        HXImageKeyer keyer(*image, *image, Tables(), HXDownsampleFactor0);
+        keyer.SetAlphaSuperContrast(black, white);
+        ASSERT_EQ(keyer.Render(), HXResultOk);
+        for (int a = 0; a < 256; ++a) {
+            const double v = a / 255.0;
+            const double level = white > black ? (v - black) / (white - black) : (v >= black ? 1 : 0);
+            ASSERT_EQ(PixelAt(*image, a, 0)[3], std::lround(std::clamp(level, 0.0, 1.0) * 255)) << a;
+            ASSERT_EQ(PixelAt(*image, a, 0)[0], 9);
+        }
+    }
+}
+
+// An opaque square: erosion and dilation move its edges by the distance (scaled at previews);
+// shrinking then growing removes a speck and keeps the square.
+TEST(WhiteErode, MovesTheMatteEdgeByTheDistance)
+{
+    const struct {
+        HXWhiteErodeDirection direction;
+        int distance;
+        HXDownsampleFactor factor;
+        int edgeShift; // + the matte grows, - it shrinks
+    } cases[] = {
+        {HXWhiteErodeShrink, 3, HXDownsampleFactor0, -3},
+        {HXWhiteErodeGrow, 3, HXDownsampleFactor0, 3},
+        {HXWhiteErodeShrinkThenGrow, 3, HXDownsampleFactor0, 0},
+        {HXWhiteErodeShrink, 8, HXDownsampleFactor3, -2},
+        {HXWhiteErodeShrink, 0, HXDownsampleFactor0, 0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(::testing::Message() << "direction " << c.direction << " distance " << c.distance);
+        auto image = MakeImage(40, 40, [](int x, int y, std::uint8_t* p) {
+            const bool square = x >= 10 && x < 30 && y >= 10 && y < 30;
+            p[0] = p[1] = p[2] = 50;
+            p[3] = square || (x == 35 && y == 35) ? 255 : 0;
+        });
+        HXImageKeyer keyer(*image, *image, Tables(), c.factor);
+        keyer.SetWhiteErode(c.direction, c.distance);
+        ASSERT_EQ(keyer.Render(), HXResultOk);
+        // Along the middle row: opaque exactly over [10 - shift, 30 + shift).
+        for (int x = 0; x < 34; ++x)
+            EXPECT_EQ(PixelAt(*image, x, 20)[3], x >= 10 - c.edgeShift && x < 30 + c.edgeShift ? 255 : 0) << x;
+        if (c.direction != HXWhiteErodeGrow && c.distance > 0) {
+            EXPECT_EQ(PixelAt(*image, 35, 35)[3], 0) << "the speck is gone";
+        }
+    }
+}
+
+TEST(AlphaStackBlur, SoftensOnlyTheMatte)
+{
+    auto image = MakeImage(32, 8, [](int x, int, std::uint8_t* p) {
+        p[0] = p[1] = p[2] = 70;
+        p[3] = x < 16 ? 255 : 0;
+    });
+    HXImageKeyer keyer(*image, *image, Tables(), HXDownsampleFactor0);
+    keyer.SetAlphaStackBlur(4, true, true);
+    ASSERT_EQ(keyer.Render(), HXResultOk);
+    EXPECT_EQ(PixelAt(*image, 4, 4)[3], 255);
+    EXPECT_EQ(PixelAt(*image, 28, 4)[3], 0);
+    EXPECT_GT(PixelAt(*image, 16, 4)[3], 40);
+    EXPECT_LT(PixelAt(*image, 16, 4)[3], 215);
+    EXPECT_EQ(PixelAt(*image, 16, 4)[1], 70) << "colour bytes are not touched";
+}
+
+// Every clean-up step at its neutral value leaves every byte as it was.
+TEST(KeyerNeutralValues, LeaveBytesUnchanged)
+{
+    auto noise = NoiseImage(33, 17, 9);
+    auto image = SolidImage(33, 17, 1, 2, 3, 4);
+    HXImageKeyer quiet(*noise, *image, Tables(), HXDownsampleFactor0);
+    quiet.SetYUVBlur(0, HXYUVBlurGaussian);
+    quiet.SetAlphaCrop(0, 0, 0, 0);
+    quiet.SetAlphaSuperContrast(0, 1);
+    quiet.SetAlphaStackBlur(0, true, true);
+    quiet.SetWhiteErode(HXWhiteErodeShrinkThenGrow, 0);
+    ASSERT_EQ(quiet.Render(), HXResultOk);
+    EXPECT_TRUE(SameBytes(*image, *noise));
+}
+
+// --- UV blur -------------------------------------------------------------------------------
+
+TEST(YUVBlur, SmoothsChromaAndKeepsLuma)
+{
+    // Alternating columns of two colours with the same luma but opposite chroma.
+    auto stripes = MakeImage(32, 16, [](int x, int, std::uint8_t* p) {
+        Put(p, x % 2 ? Rgb{150, 100, 120} : Rgb{80, 130, 100});
+    });
+    for (const HXYUVBlurType type : {HXYUVBlurHorizontal, HXYUVBlurBox, HXYUVBlurGaussian}) {
+        SCOPED_TRACE(::testing::Message() << "type " << type);
+        auto image = Clone(*stripes);
+        HXImageKeyer keyer(*image, *image, Tables(), HXDownsampleFactor0);
+        keyer.SetYUVBlur(3, type);
+        ASSERT_EQ(keyer.Render(), HXResultOk);
+        const std::uint8_t* a = PixelAt(*image, 15, 8);
+        const std::uint8_t* b = PixelAt(*image, 16, 8);
+        const auto luma = [](const std::uint8_t* p) { return 0.299 * p[2] + 0.587 * p[1] + 0.114 * p[0]; };
+        EXPECT_LT(std::abs(a[2] - b[2]), 25) << "chroma difference shrinks (was 70 in red)";
+        EXPECT_NEAR(luma(a), luma(PixelAt(*stripes, 15, 8)), 3.0);
+        EXPECT_NEAR(luma(b), luma(PixelAt(*stripes, 16, 8)), 3.0);
+    }
+    // Vertical blur leaves vertical stripes alone.
+    auto image = Clone(*stripes);
+    HXImageKeyer keyer(*image, *image, Tables(), HXDownsampleFactor0);
+    keyer.SetYUVBlur(3, HXYUVBlurVertical);
+    ASSERT_EQ(keyer.Render(), HXResultOk);
+    EXPECT_TRUE(SameBytes(*image, *stripes));
+}
+
+// --- Key-colour detection ------------------------------------------------------------------
+
+TEST(KeyColorDetection, AnswersGreenBlueOrStaysUndecided)
+{
+    const auto split = [](Rgb left, Rgb right, double share) {
+        return MakeImage(200, 120, [=](int x, int y, std::uint8_t* p) {
+            const bool subject = x >= 80 && x < 120 && y >= 30;
+            Put(p, subject ? kSkin : (x < 200 * share ? left : right));
+        });
+    };
+    const struct {
+        const char* name;
+        std::unique_ptr<HXImage8> image;
+        HXKeyColor expected;
+    } cases[] = {
+        {"green screen", Photo(kGreenBackdrop), HXKeyColorGreen},
+        {"blue screen", Photo(kBlueBackdrop), HXKeyColorBlue},
+        {"grey wall", Photo(kGrey), HXKeyColorGreen},
+        {"blue preset stays when undecided", nullptr, HXKeyColorBlue},
+        {"half green, half blue", split(kGreenBackdrop, kBlueBackdrop, 0.5), HXKeyColorGreen},
+        {"mostly blue", split(kGreenBackdrop, kBlueBackdrop, 0.2), HXKeyColorBlue},
+        {"dark green", Photo(Scale(kGreenBackdrop, 0.2)), HXKeyColorGreen},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        auto image = c.image ? Clone(*c.image) : Photo(kGrey);
+        const HXKeyColor preset = c.image ? HXKeyColorGreen : HXKeyColorBlue;
+        HXKeyColor answers[2] = {preset, preset};
+        for (int t = 0; t < 2; ++t)
+            ASSERT_EQ(AutoDetectKeyColor(image.get(), t ? 8 : 1, &answers[t]), HXResultOk);
+        EXPECT_EQ(answers[0], c.expected);
+        EXPECT_EQ(answers[1], answers[0]) << "thread count changed the answer";
+    }
+    HXKeyColor result = HXKeyColorGreen;
+    EXPECT_EQ(AutoDetectKeyColor(nullptr, 1, &result), HXResultBadArgument);
+}
+
+// A blue backdrop that only just reads as blue, with coarse noise: a preview-sized copy gets the
+// same answer as the photograph.
+TEST(KeyColorDetection, PreviewAndFullImageAgreeOnABorderlineImage)
+{
+    std::uint32_t state = 7;
+    auto full = MakeImage(640, 480, [&](int x, int y, std::uint8_t* p) {
+        state = state * 1664525u + 1013904223u;
+        const int noise = static_cast<int>(state >> 27) - 16;
+        const double fade = 0.6 + 0.4 * x / 640.0;
+        const bool subject = std::hypot(x - 320, y - 300) < 150;
+        Put(p, subject ? kGrey : Rgb{60.0 + noise, 80.0 + noise, (70.0 + 50 * fade) + noise});
+    });
+    auto preview = Quarter(*full);
+    HXKeyColor fullAnswer = HXKeyColorGreen;
+    HXKeyColor previewAnswer = HXKeyColorGreen;
+    ASSERT_EQ(AutoDetectKeyColor(full.get(), 8, &fullAnswer), HXResultOk);
+    ASSERT_EQ(AutoDetectKeyColor(preview.get(), 8, &previewAnswer), HXResultOk);
+    EXPECT_EQ(previewAnswer, fullAnswer);
+}

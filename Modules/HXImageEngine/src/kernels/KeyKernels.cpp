@@ -1,35 +1,558 @@
-#include "kernels/Kernels.h"
+#include "kernels/KeyColor.h"
+#include "kernels/Primitives.h"
+
+#include <cmath>
+#include <cstring>
+#include <omp.h>
+#include <vector>
 
 namespace hvn::image::kernels {
 
-int YUVBlur(const HXOperation&, const ImageView&, const KernelContext&)
+namespace {
+
+// A radius or distance given in full-resolution pixels, in pixels of this render.
+int ScaledRadius(double value, const KernelContext& ctx)
 {
-    return HXResultNotImplemented;
+    if (!(value > 0.0))
+        return 0;
+    return static_cast<int>(std::lround(std::min(value * ctx.scale, 1.0e6)));
 }
 
-int AutoColorDifferenceKey(const HXOperation&, const ImageView&, const KernelContext&)
+// A finite value limited to [low, high]; NaN becomes `fallback`.
+double Finite(double value, double low, double high, double fallback)
 {
-    return HXResultNotImplemented;
+    return std::isnan(value) ? fallback : std::clamp(value, low, high);
 }
 
-int AlphaCrop(const HXOperation&, const ImageView&, const KernelContext&)
+// ---------------------------------------------------------------------------------------------
+// UV blur: chroma (full-range YCbCr, BT.601) is blurred, luma is kept. The colour change is added
+// to the original bytes, so a region of even chroma keeps its bytes exactly.
+
+std::uint8_t ChromaBlue(int r, int g, int b)
 {
-    return HXResultNotImplemented;
+    return static_cast<std::uint8_t>(((-43 * r - 85 * g + 128 * b + 128) >> 8) + 128);
 }
 
-int AlphaSuperContrast(const HXOperation&, const ImageView&, const KernelContext&)
+std::uint8_t ChromaRed(int r, int g, int b)
 {
-    return HXResultNotImplemented;
+    return static_cast<std::uint8_t>(((128 * r - 107 * g - 21 * b + 128) >> 8) + 128);
 }
 
-int AlphaStackBlur(const HXOperation&, const ImageView&, const KernelContext&)
+} // namespace
+
+int YUVBlur(const HXOperation& op, const ImageView& image, const KernelContext& ctx)
 {
-    return HXResultNotImplemented;
+    const int radius = ScaledRadius(op.Arg(0), ctx);
+    const int type = static_cast<int>(op.Arg(1));
+    if (type < HXYUVBlurHorizontal || type > HXYUVBlurGaussian)
+        return HXResultBadArgument;
+    if (radius == 0)
+        return HXResultOk;
+    const bool horizontal = type != HXYUVBlurVertical;
+    const bool vertical = type != HXYUVBlurHorizontal;
+    const int passes = type == HXYUVBlurGaussian ? 3 : 1;
+    const int ri = image.RedIndex();
+    const int bi = image.BlueIndex();
+    const std::size_t count = static_cast<std::size_t>(image.width) * image.height;
+
+    // Planes: chroma blue, chroma red (weighted by alpha), alpha. Made before any parallel work.
+    std::vector<std::uint8_t> planes(count * 3u);
+    std::uint8_t* cb = planes.data();
+    std::uint8_t* cr = cb + count;
+    std::uint8_t* alpha = cr + count;
+    const std::uint8_t* multiply = ctx.tables.MultiplyTable();
+    int translucentRows = 0;
+    ParallelFor(image.height, ctx.threads, [&](int begin, int end) {
+        int translucent = 0;
+        for (int y = begin; y < end; ++y) {
+            const std::uint8_t* p = image.Row(y);
+            const std::size_t row = static_cast<std::size_t>(y) * image.width;
+            for (int x = 0; x < image.width; ++x, p += 4) {
+                const std::uint8_t a = p[3];
+                cb[row + x] = multiply[(a << 8) | ChromaBlue(p[ri], p[1], p[bi])];
+                cr[row + x] = multiply[(a << 8) | ChromaRed(p[ri], p[1], p[bi])];
+                alpha[row + x] = a;
+                translucent |= a != 255;
+            }
+        }
+        if (translucent) {
+#pragma omp atomic write
+            translucentRows = 1;
+        }
+    });
+    const auto plane = [&](std::uint8_t* data) {
+        return PlaneView{data, image.width, image.height, 1, static_cast<std::ptrdiff_t>(image.width)};
+    };
+    for (std::uint8_t* data : {cb, cr})
+        if (const int result = BoxBlurPlane(plane(data), radius, horizontal, vertical, passes, ctx.threads))
+            return result;
+    // Weights are only needed where some pixel is not opaque.
+    if (translucentRows)
+        if (const int result = BoxBlurPlane(plane(alpha), radius, horizontal, vertical, passes, ctx.threads))
+            return result;
+
+    const std::uint8_t* divide = ctx.tables.DivideTable();
+    ParallelFor(image.height, ctx.threads, [&](int begin, int end) {
+        for (int y = begin; y < end; ++y) {
+            std::uint8_t* p = image.Row(y);
+            const std::size_t row = static_cast<std::size_t>(y) * image.width;
+            for (int x = 0; x < image.width; ++x, p += 4) {
+                const int a = translucentRows ? alpha[row + x] : 255;
+                if (a == 0 || p[3] == 0)
+                    continue; // nothing to take chroma from, or nothing to show
+                const int r = p[ri];
+                const int g = p[1];
+                const int b = p[bi];
+                const int du = divide[(a << 8) | cb[row + x]] - ChromaBlue(r, g, b);
+                const int dv = divide[(a << 8) | cr[row + x]] - ChromaRed(r, g, b);
+                // Inverse BT.601 in Q16: R += 1.402 V, G -= 0.344 U + 0.714 V, B += 1.772 U.
+                const int nr = r + ((91881 * dv + 32768) >> 16);
+                const int ng = g - ((22554 * du + 46802 * dv + 32768) >> 16);
+                const int nb = b + ((116130 * du + 32768) >> 16);
+                p[ri] = static_cast<std::uint8_t>(std::clamp(nr, 0, 255));
+                p[1] = static_cast<std::uint8_t>(std::clamp(ng, 0, 255));
+                p[bi] = static_cast<std::uint8_t>(std::clamp(nb, 0, 255));
+            }
+        }
+    });
+    return HXResultOk;
 }
 
-int WhiteErode(const HXOperation&, const ImageView&, const KernelContext&)
+// ---------------------------------------------------------------------------------------------
+// Colour-difference key against a local backdrop estimate.
+//
+// The difference D = K - (detail * max(O1, O2) + (1 - detail) * (O1 + O2) / 2) of a pixel (K the
+// key channel) is near 0 on a neutral or skin-toned subject and large on the backdrop. A pixel
+// mixing subject and backdrop B has D close to (1 - alpha) * D(B), so alpha = 1 - D / D(B). The
+// backdrop is never one colour (fall-off, hot spots, shadows, folds), so D(B) comes from a clean
+// plate estimated on a coarse grid: each cell takes the mean colour of its own confidently-backdrop
+// pixels, cells under the subject are filled in from their neighbours, and the grid is
+// interpolated bilinearly. Backdrop pixels are told by their purity D / K, which light and shadow
+// leave alone but any mix with the subject lowers, so a shadow counts as backdrop while a veil or
+// a mat of hair over the backdrop does not. Semi-transparent pixels then have the backdrop's
+// colour taken out of them (colour unmixing), so hair and glass carry no backdrop colour into the
+// composite.
+
+namespace {
+
+// Grid cell side in full-resolution pixels; scaled with the render so that previews agree.
+constexpr double kCellSide = 64.0;
+constexpr int kBins = 64; // histogram of purity D / K per cell, in 64ths
+// Backdrop pixels are at least this pure, relative to the purest 3 % of the frame.
+constexpr double kSelectShare = 0.8;
+// Pixels darker than this in the key channel tell nothing about purity.
+constexpr int kMinimumKey = 16;
+constexpr int kMinimumBackdropD = 12;
+// Width of the opaque band: alpha reaches 1 when D has fallen to this share of the backdrop's,
+// scaled by the grey threshold ("softness" runs the other way).
+constexpr double kOpaqueShare = 0.7;
+
+struct Bin {
+    std::uint32_t count;
+    std::uint32_t c0;
+    std::uint32_t c1;
+    std::uint32_t c2;
+};
+
+struct KeyChannels {
+    int key;
+    int other1;
+    int other2;
+};
+
+struct RefColor {
+    float c[3]; // bytes 0, 1, 2 of a pixel
+};
+
+// D in 1/512 levels, integers so that the statistics do not depend on rounding.
+inline int Difference512(int k, int o1, int o2, int detail256)
 {
-    return HXResultNotImplemented;
+    const int mx = std::max(o1, o2);
+    return 512 * k - detail256 * 2 * mx - (256 - detail256) * (o1 + o2);
+}
+
+float DifferenceOf(const RefColor& color, const KeyChannels& ch, float detail)
+{
+    const float o1 = color.c[ch.other1];
+    const float o2 = color.c[ch.other2];
+    return color.c[ch.key] - (detail * std::max(o1, o2) + (1.0f - detail) * 0.5f * (o1 + o2));
+}
+
+// The level reached by the brightest `share` of the histogram (at least a few pixels), as a bin.
+int TopBin(const Bin* bins, std::uint64_t total, double share)
+{
+    const std::uint64_t need = std::max<std::uint64_t>(2, static_cast<std::uint64_t>(double(total) * share));
+    std::uint64_t seen = 0;
+    for (int b = kBins - 1; b > 0; --b) {
+        seen += bins[b].count;
+        if (seen >= need)
+            return b;
+    }
+    return 0;
+}
+
+// Fills cells without a backdrop estimate from their estimated neighbours, ring by ring, then
+// smooths the filled cells with a 1-2-1 kernel; measured cells keep their own colour, so a shadow
+// a cell or two wide is followed. Runs on one thread: the grid is small.
+void FillAndSmooth(std::vector<RefColor>& grid, std::vector<std::uint8_t>& known, int gw, int gh)
+{
+    const std::vector<std::uint8_t> measured = known;
+    std::vector<RefColor> next = grid;
+    std::vector<std::uint8_t> nextKnown = known;
+    for (bool missing = true; missing;) {
+        missing = false;
+        bool grew = false;
+        for (int y = 0; y < gh; ++y) {
+            for (int x = 0; x < gw; ++x) {
+                const std::size_t i = static_cast<std::size_t>(y) * gw + x;
+                if (known[i])
+                    continue;
+                float sum[3] = {0, 0, 0};
+                int n = 0;
+                for (int dy = -1; dy <= 1; ++dy)
+                    for (int dx = -1; dx <= 1; ++dx) {
+                        const int nx = x + dx;
+                        const int ny = y + dy;
+                        if (nx < 0 || ny < 0 || nx >= gw || ny >= gh)
+                            continue;
+                        const std::size_t j = static_cast<std::size_t>(ny) * gw + nx;
+                        if (!known[j])
+                            continue;
+                        for (int c = 0; c < 3; ++c)
+                            sum[c] += grid[j].c[c];
+                        ++n;
+                    }
+                if (n == 0) {
+                    missing = true;
+                    continue;
+                }
+                for (int c = 0; c < 3; ++c)
+                    next[i].c[c] = sum[c] / float(n);
+                nextKnown[i] = 1;
+                grew = true;
+            }
+        }
+        grid = next;
+        known = nextKnown;
+        if (!grew)
+            break;
+    }
+    const auto smooth = [&](bool horizontal) {
+        for (int y = 0; y < gh; ++y)
+            for (int x = 0; x < gw; ++x) {
+                const int x0 = horizontal ? std::max(0, x - 1) : x;
+                const int x1 = horizontal ? std::min(gw - 1, x + 1) : x;
+                const int y0 = horizontal ? y : std::max(0, y - 1);
+                const int y1 = horizontal ? y : std::min(gh - 1, y + 1);
+                const RefColor& a = grid[static_cast<std::size_t>(y0) * gw + x0];
+                const RefColor& b = grid[static_cast<std::size_t>(y) * gw + x];
+                const RefColor& c = grid[static_cast<std::size_t>(y1) * gw + x1];
+                if (measured[static_cast<std::size_t>(y) * gw + x])
+                    continue;
+                for (int k = 0; k < 3; ++k)
+                    next[static_cast<std::size_t>(y) * gw + x].c[k] = 0.25f * (a.c[k] + 2.0f * b.c[k] + c.c[k]);
+            }
+        grid = next;
+    };
+    smooth(true);
+    smooth(false);
+}
+
+// Linear interpolation of the grid row `cells` (gw values, centres at (i + 0.5) * side) to one
+// value a pixel, edges held.
+void InterpolateRow(const float* cells, int gw, float side, int width, float* out)
+{
+    const float half = 0.5f * side;
+    int x = 0;
+    for (; x < width && float(x) + 0.5f <= half; ++x)
+        out[x] = cells[0];
+    for (int i = 0; i + 1 < gw && x < width; ++i) {
+        const float right = (float(i) + 1.5f) * side;
+        const float left = (float(i) + 0.5f) * side;
+        const float step = (cells[i + 1] - cells[i]) / side;
+        for (; x < width && float(x) + 0.5f < right; ++x)
+            out[x] = cells[i] + (float(x) + 0.5f - left) * step;
+    }
+    for (; x < width; ++x)
+        out[x] = cells[gw - 1];
+}
+
+// Alpha and unmixed colour of one row; r0..r2 hold the backdrop's bytes 0..2 at each pixel.
+template <int Key, int Other1, int Other2>
+void KeyRow(std::uint8_t* p, int width, const float* r0, const float* r1, const float* r2, const float* inverseD,
+            float detail, float low, float span)
+{
+    for (int x = 0; x < width; ++x, p += 4) {
+        const float c[3] = {float(p[0]), float(p[1]), float(p[2])};
+        const float k = c[Key];
+        const float o1 = c[Other1];
+        const float o2 = c[Other2];
+        const float d = k - (detail * std::max(o1, o2) + (1.0f - detail) * 0.5f * (o1 + o2));
+        const float linear = 1.0f - d * inverseD[x];
+        const float alpha = std::min(1.0f, std::max(0.0f, (linear - low) * span));
+        // C = alpha F + (1 - alpha) B, so F = B + (C - B) / alpha; kept as C where alpha is 0.
+        const float inverse = 1.0f / std::max(alpha, 1.0f / 255.0f);
+        const float b[3] = {r0[x], r1[x], r2[x]};
+        for (int i = 0; i < 3; ++i) {
+            const float f = std::min(255.0f, std::max(0.0f, b[i] + (c[i] - b[i]) * inverse));
+            const float value = alpha > 0.0f ? f : c[i];
+            p[i] = static_cast<std::uint8_t>(value + 0.5f);
+        }
+        p[3] = static_cast<std::uint8_t>(alpha * float(p[3]) + 0.5f);
+    }
+}
+
+} // namespace
+
+int AutoColorDifferenceKey(const HXOperation& op, const ImageView& image, const KernelContext& ctx)
+{
+    int keyColor = static_cast<int>(op.Arg(0));
+    if (keyColor < HXKeyColorAuto || keyColor > HXKeyColorBlue)
+        return HXResultBadArgument;
+    const double detail = Finite(op.Arg(1), 0.0, 1.0, 1.0);
+    const double greyDetail = Finite(op.Arg(2), 0.0, 1.0, 0.0);
+    const double greyThreshold = Finite(op.Arg(3), 0.0, 1.0, 0.0);
+    if (keyColor == HXKeyColorAuto) {
+        keyColor = DetectKeyColor(image, ctx.threads);
+        if (keyColor == HXKeyColorAuto)
+            keyColor = HXKeyColorGreen;
+    }
+    const int ri = image.RedIndex();
+    const int bi = image.BlueIndex();
+    const KeyChannels ch = keyColor == HXKeyColorBlue ? KeyChannels{bi, ri, 1} : KeyChannels{1, ri, bi};
+    const int detail256 = static_cast<int>(std::lround(detail * 256.0));
+
+    const int side = std::max(4, static_cast<int>(std::lround(kCellSide * ctx.scale)));
+    const int gw = (image.width + side - 1) / side;
+    const int gh = (image.height + side - 1) / side;
+    const std::size_t cells = static_cast<std::size_t>(gw) * gh;
+    std::vector<Bin> bins(cells * kBins);
+
+    // 1. Histogram of D with colour sums per bin, one row of cells a task.
+    ParallelFor(gh, ctx.threads, [&](int begin, int end) {
+        for (int gy = begin; gy < end; ++gy) {
+            const int y1 = std::min(image.height, (gy + 1) * side);
+            for (int y = gy * side; y < y1; ++y) {
+                const std::uint8_t* p = image.Row(y);
+                for (int gx = 0; gx < gw; ++gx) {
+                    Bin* cell = bins.data() + (static_cast<std::size_t>(gy) * gw + gx) * kBins;
+                    const int x1 = std::min(image.width, (gx + 1) * side);
+                    for (int x = gx * side; x < x1; ++x) {
+                        const std::uint8_t* q = p + static_cast<std::size_t>(x) * 4u;
+                        if (q[3] == 0)
+                            continue;
+                        const int k = q[ch.key];
+                        const int d = Difference512(k, q[ch.other1], q[ch.other2], detail256);
+                        // Purity in 64ths: D * 64 / K, with D in 1/512 levels.
+                        const int purity = k >= kMinimumKey ? (std::max(d, 0) >> 3) / k : 0;
+                        Bin& bin = cell[std::min(purity, kBins - 1)];
+                        ++bin.count;
+                        bin.c0 += q[0];
+                        bin.c1 += q[1];
+                        bin.c2 += q[2];
+                    }
+                }
+            }
+        }
+    });
+
+    // 2. The frame's backdrop level, then each cell's backdrop colour where it has one.
+    Bin frame[kBins] = {};
+    std::uint64_t framePixels = 0;
+    for (std::size_t i = 0; i < cells; ++i)
+        for (int b = 0; b < kBins; ++b) {
+            frame[b].count += bins[i * kBins + b].count;
+            framePixels += bins[i * kBins + b].count;
+        }
+    const int frameTop = TopBin(frame, framePixels, 0.03);
+    const int first = std::max(1, static_cast<int>(std::ceil(kSelectShare * frameTop)));
+    // A frame whose purest pixels are barely coloured has no backdrop to estimate.
+    const bool hasBackdrop = frameTop >= kBins / 10;
+    std::vector<RefColor> grid(cells, RefColor{{0, 0, 0}});
+    std::vector<std::uint8_t> known(cells, 0);
+    double sum[3] = {0, 0, 0};
+    std::uint64_t sumCount = 0;
+    for (std::size_t i = 0; i < cells; ++i) {
+        const Bin* cell = bins.data() + i * kBins;
+        std::uint64_t total = 0;
+        for (int b = 0; b < kBins; ++b)
+            total += cell[b].count;
+        if (!hasBackdrop)
+            break;
+        std::uint64_t n = 0;
+        std::uint64_t c[3] = {0, 0, 0};
+        for (int b = first; b < kBins; ++b) {
+            n += cell[b].count;
+            c[0] += cell[b].c0;
+            c[1] += cell[b].c1;
+            c[2] += cell[b].c2;
+        }
+        // A few pure pixels in a cell of subject (a gap in the hair) are too few to trust.
+        if (n == 0 || n * 50 < total)
+            continue;
+        for (int k = 0; k < 3; ++k) {
+            grid[i].c[k] = static_cast<float>(double(c[k]) / double(n));
+            sum[k] += double(c[k]);
+        }
+        sumCount += n;
+        known[i] = 1;
+    }
+    RefColor global{{0, 0, 0}};
+    if (sumCount == 0) {
+        // No backdrop anywhere: key against the pure key colour.
+        global.c[ch.key] = 255.0f;
+        std::fill(grid.begin(), grid.end(), global);
+    } else {
+        for (int k = 0; k < 3; ++k)
+            global.c[k] = static_cast<float>(sum[k] / double(sumCount));
+        FillAndSmooth(grid, known, gw, gh);
+    }
+    bins.clear();
+    bins.shrink_to_fit();
+
+    // "Removal" (grey detail 0) keys against the local backdrop and takes shadows and uneven light
+    // out; grey detail 1 keys against the frame's backdrop, so shadows stay as a dark veil.
+    const float keep = static_cast<float>(greyDetail);
+    for (RefColor& cell : grid)
+        for (int k = 0; k < 3; ++k)
+            cell.c[k] = (1.0f - keep) * cell.c[k] + keep * global.c[k];
+
+    // Per cell: the backdrop colour and 1 / D(backdrop), as planes for interpolation.
+    const float detailF = static_cast<float>(detail256) / 256.0f;
+    std::vector<float> planes(cells * 4u);
+    for (std::size_t i = 0; i < cells; ++i) {
+        for (int k = 0; k < 3; ++k)
+            planes[k * cells + i] = grid[i].c[k];
+        const float d = std::max(float(kMinimumBackdropD), DifferenceOf(grid[i], ch, detailF));
+        planes[3 * cells + i] = 1.0f / d;
+    }
+
+    // Alpha rises from 0 at D = D(B) (with a small allowance for noise) to 1 at D = opaque * D(B).
+    const float low = 0.05f;
+    const float high = static_cast<float>(1.0 - kOpaqueShare * greyThreshold);
+    const float span = 1.0f / std::max(0.02f, high - low);
+
+    const int threads = std::max(1, ctx.threads);
+    const std::size_t rowFloats = static_cast<std::size_t>(image.width);
+    std::vector<float> scratch(static_cast<std::size_t>(threads) * (rowFloats * 4u + 4u * gw));
+    const float sideF = float(side);
+
+    // The key channel and the two others as compile-time byte offsets, so the row loop vectorises.
+    using RowKernel = void (*)(std::uint8_t*, int, const float*, const float*, const float*, const float*, float,
+                               float, float);
+    const RowKernel rowKernel = ch.key == 1 ? (ch.other1 == 0 ? &KeyRow<1, 0, 2> : &KeyRow<1, 2, 0>)
+                                : ch.key == 0 ? &KeyRow<0, 1, 2>
+                                              : &KeyRow<2, 1, 0>;
+    // 3. Alpha and unmixed colour, one row at a time against the interpolated clean plate.
+    ParallelFor(image.height, threads, [&](int begin, int end) {
+        float* base = scratch.data() + static_cast<std::size_t>(omp_get_thread_num()) * (rowFloats * 4u + 4u * gw);
+        float* ref[4] = {base, base + rowFloats, base + 2 * rowFloats, base + 3 * rowFloats};
+        float* cellRow = base + 4 * rowFloats;
+        for (int y = begin; y < end; ++y) {
+            const float fy = (float(y) + 0.5f) / sideF - 0.5f;
+            const int j0 = std::clamp(static_cast<int>(std::floor(fy)), 0, gh - 1);
+            const int j1 = std::min(gh - 1, j0 + 1);
+            const float wy = std::clamp(fy - float(j0), 0.0f, 1.0f);
+            for (int k = 0; k < 4; ++k) {
+                const float* a = planes.data() + k * cells + static_cast<std::size_t>(j0) * gw;
+                const float* b = planes.data() + k * cells + static_cast<std::size_t>(j1) * gw;
+                for (int i = 0; i < gw; ++i)
+                    cellRow[k * gw + i] = a[i] + (b[i] - a[i]) * wy;
+                InterpolateRow(cellRow + k * gw, gw, sideF, image.width, ref[k]);
+            }
+            std::uint8_t* p = image.Row(y);
+            const float* r0 = ref[0];
+            const float* r1 = ref[1];
+            const float* r2 = ref[2];
+            const float* inverseD = ref[3];
+            rowKernel(p, image.width, r0, r1, r2, inverseD, detailF, low, span);
+        }
+    });
+    return HXResultOk;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Matte clean-up.
+
+// The integer rectangle x0 = trunc(left w), y0 = trunc(top h), x1 = trunc(w - right w),
+// y1 = trunc(h - bottom h) keeps its alpha; everything outside becomes transparent.
+int AlphaCrop(const HXOperation& op, const ImageView& image, const KernelContext& ctx)
+{
+    const double left = Finite(op.Arg(0), 0.0, 1.0, 0.0);
+    const double top = Finite(op.Arg(1), 0.0, 1.0, 0.0);
+    const double right = Finite(op.Arg(2), 0.0, 1.0, 0.0);
+    const double bottom = Finite(op.Arg(3), 0.0, 1.0, 0.0);
+    const double w = image.width;
+    const double h = image.height;
+    const int x0 = std::clamp(static_cast<int>(left * w), 0, image.width);
+    const int y0 = std::clamp(static_cast<int>(top * h), 0, image.height);
+    const int x1 = std::clamp(static_cast<int>(w - right * w), x0, image.width);
+    const int y1 = std::clamp(static_cast<int>(h - bottom * h), y0, image.height);
+    if (x0 == 0 && y0 == 0 && x1 == image.width && y1 == image.height)
+        return HXResultOk;
+    ParallelFor(image.height, ctx.threads, [&](int begin, int end) {
+        for (int y = begin; y < end; ++y) {
+            std::uint8_t* p = image.Row(y);
+            const bool inside = y >= y0 && y < y1;
+            for (int x = 0; x < image.width; ++x, p += 4)
+                if (!inside || x < x0 || x >= x1)
+                    p[3] = 0;
+        }
+    });
+    return HXResultOk;
+}
+
+// Alpha levels: a' = clamp((a / 255 - black) / (white - black), 0, 1) * 255; with white at or
+// below black, a threshold at black.
+int AlphaSuperContrast(const HXOperation& op, const ImageView& image, const KernelContext& ctx)
+{
+    const double black = Finite(op.Arg(0), 0.0, 1.0, 0.0);
+    const double white = Finite(op.Arg(1), 0.0, 1.0, 1.0);
+    if (black == 0.0 && white == 1.0)
+        return HXResultOk;
+    std::uint8_t table[256];
+    for (int a = 0; a < 256; ++a) {
+        const double v = a / 255.0;
+        const double level = white > black ? (v - black) / (white - black) : (v >= black ? 1.0 : 0.0);
+        table[a] = static_cast<std::uint8_t>(std::lround(std::clamp(level, 0.0, 1.0) * 255.0));
+    }
+    ParallelFor(image.height, ctx.threads, [&](int begin, int end) {
+        for (int y = begin; y < end; ++y) {
+            std::uint8_t* p = image.Row(y);
+            for (int x = 0; x < image.width; ++x, p += 4)
+                p[3] = table[p[3]];
+        }
+    });
+    return HXResultOk;
+}
+
+int AlphaStackBlur(const HXOperation& op, const ImageView& image, const KernelContext& ctx)
+{
+    const int radius = ScaledRadius(op.Arg(0), ctx);
+    const bool horizontal = op.Arg(1) != 0.0;
+    const bool vertical = op.Arg(2) != 0.0;
+    if (radius == 0 || (!horizontal && !vertical))
+        return HXResultOk;
+    return StackBlurImage(image, radius, horizontal, vertical, HXChannelsAlpha, ctx.threads);
+}
+
+// Grey erosion (shrink), dilation (grow) or erosion then dilation (an opening, which removes
+// specks smaller than the distance and keeps the rest of the matte where it was).
+int WhiteErode(const HXOperation& op, const ImageView& image, const KernelContext& ctx)
+{
+    const int direction = static_cast<int>(op.Arg(0));
+    if (direction < HXWhiteErodeShrink || direction > HXWhiteErodeShrinkThenGrow)
+        return HXResultBadArgument;
+    const int distance = ScaledRadius(op.Arg(1), ctx);
+    if (distance == 0)
+        return HXResultOk;
+    const PlaneView alpha = AlphaPlane(image);
+    if (direction != HXWhiteErodeGrow)
+        if (const int result = ErodePlane(alpha, distance, ctx.threads))
+            return result;
+    if (direction != HXWhiteErodeShrink)
+        return DilatePlane(alpha, distance, ctx.threads);
+    return HXResultOk;
 }
 
 } // namespace hvn::image::kernels
