@@ -7,7 +7,7 @@
 
 namespace lumo::app {
 
-struct ForegroundImageLayerSettings::Impl {
+struct ForegroundImageLayerSettings::ForegroundImageLayerSettingsImpl {
     FilterList filters;
     TransformList transforms;
     KeyList keys;
@@ -16,10 +16,10 @@ struct ForegroundImageLayerSettings::Impl {
     TextList textItems;
 };
 
-ForegroundImageLayerSettings::ForegroundImageLayerSettings() : m_impl(std::make_unique<Impl>()) {}
+ForegroundImageLayerSettings::ForegroundImageLayerSettings() : m_impl(std::make_unique<ForegroundImageLayerSettingsImpl>()) {}
 
 ForegroundImageLayerSettings::ForegroundImageLayerSettings(const ForegroundImageLayerSettings& other)
-    : AbstractProjectItem(other), m_impl(std::make_unique<Impl>(*other.m_impl))
+    : AbstractProjectItem(other), m_impl(std::make_unique<ForegroundImageLayerSettingsImpl>(*other.m_impl))
 {
 }
 
@@ -119,15 +119,15 @@ LMerr ForegroundImageLayerSettings::WriteToXml(QXmlStreamWriter& writer) const
 
 // ImageLayerSettings
 
-struct ImageLayerSettings::Impl {
+struct ImageLayerSettings::ImageLayerSettingsImpl {
     QUuid parentId;
     FilterList filters;
     TransformList transforms;
 };
 
-ImageLayerSettings::ImageLayerSettings() : m_impl(std::make_unique<Impl>()) {}
+ImageLayerSettings::ImageLayerSettings() : m_impl(std::make_unique<ImageLayerSettingsImpl>()) {}
 
-ImageLayerSettings::ImageLayerSettings(const QUuid& parentId, QDomElement& element) : m_impl(std::make_unique<Impl>())
+ImageLayerSettings::ImageLayerSettings(const QUuid& parentId, QDomElement& element) : m_impl(std::make_unique<ImageLayerSettingsImpl>())
 {
     m_impl->parentId = parentId;
     // The built-in defaults: a list that fails keeps what it read before the failure.
@@ -136,7 +136,7 @@ ImageLayerSettings::ImageLayerSettings(const QUuid& parentId, QDomElement& eleme
 }
 
 ImageLayerSettings::ImageLayerSettings(const ImageLayerSettings& other)
-    : AbstractProjectItem(other), m_impl(std::make_unique<Impl>(*other.m_impl))
+    : AbstractProjectItem(other), m_impl(std::make_unique<ImageLayerSettingsImpl>(*other.m_impl))
 {
 }
 

@@ -43,8 +43,8 @@ public:
     LMerr WriteToXml(QXmlStreamWriter& writer) const override;
 
 private:
-    struct Impl;
-    std::unique_ptr<Impl> m_impl;
+    struct ForegroundImageLayerSettingsImpl;
+    std::unique_ptr<ForegroundImageLayerSettingsImpl> m_impl;
 };
 
 using ForegroundImageLayerSettingsPtr = std::shared_ptr<ForegroundImageLayerSettings>;
@@ -77,8 +77,8 @@ public:
     LMerr WriteToXml(QXmlStreamWriter& writer) const override;
 
 private:
-    struct Impl;
-    std::unique_ptr<Impl> m_impl;
+    struct ImageLayerSettingsImpl;
+    std::unique_ptr<ImageLayerSettingsImpl> m_impl;
 };
 
 using ImageLayerSettingsPtr = std::shared_ptr<ImageLayerSettings>;
