@@ -8,6 +8,7 @@
 
 #include <array>
 #include <cmath>
+#include <cstring>
 #include <functional>
 #include <string>
 #include <vector>
@@ -316,6 +317,50 @@ TEST(Primitives, ThreadCountNeverChangesBytes)
     }
 }
 
+// Noise with transparent blocks and opaque stripes: every lane of the sums sees zero, partial and
+// full alpha, and whole windows with no opaque weight at all.
+std::unique_ptr<HXImage8> PatchyNoise(int width, int height, unsigned seed)
+{
+    auto noise = NoiseImage(width, height, seed);
+    return MakeImage(width, height, [&](int x, int y, std::uint8_t* p) {
+        std::memcpy(p, PixelAt(*noise, x, y), 4);
+        if ((x / 23 + y / 11) % 3 == 0)
+            p[3] = 0;
+        else if ((x / 7) % 5 == 0)
+            p[3] = 255;
+    });
+}
+
+TEST(BlurPrimitives, VectorStackBlurMatchesScalarForm)
+{
+    struct Case {
+        int width, height, radius;
+        bool horizontal, vertical;
+    };
+    // Odd widths leave partial vectors; radii beyond the image clamp everything to the edges.
+    const Case cases[] = {
+        {1, 1, 3, true, true},     {1, 9, 2, true, true},    {9, 1, 2, true, true},    {3, 2, 1, true, true},
+        {5, 7, 40, true, true},    {67, 45, 1, true, true},  {67, 45, 7, true, false}, {67, 45, 7, false, true},
+        {131, 29, 12, true, true}, {130, 90, 33, true, true}, {260, 33, 255, true, true}, {37, 300, 100, true, true},
+    };
+    const HXChannelsToProcess channelChoices[] = {HXChannelsAlpha, HXChannelsColor, HXChannelsColorAndAlpha};
+    for (const Case& c : cases)
+        for (HXChannelsToProcess channels : channelChoices)
+            for (int threads : {1, 3}) {
+                auto source = PatchyNoise(c.width, c.height, static_cast<unsigned>(c.width * 31 + c.radius));
+                auto reference = Clone(*source);
+                auto image = Clone(*source);
+                ASSERT_EQ(kernels::StackBlurImageReference(View(*reference), c.radius, c.horizontal, c.vertical,
+                                                           channels, 1),
+                          0);
+                ASSERT_EQ(kernels::StackBlurImage(View(*image), c.radius, c.horizontal, c.vertical, channels, threads),
+                          0);
+                EXPECT_TRUE(SameBytes(*image, *reference))
+                    << c.width << "x" << c.height << " radius " << c.radius << " h " << c.horizontal << " v "
+                    << c.vertical << " channels " << channels << " threads " << threads;
+            }
+}
+
 } // namespace
 
 // ---- the processor's operations, through Render() -------------------------------------------
@@ -560,6 +605,77 @@ TEST(ProcessorOperations, SharpenRaisesEdgesOnly)
     // A threshold above the edge's difference leaves it alone.
     auto kept = Rendered(*step, [](auto& p) { p.SetSharpen(4, 1, 0.5, 1); });
     EXPECT_TRUE(SameBytes(*kept, *step));
+}
+
+// The unsharp mask byte by byte from its definition, over widths that leave partial vectors and
+// amounts and thresholds at their limits.
+TEST(ProcessorOperations, SharpenFollowsItsDefinition)
+{
+    struct Case {
+        int width, blur;
+        double sharpness, threshold;
+    };
+    const Case cases[] = {{1, 2, 1.0, 0.0}, {5, 3, 0.4, 0.0}, {37, 4, 2.5, 0.1}, {64, 6, 64.0, 0.0}, {71, 5, 200.0, 1.0},
+                          {33, 1, 0.01, 0.02}};
+    for (const Case& c : cases) {
+        auto source = PatchyNoise(c.width, 13, static_cast<unsigned>(c.width));
+        auto blurred = Clone(*source);
+        ASSERT_EQ(kernels::StackBlurImageReference(View(*blurred), c.blur, true, true, HXChannelsColor, 1), 0);
+        const int amount = static_cast<int>(std::lround(std::min(c.sharpness, 64.0) * 256.0));
+        const int threshold = static_cast<int>(std::lround(c.threshold * 255.0));
+        auto expected = Clone(*source);
+        for (std::size_t i = 0; i < expected->BufferByteSize(); ++i) {
+            const int value = expected->Buffer()[i];
+            const int difference = value - blurred->Buffer()[i];
+            if (i % 4 != 3 && std::abs(difference) >= threshold)
+                expected->Buffer()[i] = static_cast<std::uint8_t>(std::clamp(value + ((difference * amount + 128) >> 8), 0, 255));
+        }
+        auto out = Rendered(*source, [&](auto& p) { p.SetSharpen(c.blur, c.sharpness, c.threshold, 1); });
+        EXPECT_TRUE(SameBytes(*out, *expected)) << "width " << c.width << " sharpness " << c.sharpness;
+    }
+}
+
+// A run of colour operations shares one pass; the bytes are those of each kernel run on its own,
+// and a refused operation in the middle leaves the ones before it applied.
+TEST(ProcessorOperations, ColourRunsMatchOneByOne)
+{
+    const Queue colourRun = [](HXImageProcessor& p) {
+        p.SetBrightness(0.08, HXChannelsColor);
+        p.SetContrast(1.15, HXChannelsColorAndAlpha);
+        p.SetSaturation(1.2);
+        p.SetSuperContrast(0.04, 0.96, HXChannelsColor);
+        p.SetColorTemperature(4000);
+        p.SetColorBalance(1.05, 1.0, 0.95);
+        p.SetHueColorize(30, 0.2);
+        p.SetHueShift(50, 0.7);
+        p.SetTint(HXTintSepia, 0.3);
+        p.SetOpacity(0.8);
+        p.SetStackBlur(2, true, true, HXChannelsColorAndAlpha);
+        p.SetContrast(0.9, HXChannelsAlpha);
+    };
+    auto source = PatchyNoise(45, 17, 5);
+    for (int order : {HXPixelChannelOrderBGRA, HXPixelChannelOrderRGBA}) {
+        auto input = std::make_unique<HXImage8>(45, 17, static_cast<HXPixelChannelOrder>(order), false);
+        std::memcpy(input->Buffer(), source->Buffer(), source->BufferByteSize());
+        auto expected = Clone(*input);
+        HXImage8 scratch(45, 17, static_cast<HXPixelChannelOrder>(order), true);
+        HXImageProcessor recorder(scratch, scratch, Tables(), HXDownsampleFactor0);
+        colourRun(recorder);
+        const kernels::KernelContext ctx{Tables(), HXDownsampleFactor0, 1.0, 2, 1.0};
+        for (const HXOperation& op : recorder.Queue())
+            ASSERT_EQ(kernels::KernelFor(op.kind)(op, View(*expected), ctx), 0);
+        auto out = Rendered(*input, colourRun);
+        EXPECT_TRUE(SameBytes(*out, *expected)) << "order " << order;
+
+        auto refused = Clone(*input);
+        HXImageProcessor processor(*input, *refused, Tables(), HXDownsampleFactor0);
+        processor.SetBrightness(0.2, HXChannelsColor);
+        processor.SetSaturation(std::nan(""));
+        processor.SetContrast(1.5, HXChannelsColor);
+        EXPECT_EQ(processor.Render(), HXResultBadArgument);
+        auto brightened = Rendered(*input, [](HXImageProcessor& p) { p.SetBrightness(0.2, HXChannelsColor); });
+        EXPECT_TRUE(SameBytes(*refused, *brightened)) << "order " << order;
+    }
 }
 
 TEST(ProcessorOperations, VignetteShapesTheEdges)

@@ -2,12 +2,32 @@
 
 #include "kernels/Kernels.h"
 
+#include <atomic>
 #include <cstring>
+#include <mutex>
 #include <new>
+#include <vector>
+#include <utility>
 
 namespace hvn::image {
 
 namespace {
+std::atomic<bool> g_recording{false};
+std::mutex g_recordedMutex;
+std::vector<std::vector<HXOperation>> g_recorded;
+
+void RecordRender(const std::vector<HXOperation>& queue)
+{
+    if (!g_recording.load(std::memory_order_relaxed))
+        return;
+    const std::lock_guard<std::mutex> lock(g_recordedMutex);
+    try {
+        g_recorded.push_back(queue);
+    } catch (const std::bad_alloc&) {
+        // A test hook never makes a render fail.
+    }
+}
+
 bool IsUsable(const HXAbstractImage& image)
 {
     return image.BitsPerChannel() == HXBitsPerChannel8 && image.Buffer() != nullptr;
@@ -17,6 +37,7 @@ bool IsUsable(const HXAbstractImage& image)
 int RunPass(const std::vector<HXOperation>& queue, const HXAbstractImage& source, HXAbstractImage& destination,
             const common::HXLookupTables& tables, HXDownsampleFactor factor, double opacity)
 {
+    RecordRender(queue);
     if (const int injected = testhooks::TakeInjectedFailure())
         return injected;
     if (queue.empty())
@@ -35,13 +56,31 @@ int RunPass(const std::vector<HXOperation>& queue, const HXAbstractImage& source
         const kernels::ImageView view = kernels::ViewOf(destination);
         if (source.Buffer() != destination.Buffer())
             std::memcpy(view.data, source.Buffer(), view.Bytes());
+        // Consecutive per-pixel colour operations run together, row by row, in one pass over the
+        // image; a refused one stops the run after the ones before it, as one by one.
+        std::vector<kernels::PixelStage> stages;
+        auto flush = [&] {
+            kernels::RunStages(view, ctx, stages.data(), stages.size());
+            stages.clear();
+        };
         for (const HXOperation& op : queue) {
+            if (const kernels::StageBuilder build = kernels::StageBuilderFor(op.kind)) {
+                kernels::PixelStage stage;
+                if (const int result = build(op, view, ctx, stage)) {
+                    flush();
+                    return result;
+                }
+                stages.push_back(stage);
+                continue;
+            }
+            flush();
             const kernels::Kernel kernel = kernels::KernelFor(op.kind);
             if (!kernel)
                 return HXResultBadArgument;
             if (const int result = kernel(op, view, ctx))
                 return result;
         }
+        flush();
     } catch (const std::bad_alloc&) {
         return HXResultOutOfMemory;
     } catch (...) {
@@ -49,5 +88,20 @@ int RunPass(const std::vector<HXOperation>& queue, const HXAbstractImage& source
     }
     return HXResultOk;
 }
+
+namespace testhooks {
+void RecordRenders(bool enable)
+{
+    const std::lock_guard<std::mutex> lock(g_recordedMutex);
+    g_recording.store(enable);
+    g_recorded.clear();
+}
+
+std::vector<std::vector<HXOperation>> TakeRecordedRenders()
+{
+    const std::lock_guard<std::mutex> lock(g_recordedMutex);
+    return std::exchange(g_recorded, {});
+}
+} // namespace testhooks
 
 } // namespace hvn::image

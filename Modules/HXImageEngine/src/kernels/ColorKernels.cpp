@@ -3,6 +3,7 @@
 #include <array>
 #include <cmath>
 #include <functional>
+#include <vector>
 
 namespace hvn::image::kernels {
 
@@ -10,12 +11,6 @@ namespace {
 std::uint8_t ToByte(double value)
 {
     return static_cast<std::uint8_t>(std::clamp(std::lround(value), 0L, 255L));
-}
-
-// NaN or infinite arguments are refused rather than turned into undefined conversions.
-bool FiniteArgs(const HXOperation& op)
-{
-    return std::all_of(op.args.begin(), op.args.end(), [](double v) { return std::isfinite(v); });
 }
 
 bool ValidChannels(double value)
@@ -160,44 +155,29 @@ Table IdentityTable()
     return MakeTable([](int v) { return v; });
 }
 
-// Runs per-channel tables over every pixel: red, green, blue, alpha.
-void ApplyTables(const ImageView& image, const KernelContext& ctx, const Table& red, const Table& green,
-                 const Table& blue, const Table& alpha)
+// Per-channel tables (red, green, blue, alpha) as a stage.
+void TablesStage(const ImageView& image, const Table& red, const Table& green, const Table& blue, const Table& alpha,
+                 PixelStage& stage)
 {
-    const Table* byIndex[4] = {};
-    byIndex[image.RedIndex()] = &red;
-    byIndex[1] = &green;
-    byIndex[image.BlueIndex()] = &blue;
-    byIndex[3] = &alpha;
-    const std::uint8_t* t0 = byIndex[0]->data();
-    const std::uint8_t* t1 = byIndex[1]->data();
-    const std::uint8_t* t2 = byIndex[2]->data();
-    const std::uint8_t* t3 = byIndex[3]->data();
-    ParallelFor(image.height, ctx.threads, [&](int begin, int end) {
-        for (int y = begin; y < end; ++y) {
-            std::uint8_t* p = image.Row(y);
-            for (int x = 0; x < image.width; ++x, p += 4) {
-                p[0] = t0[p[0]];
-                p[1] = t1[p[1]];
-                p[2] = t2[p[2]];
-                p[3] = t3[p[3]];
-            }
-        }
-    });
+    stage.type = PixelStage::Type::Tables;
+    stage.tables[image.RedIndex()] = red;
+    stage.tables[1] = green;
+    stage.tables[image.BlueIndex()] = blue;
+    stage.tables[3] = alpha;
 }
 
 // One table for the channels chosen by an HXChannelsToProcess value.
-void ApplyChannelTable(const ImageView& image, const KernelContext& ctx, const Table& table,
-                       HXChannelsToProcess channels)
+void ChannelTableStage(const ImageView& image, const Table& table, HXChannelsToProcess channels, PixelStage& stage)
 {
     const Table identity = IdentityTable();
     const Table& colour = channels == HXChannelsAlpha ? identity : table;
     const Table& alpha = channels == HXChannelsColor ? identity : table;
-    ApplyTables(image, ctx, colour, colour, colour, alpha);
+    TablesStage(image, colour, colour, colour, alpha, stage);
 }
 
 // Multiplies each channel in linear light: the light falling on the scene changes colour.
-void ApplyLinearGains(const ImageView& image, const KernelContext& ctx, const std::array<double, 3>& gains)
+void LinearGainsStage(const ImageView& image, const KernelContext& ctx, const std::array<double, 3>& gains,
+                      PixelStage& stage)
 {
     auto table = [&](double gain) {
         return MakeTable([&](int v) {
@@ -205,82 +185,115 @@ void ApplyLinearGains(const ImageView& image, const KernelContext& ctx, const st
             return ctx.tables.ToSRGB(static_cast<std::uint16_t>(linear));
         });
     };
-    ApplyTables(image, ctx, table(gains[0]), table(gains[1]), table(gains[2]), IdentityTable());
+    TablesStage(image, table(gains[0]), table(gains[1]), table(gains[2]), IdentityTable(), stage);
 }
 
 // A 3 x 3 matrix on the straight colour (rows: red, green, blue out; columns: red, green, blue
 // in), in 14-bit fixed point so that every thread computes the same bytes.
-void ApplyMatrix(const ImageView& image, const KernelContext& ctx, const Matrix3& m)
+void MatrixStage(const ImageView& image, const Matrix3& m, PixelStage& stage)
 {
-    constexpr int kShift = 14;
-    std::int32_t k[3][3];
+    stage.type = PixelStage::Type::Matrix;
     for (int i = 0; i < 3; ++i)
         for (int j = 0; j < 3; ++j)
-            k[i][j] = static_cast<std::int32_t>(std::lround(m[i][j] * (1 << kShift)));
-    const int ri = image.RedIndex();
-    const int bi = image.BlueIndex();
-    ParallelFor(image.height, ctx.threads, [&](int begin, int end) {
-        for (int y = begin; y < end; ++y) {
-            std::uint8_t* p = image.Row(y);
-            for (int x = 0; x < image.width; ++x, p += 4) {
-                const std::int32_t r = p[ri];
-                const std::int32_t g = p[1];
-                const std::int32_t b = p[bi];
-                constexpr std::int32_t half = 1 << (kShift - 1);
-                const std::int32_t nr = (k[0][0] * r + k[0][1] * g + k[0][2] * b + half) >> kShift;
-                const std::int32_t ng = (k[1][0] * r + k[1][1] * g + k[1][2] * b + half) >> kShift;
-                const std::int32_t nb = (k[2][0] * r + k[2][1] * g + k[2][2] * b + half) >> kShift;
-                p[ri] = static_cast<std::uint8_t>(std::clamp(nr, 0, 255));
-                p[1] = static_cast<std::uint8_t>(std::clamp(ng, 0, 255));
-                p[bi] = static_cast<std::uint8_t>(std::clamp(nb, 0, 255));
-            }
-        }
-    });
+            stage.matrix[i][j] = static_cast<std::int32_t>(std::lround(m[i][j] * (1 << PixelStage::kMatrixShift)));
+    stage.redIndex = image.RedIndex();
+    stage.blueIndex = image.BlueIndex();
+}
+
+void RunTables(const PixelStage& stage, std::uint8_t* p, int count)
+{
+    const std::uint8_t* t0 = stage.tables[0].data();
+    const std::uint8_t* t1 = stage.tables[1].data();
+    const std::uint8_t* t2 = stage.tables[2].data();
+    const std::uint8_t* t3 = stage.tables[3].data();
+    for (int x = 0; x < count; ++x, p += 4) {
+        p[0] = t0[p[0]];
+        p[1] = t1[p[1]];
+        p[2] = t2[p[2]];
+        p[3] = t3[p[3]];
+    }
+}
+
+void RunMatrix(const PixelStage& stage, std::uint8_t* p, int count)
+{
+    constexpr int kShift = PixelStage::kMatrixShift;
+    const auto& k = stage.matrix;
+    const int ri = stage.redIndex;
+    const int bi = stage.blueIndex;
+    for (int x = 0; x < count; ++x, p += 4) {
+        const std::int32_t r = p[ri];
+        const std::int32_t g = p[1];
+        const std::int32_t b = p[bi];
+        constexpr std::int32_t half = 1 << (kShift - 1);
+        const std::int32_t nr = (k[0][0] * r + k[0][1] * g + k[0][2] * b + half) >> kShift;
+        const std::int32_t ng = (k[1][0] * r + k[1][1] * g + k[1][2] * b + half) >> kShift;
+        const std::int32_t nb = (k[2][0] * r + k[2][1] * g + k[2][2] * b + half) >> kShift;
+        p[ri] = static_cast<std::uint8_t>(std::clamp(nr, 0, 255));
+        p[1] = static_cast<std::uint8_t>(std::clamp(ng, 0, 255));
+        p[bi] = static_cast<std::uint8_t>(std::clamp(nb, 0, 255));
+    }
+}
+
+// Builds an operation's stage and runs it alone.
+int RunAlone(int (*build)(const HXOperation&, const ImageView&, const KernelContext&, PixelStage&),
+             const HXOperation& op, const ImageView& image, const KernelContext& ctx)
+{
+    PixelStage stage;
+    if (const int result = build(op, image, ctx, stage))
+        return result;
+    RunStages(image, ctx, &stage, 1);
+    return HXResultOk;
 }
 
 } // namespace
 
+namespace {
+
 // Adds brightness x 255 to each chosen channel (-1..1).
-int Brightness(const HXOperation& op, const ImageView& image, const KernelContext& ctx)
+int BrightnessStage(const HXOperation& op, const ImageView& image, [[maybe_unused]] const KernelContext& ctx,
+                    PixelStage& stage)
 {
     if (!FiniteArgs(op) || !ValidChannels(op.Arg(1)))
         return HXResultBadArgument;
     const double shift = std::clamp(op.Arg(0), -1.0, 1.0) * 255.0;
     if (shift == 0.0)
         return HXResultOk;
-    ApplyChannelTable(image, ctx, MakeTable([&](int v) { return v + shift; }),
-                      static_cast<HXChannelsToProcess>(static_cast<int>(op.Arg(1))));
+    ChannelTableStage(image, MakeTable([&](int v) { return v + shift; }),
+                      static_cast<HXChannelsToProcess>(static_cast<int>(op.Arg(1))), stage);
     return HXResultOk;
 }
 
 // Scales each chosen channel's distance from mid-grey (0..2, 1 neutral).
-int Contrast(const HXOperation& op, const ImageView& image, const KernelContext& ctx)
+int ContrastStage(const HXOperation& op, const ImageView& image, [[maybe_unused]] const KernelContext& ctx,
+                  PixelStage& stage)
 {
     if (!FiniteArgs(op) || !ValidChannels(op.Arg(1)))
         return HXResultBadArgument;
     const double contrast = std::max(0.0, op.Arg(0));
     if (contrast == 1.0)
         return HXResultOk;
-    ApplyChannelTable(image, ctx, MakeTable([&](int v) { return (v - 127.5) * contrast + 127.5; }),
-                      static_cast<HXChannelsToProcess>(static_cast<int>(op.Arg(1))));
+    ChannelTableStage(image, MakeTable([&](int v) { return (v - 127.5) * contrast + 127.5; }),
+                      static_cast<HXChannelsToProcess>(static_cast<int>(op.Arg(1))), stage);
     return HXResultOk;
 }
 
 // Moves each colour from its luma (0 grey, 1 neutral, 2 twice as vivid).
-int Saturation(const HXOperation& op, const ImageView& image, const KernelContext& ctx)
+int SaturationStage(const HXOperation& op, const ImageView& image, [[maybe_unused]] const KernelContext& ctx,
+                    PixelStage& stage)
 {
     if (!FiniteArgs(op))
         return HXResultBadArgument;
     const double saturation = std::max(0.0, op.Arg(0));
     if (saturation == 1.0)
         return HXResultOk;
-    ApplyMatrix(image, ctx, SaturationMatrix(saturation));
+    MatrixStage(image, SaturationMatrix(saturation), stage);
     return HXResultOk;
 }
 
 // Levels: black and white points (0..1) stretched to 0 and 255. A white point at or below the
 // black point is a hard threshold at the black point instead of a division by zero.
-int SuperContrast(const HXOperation& op, const ImageView& image, const KernelContext& ctx)
+int SuperContrastStage(const HXOperation& op, const ImageView& image, [[maybe_unused]] const KernelContext& ctx,
+                       PixelStage& stage)
 {
     if (!FiniteArgs(op) || !ValidChannels(op.Arg(2)))
         return HXResultBadArgument;
@@ -293,48 +306,52 @@ int SuperContrast(const HXOperation& op, const ImageView& image, const KernelCon
             return v >= black ? 255.0 : 0.0;
         return (v - black) * 255.0 / (white - black);
     });
-    ApplyChannelTable(image, ctx, table, static_cast<HXChannelsToProcess>(static_cast<int>(op.Arg(2))));
+    ChannelTableStage(image, table, static_cast<HXChannelsToProcess>(static_cast<int>(op.Arg(2))), stage);
     return HXResultOk;
 }
 
 // The light of a black body at shift + 1500 kelvin relative to 6500 K (5000 neutral).
-int ColorTemperature(const HXOperation& op, const ImageView& image, const KernelContext& ctx)
+int ColorTemperatureStage(const HXOperation& op, const ImageView& image, [[maybe_unused]] const KernelContext& ctx,
+                          PixelStage& stage)
 {
     if (!FiniteArgs(op))
         return HXResultBadArgument;
     const double kelvin = op.Arg(0) + 1500.0;
     if (kelvin == 6500.0)
         return HXResultOk;
-    ApplyLinearGains(image, ctx, TemperatureGains(kelvin));
+    LinearGainsStage(image, ctx, TemperatureGains(kelvin), stage);
     return HXResultOk;
 }
 
 // Red, green and blue gains in linear light (0..2, 1 neutral).
-int ColorBalance(const HXOperation& op, const ImageView& image, const KernelContext& ctx)
+int ColorBalanceStage(const HXOperation& op, const ImageView& image, [[maybe_unused]] const KernelContext& ctx,
+                      PixelStage& stage)
 {
     if (!FiniteArgs(op))
         return HXResultBadArgument;
     const std::array<double, 3> gains{std::max(0.0, op.Arg(0)), std::max(0.0, op.Arg(1)), std::max(0.0, op.Arg(2))};
     if (gains[0] == 1.0 && gains[1] == 1.0 && gains[2] == 1.0)
         return HXResultOk;
-    ApplyLinearGains(image, ctx, gains);
+    LinearGainsStage(image, ctx, gains, stage);
     return HXResultOk;
 }
 
 // Mixes in a one-hue picture of the image's luma (strength 0..1).
-int HueColorize(const HXOperation& op, const ImageView& image, const KernelContext& ctx)
+int HueColorizeStage(const HXOperation& op, const ImageView& image, [[maybe_unused]] const KernelContext& ctx,
+                     PixelStage& stage)
 {
     if (!FiniteArgs(op))
         return HXResultBadArgument;
     const double strength = std::clamp(op.Arg(1), 0.0, 1.0);
     if (strength == 0.0)
         return HXResultOk;
-    ApplyMatrix(image, ctx, Mix(Identity(), ColorizeMatrix(op.Arg(0)), strength));
+    MatrixStage(image, Mix(Identity(), ColorizeMatrix(op.Arg(0)), strength), stage);
     return HXResultOk;
 }
 
 // Turns hues about the grey axis by hue degrees, mixed in by strength (0..1).
-int HueShift(const HXOperation& op, const ImageView& image, const KernelContext& ctx)
+int HueShiftStage(const HXOperation& op, const ImageView& image, [[maybe_unused]] const KernelContext& ctx,
+                  PixelStage& stage)
 {
     if (!FiniteArgs(op))
         return HXResultBadArgument;
@@ -342,12 +359,13 @@ int HueShift(const HXOperation& op, const ImageView& image, const KernelContext&
     const double hue = std::fmod(op.Arg(0), 360.0);
     if (strength == 0.0 || hue == 0.0)
         return HXResultOk;
-    ApplyMatrix(image, ctx, Mix(Identity(), HueRotationMatrix(hue), strength));
+    MatrixStage(image, Mix(Identity(), HueRotationMatrix(hue), strength), stage);
     return HXResultOk;
 }
 
 // Black and white (luma) or sepia, mixed in by strength (0..1).
-int Tint(const HXOperation& op, const ImageView& image, const KernelContext& ctx)
+int TintStage(const HXOperation& op, const ImageView& image, [[maybe_unused]] const KernelContext& ctx,
+              PixelStage& stage)
 {
     if (!FiniteArgs(op))
         return HXResultBadArgument;
@@ -358,26 +376,129 @@ int Tint(const HXOperation& op, const ImageView& image, const KernelContext& ctx
     if (strength == 0.0)
         return HXResultOk;
     const Matrix3 look = type == double(HXTintSepia) ? SepiaMatrix() : SaturationMatrix(0.0);
-    ApplyMatrix(image, ctx, Mix(Identity(), look, strength));
+    MatrixStage(image, Mix(Identity(), look, strength), stage);
     return HXResultOk;
 }
 
 // Alpha times the opacity (0..1); colour untouched.
-int Opacity(const HXOperation& op, const ImageView& image, const KernelContext& ctx)
+int OpacityStage(const HXOperation& op, const ImageView& image, [[maybe_unused]] const KernelContext& ctx,
+                 PixelStage& stage)
 {
     const double opacity = std::clamp(op.Arg(0), 0.0, 1.0);
     if (opacity >= 1.0)
         return HXResultOk;
     const std::uint8_t factor = ToByte(opacity * 255.0);
     const std::uint8_t* multiply = ctx.tables.MultiplyTable() + (factor << 8);
-    ParallelFor(image.height, ctx.threads, [&](int begin, int end) {
-        for (int y = begin; y < end; ++y) {
-            std::uint8_t* p = image.Row(y);
-            for (int x = 0; x < image.width; ++x, p += 4)
-                p[3] = multiply[p[3]];
-        }
-    });
+    Table alpha{};
+    std::copy(multiply, multiply + 256, alpha.begin());
+    const Table identity = IdentityTable();
+    TablesStage(image, identity, identity, identity, alpha, stage);
     return HXResultOk;
+}
+
+} // namespace
+
+int Brightness(const HXOperation& op, const ImageView& image, const KernelContext& ctx)
+{
+    return RunAlone(&BrightnessStage, op, image, ctx);
+}
+
+int Contrast(const HXOperation& op, const ImageView& image, const KernelContext& ctx)
+{
+    return RunAlone(&ContrastStage, op, image, ctx);
+}
+
+int Saturation(const HXOperation& op, const ImageView& image, const KernelContext& ctx)
+{
+    return RunAlone(&SaturationStage, op, image, ctx);
+}
+
+int SuperContrast(const HXOperation& op, const ImageView& image, const KernelContext& ctx)
+{
+    return RunAlone(&SuperContrastStage, op, image, ctx);
+}
+
+int ColorTemperature(const HXOperation& op, const ImageView& image, const KernelContext& ctx)
+{
+    return RunAlone(&ColorTemperatureStage, op, image, ctx);
+}
+
+int ColorBalance(const HXOperation& op, const ImageView& image, const KernelContext& ctx)
+{
+    return RunAlone(&ColorBalanceStage, op, image, ctx);
+}
+
+int HueColorize(const HXOperation& op, const ImageView& image, const KernelContext& ctx)
+{
+    return RunAlone(&HueColorizeStage, op, image, ctx);
+}
+
+int HueShift(const HXOperation& op, const ImageView& image, const KernelContext& ctx)
+{
+    return RunAlone(&HueShiftStage, op, image, ctx);
+}
+
+int Tint(const HXOperation& op, const ImageView& image, const KernelContext& ctx)
+{
+    return RunAlone(&TintStage, op, image, ctx);
+}
+
+int Opacity(const HXOperation& op, const ImageView& image, const KernelContext& ctx)
+{
+    return RunAlone(&OpacityStage, op, image, ctx);
+}
+
+StageBuilder StageBuilderFor(HXOperationKind kind)
+{
+    switch (kind) {
+    case HXOperationKind::Brightness: return &BrightnessStage;
+    case HXOperationKind::Contrast: return &ContrastStage;
+    case HXOperationKind::Saturation: return &SaturationStage;
+    case HXOperationKind::SuperContrast: return &SuperContrastStage;
+    case HXOperationKind::ColorTemperature: return &ColorTemperatureStage;
+    case HXOperationKind::ColorBalance: return &ColorBalanceStage;
+    case HXOperationKind::HueColorize: return &HueColorizeStage;
+    case HXOperationKind::HueShift: return &HueShiftStage;
+    case HXOperationKind::Tint: return &TintStage;
+    case HXOperationKind::Opacity: return &OpacityStage;
+    default: return nullptr;
+    }
+}
+
+void RunStages(const ImageView& image, const KernelContext& ctx, const PixelStage* stages, std::size_t count)
+{
+    // Consecutive tables fold into one (a table of a table is exact); the rest run row by row
+    // while the row is in cache.
+    std::vector<PixelStage> fused;
+    fused.reserve(count);
+    for (std::size_t i = 0; i < count; ++i) {
+        const PixelStage& stage = stages[i];
+        if (stage.type == PixelStage::Type::None)
+            continue;
+        if (stage.type == PixelStage::Type::Tables && !fused.empty() && fused.back().type == PixelStage::Type::Tables) {
+            for (int c = 0; c < 4; ++c)
+                for (auto& v : fused.back().tables[c])
+                    v = stage.tables[c][v];
+            continue;
+        }
+        fused.push_back(stage);
+    }
+    if (fused.empty())
+        return;
+    constexpr int kChunk = 2048; // pixels a stage runs over at a time: 8 KB, within the first-level cache
+    ParallelFor(image.height, ctx.threads, [&](int begin, int end) {
+        for (int y = begin; y < end; ++y)
+            for (int x0 = 0; x0 < image.width; x0 += kChunk) {
+                std::uint8_t* p = image.Pixel(x0, y);
+                const int n = std::min(kChunk, image.width - x0);
+                for (const PixelStage& stage : fused) {
+                    if (stage.type == PixelStage::Type::Tables)
+                        RunTables(stage, p, n);
+                    else
+                        RunMatrix(stage, p, n);
+                }
+            }
+    });
 }
 
 // Every pixel takes the colour; alpha keeps the shape.

@@ -19,6 +19,8 @@
 #include "hvn/image/HXOperation.h"
 
 #include <algorithm>
+#include <array>
+#include <cmath>
 #include <cstddef>
 #include <cstdint>
 
@@ -65,9 +67,33 @@ void ParallelFor(int count, int threads, Body&& body)
     }
 }
 
+// NaN or infinite arguments are refused rather than turned into undefined conversions.
+inline bool FiniteArgs(const HXOperation& op)
+{
+    return std::all_of(op.args.begin(), op.args.end(), [](double v) { return std::isfinite(v); });
+}
+
 using Kernel = int (*)(const HXOperation& op, const ImageView& image, const KernelContext& ctx);
 // The kernel that runs an operation kind.
 Kernel KernelFor(HXOperationKind kind);
+
+// The per-pixel colour operations (tables on each byte, or a 3 x 3 matrix on the colour) as data,
+// so that a run of them shares one pass over the image: same bytes as running them one by one.
+struct PixelStage {
+    static constexpr int kMatrixShift = 14;
+    enum class Type { None, Tables, Matrix } type = Type::None; // None: the operation is neutral
+    std::array<std::array<std::uint8_t, 256>, 4> tables{};      // by byte index within the pixel
+    std::array<std::array<std::int32_t, 3>, 3> matrix{};        // rows red, green, blue out; fixed point
+    int redIndex = 2;
+    int blueIndex = 0;
+};
+// Checks the arguments (the kernel's result code) and fills the stage; touches no pixel.
+using StageBuilder = int (*)(const HXOperation& op, const ImageView& image, const KernelContext& ctx,
+                             PixelStage& stage);
+// The stage builder of an operation kind, or null when the kind is not a per-pixel colour operation.
+StageBuilder StageBuilderFor(HXOperationKind kind);
+// Runs the stages in order over every pixel, row by row.
+void RunStages(const ImageView& image, const KernelContext& ctx, const PixelStage* stages, std::size_t count);
 
 // Operations, one per kind (files by family).
 // ColorKernels.cpp

@@ -35,6 +35,9 @@ int BoxBlurPlane(const PlaneView& plane, int radius, bool horizontal, bool verti
 // The colour of fully transparent pixels never bleeds into their neighbours.
 int StackBlurImage(const ImageView& image, int radius, bool horizontal, bool vertical, HXChannelsToProcess channels,
                    int threads);
+// The plain scalar form of StackBlurImage, which the vector form matches byte for byte (for tests).
+int StackBlurImageReference(const ImageView& image, int radius, bool horizontal, bool vertical,
+                            HXChannelsToProcess channels, int threads);
 
 // MorphologyKernels.cpp
 // Grey erosion (minimum) and dilation (maximum) by an octagon of the given radius, close to a disc.

@@ -75,6 +75,11 @@ namespace testhooks {
 void FailNextRender(int code);
 // Takes the pending failure code, if any; used by the engine classes.
 int TakeInjectedFailure();
+// While recording, every Render() of any engine class keeps a copy of its queue (also when it
+// fails or the queue is empty), so tests can see which passes a higher-level render ran.
+void RecordRenders(bool enable);
+// The queues recorded since the last call, in Render() order.
+std::vector<std::vector<HXOperation>> TakeRecordedRenders();
 } // namespace testhooks
 
 } // namespace hvn::image
