@@ -101,6 +101,23 @@ std::unique_ptr<HXImage8> Quarter(const HXImage8& image)
     });
 }
 
+// The same pixels in the other channel order: bytes 0 and 2 swapped.
+std::unique_ptr<HXImage8> SwapRedBlue(const HXImage8& image)
+{
+    const HXPixelChannelOrder order =
+        image.PixelChannelOrder() == HXPixelChannelOrderBGRA ? HXPixelChannelOrderRGBA : HXPixelChannelOrderBGRA;
+    auto swapped = std::make_unique<HXImage8>(image.Width(), image.Height(), order, false);
+    for (std::size_t i = 0; i < image.BufferByteSize(); i += 4) {
+        const std::uint8_t* p = image.Buffer() + i;
+        std::uint8_t* q = swapped->Buffer() + i;
+        q[0] = p[2];
+        q[1] = p[1];
+        q[2] = p[0];
+        q[3] = p[3];
+    }
+    return swapped;
+}
+
 class ThreadCount {
 public:
     explicit ThreadCount(int n) { SetEngineThreadCount(n); }
@@ -219,6 +236,32 @@ TEST(ColorDifferenceKey, SameBytesWithOneAndEightThreads)
     EXPECT_TRUE(SameBytes(*one, *eight));
 }
 
+// The order only says where red and blue lie: an RGBA photograph keys, and loses its spill, to the
+// same pixels as its BGRA twin (the key channel sits at byte 0, 1 or 2 depending on both).
+TEST(ColorDifferenceKey, ChannelOrderDoesNotChangeTheKey)
+{
+    for (const Rgb backdrop : {kGreenBackdrop, kBlueBackdrop}) {
+        SCOPED_TRACE(::testing::Message() << "backdrop green " << backdrop.g);
+        auto bgra = Photo(backdrop, 301, 211);
+        auto noise = NoiseImage(301, 211, 4);
+        for (std::size_t i = 0; i < bgra->BufferByteSize(); ++i) {
+            std::uint8_t& byte = bgra->Buffer()[i];
+            byte = i % 4 == 3 ? (i % 13 == 3 ? noise->Buffer()[i] : 255)
+                              : static_cast<std::uint8_t>(std::clamp(byte + noise->Buffer()[i] / 32 - 4, 0, 255));
+        }
+        auto rgba = SwapRedBlue(*bgra);
+        const bool blue = backdrop.b > backdrop.g;
+        for (HXImage8* image : {bgra.get(), rgba.get()}) {
+            ASSERT_EQ(Key(*image), HXResultOk);
+            HXImageKeyer spill(*image, *image, Tables(), HXDownsampleFactor0);
+            spill.SetSpillSuppression(blue ? HXChannelBlue : HXChannelGreen, HXSpillTypeStandard, 0.9, 0.3, 0.1, -0.2,
+                                      1.1);
+            ASSERT_EQ(spill.Render(), HXResultOk);
+        }
+        EXPECT_TRUE(SameBytes(*bgra, *SwapRedBlue(*rgba)));
+    }
+}
+
 // A factor-3 preview keys like the full photograph downsampled.
 TEST(ColorDifferenceKey, PreviewAgreesWithFullRender)
 {
@@ -266,16 +309,22 @@ TEST(SpillSuppression, FollowsItsFormula)
         {"red channel", HXChannelRed, HXSpillTypeStandard, 1, 0, 0, 0, 1, {200, 90, 110}, {110, 90, 110}},
     };
     for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
-        auto image = MakeImage(3, 2, [&](int, int, std::uint8_t* p) { Put(p, c.in, 77); });
-        HXImageKeyer keyer(*image, *image, Tables(), HXDownsampleFactor3);
-        keyer.SetSpillSuppression(c.channel, c.type, c.opacity, c.red, c.green, c.blue, c.bias);
-        ASSERT_EQ(keyer.Render(), HXResultOk);
-        const std::uint8_t* p = PixelAt(*image, 2, 1);
-        EXPECT_EQ(p[2], c.expected.r);
-        EXPECT_EQ(p[1], c.expected.g);
-        EXPECT_EQ(p[0], c.expected.b);
-        EXPECT_EQ(p[3], 77) << "alpha is not spill";
+        for (const bool rgba : {false, true}) {
+            SCOPED_TRACE(::testing::Message() << c.name << (rgba ? ", RGBA" : ", BGRA"));
+            auto image = MakeImage(11, 2, [&](int, int, std::uint8_t* p) { Put(p, c.in, 77); });
+            if (rgba)
+                image = SwapRedBlue(*image);
+            HXImageKeyer keyer(*image, *image, Tables(), HXDownsampleFactor3);
+            keyer.SetSpillSuppression(c.channel, c.type, c.opacity, c.red, c.green, c.blue, c.bias);
+            ASSERT_EQ(keyer.Render(), HXResultOk);
+            if (rgba)
+                image = SwapRedBlue(*image);
+            const std::uint8_t* p = PixelAt(*image, 10, 1);
+            EXPECT_EQ(p[2], c.expected.r);
+            EXPECT_EQ(p[1], c.expected.g);
+            EXPECT_EQ(p[0], c.expected.b);
+            EXPECT_EQ(p[3], 77) << "alpha is not spill";
+        }
     }
 }
 

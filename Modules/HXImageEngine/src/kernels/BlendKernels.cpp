@@ -1,28 +1,10 @@
-#include "kernels/Kernels.h"
-#include "hvn/maths/HXGeometry.h"
+#include "kernels/PixelSupport.h"
 
 #include <array>
 #include <cmath>
 #include <cstring>
 #include <memory>
 #include <utility>
-
-namespace hvn::image::kernels {
-// Compositing shared by the layer, light wrap, shadow and look kernels (defined in BlendKernels.cpp).
-using AlphaScale = std::array<std::uint8_t, 256>;
-AlphaScale MakeAlphaScale(double strength);
-bool IsBlendMode(double mode);
-float BlendChannel(HXBlendMode mode, float backdrop, float source);
-void CompositeRow(HXBlendMode mode, std::uint8_t* destination, const std::uint8_t* source, int count,
-                  const AlphaScale& alphaScale);
-void BlendOntoRow(HXBlendMode mode, std::uint8_t* base, const std::uint8_t* source, int count,
-                  const AlphaScale& alphaScale);
-struct ImageBuffer {
-    std::unique_ptr<std::uint8_t[]> bytes;
-    ImageView view;
-};
-ImageBuffer CopyRegion(const ImageView& image, const maths::HXRect& region, int threads);
-} // namespace hvn::image::kernels
 
 // Separable blend modes and the one compositor every layer, light wrap, shadow and soft focus goes
 // through. Colours are straight alpha; the compositing works on the premultiplied equivalent:
@@ -201,7 +183,6 @@ bool IsBlendMode(double mode)
     return mode >= 0.0 && mode <= 12.0 && mode == std::floor(mode);
 }
 
-// A gap-free copy of part of an image (the region must lie inside it).
 ImageBuffer CopyRegion(const ImageView& image, const maths::HXRect& region, int threads)
 {
     ImageBuffer copy;
@@ -215,7 +196,6 @@ ImageBuffer CopyRegion(const ImageView& image, const maths::HXRect& region, int 
     return copy;
 }
 
-// The alpha of a source byte times the strength (0..1), rounded.
 AlphaScale MakeAlphaScale(double strength)
 {
     AlphaScale table{};

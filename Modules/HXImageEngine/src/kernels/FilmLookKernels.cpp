@@ -1,5 +1,5 @@
+#include "kernels/PixelSupport.h"
 #include "kernels/Primitives.h"
-#include "hvn/maths/HXGeometry.h"
 
 #include <array>
 #include <cmath>
@@ -7,21 +7,6 @@
 #include <memory>
 #include <numbers>
 #include <utility>
-
-namespace hvn::image::kernels {
-// Compositing shared by the layer, light wrap, shadow and look kernels (defined in BlendKernels.cpp).
-using AlphaScale = std::array<std::uint8_t, 256>;
-AlphaScale MakeAlphaScale(double strength);
-bool IsBlendMode(double mode);
-float BlendChannel(HXBlendMode mode, float backdrop, float source);
-void BlendOntoRow(HXBlendMode mode, std::uint8_t* base, const std::uint8_t* source, int count,
-                  const AlphaScale& alphaScale);
-struct ImageBuffer {
-    std::unique_ptr<std::uint8_t[]> bytes;
-    ImageView view;
-};
-ImageBuffer CopyRegion(const ImageView& image, const maths::HXRect& region, int threads);
-} // namespace hvn::image::kernels
 
 namespace hvn::image::kernels {
 

@@ -1,6 +1,7 @@
 #include "hvn/image/HXImageKeyer.h"
 
 #include "kernels/KeyColor.h"
+#include "kernels/PixelSupport.h"
 
 #include <cmath>
 #include <cstdint>
@@ -19,10 +20,29 @@ constexpr int kMinimumKeyLevel = 48;
 
 struct BlockSum {
     std::uint64_t count = 0;
-    std::uint64_t blue = 0;
-    std::uint64_t green = 0;
-    std::uint64_t red = 0;
+    std::uint64_t bytes[3] = {0, 0, 0}; // sums of bytes 0, 1, 2
 };
+
+// Adds the pixels x0, x0 + step, ... below x1 of a row that are at least half opaque. Pixels are
+// read as words (alpha in the top byte), so the loop has no branch and, with a step of 1, vectorises.
+
+template <bool Contiguous>
+void AddRow(const std::uint8_t* __restrict row, int x0, int x1, int step, BlockSum& sum)
+{
+    std::uint32_t count = 0, b0 = 0, b1 = 0, b2 = 0;
+    for (int x = x0; x < x1; x += Contiguous ? 1 : step) {
+        const std::uint32_t v = LoadPixel(row + static_cast<std::size_t>(x) * 4u);
+        const std::uint32_t opaque = 0u - (v >> 31); // alpha >= 128
+        count += opaque & 1u;
+        b0 += v & opaque & 255u;
+        b1 += (v >> 8) & opaque & 255u;
+        b2 += (v >> 16) & opaque & 255u;
+    }
+    sum.count += count;
+    sum.bytes[0] += b0;
+    sum.bytes[1] += b1;
+    sum.bytes[2] += b2;
+}
 } // namespace
 
 HXKeyColor DetectKeyColor(const ImageView& image, int threads)
@@ -38,9 +58,10 @@ HXKeyColor DetectKeyColor(const ImageView& image, int threads)
     const int bi = image.BlueIndex();
 
     std::vector<BlockSum> blocks(static_cast<std::size_t>(columns) * rows);
-    std::vector<int> blockOfColumn(static_cast<std::size_t>(image.width));
-    for (int x = 0; x < image.width; ++x)
-        blockOfColumn[x] = static_cast<int>(static_cast<std::int64_t>(x) * columns / image.width);
+    // Block column c holds the x with x * columns / width == c: [ceil(c w / columns), ceil((c + 1) w / columns)).
+    std::vector<int> columnStart(static_cast<std::size_t>(columns) + 1);
+    for (int c = 0; c <= columns; ++c)
+        columnStart[c] = static_cast<int>((static_cast<std::int64_t>(c) * image.width + columns - 1) / columns);
 
     // One block row per task: each block is summed by one thread in a fixed order.
     ParallelFor(rows, threads, [&](int begin, int end) {
@@ -48,17 +69,15 @@ HXKeyColor DetectKeyColor(const ImageView& image, int threads)
             const int y0 = static_cast<int>(static_cast<std::int64_t>(image.height) * by / rows);
             const int y1 = static_cast<int>(static_cast<std::int64_t>(image.height) * (by + 1) / rows);
             BlockSum* row = blocks.data() + static_cast<std::size_t>(by) * columns;
+            // Every step-th row from the block row's top, and the columns that are multiples of step.
             for (int y = y0; y < y1; y += step) {
                 const std::uint8_t* p = image.Row(y);
-                for (int x = 0; x < image.width; x += step) {
-                    const std::uint8_t* q = p + static_cast<std::size_t>(x) * 4u;
-                    if (q[3] < 128)
-                        continue; // transparent pixels are not backdrop
-                    BlockSum& b = row[blockOfColumn[x]];
-                    ++b.count;
-                    b.blue += q[bi];
-                    b.green += q[1];
-                    b.red += q[ri];
+                for (int c = 0; c < columns; ++c) {
+                    const int x0 = (columnStart[c] + step - 1) / step * step;
+                    if (step == 1)
+                        AddRow<true>(p, x0, columnStart[c + 1], 1, row[c]);
+                    else
+                        AddRow<false>(p, x0, columnStart[c + 1], step, row[c]);
                 }
             }
         }
@@ -69,9 +88,9 @@ HXKeyColor DetectKeyColor(const ImageView& image, int threads)
     for (const BlockSum& b : blocks) {
         if (b.count == 0)
             continue;
-        const int mb = static_cast<int>(b.blue / b.count);
-        const int mg = static_cast<int>(b.green / b.count);
-        const int mr = static_cast<int>(b.red / b.count);
+        const int mb = static_cast<int>(b.bytes[bi] / b.count);
+        const int mg = static_cast<int>(b.bytes[1] / b.count);
+        const int mr = static_cast<int>(b.bytes[ri] / b.count);
         if (mg >= kMinimumKeyLevel && mg - std::max(mr, mb) >= kDominanceMargin)
             ++green;
         else if (mb >= kMinimumKeyLevel && mb - std::max(mr, mg) >= kDominanceMargin)

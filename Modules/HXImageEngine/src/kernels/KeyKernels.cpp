@@ -1,6 +1,8 @@
 #include "kernels/KeyColor.h"
+#include "kernels/PixelSupport.h"
 #include "kernels/Primitives.h"
 
+#include <array>
 #include <cmath>
 #include <cstring>
 #include <omp.h>
@@ -147,13 +149,6 @@ constexpr int kMinimumBackdropD = 12;
 // scaled by the grey threshold ("softness" runs the other way).
 constexpr double kOpaqueShare = 0.7;
 
-struct Bin {
-    std::uint32_t count;
-    std::uint32_t c0;
-    std::uint32_t c1;
-    std::uint32_t c2;
-};
-
 struct KeyChannels {
     int key;
     int other1;
@@ -179,12 +174,12 @@ float DifferenceOf(const RefColor& color, const KeyChannels& ch, float detail)
 }
 
 // The level reached by the brightest `share` of the histogram (at least a few pixels), as a bin.
-int TopBin(const Bin* bins, std::uint64_t total, double share)
+int TopBin(const std::uint64_t* counts, std::uint64_t total, double share)
 {
     const std::uint64_t need = std::max<std::uint64_t>(2, static_cast<std::uint64_t>(double(total) * share));
     std::uint64_t seen = 0;
     for (int b = kBins - 1; b > 0; --b) {
-        seen += bins[b].count;
+        seen += counts[b];
         if (seen >= need)
             return b;
     }
@@ -258,48 +253,222 @@ void FillAndSmooth(std::vector<RefColor>& grid, std::vector<std::uint8_t>& known
     smooth(false);
 }
 
-// Linear interpolation of the grid row `cells` (gw values, centres at (i + 0.5) * side) to one
-// value a pixel, edges held.
-void InterpolateRow(const float* cells, int gw, float side, int width, float* out)
+// The clean plate along a run of pixels [x0, x1) of a row: plane p (the backdrop's bytes 0..2,
+// then 1 / D of the backdrop) is start[p] + (x + 0.5 - left) * step[p].
+struct PlateSpan {
+    int x0, x1;
+    float left;
+    float start[4];
+    float step[4];
+};
+
+// The spans of one row from the grid row `cells` (four planes of gw values, centres at
+// (i + 0.5) * side): linear between neighbouring centres, held beyond the first and last. A
+// pixel belongs to the span whose right centre x + 0.5 has not reached. Returns the count.
+int PlateSpans(const float* cells, int gw, float side, int width, PlateSpan* spans)
 {
-    const float half = 0.5f * side;
-    int x = 0;
-    for (; x < width && float(x) + 0.5f <= half; ++x)
-        out[x] = cells[0];
+    int count = 0;
+    const auto add = [&](int x0, int x1, float left, int i, bool held) {
+        if (x1 <= x0)
+            return;
+        PlateSpan& span = spans[count++];
+        span.x0 = x0;
+        span.x1 = x1;
+        span.left = left;
+        for (int p = 0; p < 4; ++p) {
+            const float* plane = cells + p * gw;
+            span.start[p] = plane[i];
+            span.step[p] = held ? 0.0f : (plane[i + 1] - plane[i]) / side;
+        }
+    };
+    // x + 0.5 <= side / 2 up to floor(side / 2 - 0.5).
+    int x = std::min(width, static_cast<int>(std::floor(0.5f * side - 0.5f)) + 1);
+    add(0, x, 0.0f, 0, true);
     for (int i = 0; i + 1 < gw && x < width; ++i) {
-        const float right = (float(i) + 1.5f) * side;
-        const float left = (float(i) + 0.5f) * side;
-        const float step = (cells[i + 1] - cells[i]) / side;
-        for (; x < width && float(x) + 0.5f < right; ++x)
-            out[x] = cells[i] + (float(x) + 0.5f - left) * step;
+        // x + 0.5 < (i + 1.5) side below ceil((i + 1.5) side - 0.5).
+        const int end = std::min(width, static_cast<int>(std::ceil((float(i) + 1.5f) * side - 0.5f)));
+        add(x, end, (float(i) + 0.5f) * side, i, false);
+        x = std::max(x, end);
     }
-    for (; x < width; ++x)
-        out[x] = cells[gw - 1];
+    add(x, width, 0.0f, gw - 1, true);
+    return count;
 }
 
-// Alpha and unmixed colour of one row; r0..r2 hold the backdrop's bytes 0..2 at each pixel.
-template <int Key, int Other1, int Other2>
-void KeyRow(std::uint8_t* p, int width, const float* r0, const float* r1, const float* r2, const float* inverseD,
-            float detail, float low, float span)
+template <int Byte>
+inline float ByteOf(std::uint32_t v)
 {
-    for (int x = 0; x < width; ++x, p += 4) {
-        const float c[3] = {float(p[0]), float(p[1]), float(p[2])};
-        const float k = c[Key];
-        const float o1 = c[Other1];
-        const float o2 = c[Other2];
-        const float d = k - (detail * std::max(o1, o2) + (1.0f - detail) * 0.5f * (o1 + o2));
-        const float linear = 1.0f - d * inverseD[x];
-        const float alpha = std::min(1.0f, std::max(0.0f, (linear - low) * span));
-        // C = alpha F + (1 - alpha) B, so F = B + (C - B) / alpha; kept as C where alpha is 0.
-        const float inverse = 1.0f / std::max(alpha, 1.0f / 255.0f);
-        const float b[3] = {r0[x], r1[x], r2[x]};
-        for (int i = 0; i < 3; ++i) {
-            const float f = std::min(255.0f, std::max(0.0f, b[i] + (c[i] - b[i]) * inverse));
-            const float value = alpha > 0.0f ? f : c[i];
-            p[i] = static_cast<std::uint8_t>(value + 0.5f);
-        }
-        p[3] = static_cast<std::uint8_t>(alpha * float(p[3]) + 0.5f);
+    return static_cast<float>(static_cast<int>((v >> (8 * Byte)) & 255u));
+}
+
+// The key channel at byte offset Key and the other two colour bytes (their order does not matter).
+template <int Key>
+struct KeyLayout {
+    static constexpr int other1 = Key == 0 ? 1 : 0;
+    static constexpr int other2 = Key == 2 ? 1 : 2;
+};
+
+// What the statistics need of a pixel: D / 8 floored at 0 (so D * 64 / (512 K) is n / K) and K.
+// D = 512 K - 2 detail256 max(O1, O2) - (256 - detail256) (O1 + O2) in 1/512 levels; every
+// intermediate is an integer below 2^24, so float arithmetic is exact and vectorises.
+struct PurityTerms {
+    float maxWeight; // 2 detail256
+    float sumWeight; // 256 - detail256
+};
+
+template <int Key>
+inline void Purity(std::uint32_t v, const PurityTerms& t, float& n, float& k)
+{
+    k = ByteOf<Key>(v);
+    const float o1 = ByteOf<KeyLayout<Key>::other1>(v);
+    const float o2 = ByteOf<KeyLayout<Key>::other2>(v);
+    const float d = 512.0f * k - t.maxWeight * std::max(o1, o2) - t.sumWeight * (o1 + o2);
+    n = static_cast<float>(static_cast<int>(std::max(d, 0.0f) * 0.125f));
+}
+
+// Purity bins of one row (kBins for a transparent pixel, which counts nowhere). The purity is
+// n / K rounded down: n <= 16320 and K <= 255, so the float quotient of two integers is never
+// within rounding of the next integer and truncating it is exact.
+template <int Key>
+[[gnu::always_inline]] inline void PurityRow(const std::uint8_t* __restrict row, int width, const PurityTerms& t, std::uint8_t* __restrict bins)
+{
+    for (int x = 0; x < width; ++x) {
+        const std::uint32_t v = LoadPixel(row + 4 * x);
+        float n, k;
+        Purity<Key>(v, t, n, k);
+        const std::uint32_t purity = static_cast<std::uint32_t>(std::min(kBins - 1, static_cast<int>(n / std::max(k, 1.0f))));
+        const std::uint32_t bin = purity & SelectMask(k >= float(kMinimumKey));
+        const std::uint32_t visible = SelectMask((v >> 24) != 0);
+        bins[x] = static_cast<std::uint8_t>((bin & visible) | (kBins & ~visible));
     }
+}
+
+// Sums over the pixels [x0, x1) of one row of a cell: pixels that count (alpha above 0) and the
+// count and colour of those of at least the chosen purity (n >= first K, the same as
+// floor(n / K) >= first).
+struct CellSums {
+    std::uint32_t total;
+    std::uint32_t count;
+    std::uint32_t c[3];
+};
+
+template <int Key>
+[[gnu::always_inline]] inline void SumBackdrop(const std::uint8_t* __restrict row, int x0, int x1, const PurityTerms& t, float first,
+                 CellSums& sums)
+{
+    std::uint32_t total = 0, count = 0, c0 = 0, c1 = 0, c2 = 0;
+    for (int x = x0; x < x1; ++x) {
+        const std::uint32_t v = LoadPixel(row + 4 * x);
+        float n, k;
+        Purity<Key>(v, t, n, k);
+        const std::uint32_t visible = SelectMask((v >> 24) != 0);
+        const std::uint32_t mask = visible & SelectMask(k >= float(kMinimumKey)) & SelectMask(n >= first * k);
+        total += visible & 1u;
+        count += mask & 1u;
+        c0 += v & 255u & mask;
+        c1 += (v >> 8) & 255u & mask;
+        c2 += (v >> 16) & 255u & mask;
+    }
+    sums.total += total;
+    sums.count += count;
+    sums.c[0] += c0;
+    sums.c[1] += c1;
+    sums.c[2] += c2;
+}
+
+// How D becomes alpha: alpha = clamp((1 - D / D(backdrop) - low) * span, 0, 1).
+struct KeyShape {
+    float detail;
+    float low;
+    float span;
+};
+
+// Alpha and unmixed colour of one row against the clean plate given by its spans.
+template <int Key>
+[[gnu::always_inline]] inline void KeyRow(std::uint8_t* __restrict row, const PlateSpan* spans, int count,
+                                          const KeyShape& shape)
+{
+    const float detail = shape.detail;
+    const float share = (1.0f - detail) * 0.5f;
+    const float low = shape.low;
+    const float span = shape.span;
+    for (int s = 0; s < count; ++s) {
+        const PlateSpan plate = spans[s];
+        for (int x = plate.x0; x < plate.x1; ++x) {
+            const float t = float(x) + 0.5f - plate.left;
+            const float b0 = plate.start[0] + t * plate.step[0];
+            const float b1 = plate.start[1] + t * plate.step[1];
+            const float b2 = plate.start[2] + t * plate.step[2];
+            const float inverseD = plate.start[3] + t * plate.step[3];
+            const std::uint32_t v = LoadPixel(row + 4 * x);
+            const float c0 = ByteOf<0>(v);
+            const float c1 = ByteOf<1>(v);
+            const float c2 = ByteOf<2>(v);
+            const float k = ByteOf<Key>(v);
+            const float o1 = ByteOf<KeyLayout<Key>::other1>(v);
+            const float o2 = ByteOf<KeyLayout<Key>::other2>(v);
+            const float d = k - (detail * std::max(o1, o2) + share * (o1 + o2));
+            const float linear = 1.0f - d * inverseD;
+            const float alpha = std::min(1.0f, std::max(0.0f, (linear - low) * span));
+            // C = alpha F + (1 - alpha) B, so F = B + (C - B) / alpha; kept as C where alpha is 0.
+            const float inverse = 1.0f / std::max(alpha, 1.0f / 255.0f);
+            const std::uint32_t unmixed = SelectMask(alpha > 0.0f);
+            const auto unmix = [&](float c, float b) {
+                const float f = std::min(255.0f, std::max(0.0f, b + (c - b) * inverse));
+                const std::uint32_t kept = static_cast<std::uint32_t>(static_cast<int>(c + 0.5f));
+                return (static_cast<std::uint32_t>(static_cast<int>(f + 0.5f)) & unmixed) | (kept & ~unmixed);
+            };
+            const float a = ByteOf<3>(v);
+            const std::uint32_t out = unmix(c0, b0) | unmix(c1, b1) << 8 | unmix(c2, b2) << 16 |
+                                      static_cast<std::uint32_t>(static_cast<int>(alpha * a + 0.5f)) << 24;
+            StorePixel(row + 4 * x, out);
+        }
+    }
+}
+
+// The three row functions for one key byte offset, in the baseline and the AVX2 build.
+struct KeyRowFunctions {
+    void (*purity)(const std::uint8_t*, int, const PurityTerms&, std::uint8_t*);
+    void (*sum)(const std::uint8_t*, int, int, const PurityTerms&, float, CellSums&);
+    void (*key)(std::uint8_t*, const PlateSpan*, int, const KeyShape&);
+};
+
+template <int Key>
+struct RowBuilds {
+    static void Purity(const std::uint8_t* row, int width, const PurityTerms& t, std::uint8_t* bins)
+    {
+        PurityRow<Key>(row, width, t, bins);
+    }
+    HX_TARGET_AVX2 static void PurityAvx2(const std::uint8_t* row, int width, const PurityTerms& t,
+                                          std::uint8_t* bins)
+    {
+        PurityRow<Key>(row, width, t, bins);
+    }
+    static void Sum(const std::uint8_t* row, int x0, int x1, const PurityTerms& t, float first, CellSums& sums)
+    {
+        SumBackdrop<Key>(row, x0, x1, t, first, sums);
+    }
+    HX_TARGET_AVX2 static void SumAvx2(const std::uint8_t* row, int x0, int x1, const PurityTerms& t, float first,
+                                       CellSums& sums)
+    {
+        SumBackdrop<Key>(row, x0, x1, t, first, sums);
+    }
+    static void KeyBase(std::uint8_t* row, const PlateSpan* spans, int count, const KeyShape& shape)
+    {
+        KeyRow<Key>(row, spans, count, shape);
+    }
+    HX_TARGET_AVX2 static void KeyAvx2(std::uint8_t* row, const PlateSpan* spans, int count, const KeyShape& shape)
+    {
+        KeyRow<Key>(row, spans, count, shape);
+    }
+    static KeyRowFunctions Choose()
+    {
+        return HasAvx2() ? KeyRowFunctions{&PurityAvx2, &SumAvx2, &KeyAvx2} : KeyRowFunctions{&Purity, &Sum, &KeyBase};
+    }
+};
+
+KeyRowFunctions RowFunctionsFor(int keyByte)
+{
+    return keyByte == 0 ? RowBuilds<0>::Choose() : keyByte == 1 ? RowBuilds<1>::Choose() : RowBuilds<2>::Choose();
 }
 
 } // namespace
@@ -326,43 +495,44 @@ int AutoColorDifferenceKey(const HXOperation& op, const ImageView& image, const 
     const int gw = (image.width + side - 1) / side;
     const int gh = (image.height + side - 1) / side;
     const std::size_t cells = static_cast<std::size_t>(gw) * gh;
-    std::vector<Bin> bins(cells * kBins);
+    const KeyRowFunctions rows = RowFunctionsFor(ch.key);
+    const PurityTerms terms{float(2 * detail256), float(256 - detail256)};
+    const int threads = std::max(1, ctx.threads);
 
-    // 1. Histogram of D with colour sums per bin, one row of cells a task.
-    ParallelFor(gh, ctx.threads, [&](int begin, int end) {
+    // 1. The frame's histogram of purity, one row of cells a task (integer counts, so the sum
+    // does not depend on how rows are split).
+    std::vector<std::array<std::uint64_t, kBins + 1>> cellRowCounts(static_cast<std::size_t>(gh));
+    std::vector<std::uint8_t> binRows(static_cast<std::size_t>(threads) * image.width);
+    ParallelFor(gh, threads, [&](int begin, int end) {
+        std::uint8_t* binRow = binRows.data() + static_cast<std::size_t>(omp_get_thread_num()) * image.width;
         for (int gy = begin; gy < end; ++gy) {
+            // Four interleaved histograms, so that runs of one bin do not wait on each other.
+            std::uint32_t counts[4][kBins + 1] = {};
             const int y1 = std::min(image.height, (gy + 1) * side);
             for (int y = gy * side; y < y1; ++y) {
-                const std::uint8_t* p = image.Row(y);
-                for (int gx = 0; gx < gw; ++gx) {
-                    Bin* cell = bins.data() + (static_cast<std::size_t>(gy) * gw + gx) * kBins;
-                    const int x1 = std::min(image.width, (gx + 1) * side);
-                    for (int x = gx * side; x < x1; ++x) {
-                        const std::uint8_t* q = p + static_cast<std::size_t>(x) * 4u;
-                        if (q[3] == 0)
-                            continue;
-                        const int k = q[ch.key];
-                        const int d = Difference512(k, q[ch.other1], q[ch.other2], detail256);
-                        // Purity in 64ths: D * 64 / K, with D in 1/512 levels.
-                        const int purity = k >= kMinimumKey ? (std::max(d, 0) >> 3) / k : 0;
-                        Bin& bin = cell[std::min(purity, kBins - 1)];
-                        ++bin.count;
-                        bin.c0 += q[0];
-                        bin.c1 += q[1];
-                        bin.c2 += q[2];
-                    }
+                rows.purity(image.Row(y), image.width, terms, binRow);
+                int x = 0;
+                for (; x + 4 <= image.width; x += 4) {
+                    ++counts[0][binRow[x]];
+                    ++counts[1][binRow[x + 1]];
+                    ++counts[2][binRow[x + 2]];
+                    ++counts[3][binRow[x + 3]];
                 }
+                for (; x < image.width; ++x)
+                    ++counts[0][binRow[x]];
             }
+            for (int b = 0; b <= kBins; ++b)
+                cellRowCounts[gy][b] = std::uint64_t(counts[0][b]) + counts[1][b] + counts[2][b] + counts[3][b];
         }
     });
 
     // 2. The frame's backdrop level, then each cell's backdrop colour where it has one.
-    Bin frame[kBins] = {};
+    std::uint64_t frame[kBins] = {};
     std::uint64_t framePixels = 0;
-    for (std::size_t i = 0; i < cells; ++i)
+    for (const auto& counts : cellRowCounts)
         for (int b = 0; b < kBins; ++b) {
-            frame[b].count += bins[i * kBins + b].count;
-            framePixels += bins[i * kBins + b].count;
+            frame[b] += counts[b];
+            framePixels += counts[b];
         }
     const int frameTop = TopBin(frame, framePixels, 0.03);
     const int first = std::max(1, static_cast<int>(std::ceil(kSelectShare * frameTop)));
@@ -372,30 +542,31 @@ int AutoColorDifferenceKey(const HXOperation& op, const ImageView& image, const 
     std::vector<std::uint8_t> known(cells, 0);
     double sum[3] = {0, 0, 0};
     std::uint64_t sumCount = 0;
-    for (std::size_t i = 0; i < cells; ++i) {
-        const Bin* cell = bins.data() + i * kBins;
-        std::uint64_t total = 0;
-        for (int b = 0; b < kBins; ++b)
-            total += cell[b].count;
-        if (!hasBackdrop)
-            break;
-        std::uint64_t n = 0;
-        std::uint64_t c[3] = {0, 0, 0};
-        for (int b = first; b < kBins; ++b) {
-            n += cell[b].count;
-            c[0] += cell[b].c0;
-            c[1] += cell[b].c1;
-            c[2] += cell[b].c2;
+    if (hasBackdrop) {
+        std::vector<CellSums> sums(cells, CellSums{0, 0, {0, 0, 0}});
+        ParallelFor(gh, threads, [&](int begin, int end) {
+            for (int gy = begin; gy < end; ++gy) {
+                CellSums* cellRow = sums.data() + static_cast<std::size_t>(gy) * gw;
+                const int y1 = std::min(image.height, (gy + 1) * side);
+                for (int y = gy * side; y < y1; ++y)
+                    for (int gx = 0; gx < gw; ++gx)
+                        rows.sum(image.Row(y), gx * side, std::min(image.width, (gx + 1) * side), terms,
+                                 float(first), cellRow[gx]);
+            }
+        });
+        for (std::size_t i = 0; i < cells; ++i) {
+            const CellSums& cell = sums[i];
+            const std::uint64_t n = cell.count;
+            // A few pure pixels in a cell of subject (a gap in the hair) are too few to trust.
+            if (n == 0 || n * 50 < cell.total)
+                continue;
+            for (int k = 0; k < 3; ++k) {
+                grid[i].c[k] = static_cast<float>(double(cell.c[k]) / double(n));
+                sum[k] += double(cell.c[k]);
+            }
+            sumCount += n;
+            known[i] = 1;
         }
-        // A few pure pixels in a cell of subject (a gap in the hair) are too few to trust.
-        if (n == 0 || n * 50 < total)
-            continue;
-        for (int k = 0; k < 3; ++k) {
-            grid[i].c[k] = static_cast<float>(double(c[k]) / double(n));
-            sum[k] += double(c[k]);
-        }
-        sumCount += n;
-        known[i] = 1;
     }
     RefColor global{{0, 0, 0}};
     if (sumCount == 0) {
@@ -407,8 +578,6 @@ int AutoColorDifferenceKey(const HXOperation& op, const ImageView& image, const 
             global.c[k] = static_cast<float>(sum[k] / double(sumCount));
         FillAndSmooth(grid, known, gw, gh);
     }
-    bins.clear();
-    bins.shrink_to_fit();
 
     // "Removal" (grey detail 0) keys against the local backdrop and takes shadows and uneven light
     // out; grey detail 1 keys against the frame's backdrop, so shadows stay as a dark veil.
@@ -432,22 +601,17 @@ int AutoColorDifferenceKey(const HXOperation& op, const ImageView& image, const 
     const float high = static_cast<float>(1.0 - kOpaqueShare * greyThreshold);
     const float span = 1.0f / std::max(0.02f, high - low);
 
-    const int threads = std::max(1, ctx.threads);
-    const std::size_t rowFloats = static_cast<std::size_t>(image.width);
-    std::vector<float> scratch(static_cast<std::size_t>(threads) * (rowFloats * 4u + 4u * gw));
+    const KeyShape shape{detailF, low, span};
+    const std::size_t perThread = 4u * gw;
+    std::vector<float> cellRows(static_cast<std::size_t>(threads) * perThread);
+    std::vector<PlateSpan> spanRows(static_cast<std::size_t>(threads) * (gw + 2u));
     const float sideF = float(side);
 
-    // The key channel and the two others as compile-time byte offsets, so the row loop vectorises.
-    using RowKernel = void (*)(std::uint8_t*, int, const float*, const float*, const float*, const float*, float,
-                               float, float);
-    const RowKernel rowKernel = ch.key == 1 ? (ch.other1 == 0 ? &KeyRow<1, 0, 2> : &KeyRow<1, 2, 0>)
-                                : ch.key == 0 ? &KeyRow<0, 1, 2>
-                                              : &KeyRow<2, 1, 0>;
     // 3. Alpha and unmixed colour, one row at a time against the interpolated clean plate.
     ParallelFor(image.height, threads, [&](int begin, int end) {
-        float* base = scratch.data() + static_cast<std::size_t>(omp_get_thread_num()) * (rowFloats * 4u + 4u * gw);
-        float* ref[4] = {base, base + rowFloats, base + 2 * rowFloats, base + 3 * rowFloats};
-        float* cellRow = base + 4 * rowFloats;
+        const std::size_t thread = static_cast<std::size_t>(omp_get_thread_num());
+        float* cellRow = cellRows.data() + thread * perThread;
+        PlateSpan* spans = spanRows.data() + thread * (gw + 2u);
         for (int y = begin; y < end; ++y) {
             const float fy = (float(y) + 0.5f) / sideF - 0.5f;
             const int j0 = std::clamp(static_cast<int>(std::floor(fy)), 0, gh - 1);
@@ -458,14 +622,9 @@ int AutoColorDifferenceKey(const HXOperation& op, const ImageView& image, const 
                 const float* b = planes.data() + k * cells + static_cast<std::size_t>(j1) * gw;
                 for (int i = 0; i < gw; ++i)
                     cellRow[k * gw + i] = a[i] + (b[i] - a[i]) * wy;
-                InterpolateRow(cellRow + k * gw, gw, sideF, image.width, ref[k]);
             }
-            std::uint8_t* p = image.Row(y);
-            const float* r0 = ref[0];
-            const float* r1 = ref[1];
-            const float* r2 = ref[2];
-            const float* inverseD = ref[3];
-            rowKernel(p, image.width, r0, r1, r2, inverseD, detailF, low, span);
+            const int count = PlateSpans(cellRow, gw, sideF, image.width, spans);
+            rows.key(image.Row(y), spans, count, shape);
         }
     });
     return HXResultOk;

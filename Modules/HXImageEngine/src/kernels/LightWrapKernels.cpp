@@ -1,28 +1,11 @@
+#include "kernels/PixelSupport.h"
 #include "kernels/Primitives.h"
-#include "hvn/maths/HXGeometry.h"
 
 #include <array>
 #include <cmath>
 #include <cstring>
 #include <memory>
 #include <vector>
-
-namespace hvn::image::kernels {
-// Compositing shared by the layer, light wrap, shadow and look kernels (defined in BlendKernels.cpp).
-using AlphaScale = std::array<std::uint8_t, 256>;
-AlphaScale MakeAlphaScale(double strength);
-bool IsBlendMode(double mode);
-float BlendChannel(HXBlendMode mode, float backdrop, float source);
-void CompositeRow(HXBlendMode mode, std::uint8_t* destination, const std::uint8_t* source, int count,
-                  const AlphaScale& alphaScale);
-void BlendOntoRow(HXBlendMode mode, std::uint8_t* base, const std::uint8_t* source, int count,
-                  const AlphaScale& alphaScale);
-struct ImageBuffer {
-    std::unique_ptr<std::uint8_t[]> bytes;
-    ImageView view;
-};
-ImageBuffer CopyRegion(const ImageView& image, const maths::HXRect& region, int threads);
-} // namespace hvn::image::kernels
 
 namespace hvn::image::kernels {
 

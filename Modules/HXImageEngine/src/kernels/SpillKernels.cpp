@@ -1,4 +1,4 @@
-#include "kernels/Kernels.h"
+#include "kernels/PixelSupport.h"
 
 #include <cmath>
 
@@ -8,6 +8,57 @@ namespace {
 std::int32_t ToQ16(double value)
 {
     return static_cast<std::int32_t>(std::lround(value * 65536.0));
+}
+
+// One row, the key channel at byte offset Key; pixels as words, so the loop vectorises.
+template <int Key, bool Extended>
+[[gnu::always_inline]] inline void SpillRow(std::uint8_t* __restrict row, int width, const std::int32_t* gain,
+                                            std::int32_t biasQ16)
+{
+    constexpr int other1 = Key == 0 ? 1 : 0;
+    constexpr int other2 = Key == 2 ? 1 : 2;
+    const std::int32_t g0 = gain[0], g1 = gain[1], g2 = gain[2];
+    for (int x = 0; x < width; ++x) {
+        std::uint32_t v = LoadPixel(row + 4 * x);
+        const auto byte = [v](int i) { return static_cast<std::int32_t>((v >> (8 * i)) & 255u); };
+        const std::int32_t k = byte(Key);
+        const std::int32_t a = byte(other1);
+        const std::int32_t b = byte(other2);
+        // Limit in half levels, then the removed amount in half levels.
+        const std::int32_t limit2 = Extended ? a + b : 2 * std::max(a, b);
+        const std::int32_t scaledLimit2 = (limit2 * biasQ16 + 32768) >> 16;
+        const std::int32_t removed2 = std::max(0, 2 * k - scaledLimit2);
+        const auto channel = [&](int i, std::int32_t g) {
+            const std::int32_t value = byte(i) + ((g * removed2 + 65536) >> 17);
+            return static_cast<std::uint32_t>(std::clamp(value, 0, 255)) << (8 * i);
+        };
+        v = channel(0, g0) | channel(1, g1) | channel(2, g2) | (v & 0xff000000u);
+        StorePixel(row + 4 * x, v);
+    }
+}
+
+using SpillRowFn = void (*)(std::uint8_t*, int, const std::int32_t*, std::int32_t);
+
+template <int Key, bool Extended>
+struct SpillBuilds {
+    static void Base(std::uint8_t* row, int width, const std::int32_t* gain, std::int32_t biasQ16)
+    {
+        SpillRow<Key, Extended>(row, width, gain, biasQ16);
+    }
+    HX_TARGET_AVX2 static void Avx2(std::uint8_t* row, int width, const std::int32_t* gain, std::int32_t biasQ16)
+    {
+        SpillRow<Key, Extended>(row, width, gain, biasQ16);
+    }
+    static SpillRowFn Choose() { return HasAvx2() ? &Avx2 : &Base; }
+};
+
+SpillRowFn SpillRowFor(int key, bool extended)
+{
+    if (key == 0)
+        return extended ? SpillBuilds<0, true>::Choose() : SpillBuilds<0, false>::Choose();
+    if (key == 1)
+        return extended ? SpillBuilds<1, true>::Choose() : SpillBuilds<1, false>::Choose();
+    return extended ? SpillBuilds<2, true>::Choose() : SpillBuilds<2, false>::Choose();
 }
 } // namespace
 
@@ -32,12 +83,10 @@ int SpillSuppression(const HXOperation& op, const ImageView& image, const Kernel
     if (!std::isfinite(bias))
         return HXResultBadArgument;
 
-    // Byte offsets of the key channel and the two others.
+    // Byte offset of the key channel.
     const int ri = image.RedIndex();
     const int bi = image.BlueIndex();
     const int key = channel == HXChannelRed ? ri : channel == HXChannelBlue ? bi : 1;
-    const int other1 = key == ri ? 1 : ri;
-    const int other2 = key == bi ? 1 : bi;
     // Per byte offset: opacity * (strength - [is key]) in Q16.
     std::int32_t gain[3] = {};
     const int offsets[3] = {ri, 1, bi};
@@ -45,23 +94,10 @@ int SpillSuppression(const HXOperation& op, const ImageView& image, const Kernel
         gain[offsets[c]] = ToQ16(opacity * (std::clamp(strengths[c], -1.0, 1.0) - (offsets[c] == key ? 1.0 : 0.0)));
     const std::int32_t biasQ16 = ToQ16(std::min(bias, 2.0));
 
+    const SpillRowFn spillRow = SpillRowFor(key, extended);
     ParallelFor(image.height, ctx.threads, [&](int begin, int end) {
-        for (int y = begin; y < end; ++y) {
-            std::uint8_t* p = image.Row(y);
-            for (int x = 0; x < image.width; ++x, p += 4) {
-                const std::int32_t k = p[key];
-                const std::int32_t a = p[other1];
-                const std::int32_t b = p[other2];
-                // Limit in half levels, then the removed amount in half levels.
-                const std::int32_t limit2 = extended ? a + b : 2 * std::max(a, b);
-                const std::int32_t scaledLimit2 = (limit2 * biasQ16 + 32768) >> 16;
-                const std::int32_t removed2 = std::max(0, 2 * k - scaledLimit2);
-                for (int c = 0; c < 3; ++c) {
-                    const std::int32_t value = p[c] + ((gain[c] * removed2 + 65536) >> 17);
-                    p[c] = static_cast<std::uint8_t>(std::clamp(value, 0, 255));
-                }
-            }
-        }
+        for (int y = begin; y < end; ++y)
+            spillRow(image.Row(y), image.width, gain, biasQ16);
     });
     return HXResultOk;
 }

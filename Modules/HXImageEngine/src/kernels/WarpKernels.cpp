@@ -1,20 +1,11 @@
+#include "kernels/PixelSupport.h"
 #include "kernels/Primitives.h"
-#include "hvn/maths/HXGeometry.h"
 
 #include <array>
 #include <cmath>
 #include <cstring>
 #include <memory>
 #include <vector>
-
-namespace hvn::image::kernels {
-// Compositing shared by the layer, light wrap, shadow and look kernels (defined in BlendKernels.cpp).
-using AlphaScale = std::array<std::uint8_t, 256>;
-AlphaScale MakeAlphaScale(double strength);
-bool IsBlendMode(double mode);
-void CompositeRow(HXBlendMode mode, std::uint8_t* destination, const std::uint8_t* source, int count,
-                  const AlphaScale& alphaScale);
-} // namespace hvn::image::kernels
 
 namespace hvn::image::kernels {
 

@@ -1,0 +1,79 @@
+#pragma once
+
+// Helpers shared by the key, spill and compositing kernels: pixels as 32-bit words for loops that
+// vectorise, the AVX2 build of the hottest row loops, and the one compositor every layer, light
+// wrap, shadow and look goes through (BlendKernels.cpp).
+
+#include "kernels/Kernels.h"
+#include "hvn/maths/HXGeometry.h"
+
+#include <array>
+#include <bit>
+#include <cstring>
+#include <memory>
+
+namespace hvn::image::kernels {
+
+// A pixel read as one little-endian word has byte i in bits 8i..8i+7. Loops over whole words
+// vectorise where loops over the separate bytes of a pixel do not.
+static_assert(std::endian::native == std::endian::little);
+
+inline std::uint32_t LoadPixel(const std::uint8_t* p)
+{
+    std::uint32_t v;
+    std::memcpy(&v, p, 4);
+    return v;
+}
+
+inline void StorePixel(std::uint8_t* p, std::uint32_t v)
+{
+    std::memcpy(p, &v, 4);
+}
+
+// All ones where `condition` holds: choices made with masks vectorise, branches do not.
+inline std::uint32_t SelectMask(bool condition)
+{
+    return 0u - static_cast<std::uint32_t>(condition);
+}
+
+// Hot row loops are built twice, for the baseline instruction set and for AVX2, and chosen at run
+// time. AVX2 brings no fused multiply-add, so every float operation rounds as in the baseline
+// build and both builds give the same bytes.
+#if defined(__GNUC__) && defined(__x86_64__)
+#define HX_TARGET_AVX2 [[gnu::target("avx2")]]
+inline bool HasAvx2()
+{
+    static const bool has = __builtin_cpu_supports("avx2");
+    return has;
+}
+#else
+#define HX_TARGET_AVX2
+inline bool HasAvx2()
+{
+    return false;
+}
+#endif
+
+// Compositing (BlendKernels.cpp).
+
+// The alpha of a source byte times a strength (0..1), rounded.
+using AlphaScale = std::array<std::uint8_t, 256>;
+AlphaScale MakeAlphaScale(double strength);
+bool IsBlendMode(double mode);
+// B(Cb, Cs) of a separable mode, colours in [0, 1].
+float BlendChannel(HXBlendMode mode, float backdrop, float source);
+// Source-over with the mode: source pixels scaled by alphaScale onto the destination.
+void CompositeRow(HXBlendMode mode, std::uint8_t* destination, const std::uint8_t* source, int count,
+                  const AlphaScale& alphaScale);
+// The base's colour moved towards B(base, source) by the scaled source alpha; base alpha kept.
+void BlendOntoRow(HXBlendMode mode, std::uint8_t* base, const std::uint8_t* source, int count,
+                  const AlphaScale& alphaScale);
+
+struct ImageBuffer {
+    std::unique_ptr<std::uint8_t[]> bytes;
+    ImageView view;
+};
+// A gap-free copy of part of an image (the region must lie inside it).
+ImageBuffer CopyRegion(const ImageView& image, const maths::HXRect& region, int threads);
+
+} // namespace hvn::image::kernels
