@@ -1,0 +1,37 @@
+#pragma once
+
+// Reading and writing whole XML files of the project model (project files and the built-in
+// resources), guarded against untrusted input and against losing the previous file.
+
+#include "AppExport.h"
+#include "LMerr.h"
+
+#include <QString>
+
+#include <functional>
+
+class QByteArray;
+class QDomDocument;
+class QIODevice;
+
+namespace lumo::app {
+
+// Deeper nesting than any project file has; the DOM parser recurses per level, so deeper
+// documents are refused before they reach it.
+inline constexpr int kMaxXmlDepth = 256;
+
+// Parses bytes into document (namespace processing on). 3 when the text is not well-formed or
+// nested deeper than kMaxXmlDepth, 6 when memory runs out, else 0.
+APP_EXPORT LMerr ParseXmlDocument(const QByteArray& bytes, QDomDocument& document);
+
+// Reads a file or resource and parses it. 1 when it is not a regular file or cannot be read,
+// 6 when it is too large to hold, otherwise as ParseXmlDocument.
+APP_EXPORT LMerr ReadXmlDocument(const QString& path, QDomDocument& document);
+
+// Writes a file through a temporary file that replaces the target only when everything was
+// written: on any failure the previous file is left as it was. body writes to the device and
+// returns its code; a non-zero code, a device error or a failed commit discards the new text.
+// 17 when the file cannot be written, otherwise body's code.
+APP_EXPORT LMerr WriteFileSafely(const QString& path, const std::function<LMerr(QIODevice&)>& body);
+
+} // namespace lumo::app
