@@ -1,0 +1,103 @@
+// The render pipeline's first stages on a 42-megapixel photo: loading a foreground into the
+// caches, and placing the photo (and its preview) on the canvas window.
+#include "ImageLayer.h"
+#include "RenderProcessor.h"
+#include "TransformationFunctions.h"
+
+#include <hvn/image/HXImage.h>
+
+#include <benchmark/benchmark.h>
+
+#include <QImage>
+#include <QTransform>
+
+#include <memory>
+
+namespace {
+
+using namespace lumo::app;
+using hvn::image::HXImage8;
+using hvn::image::HXPixelChannelOrderBGRA;
+
+constexpr int kPhotoWidth = 7952; // 42.2 megapixels, 3:2
+constexpr int kPhotoHeight = 5304;
+
+// A decoded photo as the JPEG reader gives it (32 bits, no alpha).
+QImage Photo()
+{
+    QImage image(kPhotoWidth, kPhotoHeight, QImage::Format_RGB32);
+    for (int y = 0; y < image.height(); ++y) {
+        auto* row = reinterpret_cast<QRgb*>(image.scanLine(y));
+        for (int x = 0; x < image.width(); ++x)
+            row[x] = qRgb((x >> 4) & 0xFF, 180, (y >> 4) & 0xFF);
+    }
+    return image;
+}
+
+// A keyed foreground: the backdrop around the subject transparent, soft edges between.
+std::unique_ptr<HXImage8> KeyedImage(int width, int height)
+{
+    auto image = std::make_unique<HXImage8>(width, height, HXPixelChannelOrderBGRA, false);
+    for (int y = 0; y < height; ++y) {
+        std::uint8_t* row = image->Buffer() + static_cast<std::size_t>(y) * width * 4;
+        for (int x = 0; x < width; ++x) {
+            const int distance = std::abs(x - width / 2) * 255 / (width / 2);
+            row[x * 4 + 0] = static_cast<std::uint8_t>(x);
+            row[x * 4 + 1] = static_cast<std::uint8_t>(y);
+            row[x * 4 + 2] = 90;
+            row[x * 4 + 3] = static_cast<std::uint8_t>(distance < 128 ? 255 : distance < 192 ? 4 * (192 - distance) : 0);
+        }
+    }
+    return image;
+}
+
+void BM_SetLayerForeground42MP(benchmark::State& state)
+{
+    const QImage photo = Photo();
+    LMerr result = LMerrSuccess;
+    RenderProcessor processor(nullptr, HXPixelChannelOrderBGRA, QRect(0, 0, 1920, 1080), result);
+    const auto foreground = std::make_shared<ImageLayer>(LayerTypeForeground, "foreground", QString());
+    for (auto _ : state) {
+        if (processor.SetLayer(foreground, photo) != LMerrSuccess)
+            state.SkipWithError("SetLayer failed");
+    }
+    state.SetItemsProcessed(state.iterations() * kPhotoWidth * kPhotoHeight);
+}
+BENCHMARK(BM_SetLayerForeground42MP)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// The photo fitted into a 1920 x 1080 window, as the placement stage draws it. Argument 1: the
+// keyed foreground (transparent backdrop); 0: an opaque photo.
+void PlaceOnWindow(benchmark::State& state, double ratio, bool smooth)
+{
+    const int width = static_cast<int>(kPhotoWidth * ratio);
+    const int height = static_cast<int>(kPhotoHeight * ratio);
+    std::unique_ptr<HXImage8> source = KeyedImage(width, height);
+    if (state.range(0) == 0) {
+        for (std::size_t i = 3; i < source->BufferByteSize(); i += 4)
+            source->Buffer()[i] = 255;
+    }
+    HXImage8 window(static_cast<int>(1920 * ratio), static_cast<int>(1080 * ratio), HXPixelChannelOrderBGRA, true);
+    QTransform transform;
+    transform.translate(960 * ratio, 540 * ratio).scale(0.19, 0.19).translate(-width * 0.5, -height * 0.5);
+    for (auto _ : state) {
+        std::memset(window.Buffer(), 0, window.BufferByteSize());
+        helper::TransformImage(*source, window, transform, smooth);
+        benchmark::DoNotOptimize(window.Buffer());
+    }
+}
+
+void BM_TransformImage42MPOntoWindow(benchmark::State& state)
+{
+    PlaceOnWindow(state, 1.0, true);
+}
+BENCHMARK(BM_TransformImage42MPOntoWindow)->Arg(1)->Arg(0)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+void BM_TransformImagePreviewOntoPreviewWindow(benchmark::State& state)
+{
+    PlaceOnWindow(state, hvn::image::DownsampleValue(hvn::image::HXDownsampleFactor3), false);
+}
+BENCHMARK(BM_TransformImagePreviewOntoPreviewWindow)->Arg(1)->Arg(0)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+} // namespace
+
+BENCHMARK_MAIN();

@@ -1,0 +1,481 @@
+// The finished image of one foreground at full resolution: the same stages as the screen canvas,
+// in canvas pixels, in a working image with a margin on every side that the text may run into.
+
+#include "RenderProcessor.h"
+
+#include "AlphaMaskRenderer.h"
+#include "Exif.h"
+#include "FilterItems.h"
+#include "ImageBuffers.h"
+#include "KeyItems.h"
+#include "LayerManager.h"
+#include "Project.h"
+#include "RenderProcessorImpl.h"
+#include "TextDrawing.h"
+#include "TransformationFunctions.h"
+
+#include <hvn/image/HXImageCompositor.h>
+#include <hvn/image/HXImageProcessor.h>
+
+#include <QImage>
+#include <QPainterPath>
+#include <QTransform>
+
+#if defined(__linux__)
+#include <sys/mman.h>
+#endif
+
+#include <cmath>
+#include <cstring>
+#include <stdexcept>
+#include <vector>
+
+using hvn::image::HXDownsampleFactor0;
+using hvn::image::HXImage8;
+using hvn::image::HXImageCompositor;
+using hvn::image::HXImageProcessor;
+using hvn::maths::HXPoint2;
+using hvn::maths::HXRect;
+
+namespace lumo::app {
+
+namespace {
+
+constexpr double kInchesPerMetre = 39.3700787;
+
+// The settings the exported foreground keeps for a layer; the export cannot place a layer without.
+ImageLayerSettingsPtr SettingsFor(const LayerManager& manager, const QUuid& layerId, const QUuid& foregroundId)
+{
+    ImageLayerSettingsPtr settings = manager.GetLayerSettings(layerId, foregroundId);
+    if (!settings)
+        throw std::runtime_error("Render error");
+    return settings;
+}
+
+// ---- Export fit ----
+
+// The translation, rotation, mirroring and size a layer is fitted to.
+struct ExportFit {
+    double translateX = 0.0;
+    double translateY = 0.0;
+    double rotation = 0.0;
+    bool mirrorX = false;
+    bool mirrorY = false;
+    int referenceWidth = 0;
+    int referenceHeight = 0;
+};
+
+// The reference layer's translation and rotation and, when its size is known, its mirroring and
+// its size as placed.
+void TakeReference(const TransformList* transforms, const ImageLayer* layer, bool requireValid, ExportFit& fit)
+{
+    const auto item = transforms ? FindItemByType<TransformationTransformItem>(*transforms,
+                                                                                TransformItemTypeTransformation)
+                                 : nullptr;
+    if (!item)
+        return;
+    fit.translateX = item->TranslateX();
+    fit.translateY = item->TranslateY();
+    fit.rotation = item->Rotation();
+    if (layer == nullptr || (requireValid && !layer->IsValid()))
+        return;
+    const QSize size = layer->Dimensions();
+    if (size.width() < 1 || size.height() < 1)
+        return;
+    fit.mirrorX = item->ScaleX() < 0.0;
+    fit.mirrorY = item->ScaleY() < 0.0;
+    fit.referenceWidth = static_cast<int>(std::fabs(item->ScaleX()) * size.width());
+    fit.referenceHeight = static_cast<int>(std::fabs(item->ScaleY()) * size.height());
+}
+
+// Writes the fit of a layer of layerSize pixels into the transformation item of its settings,
+// for the export size. The settings, and the reference placements, are those of the foreground
+// being exported, the ones its render reads; the fitted values stay stored in the project.
+void FitForExport(const LayerManager& manager, const ImageLayerSettingsPtr& settings, const QSize& layerSize,
+                  const ForegroundImageLayerPtr& foreground, const QUuid& foregroundId, unsigned int width,
+                  unsigned int height)
+{
+    if (!settings)
+        return;
+    const auto fitItem = FindItemByType<FitTransformItem>(settings->Transforms(), TransformItemTypeFit);
+    ExportFit fit;
+    switch (fitItem ? fitItem->Fit() : FitToNone) {
+    case FitToCanvas:
+        fit.referenceWidth = static_cast<int>(width);
+        fit.referenceHeight = static_cast<int>(height);
+        break;
+    case FitToBackground:
+        if (const ImageLayerPtr background = manager.GetBackground()) {
+            const ImageLayerSettingsPtr reference = manager.GetLayerSettings(background->Id(), foregroundId);
+            TakeReference(reference ? &reference->Transforms() : nullptr, background.get(), true, fit);
+        }
+        break;
+    case FitToForeground:
+        if (foreground) {
+            const ForegroundImageLayerSettingsPtr reference = manager.GetForegroundSettings(foreground->Id());
+            TakeReference(reference ? &reference->Transforms() : nullptr, foreground.get(), false, fit);
+        }
+        break;
+    default:
+        return;
+    }
+
+    double scaleX = 1.0;
+    double scaleY = 1.0;
+    if (layerSize.width() >= 1 && layerSize.height() >= 1 && fit.referenceWidth >= 1 && fit.referenceHeight >= 1) {
+        scaleX = static_cast<double>(fit.referenceWidth) / layerSize.width() * (fit.mirrorX ? -1.0 : 1.0);
+        scaleY = static_cast<double>(fit.referenceHeight) / layerSize.height() * (fit.mirrorY ? -1.0 : 1.0);
+    }
+    const auto item = FindItemByType<TransformationTransformItem>(settings->Transforms(),
+                                                                  TransformItemTypeTransformation);
+    if (!item)
+        return;
+    if (item->TranslateX() != fit.translateX || item->TranslateY() != fit.translateY) {
+        item->SetTranslateX(fit.translateX);
+        item->SetTranslateY(fit.translateY);
+    }
+    if (item->ScaleX() != scaleX || item->ScaleY() != scaleY) {
+        item->SetScaleX(scaleX);
+        item->SetScaleY(scaleY);
+    }
+    if (item->Rotation() != fit.rotation)
+        item->SetRotation(fit.rotation);
+}
+
+// A layer that passed its checks but whose photo is not cached cannot be drawn: a render
+// failure, not a lack of memory.
+struct MissingSource : std::runtime_error {
+    MissingSource() : std::runtime_error("Render error") {}
+};
+
+ImagePtr CachedSource(const LayerImages& sources, const QUuid& id)
+{
+    ImagePtr source = sources.value(id).value(HXDownsampleFactor0);
+    if (!source)
+        throw MissingSource();
+    return source;
+}
+
+// Export images are hundreds of megabytes each and written once: in small pages the first touch
+// of every 4 KB costs a fault that takes longer than the write itself. Where the system allows
+// it, the (not yet touched) buffer is backed by huge pages.
+void AdviseHugePages(std::uint8_t* bytes, std::size_t size)
+{
+#if defined(__linux__)
+    constexpr std::uintptr_t kHugePage = std::uintptr_t(2) << 20;
+    const auto begin = (reinterpret_cast<std::uintptr_t>(bytes) + kHugePage - 1) & ~(kHugePage - 1);
+    const auto end = (reinterpret_cast<std::uintptr_t>(bytes) + size) & ~(kHugePage - 1);
+    if (end > begin)
+        madvise(reinterpret_cast<void*>(begin), end - begin, MADV_HUGEPAGE);
+#else
+    (void)bytes;
+    (void)size;
+#endif
+}
+
+// The W x H middle of the working image, copied row by row on all cores.
+QImage CanvasPart(const QImage& working, int width, int height)
+{
+    QImage part(width, height, QImage::Format_ARGB32);
+    if (part.isNull())
+        throw std::bad_alloc();
+    AdviseHugePages(part.bits(), static_cast<std::size_t>(part.sizeInBytes()));
+    const std::size_t rowBytes = static_cast<std::size_t>(width) * 4;
+#pragma omp parallel for schedule(static)
+    for (int y = 0; y < height; ++y)
+        std::memcpy(part.scanLine(y), working.constScanLine(y + kExportMargin) + kExportMargin * 4, rowBytes);
+    return part;
+}
+
+// The photo of a foreground that is not on screen, read from its file for this export alone (the
+// processor's caches are not touched). The layer learns its size and resolution.
+QImage ReadForegroundPhoto(ImageLayer& layer)
+{
+    QImage photo(layer.Path());
+    if (photo.isNull())
+        throw std::runtime_error("Render error");
+    const EXIF::Orientation orientation = EXIF::CameraOrientation(layer.Path());
+    if (orientation == EXIF::OrientationRightTop || orientation == EXIF::OrientationLeftBottom)
+        layer.SetDimensions(QSize(photo.height(), photo.width()));
+    else
+        layer.SetDimensions(photo.size());
+    layer.SetDpiX(static_cast<unsigned int>(photo.dotsPerMeterX() / kInchesPerMetre + 0.5));
+    layer.SetDpiY(static_cast<unsigned int>(photo.dotsPerMeterY() / kInchesPerMetre + 0.5));
+    layer.SetIsValid(true);
+    return photo;
+}
+
+// The export size: the canvas, or the photo the canvas takes its size from.
+QSize ExportSize(const Canvas& canvas, const LayerManager& manager, const ForegroundImageLayerPtr& foreground)
+{
+    QSize size(static_cast<int>(canvas.Width()), static_cast<int>(canvas.Height()));
+    if (canvas.DimensionType() == CanvasDimensionForeground && foreground && !foreground->IsOffline()) {
+        size = foreground->Dimensions();
+    } else if (canvas.DimensionType() == CanvasDimensionBackground) {
+        const ImageLayerPtr background = manager.GetBackground();
+        if (background && background->IsValid() && !background->IsOffline())
+            size = background->Dimensions();
+    }
+    return size;
+}
+
+} // namespace
+
+LMerr RenderProcessor::RenderExportImage(const QUuid& foregroundId, QImage& image)
+{
+    Impl& d = *m_impl;
+    try {
+        if (!d.project)
+            throw std::runtime_error("Render error");
+        const std::shared_ptr<Project>& project = d.project;
+        const Canvas& canvas = project->GetCanvas();
+        const LayerManagerPtr manager = project->GetLayerManager();
+        if (!manager)
+            throw std::runtime_error("Render error");
+        const std::shared_ptr<ImageLayerList> layers = manager->LayerList();
+        const ForegroundImageLayerPtr foreground =
+            foregroundId.isNull() ? nullptr : manager->GetForeground(foregroundId);
+        const bool isCurrent = foregroundId == manager->CurrentForegroundId();
+
+        ImagePtr photo;
+        if (foreground && !foreground->IsOffline())
+            photo = isCurrent ? d.SourceImages.value(foregroundId).value(HXDownsampleFactor0)
+                              : d.SetLayerImage(ReadForegroundPhoto(*foreground), *foreground).value(HXDownsampleFactor0);
+
+        const QSize size = ExportSize(canvas, *manager, foreground);
+        // An empty canvas has no image to give; reporting success with a null image would let
+        // the caller write an empty file.
+        if (size.width() < 1 || size.height() < 1)
+            throw std::runtime_error("Render error");
+        const unsigned int width = static_cast<unsigned int>(size.width());
+        const unsigned int height = static_cast<unsigned int>(size.height());
+        const int fullWidth = size.width() + 2 * kExportMargin;
+        const int fullHeight = size.height() + 2 * kExportMargin;
+
+        QImage working(fullWidth, fullHeight, QImage::Format_ARGB32);
+        if (working.isNull())
+            throw std::bad_alloc();
+        AdviseHugePages(working.bits(), static_cast<std::size_t>(working.sizeInBytes()));
+        HXImage8 target(working.bits(), fullWidth, fullHeight, d.pixelOrder);
+        if (canvas.UseCanvasColor()) {
+            const QColor color = canvas.CanvasColor();
+            ClearImage8(target, static_cast<std::uint8_t>(color.red()), static_cast<std::uint8_t>(color.green()),
+                        static_cast<std::uint8_t>(color.blue()), 255);
+        } else {
+            ClearImage8(target, 0, 0, 0, 0);
+        }
+
+        HXImageCompositor compositor(target, 1.0, d.lookupTables, HXDownsampleFactor0);
+        // Working images are made untouched: each is written whole by the pass that fills it.
+        const auto newImage = [&](int imageWidth, int imageHeight) {
+            ImagePtr made = d.NewImage8(imageWidth, imageHeight, false);
+            AdviseHugePages(made->Buffer(), made->BufferByteSize());
+            return made;
+        };
+        // A stage's finished output-size image is handed to the next stage that needs one instead
+        // of being freed and made again: the memory in use stays the same and is touched once.
+        std::vector<ImagePtr> spare;
+        const auto outputImage = [&] {
+            if (spare.empty())
+                return newImage(fullWidth, fullHeight);
+            ImagePtr reused = std::move(spare.back());
+            spare.pop_back();
+            return reused;
+        };
+        const auto release = [&](ImagePtr& done) {
+            if (done && done.use_count() == 1)
+                spare.push_back(std::move(done));
+            done.reset();
+        };
+        // Draws one finished layer at its place in the composite order; its image may go after.
+        const auto drawLayer = [&](const HXImage8& layerImage, double opacity, hvn::image::HXCompositeType type) {
+            compositor.ClearRenderQueue();
+            CheckRender(compositor.AddLayer(layerImage, opacity, kNormalBlend, type));
+            CheckRender(compositor.Render());
+            compositor.ClearRenderQueue();
+        };
+
+        const QList<QUuid> order = layers ? layers->CompositeOrder() : QList<QUuid>();
+        for (const QUuid& id : order) {
+            if (layers->IsForegroundId(id)) {
+                if (!foreground || foreground->IsOffline() || !manager->ForegroundLayerList()->IsEnabled())
+                    continue;
+                if (!photo)
+                    throw MissingSource();
+                const ForegroundImageLayerSettingsPtr settings = manager->GetForegroundSettings(foregroundId);
+                if (!settings)
+                    throw std::runtime_error("Render error");
+                const KeyList& keys = settings->Keys();
+                const MaskList& masks = settings->Masks();
+                const bool hasMasks = masks.Size() > 0;
+                compositor.ClearRenderQueue();
+                const int photoWidth = photo->Width();
+                const int photoHeight = photo->Height();
+                const QTransform placement = ExportLayerTransform(
+                    static_cast<unsigned int>(fullWidth), static_cast<unsigned int>(fullHeight), project,
+                    static_cast<unsigned int>(photoWidth), static_cast<unsigned int>(photoHeight),
+                    settings->Transforms());
+                QPainterPath crop;
+                if (hasMasks)
+                    crop = BuildCropPath(keys, static_cast<unsigned int>(photoWidth),
+                                         static_cast<unsigned int>(photoHeight), placement);
+
+                // Key.
+                ImagePtr keyed = newImage(photoWidth, photoHeight);
+                if (const LMerr result = RunKeyerPass(keys, d.lookupTables, HXDownsampleFactor0, photo, keyed, 1.0))
+                    return result;
+                if (!isCurrent)
+                    photo.reset();
+
+                // The shadow goes onto the target at once, beneath the foreground.
+                if (const auto shadow = FindItemByType<ShadowCastFilterItem>(settings->Filters(),
+                                                                             FilterItemTypeShadowCast);
+                    shadow && shadow->IsEnabled()) {
+                    ImagePtr source = newImage(photoWidth, photoHeight);
+                    CopyImage8(true, *keyed, *source);
+                    if (hasMasks)
+                        RenderCanvasMasks(masks, *source, d.lookupTables, QTransform(),
+                                          BuildCropPath(keys, static_cast<unsigned int>(photoWidth),
+                                                        static_cast<unsigned int>(photoHeight), QTransform()),
+                                          HXDownsampleFactor0);
+                    RunShadowCastPass(*shadow, *settings, *source, target, project, d.lookupTables,
+                                      HXDownsampleFactor0, true);
+                }
+
+                // Placement, spill suppression and masks.
+                ImagePtr placed = outputImage();
+                RunTransformPass(placement, true, *keyed, *placed);
+                const auto spill = FindItemByType<SpillSuppressionKeyItem>(keys, KeyItemTypeSpillSuppression);
+                const int applyMethod = spill ? static_cast<int>(spill->ApplyMethod()) : 0;
+                if (applyMethod == 0) {
+                    // Masked-off parts keep their colours as keyed: a copy from before the spill
+                    // suppression, cut by the masks, goes back over the result.
+                    ImagePtr unsuppressed;
+                    if (hasMasks) {
+                        unsuppressed = outputImage();
+                        CopyImage8(true, *placed, *unsuppressed);
+                    }
+                    RunSpillSuppressionPass(keys, *foreground, d.lookupTables, *placed);
+                    keyed.reset();
+                    if (unsuppressed) {
+                        HXImageProcessor clear(*unsuppressed, *unsuppressed, d.lookupTables, HXDownsampleFactor0);
+                        clear.SetOpacity(0.0);
+                        clear.Render();
+                        RenderExportMasks(masks, *unsuppressed, d.lookupTables, placement, crop);
+                        HXImageCompositor restore(*placed, 1.0, d.lookupTables, HXDownsampleFactor0);
+                        restore.AddLayer(*unsuppressed, 1.0, kNormalBlend, kForegroundComposite);
+                        restore.Render();
+                        release(unsuppressed);
+                    }
+                } else if (applyMethod == 1) {
+                    RunSpillSuppressionPass(keys, *foreground, d.lookupTables, *placed);
+                }
+                keyed.reset();
+
+                // Filters, then the masks on the finished foreground.
+                ImagePtr filtered = outputImage();
+                if (const LMerr result =
+                        RunFilterPass(settings->Filters(), d.lookupTables, HXDownsampleFactor0, placed, filtered, 1.0))
+                    return result;
+                release(placed);
+                if (hasMasks)
+                    RenderExportMasks(masks, *filtered, d.lookupTables, placement, crop);
+
+                double transparency = 0.0;
+                if (const auto item = FindItemByType<TransparencyFilterItem>(settings->Filters(),
+                                                                             FilterItemTypeTransparency);
+                    item && IsActiveAndEnabled(*item))
+                    transparency = item->Transparency();
+                const auto lightSpill = FindItemByType<LightSpillKeyItem>(keys, KeyItemTypeLightSpill);
+                if ((canvas.UseCanvasColor() || BackgroundShows(*manager)) && lightSpill && IsActiveAndEnabled(*lightSpill)) {
+                    compositor.ClearRenderQueue();
+                    CheckRender(compositor.AddLightSpillLayer(*filtered, static_cast<int>(lightSpill->Blur()),
+                                                        1.0 - transparency, lightSpill->BlendMode(),
+                                                        HXDownsampleFactor0));
+                    CheckRender(compositor.Render());
+                    compositor.ClearRenderQueue();
+                } else {
+                    drawLayer(*filtered, 1.0 - transparency, kForegroundComposite);
+                }
+                release(filtered);
+                continue;
+            }
+
+            const ImageLayerPtr layer = manager->GetLayer(id);
+            if (!layer || !IsLayerVisible(*layer))
+                continue;
+            if (layer->Type() == LayerTypeBackground) {
+                const ImageLayerSettingsPtr settings = SettingsFor(*manager, id, foregroundId);
+                const ImagePtr source = CachedSource(d.SourceImages, id);
+                ImagePtr placed = outputImage();
+                RunTransformPass(ExportLayerTransform(static_cast<unsigned int>(fullWidth),
+                                                      static_cast<unsigned int>(fullHeight), project,
+                                                      static_cast<unsigned int>(source->Width()),
+                                                      static_cast<unsigned int>(source->Height()),
+                                                      settings->Transforms()),
+                                 true, *source, *placed);
+                ImagePtr filtered = outputImage();
+                if (const LMerr result =
+                        RunFilterPass(settings->Filters(), d.lookupTables, HXDownsampleFactor0, placed, filtered, 1.0))
+                    return result;
+                release(placed);
+                drawLayer(*filtered, 1.0, kLayerComposite);
+                release(filtered);
+                const auto depth = FindItemByType<BackgroundDepthOfFieldFilterItem>(
+                    SettingsFor(*manager, id, foregroundId)->Filters(), FilterItemTypeBackgroundDepthOfField);
+                RunDepthOfFieldPass(depth.get(), target, width, height, project, 1.0,
+                                    HXRect(HXPoint2(kExportMargin, kExportMargin),
+                                           HXPoint2(size.width() + kExportMargin, size.height() + kExportMargin)),
+                                    d.lookupTables, HXDownsampleFactor0, true);
+            } else if (layer->Type() == LayerTypeImage) {
+                const ImageLayerSettingsPtr settings = SettingsFor(*manager, id, foregroundId);
+                const ImagePtr source = CachedSource(d.SourceImages, id);
+                ImagePtr placed = outputImage();
+                FitForExport(*manager, settings, layer->Dimensions(), foreground, foregroundId, width, height);
+                RunTransformPass(ExportLayerTransform(static_cast<unsigned int>(fullWidth),
+                                                      static_cast<unsigned int>(fullHeight), project,
+                                                      static_cast<unsigned int>(source->Width()),
+                                                      static_cast<unsigned int>(source->Height()),
+                                                      settings->Transforms()),
+                                 true, *source, *placed);
+                drawLayer(*placed, 1.0, kLayerComposite);
+                release(placed);
+            }
+        }
+
+        // The composite effects act on the whole canvas, with or without a foreground.
+        if (const ForegroundImageLayerSettingsPtr settings = manager->GetForegroundSettings(foregroundId))
+            RunCompositeEffects(project, target, width, height, settings->Compositors(), d.lookupTables,
+                                HXDownsampleFactor0,
+                                QRect(kExportMargin, kExportMargin, size.width(), size.height()),
+                                1.0, true);
+
+        const ImageLayerPtr overlay = manager->GetOverlay();
+        if (overlay && IsLayerVisible(*overlay)) {
+            compositor.ClearRenderQueue();
+            const ImageLayerSettingsPtr settings = SettingsFor(*manager, overlay->Id(), foregroundId);
+            const ImagePtr source = CachedSource(d.SourceImages, overlay->Id());
+            ImagePtr placed = outputImage();
+            spare.clear();
+            FitForExport(*manager, settings, overlay->Dimensions(), foreground, foregroundId, width, height);
+            RunTransformPass(ExportLayerTransform(static_cast<unsigned int>(fullWidth),
+                                                  static_cast<unsigned int>(fullHeight), project,
+                                                  static_cast<unsigned int>(source->Width()),
+                                                  static_cast<unsigned int>(source->Height()), settings->Transforms()),
+                             true, *source, *placed);
+            drawLayer(*placed, 1.0, kLayerComposite);
+        }
+
+        DrawTextItems(foregroundId, working, project);
+
+        image = CanvasPart(working, size.width(), size.height());
+        return LMerrSuccess;
+    } catch (const MissingSource&) {
+        return LMerrRenderFailed;
+    } catch (...) {
+        return ExceptionToErrorCode(std::current_exception()) == kErrorOutOfMemory ? LMerrRenderOutOfMemory
+                                                                                   : LMerrExportRender;
+    }
+}
+
+} // namespace lumo::app

@@ -1,0 +1,311 @@
+// Mask drawing, feathering and the banded alpha passes, and the processor's mask-cache calls.
+
+#include "AlphaMaskRenderer.h"
+#include "Mask.h"
+#include "RenderProcessor.h"
+#include "RenderProcessorImpl.h"
+
+#include <hvn/common/HXSystem.h>
+#include <hvn/image/HXImageProcessor.h>
+
+#include <QImage>
+#include <QPainter>
+
+#include <pthread.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <new>
+
+using hvn::image::HXDownsampleFactor;
+using hvn::image::HXDownsampleFactor0;
+using hvn::image::HXImage8;
+
+namespace lumo::app {
+
+namespace {
+
+// One band of rows of one pass. The threads share the target and the mask; each writes only the
+// alpha of its own rows, so no lock is needed.
+struct CompositeData {
+    HXImage8* target = nullptr;
+    const AlphaMask* mask = nullptr;
+    unsigned int firstRow = 0;
+    unsigned int endRow = 0;
+    unsigned int width = 0;
+    bool remove = true;
+    bool inverted = false;
+};
+
+void CompositeRows(const CompositeData& band)
+{
+    const unsigned int targetStride = static_cast<unsigned int>(band.target->Width()) * 4u;
+    std::uint8_t* const pixels = band.target->Buffer();
+    for (unsigned int y = band.firstRow; y < band.endRow; ++y) {
+        std::uint8_t* alpha = pixels + static_cast<std::size_t>(y) * targetStride + 3;
+        const std::uint8_t* coverage = band.mask->bytes.data() + static_cast<std::size_t>(y) * band.mask->width;
+        // One branch-free loop per rule.
+        if (!band.remove) {
+            for (unsigned int x = 0; x < band.width; ++x)
+                alpha[x * 4] = std::max<std::uint8_t>(255 - coverage[x], alpha[x * 4]);
+        } else if (band.inverted) {
+            for (unsigned int x = 0; x < band.width; ++x)
+                alpha[x * 4] = std::min<std::uint8_t>(coverage[x], alpha[x * 4]);
+        } else {
+            for (unsigned int x = 0; x < band.width; ++x)
+                alpha[x * 4] = std::min<std::uint8_t>(255 - coverage[x], alpha[x * 4]);
+        }
+    }
+}
+
+void* CompositeMaskBand(void* item)
+{
+    if (item != nullptr)
+        CompositeRows(*static_cast<const CompositeData*>(item));
+    return nullptr;
+}
+
+void AddMaskPathSegment(QPainterPath& path, const AbstractMaskHandle& from, const AbstractMaskHandle& to)
+{
+    if (from.Type() == MaskHandleTypeNoControl && to.Type() == MaskHandleTypeNoControl) {
+        path.lineTo(to.Position());
+        return;
+    }
+    QPointF outgoing = from.Position();
+    if (from.Type() == MaskHandleTypeMonoControl)
+        outgoing += static_cast<const MonoControlMaskHandle&>(from).ControlPosition();
+    else if (from.Type() == MaskHandleTypeDualControl)
+        outgoing += static_cast<const DualControlMaskHandle&>(from).RightControlPosition();
+    QPointF incoming = to.Position();
+    if (to.Type() == MaskHandleTypeMonoControl)
+        incoming += static_cast<const MonoControlMaskHandle&>(to).ControlPosition();
+    else if (to.Type() == MaskHandleTypeDualControl)
+        incoming += static_cast<const DualControlMaskHandle&>(to).LeftControlPosition();
+    path.cubicTo(outgoing, incoming, to.Position());
+}
+
+// A closed mask with no handles has no outline; a project file can hold one.
+bool TakesPart(const Mask& mask)
+{
+    return mask.IsEnabled() && mask.IsClosed() && mask.Size() > 0;
+}
+
+// The coverage of a mask drawn anew at the target's size.
+std::shared_ptr<AlphaMask> DrawCoverage(const Mask& mask, const HXImage8& target,
+                                        const hvn::common::HXLookupTables& tables, const QTransform& transform,
+                                        const QPainterPath& limit, int radius)
+{
+    QImage image(target.Width(), target.Height(), QImage::Format_ARGB32);
+    if (image.isNull())
+        throw std::bad_alloc();
+    image.fill(0);
+    DrawMaskShape(transform, mask, image);
+    FeatherMaskShape(radius, tables, mask.IsRemove(), mask.IsInverted(), limit, image);
+    auto coverage = std::make_shared<AlphaMask>(static_cast<unsigned int>(target.Width()),
+                                                static_cast<unsigned int>(target.Height()));
+    QImageAlphaToMask(*coverage, image);
+    return coverage;
+}
+
+template <class CoverageOf>
+void ApplyMasks(const MaskList& masks, HXImage8& target, CoverageOf coverageOf)
+{
+    if (target.Width() <= 0 || target.Height() <= 0)
+        return;
+    for (auto it = masks.Begin(); it != masks.End(); ++it) {
+        const Mask& mask = **it;
+        if (!TakesPart(mask))
+            continue;
+        const std::shared_ptr<AlphaMask> coverage = coverageOf(mask);
+        CompositeMaskParallel(target, mask.IsRemove(), mask.IsInverted(), *coverage);
+    }
+}
+
+} // namespace
+
+QPainterPath MaskOutline(const Mask& mask)
+{
+    QPainterPath path;
+    if (mask.Size() == 0)
+        return path;
+    const AbstractMaskHandle& first = **mask.Begin();
+    path.moveTo(first.Position());
+    const AbstractMaskHandle* previous = &first;
+    for (auto it = mask.Begin() + 1; it != mask.End(); ++it) {
+        AddMaskPathSegment(path, *previous, **it);
+        previous = it->get();
+    }
+    AddMaskPathSegment(path, *previous, first);
+    return path;
+}
+
+void DrawMaskShape(const QTransform& transform, const Mask& mask, QImage& image)
+{
+    const QPainterPath outline = MaskOutline(mask);
+    if (outline.isEmpty())
+        return;
+    QPainter painter(&image);
+    painter.setRenderHint(QPainter::Antialiasing, true);
+    painter.setWorldTransform(transform, false);
+    painter.setPen(Qt::NoPen);
+    painter.setBrush(QBrush(QColor(0, 0, 0, 255), Qt::SolidPattern));
+    painter.drawPath(outline);
+}
+
+bool FeatherMaskShape(int radius, const hvn::common::HXLookupTables& tables, bool remove, bool inverted,
+                      const QPainterPath& limit, QImage& image)
+{
+    bool feathered = true;
+    const unsigned int magnitude = static_cast<unsigned int>(std::abs(radius));
+    // A radius of 0 would only copy the image.
+    if (magnitude > 0 && !image.isNull()) {
+        uchar* bits = image.bits();
+        if (bits == nullptr)
+            throw std::bad_alloc();
+        // Only the alpha is drawn and blurred: it is all a failed blur needs back.
+        AlphaMask drawn(static_cast<unsigned int>(image.width()), static_cast<unsigned int>(image.height()));
+        QImageAlphaToMask(drawn, image);
+        // The blur runs in place, which the engine allows.
+        HXImage8 view(bits, image.width(), image.height(), hvn::image::HXPixelChannelOrderBGRA);
+        hvn::image::HXImageProcessor processor(view, view, tables, HXDownsampleFactor0);
+        if (processor.SetStackBlur(magnitude, true, true, hvn::image::HXChannelsAlpha) != 0 ||
+            processor.RenderQueueCount() == 0 || processor.Render() != 0) {
+            // A failed render may have left a partial blur: fall back to the hard edge, which is
+            // still the right shape.
+            for (int y = 0; y < image.height(); ++y) {
+                uchar* pixel = image.scanLine(y);
+                const std::uint8_t* alpha = drawn.bytes.data() + static_cast<std::size_t>(y) * drawn.width;
+                for (int x = 0; x < image.width(); ++x)
+                    pixel[x * 4 + 3] = alpha[x];
+            }
+            feathered = false;
+        }
+    }
+    // A retaining mask is turned into its coverage whether or not it was feathered: left as
+    // drawn it would restore everything outside its outline.
+    if (!remove) {
+        if (!inverted)
+            image.invertPixels(QImage::InvertRgba);
+        QPainterPath outsideLimit;
+        outsideLimit.addRect(QRectF(0, 0, image.width(), image.height()));
+        outsideLimit.addPath(limit);
+        outsideLimit.setFillRule(Qt::OddEvenFill);
+        QPainter painter(&image);
+        painter.setRenderHints(QPainter::SmoothPixmapTransform | QPainter::Antialiasing);
+        painter.setPen(Qt::NoPen);
+        painter.setBrush(QColor(0, 0, 0, 255));
+        painter.drawPath(outsideLimit);
+    }
+    return feathered;
+}
+
+void QImageAlphaToMask(AlphaMask& mask, const QImage& image)
+{
+    if (image.isNull() || image.depth() != 32)
+        return;
+    const unsigned int height = std::min(mask.height, static_cast<unsigned int>(image.height()));
+    const unsigned int width = std::min(mask.width, static_cast<unsigned int>(image.width()));
+    for (unsigned int y = 0; y < height; ++y) {
+        const uchar* pixel = image.constScanLine(static_cast<int>(y));
+        std::uint8_t* row = mask.bytes.data() + static_cast<std::size_t>(y) * mask.width;
+        for (unsigned int x = 0; x < width; ++x)
+            row[x] = pixel[x * 4 + 3];
+    }
+}
+
+bool CompositeMaskBands(HXImage8& target, bool remove, bool inverted, const AlphaMask& mask, int threads,
+                        int startableThreads)
+{
+    if (target.Buffer() == nullptr || target.Width() <= 0 || target.Height() <= 0)
+        return true;
+    const unsigned int width = std::min(static_cast<unsigned int>(target.Width()), mask.width);
+    const unsigned int height = std::min(static_cast<unsigned int>(target.Height()), mask.height);
+    if (width == 0 || height == 0)
+        return true;
+    const unsigned int count = static_cast<unsigned int>(std::clamp(threads, 1, static_cast<int>(std::min(255u, height))));
+    const unsigned int band = (height + count - 1) / count;
+
+    std::vector<CompositeData> items(count);
+    for (unsigned int index = 0; index < count; ++index) {
+        CompositeData& item = items[index];
+        item = {&target, &mask, std::min(index * band, height), std::min((index + 1) * band, height), width, remove,
+                inverted};
+    }
+    // The last band runs on the calling thread; it would only wait otherwise.
+    std::vector<pthread_t> started;
+    started.reserve(count - 1);
+    bool allStarted = true;
+    unsigned int next = 0;
+    for (; next + 1 < count; ++next) {
+        pthread_t thread;
+        if (static_cast<int>(started.size()) >= startableThreads ||
+            pthread_create(&thread, nullptr, CompositeMaskBand, &items[next]) != 0) {
+            allStarted = false;
+            break;
+        }
+        started.push_back(thread);
+    }
+    for (; next < count; ++next)
+        CompositeRows(items[next]);
+    bool allJoined = true;
+    for (const pthread_t thread : started)
+        allJoined = pthread_join(thread, nullptr) == 0 && allJoined;
+    return allStarted && allJoined;
+}
+
+bool CompositeMaskParallel(HXImage8& target, bool remove, bool inverted, const AlphaMask& mask)
+{
+    // A band is one pass over a byte a pixel: starting a thread costs more than a band of fewer
+    // than about a million pixels takes, so a preview window runs on one thread and a 42-megapixel
+    // export on every core.
+    constexpr std::uint64_t kPixelsPerThread = 1u << 20;
+    const std::uint64_t pixels = std::uint64_t(std::min<unsigned int>(std::max(target.Width(), 0), mask.width)) *
+                                 std::min<unsigned int>(std::max(target.Height(), 0), mask.height);
+    const int worthwhile = static_cast<int>(std::min<std::uint64_t>(pixels / kPixelsPerThread + 1, 255));
+    return CompositeMaskBands(target, remove, inverted, mask,
+                              std::min(hvn::common::HXSystem::GetCPUCoreCount(), worthwhile));
+}
+
+void RenderLayerMasks(AlphaMaskRenderer& renderer, const MaskList& masks, HXImage8& target,
+                      const hvn::common::HXLookupTables& tables, const QTransform& transform, const QPainterPath& limit,
+                      HXDownsampleFactor factor)
+{
+    ApplyMasks(masks, target,
+               [&](const Mask& mask) { return renderer.Coverage(mask, tables, transform, limit, factor); });
+}
+
+void RenderCanvasMasks(const MaskList& masks, HXImage8& target, const hvn::common::HXLookupTables& tables,
+                       const QTransform& transform, const QPainterPath& limit, HXDownsampleFactor factor)
+{
+    const double ratio = hvn::image::DownsampleValue(factor);
+    ApplyMasks(masks, target, [&](const Mask& mask) {
+        const int radius = static_cast<int>(std::trunc(ratio * mask.Feather()));
+        return DrawCoverage(mask, target, tables, transform, limit, radius);
+    });
+}
+
+void RenderExportMasks(const MaskList& masks, HXImage8& target, const hvn::common::HXLookupTables& tables,
+                       const QTransform& transform, const QPainterPath& limit)
+{
+    ApplyMasks(masks, target, [&](const Mask& mask) {
+        return DrawCoverage(mask, target, tables, transform, limit, mask.Feather());
+    });
+}
+
+void RenderProcessor::InvalidateMaskCache(const QUuid& maskId)
+{
+    m_impl->alphaMaskRenderer->InvalidateMask(maskId);
+}
+
+void RenderProcessor::InvalidateAllMaskCache()
+{
+    m_impl->alphaMaskRenderer->InvalidateAllMasks();
+}
+
+void RenderProcessor::RemoveMaskCache(const QUuid& maskId)
+{
+    m_impl->alphaMaskRenderer->RemoveMask(maskId);
+}
+
+} // namespace lumo::app

@@ -1,0 +1,449 @@
+#include "RenderProcessor.h"
+
+#include "Exif.h"
+#include "ImageLayer.h"
+#include "LayerManager.h"
+#include "Project.h"
+#include "RenderProcessorImpl.h"
+
+#include <hvn/common/HXSystem.h>
+#include <hvn/image/HXImageKeyer.h>
+
+#include <QImage>
+#include <QTransform>
+
+#include <cmath>
+#include <stdexcept>
+
+using hvn::image::HXDownsampleFactor;
+using hvn::image::HXDownsampleFactor0;
+using hvn::image::HXDownsampleFactor3;
+using hvn::image::HXImage8;
+
+namespace lumo::app {
+
+namespace {
+
+constexpr int kLayerTypeCount = 4;
+
+bool IsKnownType(const ImageLayer& layer)
+{
+    return layer.Type() >= 0 && layer.Type() < kLayerTypeCount;
+}
+
+// A 32-bit copy of the image in the pipeline's byte layout; std::bad_alloc when Qt could not
+// allocate it (Qt reports that as a null image).
+QImage ToPipelineFormat(const QImage& image)
+{
+    QImage converted = image.format() == QImage::Format_ARGB32 ? image : image.convertToFormat(QImage::Format_ARGB32);
+    if (converted.isNull() || converted.constBits() == nullptr)
+        throw std::bad_alloc();
+    return converted;
+}
+
+// An HXImage8 over the image's pixels that keeps the image alive: the decoded photo becomes the
+// cache itself instead of being copied once more. The image is detached first, so the cache never
+// shares pixels with the caller's image.
+ImagePtr AdoptImage(QImage image, hvn::image::HXPixelChannelOrder order)
+{
+    uchar* bits = image.bits();
+    if (bits == nullptr)
+        throw std::bad_alloc();
+    const int width = image.width();
+    const int height = image.height();
+    return ImagePtr(new HXImage8(bits, width, height, order), [kept = std::move(image)](HXImage8* view) mutable {
+        delete view;
+        kept = QImage();
+    });
+}
+
+} // namespace
+
+int ExceptionToErrorCode(const std::exception_ptr& error)
+{
+    try {
+        if (error)
+            std::rethrow_exception(error);
+    } catch (const std::bad_alloc&) {
+        return kErrorOutOfMemory;
+    } catch (const std::invalid_argument&) {
+        return kErrorInvalidArgument;
+    } catch (const std::out_of_range&) {
+        return kErrorOutOfRange;
+    } catch (const std::logic_error&) {
+        return kErrorLogic;
+    } catch (...) {
+        return kErrorRuntime;
+    }
+    return kErrorRuntime;
+}
+
+QSize ScreenCacheSize(const QRect& screen, HXDownsampleFactor factor)
+{
+    if (factor == HXDownsampleFactor0)
+        return QSize(screen.width(), screen.height());
+    const double scale = hvn::image::DownsampleValue(factor);
+    return QSize(static_cast<int>(std::ceil(screen.width() * scale)), static_cast<int>(std::ceil(screen.height() * scale)));
+}
+
+RenderProcessor::Impl::Impl(std::shared_ptr<Project> project, hvn::image::HXPixelChannelOrder order, const QRect& screen)
+    : project(std::move(project)), pixelOrder(order), screenRect(screen)
+{
+    if (screen.right() < screen.left() || screen.bottom() < screen.top())
+        throw std::runtime_error("Invalid screen dimensions");
+    alphaMaskRenderer = std::make_shared<AlphaMaskRenderer>(static_cast<unsigned int>(screen.width()),
+                                                            static_cast<unsigned int>(screen.height()));
+    WindowImages = CreateScreenCaches();
+}
+
+ImagePtr RenderProcessor::Impl::NewImage8(int width, int height, bool zeroFill) const
+{
+    if (allocationsBeforeFailure >= 0 && allocationsBeforeFailure-- == 0)
+        throw std::bad_alloc();
+    return std::make_shared<HXImage8>(width, height, pixelOrder, zeroFill);
+}
+
+FactorImages RenderProcessor::Impl::CreateScreenCaches() const
+{
+    FactorImages images;
+    for (const HXDownsampleFactor factor : kCacheFactors) {
+        const QSize size = ScreenCacheSize(screenRect, factor);
+        images.insert(factor, NewImage8(size.width(), size.height(), true));
+    }
+    return images;
+}
+
+FactorMasks RenderProcessor::Impl::CreateScreenMaskBuffers() const
+{
+    FactorMasks masks;
+    for (const HXDownsampleFactor factor : kCacheFactors) {
+        const QSize size = ScreenCacheSize(screenRect, factor);
+        masks.insert(factor, std::make_shared<AlphaMask>(static_cast<unsigned int>(size.width()),
+                                                         static_cast<unsigned int>(size.height())));
+    }
+    return masks;
+}
+
+FactorFlags RenderProcessor::Impl::StaleFlags()
+{
+    FactorFlags flags;
+    for (const HXDownsampleFactor factor : kCacheFactors)
+        flags.insert(factor, false);
+    return flags;
+}
+
+FactorImages RenderProcessor::Impl::SetLayerImage(const QImage& image, ImageLayer& layer) const
+{
+    if (image.isNull())
+        throw std::runtime_error("Cannot load image");
+    if (allocationsBeforeFailure >= 0 && allocationsBeforeFailure-- == 0)
+        throw std::bad_alloc();
+    QImage full = ToPipelineFormat(image);
+
+    const EXIF::Orientation orientation = EXIF::CameraOrientation(layer.Path());
+    if (orientation == EXIF::OrientationRightTop || orientation == EXIF::OrientationLeftBottom) {
+        QTransform turn;
+        turn.rotate(orientation == EXIF::OrientationRightTop ? 90.0 : -90.0);
+        full = ToPipelineFormat(full.transformed(turn, Qt::SmoothTransformation));
+    }
+
+    // The preview keeps at least one pixel each way, so photos narrower or lower than 1 / ratio
+    // pixels still get a usable preview.
+    const double ratio = hvn::image::DownsampleValue(HXDownsampleFactor3);
+    const int previewWidth = std::max(1, static_cast<int>(full.width() * ratio));
+    const int previewHeight = static_cast<int>(std::lround(full.height() * (static_cast<double>(previewWidth) / full.width())));
+    QImage preview = previewHeight >= 1 ? full.scaledToWidth(previewWidth, Qt::FastTransformation)
+                                        : full.scaled(previewWidth, 1, Qt::IgnoreAspectRatio, Qt::FastTransformation);
+    preview = ToPipelineFormat(preview);
+
+    FactorImages sources;
+    sources.insert(HXDownsampleFactor3, AdoptImage(std::move(preview), pixelOrder));
+    const ImagePtr fullImage = AdoptImage(std::move(full), pixelOrder);
+    sources.insert(HXDownsampleFactor0, fullImage);
+
+    hvn::image::HXKeyColor keyColor = hvn::image::HXKeyColorGreen;
+    hvn::image::AutoDetectKeyColor(fullImage.get(), hvn::common::HXSystem::GetCPUCoreCount(), &keyColor);
+    layer.SetDominantKeyColor(keyColor);
+    return sources;
+}
+
+void RenderProcessor::Impl::ResetForegroundCaches(const QUuid& id)
+{
+    // The old work images go first: at 42 megapixels each is large, and they are stale anyway.
+    // The screen caches are all made before any of them is replaced.
+    ForegroundWorkImages.clear();
+    ForegroundExtraImages.clear();
+    KeyValid = StaleFlags();
+    FinalValid = StaleFlags();
+    FactorImages work;
+    const auto sources = SourceImages.constFind(id);
+    if (sources != SourceImages.constEnd()) {
+        for (const HXDownsampleFactor factor : kCacheFactors) {
+            const ImagePtr source = sources->value(factor);
+            if (source)
+                work.insert(factor, NewImage8(source->Width(), source->Height(), true));
+        }
+    }
+    FactorImages layerWindow = CreateScreenCaches();
+    FactorImages foregroundWindow = CreateScreenCaches();
+    FactorImages stage = CreateScreenCaches();
+    FactorMasks masks = CreateScreenMaskBuffers();
+
+    LayerWindowImages.insert(id, std::move(layerWindow));
+    ForegroundWorkImages = std::move(work);
+    ForegroundExtraImages.clear();
+    ForegroundWindowImages = std::move(foregroundWindow);
+    LayerStageImages.insert(id, std::move(stage));
+    ForegroundMaskBuffers = std::move(masks);
+    FilterValid.insert(id, StaleFlags());
+    PostFilterValid.insert(id, StaleFlags());
+    KeyValid = StaleFlags();
+    FinalValid = StaleFlags();
+    ShadowValid = StaleFlags();
+}
+
+bool* RenderProcessor::Impl::StageFlag(const ImageLayer& layer, int level, HXDownsampleFactor factor)
+{
+    const QUuid& id = layer.Id();
+    switch (layer.Type()) {
+    case LayerTypeForeground:
+        switch (level) {
+        case RenderLevelKey: return &KeyValid[factor];
+        case RenderLevelPostFilter: return &PostFilterValid[id][factor];
+        case RenderLevelFilter: return &FilterValid[id][factor];
+        case RenderLevelFinal: return &FinalValid[factor];
+        default: return nullptr;
+        }
+    case LayerTypeBackground:
+        switch (level) {
+        case RenderLevelPostFilter: return &PostFilterValid[id][factor];
+        case RenderLevelFilter: return &FilterValid[id][factor];
+        default: return nullptr;
+        }
+    case LayerTypeOverlay:
+    case LayerTypeImage:
+        return level == RenderLevelPostFilter ? &PostFilterValid[id][factor] : nullptr;
+    }
+    return nullptr;
+}
+
+RenderLevel RenderProcessor::Impl::StartLevel(const ImageLayer& layer, HXDownsampleFactor factor, RenderLevel requested)
+{
+    for (int level = RenderLevelKey; level < requested && level <= RenderLevelFinal; ++level) {
+        const bool* flag = StageFlag(layer, level, factor);
+        if (flag != nullptr && !*flag)
+            return static_cast<RenderLevel>(level);
+    }
+    return requested;
+}
+
+RenderProcessor::RenderProcessor(std::shared_ptr<Project> project, hvn::image::HXPixelChannelOrder order,
+                                 const QRect& screen, LMerr& /*result*/)
+    : m_impl(new Impl(std::move(project), order, screen))
+{
+}
+
+RenderProcessor::~RenderProcessor()
+{
+    delete m_impl;
+}
+
+hvn::image::HXPixelChannelOrder RenderProcessor::PixelOrder() const
+{
+    return m_impl->pixelOrder;
+}
+
+const QRect& RenderProcessor::WindowCacheRect() const
+{
+    return m_impl->screenRect;
+}
+
+void RenderProcessor::EnableMatteView(bool enable)
+{
+    m_impl->matteView = enable;
+}
+
+LMerr RenderProcessor::SetLayer(const std::shared_ptr<ImageLayer>& layer, const QImage& image)
+{
+    if (!layer)
+        return LMerrRenderFailed;
+    if (!IsKnownType(*layer))
+        return LMerrInvalidRenderLayer;
+    Impl& d = *m_impl;
+    const QUuid id = layer->Id();
+    try {
+        // The new caches are made before the tables change, so a failure leaves the layer's
+        // previous source in place (a foreground's derived images are then stale).
+        FactorImages sources = d.SetLayerImage(image, *layer);
+        switch (layer->Type()) {
+        case LayerTypeBackground: {
+            FactorImages layerWindow = d.CreateScreenCaches();
+            FactorImages stage = d.CreateScreenCaches();
+            d.SourceImages.insert(id, std::move(sources));
+            d.LayerWindowImages.insert(id, std::move(layerWindow));
+            d.LayerStageImages.insert(id, std::move(stage));
+            d.FilterValid.insert(id, Impl::StaleFlags());
+            d.PostFilterValid.insert(id, Impl::StaleFlags());
+            break;
+        }
+        case LayerTypeForeground: {
+            FactorImages previous = std::exchange(d.SourceImages[id], std::move(sources));
+            try {
+                d.ResetForegroundCaches(id);
+            } catch (...) {
+                d.SourceImages.insert(id, std::move(previous));
+                throw;
+            }
+            break;
+        }
+        case LayerTypeOverlay:
+        case LayerTypeImage: {
+            FactorImages layerWindow = d.CreateScreenCaches();
+            d.SourceImages.insert(id, std::move(sources));
+            d.LayerWindowImages.insert(id, std::move(layerWindow));
+            d.PostFilterValid.insert(id, Impl::StaleFlags());
+            break;
+        }
+        }
+    } catch (...) {
+        return ExceptionToErrorCode(std::current_exception()) == kErrorOutOfMemory ? LMerrRenderOutOfMemory
+                                                                                   : LMerrRenderFailed;
+    }
+    return LMerrSuccess;
+}
+
+LMerr RenderProcessor::RemoveLayer(const std::shared_ptr<ImageLayer>& layer)
+{
+    if (!layer)
+        return LMerrRenderFailed;
+    if (!IsKnownType(*layer))
+        return LMerrInvalidRenderLayer;
+    Impl& d = *m_impl;
+    const QUuid& id = layer->Id();
+    switch (layer->Type()) {
+    case LayerTypeBackground:
+        d.LayerStageImages[id].clear();
+        d.PostFilterValid[id][HXDownsampleFactor0] = false;
+        d.PostFilterValid[id][HXDownsampleFactor3] = false;
+        break;
+    case LayerTypeForeground:
+        d.ForegroundWorkImages.clear();
+        d.ForegroundWindowImages.clear();
+        d.LayerStageImages[id].clear();
+        d.ForegroundMaskBuffers.clear();
+        d.ForegroundExtraImages.clear();
+        d.KeyValid[HXDownsampleFactor0] = false;
+        d.KeyValid[HXDownsampleFactor3] = false;
+        // Every layer is placed relative to the foreground: all placements go stale.
+        d.FilterValid.clear();
+        d.PostFilterValid.clear();
+        break;
+    case LayerTypeOverlay:
+    case LayerTypeImage:
+        d.PostFilterValid[id][HXDownsampleFactor0] = false;
+        d.PostFilterValid[id][HXDownsampleFactor3] = false;
+        break;
+    }
+    d.SourceImages[id].clear();
+    d.LayerWindowImages[id].clear();
+    return LMerrSuccess;
+}
+
+void RenderProcessor::SetCacheValid(const std::shared_ptr<ImageLayer>& layer, int level, HXDownsampleFactor factor,
+                                    bool valid)
+{
+    if (!layer || !IsKnownType(*layer))
+        return;
+    if (bool* flag = m_impl->StageFlag(*layer, level, factor))
+        *flag = valid;
+}
+
+bool RenderProcessor::IsCacheValid(const std::shared_ptr<ImageLayer>& layer, HXDownsampleFactor factor,
+                                   RenderLevel& level)
+{
+    if (!layer || !IsKnownType(*layer))
+        return true;
+    // Tested from the latest stage to the earliest, each stale one overwriting the level, so the
+    // level left is the priority key, filter, placement, final.
+    static constexpr RenderLevel kForegroundOrder[] = {RenderLevelFinal, RenderLevelPostFilter, RenderLevelFilter,
+                                                       RenderLevelKey};
+    static constexpr RenderLevel kBackgroundOrder[] = {RenderLevelPostFilter, RenderLevelFilter};
+    static constexpr RenderLevel kOtherOrder[] = {RenderLevelPostFilter};
+    const RenderLevel* begin = kOtherOrder;
+    const RenderLevel* end = std::end(kOtherOrder);
+    if (layer->Type() == LayerTypeForeground) {
+        begin = kForegroundOrder;
+        end = std::end(kForegroundOrder);
+    } else if (layer->Type() == LayerTypeBackground) {
+        begin = kBackgroundOrder;
+        end = std::end(kBackgroundOrder);
+    }
+    bool valid = true;
+    for (const RenderLevel* stage = begin; stage != end; ++stage) {
+        if (!*m_impl->StageFlag(*layer, *stage, factor)) {
+            level = *stage;
+            valid = false;
+        }
+    }
+    return valid;
+}
+
+void RenderProcessor::RemoveCacheBeforeExport()
+{
+    Impl& d = *m_impl;
+    d.LayerWindowImages.clear();
+    d.LayerStageImages.clear();
+    d.ForegroundWorkImages.clear();
+    d.ForegroundExtraImages.clear();
+    d.ForegroundWindowImages.clear();
+    d.ForegroundMaskBuffers.clear();
+}
+
+LMerr RenderProcessor::RestoreCacheAfterExport()
+{
+    Impl& d = *m_impl;
+    try {
+        if (!d.project)
+            return LMerrSuccess;
+        const LayerManagerPtr manager = d.project->GetLayerManager();
+        if (!manager)
+            return LMerrSuccess;
+        const std::shared_ptr<ImageLayerList> layers = manager->LayerList();
+        const QList<QUuid> order = layers ? layers->CompositeOrder() : QList<QUuid>();
+        for (const QUuid& entry : order) {
+            if (layers->IsForegroundId(entry)) {
+                const QUuid& current = manager->CurrentForegroundId();
+                if (!current.isNull())
+                    d.ResetForegroundCaches(current);
+                continue;
+            }
+            const ImageLayerPtr layer = manager->GetLayer(entry);
+            if (!layer)
+                continue;
+            if (layer->Type() == LayerTypeBackground) {
+                d.LayerWindowImages.insert(entry, d.CreateScreenCaches());
+                d.LayerStageImages.insert(entry, d.CreateScreenCaches());
+                d.FilterValid.insert(entry, Impl::StaleFlags());
+                d.PostFilterValid.insert(entry, Impl::StaleFlags());
+            } else if (layer->Type() == LayerTypeImage) {
+                d.LayerWindowImages.insert(entry, d.CreateScreenCaches());
+                d.PostFilterValid.insert(entry, Impl::StaleFlags());
+            }
+        }
+        if (const ImageLayerPtr overlay = manager->GetOverlay()) {
+            d.LayerWindowImages.insert(overlay->Id(), d.CreateScreenCaches());
+            d.PostFilterValid.insert(overlay->Id(), Impl::StaleFlags());
+        }
+    } catch (...) {
+        return ExceptionToErrorCode(std::current_exception()) == kErrorOutOfMemory ? LMerrRenderOutOfMemory
+                                                                                   : LMerrRenderFailed;
+    }
+    return LMerrSuccess;
+}
+
+void RenderProcessor::InvalidateShadowCache(HXDownsampleFactor factor)
+{
+    m_impl->ShadowValid[factor] = false;
+}
+
+} // namespace lumo::app
