@@ -161,3 +161,35 @@ TEST(ItemLists, LoadingAppendsAndStopsAtTheFirstBadElement)
     EXPECT_EQ(LoadItem(keys, "<s><keyList><AutoColorDifferenceKeyItem/></keyList></s>"), 4)
         << "names are case-sensitive";
 }
+
+TEST(ItemLists, FindItemOfTypeGivesTheFirstItemOfTheTypeAsItsClass)
+{
+    TransformList list;
+    EXPECT_EQ(FindItemOfType<FitTransformItem>(list, TransformItemTypeFit), nullptr);
+
+    const auto transformation = Transformation(1);
+    const auto fit = std::make_shared<FitTransformItem>(FitToCanvas);
+    list.Add(transformation);
+    list.Add(fit);
+    list.Add(std::make_shared<FitTransformItem>(FitToBackground));
+
+    EXPECT_EQ(FindItemOfType<FitTransformItem>(list, TransformItemTypeFit), fit);
+    EXPECT_EQ(FindItemOfType<TransformationTransformItem>(list, TransformItemTypeTransformation), transformation);
+    // Asking for the wrong class gives null rather than a bad cast.
+    EXPECT_EQ(FindItemOfType<FitTransformItem>(list, TransformItemTypeTransformation), nullptr);
+}
+
+TEST(ItemLists, NullItemIsNotTaken)
+{
+    TransformList list;
+    list.Add(nullptr);
+    list.Add(Transformation(1));
+    list.Add(nullptr);
+    EXPECT_EQ(list.Count(), 1u);
+    // Walks of the list (lookups, counts, copies, saving) meet only real items.
+    TransformList::Pointer fit;
+    EXPECT_EQ(list.GetFilterByType(TransformItemTypeFit, fit), LMerrTransformNotFound);
+    EXPECT_EQ(list.EnabledCount(), 1u);
+    EXPECT_EQ(TransformList(list).Count(), 1u);
+    EXPECT_TRUE(WriteItem(list).contains(QStringLiteral("transformationTransformItem")));
+}

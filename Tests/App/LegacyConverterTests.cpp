@@ -3,6 +3,7 @@
 
 #include "CompositeItems.h"
 #include "FilterItems.h"
+#include "ItemLists.h"
 #include "KeyItems.h"
 #include "LegacyProjectConverter.h"
 #include "Mask.h"
@@ -32,16 +33,6 @@ QString LegacyData(const QString& name)
     if (root.isEmpty())
         root = QStringLiteral(LUMORA_SOURCE_TEST_DATA);
     return root + QStringLiteral("/legacy/") + name;
-}
-
-// The list's item of the type as its class; null when there is none.
-template <class Item, class List, class Type>
-std::shared_ptr<Item> ItemOf(const List& list, Type type)
-{
-    typename List::Pointer item;
-    if (list.GetFilterByType(type, item) != LMerrSuccess)
-        return nullptr;
-    return std::dynamic_pointer_cast<Item>(item);
 }
 
 // Each test gets a temporary folder of its own, so that whatever the conversion leaves there can
@@ -199,7 +190,7 @@ TEST_F(LegacyConverterTest, CompleteProjectFillsThePerLayerDefaults)
 
     // The transformation takes the old values but keeps the new flags.
     const auto transform =
-        ItemOf<TransformationTransformItem>(background->Transforms(), TransformItemTypeTransformation);
+        FindItemOfType<TransformationTransformItem>(background->Transforms(), TransformItemTypeTransformation);
     ASSERT_TRUE(transform);
     EXPECT_EQ(transform->TranslateX(), 0.25);
     EXPECT_EQ(transform->TranslateY(), -0.5);
@@ -210,38 +201,38 @@ TEST_F(LegacyConverterTest, CompleteProjectFillsThePerLayerDefaults)
     EXPECT_TRUE(transform->IsCollapsed());
 
     const FilterList& filters = background->Filters();
-    const auto brightness = ItemOf<BrightnessFilterItem>(filters, FilterItemTypeBrightness);
+    const auto brightness = FindItemOfType<BrightnessFilterItem>(filters, FilterItemTypeBrightness);
     ASSERT_TRUE(brightness);
     EXPECT_TRUE(brightness->IsEnabled());
     EXPECT_TRUE(brightness->IsCollapsed());
     EXPECT_EQ(brightness->Brightness(), 0.125);
     EXPECT_EQ(brightness->ColorOrAlpha(), HXChannelsColorAndAlpha);
-    EXPECT_EQ(ItemOf<ContrastFilterItem>(filters, FilterItemTypeContrast)->Contrast(), 1.25);
-    EXPECT_EQ(ItemOf<SaturationFilterItem>(filters, FilterItemTypeSaturation)->Saturation(), 0.75);
-    const auto superContrast = ItemOf<SuperContrastFilterItem>(filters, FilterItemTypeSuperContrast);
+    EXPECT_EQ(FindItemOfType<ContrastFilterItem>(filters, FilterItemTypeContrast)->Contrast(), 1.25);
+    EXPECT_EQ(FindItemOfType<SaturationFilterItem>(filters, FilterItemTypeSaturation)->Saturation(), 0.75);
+    const auto superContrast = FindItemOfType<SuperContrastFilterItem>(filters, FilterItemTypeSuperContrast);
     EXPECT_EQ(superContrast->BlackLevel(), 0.0625);
     EXPECT_EQ(superContrast->WhiteLevel(), 0.875);
     EXPECT_EQ(superContrast->ColorOrAlpha(), HXChannelsAlpha);
-    EXPECT_EQ(ItemOf<ColorTemperatureFilterItem>(filters, FilterItemTypeColorTemperature)->TemperatureShift(), 7200.0);
-    const auto balance = ItemOf<ColorBalanceFilterItem>(filters, FilterItemTypeColorBalance);
+    EXPECT_EQ(FindItemOfType<ColorTemperatureFilterItem>(filters, FilterItemTypeColorTemperature)->TemperatureShift(), 7200.0);
+    const auto balance = FindItemOfType<ColorBalanceFilterItem>(filters, FilterItemTypeColorBalance);
     EXPECT_EQ(balance->Red(), 1.5);
     EXPECT_EQ(balance->Green(), 0.5);
     EXPECT_EQ(balance->Blue(), 0.25);
-    const auto colorize = ItemOf<HueColorizeFilterItem>(filters, FilterItemTypeHueColorize);
+    const auto colorize = FindItemOfType<HueColorizeFilterItem>(filters, FilterItemTypeHueColorize);
     EXPECT_EQ(colorize->Hue(), 120.0);
     EXPECT_EQ(colorize->Strength(), 0.5);
-    EXPECT_EQ(ItemOf<BlurFilterItem>(filters, FilterItemTypeBlur)->Radius(), 3.5);
+    EXPECT_EQ(FindItemOfType<BlurFilterItem>(filters, FilterItemTypeBlur)->Radius(), 3.5);
     // Hue shift, sharpen, transparency, silhouette and depth of field have no place here.
     EXPECT_EQ(TypesOf(filters), TypesOf(freshBackground->Filters()));
 
     const auto overlayTransform =
-        ItemOf<TransformationTransformItem>(overlay->Transforms(), TransformItemTypeTransformation);
+        FindItemOfType<TransformationTransformItem>(overlay->Transforms(), TransformItemTypeTransformation);
     ASSERT_TRUE(overlayTransform);
     EXPECT_EQ(overlayTransform->TranslateX(), -0.125);
     EXPECT_EQ(overlayTransform->TranslateY(), 0.375);
     EXPECT_EQ(overlayTransform->ScaleX(), 0.5);
     EXPECT_EQ(overlayTransform->Rotation(), -90.0);
-    const auto fit = ItemOf<FitTransformItem>(overlay->Transforms(), TransformItemTypeFit);
+    const auto fit = FindItemOfType<FitTransformItem>(overlay->Transforms(), TransformItemTypeFit);
     ASSERT_TRUE(fit);
     EXPECT_EQ(fit->Fit(), FitToForeground);
     EXPECT_FALSE(fit->IsEnabled());
@@ -258,7 +249,7 @@ TEST_F(LegacyConverterTest, CompleteProjectFillsTheForegroundEffects)
     const ForegroundImageLayerSettingsPtr defaults = fresh->GetLayerManager()->GetForegroundSettings(QUuid());
     ASSERT_TRUE(settings && defaults);
 
-    const auto transform = ItemOf<TransformationTransformItem>(settings->Transforms(), TransformItemTypeTransformation);
+    const auto transform = FindItemOfType<TransformationTransformItem>(settings->Transforms(), TransformItemTypeTransformation);
     ASSERT_TRUE(transform);
     EXPECT_EQ(transform->TranslateX(), 0.5);
     EXPECT_EQ(transform->TranslateY(), 0.25);
@@ -268,52 +259,52 @@ TEST_F(LegacyConverterTest, CompleteProjectFillsTheForegroundEffects)
     EXPECT_TRUE(transform->IsEnabled());
 
     const FilterList& filters = settings->Filters();
-    const auto brightness = ItemOf<BrightnessFilterItem>(filters, FilterItemTypeBrightness);
+    const auto brightness = FindItemOfType<BrightnessFilterItem>(filters, FilterItemTypeBrightness);
     EXPECT_EQ(brightness->Brightness(), -0.25);
     EXPECT_EQ(brightness->ColorOrAlpha(), HXChannelsAlpha);
-    EXPECT_EQ(ItemOf<ContrastFilterItem>(filters, FilterItemTypeContrast)->Contrast(), 0.5);
-    EXPECT_EQ(ItemOf<ColorTemperatureFilterItem>(filters, FilterItemTypeColorTemperature)->TemperatureShift(), 4300.0);
-    EXPECT_EQ(ItemOf<BlurFilterItem>(filters, FilterItemTypeBlur)->Radius(), 1.5);
-    const auto transparency = ItemOf<TransparencyFilterItem>(filters, FilterItemTypeTransparency);
+    EXPECT_EQ(FindItemOfType<ContrastFilterItem>(filters, FilterItemTypeContrast)->Contrast(), 0.5);
+    EXPECT_EQ(FindItemOfType<ColorTemperatureFilterItem>(filters, FilterItemTypeColorTemperature)->TemperatureShift(), 4300.0);
+    EXPECT_EQ(FindItemOfType<BlurFilterItem>(filters, FilterItemTypeBlur)->Radius(), 1.5);
+    const auto transparency = FindItemOfType<TransparencyFilterItem>(filters, FilterItemTypeTransparency);
     EXPECT_EQ(transparency->Transparency(), 0.375);
     EXPECT_TRUE(transparency->IsEnabled());
-    EXPECT_EQ(ItemOf<SilhouetteFilterItem>(filters, FilterItemTypeSilhouette)->Color(), QColor(200, 100, 50));
+    EXPECT_EQ(FindItemOfType<SilhouetteFilterItem>(filters, FilterItemTypeSilhouette)->Color(), QColor(200, 100, 50));
 
     const KeyList& keys = settings->Keys();
-    const auto yuv = ItemOf<YuvBlurKeyItem>(keys, KeyItemTypeYuvBlur);
+    const auto yuv = FindItemOfType<YuvBlurKeyItem>(keys, KeyItemTypeYuvBlur);
     // The defaults' value, not the one stored inside the foreground element.
     EXPECT_EQ(yuv->Radius(), 2.5);
     EXPECT_EQ(yuv->BlurType(), HXYUVBlurBox);
     EXPECT_TRUE(yuv->IsEnabled());
     EXPECT_FALSE(yuv->IsCollapsed());
-    const auto keyer = ItemOf<AutoColorDifferenceKeyItem>(keys, KeyItemTypeAutoColorDifference);
+    const auto keyer = FindItemOfType<AutoColorDifferenceKeyItem>(keys, KeyItemTypeAutoColorDifference);
     EXPECT_FALSE(keyer->IsEnabled());
     EXPECT_EQ(keyer->KeyColor(), HXKeyColorBlue);
     EXPECT_EQ(keyer->KeyDetail(), 0.75);
     EXPECT_EQ(keyer->GreyDetail(), 0.25);
     EXPECT_EQ(keyer->GreyThreshold(), 0.5);
     EXPECT_EQ(keyer->AutoKeyColor(), HXKeyColorGreen);
-    const auto crop = ItemOf<CropKeyItem>(keys, KeyItemTypeCrop);
+    const auto crop = FindItemOfType<CropKeyItem>(keys, KeyItemTypeCrop);
     EXPECT_EQ(crop->Left(), 0.125);
     EXPECT_EQ(crop->Right(), 0.25);
     EXPECT_EQ(crop->Top(), 0.0625);
     EXPECT_EQ(crop->Bottom(), 0.375);
-    const auto spill = ItemOf<SpillSuppressionKeyItem>(keys, KeyItemTypeSpillSuppression);
+    const auto spill = FindItemOfType<SpillSuppressionKeyItem>(keys, KeyItemTypeSpillSuppression);
     EXPECT_FALSE(spill->IsEnabled());
     EXPECT_EQ(spill->SpillType(), HXSpillTypeStandard);
     EXPECT_EQ(spill->Opacity(), 0.75);
     // The 4.0 format does not store the bias: it is back at neutral once the file is read.
     EXPECT_EQ(spill->AdvancedBias(), 1.0);
-    const auto lightSpill = ItemOf<LightSpillKeyItem>(keys, KeyItemTypeLightSpill);
+    const auto lightSpill = FindItemOfType<LightSpillKeyItem>(keys, KeyItemTypeLightSpill);
     EXPECT_FALSE(lightSpill->IsEnabled());
     EXPECT_EQ(lightSpill->Blur(), 12.5);
     EXPECT_EQ(lightSpill->BlendMode(), HXBlendModeScreen);
     // Old key items the new program has no reading for leave the defaults' as they are.
-    EXPECT_EQ(Written(*ItemOf<ErodeKeyItem>(keys, KeyItemTypeErode)),
-              Written(*ItemOf<ErodeKeyItem>(defaults->Keys(), KeyItemTypeErode)));
+    EXPECT_EQ(Written(*FindItemOfType<ErodeKeyItem>(keys, KeyItemTypeErode)),
+              Written(*FindItemOfType<ErodeKeyItem>(defaults->Keys(), KeyItemTypeErode)));
 
     const CompositeList& composites = settings->Compositors();
-    const auto vignette = ItemOf<VignetteCompositeItem>(composites, CompositeItemTypeVignette);
+    const auto vignette = FindItemOfType<VignetteCompositeItem>(composites, CompositeItemTypeVignette);
     EXPECT_TRUE(vignette->IsEnabled());
     EXPECT_EQ(vignette->Color(), QColor(5, 6, 7));
     EXPECT_EQ(vignette->VignetteType(), HXVignetteTypeCircular);
@@ -322,7 +313,7 @@ TEST_F(LegacyConverterTest, CompleteProjectFillsTheForegroundEffects)
     EXPECT_EQ(vignette->Softness(), 0.5);
     EXPECT_EQ(vignette->Curvature(), 2.0);
     EXPECT_EQ(vignette->Opacity(), 0.625);
-    const auto tint = ItemOf<TintCompositeItem>(composites, CompositeItemTypeTint);
+    const auto tint = FindItemOfType<TintCompositeItem>(composites, CompositeItemTypeTint);
     EXPECT_TRUE(tint->IsEnabled());
     EXPECT_EQ(tint->TintType(), HXTintBlackAndWhite);
     EXPECT_EQ(tint->Strength(), 0.5);
@@ -483,14 +474,14 @@ TEST_F(LegacyConverterTest, ValuesMissingFromTheOldFileKeepTheDefaults)
     EXPECT_EQ(itemText(settings->Filters(), FilterItemTypeContrast),
               itemText(defaults->Filters(), FilterItemTypeContrast));
     EXPECT_EQ(Written(settings->Compositors()), Written(defaults->Compositors()));
-    const auto brightness = ItemOf<BrightnessFilterItem>(settings->Filters(), FilterItemTypeBrightness);
-    const auto defaultBrightness = ItemOf<BrightnessFilterItem>(defaults->Filters(), FilterItemTypeBrightness);
+    const auto brightness = FindItemOfType<BrightnessFilterItem>(settings->Filters(), FilterItemTypeBrightness);
+    const auto defaultBrightness = FindItemOfType<BrightnessFilterItem>(defaults->Filters(), FilterItemTypeBrightness);
     EXPECT_EQ(brightness->Brightness(), 0.5);
     EXPECT_EQ(brightness->ColorOrAlpha(), defaultBrightness->ColorOrAlpha());
     EXPECT_EQ(brightness->IsEnabled(), defaultBrightness->IsEnabled());
     EXPECT_EQ(brightness->IsCollapsed(), defaultBrightness->IsCollapsed());
-    const auto crop = ItemOf<CropKeyItem>(settings->Keys(), KeyItemTypeCrop);
-    const auto defaultCrop = ItemOf<CropKeyItem>(defaults->Keys(), KeyItemTypeCrop);
+    const auto crop = FindItemOfType<CropKeyItem>(settings->Keys(), KeyItemTypeCrop);
+    const auto defaultCrop = FindItemOfType<CropKeyItem>(defaults->Keys(), KeyItemTypeCrop);
     EXPECT_EQ(crop->IsEnabled(), defaultCrop->IsEnabled());
     EXPECT_FALSE(crop->IsCollapsed());
     EXPECT_EQ(crop->Left(), defaultCrop->Left());

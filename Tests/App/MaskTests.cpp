@@ -377,3 +377,21 @@ TEST(MaskList, MasksReadBeforeAFailureStay)
     ASSERT_EQ(list.Size(), 1u);
     EXPECT_EQ((*list.Begin())->MaskName(), QStringLiteral("kept"));
 }
+
+TEST(MaskList, NullMasksAndHandlesAreRefused)
+{
+    Mask mask;
+    const auto handle = std::make_shared<MaskHandle>(QPointF(1, 2));
+    ASSERT_EQ(mask.Add(handle), LMerrSuccess);
+    EXPECT_EQ(mask.Add(nullptr), LMerrInvalidData);
+    EXPECT_EQ(mask.AddBefore(nullptr, handle->Id()), LMerrInvalidData);
+    EXPECT_EQ(mask.Size(), 1u);
+
+    MaskList list;
+    EXPECT_EQ(list.Add(nullptr), LMerrInvalidData);
+    EXPECT_EQ(list.Size(), 0u);
+    ASSERT_EQ(list.Add(std::make_shared<Mask>(mask)), LMerrSuccess);
+    // What was refused cannot break a later save or copy.
+    EXPECT_TRUE(WriteItem(list).contains(QStringLiteral("<handle>")));
+    EXPECT_EQ(MaskList(list).Size(), 1u);
+}

@@ -264,3 +264,15 @@ TEST(TextList, LoadWithoutListOrWithABadItem)
     EXPECT_EQ(failing.Size(), 1u) << "items read before the failure stay";
     EXPECT_EQ(LoadItem(failing, QStringLiteral("<s><textList><nameSuffix>1</nameSuffix></textList></s>")), 4);
 }
+
+TEST(TextList, NullItemIsRefused)
+{
+    TextList list;
+    EXPECT_EQ(list.Add(nullptr), LMerrInvalidData);
+    EXPECT_EQ(list.Size(), 0u);
+    ASSERT_EQ(list.Add(std::make_shared<TextItem>()), LMerrSuccess);
+    EXPECT_EQ(list.Add(nullptr), LMerrInvalidData);
+    EXPECT_EQ(list.Size(), 1u);
+    // A null item in the list would crash the save.
+    EXPECT_TRUE(WriteItem(list).contains(QStringLiteral("<textItem")));
+}

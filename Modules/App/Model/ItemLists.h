@@ -16,10 +16,17 @@ template <class Item, class TypeEnum, LMerr NotFound>
 class RenderItemList : public AbstractProjectItem {
 public:
     using Pointer = std::shared_ptr<Item>;
+    using Type = TypeEnum;
     using Container = std::vector<Pointer>;
     using ConstIterator = typename Container::const_iterator;
 
-    void Add(const Pointer& item) { m_items.push_back(item); }
+    // A null item is not taken: every walk of the list, the render pipeline's included, would
+    // dereference it.
+    void Add(const Pointer& item)
+    {
+        if (item)
+            m_items.push_back(item);
+    }
     void Clear() { m_items.clear(); }
     ConstIterator Begin() const { return m_items.cbegin(); }
     ConstIterator End() const { return m_items.cend(); }
@@ -113,5 +120,16 @@ private:
     LMerr LoadFromXml(QDomElement& parent) override;
     LMerr WriteToXml(QXmlStreamWriter& writer) const override;
 };
+
+// The first item of the type in list order, as its class; null when the list holds none or the
+// item is not of that class.
+template <class Item, class List>
+std::shared_ptr<Item> FindItemOfType(const List& list, typename List::Type type)
+{
+    typename List::Pointer item;
+    if (list.GetFilterByType(type, item) != LMerrSuccess)
+        return nullptr;
+    return std::dynamic_pointer_cast<Item>(item);
+}
 
 } // namespace lumo::app

@@ -2,6 +2,7 @@
 
 #include "CompositeItems.h"
 #include "FilterItems.h"
+#include "ItemLists.h"
 #include "KeyItems.h"
 #include "LayerManager.h"
 #include "Mask.h"
@@ -92,16 +93,6 @@ QColor ReadLegacyColor(const QDomElement& parent, const char* child, const QColo
                   255);
 }
 
-// The new list's item of the type as its class; null when the list holds none.
-template <class Item, class List, class Type>
-std::shared_ptr<Item> TargetItem(const List& list, Type type)
-{
-    typename List::Pointer item;
-    if (list.GetFilterByType(type, item) != LMerrSuccess)
-        return nullptr;
-    return std::dynamic_pointer_cast<Item>(item);
-}
-
 // Writes an old item onto the new list's item of the same type: flags, then its values. An old
 // item that is absent leaves the new one as the default project has it; one whose type the new
 // list lacks is dropped.
@@ -110,7 +101,7 @@ void ConvertLegacyItem(const QDomElement& old, const List& list, Type type, Conv
 {
     if (old.isNull())
         return;
-    const std::shared_ptr<Item> item = TargetItem<Item>(list, type);
+    const std::shared_ptr<Item> item = FindItemOfType<Item>(list, type);
     if (!item)
         return;
     ReadLegacyItemFlags(old, *item);
@@ -145,7 +136,7 @@ void ConvertLegacyTransformList(const QDomElement& settings, const TransformList
     const QDomElement transforms = Child(settings, "transformList");
     // The new item's flags stay: they are the new program's, not the user's.
     const QDomElement transformation = Child(transforms, "transformationTransformItem");
-    const auto item = TargetItem<TransformationTransformItem>(list, TransformItemTypeTransformation);
+    const auto item = FindItemOfType<TransformationTransformItem>(list, TransformItemTypeTransformation);
     if (!transformation.isNull() && item) {
         item->SetTranslateX(ReadLegacyTagDouble(transformation, QStringLiteral("translateX"), item->TranslateX()));
         item->SetTranslateY(ReadLegacyTagDouble(transformation, QStringLiteral("translateY"), item->TranslateY()));

@@ -222,12 +222,17 @@ bool Mask::operator==(const Mask& other) const
 
 LMerr Mask::Add(MaskHandlePtr handle)
 {
+    // A null handle would be dereferenced at the next save, copy or render.
+    if (!handle)
+        return LMerrInvalidData;
     m_handles.push_back(std::move(handle));
     return LMerrSuccess;
 }
 
 LMerr Mask::AddBefore(MaskHandlePtr handle, const QUuid& id)
 {
+    if (!handle)
+        return LMerrInvalidData;
     const auto it = idvector::Find(m_handles, id);
     if (it == m_handles.end())
         return LMerrMaskHandleBeforeMissing;
@@ -322,6 +327,8 @@ void MaskList::DeepCopy(const MaskList& other)
 
 LMerr MaskList::Add(MaskPtr mask)
 {
+    if (!mask)
+        return LMerrInvalidData;
     if (idvector::Contains(m_masks, mask->Id()))
         return LMerrMaskPresent;
     m_masks.push_back(std::move(mask));

@@ -154,9 +154,10 @@ public:
     void SetScale(float scale) { m_scale = scale; }
     void SetZoom(float zoom) { m_zoom = zoom; }
 
-    // Appends at the end of the path; always 0.
+    // Appends at the end of the path; 4 for a null handle (nothing added), else 0.
     LMerr Add(MaskHandlePtr handle);
-    // Inserts just before the handle with the id; 48 when there is none (nothing inserted).
+    // Inserts just before the handle with the id; 48 when there is none, 4 for a null handle
+    // (nothing inserted).
     LMerr AddBefore(MaskHandlePtr handle, const QUuid& id);
     // 49 when no handle has the id (out-parameter untouched).
     LMerr GetHandle(const QUuid& id, MaskHandlePtr& handle) const;
@@ -207,7 +208,7 @@ public:
     MaskMode CurrentMaskMode() const { return m_mode; }
     void SetCurrentMaskMode(MaskMode mode) { m_mode = mode; }
 
-    // 50 when a mask with the same id is present (nothing added).
+    // 50 when a mask with the same id is present, 4 for a null mask (nothing added).
     LMerr Add(MaskPtr mask);
     // 51 when no mask has the id (out-parameter untouched).
     LMerr Get(const QUuid& id, MaskPtr& mask) const;

@@ -125,6 +125,9 @@ void TextList::DeepCopy(const TextList& other)
 
 LMerr TextList::Add(TextItemPtr item)
 {
+    // A null item would be dereferenced at the next save or render.
+    if (!item)
+        return LMerrInvalidData;
     if (idvector::Contains(m_items, item->Id()))
         return LMerrTextItemPresent;
     m_items.push_back(std::move(item));

@@ -119,7 +119,7 @@ public:
     void SetNameSuffix(unsigned int suffix) { m_nameSuffix = suffix; }
     void IncrementNameSuffix() { ++m_nameSuffix; }
 
-    // 52 when an item with the same id is present (nothing added).
+    // 52 when an item with the same id is present, 4 for a null item (nothing added).
     LMerr Add(TextItemPtr item);
     // 53 when no item has the id (out-parameter untouched).
     LMerr Get(const QUuid& id, TextItemPtr& item) const;

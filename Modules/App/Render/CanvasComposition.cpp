@@ -24,6 +24,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <new>
 #include <stdexcept>
 
 using hvn::image::HXDownsampleFactor;
@@ -133,7 +134,7 @@ int RunShadowCastPass(const ShadowCastFilterItem& item, const ForegroundImageLay
                       const hvn::common::HXLookupTables& tables, HXDownsampleFactor factor, bool canvasSpace)
 {
     QTransform t = CanvasToTarget(project, target, factor, canvasSpace);
-    const auto placement = FindItemByType<TransformationTransformItem>(settings.Transforms(),
+    const auto placement = FindItemOfType<TransformationTransformItem>(settings.Transforms(),
                                                                         TransformItemTypeTransformation);
     if (!placement)
         return LMerrTransformNotFound;
@@ -151,7 +152,7 @@ int RunShadowCastPass(const ShadowCastFilterItem& item, const ForegroundImageLay
     const HXQuad quad(corner(shadow.topLeft), corner(shadow.topRight), corner(shadow.bottomRight),
                       corner(shadow.bottomLeft));
 
-    const auto crop = FindItemByType<CropKeyItem>(settings.Keys(), KeyItemTypeCrop);
+    const auto crop = FindItemOfType<CropKeyItem>(settings.Keys(), KeyItemTypeCrop);
     if (!crop)
         return LMerrKeyNotFound;
     const int width = source.Width();
@@ -239,8 +240,14 @@ LMerr RenderProcessor::RenderCanvasImage(HXDownsampleFactor factor, QImage& imag
         // A layer's finished window image, re-rendered from its earliest stale stage first.
         const auto updatedImage = [&](const ImageLayerPtr& layer) -> const HXImage8& {
             RenderLevel level = RenderLevelKey;
-            if (!IsCacheValid(layer, factor, level))
-                CheckRender(RenderLayer(layer, level, factor));
+            if (!IsCacheValid(layer, factor, level)) {
+                const LMerr rendered = RenderLayer(layer, level, factor);
+                // A layer that ran out of memory is reported as such, so the user can save.
+                if (rendered == LMerrRenderOutOfMemory)
+                    throw std::bad_alloc();
+                if (rendered != LMerrSuccess)
+                    throw std::runtime_error("Render error");
+            }
             const ImagePtr cached = d.LayerWindowImages.value(layer->Id()).value(factor);
             if (!cached)
                 throw std::runtime_error("Render error");
@@ -268,7 +275,7 @@ LMerr RenderProcessor::RenderCanvasImage(HXDownsampleFactor factor, QImage& imag
                 const HXImage8& foregroundImage = updatedImage(foreground);
 
                 if (!d.matteView) {
-                    if (const auto shadow = FindItemByType<ShadowCastFilterItem>(settings->Filters(),
+                    if (const auto shadow = FindItemOfType<ShadowCastFilterItem>(settings->Filters(),
                                                                                  FilterItemTypeShadowCast)) {
                         if (!shadow->IsEnabled()) {
                             d.ForegroundExtraImages.clear();
@@ -309,11 +316,11 @@ LMerr RenderProcessor::RenderCanvasImage(HXDownsampleFactor factor, QImage& imag
                 }
 
                 double transparency = 0.0;
-                if (const auto item = FindItemByType<TransparencyFilterItem>(settings->Filters(),
+                if (const auto item = FindItemOfType<TransparencyFilterItem>(settings->Filters(),
                                                                              FilterItemTypeTransparency);
                     item && IsActiveAndEnabled(*item))
                     transparency = item->Transparency();
-                const auto lightSpill = FindItemByType<LightSpillKeyItem>(settings->Keys(), KeyItemTypeLightSpill);
+                const auto lightSpill = FindItemOfType<LightSpillKeyItem>(settings->Keys(), KeyItemTypeLightSpill);
                 const bool wrapsLight = !d.matteView && (canvas.UseCanvasColor() || BackgroundShows(*manager)) &&
                                         lightSpill && IsActiveAndEnabled(*lightSpill);
                 if (wrapsLight)
@@ -334,7 +341,7 @@ LMerr RenderProcessor::RenderCanvasImage(HXDownsampleFactor factor, QImage& imag
                 compositor.ClearRenderQueue();
                 // The blur takes everything drawn so far and nothing drawn later.
                 if (const ImageLayerSettingsPtr settings = manager->GetLayerSettings(id)) {
-                    const auto depth = FindItemByType<BackgroundDepthOfFieldFilterItem>(
+                    const auto depth = FindItemOfType<BackgroundDepthOfFieldFilterItem>(
                         settings->Filters(), FilterItemTypeBackgroundDepthOfField);
                     RunDepthOfFieldPass(depth.get(), *target, canvas.Width(), canvas.Height(), d.project, scale,
                                         ToHXRect(canvasRect), d.lookupTables, factor, false);

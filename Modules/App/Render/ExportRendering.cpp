@@ -27,6 +27,7 @@
 
 #include <cmath>
 #include <cstring>
+#include <limits>
 #include <stdexcept>
 #include <vector>
 
@@ -52,94 +53,19 @@ ImageLayerSettingsPtr SettingsFor(const LayerManager& manager, const QUuid& laye
     return settings;
 }
 
-// ---- Export fit ----
-
-// The translation, rotation, mirroring and size a layer is fitted to.
-struct ExportFit {
-    double translateX = 0.0;
-    double translateY = 0.0;
-    double rotation = 0.0;
-    bool mirrorX = false;
-    bool mirrorY = false;
-    int referenceWidth = 0;
-    int referenceHeight = 0;
-};
-
-// The reference layer's translation and rotation and, when its size is known, its mirroring and
-// its size as placed.
-void TakeReference(const TransformList* transforms, const ImageLayer* layer, bool requireValid, ExportFit& fit)
-{
-    const auto item = transforms ? FindItemByType<TransformationTransformItem>(*transforms,
-                                                                                TransformItemTypeTransformation)
-                                 : nullptr;
-    if (!item)
-        return;
-    fit.translateX = item->TranslateX();
-    fit.translateY = item->TranslateY();
-    fit.rotation = item->Rotation();
-    if (layer == nullptr || (requireValid && !layer->IsValid()))
-        return;
-    const QSize size = layer->Dimensions();
-    if (size.width() < 1 || size.height() < 1)
-        return;
-    fit.mirrorX = item->ScaleX() < 0.0;
-    fit.mirrorY = item->ScaleY() < 0.0;
-    fit.referenceWidth = static_cast<int>(std::fabs(item->ScaleX()) * size.width());
-    fit.referenceHeight = static_cast<int>(std::fabs(item->ScaleY()) * size.height());
-}
-
-// Writes the fit of a layer of layerSize pixels into the transformation item of its settings,
-// for the export size. The settings, and the reference placements, are those of the foreground
-// being exported, the ones its render reads; the fitted values stay stored in the project.
+// Fits a layer for the export size by the fit item of its settings (none: no fit). The settings,
+// and the reference placements, are those of the foreground being exported, the ones its render
+// reads; the fitted values stay stored in the project.
 void FitForExport(const LayerManager& manager, const ImageLayerSettingsPtr& settings, const QSize& layerSize,
-                  const ForegroundImageLayerPtr& foreground, const QUuid& foregroundId, unsigned int width,
-                  unsigned int height)
+                  const QUuid& foregroundId, unsigned int width, unsigned int height)
 {
     if (!settings)
         return;
-    const auto fitItem = FindItemByType<FitTransformItem>(settings->Transforms(), TransformItemTypeFit);
-    ExportFit fit;
-    switch (fitItem ? fitItem->Fit() : FitToNone) {
-    case FitToCanvas:
-        fit.referenceWidth = static_cast<int>(width);
-        fit.referenceHeight = static_cast<int>(height);
-        break;
-    case FitToBackground:
-        if (const ImageLayerPtr background = manager.GetBackground()) {
-            const ImageLayerSettingsPtr reference = manager.GetLayerSettings(background->Id(), foregroundId);
-            TakeReference(reference ? &reference->Transforms() : nullptr, background.get(), true, fit);
-        }
-        break;
-    case FitToForeground:
-        if (foreground) {
-            const ForegroundImageLayerSettingsPtr reference = manager.GetForegroundSettings(foreground->Id());
-            TakeReference(reference ? &reference->Transforms() : nullptr, foreground.get(), false, fit);
-        }
-        break;
-    default:
-        return;
-    }
-
-    double scaleX = 1.0;
-    double scaleY = 1.0;
-    if (layerSize.width() >= 1 && layerSize.height() >= 1 && fit.referenceWidth >= 1 && fit.referenceHeight >= 1) {
-        scaleX = static_cast<double>(fit.referenceWidth) / layerSize.width() * (fit.mirrorX ? -1.0 : 1.0);
-        scaleY = static_cast<double>(fit.referenceHeight) / layerSize.height() * (fit.mirrorY ? -1.0 : 1.0);
-    }
-    const auto item = FindItemByType<TransformationTransformItem>(settings->Transforms(),
+    const auto fitItem = FindItemOfType<FitTransformItem>(settings->Transforms(), TransformItemTypeFit);
+    const auto item = FindItemOfType<TransformationTransformItem>(settings->Transforms(),
                                                                   TransformItemTypeTransformation);
-    if (!item)
-        return;
-    if (item->TranslateX() != fit.translateX || item->TranslateY() != fit.translateY) {
-        item->SetTranslateX(fit.translateX);
-        item->SetTranslateY(fit.translateY);
-    }
-    if (item->ScaleX() != scaleX || item->ScaleY() != scaleY) {
-        item->SetScaleX(scaleX);
-        item->SetScaleY(scaleY);
-    }
-    if (item->Rotation() != fit.rotation)
-        item->SetRotation(fit.rotation);
+    FitLayerPlacement(manager, fitItem ? fitItem->Fit() : FitToNone,
+                      QSize(static_cast<int>(width), static_cast<int>(height)), foregroundId, layerSize, item.get());
 }
 
 // A layer that passed its checks but whose photo is not cached cannot be drawn: a render
@@ -249,6 +175,10 @@ LMerr RenderProcessor::RenderExportImage(const QUuid& foregroundId, QImage& imag
             throw std::runtime_error("Render error");
         const unsigned int width = static_cast<unsigned int>(size.width());
         const unsigned int height = static_cast<unsigned int>(size.height());
+        // A size read from a file can be anything; with its margin it must still be an int.
+        if (size.width() > std::numeric_limits<int>::max() - 2 * kExportMargin ||
+            size.height() > std::numeric_limits<int>::max() - 2 * kExportMargin)
+            throw std::bad_alloc();
         const int fullWidth = size.width() + 2 * kExportMargin;
         const int fullHeight = size.height() + 2 * kExportMargin;
 
@@ -328,7 +258,7 @@ LMerr RenderProcessor::RenderExportImage(const QUuid& foregroundId, QImage& imag
                     photo.reset();
 
                 // The shadow goes onto the target at once, beneath the foreground.
-                if (const auto shadow = FindItemByType<ShadowCastFilterItem>(settings->Filters(),
+                if (const auto shadow = FindItemOfType<ShadowCastFilterItem>(settings->Filters(),
                                                                              FilterItemTypeShadowCast);
                     shadow && shadow->IsEnabled()) {
                     ImagePtr source = newImage(photoWidth, photoHeight);
@@ -345,7 +275,7 @@ LMerr RenderProcessor::RenderExportImage(const QUuid& foregroundId, QImage& imag
                 // Placement, spill suppression and masks.
                 ImagePtr placed = outputImage();
                 RunTransformPass(placement, true, *keyed, *placed);
-                const auto spill = FindItemByType<SpillSuppressionKeyItem>(keys, KeyItemTypeSpillSuppression);
+                const auto spill = FindItemOfType<SpillSuppressionKeyItem>(keys, KeyItemTypeSpillSuppression);
                 const int applyMethod = spill ? static_cast<int>(spill->ApplyMethod()) : 0;
                 if (applyMethod == 0) {
                     // Masked-off parts keep their colours as keyed: a copy from before the spill
@@ -382,11 +312,11 @@ LMerr RenderProcessor::RenderExportImage(const QUuid& foregroundId, QImage& imag
                     RenderExportMasks(masks, *filtered, d.lookupTables, placement, crop);
 
                 double transparency = 0.0;
-                if (const auto item = FindItemByType<TransparencyFilterItem>(settings->Filters(),
+                if (const auto item = FindItemOfType<TransparencyFilterItem>(settings->Filters(),
                                                                              FilterItemTypeTransparency);
                     item && IsActiveAndEnabled(*item))
                     transparency = item->Transparency();
-                const auto lightSpill = FindItemByType<LightSpillKeyItem>(keys, KeyItemTypeLightSpill);
+                const auto lightSpill = FindItemOfType<LightSpillKeyItem>(keys, KeyItemTypeLightSpill);
                 if ((canvas.UseCanvasColor() || BackgroundShows(*manager)) && lightSpill && IsActiveAndEnabled(*lightSpill)) {
                     compositor.ClearRenderQueue();
                     CheckRender(compositor.AddLightSpillLayer(*filtered, static_cast<int>(lightSpill->Blur()),
@@ -421,7 +351,7 @@ LMerr RenderProcessor::RenderExportImage(const QUuid& foregroundId, QImage& imag
                 release(placed);
                 drawLayer(*filtered, 1.0, kLayerComposite);
                 release(filtered);
-                const auto depth = FindItemByType<BackgroundDepthOfFieldFilterItem>(
+                const auto depth = FindItemOfType<BackgroundDepthOfFieldFilterItem>(
                     SettingsFor(*manager, id, foregroundId)->Filters(), FilterItemTypeBackgroundDepthOfField);
                 RunDepthOfFieldPass(depth.get(), target, width, height, project, 1.0,
                                     HXRect(HXPoint2(kExportMargin, kExportMargin),
@@ -431,7 +361,7 @@ LMerr RenderProcessor::RenderExportImage(const QUuid& foregroundId, QImage& imag
                 const ImageLayerSettingsPtr settings = SettingsFor(*manager, id, foregroundId);
                 const ImagePtr source = CachedSource(d.SourceImages, id);
                 ImagePtr placed = outputImage();
-                FitForExport(*manager, settings, layer->Dimensions(), foreground, foregroundId, width, height);
+                FitForExport(*manager, settings, layer->Dimensions(), foregroundId, width, height);
                 RunTransformPass(ExportLayerTransform(static_cast<unsigned int>(fullWidth),
                                                       static_cast<unsigned int>(fullHeight), project,
                                                       static_cast<unsigned int>(source->Width()),
@@ -457,7 +387,7 @@ LMerr RenderProcessor::RenderExportImage(const QUuid& foregroundId, QImage& imag
             const ImagePtr source = CachedSource(d.SourceImages, overlay->Id());
             ImagePtr placed = outputImage();
             spare.clear();
-            FitForExport(*manager, settings, overlay->Dimensions(), foreground, foregroundId, width, height);
+            FitForExport(*manager, settings, overlay->Dimensions(), foregroundId, width, height);
             RunTransformPass(ExportLayerTransform(static_cast<unsigned int>(fullWidth),
                                                   static_cast<unsigned int>(fullHeight), project,
                                                   static_cast<unsigned int>(source->Width()),

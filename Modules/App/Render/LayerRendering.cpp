@@ -75,7 +75,7 @@ ImagePtr Required(const FactorImages& images, HXDownsampleFactor factor)
 
 hvn::image::HXSpillApplyMethod SpillApplyMethod(const KeyList& keys)
 {
-    const auto spill = FindItemByType<SpillSuppressionKeyItem>(keys, KeyItemTypeSpillSuppression);
+    const auto spill = FindItemOfType<SpillSuppressionKeyItem>(keys, KeyItemTypeSpillSuppression);
     return spill ? spill->ApplyMethod() : hvn::image::HXSpillApplyBeforeMasks;
 }
 
@@ -145,12 +145,12 @@ void RunTransformPass(const QTransform& transform, bool smooth, const HXImage8& 
 void RunSpillSuppressionPass(const KeyList& keys, const ImageLayer& layer, const hvn::common::HXLookupTables& tables,
                              HXImage8& image)
 {
-    const auto spill = FindItemByType<SpillSuppressionKeyItem>(keys, KeyItemTypeSpillSuppression);
+    const auto spill = FindItemOfType<SpillSuppressionKeyItem>(keys, KeyItemTypeSpillSuppression);
     if (!spill || !spill->IsActive() || !spill->IsEnabled())
         return;
     // The key's colour counts whatever the key item's flags: it names the backdrop.
     hvn::image::HXKeyColor keyColor = hvn::image::HXKeyColorGreen;
-    if (const auto key = FindItemByType<AutoColorDifferenceKeyItem>(keys, KeyItemTypeAutoColorDifference))
+    if (const auto key = FindItemOfType<AutoColorDifferenceKeyItem>(keys, KeyItemTypeAutoColorDifference))
         keyColor = key->KeyColor();
     if (keyColor == hvn::image::HXKeyColorAuto)
         keyColor = layer.DominantKeyColor();
@@ -170,7 +170,7 @@ QPainterPath BuildCropPath(const KeyList& keys, unsigned int width, unsigned int
     double y0 = 0.0;
     double x1 = w;
     double y1 = h;
-    const auto crop = FindItemByType<CropKeyItem>(keys, KeyItemTypeCrop);
+    const auto crop = FindItemOfType<CropKeyItem>(keys, KeyItemTypeCrop);
     if (crop && crop->IsEnabled()) {
         x0 = std::trunc(crop->Left() * w);
         y0 = std::trunc(crop->Top() * h);

@@ -33,9 +33,12 @@ bool IsKnownType(const ImageLayer& layer)
 
 // A 32-bit copy of the image in the pipeline's byte layout; std::bad_alloc when Qt could not
 // allocate it (Qt reports that as a null image).
-QImage ToPipelineFormat(const QImage& image)
+QImage ToPipelineFormat(QImage image)
 {
-    QImage converted = image.format() == QImage::Format_ARGB32 ? image : image.convertToFormat(QImage::Format_ARGB32);
+    // An image not shared with anyone is converted in place (a 32-bit photo of 42 megapixels
+    // would otherwise be held twice).
+    QImage converted =
+        image.format() == QImage::Format_ARGB32 ? std::move(image) : std::move(image).convertToFormat(QImage::Format_ARGB32);
     if (converted.isNull() || converted.constBits() == nullptr)
         throw std::bad_alloc();
     return converted;
@@ -132,13 +135,13 @@ FactorFlags RenderProcessor::Impl::StaleFlags()
     return flags;
 }
 
-FactorImages RenderProcessor::Impl::SetLayerImage(const QImage& image, ImageLayer& layer) const
+FactorImages RenderProcessor::Impl::SetLayerImage(QImage image, ImageLayer& layer) const
 {
     if (image.isNull())
         throw std::runtime_error("Cannot load image");
     if (allocationsBeforeFailure >= 0 && allocationsBeforeFailure-- == 0)
         throw std::bad_alloc();
-    QImage full = ToPipelineFormat(image);
+    QImage full = ToPipelineFormat(std::move(image));
 
     const EXIF::Orientation orientation = EXIF::CameraOrientation(layer.Path());
     if (orientation == EXIF::OrientationRightTop || orientation == EXIF::OrientationLeftBottom) {
@@ -154,7 +157,7 @@ FactorImages RenderProcessor::Impl::SetLayerImage(const QImage& image, ImageLaye
     const int previewHeight = static_cast<int>(std::lround(full.height() * (static_cast<double>(previewWidth) / full.width())));
     QImage preview = previewHeight >= 1 ? full.scaledToWidth(previewWidth, Qt::FastTransformation)
                                         : full.scaled(previewWidth, 1, Qt::IgnoreAspectRatio, Qt::FastTransformation);
-    preview = ToPipelineFormat(preview);
+    preview = ToPipelineFormat(std::move(preview));
 
     FactorImages sources;
     sources.insert(HXDownsampleFactor3, AdoptImage(std::move(preview), pixelOrder));

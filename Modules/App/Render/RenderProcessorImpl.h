@@ -3,6 +3,7 @@
 // The render processor's private state, shared by the .cpp files of the render pipeline.
 
 #include "AlphaMaskRenderer.h"
+#include "ItemLists.h"
 #include "RenderProcessor.h"
 
 #include <hvn/common/HXLookupTables.h>
@@ -10,6 +11,7 @@
 #include <hvn/maths/HXGeometry.h>
 
 #include <QHash>
+#include <QImage>
 #include <QRect>
 #include <QUuid>
 
@@ -18,7 +20,6 @@
 #include <exception>
 #include <memory>
 
-class QImage;
 class QPainterPath;
 class QTransform;
 
@@ -87,7 +88,8 @@ struct RenderProcessor::Impl {
     // EXIF orientation, the preview scaled down (at least 1 x 1). Stores the layer's dominant key
     // colour. Throws std::runtime_error "Cannot load image" for a null image, std::bad_alloc when
     // memory runs out.
-    FactorImages SetLayerImage(const QImage& image, ImageLayer& layer) const;
+    // The image is taken by value: a caller that hands it over lets it be converted in place.
+    FactorImages SetLayerImage(QImage image, ImageLayer& layer) const;
     // The foreground's caches after its source: work, window, stage and mask images, its flags.
     void ResetForegroundCaches(const QUuid& id);
 
@@ -135,16 +137,6 @@ class CompositeList;
 class DepthOfFieldCompositeItem;
 class ForegroundImageLayerSettings;
 class ShadowCastFilterItem;
-
-// The item of that type in the list, cast to its class; null when the list has none.
-template <class Item, class List, class TypeEnum>
-std::shared_ptr<Item> FindItemByType(const List& list, TypeEnum type)
-{
-    typename List::Pointer item;
-    if (list.GetFilterByType(type, item) != LMerrSuccess)
-        return nullptr;
-    return std::dynamic_pointer_cast<Item>(item);
-}
 
 class LayerManager;
 

@@ -14,6 +14,7 @@
 #include <atomic>
 #include <cmath>
 #include <cstring>
+#include <limits>
 
 using hvn::image::HXDownsampleFactor;
 using hvn::image::HXDownsampleFactor0;
@@ -27,12 +28,22 @@ int Truncate(double value)
     return static_cast<int>(value);
 }
 
+QSize CanvasSize(const Project& project)
+{
+    return QSize(static_cast<int>(project.GetCanvas().Width()), static_cast<int>(project.GetCanvas().Height()));
+}
+
 std::shared_ptr<TransformationTransformItem> FindTransformation(const TransformList& transforms)
 {
-    TransformList::Pointer item;
-    if (transforms.GetFilterByType(TransformItemTypeTransformation, item) != LMerrSuccess)
-        return nullptr;
-    return std::dynamic_pointer_cast<TransformationTransformItem>(item);
+    return FindItemOfType<TransformationTransformItem>(transforms, TransformItemTypeTransformation);
+}
+
+// A placed size in whole pixels; a scale read from a file can be anything, and a size beyond int
+// fits nothing anyway.
+int PlacedSize(double scale, int size)
+{
+    const double placed = std::trunc(std::fabs(scale) * size);
+    return placed < static_cast<double>(std::numeric_limits<int>::max()) ? static_cast<int>(placed) : 0;
 }
 
 // What a fit aims at: a translation, rotation and mirroring taken over from the reference layer,
@@ -47,62 +58,63 @@ struct FitTarget {
     int referenceHeight = 0;
 };
 
-void TakeReference(const TransformationTransformItem& item, const ImageLayer* layer, bool requireValid, FitTarget& target)
+// The reference layer's translation and rotation and, when its size is known, its mirroring and
+// its size as placed.
+void TakeReference(const TransformList* transforms, const ImageLayer* layer, bool requireValid, FitTarget& target)
 {
-    target.translateX = item.TranslateX();
-    target.translateY = item.TranslateY();
-    target.rotation = item.Rotation();
+    const auto item = transforms ? FindTransformation(*transforms) : nullptr;
+    if (!item)
+        return;
+    target.translateX = item->TranslateX();
+    target.translateY = item->TranslateY();
+    target.rotation = item->Rotation();
     if (layer == nullptr || (requireValid && !layer->IsValid()))
         return;
     const QSize size = layer->Dimensions();
     if (size.width() < 1 || size.height() < 1)
         return;
-    target.mirrorX = item.ScaleX() < 0.0;
-    target.mirrorY = item.ScaleY() < 0.0;
-    target.referenceWidth = Truncate(std::fabs(item.ScaleX()) * size.width());
-    target.referenceHeight = Truncate(std::fabs(item.ScaleY()) * size.height());
+    target.mirrorX = item->ScaleX() < 0.0;
+    target.mirrorY = item->ScaleY() < 0.0;
+    target.referenceWidth = PlacedSize(item->ScaleX(), size.width());
+    target.referenceHeight = PlacedSize(item->ScaleY(), size.height());
 }
 
 // Fills the target for a fit mode; false for a mode that fits nothing.
-bool ResolveFit(const Project& project, const LayerManager& manager, FitTo fit, FitTarget& target)
+bool ResolveFit(const LayerManager& manager, FitTo fit, const QSize& canvasSize, const QUuid& foregroundId,
+                FitTarget& target)
 {
     switch (fit) {
     case FitToCanvas:
-        target.referenceWidth = static_cast<int>(project.GetCanvas().Width());
-        target.referenceHeight = static_cast<int>(project.GetCanvas().Height());
+        target.referenceWidth = canvasSize.width();
+        target.referenceHeight = canvasSize.height();
         return true;
-    case FitToBackground: {
-        const ImageLayerSettingsPtr settings = manager.GetLayerSettings(LayerTypeBackground);
-        if (settings) {
-            if (const auto item = FindTransformation(settings->Transforms())) {
-                const ImageLayerPtr background = manager.GetBackground();
-                TakeReference(*item, background.get(), true, target);
-            }
+    case FitToBackground:
+        if (const ImageLayerPtr background = manager.GetBackground()) {
+            const ImageLayerSettingsPtr settings = manager.GetLayerSettings(background->Id(), foregroundId);
+            TakeReference(settings ? &settings->Transforms() : nullptr, background.get(), true, target);
         }
         return true;
-    }
-    case FitToForeground: {
-        const QUuid& current = manager.CurrentForegroundId();
-        if (current.isNull())
-            return true;
-        const ForegroundImageLayerSettingsPtr settings = manager.GetForegroundSettings();
-        if (settings) {
-            if (const auto item = FindTransformation(settings->Transforms())) {
-                const ForegroundImageLayerPtr foreground = manager.GetForeground(current);
-                TakeReference(*item, foreground.get(), false, target);
-            }
+    case FitToForeground:
+        if (const ForegroundImageLayerPtr foreground =
+                foregroundId.isNull() ? nullptr : manager.GetForeground(foregroundId)) {
+            const ForegroundImageLayerSettingsPtr settings = manager.GetForegroundSettings(foregroundId);
+            TakeReference(settings ? &settings->Transforms() : nullptr, foreground.get(), false, target);
         }
         return true;
-    }
     case FitToNone:
         break;
     }
     return false;
 }
 
-// Scales the layer to the reference size and writes what differs into its item.
-bool ApplyFit(const FitTarget& target, const QSize& layerSize, TransformationTransformItem* item)
+} // namespace
+
+bool FitLayerPlacement(const LayerManager& manager, FitTo fit, const QSize& canvasSize, const QUuid& foregroundId,
+                       const QSize& layerSize, TransformationTransformItem* item)
 {
+    FitTarget target;
+    if (!ResolveFit(manager, fit, canvasSize, foregroundId, target))
+        return false;
     double scaleX = 1.0;
     double scaleY = 1.0;
     if (layerSize.width() >= 1 && layerSize.height() >= 1 && target.referenceWidth >= 1 && target.referenceHeight >= 1) {
@@ -132,6 +144,8 @@ bool ApplyFit(const FitTarget& target, const QSize& layerSize, TransformationTra
     }
     return changed;
 }
+
+namespace {
 
 // ---- TransformImage ----
 
@@ -320,6 +334,7 @@ void CombineWorkspaceTransformation(const std::shared_ptr<Project>& project, QTr
     t = project->GetCanvas().WorkspaceTransform(factor) * t;
 }
 
+// The screen fits use the canvas and the current foreground's settings.
 bool FitOverlayToTransform(const std::shared_ptr<Project>& project, FitTo fit)
 {
     if (!project)
@@ -330,12 +345,10 @@ bool FitOverlayToTransform(const std::shared_ptr<Project>& project, FitTo fit)
     const ImageLayerPtr overlay = manager->GetOverlay();
     if (!overlay)
         return false;
-    FitTarget target;
-    if (!ResolveFit(*project, *manager, fit, target))
-        return false;
     const ImageLayerSettingsPtr settings = manager->GetLayerSettings(LayerTypeOverlay);
-    const auto item = settings ? FindTransformation(settings->Transforms()) : nullptr;
-    return ApplyFit(target, overlay->Dimensions(), item.get());
+    return FitLayerPlacement(*manager, fit, CanvasSize(*project), manager->CurrentForegroundId(),
+                             overlay->Dimensions(),
+                             settings ? FindTransformation(settings->Transforms()).get() : nullptr);
 }
 
 bool FitLayerToTransform(const std::shared_ptr<Project>& project, const std::shared_ptr<ImageLayer>& layer)
@@ -348,16 +361,11 @@ bool FitLayerToTransform(const std::shared_ptr<Project>& project, const std::sha
     const ImageLayerSettingsPtr settings = manager->GetLayerSettings(layer->Id());
     if (!settings)
         return false;
-    TransformList::Pointer fitItem;
-    if (settings->Transforms().GetFilterByType(TransformItemTypeFit, fitItem) != LMerrSuccess)
+    const auto fit = FindItemOfType<FitTransformItem>(settings->Transforms(), TransformItemTypeFit);
+    if (!fit)
         return false;
-    const auto fit = std::dynamic_pointer_cast<FitTransformItem>(fitItem);
-    if (!fit || fit->Fit() < FitToCanvas || fit->Fit() >= FitToNone)
-        return false;
-    FitTarget target;
-    if (!ResolveFit(*project, *manager, fit->Fit(), target))
-        return false;
-    return ApplyFit(target, layer->Dimensions(), FindTransformation(settings->Transforms()).get());
+    return FitLayerPlacement(*manager, fit->Fit(), CanvasSize(*project), manager->CurrentForegroundId(),
+                             layer->Dimensions(), FindTransformation(settings->Transforms()).get());
 }
 
 QTransform LayerTransform(const std::shared_ptr<Project>& project, unsigned int w, unsigned int h,

@@ -5,7 +5,9 @@
 
 #include <hvn/image/HXImage.h>
 
+#include <QSize>
 #include <QTransform>
+#include <QUuid>
 
 #include <memory>
 
@@ -14,6 +16,7 @@ class QImage;
 namespace lumo::app {
 
 class ImageLayer;
+class LayerManager;
 class Project;
 class TransformList;
 
@@ -35,6 +38,15 @@ APP_EXPORT void CombineCanvasTransformation(unsigned int width, unsigned int hei
 // Canvas coordinates to window pixels: the canvas's centre, scale and pan.
 APP_EXPORT void CombineWorkspaceTransformation(const std::shared_ptr<Project>& project, QTransform& t,
                                                hvn::image::HXDownsampleFactor factor);
+
+// Fits a layer of layerSize pixels by the mode, writing its placement into item: FitToCanvas
+// scales it to canvasSize; FitToBackground and FitToForeground take over the translation,
+// rotation, mirroring and placed size of the reference layer as the foreground foregroundId keeps
+// it (its settings for the background, or its own). A missing reference keeps the start values
+// (no translation or rotation, scale 1); FitToNone and unknown modes change nothing. True when
+// the item changed.
+APP_EXPORT bool FitLayerPlacement(const LayerManager& manager, FitTo fit, const QSize& canvasSize,
+                                  const QUuid& foregroundId, const QSize& layerSize, TransformationTransformItem* item);
 
 // Fits the overlay to the canvas, the background or the foreground by writing its transformation
 // item; true when the item changed. Missing layers, items or sizes below 1 change nothing.

@@ -290,6 +290,33 @@ TEST_F(CanvasCompositionTest, FailedCompositionReturns43WithAClearedImage)
     EXPECT_EQ(untouched.pixel(1, 1), qRgb(255, 0, 0));
 }
 
+// A layer render that fails fails the canvas; one that ran out of memory says so, so the user is
+// offered to save rather than shown an empty canvas.
+TEST_F(CanvasCompositionTest, FailedLayerRenderFailsTheCanvasByItsKind)
+{
+    Inject(foreground, Solid(kCanvasWidth, kCanvasHeight, kBlue));
+    Load(background, Solid(kCanvasWidth, kCanvasHeight, kRed));
+    const auto brightness = FindItemOfType<BrightnessFilterItem>(
+        manager->GetLayerSettings(background->Id())->Filters(), FilterItemTypeBrightness);
+    ASSERT_TRUE(brightness);
+    brightness->SetEnabled(true);
+    brightness->SetActive(true);
+    brightness->SetBrightness(0.2);
+    const struct {
+        int engineCode;
+        LMerr expected;
+    } cases[] = {{hvn::image::HXResultOutOfMemory, LMerrRenderOutOfMemory},
+                 {hvn::image::HXResultBadArgument, LMerrCanvasRender}};
+    for (const auto& c : cases) {
+        processor->SetCacheValid(background, RenderLevelFilter, HXDownsampleFactor0, false);
+        // The background's filter pass is the first engine render of the canvas.
+        hvn::image::testhooks::FailNextRender(c.engineCode);
+        Render(c.expected);
+        hvn::image::testhooks::FailNextRender(0);
+    }
+    Render();
+}
+
 // A composite effect whose engine render fails ends the pass with its code; the canvas drawn so
 // far stays and the later effects are not applied.
 TEST_F(CanvasCompositionTest, FailingCompositeEffectStopsThePassAndKeepsTheCanvas)

@@ -6,6 +6,8 @@
 
 #include <QTemporaryDir>
 
+#include <limits>
+
 using hvn::image::HXDownsampleFactor0;
 
 namespace lumo::app {
@@ -73,6 +75,11 @@ TEST_F(ExportRenderingTest, ExportSizeFollowsTheCanvasDimensionType)
         EXPECT_EQ(image.size(), c.expected) << c.name;
         EXPECT_EQ(image.format(), QImage::Format_ARGB32) << c.name;
     }
+
+    // A size that cannot be held, margin included, is a lack of memory, never an overflow.
+    project->GetCanvas().SetDimensionType(CanvasDimensionCustom);
+    project->GetCanvas().SetDimensions(std::numeric_limits<int>::max() - 100, 1);
+    Export(LMerrRenderOutOfMemory);
 }
 
 TEST_F(ExportRenderingTest, LayersStackInTheCompositeOrderAtFullResolution)

@@ -103,12 +103,12 @@ protected:
         ASSERT_TRUE(settings);
         ASSERT_EQ(processor->SetLayer(foreground, GreenScreen(kPhotoWidth, kPhotoHeight)), LMerrSuccess);
 
-        brightness = FindItemByType<BrightnessFilterItem>(settings->Filters(), FilterItemTypeBrightness);
+        brightness = FindItemOfType<BrightnessFilterItem>(settings->Filters(), FilterItemTypeBrightness);
         ASSERT_TRUE(brightness);
         brightness->SetEnabled(true);
         brightness->SetActive(true);
         brightness->SetBrightness(0.2);
-        spill = FindItemByType<SpillSuppressionKeyItem>(settings->Keys(), KeyItemTypeSpillSuppression);
+        spill = FindItemOfType<SpillSuppressionKeyItem>(settings->Keys(), KeyItemTypeSpillSuppression);
         ASSERT_TRUE(spill && spill->IsEnabled() && spill->IsActive());
         ASSERT_EQ(spill->ApplyMethod(), hvn::image::HXSpillApplyBeforeMasks);
         testhooks::RecordRenders(true);
@@ -286,7 +286,7 @@ TEST_F(LayerRender, LayersThatAreNotRenderedLeaveTheirFlags)
 TEST_F(LayerRender, KeyPassIgnoresTheCanvasZoom)
 {
     project->GetCanvas().SetScale(0.5f);
-    const auto blur = FindItemByType<AlphaBlurKeyItem>(settings->Keys(), KeyItemTypeAlphaBlur);
+    const auto blur = FindItemOfType<AlphaBlurKeyItem>(settings->Keys(), KeyItemTypeAlphaBlur);
     ASSERT_TRUE(blur);
     blur->SetEnabled(true);
     blur->SetActive(true);
@@ -326,7 +326,7 @@ TEST_F(LayerRender, SpillAfterMasksRunsWithTheFiltersOnce)
 TEST_F(LayerRender, CropLimitsTheMasksAtBothFactors)
 {
     const MaskPtr mask = AddSquareMask(false, 0);
-    const auto crop = FindItemByType<CropKeyItem>(settings->Keys(), KeyItemTypeCrop);
+    const auto crop = FindItemOfType<CropKeyItem>(settings->Keys(), KeyItemTypeCrop);
     ASSERT_TRUE(crop);
     crop->SetEnabled(true);
     crop->SetLeft(0.25);
