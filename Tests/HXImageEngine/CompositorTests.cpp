@@ -2,6 +2,8 @@
 
 #include "hvn/image/HXImageCompositor.h"
 #include "hvn/image/HXImageProcessor.h"
+#include "kernels/PixelSupport.h"
+#include "kernels/Primitives.h"
 
 #include <gtest/gtest.h>
 
@@ -222,6 +224,158 @@ TEST(Compositor, LightWrapTouchesOnlyTheInnerEdge)
         ASSERT_EQ(b.Render(), 0);
         EXPECT_TRUE(SameBytes(*black, *plainOnBlack)) << "a black background gives no light, mode " << mode;
     }
+}
+
+namespace {
+
+// Light wrap the plain way: the whole destination and the whole layer alpha blurred, every pixel
+// weighted, the wrapped layer composited.
+std::unique_ptr<HXImage8> WholeCanvasLightWrap(const HXImage8& destination, const HXImage8& layer, int radius,
+                                               double opacity, HXBlendMode mode)
+{
+    namespace k = hvn::image::kernels;
+    auto out = Clone(destination);
+    auto light = Clone(destination);
+    EXPECT_EQ(k::StackBlurImage(k::ViewOf(*light), radius, true, true, HXChannelsColorAndAlpha, 4), 0);
+    const int width = layer.Width(), height = layer.Height();
+    std::vector<std::uint8_t> edge(static_cast<std::size_t>(width) * height);
+    for (std::size_t i = 0; i < edge.size(); ++i)
+        edge[i] = layer.Buffer()[4 * i + 3];
+    EXPECT_EQ(k::BoxBlurPlane(k::PlaneView{edge.data(), width, height, 1, width}, std::max(1, radius / 2), true, true,
+                              2, 4),
+              0);
+    const k::AlphaScale scale = k::MakeAlphaScale(opacity);
+    std::vector<std::uint8_t> wrapped(static_cast<std::size_t>(width) * 4);
+    for (int y = 0; y < height; ++y) {
+        for (int x = 0; x < width; ++x) {
+            const std::uint8_t* l = PixelAt(layer, x, y);
+            const std::uint8_t* w = PixelAt(*light, x, y);
+            std::uint8_t* o = wrapped.data() + 4 * x;
+            const int e = edge[static_cast<std::size_t>(y) * width + x];
+            const int weight = std::min(255, (2 * l[3] * (255 - e) + 127) / 255) * w[3];
+            std::memcpy(o, l, 4);
+            if (weight == 0)
+                continue;
+            const float t = float(weight) * (1.0f / (255.0f * 255.0f));
+            for (int c = 0; c < 3; ++c) {
+                const float cb = float(l[c]) * (1.0f / 255.0f);
+                const float blended = cb + t * (k::BlendChannel(mode, cb, float(w[c]) * (1.0f / 255.0f)) - cb);
+                o[c] = static_cast<std::uint8_t>(std::clamp(blended * 255.0f + 0.5f, 0.0f, 255.0f));
+            }
+        }
+        k::CompositeRow(HXBlendModeNormal, out->Buffer() + static_cast<std::size_t>(y) * width * 4, wrapped.data(),
+                        width, scale);
+    }
+    return out;
+}
+
+// Soft-rimmed discs, some opaque and some half transparent, scattered over transparency.
+std::unique_ptr<HXImage8> Blobs(int width, int height, int count, unsigned seed)
+{
+    unsigned state = seed;
+    auto next = [&] { return (state = state * 1664525u + 1013904223u) >> 8; };
+    std::vector<std::array<double, 4>> blobs; // x, y, radius, alpha
+    for (int i = 0; i < count; ++i)
+        blobs.push_back({double(next() % width), double(next() % height), 3.0 + next() % 40,
+                         i % 3 == 0 ? 128.0 : 255.0});
+    return MakeImage(width, height, [&](int x, int y, std::uint8_t* p) {
+        double a = 0;
+        for (const auto& b : blobs)
+            a = std::max(a, b[3] * std::clamp(b[2] - std::hypot(x - b[0], y - b[1]), 0.0, 1.0));
+        p[0] = static_cast<std::uint8_t>(x * 3);
+        p[1] = static_cast<std::uint8_t>(y * 5);
+        p[2] = 150;
+        p[3] = static_cast<std::uint8_t>(std::lround(a));
+    });
+}
+
+} // namespace
+
+// Light wrap blurs only the cells near the layer's edge; the bytes are those of blurring the
+// whole canvas, whatever the shape, the radius or where the layer meets the image's borders.
+TEST(Compositor, EdgeOnlyLightWrapMatchesWholeCanvas)
+{
+    struct Case {
+        std::string name;
+        std::function<std::unique_ptr<HXImage8>()> destination, layer;
+        int radius;
+        double opacity;
+        HXBlendMode mode;
+    };
+    const std::vector<Case> cases = {
+        {"disc", [] { return Photo(160, 120); }, [] { return Disc(160, 120, 40, 90); }, 8, 1.0, HXBlendModeScreen},
+        {"blobs on a patchy backdrop", [] { return NoiseImage(301, 211, 4); }, [] { return Blobs(301, 211, 25, 7); },
+         5, 0.8, HXBlendModeLighten},
+        {"blobs, radius 1", [] { return Photo(150, 97); }, [] { return Blobs(150, 97, 12, 3); }, 1, 1.0,
+         HXBlendModeAdd},
+        {"disc past the borders", [] { return Photo(120, 90); }, [] { return Disc(120, 90, 70, 200); }, 12, 1.0,
+         HXBlendModeHardLight},
+        {"strands",
+         [] { return Photo(200, 140); },
+         [] {
+             return MakeImage(200, 140, [](int x, int y, std::uint8_t* p) {
+                 p[1] = 200;
+                 p[3] = (x % 37 == 5 && y > 20) || (y % 53 == 7 && x < 150) ? 255 : 0;
+             });
+         },
+         6, 1.0, HXBlendModeScreen},
+        {"opaque everywhere", [] { return Photo(90, 70); }, [] { return SolidImage(90, 70, 10, 20, 30, 255); }, 9, 1.0,
+         HXBlendModeScreen},
+        {"radius beyond 256", [] { return Photo(230, 170); }, [] { return Disc(230, 170, 60, 90); }, 300, 1.0,
+         HXBlendModeSoftLight},
+        // Large enough for the wrapped pixels to be held in more than one wave: edges everywhere,
+        // blurred in small runs (radius 2) or in whole-width strips (radius 40).
+        {"semi-transparent everywhere, radius 2", [] { return Photo(2600, 1800); },
+         [] { return NoiseImage(2600, 1800, 8); }, 2, 0.9, HXBlendModeOverlay},
+        {"semi-transparent everywhere, radius 40", [] { return Photo(2600, 1800); },
+         [] { return NoiseImage(2600, 1800, 8); }, 40, 0.9, HXBlendModeOverlay},
+    };
+    for (const Case& c : cases) {
+        const auto destination = c.destination();
+        const auto layer = c.layer();
+        const auto expected = WholeCanvasLightWrap(*destination, *layer, c.radius, c.opacity, c.mode);
+        for (int threads : {1, 6}) {
+            ThreadCount count(threads);
+            auto image = Clone(*destination);
+            HXImageCompositor compositor(*image, 1.0, Tables(), HXDownsampleFactor0);
+            compositor.AddLightSpillLayer(*layer, c.radius, c.opacity, c.mode, HXDownsampleFactor0);
+            ASSERT_EQ(compositor.Render(), 0) << c.name;
+            EXPECT_TRUE(SameBytes(*image, *expected)) << c.name << ", threads " << threads;
+            EXPECT_FALSE(SameBytes(*image, *destination)) << c.name;
+        }
+    }
+}
+
+// The vector Normal row gives the scalar bytes: groups all transparent, all opaque, mixed, over
+// opaque, semi-transparent and empty destinations, at several opacities and row lengths.
+TEST(Compositor, VectorNormalRowMatchesScalarForm)
+{
+    namespace k = hvn::image::kernels;
+    const int width = 203;
+    const auto texture = NoiseImage(width, 1, 21);
+    // Source alpha in stretches of 0, of 255 and of noise; destinations opaque, mixed and clear.
+    std::vector<std::uint8_t> source(texture->Buffer(), texture->Buffer() + 4 * width);
+    for (int x = 0; x < width; ++x)
+        source[4 * x + 3] = x < 40 ? 0 : x < 90 ? 255 : x < 100 ? std::uint8_t(x % 2 ? 0 : 255) : source[4 * x + 3];
+    const std::vector<std::pair<std::string, std::function<std::uint8_t(int, std::uint8_t)>>> backdrops = {
+        {"opaque", [](int, std::uint8_t) { return std::uint8_t(255); }},
+        {"opaque with holes", [](int x, std::uint8_t) { return std::uint8_t(x % 7 == 3 ? 200 : 255); }},
+        {"semi-transparent", [](int, std::uint8_t a) { return a; }},
+        {"clear", [](int, std::uint8_t) { return std::uint8_t(0); }},
+    };
+    const auto backdropTexture = NoiseImage(width, 1, 22);
+    for (const auto& [name, alphaAt] : backdrops)
+        for (const double opacity : {1.0, 0.7, 0.004})
+            for (const int count : {1, 3, 4, 5, 9, 64, width}) {
+                std::vector<std::uint8_t> expected(backdropTexture->Buffer(), backdropTexture->Buffer() + 4 * width);
+                for (int x = 0; x < width; ++x)
+                    expected[4 * x + 3] = alphaAt(x, expected[4 * x + 3]);
+                std::vector<std::uint8_t> row = expected;
+                const k::AlphaScale scale = k::MakeAlphaScale(opacity);
+                k::CompositeRow(HXBlendModeNormal, expected.data(), source.data(), count, scale, k::RowBuild::Scalar);
+                k::CompositeRow(HXBlendModeNormal, row.data(), source.data(), count, scale, k::RowBuild::Best);
+                EXPECT_EQ(row, expected) << name << ", opacity " << opacity << ", " << count << " pixels";
+            }
 }
 
 TEST(Compositor, ShadowFillsItsQuad)

@@ -2,6 +2,7 @@
 
 #include "hvn/image/HXImageProcessor.h"
 #include "hvn/image/HXOperation.h"
+#include "kernels/PixelSupport.h"
 #include "kernels/Primitives.h"
 
 #include <gtest/gtest.h>
@@ -676,6 +677,92 @@ TEST(ProcessorOperations, ColourRunsMatchOneByOne)
         auto brightened = Rendered(*input, [](HXImageProcessor& p) { p.SetBrightness(0.2, HXChannelsColor); });
         EXPECT_TRUE(SameBytes(*refused, *brightened)) << "order " << order;
     }
+}
+
+// The vector builds of the 3 x 3 matrix give the scalar bytes: partial vectors at the row's end,
+// clamping at both ends, both channel orders, and coefficients too large for 16 bits.
+TEST(ProcessorOperations, VectorMatrixMatchesScalarForm)
+{
+    const std::vector<std::pair<std::string, Queue>> matrices = {
+        {"grey", [](auto& p) { p.SetSaturation(0); }},
+        {"saturation 1.2", [](auto& p) { p.SetSaturation(1.2); }},
+        {"saturation 2", [](auto& p) { p.SetSaturation(2); }},
+        {"saturation 5 (wide coefficients)", [](auto& p) { p.SetSaturation(5); }},
+        {"hue shift 40", [](auto& p) { p.SetHueShift(40, 1); }},
+        {"hue shift 170 at 0.6", [](auto& p) { p.SetHueShift(170, 0.6); }},
+        {"colorize 30", [](auto& p) { p.SetHueColorize(30, 1); }},
+        {"colorize 300 at 0.5", [](auto& p) { p.SetHueColorize(300, 0.5); }},
+        {"sepia", [](auto& p) { p.SetTint(HXTintSepia, 1); }},
+    };
+    const int width = 77;
+    auto noise = NoiseImage(width, 1, 3);
+    // Saturated primaries and extremes first, so that sums fall below 0 and above 255.
+    const std::uint8_t extremes[][4] = {{0, 0, 255, 255}, {255, 255, 0, 9}, {0, 255, 0, 0}, {255, 0, 255, 128},
+                                        {255, 255, 255, 255}, {0, 0, 0, 255}, {1, 254, 3, 77}};
+    std::memcpy(noise->Buffer(), extremes, sizeof(extremes));
+    for (int order : {HXPixelChannelOrderBGRA, HXPixelChannelOrderRGBA}) {
+        HXImage8 scratch(4, 4, static_cast<HXPixelChannelOrder>(order), true);
+        const kernels::KernelContext ctx{Tables(), HXDownsampleFactor0, 1.0, 1, 1.0};
+        for (const auto& [name, queue] : matrices) {
+            HXImageProcessor recorder(scratch, scratch, Tables(), HXDownsampleFactor0);
+            queue(recorder);
+            const HXOperation& op = recorder.Queue().front();
+            kernels::PixelStage stage;
+            ASSERT_EQ(kernels::StageBuilderFor(op.kind)(op, View(scratch), ctx, stage), 0) << name;
+            ASSERT_EQ(stage.type, kernels::PixelStage::Type::Matrix) << name;
+            for (int count : {1, 3, 4, 5, 7, 8, 9, 15, 16, 17, width}) {
+                std::vector<std::uint8_t> expected(noise->Buffer(), noise->Buffer() + 4 * width);
+                kernels::RunMatrixRow(stage, expected.data(), count, kernels::RowBuild::Scalar);
+                for (const kernels::RowBuild build : {kernels::RowBuild::Baseline, kernels::RowBuild::Best}) {
+                    std::vector<std::uint8_t> row(noise->Buffer(), noise->Buffer() + 4 * width);
+                    kernels::RunMatrixRow(stage, row.data(), count, build);
+                    EXPECT_EQ(row, expected) << name << ", order " << order << ", " << count << " pixels, build "
+                                             << static_cast<int>(build);
+                }
+            }
+        }
+    }
+}
+
+// Out of place, the copy of the source is folded into a leading colour run or made on its own;
+// either way the bytes are those of the same queue run in place, on any number of threads.
+TEST(ProcessorOperations, OutOfPlaceMatchesInPlace)
+{
+    const std::vector<std::pair<std::string, Queue>> queues = {
+        {"colour run, then blur",
+         [](auto& p) {
+             p.SetBrightness(0.1, HXChannelsColor);
+             p.SetSaturation(1.3);
+             p.SetHueShift(60, 0.5);
+             p.SetStackBlur(3, true, true, HXChannelsColorAndAlpha);
+         }},
+        {"blur, then colour run",
+         [](auto& p) {
+             p.SetStackBlur(3, true, true, HXChannelsColor);
+             p.SetContrast(1.3, HXChannelsColorAndAlpha);
+         }},
+        {"neutral colour run, then mirror",
+         [](auto& p) {
+             p.SetSaturation(1);
+             p.SetBrightness(0, HXChannelsColor);
+             p.SetMirror(true, false);
+         }},
+        {"neutral colour run alone", [](auto& p) { p.SetHueShift(0, 1); }},
+    };
+    auto source = PatchyNoise(131, 67, 11);
+    for (const auto& [name, queue] : queues) {
+        const auto inPlace = Rendered(*source, queue, HXDownsampleFactor0, true);
+        for (int threads : {1, 5}) {
+            ThreadCount count(threads);
+            EXPECT_TRUE(SameBytes(*Rendered(*source, queue), *inPlace)) << name << ", threads " << threads;
+        }
+    }
+    // Refused at once: the destination still holds the copy.
+    auto refused = std::make_unique<HXImage8>(131, 67, HXPixelChannelOrderBGRA, true);
+    HXImageProcessor processor(*source, *refused, Tables(), HXDownsampleFactor0);
+    processor.SetSaturation(std::nan(""));
+    EXPECT_EQ(processor.Render(), HXResultBadArgument);
+    EXPECT_TRUE(SameBytes(*refused, *source));
 }
 
 TEST(ProcessorOperations, VignetteShapesTheEdges)

@@ -1,6 +1,6 @@
 #include "HXPass.h"
 
-#include "kernels/Kernels.h"
+#include "kernels/PixelSupport.h"
 
 #include <atomic>
 #include <cstring>
@@ -54,13 +54,29 @@ int RunPass(const std::vector<HXOperation>& queue, const HXAbstractImage& source
     try {
         const kernels::KernelContext ctx{tables, factor, DownsampleValue(factor), EngineThreadCount(), opacity};
         const kernels::ImageView view = kernels::ViewOf(destination);
-        if (source.Buffer() != destination.Buffer())
-            std::memcpy(view.data, source.Buffer(), view.Bytes());
+        // An out-of-place pass starts from a copy of the source. When it starts with colour
+        // operations the copy is folded into their pass; otherwise it is made on every thread.
+        const std::uint8_t* pendingSource = source.Buffer() != destination.Buffer() ? source.Buffer() : nullptr;
+        auto copySource = [&] {
+            if (!pendingSource)
+                return;
+            kernels::ParallelFor(view.height, ctx.threads, [&](int begin, int end) {
+                std::memcpy(view.Row(begin), pendingSource + (view.Row(begin) - view.data),
+                            view.RowBytes() * static_cast<std::size_t>(end - begin));
+            });
+            pendingSource = nullptr;
+        };
         // Consecutive per-pixel colour operations run together, row by row, in one pass over the
         // image; a refused one stops the run after the ones before it, as one by one.
         std::vector<kernels::PixelStage> stages;
         auto flush = [&] {
-            kernels::RunStages(view, ctx, stages.data(), stages.size());
+            if (pendingSource && !stages.empty()) {
+                kernels::RunStagesFrom(pendingSource, view, ctx, stages.data(), stages.size());
+                pendingSource = nullptr;
+            } else {
+                copySource();
+                kernels::RunStages(view, ctx, stages.data(), stages.size());
+            }
             stages.clear();
         };
         for (const HXOperation& op : queue) {

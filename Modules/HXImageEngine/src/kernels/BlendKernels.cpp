@@ -6,6 +6,10 @@
 #include <memory>
 #include <utility>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 // Separable blend modes and the one compositor every layer, light wrap, shadow and soft focus goes
 // through. Colours are straight alpha; the compositing works on the premultiplied equivalent:
 //   Cs' = (1 - ab) * Cs + ab * B(Cb, Cs)
@@ -136,6 +140,51 @@ void CompositeRowT<&BlendNormal, false>(std::uint8_t* d, const std::uint8_t* s, 
     }
 }
 
+#if defined(__SSE2__)
+// Normal over four pixels at a time, for the cases that decide whole groups: all four scaled source
+// alphas 0 (nothing), all 255 (the source), or an opaque destination under all four, where
+// Div255(a * s + (255 - a) * d) is exact in 16-bit lanes (a * s + (255 - a) * d <= 255 * 255) and
+// gives the scalar bytes for every a, 0 and 255 included. Other groups go pixel by pixel.
+void CompositeNormalRowSse2(std::uint8_t* d, const std::uint8_t* s, int count, const std::uint8_t* alphaScale)
+{
+    const __m128i zero = _mm_setzero_si128();
+    const __m128i all255 = _mm_set1_epi16(255);
+    const __m128i half = _mm_set1_epi16(128);
+    const __m128i alphaMask = _mm_set1_epi32(static_cast<int>(0xFF000000u));
+    int x = 0;
+    for (; x + 4 <= count; x += 4, d += 16, s += 16) {
+        const std::uint32_t a0 = alphaScale[s[3]], a1 = alphaScale[s[7]], a2 = alphaScale[s[11]],
+                            a3 = alphaScale[s[15]];
+        if ((a0 | a1 | a2 | a3) == 0)
+            continue;
+        const __m128i source = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s));
+        if ((a0 & a1 & a2 & a3) == 255) {
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(d), source);
+            continue;
+        }
+        const __m128i destination = _mm_loadu_si128(reinterpret_cast<const __m128i*>(d));
+        if ((_mm_movemask_epi8(_mm_cmpeq_epi8(_mm_and_si128(destination, alphaMask), alphaMask)) & 0x8888) != 0x8888) {
+            CompositeRowT<&BlendNormal, false>(d, s, 4, alphaScale);
+            continue;
+        }
+        // Each alpha on the four lanes of its pixel, as 16-bit values.
+        __m128i alphas = _mm_cvtsi32_si128(static_cast<int>(a0 | a1 << 8 | a2 << 16 | a3 << 24));
+        alphas = _mm_unpacklo_epi8(alphas, alphas);
+        alphas = _mm_unpacklo_epi16(alphas, alphas);
+        const __m128i alphaLo = _mm_unpacklo_epi8(alphas, zero), alphaHi = _mm_unpackhi_epi8(alphas, zero);
+        const auto mix = [&](__m128i a, __m128i sv, __m128i dv) {
+            __m128i v = _mm_add_epi16(_mm_mullo_epi16(a, sv), _mm_mullo_epi16(_mm_sub_epi16(all255, a), dv));
+            v = _mm_add_epi16(v, half);
+            return _mm_srli_epi16(_mm_add_epi16(v, _mm_srli_epi16(v, 8)), 8);
+        };
+        const __m128i lo = mix(alphaLo, _mm_unpacklo_epi8(source, zero), _mm_unpacklo_epi8(destination, zero));
+        const __m128i hi = mix(alphaHi, _mm_unpackhi_epi8(source, zero), _mm_unpackhi_epi8(destination, zero));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(d), _mm_or_si128(_mm_packus_epi16(lo, hi), alphaMask));
+    }
+    CompositeRowT<&BlendNormal, false>(d, s, count - x, alphaScale);
+}
+#endif
+
 // Colour of the base moved towards B(base, source) by the source alpha times the strength;
 // the base alpha is kept.
 template <BlendFn Blend>
@@ -213,6 +262,18 @@ float BlendChannel(HXBlendMode mode, float backdrop, float source)
 void CompositeRow(HXBlendMode mode, std::uint8_t* destination, const std::uint8_t* source, int count,
                   const AlphaScale& alphaScale)
 {
+    CompositeRow(mode, destination, source, count, alphaScale, RowBuild::Best);
+}
+
+void CompositeRow(HXBlendMode mode, std::uint8_t* destination, const std::uint8_t* source, int count,
+                  const AlphaScale& alphaScale, RowBuild build)
+{
+#if defined(__SSE2__)
+    if (mode == HXBlendModeNormal && build != RowBuild::Scalar) {
+        CompositeNormalRowSse2(destination, source, count, alphaScale.data());
+        return;
+    }
+#endif
     kCompositeRows[mode](destination, source, count, alphaScale.data());
 }
 

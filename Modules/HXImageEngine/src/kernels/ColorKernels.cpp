@@ -1,9 +1,15 @@
-#include "kernels/Kernels.h"
+#include "kernels/PixelSupport.h"
 
 #include <array>
 #include <cmath>
+#include <cstring>
 #include <functional>
+#include <limits>
 #include <vector>
+
+#if defined(__SSE2__)
+#include <immintrin.h>
+#endif
 
 namespace hvn::image::kernels {
 
@@ -206,15 +212,15 @@ void RunTables(const PixelStage& stage, std::uint8_t* p, int count)
     const std::uint8_t* t1 = stage.tables[1].data();
     const std::uint8_t* t2 = stage.tables[2].data();
     const std::uint8_t* t3 = stage.tables[3].data();
+    // One load and one store a pixel rather than four of each.
     for (int x = 0; x < count; ++x, p += 4) {
-        p[0] = t0[p[0]];
-        p[1] = t1[p[1]];
-        p[2] = t2[p[2]];
-        p[3] = t3[p[3]];
+        const std::uint32_t v = LoadPixel(p);
+        StorePixel(p, std::uint32_t(t0[v & 0xFF]) | std::uint32_t(t1[(v >> 8) & 0xFF]) << 8 |
+                          std::uint32_t(t2[(v >> 16) & 0xFF]) << 16 | std::uint32_t(t3[v >> 24]) << 24);
     }
 }
 
-void RunMatrix(const PixelStage& stage, std::uint8_t* p, int count)
+void RunMatrixScalar(const PixelStage& stage, std::uint8_t* p, int count)
 {
     constexpr int kShift = PixelStage::kMatrixShift;
     const auto& k = stage.matrix;
@@ -233,6 +239,131 @@ void RunMatrix(const PixelStage& stage, std::uint8_t* p, int count)
         p[bi] = static_cast<std::uint8_t>(std::clamp(nb, 0, 255));
     }
 }
+
+#if defined(__SSE2__)
+// The vector form of the matrix: each pixel word is split into two 32-bit lanes of 16-bit pairs,
+// (byte 0, byte 1) and (byte 2, 1), so that two multiply-adds of 16-bit coefficient pairs give
+// k0 * c0 + k1 * c1 + k2 * c2 + half exactly in 32 bits: the scalar sums, the scalar bytes. Only
+// for coefficients that fit 16 bits; the sums then stay within 16 bits too, so clamping them with
+// 16-bit minimum and maximum on the low halves of the lanes is exact.
+struct MatrixPairs {
+    std::array<std::int32_t, 3> low;  // (k for byte 0, k for byte 1) of the output at byte o
+    std::array<std::int32_t, 3> high; // (k for byte 2, half)
+};
+
+bool MatrixFits16(const PixelStage& stage)
+{
+    for (const auto& row : stage.matrix)
+        for (const std::int32_t k : row)
+            if (k < std::numeric_limits<std::int16_t>::min() || k > std::numeric_limits<std::int16_t>::max())
+                return false;
+    return true;
+}
+
+MatrixPairs PairsOf(const PixelStage& stage)
+{
+    // Matrix row and column of each colour byte: red, green and blue are rows and columns 0, 1, 2.
+    std::array<int, 3> channelOfByte{};
+    channelOfByte[static_cast<std::size_t>(stage.redIndex)] = 0;
+    channelOfByte[1] = 1;
+    channelOfByte[static_cast<std::size_t>(stage.blueIndex)] = 2;
+    const auto pair = [](std::int32_t lo, std::int32_t hi) {
+        return static_cast<std::int32_t>(static_cast<std::uint16_t>(lo) | (static_cast<std::uint32_t>(hi) << 16));
+    };
+    constexpr std::int32_t half = 1 << (PixelStage::kMatrixShift - 1);
+    MatrixPairs pairs{};
+    for (int o = 0; o < 3; ++o) {
+        const auto& k = stage.matrix[static_cast<std::size_t>(channelOfByte[static_cast<std::size_t>(o)])];
+        pairs.low[static_cast<std::size_t>(o)] = pair(k[channelOfByte[0]], k[channelOfByte[1]]);
+        pairs.high[static_cast<std::size_t>(o)] = pair(k[channelOfByte[2]], half);
+    }
+    return pairs;
+}
+
+// Returns the pixels done (a multiple of 4); the caller finishes the rest.
+int RunMatrixSse2(const MatrixPairs& m, std::uint8_t* p, int count)
+{
+    const __m128i byteMask = _mm_set1_epi32(0xFF);
+    const __m128i secondByte = _mm_set1_epi32(0x00FF0000);
+    const __m128i one = _mm_set1_epi32(1 << 16);
+    const __m128i alphaMask = _mm_set1_epi32(static_cast<int>(0xFF000000u));
+    const __m128i zero = _mm_setzero_si128();
+    const __m128i maxByte = _mm_set1_epi32(255);
+    __m128i kLow[3], kHigh[3];
+    for (int o = 0; o < 3; ++o) {
+        kLow[o] = _mm_set1_epi32(m.low[static_cast<std::size_t>(o)]);
+        kHigh[o] = _mm_set1_epi32(m.high[static_cast<std::size_t>(o)]);
+    }
+    int x = 0;
+    for (; x + 4 <= count; x += 4) {
+        const __m128i w = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 4 * x));
+        const __m128i a = _mm_or_si128(_mm_and_si128(w, byteMask), _mm_and_si128(_mm_slli_epi32(w, 8), secondByte));
+        const __m128i b = _mm_or_si128(_mm_and_si128(_mm_srli_epi32(w, 16), byteMask), one);
+        __m128i out = _mm_and_si128(w, alphaMask);
+        for (int o = 0; o < 3; ++o) {
+            __m128i v = _mm_add_epi32(_mm_madd_epi16(a, kLow[o]), _mm_madd_epi16(b, kHigh[o]));
+            v = _mm_srai_epi32(v, PixelStage::kMatrixShift);
+            v = _mm_min_epi16(_mm_max_epi16(v, zero), maxByte);
+            out = _mm_or_si128(out, _mm_slli_epi32(v, 8 * o));
+        }
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(p + 4 * x), out);
+    }
+    return x;
+}
+
+#if defined(__GNUC__) && defined(__x86_64__)
+HX_TARGET_AVX2 int RunMatrixAvx2(const MatrixPairs& m, std::uint8_t* p, int count)
+{
+    const __m256i byteMask = _mm256_set1_epi32(0xFF);
+    const __m256i secondByte = _mm256_set1_epi32(0x00FF0000);
+    const __m256i one = _mm256_set1_epi32(1 << 16);
+    const __m256i alphaMask = _mm256_set1_epi32(static_cast<int>(0xFF000000u));
+    const __m256i zero = _mm256_setzero_si256();
+    const __m256i maxByte = _mm256_set1_epi32(255);
+    __m256i kLow[3], kHigh[3];
+    for (int o = 0; o < 3; ++o) {
+        kLow[o] = _mm256_set1_epi32(m.low[static_cast<std::size_t>(o)]);
+        kHigh[o] = _mm256_set1_epi32(m.high[static_cast<std::size_t>(o)]);
+    }
+    int x = 0;
+    for (; x + 8 <= count; x += 8) {
+        const __m256i w = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + 4 * x));
+        const __m256i a =
+            _mm256_or_si256(_mm256_and_si256(w, byteMask), _mm256_and_si256(_mm256_slli_epi32(w, 8), secondByte));
+        const __m256i b = _mm256_or_si256(_mm256_and_si256(_mm256_srli_epi32(w, 16), byteMask), one);
+        __m256i out = _mm256_and_si256(w, alphaMask);
+        for (int o = 0; o < 3; ++o) {
+            __m256i v = _mm256_add_epi32(_mm256_madd_epi16(a, kLow[o]), _mm256_madd_epi16(b, kHigh[o]));
+            v = _mm256_srai_epi32(v, PixelStage::kMatrixShift);
+            v = _mm256_min_epi16(_mm256_max_epi16(v, zero), maxByte);
+            out = _mm256_or_si256(out, _mm256_slli_epi32(v, 8 * o));
+        }
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(p + 4 * x), out);
+    }
+    return x;
+}
+#endif
+#endif
+
+} // namespace
+
+void RunMatrixRow(const PixelStage& stage, std::uint8_t* p, int count, RowBuild build)
+{
+    int done = 0;
+#if defined(__SSE2__)
+    if (build != RowBuild::Scalar && MatrixFits16(stage)) {
+        const MatrixPairs pairs = PairsOf(stage);
+#if defined(__GNUC__) && defined(__x86_64__)
+        done = build == RowBuild::Best && HasAvx2() ? RunMatrixAvx2(pairs, p, count) : RunMatrixSse2(pairs, p, count);
+#else
+        done = RunMatrixSse2(pairs, p, count);
+#endif
+    }
+#endif
+    RunMatrixScalar(stage, p + 4 * static_cast<std::ptrdiff_t>(done), count - done);
+}
+
+namespace {
 
 // Builds an operation's stage and runs it alone.
 int RunAlone(int (*build)(const HXOperation&, const ImageView&, const KernelContext&, PixelStage&),
@@ -465,7 +596,12 @@ StageBuilder StageBuilderFor(HXOperationKind kind)
     }
 }
 
-void RunStages(const ImageView& image, const KernelContext& ctx, const PixelStage* stages, std::size_t count)
+namespace {
+
+// Runs the stages over the image; with a source, each stretch of a row is first copied from it,
+// so an out-of-place pass reads the source once instead of copying it in a pass of its own.
+void RunStagesOver(const std::uint8_t* source, const ImageView& image, const KernelContext& ctx,
+                   const PixelStage* stages, std::size_t count)
 {
     // Consecutive tables fold into one (a table of a table is exact); the rest run row by row
     // while the row is in cache.
@@ -483,7 +619,7 @@ void RunStages(const ImageView& image, const KernelContext& ctx, const PixelStag
         }
         fused.push_back(stage);
     }
-    if (fused.empty())
+    if (fused.empty() && !source)
         return;
     constexpr int kChunk = 2048; // pixels a stage runs over at a time: 8 KB, within the first-level cache
     ParallelFor(image.height, ctx.threads, [&](int begin, int end) {
@@ -491,14 +627,29 @@ void RunStages(const ImageView& image, const KernelContext& ctx, const PixelStag
             for (int x0 = 0; x0 < image.width; x0 += kChunk) {
                 std::uint8_t* p = image.Pixel(x0, y);
                 const int n = std::min(kChunk, image.width - x0);
+                if (source)
+                    std::memcpy(p, source + (p - image.data), static_cast<std::size_t>(n) * 4u);
                 for (const PixelStage& stage : fused) {
                     if (stage.type == PixelStage::Type::Tables)
                         RunTables(stage, p, n);
                     else
-                        RunMatrix(stage, p, n);
+                        RunMatrixRow(stage, p, n, RowBuild::Best);
                 }
             }
     });
+}
+
+} // namespace
+
+void RunStages(const ImageView& image, const KernelContext& ctx, const PixelStage* stages, std::size_t count)
+{
+    RunStagesOver(nullptr, image, ctx, stages, count);
+}
+
+void RunStagesFrom(const std::uint8_t* source, const ImageView& image, const KernelContext& ctx,
+                   const PixelStage* stages, std::size_t count)
+{
+    RunStagesOver(source, image, ctx, stages, count);
 }
 
 // Every pixel takes the colour; alpha keeps the shape.

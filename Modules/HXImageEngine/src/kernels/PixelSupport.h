@@ -54,6 +54,10 @@ inline bool HasAvx2()
 }
 #endif
 
+// Which build of a row loop runs: the best for this processor, the baseline vector build, or the
+// plain scalar form that the vector builds match byte for byte (the last two for tests).
+enum class RowBuild { Best, Baseline, Scalar };
+
 // Compositing (BlendKernels.cpp).
 
 // The alpha of a source byte times a strength (0..1), rounded.
@@ -65,9 +69,21 @@ float BlendChannel(HXBlendMode mode, float backdrop, float source);
 // Source-over with the mode: source pixels scaled by alphaScale onto the destination.
 void CompositeRow(HXBlendMode mode, std::uint8_t* destination, const std::uint8_t* source, int count,
                   const AlphaScale& alphaScale);
+// CompositeRow in a chosen build: the scalar form is what the vector build of Normal matches (tests).
+void CompositeRow(HXBlendMode mode, std::uint8_t* destination, const std::uint8_t* source, int count,
+                  const AlphaScale& alphaScale, RowBuild build);
 // The base's colour moved towards B(base, source) by the scaled source alpha; base alpha kept.
 void BlendOntoRow(HXBlendMode mode, std::uint8_t* base, const std::uint8_t* source, int count,
                   const AlphaScale& alphaScale);
+
+// Per-pixel colour stages (ColorKernels.cpp).
+
+// A matrix stage over `count` pixels; the vector builds take coefficients that fit 16 bits.
+void RunMatrixRow(const PixelStage& stage, std::uint8_t* pixels, int count, RowBuild build);
+// RunStages with the copy of an out-of-place pass folded in: the image (same size and order as
+// the source bytes) ends as RunStages would leave a copy of the source, even with no stage to run.
+void RunStagesFrom(const std::uint8_t* source, const ImageView& image, const KernelContext& ctx,
+                   const PixelStage* stages, std::size_t count);
 
 struct ImageBuffer {
     std::unique_ptr<std::uint8_t[]> bytes;
