@@ -161,6 +161,9 @@ constexpr std::array<QImageIOHandler::Transformations::Int, 8> kTransformations{
 
 EXIF::Orientation EXIF::CameraOrientation(const QString& path)
 {
+    // A layer without a file (a new or generated image) has no orientation to read.
+    if (path.isEmpty())
+        return OrientationNone;
     QImageReader reader(path);
     const QByteArray format = reader.format();
     if (format != "jpeg" && format != "tiff")

@@ -68,6 +68,19 @@ void FitForExport(const LayerManager& manager, const ImageLayerSettingsPtr& sett
                       QSize(static_cast<int>(width), static_cast<int>(height)), foregroundId, layerSize, item.get());
 }
 
+// The export fits of a further image layer and of the overlay.
+void FitLayerForExport(const LayerManager& manager, const ImageLayer& layer, const ImageLayerSettingsPtr& settings,
+                       const QUuid& foregroundId, unsigned int width, unsigned int height)
+{
+    FitForExport(manager, settings, layer.Dimensions(), foregroundId, width, height);
+}
+
+void FitOverlayForExport(const LayerManager& manager, const ImageLayer& overlay, const ImageLayerSettingsPtr& settings,
+                         const QUuid& foregroundId, unsigned int width, unsigned int height)
+{
+    FitForExport(manager, settings, overlay.Dimensions(), foregroundId, width, height);
+}
+
 // A layer that passed its checks but whose photo is not cached cannot be drawn: a render
 // failure, not a lack of memory.
 struct MissingSource : std::runtime_error {
@@ -361,7 +374,7 @@ LMerr RenderProcessor::RenderExportImage(const QUuid& foregroundId, QImage& imag
                 const ImageLayerSettingsPtr settings = SettingsFor(*manager, id, foregroundId);
                 const ImagePtr source = CachedSource(d.SourceImages, id);
                 ImagePtr placed = outputImage();
-                FitForExport(*manager, settings, layer->Dimensions(), foregroundId, width, height);
+                FitLayerForExport(*manager, *layer, settings, foregroundId, width, height);
                 RunTransformPass(ExportLayerTransform(static_cast<unsigned int>(fullWidth),
                                                       static_cast<unsigned int>(fullHeight), project,
                                                       static_cast<unsigned int>(source->Width()),
@@ -387,7 +400,7 @@ LMerr RenderProcessor::RenderExportImage(const QUuid& foregroundId, QImage& imag
             const ImagePtr source = CachedSource(d.SourceImages, overlay->Id());
             ImagePtr placed = outputImage();
             spare.clear();
-            FitForExport(*manager, settings, overlay->Dimensions(), foregroundId, width, height);
+            FitOverlayForExport(*manager, *overlay, settings, foregroundId, width, height);
             RunTransformPass(ExportLayerTransform(static_cast<unsigned int>(fullWidth),
                                                   static_cast<unsigned int>(fullHeight), project,
                                                   static_cast<unsigned int>(source->Width()),
