@@ -3,6 +3,8 @@
 // SAD (sum of absolute alpha differences, alpha in 0..1, in thousands), MSE of alpha (x 1000), and
 // the mean colour error (levels of 255, weighted by the true alpha) of the keyed foreground where
 // the true alpha is above 0, over all regions and over the neutral ones (skin and grey cloth).
+// For the default chain it also splits the errors by the kind of region the pixel belongs to, so
+// that a change can be judged where keys are hard (strands, soft edges, semi-transparent areas).
 // Usage: MeasureKeying <folder>
 
 #include "KeyingScenes.h"
@@ -24,6 +26,34 @@ using namespace hvn::image;
 
 namespace {
 
+// The kinds of pixel the errors are split by.
+enum Kind { KindStrands, KindSoftEdges, KindSemiTransparent, KindOpaque, KindGreenishCloth, KindBackdrop, KindCount };
+const char* const kKindNames[KindCount] = {"strands",      "soft edges",      "semi-transp.",
+                                           "opaque",       "  green cloth",   "backdrop"};
+
+// Hair and veil pixels are their own kinds whatever their alpha; other subject pixels are soft
+// edges while partly covered. Green-ish cloth (opaque) is also counted on its own, as a part of
+// the opaque subject, since spill suppression is hardest on it.
+Kind KindOf(std::uint8_t truth, std::uint8_t region)
+{
+    if (truth == 0)
+        return KindBackdrop;
+    if (region == RegionHair)
+        return KindStrands;
+    if (region == RegionVeil)
+        return KindSemiTransparent;
+    return truth < 255 ? KindSoftEdges : KindOpaque;
+}
+
+struct KindErrors {
+    double sad = 0;
+    double bias = 0; // sum of signed alpha errors: above 0 where the key is too opaque
+    double squared = 0;
+    double pixels = 0;
+    double colour = 0;
+    double weight = 0;
+};
+
 struct Errors {
     double sad = 0;       // in thousands
     double squared = 0;   // sum of squared alpha errors
@@ -33,9 +63,18 @@ struct Errors {
     double neutralColour = 0;
     double neutralWeight = 0;
     double milliseconds = 0;
+    KindErrors kinds[KindCount];
 
     void Add(const Errors& o)
     {
+        for (int k = 0; k < KindCount; ++k) {
+            kinds[k].sad += o.kinds[k].sad;
+            kinds[k].bias += o.kinds[k].bias;
+            kinds[k].squared += o.kinds[k].squared;
+            kinds[k].pixels += o.kinds[k].pixels;
+            kinds[k].colour += o.kinds[k].colour;
+            kinds[k].weight += o.kinds[k].weight;
+        }
         sad += o.sad;
         squared += o.squared;
         pixels += o.pixels;
@@ -50,6 +89,16 @@ struct Errors {
         std::printf("%-12s %-10s SAD %9.1f  MSE(x1000) %7.3f  colour error %6.2f  neutral %6.2f  (%.0f ms)\n", scene,
                     method, sad, 1000.0 * squared / std::max(1.0, pixels), colour / std::max(1e-9, weight),
                     neutralColour / std::max(1e-9, neutralWeight), milliseconds);
+    }
+    void PrintKinds() const
+    {
+        for (int k = 0; k < KindCount; ++k) {
+            const KindErrors& e = kinds[k];
+            std::printf("    %-14s SAD %8.1f  bias %+7.3f  MSE(x1000) %7.3f  colour error %6.2f  (%.2f MP)\n",
+                        kKindNames[k], e.sad / 1000.0, e.bias / std::max(1.0, e.pixels),
+                        1000.0 * e.squared / std::max(1.0, e.pixels),
+                        e.colour / std::max(1e-9, e.weight), e.pixels / 1.0e6);
+        }
     }
 };
 
@@ -127,11 +176,27 @@ Errors Measure(const HXImage8& keyed, const QImage& alpha, const QImage& foregro
             e.sad += std::abs(d);
             e.squared += d * d;
             e.pixels += 1;
+            const Kind kind = KindOf(truth[x], fg[3]);
+            KindErrors* kinds[2] = {&e.kinds[kind], nullptr};
+            if (kind == KindOpaque && fg[3] == RegionGreenishCloth)
+                kinds[1] = &e.kinds[KindGreenishCloth];
+            for (KindErrors* ke : kinds)
+                if (ke) {
+                    ke->sad += std::abs(d);
+                    ke->bias += d;
+                    ke->squared += d * d;
+                    ke->pixels += 1;
+                }
             if (truth[x] == 0)
                 continue;
             const double c = (std::abs(k[0] - fg[0]) + std::abs(k[1] - fg[1]) + std::abs(k[2] - fg[2])) / 3.0;
             e.colour += t * c;
             e.weight += t;
+            for (KindErrors* ke : kinds)
+                if (ke) {
+                    ke->colour += t * c;
+                    ke->weight += t;
+                }
             if (fg[3] == RegionSkin || fg[3] == RegionGreyCloth) {
                 e.neutralColour += t * c;
                 e.neutralWeight += t;
@@ -183,11 +248,15 @@ int main(int argc, char** argv)
             Errors e = Measure(keyed, alpha, foreground);
             e.milliseconds = ms;
             e.Print(spec.name.c_str(), methods[m]);
+            if (m == 0)
+                e.PrintKinds();
             total[m].Add(e);
         }
     }
-    for (int m = 0; m < 2; ++m)
+    for (int m = 0; m < 2; ++m) {
         total[m].Print("total", methods[m]);
+        total[m].PrintKinds();
+    }
     std::printf("default SAD / baseline SAD: %.1f %%\n", 100.0 * total[0].sad / std::max(1e-9, total[1].sad));
     return 0;
 }

@@ -216,6 +216,44 @@ TEST(ColorDifferenceKey, MixesGetAlphaThatRisesWithTheSubjectShare)
     }
 }
 
+// Green-ish cloth is the hardest opaque subject: its own colour difference is well above 0, so a
+// backdrop estimate that is too dark under it (a shadow at its edge carried inwards) keys it as
+// semi-transparent. The backdrop under a wide subject must follow the light around it.
+TEST(ColorDifferenceKey, GreenishClothStaysOpaqueBesideAShadow)
+{
+    constexpr Rgb kGreenishCloth{98, 118, 76};
+    const struct {
+        const char* name;
+        double shadowX, shadowY; // centre of the backdrop's shadow, in fractions of the frame
+    } cases[] = {
+        {"shadow at the right edge", 0.72, 0.6},
+        {"shadow below", 0.5, 0.95},
+    };
+    const int width = 1536;
+    const int height = 1024;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const auto inCloth = [&](int x, int y, int margin) {
+            return x >= 384 + margin && x < 1088 - margin && y >= 256 + margin && y < 960 - margin;
+        };
+        auto image = MakeImage(width, height, [&](int x, int y, std::uint8_t* p) {
+            const double dx = (x / double(width) - c.shadowX) / 0.12;
+            const double dy = (y / double(height) - c.shadowY) / 0.15;
+            const double light = (1.0 - 0.25 * x / width) * (1.0 - 0.6 * std::exp(-(dx * dx + dy * dy)));
+            Put(p, inCloth(x, y, 0) ? kGreenishCloth : Scale(kGreenBackdrop, light));
+        });
+        ASSERT_EQ(Key(*image, HXKeyColorGreen), HXResultOk);
+        int lowest = 255;
+        for (int y = 0; y < height; y += 4)
+            for (int x = 0; x < width; x += 4)
+                if (inCloth(x, y, 8))
+                    lowest = std::min<int>(lowest, PixelAt(*image, x, y)[3]);
+        // Inside the shadow's reach the cloth cannot be fully opaque (its colour difference is a
+        // fair share of the darkened backdrop's); carrying the shadow inwards took it below 190.
+        EXPECT_GE(lowest, 195);
+    }
+}
+
 TEST(ColorDifferenceKey, SameBytesWithOneAndEightThreads)
 {
     auto photo = Photo(kGreenBackdrop, 300, 211);
