@@ -287,7 +287,7 @@ void BlendOntoRow(HXBlendMode mode, std::uint8_t* base, const std::uint8_t* sour
 // multiplies the layer's: a compositor at 0.5 draws every layer at half its opacity.
 int Layer(const HXOperation& op, const ImageView& image, const KernelContext& ctx)
 {
-    if (!op.image || !IsBlendMode(op.Arg(1)))
+    if (!op.image || !IsBlendMode(op.Arg(1)) || !FiniteArgs(op) || !std::isfinite(ctx.opacity))
         return HXResultBadArgument;
     const ImageView layer = ViewOf(*op.image);
     if (!layer.data || op.image->BitsPerChannel() != HXBitsPerChannel8)

@@ -877,6 +877,7 @@ int BoxBlurPlane(const PlaneView& plane, int radius, bool horizontal, bool verti
         return HXResultBadArgument;
     if (radius <= 0 || plane.width <= 0 || plane.height <= 0)
         return HXResultOk;
+    radius = RadiusWithin(radius, plane.width, plane.height);
     if (horizontal && plane.width > 1)
         BoxBlurRows(plane, radius, passes, threads);
     if (vertical && plane.height > 1)
@@ -891,6 +892,7 @@ int StackBlurImage(const ImageView& image, int radius, bool horizontal, bool ver
         return HXResultBadArgument;
     if (radius <= 0 || image.width <= 0 || image.height <= 0 || (!horizontal && !vertical))
         return HXResultOk;
+    radius = RadiusWithin(radius, image.width, image.height);
     // Sums of 16-bit lanes times (radius + 1)^2 weights fit 32 bits up to radius 255.
     if (radius < 256) {
 #if defined(__SSE2__)
@@ -911,6 +913,7 @@ int StackBlurImageReference(const ImageView& image, int radius, bool horizontal,
         return HXResultBadArgument;
     if (radius <= 0 || image.width <= 0 || image.height <= 0 || (!horizontal && !vertical))
         return HXResultOk;
+    radius = RadiusWithin(radius, image.width, image.height);
     if (radius < 256)
         StackBlurWith<std::uint32_t>(image, radius, horizontal, vertical, channels, threads);
     else
@@ -920,13 +923,13 @@ int StackBlurImageReference(const ImageView& image, int radius, bool horizontal,
 
 int StackBlur(const HXOperation& op, const ImageView& image, const KernelContext& ctx)
 {
-    const long radius = std::lround(std::max(0.0, op.Arg(0)) * ctx.scale);
+    const int radius = CappedRadius(op.Arg(0) * ctx.scale, true);
     const auto channels = static_cast<HXChannelsToProcess>(static_cast<int>(op.Arg(3)));
     if (channels != HXChannelsAlpha && channels != HXChannelsColor && channels != HXChannelsColorAndAlpha)
         return HXResultBadArgument;
     if (radius == 0 || (op.Arg(1) == 0.0 && op.Arg(2) == 0.0))
         return HXResultOk; // a radius-0 blur is a plain copy, already made
-    return StackBlurImage(image, static_cast<int>(std::min(radius, 1L << 20)), op.Arg(1) != 0.0, op.Arg(2) != 0.0,
+    return StackBlurImage(image, radius, op.Arg(1) != 0.0, op.Arg(2) != 0.0,
                           channels, ctx.threads);
 }
 

@@ -201,7 +201,9 @@ void MatrixStage(const ImageView& image, const Matrix3& m, PixelStage& stage)
     stage.type = PixelStage::Type::Matrix;
     for (int i = 0; i < 3; ++i)
         for (int j = 0; j < 3; ++j)
-            stage.matrix[i][j] = static_cast<std::int32_t>(std::lround(m[i][j] * (1 << PixelStage::kMatrixShift)));
+            // Three products of 255 by a coefficient of at most 128 fit the 32-bit sums.
+            stage.matrix[i][j] = static_cast<std::int32_t>(
+                std::lround(std::clamp(m[i][j], -128.0, 128.0) * (1 << PixelStage::kMatrixShift)));
     stage.redIndex = image.RedIndex();
     stage.blueIndex = image.BlueIndex();
 }
@@ -414,7 +416,8 @@ int SaturationStage(const HXOperation& op, const ImageView& image, [[maybe_unuse
 {
     if (!FiniteArgs(op))
         return HXResultBadArgument;
-    const double saturation = std::max(0.0, op.Arg(0));
+    // Far beyond the range of use; keeps the fixed-point matrix within 32 bits.
+    const double saturation = std::clamp(op.Arg(0), 0.0, 64.0);
     if (saturation == 1.0)
         return HXResultOk;
     MatrixStage(image, SaturationMatrix(saturation), stage);
@@ -515,6 +518,8 @@ int TintStage(const HXOperation& op, const ImageView& image, [[maybe_unused]] co
 int OpacityStage(const HXOperation& op, const ImageView& image, [[maybe_unused]] const KernelContext& ctx,
                  PixelStage& stage)
 {
+    if (!FiniteArgs(op))
+        return HXResultBadArgument;
     const double opacity = std::clamp(op.Arg(0), 0.0, 1.0);
     if (opacity >= 1.0)
         return HXResultOk;

@@ -32,7 +32,7 @@ maths::HXRect WholeImage(const ImageView& image)
 // A radius in full-resolution pixels at this factor, times an extra scale.
 int ScaledRadius(double radius, double scale, const KernelContext& ctx)
 {
-    return static_cast<int>(std::max(0.0, radius) * std::max(0.0, scale) * ctx.scale);
+    return CappedRadius(std::max(0.0, radius) * std::max(0.0, scale) * ctx.scale, false);
 }
 
 // The colour of every pixel replaced by f(red, green, blue) (values 0..1, written back in place);
@@ -108,6 +108,8 @@ int LensBlur(const ImageView& image, int radius, const KernelContext& ctx)
 // 0.6, weighted up to white) once more, so bright points open into bright discs.
 int Defocus(const HXOperation& op, const ImageView& image, const KernelContext& ctx)
 {
+    if (!FiniteArgs(op))
+        return HXResultBadArgument;
     const int radius = ScaledRadius(op.Arg(0), op.Arg(2), ctx);
     if (radius < 1)
         return HXResultOk;
@@ -156,6 +158,8 @@ int Defocus(const HXOperation& op, const ImageView& image, const KernelContext& 
 // A blurred copy screened onto the image at the opacity: highlights glow into their surroundings.
 int Diffuse(const HXOperation& op, const ImageView& image, const KernelContext& ctx)
 {
+    if (!FiniteArgs(op))
+        return HXResultBadArgument;
     const double opacity = std::clamp(op.Arg(1), 0.0, 1.0);
     const int radius = ScaledRadius(op.Arg(0), op.Arg(2), ctx);
     if (opacity <= 0.0 || radius < 1)
@@ -168,6 +172,8 @@ int Diffuse(const HXOperation& op, const ImageView& image, const KernelContext& 
 // A blurred copy of the rectangle blended onto it with the mode at the opacity.
 int SoftFocus(const HXOperation& op, const ImageView& image, const KernelContext& ctx)
 {
+    if (!FiniteArgs(op))
+        return HXResultBadArgument;
     if (!IsBlendMode(op.Arg(0)))
         return HXResultBadArgument;
     const double opacity = std::clamp(op.Arg(2), 0.0, 1.0);
@@ -184,6 +190,8 @@ int SoftFocus(const HXOperation& op, const ImageView& image, const KernelContext
 // (1 - (channel - mean of the other two)), then mixed with the original by its strength.
 int ThreeStripColor(const HXOperation& op, const ImageView& image, const KernelContext& ctx)
 {
+    if (!FiniteArgs(op))
+        return HXResultBadArgument;
     const float kr = static_cast<float>(std::clamp(op.Arg(0), 0.0, 1.0));
     const float kg = static_cast<float>(std::clamp(op.Arg(1), 0.0, 1.0));
     const float kb = static_cast<float>(std::clamp(op.Arg(2), 0.0, 1.0));
@@ -208,11 +216,14 @@ int ThreeStripColor(const HXOperation& op, const ImageView& image, const KernelC
 // and contrast about middle grey, mixed with the original by the strength.
 int BleachBypass(const HXOperation& op, const ImageView& image, const KernelContext& ctx)
 {
+    if (!FiniteArgs(op))
+        return HXResultBadArgument;
     const float strength = static_cast<float>(std::clamp(op.Arg(2), 0.0, 1.0));
     if (strength == 0.0f)
         return HXResultOk;
-    const float contrast = static_cast<float>(std::max(0.0, op.Arg(0)));
-    const float saturation = static_cast<float>(std::max(0.0, op.Arg(1)));
+    // Beyond 64 every colour is already pushed to black or white; the cap keeps the floats finite.
+    const float contrast = static_cast<float>(std::clamp(op.Arg(0), 0.0, 64.0));
+    const float saturation = static_cast<float>(std::clamp(op.Arg(1), 0.0, 64.0));
     MapColors(image, ctx, [=](float& r, float& g, float& b) {
         const float l = Luma(r, g, b);
         float o[3] = {BlendChannel(HXBlendModeOverlay, r, l), BlendChannel(HXBlendModeOverlay, g, l),
@@ -237,6 +248,8 @@ int BleachBypass(const HXOperation& op, const ImageView& image, const KernelCont
 // between the two nearest of up to four blurred copies.
 int DepthOfField(const HXOperation& op, const ImageView& image, const KernelContext& ctx)
 {
+    if (!FiniteArgs(op))
+        return HXResultBadArgument;
     const maths::HXRect region = maths::HXRect(int(op.Arg(9)), int(op.Arg(10)), int(op.Arg(11)), int(op.Arg(12)))
                                      .Clipped(image.width, image.height);
     const int radius = ScaledRadius(op.Arg(4), 1.0, ctx);

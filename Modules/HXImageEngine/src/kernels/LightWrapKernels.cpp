@@ -235,7 +235,7 @@ void WrapRun(const WrapSetup& s, const Run& run, const std::uint8_t* carry, int 
 // composited after it, the rest of the layer goes over directly.
 int LightSpillLayer(const HXOperation& op, const ImageView& image, const KernelContext& ctx)
 {
-    if (!op.image || !IsBlendMode(op.Arg(2)))
+    if (!op.image || !IsBlendMode(op.Arg(2)) || !FiniteArgs(op) || !std::isfinite(ctx.opacity))
         return HXResultBadArgument;
     const ImageView layer = ViewOf(*op.image);
     if (!layer.data || op.image->BitsPerChannel() != HXBitsPerChannel8)
@@ -249,7 +249,7 @@ int LightSpillLayer(const HXOperation& op, const ImageView& image, const KernelC
     const double factorArg = op.Arg(3);
     const HXDownsampleFactor factor =
         factorArg >= 0.0 && factorArg <= 3.0 ? static_cast<HXDownsampleFactor>(int(factorArg)) : ctx.factor;
-    const int radius = static_cast<int>(std::max(0.0, op.Arg(0)) * DownsampleValue(factor));
+    const int radius = CappedRadius(op.Arg(0) * DownsampleValue(factor), false);
     const HXBlendMode mode = static_cast<HXBlendMode>(int(op.Arg(2)));
 
     const AlphaCells cells = SummariseAlpha(layer, ctx.threads);

@@ -127,7 +127,7 @@ int Sharpen(const HXOperation& op, const ImageView& image, const KernelContext& 
     if (!FiniteArgs(op))
         return HXResultBadArgument;
     const double sharpness = op.Arg(1);
-    const long radius = std::lround(std::max(0.0, op.Arg(0) * op.Arg(3)) * ctx.scale);
+    const int radius = CappedRadius(op.Arg(0) * op.Arg(3) * ctx.scale, true);
     if (sharpness <= 0.0 || radius <= 0)
         return HXResultOk;
     // Left uninitialised and filled by all threads: the first touch of a fresh buffer of this size
@@ -137,7 +137,7 @@ int Sharpen(const HXOperation& op, const ImageView& image, const KernelContext& 
     ParallelFor(image.height, ctx.threads, [&](int begin, int end) {
         std::memcpy(blurView.Row(begin), image.Row(begin), image.RowBytes() * static_cast<std::size_t>(end - begin));
     });
-    if (const int result = StackBlurImage(blurView, static_cast<int>(std::min(radius, 1L << 20)), true, true,
+    if (const int result = StackBlurImage(blurView, radius, true, true,
                                           HXChannelsColor, ctx.threads))
         return result;
     const std::int32_t amount = static_cast<std::int32_t>(std::lround(std::min(sharpness, 64.0) * 256.0));

@@ -6,9 +6,32 @@
 
 #include "kernels/Kernels.h"
 
+#include <algorithm>
+#include <cmath>
 #include <cstddef>
 
 namespace hvn::image::kernels {
+
+// The largest radius any blur or erosion is given: far beyond any image, and small enough that
+// sums and paddings over it stay within their types.
+constexpr int kMaxRadius = 1 << 20;
+// A radius from an argument that may be negative, huge or not a number (0), rounded as given.
+inline int CappedRadius(double pixels, bool round)
+{
+    if (!(pixels > 0.0))
+        return 0;
+    const double capped = std::min(pixels, double(kMaxRadius));
+    return static_cast<int>(round ? std::lround(capped) : capped);
+}
+
+// Beyond a few lengths of the image every window holds the whole line and many copies of its
+// ends, so a wider blur barely changes the result; the cap keeps padding, rings and running sums
+// to the image's own scale (a radius of a billion must not ask for gigabytes).
+inline int RadiusWithin(int radius, int width, int height)
+{
+    const std::int64_t limit = 4 * static_cast<std::int64_t>(std::max(width, height)) + 4;
+    return static_cast<int>(std::min<std::int64_t>(radius, limit));
+}
 
 // One 8-bit channel inside an image or a buffer of its own: sample (x, y) is at
 // data[y * rowStride + x * pixelStep].

@@ -94,7 +94,7 @@ std::uint8_t SampleAlpha(const ImageView& source, const maths::HXRect& rect, dou
 // is drawn Normal, since the modes are meant for darkening a photograph.
 int ShadowCastLayer(const HXOperation& op, const ImageView& image, const KernelContext& ctx)
 {
-    if (!op.image || !IsBlendMode(op.Arg(17)))
+    if (!op.image || !IsBlendMode(op.Arg(17)) || !FiniteArgs(op) || !std::isfinite(ctx.opacity))
         return HXResultBadArgument;
     const ImageView source = ViewOf(*op.image);
     if (op.image->BitsPerChannel() != HXBitsPerChannel8 || (!source.data && source.width > 0 && source.height > 0))
@@ -115,7 +115,7 @@ int ShadowCastLayer(const HXOperation& op, const ImageView& image, const KernelC
     const double factorArg = op.Arg(19);
     const HXDownsampleFactor factor =
         factorArg >= 0.0 && factorArg <= 3.0 ? static_cast<HXDownsampleFactor>(int(factorArg)) : ctx.factor;
-    const int radius = static_cast<int>(std::max(0.0, op.Arg(12)) * DownsampleValue(factor));
+    const int radius = CappedRadius(op.Arg(12) * DownsampleValue(factor), false);
     const int margin = radius > 0 ? 2 * radius + 1 : 0;
     double minX = quad[0].x, maxX = quad[0].x, minY = quad[0].y, maxY = quad[0].y;
     for (const Point& p : quad) {
