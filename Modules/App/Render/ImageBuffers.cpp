@@ -6,9 +6,11 @@
 #include <hvn/image/HXImageCompositor.h>
 
 #include <QImage>
+#include <QTransform>
 
 #include <algorithm>
 #include <cstring>
+#include <vector>
 
 #if defined(__x86_64__) || defined(__i386__)
 #include <cpuid.h>
@@ -146,6 +148,142 @@ void SetAlphaOpaque(QImage& image)
 std::shared_ptr<HXImage8> ImageView8(QImage& image)
 {
     return std::make_shared<HXImage8>(image.bits(), image.width(), image.height(), HXPixelChannelOrderBGRA);
+}
+
+std::shared_ptr<HXImage8> PipelineCopy8(const QImage& image, int quarterTurns, hvn::image::HXPixelChannelOrder order,
+                                        int threads, bool* opaque)
+{
+    if (image.isNull() || (image.format() != QImage::Format_RGB32 && image.format() != QImage::Format_ARGB32))
+        return nullptr;
+    // Qt's RGB32 to ARGB32 conversion forces every alpha byte to 255, whatever the unused byte held.
+    const std::uint32_t alpha = image.format() == QImage::Format_RGB32 ? 0xFF000000u : 0u;
+    const int width = image.width();
+    const int height = image.height();
+    const bool turned = quarterTurns == 1 || quarterTurns == -1;
+    const int targetWidth = turned ? height : width;
+    const int targetHeight = turned ? width : height;
+    auto target = std::make_shared<HXImage8>(targetWidth, targetHeight, order, false);
+    const uchar* from = image.constBits();
+    const std::size_t fromStride = static_cast<std::size_t>(image.bytesPerLine());
+    std::uint8_t* to = target->Buffer();
+    const std::size_t toStride = static_cast<std::size_t>(targetWidth) * 4u;
+    threads = std::max(1, threads);
+    // The AND of every pixel written: its top byte is 255 only when every alpha is.
+    std::uint32_t allBits = 0xFFFFFFFFu;
+
+    if (!turned) {
+#pragma omp parallel for schedule(static) num_threads(threads) reduction(& : allBits)
+        for (int y = 0; y < height; ++y) {
+            const uchar* in = from + y * fromStride;
+            std::uint8_t* out = to + y * toStride;
+            for (int x = 0; x < width; ++x) {
+                std::uint32_t pixel;
+                std::memcpy(&pixel, in + x * 4, 4);
+                pixel |= alpha;
+                allBits &= pixel;
+                std::memcpy(out + x * 4, &pixel, 4);
+            }
+        }
+        if (opaque != nullptr)
+            *opaque = (allBits >> 24) == 0xFFu;
+        return target;
+    }
+
+    // Target pixel (x, y) comes from source (y, height - 1 - x) for a clockwise turn and from
+    // (width - 1 - y, x) for an anticlockwise one. Square tiles keep both sides in the cache.
+    constexpr int kTile = 64;
+    const int tileRows = (targetHeight + kTile - 1) / kTile;
+    const int tileColumns = (targetWidth + kTile - 1) / kTile;
+    const bool clockwise = quarterTurns == 1;
+#pragma omp parallel for schedule(static) num_threads(threads) reduction(& : allBits)
+    for (int tileRow = 0; tileRow < tileRows; ++tileRow) {
+        const int y0 = tileRow * kTile;
+        const int y1 = std::min(targetHeight, y0 + kTile);
+        for (int tileColumn = 0; tileColumn < tileColumns; ++tileColumn) {
+            const int x0 = tileColumn * kTile;
+            const int x1 = std::min(targetWidth, x0 + kTile);
+            for (int y = y0; y < y1; ++y) {
+                std::uint8_t* out = to + y * toStride;
+                const int sourceX = clockwise ? y : width - 1 - y;
+                for (int x = x0; x < x1; ++x) {
+                    const int sourceY = clockwise ? height - 1 - x : x;
+                    std::uint32_t pixel;
+                    std::memcpy(&pixel, from + sourceY * fromStride + static_cast<std::size_t>(sourceX) * 4u, 4);
+                    pixel |= alpha;
+                    allBits &= pixel;
+                    std::memcpy(out + x * 4, &pixel, 4);
+                }
+            }
+        }
+    }
+    if (opaque != nullptr)
+        *opaque = (allBits >> 24) == 0xFFu;
+    return target;
+}
+
+namespace {
+
+// The source index Qt's fast scale reads for each pixel along one axis (-1 where it writes none),
+// taken from Qt itself on a one-pixel-thin image of indices: its fixed-point walk is then matched
+// exactly, rounding included, without copying its arithmetic.
+std::vector<int> FastScaleSamples(int length, double scale, bool vertical)
+{
+    QImage probe(vertical ? 1 : length, vertical ? length : 1, QImage::Format_ARGB32);
+    if (probe.isNull())
+        throw std::bad_alloc();
+    auto* indices = reinterpret_cast<QRgb*>(probe.bits());
+    for (int i = 0; i < length; ++i)
+        indices[i] = 0xFF000000u | static_cast<QRgb>(i + 1);
+    const QImage scaled = probe.transformed(QTransform::fromScale(vertical ? 1.0 : scale, vertical ? scale : 1.0),
+                                            Qt::FastTransformation);
+    const int count = vertical ? scaled.height() : scaled.width();
+    std::vector<int> samples(static_cast<std::size_t>(std::max(0, count)), -1);
+    for (int i = 0; i < count; ++i) {
+        const QRgb value = scaled.pixel(vertical ? 0 : i, vertical ? i : 0);
+        const int index = static_cast<int>(value & 0xFFFFFFu) - 1;
+        if (value != 0 && index >= 0 && index < length)
+            samples[i] = index;
+    }
+    return samples;
+}
+
+} // namespace
+
+std::shared_ptr<HXImage8> ShrinkFast8(const HXImage8& source, double sx, double sy, int threads)
+{
+    const int width = source.Width();
+    const int height = source.Height();
+    if (source.BitsPerChannel() != HXBitsPerChannel8 || source.Buffer() == nullptr || width <= 0 || height <= 0 ||
+        width >= 0xFFFFFF || height >= 0xFFFFFF || !(sx > 0.0) || !(sy > 0.0))
+        return nullptr;
+    const std::vector<int> columns = FastScaleSamples(width, sx, false);
+    const std::vector<int> rows = FastScaleSamples(height, sy, true);
+    if (columns.empty() || rows.empty())
+        return nullptr;
+    const int targetWidth = static_cast<int>(columns.size());
+    const int targetHeight = static_cast<int>(rows.size());
+    auto target = std::make_shared<HXImage8>(targetWidth, targetHeight, source.PixelChannelOrder(), false);
+    const std::uint8_t* from = source.Buffer();
+    std::uint8_t* to = target->Buffer();
+    const std::size_t fromStride = RowBytes(source);
+    const std::size_t toStride = RowBytes(*target);
+    threads = std::max(1, threads);
+#pragma omp parallel for schedule(static) num_threads(threads)
+    for (int y = 0; y < targetHeight; ++y) {
+        std::uint8_t* out = to + y * toStride;
+        if (rows[y] < 0) {
+            std::memset(out, 0, toStride);
+            continue;
+        }
+        const std::uint8_t* in = from + static_cast<std::size_t>(rows[y]) * fromStride;
+        for (int x = 0; x < targetWidth; ++x) {
+            std::uint32_t pixel = 0;
+            if (columns[x] >= 0)
+                std::memcpy(&pixel, in + static_cast<std::size_t>(columns[x]) * 4u, 4);
+            std::memcpy(out + x * 4, &pixel, 4);
+        }
+    }
+    return target;
 }
 
 void RenderProcessor::CompositeOntoWhite(QImage& image)

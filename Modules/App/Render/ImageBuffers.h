@@ -66,4 +66,22 @@ APP_EXPORT void SetAlphaOpaque(QImage& image);
 // A view of a QImage's pixels (Format_ARGB32, rows without gaps); the image must outlive it.
 APP_EXPORT std::shared_ptr<hvn::image::HXImage8> ImageView8(QImage& image);
 
+// A photo copied into a new image (its bytes in Format_ARGB32's layout, labelled with the given
+// pixel order), turned by quarterTurns (1: as QImage's
+// 90-degree rotation, -1: as its -90-degree one, 0: upright), on the given number of threads.
+// The bytes equal QImage's own conversion to Format_ARGB32 followed by its rotation. Only
+// Format_RGB32 and Format_ARGB32 are taken; any other format gives an empty pointer. opaque, when
+// given, tells whether every alpha byte of the copy is 255. Throws std::bad_alloc.
+APP_EXPORT std::shared_ptr<hvn::image::HXImage8> PipelineCopy8(const QImage& image, int quarterTurns,
+                                                               hvn::image::HXPixelChannelOrder order, int threads,
+                                                               bool* opaque = nullptr);
+
+// The nearest-neighbour scale that QImage::transformed(QTransform::fromScale(sx, sy),
+// Qt::FastTransformation) gives for an opaque Format_ARGB32 image, byte for byte (Qt paints
+// through premultiplied values, which changes pixels that are not opaque: those are not taken), computed straight into
+// a new image (in the source's pixel order; pixels are moved whole) on the given number of
+// threads. An empty pointer where Qt's result would be empty. Throws std::bad_alloc.
+APP_EXPORT std::shared_ptr<hvn::image::HXImage8> ShrinkFast8(const hvn::image::HXImage8& source, double sx,
+                                                             double sy, int threads);
+
 } // namespace lumo::app

@@ -1,6 +1,7 @@
 #include "RenderProcessor.h"
 
 #include "Exif.h"
+#include "ImageBuffers.h"
 #include "ImageLayer.h"
 #include "LayerManager.h"
 #include "Project.h"
@@ -141,31 +142,57 @@ FactorImages RenderProcessor::Impl::SetLayerImage(QImage image, ImageLayer& laye
         throw std::runtime_error("Cannot load image");
     if (allocationsBeforeFailure >= 0 && allocationsBeforeFailure-- == 0)
         throw std::bad_alloc();
-    QImage full = ToPipelineFormat(std::move(image));
-
+    const int threads = hvn::common::HXSystem::GetCPUCoreCount();
     const EXIF::Orientation orientation = EXIF::CameraOrientation(layer.Path());
-    if (orientation == EXIF::OrientationRightTop || orientation == EXIF::OrientationLeftBottom) {
-        QTransform turn;
-        turn.rotate(orientation == EXIF::OrientationRightTop ? 90.0 : -90.0);
-        full = ToPipelineFormat(full.transformed(turn, Qt::SmoothTransformation));
+    const int quarterTurns = orientation == EXIF::OrientationRightTop    ? 1
+                             : orientation == EXIF::OrientationLeftBottom ? -1
+                                                                          : 0;
+
+    // The usual decoded formats are converted and turned in one parallel pass into the cache;
+    // anything else goes through Qt, and the cache then keeps Qt's image.
+    bool opaque = false;
+    ImagePtr fullImage = PipelineCopy8(image, quarterTurns, pixelOrder, threads, &opaque);
+    QImage full;
+    if (!fullImage) {
+        full = ToPipelineFormat(std::move(image));
+        if (quarterTurns != 0) {
+            QTransform turn;
+            turn.rotate(quarterTurns > 0 ? 90.0 : -90.0);
+            full = ToPipelineFormat(full.transformed(turn, Qt::SmoothTransformation));
+        }
     }
+    image = QImage();
+    const int fullWidth = fullImage ? fullImage->Width() : full.width();
+    const int fullHeight = fullImage ? fullImage->Height() : full.height();
 
     // The preview keeps at least one pixel each way, so photos narrower or lower than 1 / ratio
-    // pixels still get a usable preview.
+    // pixels still get a usable preview. Its bytes are those of QImage's fast scaledToWidth (or,
+    // below one row, of scaled to one row).
     const double ratio = hvn::image::DownsampleValue(HXDownsampleFactor3);
-    const int previewWidth = std::max(1, static_cast<int>(full.width() * ratio));
-    const int previewHeight = static_cast<int>(std::lround(full.height() * (static_cast<double>(previewWidth) / full.width())));
-    QImage preview = previewHeight >= 1 ? full.scaledToWidth(previewWidth, Qt::FastTransformation)
-                                        : full.scaled(previewWidth, 1, Qt::IgnoreAspectRatio, Qt::FastTransformation);
-    preview = ToPipelineFormat(std::move(preview));
+    const int previewWidth = std::max(1, static_cast<int>(fullWidth * ratio));
+    const double factor = static_cast<double>(previewWidth) / fullWidth;
+    const bool oneRow = std::lround(fullHeight * factor) < 1;
+    const double scaleY = oneRow ? 1.0 / fullHeight : factor;
+    // Qt scales through premultiplied values, which changes pixels that are not opaque: only
+    // opaque photos (every decoded JPEG) are sampled directly.
+    ImagePtr previewImage = opaque ? ShrinkFast8(*fullImage, factor, scaleY, threads) : nullptr;
+    if (!previewImage) {
+        const QImage fullQt = fullImage ? QImage(static_cast<const uchar*>(fullImage->Buffer()), fullWidth,
+                                                 fullHeight, fullWidth * 4, QImage::Format_ARGB32)
+                                        : full;
+        QImage preview = oneRow ? fullQt.scaled(previewWidth, 1, Qt::IgnoreAspectRatio, Qt::FastTransformation)
+                                : fullQt.scaledToWidth(previewWidth, Qt::FastTransformation);
+        previewImage = AdoptImage(ToPipelineFormat(std::move(preview)), pixelOrder);
+    }
+    if (!fullImage)
+        fullImage = AdoptImage(std::move(full), pixelOrder);
 
     FactorImages sources;
-    sources.insert(HXDownsampleFactor3, AdoptImage(std::move(preview), pixelOrder));
-    const ImagePtr fullImage = AdoptImage(std::move(full), pixelOrder);
+    sources.insert(HXDownsampleFactor3, previewImage);
     sources.insert(HXDownsampleFactor0, fullImage);
 
     hvn::image::HXKeyColor keyColor = hvn::image::HXKeyColorGreen;
-    hvn::image::AutoDetectKeyColor(fullImage.get(), hvn::common::HXSystem::GetCPUCoreCount(), &keyColor);
+    hvn::image::AutoDetectKeyColor(fullImage.get(), threads, &keyColor);
     layer.SetDominantKeyColor(keyColor);
     return sources;
 }

@@ -1,5 +1,6 @@
 #include "hvn/image/HXImage.h"
 
+#include <cstdlib>
 #include <new>
 
 namespace hvn::image {
@@ -20,9 +21,17 @@ HXImage8::HXImage8(int width, int height, HXPixelChannelOrder order, bool zeroFi
 {
     const std::size_t bytes = BufferByteSize();
     if (bytes > 0) {
-        m_owned = zeroFill ? std::make_unique<std::uint8_t[]>(bytes) : std::make_unique_for_overwrite<std::uint8_t[]>(bytes);
+        void* buffer = zeroFill ? std::calloc(bytes, 1) : std::malloc(bytes);
+        if (buffer == nullptr)
+            throw std::bad_alloc();
+        m_owned.reset(static_cast<std::uint8_t*>(buffer));
         m_bytes = m_owned.get();
     }
+}
+
+void HXImage8::FreeBuffer::operator()(std::uint8_t* bytes) const noexcept
+{
+    std::free(bytes);
 }
 
 HXImage8::HXImage8(std::uint8_t* bytes, int width, int height, HXPixelChannelOrder order)

@@ -2,15 +2,19 @@
 #include "RenderTestImages.h"
 
 #include "ForegroundImageLayer.h"
+#include "ImageBuffers.h"
 #include "ImageLayer.h"
 #include "LayerManager.h"
 #include "Project.h"
 
 #include <QImageReader>
 #include <QTemporaryDir>
+#include <QTransform>
 
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <cstring>
 #include <map>
 #include <stdexcept>
 #include <string>
@@ -428,6 +432,117 @@ TEST_F(RenderCacheTest, TinyPhotosGetAOnePixelPreview)
         ASSERT_TRUE(preview);
         EXPECT_EQ(QSize(preview->Width(), preview->Height()), c.preview) << c.photo.width() << "x" << c.photo.height();
         EXPECT_EQ(preview->Buffer()[1], 200);
+    }
+}
+
+// Every byte of every pixel varies, the unused byte of RGB32 included: a conversion that keeps it,
+// a turn or a sample taken from the wrong place shows.
+QImage NoisyImage(int width, int height, QImage::Format format)
+{
+    QImage image(width, height, format);
+    std::uint32_t state = static_cast<std::uint32_t>(width * 7919 + height);
+    for (int y = 0; y < height; ++y) {
+        uchar* row = image.scanLine(y);
+        for (int x = 0; x < image.bytesPerLine(); ++x) {
+            state = state * 1664525u + 1013904223u;
+            row[x] = static_cast<uchar>(state >> 24);
+        }
+    }
+    return image;
+}
+
+bool SameBytes(const hvn::image::HXImage8& image, const QImage& expected)
+{
+    if (expected.format() != QImage::Format_ARGB32 || image.Width() != expected.width() ||
+        image.Height() != expected.height())
+        return false;
+    const std::size_t row = static_cast<std::size_t>(image.Width()) * 4u;
+    for (int y = 0; y < image.Height(); ++y)
+        if (std::memcmp(image.Buffer() + y * row, expected.constScanLine(y), row) != 0)
+            return false;
+    return true;
+}
+
+// The source images are exactly what Qt makes of the photo: converted to ARGB32, turned by the
+// EXIF orientation, the preview its fast scaledToWidth (one row when the photo is too low).
+TEST_F(RenderCacheTest, SourceImagesEqualQtsConversionTurnAndFastScale)
+{
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    QString orientationFile[9];
+    for (int orientation : {1, 6, 8}) {
+        orientationFile[orientation] = dir.filePath(QString("orientation%1.jpg").arg(orientation));
+        ASSERT_TRUE(WriteFile(orientationFile[orientation], JpegWithOrientation(QImage(8, 8, QImage::Format_RGB32), orientation)));
+    }
+    // ARGB32 both with noisy alpha and opaque, which take different roads to the preview.
+    const QImage::Format formats[] = {QImage::Format_RGB32, QImage::Format_ARGB32, QImage::Format_RGB888,
+                                      QImage::Format_ARGB32_Premultiplied, QImage::Format_Invalid};
+    // 4235 is a width where a scale computed in plain floating point picks a different column.
+    const QSize sizes[] = {QSize(4235, 301), QSize(1201, 803), QSize(640, 427), QSize(333, 1001), QSize(7, 5),
+                           QSize(400, 2),    QSize(2, 400),    QSize(3, 10),    QSize(1, 1),      QSize(5, 9)};
+    for (const QImage::Format format : formats) {
+        for (const QSize size : sizes) {
+            const QImage photo = format == QImage::Format_Invalid
+                                     ? NoisyImage(size.width(), size.height(), QImage::Format_RGB32)
+                                           .convertToFormat(QImage::Format_ARGB32)
+                                     : NoisyImage(size.width(), size.height(), format);
+            for (int orientation : {1, 6, 8}) {
+                QImage full = photo.convertToFormat(QImage::Format_ARGB32);
+                if (orientation != 1) {
+                    QTransform turn;
+                    turn.rotate(orientation == 6 ? 90.0 : -90.0);
+                    full = full.transformed(turn, Qt::SmoothTransformation).convertToFormat(QImage::Format_ARGB32);
+                }
+                const int width = std::max(1, static_cast<int>(full.width() * 0.25));
+                const QImage preview =
+                    (std::lround(full.height() * (static_cast<double>(width) / full.width())) >= 1
+                         ? full.scaledToWidth(width, Qt::FastTransformation)
+                         : full.scaled(width, 1, Qt::IgnoreAspectRatio, Qt::FastTransformation))
+                        .convertToFormat(QImage::Format_ARGB32);
+
+                foreground->SetPath(orientationFile[orientation]);
+                ASSERT_EQ(processor->SetLayer(foreground, photo), LMerrSuccess);
+                const FactorImages& sources = Tables().SourceImages[foreground->Id()];
+                ASSERT_TRUE(sources.value(HXDownsampleFactor0) && sources.value(HXDownsampleFactor3));
+                const std::string name = "format " + std::to_string(format) + ", " + std::to_string(size.width()) +
+                                         "x" + std::to_string(size.height()) + ", orientation " +
+                                         std::to_string(orientation);
+                EXPECT_TRUE(SameBytes(*sources.value(HXDownsampleFactor0), full)) << name;
+                EXPECT_TRUE(SameBytes(*sources.value(HXDownsampleFactor3), preview)) << name;
+                // The cache never shares pixels with the caller's image.
+                EXPECT_NE(sources.value(HXDownsampleFactor0)->Buffer(), photo.constBits()) << name;
+            }
+        }
+    }
+}
+
+// The direct scale samples the pixels Qt's fast transformation samples, for every width of a
+// range and scales on either axis; where Qt's result is empty so is its.
+TEST(ShrinkFast, EqualsQtsFastTransformation)
+{
+    for (int width = 1; width <= 260; ++width) {
+        for (const int height : {1, 3, 7, 40}) {
+            // Opaque: only opaque images are scaled directly.
+            const QImage photo = NoisyImage(width, height, QImage::Format_RGB32).convertToFormat(QImage::Format_ARGB32);
+            const hvn::image::HXImage8 source(const_cast<uchar*>(photo.constBits()), width, height,
+                                              HXPixelChannelOrderBGRA);
+            const double quarter = static_cast<double>(std::max(1, width / 4)) / width;
+            const struct {
+                double sx;
+                double sy;
+            } scales[] = {{quarter, quarter}, {quarter, 1.0 / height}, {0.3, 1.0}, {1.0, 0.2}, {0.9, 0.45}, {0.6, 0.6}};
+            for (const auto& scale : scales) {
+                const QImage expected = photo.transformed(QTransform::fromScale(scale.sx, scale.sy), Qt::FastTransformation);
+                const auto shrunk = ShrinkFast8(source, scale.sx, scale.sy, 3);
+                const bool sampled = !expected.isNull();
+                const std::string name = std::to_string(width) + "x" + std::to_string(height) + " by " +
+                                         std::to_string(scale.sx) + ", " + std::to_string(scale.sy);
+                ASSERT_EQ(shrunk != nullptr, sampled) << name;
+                if (shrunk) {
+                    ASSERT_TRUE(SameBytes(*shrunk, expected)) << name;
+                }
+            }
+        }
     }
 }
 

@@ -28,7 +28,9 @@ public:
 // 8 bits a channel, 4 channels, rows without gaps, straight alpha.
 class HXImage8 final : public HXAbstractImage {
 public:
-    // An image with a buffer of its own; zeroFill true clears it. Throws std::bad_alloc.
+    // An image with a buffer of its own; zeroFill true clears it. Throws std::bad_alloc. A cleared
+    // buffer comes from calloc: large ones are fresh zero pages, so clearing costs nothing until
+    // the pixels are first written.
     HXImage8(int width, int height, HXPixelChannelOrder order, bool zeroFill);
     // A view over a caller's buffer of width * height * 4 bytes, which must outlive the image.
     HXImage8(std::uint8_t* bytes, int width, int height, HXPixelChannelOrder order);
@@ -45,7 +47,10 @@ public:
     std::uint8_t* Buffer() const override { return m_bytes; }
 
 private:
-    std::unique_ptr<std::uint8_t[]> m_owned;
+    struct FreeBuffer {
+        void operator()(std::uint8_t* bytes) const noexcept;
+    };
+    std::unique_ptr<std::uint8_t[], FreeBuffer> m_owned;
     std::uint8_t* m_bytes = nullptr;
     int m_width = 0;
     int m_height = 0;
