@@ -232,6 +232,20 @@ bool IsBlendMode(double mode)
     return mode >= 0.0 && mode <= 12.0 && mode == std::floor(mode);
 }
 
+int CheckedLayer(const HXOperation& op, std::size_t modeArg, const ImageView& destination,
+                 const KernelContext& ctx, ImageView& layer)
+{
+    if (!op.image || !IsBlendMode(op.Arg(modeArg)) || !FiniteArgs(op) || !std::isfinite(ctx.opacity))
+        return HXResultBadArgument;
+    layer = ViewOf(*op.image);
+    if (!layer.data || op.image->BitsPerChannel() != HXBitsPerChannel8)
+        return HXResultBadArgument;
+    if (layer.width != destination.width || layer.height != destination.height ||
+        layer.order != destination.order)
+        return HXResultImageMismatch;
+    return HXResultOk;
+}
+
 ImageBuffer CopyRegion(const ImageView& image, const maths::HXRect& region, int threads)
 {
     ImageBuffer copy;
@@ -287,13 +301,9 @@ void BlendOntoRow(HXBlendMode mode, std::uint8_t* base, const std::uint8_t* sour
 // multiplies the layer's: a compositor at 0.5 draws every layer at half its opacity.
 int Layer(const HXOperation& op, const ImageView& image, const KernelContext& ctx)
 {
-    if (!op.image || !IsBlendMode(op.Arg(1)) || !FiniteArgs(op) || !std::isfinite(ctx.opacity))
-        return HXResultBadArgument;
-    const ImageView layer = ViewOf(*op.image);
-    if (!layer.data || op.image->BitsPerChannel() != HXBitsPerChannel8)
-        return HXResultBadArgument;
-    if (layer.width != image.width || layer.height != image.height || layer.order != image.order)
-        return HXResultImageMismatch;
+    ImageView layer;
+    if (const int checked = CheckedLayer(op, 1, image, ctx, layer))
+        return checked;
     const double opacity = std::clamp(op.Arg(0), 0.0, 1.0) * std::clamp(ctx.opacity, 0.0, 1.0);
     if (opacity <= 0.0)
         return HXResultOk;

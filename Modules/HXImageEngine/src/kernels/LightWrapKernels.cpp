@@ -235,13 +235,9 @@ void WrapRun(const WrapSetup& s, const Run& run, const std::uint8_t* carry, int 
 // composited after it, the rest of the layer goes over directly.
 int LightSpillLayer(const HXOperation& op, const ImageView& image, const KernelContext& ctx)
 {
-    if (!op.image || !IsBlendMode(op.Arg(2)) || !FiniteArgs(op) || !std::isfinite(ctx.opacity))
-        return HXResultBadArgument;
-    const ImageView layer = ViewOf(*op.image);
-    if (!layer.data || op.image->BitsPerChannel() != HXBitsPerChannel8)
-        return HXResultBadArgument;
-    if (layer.width != image.width || layer.height != image.height || layer.order != image.order)
-        return HXResultImageMismatch;
+    ImageView layer;
+    if (const int checked = CheckedLayer(op, 2, image, ctx, layer))
+        return checked;
     const double opacity = std::clamp(op.Arg(1), 0.0, 1.0) * std::clamp(ctx.opacity, 0.0, 1.0);
     if (opacity <= 0.0)
         return HXResultOk;

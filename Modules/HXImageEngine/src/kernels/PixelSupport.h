@@ -64,6 +64,10 @@ enum class RowBuild { Best, Baseline, Scalar };
 using AlphaScale = std::array<std::uint8_t, 256>;
 AlphaScale MakeAlphaScale(double strength);
 bool IsBlendMode(double mode);
+// The layer of a compositor operation, checked against the destination: 0 with the layer's view,
+// 2 (no usable layer, blend mode argument not a mode, or an argument not finite) or 3 (another size).
+int CheckedLayer(const HXOperation& op, std::size_t modeArg, const ImageView& destination,
+                 const KernelContext& ctx, ImageView& layer);
 // B(Cb, Cs) of a separable mode, colours in [0, 1].
 float BlendChannel(HXBlendMode mode, float backdrop, float source);
 // Source-over with the mode: source pixels scaled by alphaScale onto the destination.
