@@ -240,29 +240,42 @@ void FillAndSmooth(std::vector<RefColor>& grid, std::vector<std::uint8_t>& known
     // preview have the same grid); in-place sweeps on one thread keep the result repeatable.
     constexpr int kSweeps = 40;
     constexpr float kOverRelaxation = 1.8f;
+    // The cells to relax and their neighbours (left, right, above, below, those inside the grid),
+    // listed once in sweep order so that each sweep is a plain walk.
+    struct Relaxed {
+        std::uint32_t cell;
+        std::uint32_t neighbours[4];
+        int count;
+    };
+    std::vector<Relaxed> relaxed;
+    for (int y = 0; y < gh; ++y)
+        for (int x = 0; x < gw; ++x) {
+            const std::size_t i = static_cast<std::size_t>(y) * gw + x;
+            if (measured[i] || !known[i])
+                continue;
+            Relaxed r{static_cast<std::uint32_t>(i), {}, 0};
+            const auto add = [&](int nx, int ny) {
+                if (nx >= 0 && ny >= 0 && nx < gw && ny < gh)
+                    r.neighbours[r.count++] = static_cast<std::uint32_t>(ny * gw + nx);
+            };
+            add(x - 1, y);
+            add(x + 1, y);
+            add(x, y - 1);
+            add(x, y + 1);
+            relaxed.push_back(r);
+        }
     for (int sweep = 0; sweep < kSweeps; ++sweep)
-        for (int y = 0; y < gh; ++y)
-            for (int x = 0; x < gw; ++x) {
-                const std::size_t i = static_cast<std::size_t>(y) * gw + x;
-                if (measured[i] || !known[i])
-                    continue;
-                float sum[3] = {0, 0, 0};
-                int n = 0;
-                const auto add = [&](int nx, int ny) {
-                    if (nx < 0 || ny < 0 || nx >= gw || ny >= gh)
-                        return;
-                    const RefColor& c = grid[static_cast<std::size_t>(ny) * gw + nx];
-                    for (int k = 0; k < 3; ++k)
-                        sum[k] += c.c[k];
-                    ++n;
-                };
-                add(x - 1, y);
-                add(x + 1, y);
-                add(x, y - 1);
-                add(x, y + 1);
+        for (const Relaxed& r : relaxed) {
+            float sum[3] = {0, 0, 0};
+            for (int j = 0; j < r.count; ++j) {
+                const RefColor& c = grid[r.neighbours[j]];
                 for (int k = 0; k < 3; ++k)
-                    grid[i].c[k] += kOverRelaxation * (sum[k] / float(n) - grid[i].c[k]);
+                    sum[k] += c.c[k];
             }
+            RefColor& cell = grid[r.cell];
+            for (int k = 0; k < 3; ++k)
+                cell.c[k] += kOverRelaxation * (sum[k] / float(r.count) - cell.c[k]);
+        }
     next = grid;
     const auto smooth = [&](bool horizontal) {
         for (int y = 0; y < gh; ++y)
