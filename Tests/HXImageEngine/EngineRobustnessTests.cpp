@@ -536,7 +536,7 @@ TEST(EngineRobustness, CompositorRefusesLayersOfAnotherSize)
 }
 
 // A shadow's source is any image (its rectangle is in its own pixels); a rectangle wholly outside
-// it casts nothing, and one partly outside casts what lies inside.
+// it casts nothing, and one partly outside casts what lies inside where it lies in the rectangle.
 TEST(EngineRobustness, ShadowSourceRectangleOutsideItsImage)
 {
     auto source = SolidImage(10, 6, 0, 0, 0, 255);
@@ -558,6 +558,11 @@ TEST(EngineRobustness, ShadowSourceRectangleOutsideItsImage)
     auto whole = SolidImage(64, 33, 200, 200, 200, 255);
     EXPECT_EQ(cast(HXRect(-10, -10, 20, 16), *partly), HXResultOk);
     EXPECT_EQ(cast(HXRect(0, 0, 10, 6), *whole), HXResultOk);
-    EXPECT_EQ(PixelAt(*partly, 20, 15)[0], 0) << "the part inside the image casts its shadow";
-    EXPECT_TRUE(SameBytes(*partly, *whole)) << "the rectangle is clipped to the image";
+    // The image is the middle third of the rectangle across and a quarter of it down, so it casts
+    // onto the middle of the quad and the rest of the quad stays clear.
+    EXPECT_EQ(PixelAt(*partly, 22, 17)[0], 0) << "the part inside the image casts its shadow";
+    EXPECT_EQ(PixelAt(*partly, 8, 17)[0], 200) << "beyond the image there is nothing to cast";
+    EXPECT_EQ(PixelAt(*partly, 22, 6)[0], 200);
+    EXPECT_EQ(PixelAt(*whole, 8, 17)[0], 0) << "the whole image fills the quad";
+    EXPECT_FALSE(SameBytes(*partly, *whole)) << "the rectangle is not squeezed to the image";
 }

@@ -70,15 +70,29 @@ struct Homography {
 };
 
 // Bilinear alpha of the source at (sx, sy) (pixel centres at +0.5), taps clamped to the rectangle.
-std::uint8_t SampleAlpha(const ImageView& source, const maths::HXRect& rect, double sx, double sy)
+// Bilinear alpha at (sx, sy) of the rectangle `full`, whose part inside the source is `rect`. At
+// an edge of the rectangle the edge pixels extend; where the rectangle reaches beyond the image
+// there is nothing to cast.
+std::uint8_t SampleAlpha(const ImageView& source, const maths::HXRect& full, const maths::HXRect& rect, double sx,
+                         double sy)
 {
-    const double fx = std::clamp(sx - 0.5, double(rect.left), double(rect.right - 1));
-    const double fy = std::clamp(sy - 0.5, double(rect.top), double(rect.bottom - 1));
-    const int x0 = static_cast<int>(fx), y0 = static_cast<int>(fy);
-    const int x1 = std::min(x0 + 1, rect.right - 1), y1 = std::min(y0 + 1, rect.bottom - 1);
-    const int wx = static_cast<int>((fx - x0) * 256.0 + 0.5), wy = static_cast<int>((fy - y0) * 256.0 + 0.5);
-    const int top = source.Pixel(x0, y0)[3] * (256 - wx) + source.Pixel(x1, y0)[3] * wx;
-    const int bottom = source.Pixel(x0, y1)[3] * (256 - wx) + source.Pixel(x1, y1)[3] * wx;
+    constexpr double kBeyond = 1e9;
+    const double loX = full.left < rect.left ? -kBeyond : rect.left;
+    const double hiX = full.right > rect.right ? kBeyond : rect.right - 1;
+    const double loY = full.top < rect.top ? -kBeyond : rect.top;
+    const double hiY = full.bottom > rect.bottom ? kBeyond : rect.bottom - 1;
+    const double fx = std::clamp(sx - 0.5, loX, hiX);
+    const double fy = std::clamp(sy - 0.5, loY, hiY);
+    const double flx = std::floor(fx), fly = std::floor(fy);
+    const int x0 = static_cast<int>(flx), y0 = static_cast<int>(fly);
+    const int x1 = full.right > rect.right ? x0 + 1 : std::min(x0 + 1, rect.right - 1);
+    const int y1 = full.bottom > rect.bottom ? y0 + 1 : std::min(y0 + 1, rect.bottom - 1);
+    const auto tap = [&](int x, int y) -> int {
+        return x < rect.left || x >= rect.right || y < rect.top || y >= rect.bottom ? 0 : source.Pixel(x, y)[3];
+    };
+    const int wx = static_cast<int>((fx - flx) * 256.0 + 0.5), wy = static_cast<int>((fy - fly) * 256.0 + 0.5);
+    const int top = tap(x0, y0) * (256 - wx) + tap(x1, y0) * wx;
+    const int bottom = tap(x0, y1) * (256 - wx) + tap(x1, y1) * wx;
     return static_cast<std::uint8_t>((top * (256 - wy) + bottom * wy + 32768) >> 16);
 }
 
@@ -99,8 +113,9 @@ int ShadowCastLayer(const HXOperation& op, const ImageView& image, const KernelC
     const ImageView source = ViewOf(*op.image);
     if (op.image->BitsPerChannel() != HXBitsPerChannel8 || (!source.data && source.width > 0 && source.height > 0))
         return HXResultBadArgument;
-    const maths::HXRect rect = maths::HXRect(int(op.Arg(0)), int(op.Arg(1)), int(op.Arg(2)), int(op.Arg(3)))
-                                   .Clipped(source.width, source.height);
+    // The whole rectangle maps onto the quad; only its part inside the image has alpha to cast.
+    const maths::HXRect full(int(op.Arg(0)), int(op.Arg(1)), int(op.Arg(2)), int(op.Arg(3)));
+    const maths::HXRect rect = full.Clipped(source.width, source.height);
     const double opacity = std::clamp(op.Arg(13), 0.0, 1.0) * std::clamp(ctx.opacity, 0.0, 1.0);
     if (rect.IsEmpty() || opacity <= 0.0)
         return HXResultOk;
@@ -135,7 +150,7 @@ int ShadowCastLayer(const HXOperation& op, const ImageView& image, const KernelC
 
     // The warped alpha, and how far each pixel lies from the contact edge (0 there, 255 at the top).
     std::vector<std::uint8_t> alpha(planeSize), distance(planeSize);
-    const double rw = rect.Width(), rh = rect.Height();
+    const double rw = double(full.right) - full.left, rh = double(full.bottom) - full.top;
     ParallelFor(bh, ctx.threads, [&](int begin, int end) {
         const double* h = inverse.m;
         for (int y = begin; y < end; ++y) {
@@ -154,7 +169,7 @@ int ShadowCastLayer(const HXOperation& op, const ImageView& image, const KernelC
                 const double v = (h[3] * px + h[4] * py + h[5]) / w;
                 d[x] = static_cast<std::uint8_t>(std::lround(std::clamp(1.0 - v, 0.0, 1.0) * 255.0));
                 const bool inside = u >= 0.0 && u <= 1.0 && v >= 0.0 && v <= 1.0;
-                a[x] = inside ? SampleAlpha(source, rect, rect.left + u * rw, rect.top + v * rh) : 0;
+                a[x] = inside ? SampleAlpha(source, full, rect, full.left + u * rw, full.top + v * rh) : 0;
             }
         }
     });
