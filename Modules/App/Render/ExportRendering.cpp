@@ -230,6 +230,14 @@ LMerr RenderProcessor::RenderExportImage(const QUuid& foregroundId, QImage& imag
                 spare.push_back(std::move(done));
             done.reset();
         };
+        // A background, image layer or overlay photo drawn into an output-size image by its placement.
+        const auto placeLayer = [&](const ImageLayerSettings& settings, const HXImage8& source, HXImage8& placed) {
+            RunTransformPass(ExportLayerTransform(static_cast<unsigned int>(fullWidth),
+                                                  static_cast<unsigned int>(fullHeight), project,
+                                                  static_cast<unsigned int>(source.Width()),
+                                                  static_cast<unsigned int>(source.Height()), settings.Transforms()),
+                             true, source, placed);
+        };
         // Draws one finished layer at its place in the composite order; its image may go after.
         const auto drawLayer = [&](const HXImage8& layerImage, double opacity, hvn::image::HXCompositeType type) {
             compositor.ClearRenderQueue();
@@ -351,12 +359,7 @@ LMerr RenderProcessor::RenderExportImage(const QUuid& foregroundId, QImage& imag
                 const ImageLayerSettingsPtr settings = SettingsFor(*manager, id, foregroundId);
                 const ImagePtr source = CachedSource(d.SourceImages, id);
                 ImagePtr placed = outputImage();
-                RunTransformPass(ExportLayerTransform(static_cast<unsigned int>(fullWidth),
-                                                      static_cast<unsigned int>(fullHeight), project,
-                                                      static_cast<unsigned int>(source->Width()),
-                                                      static_cast<unsigned int>(source->Height()),
-                                                      settings->Transforms()),
-                                 true, *source, *placed);
+                placeLayer(*settings, *source, *placed);
                 ImagePtr filtered = outputImage();
                 if (const LMerr result =
                         RunFilterPass(settings->Filters(), d.lookupTables, HXDownsampleFactor0, placed, filtered, 1.0))
@@ -365,7 +368,7 @@ LMerr RenderProcessor::RenderExportImage(const QUuid& foregroundId, QImage& imag
                 drawLayer(*filtered, 1.0, kLayerComposite);
                 release(filtered);
                 const auto depth = FindItemOfType<BackgroundDepthOfFieldFilterItem>(
-                    SettingsFor(*manager, id, foregroundId)->Filters(), FilterItemTypeBackgroundDepthOfField);
+                    settings->Filters(), FilterItemTypeBackgroundDepthOfField);
                 RunDepthOfFieldPass(depth.get(), target, width, height, project, 1.0,
                                     HXRect(HXPoint2(kExportMargin, kExportMargin),
                                            HXPoint2(size.width() + kExportMargin, size.height() + kExportMargin)),
@@ -375,12 +378,7 @@ LMerr RenderProcessor::RenderExportImage(const QUuid& foregroundId, QImage& imag
                 const ImagePtr source = CachedSource(d.SourceImages, id);
                 ImagePtr placed = outputImage();
                 FitLayerForExport(*manager, *layer, settings, foregroundId, width, height);
-                RunTransformPass(ExportLayerTransform(static_cast<unsigned int>(fullWidth),
-                                                      static_cast<unsigned int>(fullHeight), project,
-                                                      static_cast<unsigned int>(source->Width()),
-                                                      static_cast<unsigned int>(source->Height()),
-                                                      settings->Transforms()),
-                                 true, *source, *placed);
+                placeLayer(*settings, *source, *placed);
                 drawLayer(*placed, 1.0, kLayerComposite);
                 release(placed);
             }
@@ -401,11 +399,7 @@ LMerr RenderProcessor::RenderExportImage(const QUuid& foregroundId, QImage& imag
             ImagePtr placed = outputImage();
             spare.clear();
             FitOverlayForExport(*manager, *overlay, settings, foregroundId, width, height);
-            RunTransformPass(ExportLayerTransform(static_cast<unsigned int>(fullWidth),
-                                                  static_cast<unsigned int>(fullHeight), project,
-                                                  static_cast<unsigned int>(source->Width()),
-                                                  static_cast<unsigned int>(source->Height()), settings->Transforms()),
-                             true, *source, *placed);
+            placeLayer(*settings, *source, *placed);
             drawLayer(*placed, 1.0, kLayerComposite);
         }
 
