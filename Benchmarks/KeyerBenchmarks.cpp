@@ -1,7 +1,7 @@
 // The key chain of a new project on a 42-megapixel photograph and on its factor-3 preview.
 // Times are reported, never asserted.
 
-#include "keying/KeyingScenes.h"
+#include "KeyingScenes.h"
 
 #include "hvn/common/HXLookupTables.h"
 #include "hvn/image/HXImageKeyer.h"
