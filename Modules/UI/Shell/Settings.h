@@ -1,0 +1,27 @@
+#pragma once
+
+// The program's settings and its own folder.
+
+#include <QSettings>
+#include <QString>
+
+namespace lumo::ui {
+
+// The program's settings store ($XDG_CONFIG_HOME/Halvern/Lumora4.conf). Always use this: a
+// QSettings built without arguments would take the display name and read another file.
+class ProgramSettings : public QSettings {
+public:
+    ProgramSettings();
+};
+
+// One text value of the settings; empty when it was never written.
+QString ReadSetting(const QString& group, const QString& key);
+void WriteSetting(const QString& group, const QString& key, const QString& value);
+
+// The absolute folder of the running program ("Sample Images", "help" and a canvas.xml override lie
+// beside it), or the folder set with SetApplicationDirectory.
+QString ApplicationDirectory();
+// Tests point the program folder elsewhere; an empty folder returns to the program's own.
+void SetApplicationDirectory(const QString& folder);
+
+} // namespace lumo::ui
