@@ -1,0 +1,176 @@
+#pragma once
+
+#include "Shell/LumoDocument.h"
+#include "Shell/MetaTypes.h"
+#include "Shell/UserDialogs.h"
+
+#include "LMerr.h"
+#include "RenderProcessor.h"
+
+#include <hvn/image/HXTypes.h>
+
+#include <QApplication>
+#include <QImage>
+#include <QRect>
+#include <QUuid>
+
+#include <exception>
+#include <functional>
+#include <memory>
+
+class QItemSelectionModel;
+class QPrinter;
+class QStandardItemModel;
+
+namespace lumo::ui {
+
+class BatchSortProxyModel;
+class CanvasView;
+
+// The program's QApplication and the hub between the interface, the document and the render
+// pipeline. Every view reaches the project through GetDocument()->GetProject() at each call, asks
+// here to invalidate render caches and to refresh the canvas (which ends in the canvas scene through
+// the two refresh signals), and the canvas scene renders through RenderLayerToCanvas and
+// RenderAllLayersToCanvas. Exceptions that escape an event handler end on the fatal road.
+// GUI thread only.
+class Application : public QApplication {
+    Q_OBJECT
+
+public:
+    using RenderProcessorPtr = std::shared_ptr<app::RenderProcessor>;
+    // Makes the render processor of a project for the screen rectangle; throws or sets code on
+    // failure.
+    using RenderProcessorFactory =
+        std::function<RenderProcessorPtr(const app::ProjectPtr& project, const QRect& screen, app::LMerr& code)>;
+
+    // argc is kept by reference by QApplication: it must outlive the application.
+    Application(int& argc, char** argv);
+    ~Application() override;
+
+    // The running application (null before it is built and in programs without one).
+    static Application* Instance();
+
+    bool notify(QObject* receiver, QEvent* event) override;
+
+    // ---- The document and the project
+    LumoDocumentPtr GetDocument() const;
+    // Opens the project file at path, or a new project from the built-in default for an empty path,
+    // and makes its render processor. A file that cannot be loaded is reported to the user and
+    // replaced by a new project; its code is returned. New and replacing projects take the export
+    // and canvas defaults stored in the settings. When the render processor cannot be made its code
+    // is returned (55 out of memory, 44 otherwise) and the previous project and processor stay.
+    app::LMerr OpenProject(const QString& path);
+
+    // ---- Shared state of the views
+    RenderProcessorPtr GetRenderProcessor() const;
+    CanvasView* GetCanvasView() const;
+    void SetCanvasView(CanvasView* view);
+    // The side reserve of the canvas (toolset bar width + 4); -1 after opening a project until
+    // the toolset bar sets it.
+    int ToolsetWidth() const;
+    void SetToolsetWidth(int width);
+    // The top reserve of the canvas (canvas actions bar height + 4); 0 until the bar sets it.
+    int CanvasActionsHeight() const;
+    void SetCanvasActionsHeight(int height);
+    // Set by export and printing around their full-resolution render: the canvas renders refuse
+    // meanwhile (43).
+    bool IsExporting() const;
+    void SetExporting(bool exporting);
+    // True after opening a project until the first foreground is imported.
+    bool IsFirstForegroundPending() const;
+    void SetFirstForegroundPending(bool pending);
+    QPrinter& GetPrinter() const;
+    // The text of ":CSS/MainWindow.css"; empty when it cannot be read.
+    const QString& ApplicationStyleSheet() const;
+    // The list of foreground images (7 columns), its sorting proxy and the selection over the
+    // proxy; emptied by every OpenProject.
+    QStandardItemModel* ForegroundItemModel() const;
+    BatchSortProxyModel* ForegroundSortModel() const;
+    QItemSelectionModel* ForegroundSelectionModel() const;
+    // The thumbnail kept for a layer; empty when there is none.
+    std::shared_ptr<QImage> GetThumbnail(const QUuid& layerId) const;
+
+    // ---- Screen
+    // The primary screen's rectangle; the render processor's window images have its size.
+    QRect ScreenGeometry() const;
+    // Where the canvas scene draws the rendered canvas image.
+    QRect WindowCacheRect() const;
+
+    // ---- Cache invalidation and refresh requests. A layer kind is a LayerType: 0 background,
+    // 1 the current foreground, 2 overlay, 3 the selected layer of the layer list; other values do
+    // nothing. A level that names no cache of the layer changes nothing.
+    // Does nothing while the Effects toolset is current.
+    void InvalidateLayerCache(int layerKind, int level, hvn::image::HXDownsampleFactor factor);
+    // The layer, further layer or foreground with the id; the foreground slot's id means the
+    // current foreground.
+    void InvalidateCacheOfLayer(const QUuid& layerId, int level, hvn::image::HXDownsampleFactor factor);
+    // Every layer of the composite, foreground from keying, the others from their placement.
+    void InvalidateCompositeCaches(hvn::image::HXDownsampleFactor factor);
+    // Both factors, or one.
+    void InvalidateShadowCache();
+    void InvalidateShadowCache(hvn::image::HXDownsampleFactor factor);
+    // Emits the one-layer refresh signal with the layer's id (the foreground slot's fixed id for
+    // kind 1); nothing when the layer is absent.
+    void RequestLayerRefresh(int layerKind, app::RenderLevel level, hvn::image::HXDownsampleFactor factor);
+    // Invalidates the composite caches at the factor (0 without one), then asks for a whole-canvas
+    // redraw at full resolution.
+    void RefreshCanvas();
+    void RefreshCanvas(hvn::image::HXDownsampleFactor factor);
+
+    // ---- Rendering for the canvas scene: 0, 43 while exporting (image untouched), 55 out of
+    // memory, or another code of the render pipeline.
+    // Re-renders one layer from the level (the foreground slot's id means the current foreground),
+    // then composes the canvas into image.
+    app::LMerr RenderLayerToCanvas(QImage& image, const QUuid& layerId, app::RenderLevel level,
+                                   hvn::image::HXDownsampleFactor factor);
+    // Re-renders every layer from its placement, then composes the canvas into image.
+    app::LMerr RenderAllLayersToCanvas(QImage& image, hvn::image::HXDownsampleFactor factor);
+
+    // ---- Dialogs and the fatal road
+    UserDialogs& Dialogs() const;
+    // Replaces the dialogs (tests); null returns to the standard ones.
+    void SetDialogs(std::unique_ptr<UserDialogs> dialogs);
+    // What the fatal road runs when the user asks to save before the program ends (the main
+    // window's Save As); none: no question.
+    void SetSaveProjectHandler(std::function<bool()> save);
+    // Reports an exception that must end the program, from a queued call, so that it never
+    // unwinds through Qt. While one report is pending or showing, further ones are dropped.
+    void PostFatalError(std::exception_ptr error);
+
+    // Replaces how render processors are made (tests); empty returns to the standard one.
+    void SetRenderProcessorFactory(RenderProcessorFactory factory);
+
+signals:
+    void SignalStandardQuickExportClicked();
+    void SignalCheckOfflineImages();
+    void SignalCanvasRefreshRequested(const QUuid& layerId, lumo::app::RenderLevel level,
+                                      hvn::image::HXDownsampleFactor factor);
+    void SignalCanvasRefreshRequested(hvn::image::HXDownsampleFactor factor);
+    void SignalMaskDragDropClosed(bool closed);
+    void SignalMaskEnableClosed(bool enable);
+
+private:
+    void ReportFatalError(const std::exception_ptr& error);
+    app::LMerr MakeRenderProcessor(const app::ProjectPtr& project, RenderProcessorPtr& processor) const;
+    // The layer of a kind in the current project; kind 3 takes id, or the selected layer without one.
+    app::ImageLayerPtr LayerOfKind(int layerKind, const QUuid& id = QUuid()) const;
+    app::ImageLayerPtr LayerWithId(const QUuid& id) const;
+
+    struct Private;
+    std::unique_ptr<Private> d;
+};
+
+// Runs f; an exception it throws goes to the application's fatal road instead of through Qt. For
+// paint handlers and slots, where an exception must not unwind into Qt.
+template <typename F>
+void RunGuarded(F&& f) noexcept
+{
+    try {
+        f();
+    } catch (...) {
+        if (Application* app = Application::Instance())
+            app->PostFatalError(std::current_exception());
+    }
+}
+
+} // namespace lumo::ui

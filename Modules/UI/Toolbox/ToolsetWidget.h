@@ -1,0 +1,32 @@
+#pragma once
+
+#include "Shell/LumoModel.h"
+
+#include <QFrame>
+
+class QVBoxLayout;
+
+namespace lumo::ui {
+
+// The vertical bar of toolbox section buttons over the canvas view. Its width is the canvas's side
+// reserve, which it gives the Application when it is built and when a project is opened. Observes
+// the model for project and interface notifications.
+class ToolsetWidget : public QFrame, public LumoModelObserver {
+    Q_OBJECT
+
+public:
+    explicit ToolsetWidget(QWidget* parent = nullptr);
+    ~ToolsetWidget() override;
+
+    // The bar's width as laid out.
+    int ToolsetWidth() const;
+
+    void ModelChanged(DataType type, const QUuid& id, FieldType field) override;
+
+private:
+    void ReserveWidth();
+
+    QVBoxLayout* m_buttons = nullptr;
+};
+
+} // namespace lumo::ui
