@@ -1,0 +1,33 @@
+#pragma once
+
+// A project as a user makes one: a green-screen photograph (generated, with known alpha) over a
+// background, saved as a project file.
+
+#include "KeyingScenes.h"
+
+#include "Shell/Application.h"
+
+#include <QImage>
+#include <QString>
+
+namespace lumo::ui::testing {
+
+struct GreenScreenProject {
+    QString projectPath;
+    QString photoPath;
+    QString backgroundPath;
+    lumora::keying::Scene scene; // the photograph, its true alpha and true foreground
+    QImage background;
+    // The true alpha (0 to 255) at a photo pixel.
+    int AlphaAt(int x, int y) const { return scene.alpha[static_cast<std::size_t>(y) * scene.width + x]; }
+};
+
+// Writes the photograph, a background of its size and the project into folder. The canvas is the
+// photograph's size; the foreground is the current one.
+GreenScreenProject WriteGreenScreenProject(const QString& folder, double megapixels = 0.25);
+
+// Hands every valid layer's image file of the open project to the render processor, as reopening a
+// project does once it has found its images.
+void LoadLayerImages(Application& app);
+
+} // namespace lumo::ui::testing

@@ -1,0 +1,90 @@
+// The dialogs a user sees keep the program's texts, buttons and look. Each test acts on the dialog
+// once it is open, from a queued call, as a user would.
+
+#include "UiTest.h"
+
+#include "Shell/StandardUserDialogs.h"
+
+#include <QApplication>
+#include <QFileDialog>
+#include <QPushButton>
+#include <QTimer>
+
+#include <functional>
+
+namespace lumo::ui::testing {
+namespace {
+
+// Runs act on the modal dialog as soon as it is shown.
+void WhenModalShows(std::function<void(QWidget*)> act)
+{
+    auto* timer = new QTimer(qApp);
+    timer->setInterval(0);
+    QObject::connect(timer, &QTimer::timeout, timer, [timer, act = std::move(act)] {
+        if (QWidget* modal = QApplication::activeModalWidget(); modal != nullptr && modal->isVisible()) {
+            timer->stop();
+            timer->deleteLater();
+            act(modal);
+        }
+    });
+    timer->start();
+}
+
+using StandardDialogsTest = UiTest;
+
+TEST_F(StandardDialogsTest, AQuestionGuardingDataIsStyledAndAnswersTheButtonPressed)
+{
+    StandardUserDialogs dialogs;
+    QString styleSheet;
+    QStringList buttons;
+    WhenModalShows([&](QWidget* modal) {
+        auto* box = qobject_cast<QMessageBox*>(modal);
+        if (box == nullptr) {
+            ADD_FAILURE() << "no message box";
+            modal->close();
+            return;
+        }
+        styleSheet = box->styleSheet();
+        EXPECT_EQ(box->windowTitle(), ApplicationName);
+        EXPECT_EQ(box->text(), "Do you want to save the changes to 'Portrait'?");
+        EXPECT_EQ(box->defaultButton(), box->button(QMessageBox::Yes));
+        EXPECT_EQ(box->button(QMessageBox::No)->font().pointSize(), 10);
+        for (QAbstractButton* button : box->buttons())
+            buttons.append(button->text().remove('&'));
+        box->button(QMessageBox::No)->click();
+    });
+    const QMessageBox::StandardButton answer = dialogs.Message({.icon = QMessageBox::Warning,
+                                                                .text = "Do you want to save the changes to 'Portrait'?",
+                                                                .buttons = QMessageBox::Yes | QMessageBox::No |
+                                                                           QMessageBox::Cancel,
+                                                                .defaultButton = QMessageBox::Yes,
+                                                                .guardsData = true});
+    EXPECT_EQ(answer, QMessageBox::No);
+    EXPECT_FALSE(styleSheet.isEmpty());
+    EXPECT_EQ(styleSheet, MessageBoxStyleSheet());
+    buttons.sort();
+    EXPECT_EQ(buttons, QStringList({"Cancel", "No", "Yes"}));
+}
+
+TEST_F(StandardDialogsTest, TheSaveDialogIsQtsOwnAndAddsTheSuffix)
+{
+    StandardUserDialogs dialogs;
+    WhenModalShows([](QWidget* modal) {
+        auto* dialog = qobject_cast<QFileDialog*>(modal);
+        if (dialog == nullptr) {
+            ADD_FAILURE() << "no file dialog";
+            modal->close();
+            return;
+        }
+        EXPECT_TRUE(dialog->testOption(QFileDialog::DontUseNativeDialog));
+        EXPECT_EQ(dialog->acceptMode(), QFileDialog::AcceptSave);
+        EXPECT_EQ(dialog->defaultSuffix(), "lumo4");
+        EXPECT_EQ(dialog->windowTitle(), "Save Project As");
+        dialog->reject();
+    });
+    EXPECT_EQ(dialogs.SaveFileName(nullptr, "Save Project As", QDir::tempPath(), "Lumora projects (*.lumo4)", "lumo4"),
+              QString());
+}
+
+} // namespace
+} // namespace lumo::ui::testing
