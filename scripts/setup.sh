@@ -6,7 +6,7 @@ packages=(
   g++ cmake ninja-build pkg-config git
   qt6-base-dev qt6-base-dev-tools qt6-image-formats-plugins
   libtomcrypt-dev libgtest-dev libgmock-dev libbenchmark-dev libomp-dev
-  xvfb xauth fonts-dejavu-core locales
+  xvfb xauth fonts-dejavu-core adwaita-icon-theme locales
 )
 
 missing=()
