@@ -29,6 +29,7 @@ TEST_F(ShellServicesTest, TheApplicationIsBuiltForTheProgram)
     EXPECT_EQ(App().GetPrinter().resolution(), QPrinter(QPrinter::HighResolution).resolution());
     EXPECT_EQ(App().ForegroundItemModel()->columnCount(), 7);
     EXPECT_EQ(QIcon::themeName(), "Adwaita");
+    EXPECT_FALSE(QIcon::fromTheme("list-add").isNull());
     // The compiled-in resources are registered.
     EXPECT_TRUE(QFileInfo::exists(":CSS/MessageBox.css"));
     EXPECT_TRUE(QFileInfo::exists(":/Canvas/CheckBackground.png"));
