@@ -1,0 +1,42 @@
+#pragma once
+
+// Values the panels, controls and canvas items share: tab style sheets, panel defaults and the
+// colours of the canvas items. One definition each; read-only after start-up.
+
+#include <QColor>
+#include <QSize>
+#include <QString>
+
+namespace lumo::ui {
+
+// The tab widgets' style sheets, applied in this order by TabWidget: pane and selected tabs first,
+// then the unselected tabs and the bar.
+extern const QString TabPaneStyleSheet;
+extern const QString TabBarStyleSheet;
+
+// Container features of the effect panels (collapse, enable, move, reset) and of the key panels
+// (collapse, enable, reset).
+inline constexpr int EffectPanelContainerFeatures = 0x3C;
+inline constexpr int KeyPanelContainerFeatures = 0x34;
+
+inline constexpr QSize DefaultCustomCanvasSize(1200, 1800);
+extern const QColor DefaultCanvasColor;
+extern const QColor DefaultTextColor;
+extern const QColor DefaultSilhouetteColor;
+extern const QColor DefaultVignetteColor;
+
+// Canvas items. The accent green marks what can be grabbed; the light green and the cyan fill
+// outlines and areas so the photograph stays visible through them.
+namespace canvascolors {
+extern const QColor UniqueForegroundFrame; // the frame drawn while the foreground has its own settings
+extern const QColor Accent;                // layer and text outlines and handles, shadow and mask handles
+extern const QColor AccentFaint;           // the mask outline's fill
+extern const QColor LightGreen;            // crop rectangle, shadow edge, mask outline pens
+extern const QColor Grey;                  // crop rectangle and mask handle frames
+extern const QColor CyanFill;              // crop rectangle and mask outline areas
+extern const QColor ControlPoint;          // mask control points
+extern const QColor White;                 // handles at rest
+extern const QColor Hover;                 // handles and the shadow edge under the pointer
+} // namespace canvascolors
+
+} // namespace lumo::ui
