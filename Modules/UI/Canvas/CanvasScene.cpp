@@ -1,12 +1,17 @@
 #include "Canvas/CanvasScene.h"
 
+#include "Canvas/CanvasOutlineGraphicsItem.h"
 #include "Shell/Application.h"
+#include "Shell/InterfaceConstants.h"
 
+#include "LayerManager.h"
 #include "Project.h"
 
+#include <QBasicTimer>
 #include <QGraphicsView>
 #include <QPainter>
 #include <QPixmap>
+#include <QTimerEvent>
 
 #include <new>
 
@@ -26,6 +31,13 @@ enum RenderMode : int {
 };
 
 constexpr int kFitMargin = 40;
+constexpr int kUniqueFramePenWidth = 2;
+
+// Out of memory in a canvas render, as the fatal road reports it.
+class RenderOutOfMemory : public std::bad_alloc {
+public:
+    const char* what() const noexcept override { return "Render out of memory"; }
+};
 
 app::ProjectPtr CurrentProject()
 {
@@ -41,24 +53,43 @@ QRect CanvasRectInWorkspace()
     if (!project)
         return QRect();
     const app::Canvas& canvas = project->GetCanvas();
+    // The shift to the canvas centre applies first, before the workspace transform.
     QTransform transform = canvas.WorkspaceTransform(HXDownsampleFactor0);
     transform.translate(-0.5 * canvas.Width(), -0.5 * canvas.Height());
     return transform.mapRect(QRect(0, 0, static_cast<int>(canvas.Width()), static_cast<int>(canvas.Height())));
 }
 
 struct CanvasScene::Private {
+    CanvasOutlineGraphicsItem* outline = nullptr;
     QPixmap checker{QStringLiteral(":/Canvas/CheckBackground.png")};
+    bool drawingEnabled = true;
+    bool foregroundUnique = false;
     app::RenderLevel pendingLevel = app::RenderLevelPostFilter;
     HXDownsampleFactor pendingDownsample = HXDownsampleFactor0;
     int renderMode = RenderModeStoredImage;
     QImage image;
+    // The image shows the window cache of the render pipeline that made it: that pipeline lives as
+    // long as the image, even when opening a project replaces it.
+    Application::RenderProcessorPtr imageSource;
     QUuid pendingLayerId;
+    QBasicTimer redrawTimer;
+    CanvasRenderCall render;
+
+    void DropImage()
+    {
+        image = QImage();
+        imageSource.reset();
+    }
 };
 
 CanvasScene::CanvasScene(QObject* parent) : QGraphicsScene(parent), d(std::make_unique<Private>())
 {
+    d->outline = new CanvasOutlineGraphicsItem();
+    addItem(d->outline);
     setBackgroundBrush(QColor(0, 0, 0, 255));
+    // The items move all the time, and the outline's rectangle changes unannounced.
     setItemIndexMethod(QGraphicsScene::NoIndex);
+    connect(this, &QGraphicsScene::sceneRectChanged, this, &CanvasScene::SlotSceneRectChanged);
     if (Application* app = Application::Instance()) {
         connect(app, qOverload<HXDownsampleFactor>(&Application::SignalCanvasRefreshRequested), this,
                 qOverload<HXDownsampleFactor>(&CanvasScene::SlotRedrawScene));
@@ -73,6 +104,36 @@ CanvasScene::~CanvasScene() = default;
 const QImage& CanvasScene::CanvasImage() const
 {
     return d->image;
+}
+
+CanvasOutlineGraphicsItem* CanvasScene::Outline() const
+{
+    return d->outline;
+}
+
+bool CanvasScene::IsDrawingEnabled() const
+{
+    return d->drawingEnabled;
+}
+
+void CanvasScene::SetRenderCall(CanvasRenderCall call)
+{
+    d->render = std::move(call);
+}
+
+app::LMerr CanvasScene::RenderThroughApplication(QImage& image, const CanvasRenderRequest& request)
+{
+    Application* app = Application::Instance();
+    if (app == nullptr)
+        return app::LMerrRenderFailed;
+    return request.wholeCanvas ? app->RenderAllLayersToCanvas(image, request.downsample)
+                               : app->RenderLayerToCanvas(image, request.layerId, request.level, request.downsample);
+}
+
+void CanvasScene::SlotSceneRectChanged(const QRectF& /*rect*/)
+{
+    d->drawingEnabled = false;
+    d->redrawTimer.start(SettleMilliseconds, this);
 }
 
 void CanvasScene::SlotRedrawScene(HXDownsampleFactor downsample)
@@ -94,18 +155,44 @@ void CanvasScene::SlotRedrawScene(const QUuid& layerId, app::RenderLevel level, 
 void CanvasScene::ModelChanged(DataType type, const QUuid& /*id*/, FieldType field)
 {
     if (type == DataTypeProject && field == FieldTypeRefreshAll) {
-        d->image = QImage();
+        d->DropImage();
+        d->foregroundUnique = false;
+        invalidate(QRectF(), QGraphicsScene::ForegroundLayer);
+    } else if (type == DataTypeProject && (field == FieldTypeImageAdded || field == FieldTypeForegroundUniqueness)) {
+        // The frame follows the uniqueness whenever it may have changed, not only with a new image.
+        const app::ProjectPtr project = CurrentProject();
+        d->foregroundUnique = project && project->GetLayerManager()->IsCurrentForegroundUnique();
         invalidate(QRectF(), QGraphicsScene::ForegroundLayer);
     } else if (type == DataTypeCanvas && field == FieldTypeFocusCanvas) {
         FitCanvasToView();
     }
 }
 
+bool CanvasScene::IsShownInView() const
+{
+    const QList<QGraphicsView*> shownIn = views();
+    return !shownIn.isEmpty() && shownIn.first()->isVisible();
+}
+
+void CanvasScene::timerEvent(QTimerEvent* event)
+{
+    // While the view is hidden the timer keeps running, so the fit follows once it is shown.
+    if (event->timerId() == d->redrawTimer.timerId() && IsShownInView()) {
+        d->redrawTimer.stop();
+        d->drawingEnabled = true;
+        FitCanvasToView();
+        d->pendingDownsample = HXDownsampleFactor0;
+        d->renderMode = RenderModeCanvas;
+        invalidate(QRectF(), QGraphicsScene::AllLayers);
+    }
+    QGraphicsScene::timerEvent(event);
+}
+
 void CanvasScene::FitCanvasToView()
 {
     Application* app = Application::Instance();
     const app::ProjectPtr project = CurrentProject();
-    if (app == nullptr || !project)
+    if (app == nullptr || !project || views().isEmpty())
         return;
     app::Canvas& canvas = project->GetCanvas();
     const int canvasWidth = static_cast<int>(canvas.Width());
@@ -117,8 +204,9 @@ void CanvasScene::FitCanvasToView()
         return;
     const float canvasAspect = static_cast<float>(canvasWidth) / static_cast<float>(canvasHeight);
     const float availableAspect = static_cast<float>(availableWidth) / static_cast<float>(availableHeight);
-    const float scale = availableAspect > canvasAspect ? static_cast<float>(availableHeight) / canvasHeight
-                                                       : static_cast<float>(availableWidth) / canvasWidth;
+    const float scale = availableAspect > canvasAspect
+                            ? static_cast<float>(availableHeight) / static_cast<float>(canvasHeight)
+                            : static_cast<float>(availableWidth) / static_cast<float>(canvasWidth);
     canvas.SetScale(scale);
     canvas.SetPosition(0, 0);
     if (const LumoModelPtr model = Model())
@@ -129,48 +217,77 @@ void CanvasScene::FitCanvasToView()
     SlotRedrawScene(HXDownsampleFactor0);
 }
 
-void CanvasScene::RenderPending()
+bool CanvasScene::RenderPending()
 {
-    const int mode = d->renderMode;
-    const QUuid layerId = d->pendingLayerId;
+    if (d->renderMode == RenderModeStoredImage)
+        return true;
+    CanvasRenderRequest request;
+    request.wholeCanvas = d->renderMode == RenderModeCanvas;
+    request.layerId = d->pendingLayerId;
+    request.level = d->pendingLevel;
+    request.downsample = d->pendingDownsample;
+    // A request is carried out once, whatever comes of it.
     d->renderMode = RenderModeStoredImage;
     d->pendingLayerId = QUuid();
+
     Application* app = Application::Instance();
-    if (app == nullptr)
-        return;
     app::LMerr code = app::LMerrSuccess;
-    if (mode == RenderModeLayer)
-        code = app->RenderLayerToCanvas(d->image, layerId, d->pendingLevel, d->pendingDownsample);
-    else if (mode == RenderModeCanvas)
-        code = app->RenderAllLayersToCanvas(d->image, d->pendingDownsample);
-    // Other failures (among them the refusal while exporting) leave the last image on screen.
-    if (code == app::LMerrRenderOutOfMemory) {
-        d->image = QImage();
-        throw std::bad_alloc();
+    try {
+        code = d->render ? d->render(d->image, request) : RenderThroughApplication(d->image, request);
+    } catch (...) {
+        d->DropImage();
+        if (app != nullptr)
+            app->PostFatalError(std::current_exception());
+        return false;
     }
+    // Out of memory ends the program: reported from a queued call, never thrown through the paint.
+    if (code == app::LMerrRenderOutOfMemory) {
+        d->DropImage();
+        if (app != nullptr)
+            app->PostFatalError(std::make_exception_ptr(RenderOutOfMemory()));
+        return false;
+    }
+    // Other failures (among them the refusal while exporting) leave whatever the image holds.
+    d->imageSource = app != nullptr ? app->GetRenderProcessor() : nullptr;
+    return true;
 }
 
 void CanvasScene::drawBackground(QPainter* painter, const QRectF& /*exposed*/)
 {
+    // The view does not save the painter's state around the backdrop.
+    painter->save();
     const QRect whole = sceneRect().toRect();
     painter->setPen(Qt::NoPen);
     painter->setBrush(QColor(0, 0, 0, 255));
     painter->drawRect(whole);
-    if (views().isEmpty() || !views().first()->isVisible())
+    if (d->drawingEnabled && IsShownInView()) {
+        if (!d->checker.isNull())
+            painter->drawTiledPixmap(CanvasRectInWorkspace(), d->checker, QPoint(0, 0));
+        if (!RenderPending()) {
+            // Nothing half drawn stays on screen while the program reports and ends.
+            painter->drawRect(whole);
+        } else if (const Application* app = Application::Instance();
+                   app != nullptr && !d->image.isNull() && d->image.constBits() != nullptr) {
+            painter->drawImage(app->WindowCacheRect(), d->image);
+        }
+    }
+    painter->restore();
+}
+
+void CanvasScene::drawForeground(QPainter* painter, const QRectF& /*exposed*/)
+{
+    if (!d->foregroundUnique)
         return;
-    if (!d->checker.isNull())
-        painter->drawTiledPixmap(CanvasRectInWorkspace(), d->checker, QPoint(0, 0));
-    // A failed render must not unwind through the paint: it is reported by a queued call.
-    bool rendered = false;
-    RunGuarded([&] {
-        RenderPending();
-        rendered = true;
-    });
-    if (!rendered)
-        return;
+    // The frame runs just below the canvas actions bar.
     const Application* app = Application::Instance();
-    if (app != nullptr && !d->image.isNull() && d->image.constBits() != nullptr)
-        painter->drawImage(app->WindowCacheRect(), d->image);
+    const int top = app != nullptr ? std::max(0, app->CanvasActionsHeight()) : 0;
+    const QRect whole = sceneRect().toRect();
+    painter->save();
+    painter->setPen(QPen(canvascolors::UniqueForegroundFrame, kUniqueFramePenWidth, Qt::SolidLine, Qt::SquareCap,
+                         Qt::BevelJoin));
+    painter->setBrush(Qt::NoBrush);
+    painter->drawRect(QRect(0, top, whole.width(), whole.height() - top));
+    painter->restore();
 }
 
 } // namespace lumo::ui

@@ -1,85 +1,46 @@
-// The canvas scene shows what the render pipeline makes of the project, fits the canvas to the
-// view, and turns a render that ran out of memory into the fatal road.
+// The canvas scene shows what the render pipeline makes of the project over the checker, fits the
+// canvas to the view once a resize has settled, carries out only the last refresh request in each
+// paint, and turns a render that ran out of memory into the fatal road.
 
-#include "GreenScreenProject.h"
+#include "CanvasTest.h"
 #include "Grabs.h"
 #include "RenderProcessorTestPeer.h"
-#include "UiTest.h"
-
-#include "Canvas/CanvasScene.h"
-#include "Canvas/CanvasView.h"
-#include "Shell/LumoModel.h"
 
 #include "FilterItems.h"
+#include "ForegroundImageLayer.h"
 #include "LayerManager.h"
 
-#include <QTemporaryDir>
+#include <QPainter>
 
 #include <cmath>
+#include <functional>
+#include <set>
 
 namespace lumo::ui::testing {
 namespace {
 
 using hvn::image::HXDownsampleFactor0;
+using hvn::image::HXDownsampleFactor3;
 
 int Distance(QRgb a, QRgb b)
 {
     return std::max({std::abs(qRed(a) - qRed(b)), std::abs(qGreen(a) - qGreen(b)), std::abs(qBlue(a) - qBlue(b))});
 }
 
-// The main window's canvas as it will be built: a view over the scene, both observing the model.
-class CanvasSceneTest : public UiTest {
-protected:
-    void SetUp() override
-    {
-        UiTest::SetUp();
-        view.setScene(&scene);
-        App().SetCanvasView(&view);
-        view.SetModel(model, {});
-        scene.SetModel(model, {});
-        view.resize(1280, 800);
-    }
-
-    void Notify(DataType type, FieldType field) { model->NotifyObservers(type, App().GetDocument()->Id(), field); }
-
-    // Opens a green-screen project with its images loaded, shows the view and fits the canvas.
-    void ShowGreenScreenProject(double megapixels)
-    {
-        ASSERT_TRUE(folder.isValid());
-        written = WriteGreenScreenProject(folder.path(), megapixels);
-        ASSERT_EQ(App().OpenProject(written.projectPath), app::LMerrSuccess);
-        LoadLayerImages(App());
-        view.show();
-        Notify(DataTypeProject, FieldTypeRefreshAll);
-        Notify(DataTypeCanvas, FieldTypeFocusCanvas);
-    }
-
-    LumoModelPtr model = std::make_shared<LumoModel>(App().GetDocument());
-    CanvasScene scene;
-    CanvasView view;
-    QTemporaryDir folder;
-    GreenScreenProject written;
+// How many photo pixels well inside the backdrop and well inside the subject show what they should.
+struct Agreement {
+    int backdrop = 0;
+    int backdropRight = 0;
+    int subject = 0;
+    int subjectRight = 0;
 };
 
-TEST_F(CanvasSceneTest, AGrabShowsTheKeyedPhotographOverTheBackgroundOnTheFittedCanvas)
+Agreement CompareWithPhoto(const QImage& grab, const GreenScreenProject& written,
+                           const std::function<bool(QRgb shown, int x, int y)>& backdropShowsRight)
 {
-    ShowGreenScreenProject(0.3);
-    const QImage grab = view.grab().toImage().convertToFormat(QImage::Format_RGB32);
-    const QString saved = SaveGrab(grab, "canvas-green-screen");
-    EXPECT_FALSE(saved.isEmpty());
-    ASSERT_EQ(grab.size(), QSize(1280, 800));
-
-    // The whole canvas fits in the view, beside the margins, and the rest of the view is black.
-    const app::Canvas& canvas = CurrentProject()->GetCanvas();
-    const QRect shown = CanvasRectInWorkspace();
-    EXPECT_TRUE(QRect(0, 0, 1280, 800).contains(shown));
-    EXPECT_GT(shown.width(), written.scene.width);
-    EXPECT_EQ(grab.pixel(5, 5), qRgb(0, 0, 0));
-    EXPECT_EQ(grab.pixel(1274, 794), qRgb(0, 0, 0));
-
-    // Photo pixels well away from an edge show the background where the backdrop was and the
-    // subject where it is.
-    const QTransform toView = QTransform(canvas.GetTransform()).translate(-0.5 * written.scene.width, -0.5 * written.scene.height);
+    const app::Canvas& canvas = Application::Instance()->GetDocument()->GetProject()->GetCanvas();
+    const QTransform toView =
+        QTransform(canvas.GetTransform()).translate(-0.5 * written.scene.width, -0.5 * written.scene.height);
     const auto settled = [&](int x, int y, int alpha) {
         for (int dy = -3; dy <= 3; ++dy)
             for (int dx = -3; dx <= 3; ++dx) {
@@ -90,26 +51,145 @@ TEST_F(CanvasSceneTest, AGrabShowsTheKeyedPhotographOverTheBackgroundOnTheFitted
             }
         return true;
     };
-    int backdrop = 0, backdropRight = 0, subject = 0, subjectRight = 0;
+    Agreement result;
     for (int y = 2; y < written.scene.height; y += 5) {
         for (int x = 2; x < written.scene.width; x += 5) {
             const QPoint at = toView.map(QPointF(x + 0.5, y + 0.5)).toPoint();
             const QRgb pixel = grab.pixel(at);
             if (settled(x, y, 0)) {
-                ++backdrop;
-                backdropRight += Distance(pixel, written.background.pixel(x, y)) <= 24 ? 1 : 0;
+                ++result.backdrop;
+                result.backdropRight += backdropShowsRight(pixel, x, y) ? 1 : 0;
             } else if (settled(x, y, 255)) {
-                ++subject;
+                ++result.subject;
                 const std::uint8_t* truth =
                     &written.scene.foreground[(static_cast<std::size_t>(y) * written.scene.width + x) * 4];
-                subjectRight += Distance(pixel, qRgb(truth[2], truth[1], truth[0])) <= 40 ? 1 : 0;
+                result.subjectRight += Distance(pixel, qRgb(truth[2], truth[1], truth[0])) <= 40 ? 1 : 0;
             }
         }
     }
-    ASSERT_GT(backdrop, 100);
-    ASSERT_GT(subject, 100);
-    EXPECT_GE(static_cast<double>(backdropRight) / backdrop, 0.97);
-    EXPECT_GE(static_cast<double>(subjectRight) / subject, 0.90);
+    return result;
+}
+
+// The two greys of the checker tile.
+std::set<QRgb> CheckerColours()
+{
+    const QImage tile(QStringLiteral(":/Canvas/CheckBackground.png"));
+    std::set<QRgb> colours;
+    for (int y = 0; y < tile.height(); ++y)
+        for (int x = 0; x < tile.width(); ++x)
+            colours.insert(tile.pixel(x, y) | 0xff000000u);
+    return colours;
+}
+
+bool ShowsChecker(QRgb shown)
+{
+    static const std::set<QRgb> colours = CheckerColours();
+    return std::any_of(colours.begin(), colours.end(), [&](QRgb colour) { return Distance(shown, colour) <= 6; });
+}
+
+void ExpectAgreement(const Agreement& agreement)
+{
+    ASSERT_GT(agreement.backdrop, 100);
+    ASSERT_GT(agreement.subject, 100);
+    EXPECT_GE(static_cast<double>(agreement.backdropRight) / agreement.backdrop, 0.97);
+    EXPECT_GE(static_cast<double>(agreement.subjectRight) / agreement.subject, 0.90);
+}
+
+using CanvasSceneTest = CanvasTest;
+
+TEST_F(CanvasSceneTest, AGrabShowsTheKeyedPhotographOverTheBackgroundOnTheFittedCanvas)
+{
+    ShowGreenScreenProject(0.3);
+    const QImage grab = Grab();
+    const QString saved = SaveGrab(grab, "canvas-green-screen");
+    EXPECT_FALSE(saved.isEmpty());
+    ASSERT_EQ(grab.size(), QSize(1280, 800));
+
+    // The whole canvas fits in the view, beside the margins, and the rest of the view is black.
+    const QRect shown = CanvasRectInWorkspace();
+    EXPECT_TRUE(QRect(0, 0, 1280, 800).contains(shown));
+    EXPECT_GT(shown.width(), written.scene.width);
+    EXPECT_EQ(grab.pixel(5, 5), qRgb(0, 0, 0));
+    EXPECT_EQ(grab.pixel(1274, 794), qRgb(0, 0, 0));
+
+    // Photo pixels well away from an edge show the background where the backdrop was and the
+    // subject where it is.
+    ExpectAgreement(CompareWithPhoto(grab, written, [&](QRgb shown, int x, int y) {
+        return Distance(shown, written.background.pixel(x, y)) <= 24;
+    }));
+}
+
+TEST_F(CanvasSceneTest, AFullScreenViewShowsTheForegroundOverTheCheckerAndRefitsAfterAResize)
+{
+    const int toolsetReserve = 104;
+    const int actionsReserve = 34;
+    view.resize(1920, 1080);
+    ASSERT_TRUE(folder.isValid());
+    written = WriteGreenScreenProject(folder.path(), 0.3);
+    ASSERT_EQ(App().OpenProject(written.projectPath), app::LMerrSuccess);
+    LoadLayerImages(App());
+    App().SetToolsetWidth(toolsetReserve);
+    App().SetCanvasActionsHeight(actionsReserve);
+    // The foreground alone: where its backdrop was keyed out, the checker shows through.
+    CurrentProject()->GetLayerManager()->GetBackground()->SetEnabled(false);
+    CurrentProject()->SetToolsetPosition(app::ToolsetPositionLeft);
+    view.show();
+    Notify(DataTypeProject, FieldTypeRefreshAll);
+    Settle();
+
+    ASSERT_EQ(CheckerColours().size(), 2u);
+    const auto showsChecker = [](QRgb shown, int, int) { return ShowsChecker(shown); };
+
+    for (const QSize size : {QSize(1920, 1080), QSize(1280, 800)}) {
+        SCOPED_TRACE(::testing::Message() << size.width() << "x" << size.height());
+        if (view.size() != size) {
+            const float before = CurrentProject()->GetCanvas().Scale();
+            view.resize(size);
+            Settle();
+            EXPECT_LT(CurrentProject()->GetCanvas().Scale(), before);
+        }
+        const QImage grab = Grab();
+        EXPECT_FALSE(SaveGrab(grab, QStringLiteral("canvas-checker-%1x%2").arg(size.width()).arg(size.height())).isEmpty());
+        ASSERT_EQ(grab.size(), size);
+
+        // The canvas fills the free area beside the toolset bar (on the left) and below the
+        // actions bar in one direction, 20 pixels clear of its edges.
+        const QRect free(toolsetReserve + 20, actionsReserve + 20, size.width() - toolsetReserve - 40,
+                         size.height() - actionsReserve - 40);
+        const QRect shown = CanvasRectInWorkspace();
+        EXPECT_TRUE(free.adjusted(-1, -1, 1, 1).contains(shown)) << shown.x() << "," << shown.y() << " "
+                                                                   << shown.width() << "x" << shown.height();
+        EXPECT_TRUE(std::abs(shown.width() - free.width()) <= 1 || std::abs(shown.height() - free.height()) <= 1);
+        ExpectAgreement(CompareWithPhoto(grab, written, showsChecker));
+    }
+}
+
+TEST_F(CanvasSceneTest, TheCanvasRectangleShiftsToTheCentreBeforeTheWorkspaceTransform)
+{
+    struct Case {
+        QSize canvasSize;
+        float scale;
+        QPoint centre;
+        QPoint position;
+        QRect expected;
+    };
+    const std::vector<Case> cases = {
+        {{1200, 1800}, 0.25f, {500, 400}, {0, 0}, {350, 175, 300, 450}},
+        {{1200, 1800}, 0.5f, {500, 400}, {100, -40}, {250, -70, 600, 900}},
+        {{1920, 1080}, 1.0f, {960, 540}, {0, 0}, {0, 0, 1920, 1080}},
+        {{800, 600}, 2.0f, {100, 100}, {-10, 5}, {-720, -490, 1600, 1200}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(::testing::Message() << "scale " << c.scale << " position " << c.position.x() << ","
+                                          << c.position.y());
+        app::Canvas& canvas = CurrentProject()->GetCanvas();
+        canvas.SetDimensions(static_cast<unsigned int>(c.canvasSize.width()),
+                             static_cast<unsigned int>(c.canvasSize.height()));
+        canvas.SetScale(c.scale);
+        canvas.SetCentre(c.centre.x(), c.centre.y());
+        canvas.SetPosition(c.position.x(), c.position.y());
+        EXPECT_EQ(CanvasRectInWorkspace(), c.expected);
+    }
 }
 
 TEST_F(CanvasSceneTest, TheFitUsesTheRoomLeftBesideTheBarsAndNeverAScaleOfNothing)
@@ -126,9 +206,12 @@ TEST_F(CanvasSceneTest, TheFitUsesTheRoomLeftBesideTheBarsAndNeverAScaleOfNothin
         {"tall canvas, height decides", {1280, 800}, {1200, 1800}, -1, 0, 760.0f / 1800},
         {"reserves of both bars", {1280, 800}, {1200, 1800}, 104, 34, 726.0f / 1800},
         {"wide canvas, width decides", {1280, 800}, {1800, 600}, 104, 34, 1136.0f / 1800},
+        {"equal aspects", {1240, 840}, {1500, 1000}, 0, 0, 0.8f},
         {"no room below the actions bar", {300, 60}, {1200, 1800}, 104, 34, 0},
+        {"exactly no room beside the toolset bar", {144, 800}, {1200, 1800}, 104, 34, 0},
         {"no room at all", {40, 40}, {1200, 1800}, 0, 0, 0},
         {"an empty canvas", {1280, 800}, {0, 0}, 104, 34, 0},
+        {"a canvas without height", {1280, 800}, {1200, 0}, 104, 34, 0},
     };
     struct ScaleCounter : LumoModelObserver {
         int count = 0;
@@ -152,6 +235,7 @@ TEST_F(CanvasSceneTest, TheFitUsesTheRoomLeftBesideTheBarsAndNeverAScaleOfNothin
         scene.FitCanvasToView();
         if (c.expectedScale == 0) {
             EXPECT_FLOAT_EQ(canvas.Scale(), 0.77f);
+            EXPECT_EQ(canvas.PositionX(), 5);
             EXPECT_EQ(counter.count, 0);
         } else {
             EXPECT_FLOAT_EQ(canvas.Scale(), c.expectedScale);
@@ -159,6 +243,187 @@ TEST_F(CanvasSceneTest, TheFitUsesTheRoomLeftBesideTheBarsAndNeverAScaleOfNothin
             EXPECT_EQ(counter.count, 1);
         }
     }
+
+    // A scene that no view shows neither fits nor renders, and paints only black.
+    CanvasScene alone;
+    int aloneRenders = 0;
+    alone.SetRenderCall([&](QImage&, const CanvasRenderRequest&) {
+        ++aloneRenders;
+        return app::LMerrSuccess;
+    });
+    alone.setSceneRect(0, 0, 1280, 800);
+    CurrentProject()->GetCanvas().SetDimensions(1200, 1800);
+    CurrentProject()->GetCanvas().SetScale(0.77f);
+    alone.FitCanvasToView();
+    EXPECT_FLOAT_EQ(CurrentProject()->GetCanvas().Scale(), 0.77f);
+    alone.SlotRedrawScene(HXDownsampleFactor0);
+    QImage painted(64, 40, QImage::Format_RGB32);
+    painted.fill(Qt::white);
+    QPainter painter(&painted);
+    alone.render(&painter, QRectF(0, 0, 64, 40), QRectF(0, 0, 1280, 800));
+    painter.end();
+    EXPECT_EQ(aloneRenders, 0);
+    EXPECT_EQ(painted.pixel(32, 20), qRgb(0, 0, 0));
+}
+
+TEST_F(CanvasSceneTest, EachPaintCarriesOutOnlyTheLastRequestAndTheSettledResizeRedrawsAtFullResolution)
+{
+    ShowGreenScreenProject(0.05);
+    Grab();
+    const QUuid foreground = CurrentProject()->GetLayerManager()->LayerList()->StaticForegroundId();
+
+    // A whole-canvas preview, then a layer: only the layer is rendered, once.
+    renders.clear();
+    scene.SlotRedrawScene(HXDownsampleFactor3);
+    scene.SlotRedrawScene(foreground, app::RenderLevelFilter, HXDownsampleFactor0);
+    Grab();
+    ASSERT_EQ(renders.size(), 1u);
+    EXPECT_FALSE(renders[0].wholeCanvas);
+    EXPECT_EQ(renders[0].layerId, foreground);
+    EXPECT_EQ(renders[0].level, app::RenderLevelFilter);
+    EXPECT_EQ(renders[0].downsample, HXDownsampleFactor0);
+    // Nothing pending: a paint draws the stored image.
+    Grab();
+    EXPECT_EQ(renders.size(), 1u);
+
+    // The other way round the whole canvas wins, and the Application's refresh is always at full
+    // resolution.
+    App().RequestLayerRefresh(app::LayerTypeForeground, app::RenderLevelKey, HXDownsampleFactor3);
+    App().RefreshCanvas(HXDownsampleFactor3);
+    Grab();
+    ASSERT_EQ(renders.size(), 2u);
+    EXPECT_TRUE(renders[1].wholeCanvas);
+    EXPECT_EQ(renders[1].downsample, HXDownsampleFactor0);
+
+    // A preview request, then a resize: black until the size settles, then the fit and one
+    // whole-canvas render at full resolution.
+    renders.clear();
+    scene.SlotRedrawScene(HXDownsampleFactor3);
+    const float scaleBefore = CurrentProject()->GetCanvas().Scale();
+    view.resize(1000, 640);
+    EXPECT_FALSE(scene.IsDrawingEnabled());
+    const QImage unsettled = Grab();
+    EXPECT_TRUE(renders.empty());
+    EXPECT_EQ(unsettled.pixel(500, 320), qRgb(0, 0, 0));
+    Settle();
+    Grab();
+    ASSERT_EQ(renders.size(), 1u);
+    EXPECT_TRUE(renders[0].wholeCanvas);
+    EXPECT_EQ(renders[0].downsample, HXDownsampleFactor0);
+    EXPECT_LT(CurrentProject()->GetCanvas().Scale(), scaleBefore);
+}
+
+TEST_F(CanvasSceneTest, ANewlyOpenedProjectDropsTheImageAndTheFrameOfAUniqueForeground)
+{
+    App().SetCanvasActionsHeight(34);
+    ShowGreenScreenProject(0.05);
+    const app::LayerManagerPtr manager = CurrentProject()->GetLayerManager();
+    ASSERT_EQ(manager->GetForeground(manager->CurrentForegroundId())->SetUnique(true), app::LMerrSuccess);
+    Notify(DataTypeProject, FieldTypeImageAdded, manager->LayerList()->StaticForegroundId());
+
+    const auto framed = [](const QImage& grab) {
+        int yellow = 0;
+        for (int y = 30; y <= 38; ++y)
+            yellow += Distance(grab.pixel(640, y), qRgb(253, 248, 39)) <= 2 ? 1 : 0;
+        return yellow > 0;
+    };
+    const QImage unique = Grab();
+    EXPECT_TRUE(framed(unique));
+    EXPECT_FALSE(scene.CanvasImage().isNull());
+    SaveGrab(unique, "canvas-unique-foreground");
+
+    Notify(DataTypeProject, FieldTypeRefreshAll);
+    EXPECT_TRUE(scene.CanvasImage().isNull());
+    const QImage reopened = Grab();
+    EXPECT_FALSE(framed(reopened));
+    // Only the checker until the next render.
+    EXPECT_TRUE(ShowsChecker(reopened.pixel(CanvasRectInWorkspace().center())));
+}
+
+TEST_F(CanvasSceneTest, TheBackOfAGreetingCardLiesLeftOfAPortraitAndAboveALandscapeCard)
+{
+    enum Back { None, Left, Above };
+    struct Case {
+        const char* name;
+        bool card;
+        app::CanvasDimensionType dimensionType;
+        app::CanvasOrientation orientation;
+        Back back;
+    };
+    const std::vector<Case> cases = {
+        {"portrait preset card", true, app::CanvasDimensionPreset, app::CanvasOrientationPortrait, Left},
+        {"landscape custom card", true, app::CanvasDimensionCustom, app::CanvasOrientationLandscape, Above},
+        {"card the size of the background", true, app::CanvasDimensionBackground, app::CanvasOrientationPortrait, None},
+        {"card the size of the foreground", true, app::CanvasDimensionForeground, app::CanvasOrientationLandscape, None},
+        {"no card", false, app::CanvasDimensionPreset, app::CanvasOrientationPortrait, None},
+    };
+    // Nothing rendered: only the checker, the outline and the back are drawn.
+    forcedResult = app::LMerrSuccess;
+    view.show();
+    Settle();
+    // The canvas at (490, 300, 300, 200); its back to the left at x < 490 or above at y < 300.
+    const auto greyPixels = [](const QImage& grab, const QRect& area) {
+        int count = 0;
+        for (int y = area.top(); y <= area.bottom(); ++y)
+            for (int x = area.left(); x <= area.right(); ++x) {
+                const QRgb pixel = grab.pixel(x, y);
+                count += qRed(pixel) == qGreen(pixel) && qGreen(pixel) == qBlue(pixel) && qRed(pixel) >= 20 &&
+                                 qRed(pixel) <= 100
+                             ? 1
+                             : 0;
+            }
+        return count;
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        app::Canvas& canvas = CurrentProject()->GetCanvas();
+        canvas.SetDimensions(600, 400);
+        canvas.SetScale(0.5f);
+        canvas.SetCentre(640, 400);
+        canvas.SetPosition(0, 0);
+        canvas.SetPrintAsCard(c.card);
+        canvas.SetDimensionType(c.dimensionType);
+        canvas.SetOrientation(c.orientation);
+        ASSERT_EQ(CanvasRectInWorkspace(), QRect(490, 300, 300, 200));
+        const QImage grab = Grab();
+        if (c.back == Left)
+            SaveGrab(grab, "canvas-back-of-portrait-card");
+        const int left = greyPixels(grab, QRect(160, 302, 328, 196));
+        const int above = greyPixels(grab, QRect(492, 60, 296, 238));
+        EXPECT_EQ(left > 50, c.back == Left) << left;
+        EXPECT_EQ(above > 50, c.back == Above) << above;
+        EXPECT_EQ(left + above == 0, c.back == None) << left + above;
+    }
+}
+
+TEST_F(CanvasSceneTest, AForcedOutOfMemoryResultFinishesThePaintInBlackAndReachesTheFatalRoadOnce)
+{
+    ShowGreenScreenProject(0.05);
+    Grab();
+    renders.clear();
+    Dialogs().AnswerMessage(QMessageBox::Ok).ExpectExit();
+    forcedResult = app::LMerrRenderOutOfMemory;
+
+    QImage shown;
+    {
+        const MessageCapture paintMessages;
+        App().RefreshCanvas();
+        shown = Grab();
+        EXPECT_TRUE(paintMessages.Messages().isEmpty()) << paintMessages.Messages().join('\n').toStdString();
+    }
+    ASSERT_EQ(renders.size(), 1u);
+    // Reported after the paint, from a queued call.
+    EXPECT_TRUE(Dialogs().Requests().empty());
+    EXPECT_TRUE(scene.CanvasImage().isNull());
+    // No checker and no stale picture: black where the canvas was.
+    EXPECT_EQ(shown.pixel(CanvasRectInWorkspace().center()), qRgb(0, 0, 0));
+    // The failed request is not tried again.
+    Grab();
+    ProcessEvents();
+    EXPECT_EQ(renders.size(), 1u);
+    ASSERT_EQ(Dialogs().RequestsOf(DialogRequest::Message).size(), 1u);
+    EXPECT_TRUE(Dialogs().Requests()[0].message.text.startsWith("There is not enough memory available."));
+    EXPECT_EQ(Dialogs().RequestsOf(DialogRequest::Exit).size(), 1u);
 }
 
 TEST_F(CanvasSceneTest, ARenderOutOfMemoryInThePaintGoesToTheFatalRoad)

@@ -1,0 +1,90 @@
+#include "Canvas/CanvasOutlineGraphicsItem.h"
+
+#include "Canvas/CanvasScene.h"
+#include "Shell/Application.h"
+#include "Shell/Identity.h"
+
+#include "Project.h"
+
+#include <QPainter>
+#include <QPainterPath>
+
+namespace lumo::ui {
+
+namespace {
+
+const QColor kOutsideShade(0, 0, 0, 220);
+const QColor kFrameColour(77, 77, 77, 255);
+const QColor kBackOfCardColour(77, 77, 77, 200);
+constexpr int kBackOfCardPointSize = 8;
+
+QPen FramePen(const QColor& colour, Qt::PenStyle style)
+{
+    QPen pen(colour, 1, style, Qt::SquareCap, Qt::BevelJoin);
+    pen.setCosmetic(true);
+    return pen;
+}
+
+// A card folds along one edge of the canvas: a portrait card opens to the left, a landscape one
+// upwards. Cards whose size follows an image have no separate back.
+bool ShowsBackOfCard(const app::Canvas& canvas)
+{
+    return canvas.PrintAsCard() && (canvas.DimensionType() == app::CanvasDimensionPreset ||
+                                    canvas.DimensionType() == app::CanvasDimensionCustom);
+}
+
+} // namespace
+
+CanvasOutlineGraphicsItem::CanvasOutlineGraphicsItem(QGraphicsItem* parent) : QGraphicsObject(parent)
+{
+    setZValue(ZValue);
+}
+
+CanvasOutlineGraphicsItem::~CanvasOutlineGraphicsItem() = default;
+
+QRectF CanvasOutlineGraphicsItem::boundingRect() const
+{
+    const Application* app = Application::Instance();
+    return app != nullptr ? QRectF(app->WindowCacheRect()) : QRectF();
+}
+
+void CanvasOutlineGraphicsItem::paint(QPainter* painter, const QStyleOptionGraphicsItem* /*option*/,
+                                      QWidget* /*widget*/)
+{
+    const Application* app = Application::Instance();
+    const app::ProjectPtr project = app != nullptr ? app->GetDocument()->GetProject() : nullptr;
+    if (!project)
+        return;
+    const QRect canvasRect = CanvasRectInWorkspace();
+    const QRect screen = app->ScreenGeometry();
+
+    QPainterPath outside;
+    outside.setFillRule(Qt::OddEvenFill);
+    outside.addRect(QRect(0, 0, screen.width(), screen.height()));
+    outside.addRect(canvasRect);
+    painter->setRenderHint(QPainter::Antialiasing, false);
+    painter->setOpacity(1.0);
+    painter->setPen(Qt::NoPen);
+    painter->setBrush(kOutsideShade);
+    painter->drawPath(outside);
+
+    painter->setPen(FramePen(kFrameColour, Qt::SolidLine));
+    painter->setBrush(Qt::NoBrush);
+    painter->drawRect(canvasRect);
+
+    const app::Canvas& canvas = project->GetCanvas();
+    if (!ShowsBackOfCard(canvas))
+        return;
+    const QRect back = canvas.Orientation() == app::CanvasOrientationPortrait
+                           ? canvasRect.translated(canvasRect.left() - canvasRect.right() - 1, 0)
+                           : canvasRect.translated(0, canvasRect.top() - canvasRect.bottom() - 1);
+    painter->setPen(FramePen(kBackOfCardColour, Qt::DashLine));
+    painter->drawRect(back);
+    QFont font(DefaultFontFamily, kBackOfCardPointSize, QFont::Bold);
+    font.setStyleStrategy(QFont::PreferAntialias);
+    painter->setFont(font);
+    painter->setPen(FramePen(kFrameColour, Qt::SolidLine));
+    painter->drawText(back, Qt::AlignCenter, tr("Back of card"));
+}
+
+} // namespace lumo::ui
