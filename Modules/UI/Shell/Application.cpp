@@ -2,6 +2,7 @@
 
 #include "Controls/BatchSortProxyModel.h"
 #include "Shell/Identity.h"
+#include "Shell/OverrideCursor.h"
 #include "Shell/StandardUserDialogs.h"
 #include "Shell/StoredProjectDefaults.h"
 
@@ -66,12 +67,6 @@ QString ReadResourceText(const QString& path)
     if (!file.open(QIODevice::ReadOnly | QIODevice::Text))
         return QString();
     return QString::fromUtf8(file.readAll());
-}
-
-void RestoreOverrideCursor()
-{
-    if (QApplication::overrideCursor() != nullptr)
-        QApplication::restoreOverrideCursor();
 }
 
 bool IsCompositeLayerType(app::LayerType type)
