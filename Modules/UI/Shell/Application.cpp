@@ -3,6 +3,7 @@
 #include "Controls/BatchSortProxyModel.h"
 #include "Shell/Identity.h"
 #include "Shell/OverrideCursor.h"
+#include "Shell/ProductPicture.h"
 #include "Shell/StandardUserDialogs.h"
 #include "Shell/StoredProjectDefaults.h"
 
@@ -118,6 +119,7 @@ Application::Application(int& argc, char** argv) : QApplication(argc, argv), d(s
     qRegisterMetaType<app::RenderLevel>();
     qRegisterMetaType<hvn::image::HXDownsampleFactor>();
     SetUpIconTheme();
+    setWindowIcon(ApplicationIcon());
     d->styleSheet = ReadResourceText(QStringLiteral(":CSS/MainWindow.css"));
 }
 
