@@ -305,6 +305,11 @@ std::shared_ptr<QImage> Application::GetThumbnail(const QUuid& layerId) const
     return d->thumbnails.value(layerId);
 }
 
+QHash<QUuid, std::shared_ptr<QImage>>& Application::Thumbnails()
+{
+    return d->thumbnails;
+}
+
 // ---- Screen
 
 QRect Application::ScreenGeometry() const
