@@ -155,10 +155,24 @@ public:
     // further layers, overlay, current foreground), as reopening a project needs, then redraws the
     // whole canvas once. True when each of them loaded.
     bool LoadProjectImages();
+    // Removes a layer from the canvas view, the render processor and the project: kind 0 the
+    // background and 2 the overlay (emptied in their slots), 1 the current foreground, 3 the further
+    // layer with the id. Other kinds and missing layers: nothing.
+    void RemoveImageLayer(const QUuid& layerId, app::LayerType kind);
+    // Empties the background, overlay or further layer with the id but keeps it in the project.
+    void ClearLayer(const QUuid& layerId);
     // Frees the layer's render caches and asks for a whole-canvas redraw.
     void RemoveLayerFromRenderer(const app::ImageLayerPtr& layer);
     // The file of the current foreground; empty when there is none.
     QString CurrentForegroundPath() const;
+    // Sets the printed sheet to width x height pixels and the canvas to it, or to one face of it
+    // when it is printed as a folded card; then refits the overlay and the further layers.
+    void SetCanvasDimensions(int width, int height);
+    // Applies the overlay's fit mode to its placement; when it changed, or always at factor 0, and
+    // refresh is asked for, the overlay is redrawn from its placement.
+    void UpdateOverlayFit(hvn::image::HXDownsampleFactor factor, bool refresh);
+    // The same for every further layer, with one whole-canvas redraw.
+    void UpdateLayerFits(hvn::image::HXDownsampleFactor factor, bool refresh);
 
     // ---- Dialogs and the fatal road
     UserDialogs& Dialogs() const;
@@ -191,7 +205,7 @@ private:
     app::ImageLayerPtr LayerWithId(const QUuid& id) const;
     // Images and layers
     QHash<QUuid, std::shared_ptr<QImage>>& Thumbnails();
-    // The layer an import of the kind acts on: kind 3 only by its id.
+    // The layer an import or removal of the kind acts on: kind 3 only by its id.
     app::ImageLayerPtr TargetLayer(app::LayerType kind, const QUuid& id) const;
     // Reads and checks the image file (size first, from its header), with the warnings.
     bool ReadImportImage(const QString& absolutePath, QImage& image);

@@ -1,8 +1,10 @@
-// The Application's operations on the image layers of the open project: importing photographs and
-// reloading a project's images.
+// The Application's operations on the image layers of the open project: importing photographs,
+// reloading a project's images, removing and clearing layers, the canvas size and the fits that
+// follow from it.
 
 #include "Shell/Application.h"
 
+#include "Canvas/CanvasView.h"
 #include "Shell/Limits.h"
 #include "Shell/OverrideCursor.h"
 
@@ -11,6 +13,8 @@
 #include "LayerManager.h"
 #include "LayerSettings.h"
 #include "Project.h"
+#include "TransformItems.h"
+#include "TransformationFunctions.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -18,6 +22,7 @@
 #include <QMainWindow>
 #include <QTransform>
 
+#include <algorithm>
 #include <vector>
 
 namespace lumo::ui {
@@ -27,6 +32,7 @@ using app::ImageLayerPtr;
 using app::LayerType;
 using app::LMerr;
 using app::ProjectPtr;
+using hvn::image::HXDownsampleFactor;
 using hvn::image::HXDownsampleFactor0;
 using hvn::image::HXDownsampleFactor3;
 
@@ -313,7 +319,7 @@ bool Application::LoadProjectImages()
     return allLoaded;
 }
 
-// ---- Layers
+// ---- Removing and clearing layers
 
 void Application::RemoveLayerFromRenderer(const ImageLayerPtr& layer)
 {
@@ -322,10 +328,115 @@ void Application::RemoveLayerFromRenderer(const ImageLayerPtr& layer)
     emit SignalCanvasRefreshRequested(HXDownsampleFactor0);
 }
 
+void Application::RemoveImageLayer(const QUuid& layerId, LayerType kind)
+{
+    const ProjectPtr project = GetDocument()->GetProject();
+    if (!project)
+        return;
+    const ImageLayerPtr layer = TargetLayer(kind, layerId);
+    if (!layer)
+        return;
+    Thumbnails().remove(layer->Id());
+    CanvasView* view = GetCanvasView();
+    if (view != nullptr) {
+        if (kind == app::LayerTypeForeground)
+            view->RemoveShadowQuad();
+        view->RemoveLayerHandles();
+    }
+    RemoveLayerFromRenderer(layer);
+    const app::LayerManagerPtr manager = project->GetLayerManager();
+    if (kind == app::LayerTypeForeground)
+        manager->RemoveForegroundLayer(layer->Id());
+    else
+        manager->RemoveLayer(layer->Id());
+    // The text items follow the settings in force once the layer is gone.
+    if (view != nullptr)
+        view->CreateTextItems();
+}
+
+void Application::ClearLayer(const QUuid& layerId)
+{
+    const ProjectPtr project = GetDocument()->GetProject();
+    const ImageLayerPtr layer = project && !layerId.isNull() ? project->GetLayerManager()->GetLayer(layerId) : nullptr;
+    if (!layer)
+        return;
+    Thumbnails().remove(layer->Id());
+    if (CanvasView* view = GetCanvasView())
+        view->RemoveLayerHandles();
+    RemoveLayerFromRenderer(layer);
+    layer->ClearData();
+}
+
 QString Application::CurrentForegroundPath() const
 {
     const ImageLayerPtr foreground = LayerOfKind(app::LayerTypeForeground);
     return foreground ? foreground->Path() : QString();
+}
+
+// ---- Canvas size and fits
+
+void Application::SetCanvasDimensions(int width, int height)
+{
+    const ProjectPtr project = GetDocument()->GetProject();
+    if (!project)
+        return;
+    const unsigned int sheetWidth = static_cast<unsigned int>(std::max(0, width));
+    const unsigned int sheetHeight = static_cast<unsigned int>(std::max(0, height));
+    app::Canvas& canvas = project->GetCanvas();
+    canvas.SetActualDimensions(sheetWidth, sheetHeight);
+    // A folded card prints its face on half the sheet, turned a quarter.
+    const bool cardFace = canvas.PrintAsCard() && (canvas.DimensionType() == app::CanvasDimensionPreset ||
+                                                   canvas.DimensionType() == app::CanvasDimensionCustom);
+    if (!cardFace)
+        canvas.SetDimensions(sheetWidth, sheetHeight);
+    else if (canvas.Orientation() == app::CanvasOrientationPortrait)
+        canvas.SetDimensions(sheetHeight / 2, sheetWidth);
+    else
+        canvas.SetDimensions(sheetHeight, sheetWidth / 2);
+    UpdateOverlayFit(HXDownsampleFactor0, true);
+    UpdateLayerFits(HXDownsampleFactor0, true);
+}
+
+void Application::UpdateOverlayFit(HXDownsampleFactor factor, bool refresh)
+{
+    const ProjectPtr project = GetDocument()->GetProject();
+    if (!project)
+        return;
+    const app::ImageLayerSettingsPtr settings = project->GetLayerManager()->GetLayerSettings(app::LayerTypeOverlay);
+    if (!settings)
+        return;
+    app::TransformList::Pointer item;
+    if (settings->Transforms().GetFilterByType(app::TransformItemTypeFit, item) != app::LMerrSuccess)
+        return;
+    const auto fit = std::dynamic_pointer_cast<app::FitTransformItem>(item);
+    if (!fit || fit->Fit() == app::FitToNone)
+        return;
+    const bool changed = app::FitOverlayToTransform(project, fit->Fit());
+    if ((changed || factor == HXDownsampleFactor0) && refresh) {
+        InvalidateLayerCache(app::LayerTypeOverlay, app::RenderLevelPostFilter, factor);
+        RequestLayerRefresh(app::LayerTypeOverlay, app::RenderLevelPostFilter, factor);
+    }
+}
+
+void Application::UpdateLayerFits(HXDownsampleFactor factor, bool refresh)
+{
+    const ProjectPtr project = GetDocument()->GetProject();
+    if (!project)
+        return;
+    const std::shared_ptr<app::ImageLayerList> layers = project->GetLayerManager()->LayerList();
+    bool invalidated = false;
+    for (auto it = layers->ConstBegin(); it != layers->ConstEnd(); ++it) {
+        const ImageLayerPtr& layer = it->second;
+        if (!layer || layer->Type() != app::LayerTypeImage)
+            continue;
+        const bool changed = app::FitLayerToTransform(project, layer);
+        if ((changed || factor == HXDownsampleFactor0) && refresh) {
+            InvalidateCacheOfLayer(layer->Id(), app::RenderLevelPostFilter, factor);
+            invalidated = true;
+        }
+    }
+    if (invalidated && refresh)
+        emit SignalCanvasRefreshRequested(factor);
 }
 
 } // namespace lumo::ui
