@@ -2,6 +2,8 @@
 
 #include "Controls/BatchSortProxyModel.h"
 #include "Shell/Identity.h"
+#include "Shell/OverrideCursor.h"
+#include "Shell/ProductPicture.h"
 #include "Shell/StandardUserDialogs.h"
 #include "Shell/StoredProjectDefaults.h"
 
@@ -68,12 +70,6 @@ QString ReadResourceText(const QString& path)
     return QString::fromUtf8(file.readAll());
 }
 
-void RestoreOverrideCursor()
-{
-    if (QApplication::overrideCursor() != nullptr)
-        QApplication::restoreOverrideCursor();
-}
-
 bool IsCompositeLayerType(app::LayerType type)
 {
     return type == app::LayerTypeBackground || type == app::LayerTypeOverlay || type == app::LayerTypeImage;
@@ -123,6 +119,7 @@ Application::Application(int& argc, char** argv) : QApplication(argc, argv), d(s
     qRegisterMetaType<app::RenderLevel>();
     qRegisterMetaType<hvn::image::HXDownsampleFactor>();
     SetUpIconTheme();
+    setWindowIcon(ApplicationIcon());
     d->styleSheet = ReadResourceText(QStringLiteral(":CSS/MainWindow.css"));
 }
 
@@ -306,6 +303,11 @@ QItemSelectionModel* Application::ForegroundSelectionModel() const
 std::shared_ptr<QImage> Application::GetThumbnail(const QUuid& layerId) const
 {
     return d->thumbnails.value(layerId);
+}
+
+QHash<QUuid, std::shared_ptr<QImage>>& Application::Thumbnails()
+{
+    return d->thumbnails;
 }
 
 // ---- Screen

@@ -10,8 +10,10 @@
 #include <hvn/image/HXTypes.h>
 
 #include <QApplication>
+#include <QHash>
 #include <QImage>
 #include <QRect>
+#include <QSize>
 #include <QUuid>
 
 #include <exception>
@@ -126,6 +128,52 @@ public:
     // Re-renders every layer from its placement, then composes the canvas into image.
     app::LMerr RenderAllLayersToCanvas(QImage& image, hvn::image::HXDownsampleFactor factor);
 
+    // ---- Images and layers
+    // Loads an image file into a layer of the open project: kind 0 the background, 2 the overlay,
+    // 3 the further layer with the id; kind 1 replaces every foreground by a new current one. The
+    // image is checked first (its size from the file's header, before it is decoded); the layer
+    // then takes the absolute path, the resolution, the size as the camera held it (turned for
+    // EXIF orientations 6 and 8) and a thumbnail, and the render processor the pixels; the refresh
+    // follows (the first foreground after opening a project redraws the whole canvas). False, with
+    // nothing changed, after a warning for an image that cannot be read or is too large, and for
+    // another kind or a missing layer. When the render processor cannot take the image (memory) the
+    // user is told, a background, overlay or further layer keeps its previous image and a new
+    // foreground is removed again.
+    bool ImportImage(const QString& path, const QUuid& layerId, app::LayerType kind);
+    // False, after a warning naming the path, for a null image or one of more than
+    // MaximumImagePixels pixels. The warnings restore an override cursor the caller set.
+    bool CheckImportImage(const QImage& image, const QString& path);
+    // The same size check, from a size read without decoding.
+    bool CheckImportImageSize(const QSize& size, const QString& path);
+    // Loads the file a layer of the open project already names (background, overlay, further layer
+    // or foreground, by id; the foreground slot's id means the current foreground), keeping the
+    // layer with its id and settings, with an import's checks and refresh. A file that cannot be
+    // found marks the layer offline without a message. False when the layer is missing, names no
+    // file, or its file is offline or cannot be used.
+    bool ReloadLayerImage(const QUuid& layerId);
+    // Reloads the images of every layer of the open project that names a file (background,
+    // further layers, overlay, current foreground), as reopening a project needs, then redraws the
+    // whole canvas once. True when each of them loaded.
+    bool LoadProjectImages();
+    // Removes a layer from the canvas view, the render processor and the project: kind 0 the
+    // background and 2 the overlay (emptied in their slots), 1 the current foreground, 3 the further
+    // layer with the id. Other kinds and missing layers: nothing.
+    void RemoveImageLayer(const QUuid& layerId, app::LayerType kind);
+    // Empties the background, overlay or further layer with the id but keeps it in the project.
+    void ClearLayer(const QUuid& layerId);
+    // Frees the layer's render caches and asks for a whole-canvas redraw.
+    void RemoveLayerFromRenderer(const app::ImageLayerPtr& layer);
+    // The file of the current foreground; empty when there is none.
+    QString CurrentForegroundPath() const;
+    // Sets the printed sheet to width x height pixels and the canvas to it, or to one face of it
+    // when it is printed as a folded card; then refits the overlay and the further layers.
+    void SetCanvasDimensions(int width, int height);
+    // Applies the overlay's fit mode to its placement; when it changed, or always at factor 0, and
+    // refresh is asked for, the overlay is redrawn from its placement.
+    void UpdateOverlayFit(hvn::image::HXDownsampleFactor factor, bool refresh);
+    // The same for every further layer, with one whole-canvas redraw.
+    void UpdateLayerFits(hvn::image::HXDownsampleFactor factor, bool refresh);
+
     // ---- Dialogs and the fatal road
     UserDialogs& Dialogs() const;
     // Replaces the dialogs (tests); null returns to the standard ones.
@@ -155,10 +203,27 @@ private:
     // The layer of a kind in the current project; kind 3 takes id, or the selected layer without one.
     app::ImageLayerPtr LayerOfKind(int layerKind, const QUuid& id = QUuid()) const;
     app::ImageLayerPtr LayerWithId(const QUuid& id) const;
+    // Images and layers
+    QHash<QUuid, std::shared_ptr<QImage>>& Thumbnails();
+    // The layer an import or removal of the kind acts on: kind 3 only by its id.
+    app::ImageLayerPtr TargetLayer(app::LayerType kind, const QUuid& id) const;
+    // Reads and checks the image file (size first, from its header), with the warnings.
+    bool ReadImportImage(const QString& absolutePath, QImage& image);
+    // Puts a checked image into the layer and the render processor; on failure the layer is as it
+    // was and the user has been told.
+    bool PlaceImageInLayer(const app::ImageLayerPtr& layer, const QImage& image, const QString& absolutePath);
+    // Reads the file the layer names into it; a missing file marks it offline.
+    bool LoadLayerFile(const app::ImageLayerPtr& layer);
+    void RefreshAfterImport(const app::ImageLayerPtr& layer);
+    void ReportLayerImageFailure(app::LMerr code, const QString& absolutePath);
 
     struct Private;
     std::unique_ptr<Private> d;
 };
+
+// The thumbnail of an image read from path: scaled to 400 pixels wide, then turned by the file's
+// EXIF orientation (6 a quarter turn clockwise, 8 anticlockwise, so those are 400 pixels high).
+std::shared_ptr<QImage> CreateOrientedThumbnail(const QImage& image, const QString& path);
 
 // Runs f; an exception it throws goes to the application's fatal road instead of through Qt. For
 // paint handlers and slots, where an exception must not unwind into Qt.

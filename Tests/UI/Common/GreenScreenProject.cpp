@@ -85,22 +85,7 @@ GreenScreenProject WriteGreenScreenProject(const QString& folder, double megapix
 
 void LoadLayerImages(Application& app)
 {
-    const app::ProjectPtr project = app.GetDocument()->GetProject();
-    const auto processor = app.GetRenderProcessor();
-    ASSERT_TRUE(project && processor);
-    const app::LayerManagerPtr manager = project->GetLayerManager();
-    std::vector<app::ImageLayerPtr> layers = {manager->GetBackground(), manager->GetOverlay(),
-                                              manager->GetForeground(manager->CurrentForegroundId())};
-    for (const QUuid& id : manager->LayerList()->CompositeOrder())
-        if (const app::ImageLayerPtr layer = manager->GetLayer(id); layer && layer->Type() == app::LayerTypeImage)
-            layers.push_back(layer);
-    for (const app::ImageLayerPtr& layer : layers) {
-        if (!layer || !layer->IsValid())
-            continue;
-        const QImage image(layer->Path());
-        ASSERT_FALSE(image.isNull()) << layer->Path().toStdString();
-        ASSERT_EQ(processor->SetLayer(layer, image), app::LMerrSuccess) << layer->Path().toStdString();
-    }
+    ASSERT_TRUE(app.LoadProjectImages()) << "a layer image of the project did not load";
 }
 
 } // namespace lumo::ui::testing

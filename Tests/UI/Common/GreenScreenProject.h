@@ -26,8 +26,8 @@ struct GreenScreenProject {
 // photograph's size; the foreground is the current one.
 GreenScreenProject WriteGreenScreenProject(const QString& folder, double megapixels = 0.25);
 
-// Hands every valid layer's image file of the open project to the render processor, as reopening a
-// project does once it has found its images.
+// Loads every layer image of the open project into the render processor, as reopening a project
+// does (Application::LoadProjectImages); fails the test when one does not load.
 void LoadLayerImages(Application& app);
 
 } // namespace lumo::ui::testing

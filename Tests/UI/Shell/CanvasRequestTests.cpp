@@ -2,6 +2,7 @@
 // the canvas renders.
 
 #include "GreenScreenProject.h"
+#include "RefreshSignals.h"
 #include "UiTest.h"
 
 #include "ImageLayer.h"
@@ -20,10 +21,6 @@ using app::RenderLevel;
 using hvn::image::HXDownsampleFactor;
 using hvn::image::HXDownsampleFactor0;
 using hvn::image::HXDownsampleFactor3;
-
-const auto kLayerSignal =
-    qOverload<const QUuid&, RenderLevel, HXDownsampleFactor>(&Application::SignalCanvasRefreshRequested);
-const auto kCanvasSignal = qOverload<HXDownsampleFactor>(&Application::SignalCanvasRefreshRequested);
 
 using RefreshRequestTest = UiTest;
 

@@ -1,11 +1,15 @@
-// The program's identity, its settings file, its folders and what the Application is built with.
+// The program's identity, its settings file, its folders, what the Application is built with and
+// opening help pages and web addresses.
 
 #include "UiTest.h"
 
 #include "Controls/LocalAppDataFolder.h"
+#include "Shell/DesktopServices.h"
 #include "Shell/Settings.h"
 
+#include <QDesktopServices>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QIcon>
 #include <QImageReader>
@@ -13,6 +17,7 @@
 #include <QScreen>
 #include <QStandardItemModel>
 #include <QStandardPaths>
+#include <QTemporaryDir>
 
 namespace lumo::ui::testing {
 namespace {
@@ -59,5 +64,69 @@ TEST_F(ShellServicesTest, FoldersOfTheProgramAndItsCaches)
     EXPECT_EQ(cache, qEnvironmentVariable("XDG_CACHE_HOME"));
 }
 
+// Records what reaches the desktop, and the cursor it was asked under.
+class UrlRecorder : public QObject {
+    Q_OBJECT
+
+public:
+    QList<QUrl> urls;
+    QList<bool> underWaitCursor;
+
+public slots:
+    void Open(const QUrl& url)
+    {
+        urls.append(url);
+        underWaitCursor.append(QApplication::overrideCursor() != nullptr &&
+                               QApplication::overrideCursor()->shape() == Qt::WaitCursor);
+    }
+};
+
+TEST_F(ShellServicesTest, HelpPagesAndWebAddressesReachTheDesktop)
+{
+    QTemporaryDir folder;
+    ASSERT_TRUE(folder.isValid());
+    const QString helpFolder = folder.filePath(QStringLiteral("Lumora Help"));
+    ASSERT_TRUE(QDir().mkpath(helpFolder));
+    const QString page = helpFolder + QStringLiteral("/index.html");
+    QFile file(page);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.close();
+
+    UrlRecorder recorder;
+    for (const char* scheme : {"file", "http", "https"})
+        QDesktopServices::setUrlHandler(QString::fromLatin1(scheme), &recorder, "Open");
+    // Relative paths are taken from the working folder (a project's folder once one is open).
+    const QString previous = QDir::currentPath();
+    EXPECT_TRUE(QDir::setCurrent(folder.path()));
+    struct Case {
+        QString target;
+        QUrl url;
+    };
+    const std::vector<Case> cases = {
+        {page, QUrl::fromLocalFile(page)},
+        {QStringLiteral("Lumora Help/index.html"), QUrl::fromLocalFile(page)},
+        {QStringLiteral("https://www.example.com/lumora/tutorials?topic=hair"),
+         QUrl(QStringLiteral("https://www.example.com/lumora/tutorials?topic=hair"))},
+        {QStringLiteral("www.example.com"), QUrl(QStringLiteral("http://www.example.com"))},
+    };
+    for (const Case& c : cases)
+        EXPECT_TRUE(OpenUrl(c.target)) << c.target.toStdString();
+    EXPECT_FALSE(OpenUrl(QString()));
+    QDir::setCurrent(previous);
+    for (const char* scheme : {"file", "http", "https"})
+        QDesktopServices::unsetUrlHandler(QString::fromLatin1(scheme));
+
+    ASSERT_EQ(recorder.urls.size(), static_cast<qsizetype>(cases.size()));
+    for (std::size_t i = 0; i < cases.size(); ++i) {
+        EXPECT_EQ(recorder.urls[i], cases[i].url) << recorder.urls[i].toString().toStdString();
+        EXPECT_TRUE(recorder.underWaitCursor[i]);
+    }
+    // A folder with a space survives the trip.
+    EXPECT_EQ(recorder.urls[0].toLocalFile(), page);
+    EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+}
+
 } // namespace
 } // namespace lumo::ui::testing
+
+#include "ShellServicesTests.moc"

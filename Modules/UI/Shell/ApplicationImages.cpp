@@ -1,0 +1,442 @@
+// The Application's operations on the image layers of the open project: importing photographs,
+// reloading a project's images, removing and clearing layers, the canvas size and the fits that
+// follow from it.
+
+#include "Shell/Application.h"
+
+#include "Canvas/CanvasView.h"
+#include "Shell/Limits.h"
+#include "Shell/OverrideCursor.h"
+
+#include "Exif.h"
+#include "ForegroundImageLayer.h"
+#include "LayerManager.h"
+#include "LayerSettings.h"
+#include "Project.h"
+#include "TransformItems.h"
+#include "TransformationFunctions.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QImageReader>
+#include <QMainWindow>
+#include <QTransform>
+
+#include <algorithm>
+#include <vector>
+
+namespace lumo::ui {
+
+using app::EXIF;
+using app::ImageLayerPtr;
+using app::LayerType;
+using app::LMerr;
+using app::ProjectPtr;
+using hvn::image::HXDownsampleFactor;
+using hvn::image::HXDownsampleFactor0;
+using hvn::image::HXDownsampleFactor3;
+
+namespace {
+
+constexpr int kThumbnailWidth = 400;
+constexpr double kInchesPerMetre = 39.3700787;
+
+unsigned int DotsPerInch(int dotsPerMetre)
+{
+    return dotsPerMetre > 0 ? static_cast<unsigned int>(dotsPerMetre / kInchesPerMetre + 0.5) : 0u;
+}
+
+// The camera was held on its side: the picture as seen is the file's pixels turned a quarter.
+bool TurnsQuarter(EXIF::Orientation orientation)
+{
+    return orientation == EXIF::OrientationRightTop || orientation == EXIF::OrientationLeftBottom;
+}
+
+// The parent of an import warning: the main window, or the active window while there is none.
+QWidget* MainWindowOrActive()
+{
+    for (QWidget* widget : QApplication::topLevelWidgets())
+        if (auto* window = qobject_cast<QMainWindow*>(widget))
+            return window;
+    return QApplication::activeWindow();
+}
+
+QString ShownPath(const QString& path)
+{
+    return QDir::toNativeSeparators(path);
+}
+
+} // namespace
+
+std::shared_ptr<QImage> CreateOrientedThumbnail(const QImage& image, const QString& path)
+{
+    QImage thumbnail = image.scaledToWidth(kThumbnailWidth, Qt::SmoothTransformation);
+    const EXIF::Orientation orientation = EXIF::CameraOrientation(path);
+    if (TurnsQuarter(orientation)) {
+        QTransform turn;
+        turn.rotate(orientation == EXIF::OrientationRightTop ? 90.0 : -90.0);
+        thumbnail = thumbnail.transformed(turn, Qt::SmoothTransformation);
+    }
+    return std::make_shared<QImage>(std::move(thumbnail));
+}
+
+// ---- Checks
+
+bool Application::CheckImportImage(const QImage& image, const QString& path)
+{
+    if (image.isNull()) {
+        RestoreOverrideCursor();
+        Dialogs().Message({.parent = MainWindowOrActive(),
+                           .icon = QMessageBox::Warning,
+                           .text = tr("%1\n\nThis is not a valid image, or its type is not supported.").arg(ShownPath(path))});
+        return false;
+    }
+    return CheckImportImageSize(image.size(), path);
+}
+
+bool Application::CheckImportImageSize(const QSize& size, const QString& path)
+{
+    if (static_cast<qint64>(size.width()) * size.height() <= MaximumImagePixels)
+        return true;
+    RestoreOverrideCursor();
+    Dialogs().Message({.parent = activeWindow(),
+                       .icon = QMessageBox::Warning,
+                       .text = tr("%1\n\nThis image cannot be imported because its dimensions exceed the maximum that "
+                                  "is supported.")
+                                   .arg(ShownPath(path))});
+    return false;
+}
+
+bool Application::ReadImportImage(const QString& absolutePath, QImage& image)
+{
+    QImageReader reader(absolutePath);
+    reader.setDecideFormatFromContent(true);
+    // The layer applies the EXIF orientation itself (render processor and thumbnail).
+    reader.setAutoTransform(false);
+    // Too large a photo is refused from its header, before it is decoded: decoding would take
+    // the memory, or fail and be taken for a damaged file.
+    const QSize size = reader.size();
+    if (size.isValid() && !CheckImportImageSize(size, absolutePath))
+        return false;
+    QImage read = reader.read();
+    if (!CheckImportImage(read, absolutePath))
+        return false;
+    image = std::move(read);
+    return true;
+}
+
+// ---- Import
+
+ImageLayerPtr Application::TargetLayer(LayerType kind, const QUuid& id) const
+{
+    if (kind == app::LayerTypeImage) {
+        const ProjectPtr project = GetDocument()->GetProject();
+        return project && !id.isNull() ? project->GetLayerManager()->GetLayer(id) : nullptr;
+    }
+    return LayerOfKind(kind);
+}
+
+bool Application::ImportImage(const QString& path, const QUuid& layerId, LayerType kind)
+{
+    const ProjectPtr project = GetDocument()->GetProject();
+    const RenderProcessorPtr processor = GetRenderProcessor();
+    if (!project || !processor || kind < app::LayerTypeBackground || kind > app::LayerTypeImage)
+        return false;
+    const app::LayerManagerPtr manager = project->GetLayerManager();
+    ImageLayerPtr target;
+    if (kind != app::LayerTypeForeground) {
+        target = TargetLayer(kind, layerId);
+        if (!target)
+            return false;
+    }
+
+    const QString absolutePath = QFileInfo(path).absoluteFilePath();
+    QImage image;
+    if (!ReadImportImage(absolutePath, image))
+        return false;
+
+    if (kind == app::LayerTypeForeground) {
+        // A new photograph replaces every foreground; its memory is freed before the new one is
+        // decoded into the render caches.
+        if (const ImageLayerPtr current = LayerOfKind(app::LayerTypeForeground)) {
+            processor->RemoveLayer(current);
+            Thumbnails().remove(current->Id());
+        }
+        manager->Clear(app::LayerTypeForeground);
+        const auto foreground = std::make_shared<app::ForegroundImageLayer>(QString(), QString());
+        if (const LMerr code = manager->AddForegroundLayer(foreground); code != app::LMerrSuccess) {
+            RefreshCanvas();
+            ReportLayerImageFailure(code, absolutePath);
+            return false;
+        }
+        manager->SetCurrentForegroundId(foreground->Id());
+        target = foreground;
+    }
+
+    if (!PlaceImageInLayer(target, image, absolutePath)) {
+        // A foreground without pixels would claim to be there: it goes again.
+        if (kind == app::LayerTypeForeground) {
+            manager->RemoveForegroundLayer(target->Id());
+            RemoveLayerFromRenderer(target);
+        }
+        return false;
+    }
+    RefreshAfterImport(target);
+    return true;
+}
+
+bool Application::PlaceImageInLayer(const ImageLayerPtr& layer, const QImage& image, const QString& absolutePath)
+{
+    const QString oldPath = layer->Path();
+    const QSize oldDimensions = layer->Dimensions();
+    const unsigned int oldDpiX = layer->DpiX();
+    const unsigned int oldDpiY = layer->DpiY();
+    const bool oldValid = layer->IsValid();
+    const bool oldOffline = layer->IsOffline();
+
+    layer->SetPath(absolutePath);
+    layer->SetDpiX(DotsPerInch(image.dotsPerMeterX()));
+    layer->SetDpiY(DotsPerInch(image.dotsPerMeterY()));
+    layer->SetDimensions(TurnsQuarter(EXIF::CameraOrientation(absolutePath)) ? image.size().transposed()
+                                                                              : image.size());
+    layer->SetIsValid(true);
+    layer->SetOffline(false);
+    // The render processor reads the orientation from the layer's path, so it is set first.
+    if (const LMerr code = GetRenderProcessor()->SetLayer(layer, image); code != app::LMerrSuccess) {
+        layer->SetPath(oldPath);
+        layer->SetDimensions(oldDimensions);
+        layer->SetDpiX(oldDpiX);
+        layer->SetDpiY(oldDpiY);
+        layer->SetIsValid(oldValid);
+        layer->SetOffline(oldOffline);
+        ReportLayerImageFailure(code, absolutePath);
+        return false;
+    }
+    Thumbnails().insert(layer->Id(), CreateOrientedThumbnail(image, absolutePath));
+    return true;
+}
+
+void Application::ReportLayerImageFailure(LMerr code, const QString& absolutePath)
+{
+    RestoreOverrideCursor();
+    const QString text =
+        code == app::LMerrRenderOutOfMemory || code == app::LMerrOutOfMemory
+            ? tr("%1\n\nThere is not enough memory available to import this image.\n\n"
+                 "Please close some other programs and try again.")
+            : tr("%1\n\nThis image could not be loaded.");
+    Dialogs().Message({.parent = activeWindow(), .icon = QMessageBox::Warning, .text = text.arg(ShownPath(absolutePath))});
+}
+
+void Application::RefreshAfterImport(const ImageLayerPtr& layer)
+{
+    const RenderProcessorPtr processor = GetRenderProcessor();
+    switch (layer->Type()) {
+    case app::LayerTypeForeground:
+        InvalidateShadowCache();
+        processor->InvalidateAllMaskCache();
+        // The first foreground after opening a project places every other layer: all redraw.
+        if (IsFirstForegroundPending()) {
+            InvalidateCompositeCaches(HXDownsampleFactor3);
+            RefreshCanvas();
+        } else {
+            InvalidateLayerCache(app::LayerTypeForeground, app::RenderLevelKey, HXDownsampleFactor3);
+            RequestLayerRefresh(app::LayerTypeForeground, app::RenderLevelKey, HXDownsampleFactor0);
+        }
+        SetFirstForegroundPending(false);
+        break;
+    case app::LayerTypeBackground:
+        emit SignalCanvasRefreshRequested(layer->Id(), app::RenderLevelFilter, HXDownsampleFactor0);
+        break;
+    case app::LayerTypeOverlay:
+    case app::LayerTypeImage:
+        emit SignalCanvasRefreshRequested(layer->Id(), app::RenderLevelPostFilter, HXDownsampleFactor0);
+        break;
+    }
+}
+
+// ---- Reloading a project's images
+
+bool Application::LoadLayerFile(const ImageLayerPtr& layer)
+{
+    if (layer->Path().isEmpty())
+        return false;
+    const QString absolutePath = QFileInfo(layer->Path()).absoluteFilePath();
+    if (!QFileInfo(absolutePath).isFile()) {
+        layer->SetOffline(true);
+        return false;
+    }
+    QImage image;
+    return ReadImportImage(absolutePath, image) && PlaceImageInLayer(layer, image, absolutePath);
+}
+
+bool Application::ReloadLayerImage(const QUuid& layerId)
+{
+    const ProjectPtr project = GetDocument()->GetProject();
+    if (!project || !GetRenderProcessor())
+        return false;
+    const ImageLayerPtr layer = LayerWithId(layerId);
+    // Only the current foreground has the render processor's foreground caches.
+    if (!layer || (layer->Type() == app::LayerTypeForeground &&
+                   layer->Id() != project->GetLayerManager()->CurrentForegroundId()))
+        return false;
+    if (!LoadLayerFile(layer))
+        return false;
+    RefreshAfterImport(layer);
+    return true;
+}
+
+bool Application::LoadProjectImages()
+{
+    const ProjectPtr project = GetDocument()->GetProject();
+    const RenderProcessorPtr processor = GetRenderProcessor();
+    if (!project || !processor)
+        return false;
+    const app::LayerManagerPtr manager = project->GetLayerManager();
+    std::vector<ImageLayerPtr> layers = {manager->GetBackground()};
+    for (const QUuid& id : manager->LayerList()->CompositeOrder())
+        if (const ImageLayerPtr layer = manager->GetLayer(id); layer && layer->Type() == app::LayerTypeImage)
+            layers.push_back(layer);
+    layers.push_back(manager->GetOverlay());
+    layers.push_back(LayerOfKind(app::LayerTypeForeground));
+
+    bool allLoaded = true;
+    bool foregroundLoaded = false;
+    for (const ImageLayerPtr& layer : layers) {
+        if (!layer || !layer->IsValid() || layer->Path().isEmpty())
+            continue;
+        if (!LoadLayerFile(layer)) {
+            allLoaded = false;
+            continue;
+        }
+        foregroundLoaded = foregroundLoaded || layer->Type() == app::LayerTypeForeground;
+    }
+    if (foregroundLoaded) {
+        InvalidateShadowCache();
+        processor->InvalidateAllMaskCache();
+        SetFirstForegroundPending(false);
+    }
+    RefreshCanvas();
+    return allLoaded;
+}
+
+// ---- Removing and clearing layers
+
+void Application::RemoveLayerFromRenderer(const ImageLayerPtr& layer)
+{
+    if (const RenderProcessorPtr processor = GetRenderProcessor(); processor && layer)
+        processor->RemoveLayer(layer);
+    emit SignalCanvasRefreshRequested(HXDownsampleFactor0);
+}
+
+void Application::RemoveImageLayer(const QUuid& layerId, LayerType kind)
+{
+    const ProjectPtr project = GetDocument()->GetProject();
+    if (!project)
+        return;
+    const ImageLayerPtr layer = TargetLayer(kind, layerId);
+    if (!layer)
+        return;
+    Thumbnails().remove(layer->Id());
+    CanvasView* view = GetCanvasView();
+    if (view != nullptr) {
+        if (kind == app::LayerTypeForeground)
+            view->RemoveShadowQuad();
+        view->RemoveLayerHandles();
+    }
+    RemoveLayerFromRenderer(layer);
+    const app::LayerManagerPtr manager = project->GetLayerManager();
+    if (kind == app::LayerTypeForeground)
+        manager->RemoveForegroundLayer(layer->Id());
+    else
+        manager->RemoveLayer(layer->Id());
+    // The text items follow the settings in force once the layer is gone.
+    if (view != nullptr)
+        view->CreateTextItems();
+}
+
+void Application::ClearLayer(const QUuid& layerId)
+{
+    const ProjectPtr project = GetDocument()->GetProject();
+    const ImageLayerPtr layer = project && !layerId.isNull() ? project->GetLayerManager()->GetLayer(layerId) : nullptr;
+    if (!layer)
+        return;
+    Thumbnails().remove(layer->Id());
+    if (CanvasView* view = GetCanvasView())
+        view->RemoveLayerHandles();
+    RemoveLayerFromRenderer(layer);
+    layer->ClearData();
+}
+
+QString Application::CurrentForegroundPath() const
+{
+    const ImageLayerPtr foreground = LayerOfKind(app::LayerTypeForeground);
+    return foreground ? foreground->Path() : QString();
+}
+
+// ---- Canvas size and fits
+
+void Application::SetCanvasDimensions(int width, int height)
+{
+    const ProjectPtr project = GetDocument()->GetProject();
+    if (!project)
+        return;
+    const unsigned int sheetWidth = static_cast<unsigned int>(std::max(0, width));
+    const unsigned int sheetHeight = static_cast<unsigned int>(std::max(0, height));
+    app::Canvas& canvas = project->GetCanvas();
+    canvas.SetActualDimensions(sheetWidth, sheetHeight);
+    // A folded card prints its face on half the sheet, turned a quarter.
+    const bool cardFace = canvas.PrintAsCard() && (canvas.DimensionType() == app::CanvasDimensionPreset ||
+                                                   canvas.DimensionType() == app::CanvasDimensionCustom);
+    if (!cardFace)
+        canvas.SetDimensions(sheetWidth, sheetHeight);
+    else if (canvas.Orientation() == app::CanvasOrientationPortrait)
+        canvas.SetDimensions(sheetHeight / 2, sheetWidth);
+    else
+        canvas.SetDimensions(sheetHeight, sheetWidth / 2);
+    UpdateOverlayFit(HXDownsampleFactor0, true);
+    UpdateLayerFits(HXDownsampleFactor0, true);
+}
+
+void Application::UpdateOverlayFit(HXDownsampleFactor factor, bool refresh)
+{
+    const ProjectPtr project = GetDocument()->GetProject();
+    if (!project)
+        return;
+    const app::ImageLayerSettingsPtr settings = project->GetLayerManager()->GetLayerSettings(app::LayerTypeOverlay);
+    if (!settings)
+        return;
+    app::TransformList::Pointer item;
+    if (settings->Transforms().GetFilterByType(app::TransformItemTypeFit, item) != app::LMerrSuccess)
+        return;
+    const auto fit = std::dynamic_pointer_cast<app::FitTransformItem>(item);
+    if (!fit || fit->Fit() == app::FitToNone)
+        return;
+    const bool changed = app::FitOverlayToTransform(project, fit->Fit());
+    if ((changed || factor == HXDownsampleFactor0) && refresh) {
+        InvalidateLayerCache(app::LayerTypeOverlay, app::RenderLevelPostFilter, factor);
+        RequestLayerRefresh(app::LayerTypeOverlay, app::RenderLevelPostFilter, factor);
+    }
+}
+
+void Application::UpdateLayerFits(HXDownsampleFactor factor, bool refresh)
+{
+    const ProjectPtr project = GetDocument()->GetProject();
+    if (!project)
+        return;
+    const std::shared_ptr<app::ImageLayerList> layers = project->GetLayerManager()->LayerList();
+    bool invalidated = false;
+    for (auto it = layers->ConstBegin(); it != layers->ConstEnd(); ++it) {
+        const ImageLayerPtr& layer = it->second;
+        if (!layer || layer->Type() != app::LayerTypeImage)
+            continue;
+        const bool changed = app::FitLayerToTransform(project, layer);
+        if ((changed || factor == HXDownsampleFactor0) && refresh) {
+            InvalidateCacheOfLayer(layer->Id(), app::RenderLevelPostFilter, factor);
+            invalidated = true;
+        }
+    }
+    if (invalidated && refresh)
+        emit SignalCanvasRefreshRequested(factor);
+}
+
+} // namespace lumo::ui
