@@ -307,7 +307,7 @@ TEST_F(LegacyConverterTest, CompleteProjectFillsTheForegroundEffects)
     const auto vignette = FindItemOfType<VignetteCompositeItem>(composites, CompositeItemTypeVignette);
     EXPECT_TRUE(vignette->IsEnabled());
     EXPECT_EQ(vignette->Color(), QColor(5, 6, 7));
-    EXPECT_EQ(vignette->VignetteType(), HXVignetteTypeCircular);
+    EXPECT_EQ(vignette->VignetteType(), HXVignetteTypeBold);
     EXPECT_EQ(vignette->HorizontalStretch(), 1.25);
     EXPECT_EQ(vignette->VerticalStretch(), 0.75);
     EXPECT_EQ(vignette->Softness(), 0.5);
