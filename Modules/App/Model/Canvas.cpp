@@ -53,8 +53,8 @@ auto ReadOptional(Reader&& reader, decltype(reader()) fallback)
 
 QPageSize::PageSizeId ToQPageSizeId(PageSize size)
 {
-    const auto index = static_cast<std::size_t>(size);
-    return index < kPageSizes.size() ? kPageSizes[index] : QPageSize::Custom;
+    const std::optional<PageSize> known = PageSizeFromNumber(size);
+    return known ? kPageSizes[static_cast<std::size_t>(*known)] : QPageSize::Custom;
 }
 
 PageSize FromQPageSizeId(QPageSize::PageSizeId id)
@@ -151,10 +151,10 @@ LMerr Canvas::LoadFromXml(QDomElement& project)
 
         // Older files lack the values below.
         m_printAsCard = ReadOptional([&] { return ReadXmlTagBool(canvas, QStringLiteral("printAsCard")); }, false);
-        // A number outside the table names no page size we know: print on a custom page.
-        const int pageSize =
-            ReadOptional([&] { return ReadXmlTagInt(canvas, QStringLiteral("printerPageSize")); }, int(PageSizeCustom));
-        m_printerPageSize = PageSizeFromNumber(pageSize).value_or(PageSizeCustom);
+        // Stored as read, so a number this program does not know survives a save; it prints on a
+        // custom page (ToQPageSizeId).
+        m_printerPageSize = static_cast<PageSize>(
+            ReadOptional([&] { return ReadXmlTagInt(canvas, QStringLiteral("printerPageSize")); }, int(PageSizeCustom)));
         m_actualWidth = ReadOptional([&] { return ReadXmlTagUInt(canvas, QStringLiteral("actualWidth")); }, m_width);
         m_actualHeight =
             ReadOptional([&] { return ReadXmlTagUInt(canvas, QStringLiteral("actualHeight")); }, m_height);

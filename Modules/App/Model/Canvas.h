@@ -27,7 +27,8 @@ enum CanvasOrientation : int {
 };
 
 // Printer page sizes with the numbers project files store. These are the old printer numbers,
-// which no longer match QPageSize::PageSizeId; convert through ToQPageSizeId, never by cast.
+// which no longer match QPageSize::PageSizeId; convert through ToQPageSizeId, never by cast. A
+// canvas keeps whatever number its file holds; numbers outside the table print on a custom page.
 enum PageSize : int {
     PageSizeA4 = 0,
     PageSizeB5 = 1,

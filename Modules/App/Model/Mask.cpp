@@ -8,6 +8,7 @@
 #include <QXmlStreamWriter>
 
 #include <algorithm>
+#include <limits>
 
 namespace lumo::app {
 
@@ -385,11 +386,13 @@ LMerr MaskList::LoadFromXml(QDomElement& parent)
             return;
         const unsigned int selectedIndex = ReadXmlTagUInt(list, QStringLiteral("currentSelectedMaskIndex"));
         m_nameSuffix = ReadXmlTagUInt(list, QStringLiteral("nameSuffix"));
-        // Files from before the mode was saved, or with a mode we do not know, start in create mode.
+        // Files from before the mode was saved start in create mode. A mode this program does not
+        // know is kept as read (so a save gives it back); the canvas treats it as create mode.
         m_mode = MaskModeCreate;
         try {
-            if (ReadXmlTagUInt(list, QStringLiteral("currentMaskMode")) == MaskModeSelect)
-                m_mode = MaskModeSelect;
+            const unsigned int mode = ReadXmlTagUInt(list, QStringLiteral("currentMaskMode"));
+            if (mode <= static_cast<unsigned int>(std::numeric_limits<int>::max()))
+                m_mode = static_cast<MaskMode>(mode);
         } catch (const XmlException&) {
         }
 
