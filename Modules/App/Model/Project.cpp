@@ -182,9 +182,10 @@ LMerr Project::LoadFile(const QString& path, bool convertLegacy, Document& docum
         // a loop.
         if (!convertLegacy)
             return LMerrUnsupportedFormat;
-        const QString converted = ConvertFileFormat2Project(path);
+        LMerr conversion = LMerrSuccess;
+        const QString converted = ConvertFileFormat2Project(path, conversion);
         if (converted.isEmpty())
-            return LMerrUnsupportedFormat;
+            return conversion != LMerrSuccess ? conversion : LMerrUnsupportedFormat;
         const LMerr result = LoadFile(converted, false, document);
         QFile::remove(converted);
         return result;
