@@ -292,10 +292,8 @@ LMerr Mask::WriteToXml(QXmlStreamWriter& writer) const
         WriteXmlTagFloat(writer, QStringLiteral("scale"), m_scale);
         WriteXmlTagFloat(writer, QStringLiteral("zoom"), m_zoom);
         writer.writeStartElement(QStringLiteral("handleList"));
-        for (const MaskHandlePtr& handle : m_handles) {
-            const AbstractProjectItem& stored = *handle;
-            stored.WriteToXml(writer);
-        }
+        for (const MaskHandlePtr& handle : m_handles)
+            WriteChild(*handle, writer);
         writer.writeEndElement();
         writer.writeEndElement();
     });
@@ -421,10 +419,8 @@ LMerr MaskList::WriteToXml(QXmlStreamWriter& writer) const
         WriteXmlTagUInt(writer, QStringLiteral("currentSelectedMaskIndex"), selectedIndex);
         WriteXmlTagUInt(writer, QStringLiteral("nameSuffix"), m_nameSuffix);
         WriteXmlTagUInt(writer, QStringLiteral("currentMaskMode"), static_cast<unsigned int>(m_mode));
-        for (const MaskPtr& mask : m_masks) {
-            const AbstractProjectItem& stored = *mask;
-            stored.WriteToXml(writer);
-        }
+        for (const MaskPtr& mask : m_masks)
+            WriteChild(*mask, writer);
         writer.writeEndElement();
     });
 }

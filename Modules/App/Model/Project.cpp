@@ -242,15 +242,17 @@ LMerr Project::SaveToXml(const QString& path, const QString& applicationVersion,
 LMerr Project::SaveToXmlAsFileFormat4(const QString& path, const QString& applicationVersion,
                                       const QString& fileFormat) const
 {
+    // Whatever fails, a part that cannot be written (memory gone inside a writer, a value that
+    // cannot be turned into text) or the file itself, the save is cancelled as one: 17, and the
+    // file on disk stays as it was.
     try {
         return WriteFileSafely(path, [&](QIODevice& device) {
             QXmlStreamWriter writer(&device);
-            const LMerr result = WriteProject(writer, applicationVersion, fileFormat);
-            if (result == LMerrSuccess && writer.hasError())
+            if (WriteProject(writer, applicationVersion, fileFormat) != LMerrSuccess || writer.hasError())
                 return LMerrCannotWrite;
-            return result;
-        });
-    } catch (const std::bad_alloc&) {
+            return LMerrSuccess;
+        }) == LMerrSuccess ? LMerrSuccess : LMerrCannotWrite;
+    } catch (...) {
         return LMerrCannotWrite;
     }
 }
@@ -259,9 +261,10 @@ LMerr Project::WriteProject(QXmlStreamWriter& writer, const QString& application
                             const QString& fileFormat) const
 {
     const Document& document = m_impl->document;
-    writer.writeStartDocument();
-    writer.writeStartElement(QStringLiteral("project"));
-    const LMerr header = CatchXml([&] {
+    const AbstractProjectItem* parts[] = {&document.canvas, &document.exportSettings, document.layerManager.get()};
+    return CatchXml([&] {
+        writer.writeStartDocument();
+        writer.writeStartElement(QStringLiteral("project"));
         WriteXmlTagWString(writer, QStringLiteral("applicationVersion"), applicationVersion.toStdWString(), true);
         WriteXmlTagWString(writer, QStringLiteral("fileFormat"), fileFormat.toStdWString(), true);
         WriteXmlTagWString(writer, QStringLiteral("currentThumbnailFolder"),
@@ -270,18 +273,11 @@ LMerr Project::WriteProject(QXmlStreamWriter& writer, const QString& application
         WriteXmlTagInt(writer, QStringLiteral("currentLayerType"), document.currentLayerType);
         WriteXmlTagInt(writer, QStringLiteral("toolsetPosition"), document.toolsetPosition);
         WriteXmlTagInt(writer, QStringLiteral("toolsetState"), document.toolsetState);
+        for (const AbstractProjectItem* part : parts)
+            WriteChild(*part, writer);
+        writer.writeEndElement();
+        writer.writeEndDocument();
     });
-    if (header != LMerrSuccess)
-        return header;
-
-    const AbstractProjectItem* parts[] = {&document.canvas, &document.exportSettings, document.layerManager.get()};
-    for (const AbstractProjectItem* part : parts) {
-        if (const LMerr result = part->WriteToXml(writer); result != LMerrSuccess)
-            return result;
-    }
-    writer.writeEndElement();
-    writer.writeEndDocument();
-    return LMerrSuccess;
 }
 
 bool Project::IsEqualToSavedProject(const QString& path)

@@ -64,7 +64,8 @@ public:
     LMerr LoadDefaultXML();
 
     // Saves as fileFormat 4.0 whatever format text is passed, replacing the file only once it is
-    // completely written: 17 when it cannot be written, and the previous file stays as it was.
+    // completely written. Any failure, of the file or of any part of the project (memory running
+    // out inside a writer included), gives 17, and the previous file stays as it was.
     LMerr SaveToXml(const QString& path, const QString& applicationVersion, const QString& fileFormat) const;
 
     // Whether nothing that counts has changed since the project was saved to path (or, for an

@@ -1,0 +1,181 @@
+// Saving when things go wrong: memory running out at any allocation of a save, characters XML
+// cannot hold, names the file system barely takes, targets that are no plain file. A save either
+// completes or answers 17 and leaves the previous file byte for byte as it was.
+//
+// This program replaces the global allocation functions, so that a test can make the n-th
+// allocation of this thread fail; it runs in a process of its own for that reason.
+
+#include "LayerManager.h"
+#include "Mask.h"
+#include "Project.h"
+#include "TextItem.h"
+
+#include "ProjectTestUtils.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <new>
+
+namespace {
+
+// Allocations of this thread left before one fails; negative: none fails.
+thread_local long t_allocationsBeforeFailure = -1;
+
+bool AllocationFails()
+{
+    if (t_allocationsBeforeFailure < 0)
+        return false;
+    return t_allocationsBeforeFailure-- == 0;
+}
+
+void* Allocate(std::size_t size, std::size_t alignment = alignof(std::max_align_t))
+{
+    if (AllocationFails())
+        return nullptr;
+    if (size == 0)
+        size = 1;
+    if (alignment <= alignof(std::max_align_t))
+        return std::malloc(size);
+    void* memory = nullptr;
+    return posix_memalign(&memory, alignment, size) == 0 ? memory : nullptr;
+}
+
+void* AllocateOrThrow(std::size_t size, std::size_t alignment = alignof(std::max_align_t))
+{
+    void* memory = Allocate(size, alignment);
+    if (memory == nullptr)
+        throw std::bad_alloc();
+    return memory;
+}
+
+// Makes the n-th allocation of this thread from now on fail, until it goes.
+class FailingAllocation {
+public:
+    explicit FailingAllocation(long n) { t_allocationsBeforeFailure = n; }
+    ~FailingAllocation() { t_allocationsBeforeFailure = -1; }
+    // Whether the failure was reached.
+    static bool Happened() { return t_allocationsBeforeFailure < 0; }
+};
+
+} // namespace
+
+void* operator new(std::size_t size)
+{
+    return AllocateOrThrow(size);
+}
+void* operator new[](std::size_t size)
+{
+    return AllocateOrThrow(size);
+}
+void* operator new(std::size_t size, std::align_val_t alignment)
+{
+    return AllocateOrThrow(size, static_cast<std::size_t>(alignment));
+}
+void* operator new[](std::size_t size, std::align_val_t alignment)
+{
+    return AllocateOrThrow(size, static_cast<std::size_t>(alignment));
+}
+void* operator new(std::size_t size, const std::nothrow_t&) noexcept
+{
+    return Allocate(size);
+}
+void* operator new[](std::size_t size, const std::nothrow_t&) noexcept
+{
+    return Allocate(size);
+}
+void operator delete(void* memory) noexcept
+{
+    std::free(memory);
+}
+void operator delete[](void* memory) noexcept
+{
+    std::free(memory);
+}
+void operator delete(void* memory, std::size_t) noexcept
+{
+    std::free(memory);
+}
+void operator delete[](void* memory, std::size_t) noexcept
+{
+    std::free(memory);
+}
+void operator delete(void* memory, std::align_val_t) noexcept
+{
+    std::free(memory);
+}
+void operator delete[](void* memory, std::align_val_t) noexcept
+{
+    std::free(memory);
+}
+void operator delete(void* memory, std::size_t, std::align_val_t) noexcept
+{
+    std::free(memory);
+}
+void operator delete[](void* memory, std::size_t, std::align_val_t) noexcept
+{
+    std::free(memory);
+}
+
+using namespace lumo::app;
+using namespace lumo::test;
+
+namespace {
+
+class SaveFaultTest : public TempDirTest {
+protected:
+    void SetUp() override
+    {
+        TempDirTest::SetUp();
+        LMerr result = LMerrDefaultProject;
+        m_project = OpenProject(ProjectData(QStringLiteral("rich.lumo4")), result);
+        ASSERT_EQ(result, LMerrSuccess);
+        m_path = PathOf(QStringLiteral("work.lumo4"));
+        ASSERT_TRUE(WriteBytes(m_path, "the previous file"));
+    }
+
+    LMerr Save(const QString& path) const
+    {
+        return m_project->SaveToXml(path, QStringLiteral("4.1.0004"), QStringLiteral("4.0"));
+    }
+
+    QStringList FilesInFolder() const
+    {
+        return QDir(m_dir.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
+    }
+
+    std::unique_ptr<Project> m_project;
+    QString m_path;
+};
+
+} // namespace
+
+TEST_F(SaveFaultTest, MemoryRunningOutAtAnyAllocationCancelsTheSave)
+{
+    // Every allocation of the save fails in turn, the text items', masks' and lists' writers
+    // included; each time the save answers 17 and the previous file is untouched.
+    long failures = 0;
+    for (long n = 0;; ++n) {
+        LMerr result = LMerrSuccess;
+        bool reached = false;
+        {
+            const FailingAllocation failing(n);
+            result = Save(m_path);
+            reached = FailingAllocation::Happened();
+        }
+        if (!reached) {
+            EXPECT_EQ(result, LMerrSuccess);
+            break;
+        }
+        ++failures;
+        ASSERT_EQ(result, LMerrCannotWrite) << "allocation " << n;
+        ASSERT_EQ(ReadBytes(m_path), QByteArray("the previous file")) << "allocation " << n;
+        ASSERT_EQ(FilesInFolder(), QStringList{QStringLiteral("work.lumo4")}) << "allocation " << n;
+    }
+    EXPECT_GT(failures, 100);
+    // The save that could allocate everything wrote the whole project.
+    LMerr result = LMerrDefaultProject;
+    const auto reloaded = OpenProject(m_path, result);
+    EXPECT_EQ(result, LMerrSuccess);
+    EXPECT_EQ(Written(*reloaded->GetLayerManager()), Written(*m_project->GetLayerManager()));
+}
