@@ -179,3 +179,58 @@ TEST_F(SaveFaultTest, MemoryRunningOutAtAnyAllocationCancelsTheSave)
     EXPECT_EQ(result, LMerrSuccess);
     EXPECT_EQ(Written(*reloaded->GetLayerManager()), Written(*m_project->GetLayerManager()));
 }
+
+TEST_F(SaveFaultTest, TextXmlCannotHoldIsStoredAndComesBack)
+{
+    // Characters legal in a Linux file name or a name, but not in XML 1.0 as they stand.
+    std::vector<char16_t> characters;
+    for (char16_t c = 1; c < 0x20; ++c)
+        characters.push_back(c);
+    characters.insert(characters.end(), {0x7F, 0xFFFE, 0xFFFF});
+
+    const LayerManagerPtr layers = m_project->GetLayerManager();
+    const ForegroundImageLayerPtr foreground = layers->GetForeground(layers->CurrentForegroundId());
+    ASSERT_TRUE(foreground);
+    const ForegroundImageLayerSettingsPtr settings = layers->GetForegroundSettings();
+    ASSERT_GT(settings->Masks().Size(), 0u);
+    const MaskPtr mask = *settings->Masks().Begin();
+    const auto text = std::make_shared<TextItem>();
+    settings->TextItems().Clear();
+    ASSERT_EQ(settings->TextItems().Add(text), LMerrSuccess);
+
+    for (const char16_t c : characters) {
+        SCOPED_TRACE(testing::Message() << "U+" << std::hex << int(c));
+        const QString odd = QStringLiteral("/photos/a") + QChar(c) + QStringLiteral("b.jpg");
+        foreground->SetPath(odd);
+        foreground->SetName(odd);
+        layers->GetBackground()->SetPath(odd);
+        mask->SetMaskName(odd);
+        text->SetTextItemName(odd);
+        text->SetFontName(odd);
+        const QByteArray bytes = QByteArray("x") + char(c & 0xFF) + "\r\ny";
+        text->SetTextString(bytes);
+        m_project->SetCurrentThumbnailFolder(odd);
+        m_project->GetExportSettings().SetPrefix(odd.toStdWString());
+
+        ASSERT_EQ(Save(m_path), LMerrSuccess);
+        LMerr result = LMerrDefaultProject;
+        const auto reloaded = OpenProject(m_path, result);
+        ASSERT_EQ(result, LMerrSuccess) << "the saved file opens";
+        const LayerManagerPtr back = reloaded->GetLayerManager();
+        const ForegroundImageLayerPtr backForeground = back->GetForeground(foreground->Id());
+        ASSERT_TRUE(backForeground);
+        EXPECT_EQ(backForeground->Path(), odd);
+        EXPECT_EQ(backForeground->Name(), odd);
+        EXPECT_EQ(back->GetBackground()->Path(), odd);
+        const ForegroundImageLayerSettingsPtr backSettings = back->GetForegroundSettings();
+        EXPECT_EQ((*backSettings->Masks().Begin())->MaskName(), odd);
+        const TextItemPtr backText = *backSettings->TextItems().Begin();
+        EXPECT_EQ(backText->TextItemName(), odd);
+        EXPECT_EQ(backText->FontName(), odd);
+        EXPECT_EQ(backText->TextString(), bytes);
+        EXPECT_EQ(reloaded->CurrentThumbnailFolder(), odd);
+        EXPECT_EQ(QString::fromStdWString(reloaded->GetExportSettings().Prefix()), odd);
+        // Nothing else moved: the file the reload writes is the file it read.
+        EXPECT_EQ(SavedBytes(*reloaded, QStringLiteral("again.lumo4")), ReadBytes(m_path));
+    }
+}
