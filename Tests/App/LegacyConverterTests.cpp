@@ -597,6 +597,13 @@ TEST_F(LegacyConverterTest, EnumerationsOutOfRangeTakeTheDefaultInsteadOfFailing
 
 TEST_F(LegacyConverterTest, UnwritableTemporaryFolderGivesCannotWrite)
 {
+    {
+        // A full temporary folder: every write past the limit fails.
+        const FileSizeLimit full(1024);
+        ASSERT_TRUE(full.IsActive());
+        OpenLegacy(LegacyData(QStringLiteral("complete.lumo")), LMerrCannotWrite);
+    }
+
     // An unusable temporary folder must not send the file to the root folder instead.
     const QStringList rootBefore = QDir(QStringLiteral("/")).entryList({QStringLiteral("LM4_*")});
     ASSERT_TRUE(QDir(m_temp).removeRecursively());

@@ -12,9 +12,7 @@
 
 #include <gtest/gtest.h>
 
-#include <csignal>
 #include <functional>
-#include <sys/resource.h>
 
 using namespace lumo::app;
 using namespace lumo::test;
@@ -94,30 +92,6 @@ void ExpectNothingLoaded(const Project& project)
     EXPECT_FALSE(project.GetLayerManager()->GetForegroundSettings());
     EXPECT_TRUE(project.CurrentThumbnailFolder().isEmpty());
 }
-
-// Restores the file size limit it lowered, and the signal that exceeding it raises.
-class FileSizeLimit {
-public:
-    explicit FileSizeLimit(rlim_t bytes)
-    {
-        getrlimit(RLIMIT_FSIZE, &m_saved);
-        m_handler = std::signal(SIGXFSZ, SIG_IGN);
-        rlimit limited = m_saved;
-        limited.rlim_cur = bytes;
-        m_active = setrlimit(RLIMIT_FSIZE, &limited) == 0;
-    }
-    ~FileSizeLimit()
-    {
-        setrlimit(RLIMIT_FSIZE, &m_saved);
-        std::signal(SIGXFSZ, m_handler);
-    }
-    bool IsActive() const { return m_active; }
-
-private:
-    rlimit m_saved{};
-    void (*m_handler)(int) = nullptr;
-    bool m_active = false;
-};
 
 } // namespace
 
@@ -238,6 +212,17 @@ TEST_F(ProjectFileTest, OpeningARelativePathMakesItsFolderCurrent)
     LMerr result = LMerrDefaultProject;
     OpenProject(QStringLiteral("sub/p.lumo4"), result);
     EXPECT_EQ(result, LMerrSuccess);
+    EXPECT_EQ(QFileInfo(QDir::currentPath()).canonicalFilePath(), QFileInfo(folder).canonicalFilePath());
+
+    // Neither a project that fails to open nor a comparison with a saved file moves it.
+    const QString other = PathOf(QStringLiteral("other"));
+    ASSERT_TRUE(QDir().mkpath(other));
+    ASSERT_TRUE(WriteBytes(other + QStringLiteral("/broken.lumo4"), "<project>"));
+    const auto project = OpenProject(other + QStringLiteral("/broken.lumo4"), result);
+    EXPECT_EQ(result, LMerrXmlParse);
+    EXPECT_EQ(QFileInfo(QDir::currentPath()).canonicalFilePath(), QFileInfo(folder).canonicalFilePath());
+    ASSERT_TRUE(QFile::copy(ProjectData(QStringLiteral("rich.lumo4")), other + QStringLiteral("/p.lumo4")));
+    EXPECT_FALSE(NewProject()->IsEqualToSavedProject(other + QStringLiteral("/p.lumo4")));
     EXPECT_EQ(QFileInfo(QDir::currentPath()).canonicalFilePath(), QFileInfo(folder).canonicalFilePath());
 }
 
@@ -476,7 +461,11 @@ TEST_F(SavedProjectTest, FailedSaveReturns17AndKeepsThePreviousFile)
     m_project->SetCurrentThumbnailFolder(QStringLiteral("changed"));
 
     {
-        // Root ignores permissions, but not the file size limit: every write past it fails.
+        // Root ignores permissions, but not the file size limit: every write past it fails. The
+        // library ignores the signal such a write raises, which would end the program.
+        struct sigaction action {};
+        ASSERT_EQ(sigaction(SIGXFSZ, nullptr, &action), 0);
+        EXPECT_EQ(action.sa_handler, SIG_IGN);
         FileSizeLimit limit(512);
         ASSERT_TRUE(limit.IsActive());
         EXPECT_EQ(m_project->SaveToXml(m_path, QStringLiteral("v"), QStringLiteral("4.0")), LMerrCannotWrite);

@@ -15,6 +15,8 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+
+#include <sys/stat.h>
 #include <new>
 
 namespace {
@@ -233,4 +235,71 @@ TEST_F(SaveFaultTest, TextXmlCannotHoldIsStoredAndComesBack)
         // Nothing else moved: the file the reload writes is the file it read.
         EXPECT_EQ(SavedBytes(*reloaded, QStringLiteral("again.lumo4")), ReadBytes(m_path));
     }
+}
+
+TEST_F(SaveFaultTest, NamesUpToTheFileSystemsLimitAreSavedOver)
+{
+    // Names of 249 to 255 bytes can be made; the save's temporary file must not need more.
+    const QString eAcute = QString(QChar(0xE9)); // two bytes in UTF-8
+    const QString names[] = {QString(249, QLatin1Char('a')) + ".lumo4", QString(248, QLatin1Char('b')) + ".lumo4",
+                             eAcute.repeated(124) + "12345.lumo4" /* 248 + 11 = 259 bytes: too long */,
+                             eAcute.repeated(122) + "12345.lumo4" /* 255 bytes */};
+    for (const QString& name : names) {
+        const QByteArray encoded = QFile::encodeName(name);
+        SCOPED_TRACE(testing::Message() << encoded.size() << " bytes");
+        const QString path = PathOf(name);
+        if (encoded.size() > 255) {
+            EXPECT_FALSE(WriteBytes(path, "x")) << "the file system takes no such name";
+            EXPECT_EQ(Save(path), LMerrCannotWrite);
+            continue;
+        }
+        ASSERT_TRUE(WriteBytes(path, "the previous file"));
+        ASSERT_EQ(Save(path), LMerrSuccess);
+        LMerr result = LMerrDefaultProject;
+        OpenProject(path, result);
+        EXPECT_EQ(result, LMerrSuccess);
+        EXPECT_TRUE(QFile::remove(path));
+    }
+    EXPECT_EQ(FilesInFolder(), QStringList{QStringLiteral("work.lumo4")}) << "no temporary file is left";
+}
+
+TEST_F(SaveFaultTest, TargetsThatAreNoPlainFileAreRefused)
+{
+    // A fifo would be replaced by a plain file (or, written into, block); a folder stays one.
+    const QString fifo = PathOf(QStringLiteral("fifo.lumo4"));
+    ASSERT_EQ(mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    const QString folder = PathOf(QStringLiteral("folder.lumo4"));
+    ASSERT_TRUE(QDir().mkpath(folder));
+    for (const QString& target : {fifo, folder, QStringLiteral("/dev/null")}) {
+        SCOPED_TRACE(target.toStdString());
+        EXPECT_EQ(Save(target), LMerrCannotWrite);
+    }
+    struct stat info {};
+    ASSERT_EQ(::stat(QFile::encodeName(fifo).constData(), &info), 0);
+    EXPECT_TRUE(S_ISFIFO(info.st_mode));
+    EXPECT_TRUE(QFileInfo(folder).isDir());
+
+    // A link to a plain file is followed: the file gets the project, the link stays a link, and
+    // the file keeps its permissions.
+    ASSERT_TRUE(QFile::setPermissions(m_path, QFileDevice::ReadOwner | QFileDevice::WriteOwner));
+    const QString link = PathOf(QStringLiteral("link.lumo4"));
+    ASSERT_TRUE(QFile::link(m_path, link));
+    ASSERT_EQ(Save(link), LMerrSuccess);
+    EXPECT_TRUE(QFileInfo(link).isSymLink());
+    EXPECT_TRUE(ReadBytes(m_path).startsWith("<?xml"));
+    ASSERT_EQ(::stat(QFile::encodeName(m_path).constData(), &info), 0);
+    EXPECT_EQ(info.st_mode & 07777, 0600u);
+    EXPECT_EQ(FilesInFolder(),
+              (QStringList{QStringLiteral("fifo.lumo4"), QStringLiteral("folder.lumo4"), QStringLiteral("link.lumo4"),
+                           QStringLiteral("work.lumo4")}));
+}
+
+TEST_F(SaveFaultTest, AFileSizeLimitCancelsTheSaveInsteadOfEndingTheProgram)
+{
+    // The process is not ended by SIGXFSZ: the library ignores it.
+    const FileSizeLimit limit(2048);
+    ASSERT_TRUE(limit.IsActive());
+    EXPECT_EQ(Save(m_path), LMerrCannotWrite);
+    EXPECT_EQ(ReadBytes(m_path), QByteArray("the previous file"));
+    EXPECT_EQ(FilesInFolder(), QStringList{QStringLiteral("work.lumo4")});
 }

@@ -128,11 +128,14 @@ Project::Project(LMerr& result) : m_impl(std::make_unique<ProjectImpl>())
 Project::Project(const QString& path, LMerr& result) : m_impl(std::make_unique<ProjectImpl>())
 {
     // Made absolute before the working directory changes, so a relative path still names the
-    // file it named.
+    // file it named. A project that fails to open leaves the working directory as it found it.
     const QString absolutePath = path.isEmpty() ? path : QFileInfo(path).absoluteFilePath();
+    const QString previous = QDir::currentPath();
     if (!absolutePath.isEmpty())
         QDir::setCurrent(QDir::toNativeSeparators(QFileInfo(absolutePath).absolutePath()));
     result = LoadFromXml(absolutePath);
+    if (result != LMerrSuccess)
+        QDir::setCurrent(previous);
 }
 
 Project::~Project() = default;
@@ -299,6 +302,12 @@ bool Project::IsEqualToSavedProject(const QString& path)
     const auto digest = [](const QByteArray& bytes, std::string& out) {
         return bytes.size() <= INT_MAX && Sha512Hex(bytes.constData(), static_cast<int>(bytes.size()), out) == 0;
     };
+
+    // Opening the saved file for the comparison must not move the working directory.
+    struct WorkingDirectory {
+        const QString saved = QDir::currentPath();
+        ~WorkingDirectory() { QDir::setCurrent(saved); }
+    } const workingDirectory;
 
     try {
         QByteArray current;

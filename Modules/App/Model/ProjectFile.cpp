@@ -4,10 +4,16 @@
 #include <QDomDocument>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
+#include <QRandomGenerator>
 #include <QXmlStreamReader>
 
+#include <cerrno>
+#include <csignal>
 #include <new>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace lumo::app {
 
@@ -79,27 +85,119 @@ LMerr ReadXmlDocument(const QString& path, QDomDocument& document)
     return ParseXmlDocument(bytes, document);
 }
 
+namespace {
+
+// A temporary name in the target's folder, short whatever the target is called: the target's
+// own name plus a suffix would not fit when that name is near the file system's limit.
+constexpr char kTemporaryPrefix[] = ".lumora-";
+constexpr char kTemporarySuffix[] = ".tmp";
+
+// Creates and opens a new file next to the target: mode 0666 less the umask, as any new file
+// gets; the name chosen goes to temporaryPath. -1 when none can be made.
+int CreateTemporaryFile(const QString& folder, QString& temporaryPath)
+{
+    static constexpr char kLetters[] = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        QByteArray name = QFile::encodeName(folder) + '/' + kTemporaryPrefix;
+        for (int i = 0; i < 8; ++i)
+            name += kLetters[QRandomGenerator::global()->bounded(int(sizeof kLetters - 1))];
+        name += kTemporarySuffix;
+        const int fd = ::open(name.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (fd >= 0) {
+            temporaryPath = QFile::decodeName(name);
+            return fd;
+        }
+        if (errno != EEXIST)
+            return -1;
+    }
+    return -1;
+}
+
+// A write past a file-size limit (ulimit -f) raises SIGXFSZ, which ends the program unless it
+// is ignored; ignored, the write fails and the save answers 17. Done once when the library is
+// loaded, so every program that links it gets it; a handler the program installed itself stays.
+const bool kFileSizeSignalIgnored = [] {
+    struct sigaction current {};
+    if (sigaction(SIGXFSZ, nullptr, &current) != 0)
+        return false;
+    if (!(current.sa_flags & SA_SIGINFO) && current.sa_handler == SIG_DFL)
+        std::signal(SIGXFSZ, SIG_IGN);
+    return true;
+}();
+
+} // namespace
+
 LMerr WriteFileSafely(const QString& path, const std::function<LMerr(QIODevice&)>& body)
 {
     if (path.isEmpty())
         return LMerrCannotWrite;
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
+
+    // A link is followed, so the link stays and the file it names gets the new text.
+    QString target = path;
+    const QFileInfo linkInfo(path);
+    if (linkInfo.isSymLink()) {
+        const QString canonical = linkInfo.canonicalFilePath();
+        target = canonical.isEmpty() ? linkInfo.symLinkTarget() : canonical;
+    }
+    // Only a plain file is replaced: a fifo, device or folder of that name is refused, as the
+    // loader refuses to read one.
+    struct stat existing {};
+    const QByteArray targetName = QFile::encodeName(target);
+    const bool exists = ::stat(targetName.constData(), &existing) == 0;
+    if (exists && !S_ISREG(existing.st_mode))
         return LMerrCannotWrite;
-    // Leaving without a commit (a code or an exception) discards the temporary file.
+
+    const QString folder = QFileInfo(target).absolutePath();
+    const QByteArray folderName = QFile::encodeName(folder);
+    QString temporaryPath;
+    const int fd = CreateTemporaryFile(folder, temporaryPath);
+    if (fd < 0)
+        return LMerrCannotWrite;
+    // Everything from the rename on must not fail or throw: the names are made now.
+    const QByteArray temporaryName = QFile::encodeName(temporaryPath);
+    // The previous file's permissions (and owner, where that is allowed) go to its successor.
+    if (exists) {
+        ::fchmod(fd, existing.st_mode & 07777);
+        if (::fchown(fd, existing.st_uid, existing.st_gid) != 0) {
+            // Only a privileged process may give a file away; the file stays the saver's.
+        }
+    }
+
+    // Leaving without the rename (a code, an exception, any failure) removes the temporary file.
+    struct Discard {
+        const QByteArray& name;
+        bool keep = false;
+        ~Discard()
+        {
+            if (!keep)
+                ::unlink(name.constData());
+        }
+    } discard{temporaryName};
+
+    QFile file;
+    if (!file.open(fd, QIODevice::WriteOnly, QFileDevice::AutoCloseHandle)) {
+        ::close(fd);
+        return LMerrCannotWrite;
+    }
     const LMerr result = body(file);
-    if (result != LMerrSuccess) {
-        file.cancelWriting();
+    if (result != LMerrSuccess)
         return result;
-    }
-    // The device buffers; a write error can surface only when the buffer goes out, and the
-    // commit does not report every such error, so the flush is checked on its own.
-    if (!file.flush() || file.error() != QFileDevice::NoError) {
-        file.cancelWriting();
+    // The device buffers; a write error can surface only when the buffer goes out. The text is
+    // on the disk before it replaces the previous file, or a crash could leave an empty file.
+    if (!file.flush() || file.error() != QFileDevice::NoError || ::fsync(file.handle()) != 0)
         return LMerrCannotWrite;
-    }
-    if (!file.commit())
+    file.close();
+    if (file.error() != QFileDevice::NoError)
         return LMerrCannotWrite;
+    if (::rename(temporaryName.constData(), targetName.constData()) != 0)
+        return LMerrCannotWrite;
+    discard.keep = true;
+    // The rename itself is made durable with the folder; a failure here loses nothing.
+    const int folderFd = ::open(folderName.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (folderFd >= 0) {
+        ::fsync(folderFd);
+        ::close(folderFd);
+    }
     return LMerrSuccess;
 }
 

@@ -28,10 +28,15 @@ APP_EXPORT LMerr ParseXmlDocument(const QByteArray& bytes, QDomDocument& documen
 // 6 when it is too large to hold, otherwise as ParseXmlDocument.
 APP_EXPORT LMerr ReadXmlDocument(const QString& path, QDomDocument& document);
 
-// Writes a file through a temporary file that replaces the target only when everything was
-// written: on any failure the previous file is left as it was. body writes to the device and
-// returns its code; a non-zero code, a device error or a failed commit discards the new text.
-// 17 when the file cannot be written, otherwise body's code.
+// Writes a file through a temporary file in the same folder (with a short name of its own, so a
+// target whose name is near the file system's limit can be replaced too) that replaces the
+// target only when everything was written and synced: on any failure the previous file is left
+// as it was and the temporary file is removed. body writes to the device and returns its code;
+// a non-zero code or a device error discards the new text. A link is followed; a target that
+// exists but is no plain file (a fifo, a device, a folder) is refused. The new file keeps the
+// previous one's permissions. 17 when the file cannot be written, otherwise body's code.
+// Loading the library makes the process ignore SIGXFSZ (unless it handles it), so a file-size
+// limit makes a save fail instead of ending the program.
 APP_EXPORT LMerr WriteFileSafely(const QString& path, const std::function<LMerr(QIODevice&)>& body);
 
 } // namespace lumo::app
