@@ -2,6 +2,7 @@
 #include "LayerManager.h"
 #include "Mask.h"
 #include "Project.h"
+#include "ProjectFile.h"
 #include "ProjectFileDigest.h"
 #include "TextItem.h"
 
@@ -240,6 +241,18 @@ TEST_F(ProjectFileTest, BrokenFilesGiveTheirCodeAndLeaveNothingHalfBuilt)
                       .arg(i - 1)
                       .toLatin1();
     laughs += "]><project><fileFormat>&l9;</fileFormat></project>";
+    // Small files that would cost the parser seconds and gigabytes are refused before it sees them.
+    QByteArray wideEntity = "<?xml version=\"1.0\"?><!DOCTYPE project [<!ENTITY e \"" + QByteArray(4000, 'x') +
+                            "\">]><project><fileFormat>4.0</fileFormat><currentThumbnailFolder>" +
+                            QByteArray("&e;").repeated(100000) + "</currentThumbnailFolder></project>";
+    const QByteArray attributeDefaults =
+        "<?xml version=\"1.0\"?><!DOCTYPE project [<!ATTLIST a x CDATA \"1\">]><project><a/></project>";
+    QByteArray manyAttributes = "<project";
+    for (int i = 0; i < kMaxXmlAttributes + 1; ++i)
+        manyAttributes += " a" + QByteArray::number(i) + "='1'";
+    manyAttributes = QByteArray(rich).replace("<project>", manyAttributes + ">");
+    const QByteArray manyElements = "<?xml version=\"1.0\"?><project>" + QByteArray("<a/>").repeated(kMaxXmlElements) +
+                                    "</project>";
 
     struct Case {
         const char* name;
@@ -253,6 +266,10 @@ TEST_F(ProjectFileTest, BrokenFilesGiveTheirCodeAndLeaveNothingHalfBuilt)
         {"binary bytes", QByteArray("\x00\xff\xfe<project", 10), LMerrXmlParse},
         {"deeply nested", deep, LMerrXmlParse},
         {"entity expansion bomb", laughs, LMerrXmlParse},
+        {"a wide entity used 100,000 times", wideEntity, LMerrXmlParse},
+        {"attribute defaults declared", attributeDefaults, LMerrXmlParse},
+        {"an element with too many attributes", manyAttributes, LMerrXmlParse},
+        {"more elements than the limit", manyElements, LMerrOutOfMemory},
         {"no project root", Edited(rich, Rename({}, "projekt")), LMerrInvalidData},
         {"no fileFormat", Edited(rich, Remove("fileFormat")), LMerrInvalidData},
         {"fileFormat 3.0", Edited(rich, SetText("fileFormat", "3.0")), LMerrUnsupportedFormat},
@@ -322,6 +339,25 @@ TEST_F(ProjectFileTest, BrokenFilesGiveTheirCodeAndLeaveNothingHalfBuilt)
     ASSERT_TRUE(huge.open(QIODevice::WriteOnly) && huge.resize(qint64(600) * 1024 * 1024));
     huge.close();
     EXPECT_EQ((OpenProject(huge.fileName(), result), result), LMerrOutOfMemory);
+}
+
+TEST_F(ProjectFileTest, TheLimitsCountOnlyMarkup)
+{
+    // A document type without a subset, and markup characters inside comments, CDATA sections,
+    // processing instructions and attribute values count for nothing; the limits themselves pass.
+    QByteArray bytes = ReadBytes(ProjectData(QStringLiteral("rich.lumo4")));
+    QByteArray attributes;
+    for (int i = 0; i < kMaxXmlAttributes; ++i)
+        attributes += " a" + QByteArray::number(i) + "=\"x=y>z\"";
+    const QByteArray noise = "<!-- <a b=1 c=2 [ <!DOCTYPE x [ --><?note a=b [ <c d=e>?><extra" + attributes +
+                             "><![CDATA[<!DOCTYPE q [ <!ENTITY e 'x'> ]> a=b=c=d]]></extra>";
+    bytes.replace("<currentToolset>", noise + "<currentToolset>");
+    bytes.replace("<project>", "<!DOCTYPE project><project>");
+    const QString path = PathOf(QStringLiteral("noisy.lumo4"));
+    ASSERT_TRUE(WriteBytes(path, bytes));
+    LMerr result = LMerrDefaultProject;
+    OpenProject(path, result);
+    EXPECT_EQ(result, LMerrSuccess);
 }
 
 TEST_F(ProjectFileTest, ElementsNoReaderLooksForAreIgnored)

@@ -7,7 +7,10 @@
 #include <QRandomGenerator>
 #include <QXmlStreamReader>
 
+#include <algorithm>
 #include <cerrno>
+#include <cstring>
+#include <string_view>
 #include <csignal>
 #include <new>
 
@@ -21,6 +24,77 @@ namespace {
 
 // Far above any real project; a larger file is refused rather than read into memory.
 constexpr qint64 kMaxXmlFileSize = qint64(512) * 1024 * 1024;
+
+// Looks at the bytes before any parser does, in one pass without allocating, for what would make
+// a small file cost the parser seconds and gigabytes: a document type with an internal subset
+// (entity declarations expand without bound, attribute defaults multiply attributes; a project
+// file has no use for either), an element with more attributes than kMaxXmlAttributes (the
+// parser checks each attribute against all before it), more elements than kMaxXmlElements (each
+// costs the document tree some hundred bytes). 3 for the first two, 6 for the last, 0 otherwise;
+// whatever else is wrong is left to the parser.
+LMerr ScanXmlLimits(const QByteArray& bytes)
+{
+    const char* const begin = bytes.constData();
+    const char* const end = begin + bytes.size();
+    const auto startsWith = [&](const char* at, std::string_view word) {
+        return static_cast<std::size_t>(end - at) >= word.size() && std::memcmp(at, word.data(), word.size()) == 0;
+    };
+    // The position after the first occurrence of the word, or the end.
+    const auto after = [&](const char* from, std::string_view word) {
+        const char* found = std::search(from, end, word.begin(), word.end());
+        return found == end ? end : found + word.size();
+    };
+    qsizetype elements = 0;
+    const char* at = begin;
+    while ((at = static_cast<const char*>(std::memchr(at, '<', static_cast<std::size_t>(end - at)))) != nullptr) {
+        if (startsWith(at, "<!--")) {
+            at = after(at + 4, "-->");
+        } else if (startsWith(at, "<![CDATA[")) {
+            at = after(at + 9, "]]>");
+        } else if (startsWith(at, "<?")) {
+            at = after(at + 2, "?>");
+        } else if (startsWith(at, "<!")) {
+            // A declaration: the document type. Its subset opens with '[' outside quotes.
+            char quote = 0;
+            for (++at; at != end; ++at) {
+                if (quote != 0) {
+                    if (*at == quote)
+                        quote = 0;
+                } else if (*at == '"' || *at == '\'') {
+                    quote = *at;
+                } else if (*at == '[') {
+                    return LMerrXmlParse;
+                } else if (*at == '>') {
+                    break;
+                }
+            }
+        } else if (startsWith(at, "</")) {
+            at = after(at + 2, ">");
+        } else {
+            if (++elements > kMaxXmlElements)
+                return LMerrOutOfMemory;
+            // Each attribute has one '=' outside its quoted value.
+            int attributes = 0;
+            char quote = 0;
+            for (++at; at != end; ++at) {
+                if (quote != 0) {
+                    if (*at == quote)
+                        quote = 0;
+                } else if (*at == '"' || *at == '\'') {
+                    quote = *at;
+                } else if (*at == '=') {
+                    if (++attributes > kMaxXmlAttributes)
+                        return LMerrXmlParse;
+                } else if (*at == '>') {
+                    break;
+                }
+            }
+        }
+        if (at == end)
+            break;
+    }
+    return LMerrSuccess;
+}
 
 // A cheap pass that checks well-formedness and nesting without recursion.
 bool IsWellFormedAndShallow(const QByteArray& bytes)
@@ -48,6 +122,8 @@ bool IsWellFormedAndShallow(const QByteArray& bytes)
 LMerr ParseXmlDocument(const QByteArray& bytes, QDomDocument& document)
 {
     try {
+        if (const LMerr scanned = ScanXmlLimits(bytes); scanned != LMerrSuccess)
+            return scanned;
         if (!IsWellFormedAndShallow(bytes))
             return LMerrXmlParse;
         if (!document.setContent(bytes, true))

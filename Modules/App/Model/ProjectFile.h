@@ -19,9 +19,19 @@ namespace lumo::app {
 // Deeper nesting than any project file has; the DOM parser recurses per level, so deeper
 // documents are refused before they reach it.
 inline constexpr int kMaxXmlDepth = 256;
+// More attributes on one element than any project file has (six); the parser's work grows with
+// the square of their number.
+inline constexpr int kMaxXmlAttributes = 64;
+// Elements in one file: some fifty times those of a project with a hundred foregrounds of their
+// own settings, or with ten masks of ten thousand points; beyond it the document tree alone
+// would take hundreds of megabytes.
+inline constexpr qsizetype kMaxXmlElements = 1000000;
 
-// Parses bytes into document (namespace processing on). 3 when the text is not well-formed or
-// nested deeper than kMaxXmlDepth, 6 when memory runs out, else 0.
+// Parses bytes into document (namespace processing on). 3 when the text is not well-formed, is
+// nested deeper than kMaxXmlDepth, declares a document type with an internal subset (entities)
+// or has an element with more than kMaxXmlAttributes attributes; 6 when it holds more than
+// kMaxXmlElements elements or memory runs out; else 0. The limits are checked on the bytes,
+// before any parser sees them.
 APP_EXPORT LMerr ParseXmlDocument(const QByteArray& bytes, QDomDocument& document);
 
 // Reads a file or resource and parses it. 1 when it is not a regular file or cannot be read,
