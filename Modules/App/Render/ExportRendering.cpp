@@ -17,6 +17,7 @@
 #include <hvn/image/HXImageCompositor.h>
 #include <hvn/image/HXImageProcessor.h>
 
+#include <QFileInfo>
 #include <QImage>
 #include <QPainterPath>
 #include <QTransform>
@@ -130,6 +131,10 @@ QImage CanvasPart(const QImage& working, int width, int height)
 // processor's caches are not touched). The layer learns its size and resolution.
 QImage ReadForegroundPhoto(ImageLayer& layer)
 {
+    // Only a plain file is read, as the project loader reads only plain files: a fifo would
+    // block the export for ever.
+    if (!QFileInfo(layer.Path()).isFile())
+        throw std::runtime_error("Render error");
     QImage photo(layer.Path());
     if (photo.isNull())
         throw std::runtime_error("Render error");
