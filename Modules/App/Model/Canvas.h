@@ -109,7 +109,9 @@ public:
     void SetUseCanvasColor(bool use) { m_useCanvasColor = use; }
     void SetCanvasColor(const QColor& color) { m_canvasColor = color; }
 
-    // Canvas to workspace: a canvas point p lands at centre + scale * (p + position).
+    // Canvas to workspace: a canvas point p lands at centre + scale * (p + position). These three
+    // take the scale as it can be drawn (drawable::CanvasScale): 1 for one that is not finite or
+    // not positive.
     QTransform GetTransform() const;
     // The canvas's bounding rectangle in the workspace.
     QRect GetTransformedRect() const;

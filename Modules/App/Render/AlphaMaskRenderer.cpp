@@ -1,5 +1,6 @@
 #include "AlphaMaskRenderer.h"
 
+#include "DrawableValues.h"
 #include "Mask.h"
 
 #include <QImage>
@@ -20,8 +21,8 @@ namespace {
 int LayerFeatherRadius(const Mask& mask, HXDownsampleFactor factor)
 {
     const double radius = hvn::image::DownsampleValue(factor) * static_cast<double>(mask.Feather()) *
-                          static_cast<double>(std::fabs(mask.Scale())) * static_cast<double>(mask.Zoom());
-    return static_cast<int>(std::trunc(radius));
+                          std::fabs(drawable::MaskScale(mask.Scale())) * drawable::MaskZoom(mask.Zoom());
+    return drawable::TruncateToInt(radius);
 }
 
 } // namespace

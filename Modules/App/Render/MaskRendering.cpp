@@ -1,6 +1,7 @@
 // Mask drawing, feathering and the banded alpha passes, and the processor's mask-cache calls.
 
 #include "AlphaMaskRenderer.h"
+#include "DrawableValues.h"
 #include "Mask.h"
 #include "RenderProcessor.h"
 #include "RenderProcessorImpl.h"
@@ -66,23 +67,29 @@ void* CompositeMaskBand(void* item)
     return nullptr;
 }
 
+// Handle points as they can be drawn: a file may hold any number.
+QPointF PositionOf(const AbstractMaskHandle& handle)
+{
+    return drawable::ImagePoint(handle.Position());
+}
+
 void AddMaskPathSegment(QPainterPath& path, const AbstractMaskHandle& from, const AbstractMaskHandle& to)
 {
     if (from.Type() == MaskHandleTypeNoControl && to.Type() == MaskHandleTypeNoControl) {
-        path.lineTo(to.Position());
+        path.lineTo(PositionOf(to));
         return;
     }
-    QPointF outgoing = from.Position();
+    QPointF outgoing = PositionOf(from);
     if (from.Type() == MaskHandleTypeMonoControl)
-        outgoing += static_cast<const MonoControlMaskHandle&>(from).ControlPosition();
+        outgoing += drawable::ImagePoint(static_cast<const MonoControlMaskHandle&>(from).ControlPosition());
     else if (from.Type() == MaskHandleTypeDualControl)
-        outgoing += static_cast<const DualControlMaskHandle&>(from).RightControlPosition();
-    QPointF incoming = to.Position();
+        outgoing += drawable::ImagePoint(static_cast<const DualControlMaskHandle&>(from).RightControlPosition());
+    QPointF incoming = PositionOf(to);
     if (to.Type() == MaskHandleTypeMonoControl)
-        incoming += static_cast<const MonoControlMaskHandle&>(to).ControlPosition();
+        incoming += drawable::ImagePoint(static_cast<const MonoControlMaskHandle&>(to).ControlPosition());
     else if (to.Type() == MaskHandleTypeDualControl)
-        incoming += static_cast<const DualControlMaskHandle&>(to).LeftControlPosition();
-    path.cubicTo(outgoing, incoming, to.Position());
+        incoming += drawable::ImagePoint(static_cast<const DualControlMaskHandle&>(to).LeftControlPosition());
+    path.cubicTo(outgoing, incoming, PositionOf(to));
 }
 
 // A closed mask with no handles has no outline; a project file can hold one.
@@ -130,7 +137,7 @@ QPainterPath MaskOutline(const Mask& mask)
     if (mask.Size() == 0)
         return path;
     const AbstractMaskHandle& first = **mask.Begin();
-    path.moveTo(first.Position());
+    path.moveTo(PositionOf(first));
     const AbstractMaskHandle* previous = &first;
     for (auto it = mask.Begin() + 1; it != mask.End(); ++it) {
         AddMaskPathSegment(path, *previous, **it);
@@ -157,7 +164,8 @@ bool FeatherMaskShape(int radius, const hvn::common::HXLookupTables& tables, boo
                       const QPainterPath& limit, QImage& image)
 {
     bool feathered = true;
-    const unsigned int magnitude = static_cast<unsigned int>(std::abs(radius));
+    // In unsigned arithmetic: the magnitude of INT_MIN is no int.
+    const unsigned int magnitude = radius < 0 ? 0u - static_cast<unsigned int>(radius) : static_cast<unsigned int>(radius);
     // A radius of 0 would only copy the image.
     if (magnitude > 0 && !image.isNull()) {
         uchar* bits = image.bits();
