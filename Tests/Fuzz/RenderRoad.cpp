@@ -126,6 +126,13 @@ RenderRoad::RenderRoad()
 
 RoadOutcome RenderRoad::Run(const QByteArray& bytes)
 {
+    // Opening a project makes its folder current; the caller's own relative paths (libFuzzer
+    // reads its corpus by them) must keep working.
+    struct WorkingDirectory {
+        const QString saved = QDir::currentPath();
+        ~WorkingDirectory() { QDir::setCurrent(saved); }
+    } const workingDirectory;
+
     RoadOutcome outcome;
     const QString path = m_folder.filePath(QStringLiteral("input.lumo4"));
     if (!WriteFile(path, bytes))
