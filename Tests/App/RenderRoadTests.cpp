@@ -3,7 +3,19 @@
 // outcome: refused with a clear code, or opened, rendered at both factors and exported.
 #include "RenderRoad.h"
 
+#include "FilterItems.h"
+#include "KeyItems.h"
+#include "LayerManager.h"
+#include "Mask.h"
+#include "Project.h"
+#include "TextItem.h"
+#include "TransformItems.h"
+
 #include <QFile>
+#include <QTemporaryDir>
+
+#include <cmath>
+#include <limits>
 
 #include <gtest/gtest.h>
 
@@ -55,5 +67,60 @@ TEST(RenderRoad, EveryCaseGivesItsOutcome)
     for (const RoadCase& c : RoadCases()) {
         const RoadOutcome outcome = road.Run(Seed(c.name));
         EXPECT_EQ(outcome, c.expected) << c.name << ": " << outcome << " instead of " << c.expected;
+    }
+}
+
+TEST(RenderRoad, NumbersOnlyAProgramCanSetAreDrawnToo)
+{
+    // No file holds "nan" or an infinity any more, but a setter stores whatever it is given: the
+    // road draws such a project as it draws the hostile files (the numbers made drawable where the
+    // pipeline takes them), and saving it is refused with 17 rather than writing what no reader
+    // takes back.
+    using namespace lumo::app;
+    const double nan = std::numeric_limits<double>::quiet_NaN();
+    const double inf = std::numeric_limits<double>::infinity();
+    const struct {
+        const char* name;
+        std::function<void(Project&)> edit;
+    } cases[] = {
+        {"canvas scale", [&](Project& p) { p.GetCanvas().SetScale(static_cast<float>(nan)); }},
+        {"layer placement", [&](Project& p) {
+             const auto item = FindItemOfType<TransformationTransformItem>(
+                 p.GetLayerManager()->GetForegroundSettings()->Transforms(), TransformItemTypeTransformation);
+             item->SetScaleX(nan);
+             item->SetScaleY(-inf);
+             item->SetTranslateX(inf);
+             item->SetRotation(nan);
+         }},
+        {"mask", [&](Project& p) {
+             const MaskPtr mask = *p.GetLayerManager()->GetForegroundSettings()->Masks().Begin();
+             mask->SetScale(static_cast<float>(nan));
+             mask->SetZoom(static_cast<float>(-inf));
+             (*mask->Begin())->SetPosition(QPointF(nan, inf));
+         }},
+        {"shadow, crop and light wrap", [&](Project& p) {
+             const auto settings = p.GetLayerManager()->GetForegroundSettings();
+             FindItemOfType<ShadowCastFilterItem>(settings->Filters(), FilterItemTypeShadowCast)
+                 ->SetShadowQuad(hvn::maths::HXQuadF({nan, 0}, {inf, 0}, {0, -inf}, {0, 0}));
+             FindItemOfType<CropKeyItem>(settings->Keys(), KeyItemTypeCrop)->SetLeft(nan);
+             FindItemOfType<LightSpillKeyItem>(settings->Keys(), KeyItemTypeLightSpill)->SetBlur(inf);
+         }},
+        {"text", [&](Project& p) {
+             const TextItemPtr text = *p.GetLayerManager()->GetForegroundSettings()->TextItems().Begin();
+             text->SetPosition(QPointF(nan, inf));
+             text->SetAngle(inf);
+             text->SetOpacity(nan);
+             text->SetFontSize(-5);
+         }},
+    };
+    RenderRoad road;
+    ASSERT_TRUE(road.IsReady());
+    QTemporaryDir dir;
+    for (const auto& c : cases) {
+        const RoadOutcome outcome = road.Run(Seed("base"), [&](Project& project) {
+            c.edit(project);
+            EXPECT_EQ(project.SaveToXml(dir.filePath("nan.lumo4"), "v", "4.0"), LMerrCannotWrite) << c.name;
+        });
+        EXPECT_EQ(outcome, (RoadOutcome{0, 0, 0, 0, 0})) << c.name << ": " << outcome;
     }
 }

@@ -124,7 +124,7 @@ RenderRoad::RenderRoad()
               mkfifo(QFile::encodeName(m_folder.filePath(QStringLiteral("fifo.png"))).constData(), 0600) == 0;
 }
 
-RoadOutcome RenderRoad::Run(const QByteArray& bytes)
+RoadOutcome RenderRoad::Run(const QByteArray& bytes, const std::function<void(Project&)>& edit)
 {
     // Opening a project makes its folder current; the caller's own relative paths (libFuzzer
     // reads its corpus by them) must keep working.
@@ -143,6 +143,8 @@ RoadOutcome RenderRoad::Run(const QByteArray& bytes)
     outcome.load = result;
     if (result != LMerrSuccess)
         return outcome;
+    if (edit)
+        edit(*project);
 
     Canvas& canvas = project->GetCanvas();
     canvas.SetCentre(kWindow.width() / 2, kWindow.height() / 2);

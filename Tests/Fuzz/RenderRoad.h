@@ -12,8 +12,13 @@
 #include <QString>
 #include <QTemporaryDir>
 
+#include <functional>
 #include <string>
 #include <vector>
+
+namespace lumo::app {
+class Project;
+}
 
 namespace lumo::fuzz {
 
@@ -38,9 +43,10 @@ public:
     RenderRoad& operator=(const RenderRoad&) = delete;
 
     bool IsReady() const { return m_ready; }
-    // Opens the bytes as a project file in the folder and takes it down the road. Exports larger
+    // Opens the bytes as a project file in the folder and takes it down the road; edit, when given,
+    // changes the opened project first (as the user interface's setters would). Exports larger
     // than a budget (a file can ask for any canvas size) are not attempted.
-    RoadOutcome Run(const QByteArray& project);
+    RoadOutcome Run(const QByteArray& project, const std::function<void(app::Project&)>& edit = {});
 
 private:
     QTemporaryDir m_folder;
