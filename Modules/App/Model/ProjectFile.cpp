@@ -25,6 +25,25 @@ namespace {
 // Far above any real project; a larger file is refused rather than read into memory.
 constexpr qint64 kMaxXmlFileSize = qint64(512) * 1024 * 1024;
 
+// Walks from at to the '>' that ends a piece of markup, stepping over quoted text; every other
+// character goes to visit, which stops the walk by answering false. Where the walk stopped.
+template <class Visit>
+const char* UntilMarkupEnd(const char* at, const char* end, Visit visit)
+{
+    char quote = 0;
+    for (; at != end; ++at) {
+        if (quote != 0) {
+            if (*at == quote)
+                quote = 0;
+        } else if (*at == '"' || *at == '\'') {
+            quote = *at;
+        } else if (*at == '>' || !visit(*at)) {
+            break;
+        }
+    }
+    return at;
+}
+
 // Looks at the bytes before any parser does, in one pass without allocating, for what would make
 // a small file cost the parser seconds and gigabytes: a document type with an internal subset
 // (entity declarations expand without bound, attribute defaults multiply attributes; a project
@@ -55,19 +74,10 @@ LMerr ScanXmlLimits(const QByteArray& bytes)
             at = after(at + 2, "?>");
         } else if (startsWith(at, "<!")) {
             // A declaration: the document type. Its subset opens with '[' outside quotes.
-            char quote = 0;
-            for (++at; at != end; ++at) {
-                if (quote != 0) {
-                    if (*at == quote)
-                        quote = 0;
-                } else if (*at == '"' || *at == '\'') {
-                    quote = *at;
-                } else if (*at == '[') {
-                    return LMerrXmlParse;
-                } else if (*at == '>') {
-                    break;
-                }
-            }
+            bool subset = false;
+            at = UntilMarkupEnd(at + 1, end, [&](char c) { return !(subset = c == '['); });
+            if (subset)
+                return LMerrXmlParse;
         } else if (startsWith(at, "</")) {
             at = after(at + 2, ">");
         } else {
@@ -75,20 +85,9 @@ LMerr ScanXmlLimits(const QByteArray& bytes)
                 return LMerrOutOfMemory;
             // Each attribute has one '=' outside its quoted value.
             int attributes = 0;
-            char quote = 0;
-            for (++at; at != end; ++at) {
-                if (quote != 0) {
-                    if (*at == quote)
-                        quote = 0;
-                } else if (*at == '"' || *at == '\'') {
-                    quote = *at;
-                } else if (*at == '=') {
-                    if (++attributes > kMaxXmlAttributes)
-                        return LMerrXmlParse;
-                } else if (*at == '>') {
-                    break;
-                }
-            }
+            at = UntilMarkupEnd(at + 1, end, [&](char c) { return c != '=' || ++attributes <= kMaxXmlAttributes; });
+            if (attributes > kMaxXmlAttributes)
+                return LMerrXmlParse;
         }
         if (at == end)
             break;
