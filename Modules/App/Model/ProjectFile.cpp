@@ -11,6 +11,7 @@
 #include <cerrno>
 #include <cstring>
 #include <string_view>
+#include <utility>
 #include <csignal>
 #include <new>
 
@@ -167,26 +168,44 @@ namespace {
 constexpr char kTemporaryPrefix[] = ".lumora-";
 constexpr char kTemporarySuffix[] = ".tmp";
 
-// Creates and opens a new file next to the target: mode 0666 less the umask, as any new file
-// gets; the name chosen goes to temporaryPath. -1 when none can be made.
-int CreateTemporaryFile(const QString& folder, QString& temporaryPath)
-{
-    static constexpr char kLetters[] = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
-    for (int attempt = 0; attempt < 100; ++attempt) {
-        QByteArray name = QFile::encodeName(folder) + '/' + kTemporaryPrefix;
-        for (int i = 0; i < 8; ++i)
-            name += kLetters[QRandomGenerator::global()->bounded(int(sizeof kLetters - 1))];
-        name += kTemporarySuffix;
-        const int fd = ::open(name.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-        if (fd >= 0) {
-            temporaryPath = QFile::decodeName(name);
-            return fd;
-        }
-        if (errno != EEXIST)
-            return -1;
+// A temporary file next to the target: closed and removed when it goes, unless kept.
+struct TemporaryFile {
+    QByteArray name;
+    int fd = -1;
+    bool keep = false;
+
+    TemporaryFile() = default;
+    TemporaryFile(const TemporaryFile&) = delete;
+    TemporaryFile& operator=(const TemporaryFile&) = delete;
+    ~TemporaryFile()
+    {
+        if (fd >= 0)
+            ::close(fd);
+        if (!keep && !name.isEmpty())
+            ::unlink(name.constData());
     }
-    return -1;
-}
+
+    // Creates and opens a new file in the folder: mode 0666 less the umask, as any new file gets.
+    bool Create(const QByteArray& folder)
+    {
+        static constexpr char kLetters[] = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
+        for (int attempt = 0; attempt < 100; ++attempt) {
+            QByteArray candidate = folder + '/' + kTemporaryPrefix;
+            for (int i = 0; i < 8; ++i)
+                candidate += kLetters[QRandomGenerator::global()->bounded(int(sizeof kLetters - 1))];
+            candidate += kTemporarySuffix;
+            const int opened = ::open(candidate.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+            if (opened >= 0) {
+                fd = opened;
+                name = std::move(candidate);
+                return true;
+            }
+            if (errno != EEXIST)
+                return false;
+        }
+        return false;
+    }
+};
 
 // A write past a file-size limit (ulimit -f) raises SIGXFSZ, which ends the program unless it
 // is ignored; ignored, the write fails and the save answers 17. Done once when the library is
@@ -222,51 +241,38 @@ LMerr WriteFileSafely(const QString& path, const std::function<LMerr(QIODevice&)
     if (exists && !S_ISREG(existing.st_mode))
         return LMerrCannotWrite;
 
-    const QString folder = QFileInfo(target).absolutePath();
-    const QByteArray folderName = QFile::encodeName(folder);
-    QString temporaryPath;
-    const int fd = CreateTemporaryFile(folder, temporaryPath);
-    if (fd < 0)
+    const QByteArray folderName = QFile::encodeName(QFileInfo(target).absolutePath());
+    // Leaving before the rename (a code, an exception, any failure) closes and removes the
+    // temporary file; everything from the rename on cannot fail or throw. The device goes first,
+    // while the file it writes to is still open.
+    TemporaryFile temporary;
+    QFile file;
+    if (!temporary.Create(folderName))
         return LMerrCannotWrite;
-    // Everything from the rename on must not fail or throw: the names are made now.
-    const QByteArray temporaryName = QFile::encodeName(temporaryPath);
     // The previous file's permissions (and owner, where that is allowed) go to its successor.
     if (exists) {
-        ::fchmod(fd, existing.st_mode & 07777);
-        if (::fchown(fd, existing.st_uid, existing.st_gid) != 0) {
+        ::fchmod(temporary.fd, existing.st_mode & 07777);
+        if (::fchown(temporary.fd, existing.st_uid, existing.st_gid) != 0) {
             // Only a privileged process may give a file away; the file stays the saver's.
         }
     }
 
-    // Leaving without the rename (a code, an exception, any failure) removes the temporary file.
-    struct Discard {
-        const QByteArray& name;
-        bool keep = false;
-        ~Discard()
-        {
-            if (!keep)
-                ::unlink(name.constData());
-        }
-    } discard{temporaryName};
-
-    QFile file;
-    if (!file.open(fd, QIODevice::WriteOnly, QFileDevice::AutoCloseHandle)) {
-        ::close(fd);
+    if (!file.open(temporary.fd, QIODevice::WriteOnly, QFileDevice::DontCloseHandle))
         return LMerrCannotWrite;
-    }
     const LMerr result = body(file);
     if (result != LMerrSuccess)
         return result;
     // The device buffers; a write error can surface only when the buffer goes out. The text is
     // on the disk before it replaces the previous file, or a crash could leave an empty file.
-    if (!file.flush() || file.error() != QFileDevice::NoError || ::fsync(file.handle()) != 0)
+    if (!file.flush() || file.error() != QFileDevice::NoError || ::fsync(temporary.fd) != 0)
         return LMerrCannotWrite;
     file.close();
-    if (file.error() != QFileDevice::NoError)
+    const int fd = std::exchange(temporary.fd, -1);
+    if (file.error() != QFileDevice::NoError || ::close(fd) != 0)
         return LMerrCannotWrite;
-    if (::rename(temporaryName.constData(), targetName.constData()) != 0)
+    if (::rename(temporary.name.constData(), targetName.constData()) != 0)
         return LMerrCannotWrite;
-    discard.keep = true;
+    temporary.keep = true;
     // The rename itself is made durable with the folder; a failure here loses nothing.
     const int folderFd = ::open(folderName.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (folderFd >= 0) {
