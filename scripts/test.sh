@@ -10,3 +10,7 @@ cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@"
 cmake --build "$build" --parallel "$(nproc)"
 export QT_QPA_PLATFORM=offscreen
 ctest --test-dir "$build" --no-tests=error --output-on-failure --parallel "$(nproc)" --timeout 600
+
+# The render road under libFuzzer, AddressSanitizer and UBSan for a minute (LUMORA_FUZZ_SECONDS,
+# 0 to skip), in a build of its own next to this one.
+LUMORA_FUZZ_BUILD_DIR="${LUMORA_FUZZ_BUILD_DIR:-$build-fuzz}" "$root/scripts/fuzz.sh" "${LUMORA_FUZZ_SECONDS:-60}"
