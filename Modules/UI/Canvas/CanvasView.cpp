@@ -151,6 +151,11 @@ CanvasView::~CanvasView()
     EndPanCursor();
 }
 
+bool CanvasView::IsSpaceHeld() const
+{
+    return d->spaceHeld;
+}
+
 // ---- Centre and model
 
 void CanvasView::UpdateCanvasCentre()

@@ -50,6 +50,8 @@ public:
     void UpdateCanvasCentre();
     // Create mode clicks add mask points; select mode drags a rubber band over them.
     void SetMaskMode(app::MaskMode mode);
+    // While Space is held, presses on handles pan the canvas instead.
+    bool IsSpaceHeld() const;
 
     // Layer handles.
     void CreateLayerHandles(const QUuid& layerId);
