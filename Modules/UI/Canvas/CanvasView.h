@@ -16,6 +16,9 @@ class QGraphicsItem;
 
 namespace lumo::ui {
 
+class CropGraphicsItem;
+class ShadowQuadGraphicsItem;
+
 // The layer that gets transform handles in the project's current toolset and layer type.
 struct LayerHandleChoice {
     // What the handles carry: the foreground slot's fixed id for the current foreground, otherwise
@@ -36,8 +39,9 @@ std::optional<LayerHandleChoice> ChooseLayerHandles(const app::Project& project)
 // mapToScene(p) == p; the handle maths relies on it. Dragging empty canvas pans, the wheel zooms,
 // and presses on handle items start the drags of layers, text, the shadow quad and masks.
 // Observes the model for all data types.
-// The handle items (layers, text, crop, shadow quad, masks) are owned here; until they are built
-// the operations on them have nothing to act on.
+// The handle items (layers, text, crop, shadow quad, masks) are owned here and removed only
+// through GraphicsItemDeleter. Layer, text and mask items are not built yet: their operations
+// have nothing to act on.
 class CanvasView : public QGraphicsView, public LumoModelObserver {
     Q_OBJECT
 
@@ -63,15 +67,22 @@ public:
     void RemoveAllTextItems();
     void SelectTextItem(const QUuid& id, bool selected);
     void UpdateAllTextItemTransforms();
-    // Crop rectangle and shadow quad.
+    // Crop rectangle and shadow quad; both follow the current foreground's placement.
     void CreateCropItem();
+    // The crop key changed at an edge (1 left, 2 right, 3 top, 4 bottom): the rectangle shows it,
+    // then fades.
+    void UpdateCropItems(int edge);
     void RemoveCropItem();
     void UpdateCropItemTransform();
+    // Shows the shadow-cast filter's quad; a quad never set gets the default for the shadow's
+    // shape, stored at once.
     void CreateShadowQuad();
     void RemoveShadowQuad();
     void SetShadowQuadEnabled(bool enabled);
     void StoreShadowQuad();
     void UpdateShadowQuadTransform();
+    CropGraphicsItem* Crop() const;
+    ShadowQuadGraphicsItem* ShadowQuad() const;
     // Mask items.
     void CreateMaskItems(const QUuid& maskId);
     void RemoveMaskItems();
@@ -113,6 +124,11 @@ private:
     void PressTextHandle(QGraphicsItem* item, QMouseEvent* event);
     void DragTextHandle(QMouseEvent* event);
     void ReleaseTextHandle(QMouseEvent* event);
+    // Gives the item the canvas transform with the current foreground's placement applied first,
+    // so that its coordinates are the foreground's pixels; the canvas transform alone without a
+    // current foreground (or, when stopOnNegativeSize is set, for a negative size).
+    void FollowForeground(QGraphicsItem& item, bool stopOnNegativeSize) const;
+    void PlaceDefaultShadowQuad();
     void DeselectShadowQuad();
     void ReleaseShadowDrag();
     bool IsShownMaskClosed() const;
