@@ -3,6 +3,7 @@
 #include "Canvas/CanvasItemTypes.h"
 #include "Canvas/CropGraphicsItem.h"
 #include "Canvas/GraphicsItemDeleter.h"
+#include "Canvas/HandleGraphicsItems.h"
 #include "Canvas/ShadowQuadGraphicsItems.h"
 #include "Shell/Application.h"
 
@@ -17,6 +18,7 @@
 #include <QApplication>
 #include <QGraphicsItem>
 #include <QKeyEvent>
+#include <QLineF>
 #include <QMap>
 #include <QMouseEvent>
 #include <QResizeEvent>
@@ -27,9 +29,7 @@
 
 namespace lumo::ui {
 
-// The handle items of layers, text and masks come with their canvas editing.
-class LayerQuadGraphicsItem;
-class LayerRotateGraphicsItem;
+// The handle items of text and masks come with their canvas editing.
 class MaskShapeGraphicsItem;
 class TextQuadGraphicsItem;
 
@@ -44,6 +44,15 @@ constexpr int kCentreMargin = 40;
 constexpr float kWheelUnitsPerScale = 2400.0f;
 constexpr float kMaximumScale = 4.0f;
 constexpr float kMinimumScale = 0.01f;
+
+// A Ctrl move locks an axis once the pointer is this far from the press.
+constexpr double kAxisLockDistance = 5.0;
+// Dragging the scale handle 100 pixels down adds 1 to the layer's scale.
+constexpr double kScaleDragPixels = 100.0;
+constexpr double kMinimumLayerScale = 0.1;
+constexpr double kMaximumLayerScale = 5.0;
+// Ctrl turns in steps of 45 degrees.
+constexpr double kRotationSnap = 45.0;
 
 app::ProjectPtr CurrentProject()
 {
@@ -153,6 +162,8 @@ struct CanvasView::Private {
     bool textScale = false;
     bool textRotate = false;
     bool shadowDrag = false;
+    // The press reset a handle's value (a right click on a layer's scale or rotate handle).
+    bool pressReset = false;
 
     double layerTranslateXAtPress = 0;
     double layerTranslateYAtPress = 0;
@@ -362,6 +373,7 @@ void CanvasView::mousePressEvent(QMouseEvent* event)
     setDragMode(QGraphicsView::NoDrag);
     d->layerXLocked = d->layerYLocked = false;
     d->textXLocked = d->textYLocked = false;
+    d->pressReset = false;
     if (project && project->CurrentToolset() == app::ToolsetSectionMasks) {
         PressInMasksToolset(event);
     } else if (!PressInOtherToolsets(event)) {
@@ -371,7 +383,7 @@ void CanvasView::mousePressEvent(QMouseEvent* event)
     }
     QGraphicsView::mousePressEvent(event);
     // A press that starts a pan or a drag belongs to the view, whatever the items made of it.
-    if (d->panning || d->shadowDrag || d->layerMove || d->layerScale || d->layerRotate || d->textMove ||
+    if (d->panning || d->pressReset || d->shadowDrag || d->layerMove || d->layerScale || d->layerRotate || d->textMove ||
         d->textScale || d->textRotate)
         event->accept();
 }
@@ -544,21 +556,313 @@ void CanvasView::EndPanCursor()
     QApplication::restoreOverrideCursor();
 }
 
-// ---- Layer handles: not built yet.
+// ---- Layer handles
 
-void CanvasView::CreateLayerHandles(const QUuid& /*layerId*/) {}
+LayerQuadGraphicsItem* CanvasView::LayerQuad() const
+{
+    return d->layerQuad;
+}
 
-void CanvasView::UpdateLayerHandles() {}
+LayerRotateGraphicsItem* CanvasView::LayerRotate() const
+{
+    return d->layerRotateItem;
+}
 
-void CanvasView::RemoveLayerHandles() {}
+app::LMerr CanvasView::FindLayerTransformItem(const QUuid& layerId, app::LayerType& type,
+                                              std::shared_ptr<app::TransformationTransformItem>& item) const
+{
+    item.reset();
+    const app::ProjectPtr project = CurrentProject();
+    if (!project)
+        return app::LMerrTransformNotFound;
+    const app::LayerManagerPtr manager = project->GetLayerManager();
+    if (layerId == manager->LayerList()->StaticForegroundId()) {
+        type = app::LayerTypeForeground;
+        if (const app::ForegroundImageLayerSettingsPtr settings = CurrentForegroundSettings(*manager))
+            item = app::FindItemOfType<app::TransformationTransformItem>(settings->Transforms(),
+                                                                         app::TransformItemTypeTransformation);
+    } else {
+        const app::ImageLayerPtr layer = manager->GetLayer(layerId);
+        if (!layer)
+            return app::LMerrTransformNotFound;
+        type = layer->Type();
+        if (const app::ImageLayerSettingsPtr settings = manager->GetLayerSettings(layerId))
+            item = app::FindItemOfType<app::TransformationTransformItem>(settings->Transforms(),
+                                                                         app::TransformItemTypeTransformation);
+    }
+    return item ? app::LMerrSuccess : app::LMerrTransformNotFound;
+}
 
-void CanvasView::SetLayerHandlesVisible(bool /*visible*/) {}
+QSize CanvasView::LayerPixelSize(const QUuid& layerId) const
+{
+    const app::ProjectPtr project = CurrentProject();
+    if (!project)
+        return {0, 0};
+    const app::LayerManagerPtr manager = project->GetLayerManager();
+    app::ImageLayerPtr layer;
+    if (layerId == manager->LayerList()->StaticForegroundId())
+        layer = CurrentForeground(*manager);
+    else
+        layer = manager->GetLayer(layerId);
+    return layer ? layer->Dimensions() : QSize(0, 0);
+}
 
-void CanvasView::PressLayerHandle(QGraphicsItem* /*item*/, QMouseEvent* /*event*/) {}
+void CanvasView::CreateLayerHandles(const QUuid& layerId)
+{
+    RemoveLayerHandles();
+    const QSize size = LayerPixelSize(layerId);
+    if (scene() == nullptr || size.width() < 0 || size.height() < 0)
+        return;
+    d->layerQuad = new LayerQuadGraphicsItem(layerId, QRectF(0, 0, size.width(), size.height()));
+    d->layerRotateItem = new LayerRotateGraphicsItem(d->layerQuad->Centre());
+    scene()->addItem(d->layerQuad);
+    scene()->addItem(d->layerRotateItem);
+}
 
-void CanvasView::DragLayerHandle(QMouseEvent* /*event*/) {}
+void CanvasView::UpdateLayerHandles()
+{
+    const app::ProjectPtr project = CurrentProject();
+    if (d->layerQuad == nullptr || !project)
+        return;
+    const app::Canvas& canvas = project->GetCanvas();
+    d->layerQuad->setTransform(canvas.GetTransform());
+    app::LayerType type = app::LayerTypeForeground;
+    std::shared_ptr<app::TransformationTransformItem> item;
+    const QUuid& layerId = d->layerQuad->LayerId();
+    if (FindLayerTransformItem(layerId, type, item) != app::LMerrSuccess)
+        return;
+    const QSize size = LayerPixelSize(layerId);
+    QTransform placement;
+    app::CombineLayerTransformation(item.get(), static_cast<unsigned int>(std::max(0, size.width())),
+                                    static_cast<unsigned int>(std::max(0, size.height())), canvas.Width(),
+                                    canvas.Height(), placement, HXDownsampleFactor0);
+    // Combined: the layer's placement applies first, then the canvas transform.
+    d->layerQuad->setTransform(placement, true);
+    if (d->layerRotateItem != nullptr) {
+        d->layerRotateItem->setPos(d->layerQuad->Centre());
+        d->layerRotateItem->setTransform(QTransform().rotate(item->Rotation(), Qt::ZAxis));
+        d->layerQuad->SetRotation(item->Rotation());
+    }
+}
 
-void CanvasView::ReleaseLayerHandle(QMouseEvent* /*event*/) {}
+void CanvasView::RemoveLayerHandles()
+{
+    RemoveCanvasItem(d->layerQuad);
+    RemoveCanvasItem(d->layerRotateItem);
+    // A drag of handles that are gone ends here; its release has nothing left to write.
+    d->layerMove = d->layerScale = d->layerRotate = false;
+}
+
+void CanvasView::SetLayerHandlesVisible(bool visible)
+{
+    if (d->layerQuad != nullptr)
+        d->layerQuad->setVisible(visible);
+    if (d->layerRotateItem != nullptr)
+        d->layerRotateItem->setVisible(visible);
+}
+
+void CanvasView::PressLayerHandle(QGraphicsItem* item, QMouseEvent* event)
+{
+    if (d->layerQuad == nullptr)
+        return;
+    const QUuid layerId = d->layerQuad->LayerId();
+    app::LayerType type = app::LayerTypeForeground;
+    std::shared_ptr<app::TransformationTransformItem> transform;
+    if (event->buttons() == Qt::RightButton) {
+        // The right button alone resets what the handle edits: the size (flips kept) or the turn.
+        d->layerQuad->setSelected(false);
+        if (d->layerRotateItem != nullptr)
+            d->layerRotateItem->setSelected(false);
+        if (item->type() == CanvasItemLayerScale && FindLayerTransformItem(layerId, type, transform) == app::LMerrSuccess) {
+            ApplyLayerScale(QPointF(transform->ScaleX(), transform->ScaleY()), layerId, HXDownsampleFactor0, 1.0);
+            UpdateLayerHandles();
+            d->pressReset = true;
+        } else if (item->type() == CanvasItemLayerRotate) {
+            ApplyLayerRotation(layerId, HXDownsampleFactor0, 0);
+            UpdateLayerHandles();
+            d->pressReset = true;
+        }
+        return;
+    }
+    if (d->spaceHeld || d->panning || FindLayerTransformItem(layerId, type, transform) != app::LMerrSuccess)
+        return;
+    d->pressPosition = event->position();
+    d->layerTranslateXAtPress = transform->TranslateX();
+    d->layerTranslateYAtPress = transform->TranslateY();
+    d->layerScaleXAtPress = transform->ScaleX();
+    d->layerScaleYAtPress = transform->ScaleY();
+    d->layerRotationAtPress = transform->Rotation();
+    switch (item->type()) {
+    case CanvasItemLayerQuad:
+        if (!d->layerScale && !d->layerRotate)
+            d->layerMove = true;
+        break;
+    case CanvasItemLayerScale:
+        d->layerQuad->ScaleHandle()->setSelected(true);
+        d->layerScale = true;
+        break;
+    case CanvasItemLayerRotate:
+        if (d->layerRotateItem != nullptr)
+            d->layerRotateItem->setSelected(true);
+        d->layerRotate = true;
+        break;
+    default:
+        break;
+    }
+}
+
+void CanvasView::DragLayerHandle(QMouseEvent* event)
+{
+    if (d->layerQuad == nullptr)
+        return;
+    if (d->layerMove)
+        MoveLayer(event->position(), event->modifiers(), HXDownsampleFactor3);
+    if (d->layerScale)
+        ScaleLayer(event->position(), HXDownsampleFactor3);
+    if (d->layerRotate)
+        RotateLayer(event->position(), event->modifiers(), HXDownsampleFactor3);
+}
+
+void CanvasView::ReleaseLayerHandle(QMouseEvent* event)
+{
+    if (d->layerQuad == nullptr)
+        return;
+    // The last value once more, at full resolution.
+    if (d->layerMove) {
+        MoveLayer(event->position(), event->modifiers(), HXDownsampleFactor0);
+        d->layerMove = false;
+        d->layerXLocked = d->layerYLocked = false;
+    }
+    if (d->layerScale) {
+        ScaleLayer(event->position(), HXDownsampleFactor0);
+        if (d->layerQuad != nullptr)
+            d->layerQuad->ScaleHandle()->setSelected(false);
+        d->layerScale = false;
+    }
+    if (d->layerRotate) {
+        RotateLayer(event->position(), event->modifiers(), HXDownsampleFactor0);
+        if (d->layerRotateItem != nullptr)
+            d->layerRotateItem->setSelected(false);
+        d->layerRotate = false;
+    }
+}
+
+void CanvasView::MoveLayer(const QPointF& at, Qt::KeyboardModifiers modifiers, HXDownsampleFactor factor)
+{
+    const app::ProjectPtr project = CurrentProject();
+    if (d->layerQuad == nullptr || !project)
+        return;
+    // Ctrl keeps the move on the axis it started along, once that is clear.
+    if (!modifiers.testFlag(Qt::ControlModifier)) {
+        d->layerXLocked = d->layerYLocked = false;
+    } else if (!d->layerXLocked && !d->layerYLocked) {
+        const QLineF line(d->pressPosition, at);
+        if (line.length() > kAxisLockDistance) {
+            const double angle = line.angle();
+            if ((angle > 225 && angle < 315) || (angle > 45 && angle < 135))
+                d->layerXLocked = true;
+            else
+                d->layerYLocked = true;
+        }
+    }
+    const double dx = (d->layerXLocked ? d->pressPosition.x() : at.x()) - d->pressPosition.x();
+    const double dy = (d->layerYLocked ? d->pressPosition.y() : at.y()) - d->pressPosition.y();
+
+    // The translation is a fraction of the way from the canvas centre to where the layer's edge
+    // meets the canvas edge, in whole canvas pixels.
+    const app::Canvas& canvas = project->GetCanvas();
+    const QUuid layerId = d->layerQuad->LayerId();
+    const QSize size = LayerPixelSize(layerId);
+    const double halfX = std::trunc(canvas.Width() * 0.5 + std::fabs(d->layerScaleXAtPress) * size.width() * 0.5);
+    const double halfY = std::trunc(canvas.Height() * 0.5 + std::fabs(d->layerScaleYAtPress) * size.height() * 0.5);
+    const double scale = canvas.Scale();
+    QPointF translate(d->layerTranslateXAtPress, d->layerTranslateYAtPress);
+    // An empty canvas and layer, or a canvas shown at no scale, leave the translation as it was
+    // rather than writing an infinity into the project.
+    if (halfX * scale > 0)
+        translate.rx() += dx / (halfX * scale);
+    if (halfY * scale > 0)
+        translate.ry() += dy / (scale * halfY);
+    ApplyLayerTranslation(translate, layerId, factor);
+    UpdateLayerHandles();
+}
+
+void CanvasView::ScaleLayer(const QPointF& at, HXDownsampleFactor factor)
+{
+    if (d->layerQuad == nullptr)
+        return;
+    const double magnitude = std::clamp(std::fabs(d->layerScaleXAtPress) + (at.y() - d->pressPosition.y()) / kScaleDragPixels,
+                                        kMinimumLayerScale, kMaximumLayerScale);
+    ApplyLayerScale(QPointF(d->layerScaleXAtPress, d->layerScaleYAtPress), d->layerQuad->LayerId(), factor, magnitude);
+    UpdateLayerHandles();
+}
+
+void CanvasView::RotateLayer(const QPointF& at, Qt::KeyboardModifiers modifiers, HXDownsampleFactor factor)
+{
+    if (d->layerQuad == nullptr)
+        return;
+    const QPointF centre = d->layerQuad->Centre();
+    double angle = QLineF(d->pressPosition, centre).angle() - QLineF(at, centre).angle() + d->layerRotationAtPress;
+    if (angle < 0)
+        angle += 360;
+    if (angle > 360)
+        angle -= 360;
+    // Snapping rounds to the nearest step; 337.5 and above give 360.
+    if (modifiers.testFlag(Qt::ControlModifier))
+        angle = std::trunc((angle + kRotationSnap / 2) / kRotationSnap) * kRotationSnap;
+    ApplyLayerRotation(d->layerQuad->LayerId(), factor, angle);
+    UpdateLayerHandles();
+}
+
+void CanvasView::ApplyLayerTranslation(QPointF translate, const QUuid& layerId, HXDownsampleFactor factor)
+{
+    ApplyLayerTransform(layerId, factor, [&](app::TransformationTransformItem& item) {
+        item.SetTranslateX(translate.x());
+        item.SetTranslateY(translate.y());
+    });
+}
+
+void CanvasView::ApplyLayerScale(QPointF scaleAtPress, const QUuid& layerId, HXDownsampleFactor factor, double magnitude)
+{
+    ApplyLayerTransform(layerId, factor, [&](app::TransformationTransformItem& item) {
+        item.SetScaleX((scaleAtPress.x() < 0 ? -1 : 1) * magnitude);
+        item.SetScaleY((scaleAtPress.y() < 0 ? -1 : 1) * magnitude);
+    });
+}
+
+void CanvasView::ApplyLayerRotation(const QUuid& layerId, HXDownsampleFactor factor, double degrees)
+{
+    ApplyLayerTransform(layerId, factor, [&](app::TransformationTransformItem& item) { item.SetRotation(degrees); });
+}
+
+void CanvasView::ApplyLayerTransform(const QUuid& layerId, HXDownsampleFactor factor,
+                                     const std::function<void(app::TransformationTransformItem&)>& write)
+{
+    app::LayerType type = app::LayerTypeForeground;
+    std::shared_ptr<app::TransformationTransformItem> item;
+    if (FindLayerTransformItem(layerId, type, item) != app::LMerrSuccess)
+        return;
+    write(*item);
+    if (const LumoModelPtr model = Model())
+        model->NotifyObservers(DataTypeCanvas, layerId, FieldTypeLayerTransform);
+    Application* app = Application::Instance();
+    if (app == nullptr)
+        return;
+    // A further layer is redrawn on its own: nothing is fitted to it and it carries no masks.
+    if (type == app::LayerTypeImage) {
+        emit app->SignalCanvasRefreshRequested(layerId, app::RenderLevelPostFilter, factor);
+        return;
+    }
+    if (factor == HXDownsampleFactor0)
+        app->InvalidateLayerCache(type, app::RenderLevelPostFilter, HXDownsampleFactor3);
+    // The masks are drawn in the foreground's placement.
+    if (type == app::LayerTypeForeground)
+        if (const auto processor = app->GetRenderProcessor())
+            processor->InvalidateAllMaskCache();
+    app->UpdateOverlayFit(factor, true);
+    app->UpdateLayerFits(factor, true);
+    app->RequestLayerRefresh(type, app::RenderLevelPostFilter, factor);
+}
 
 // ---- Text items: not built yet.
 
