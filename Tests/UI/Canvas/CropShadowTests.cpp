@@ -49,7 +49,10 @@ protected:
     void OpenRichProject()
     {
         forcedResult = app::LMerrSuccess;
-        const QString path = qEnvironmentVariable("LUMORA_TEST_DATA") + QStringLiteral("/projects/rich.lumo4");
+        QString data = qEnvironmentVariable("LUMORA_TEST_DATA");
+        if (data.isEmpty())
+            data = QStringLiteral(LUMORA_SOURCE_TEST_DATA);
+        const QString path = data + QStringLiteral("/projects/rich.lumo4");
         ASSERT_EQ(App().OpenProject(path), app::LMerrSuccess);
         project = CurrentProject();
         manager = project->GetLayerManager();
@@ -123,7 +126,7 @@ TEST_F(CropShadowTest, AQuadNeverSetGetsTheDefaultForItsShapeStoredAtOnce)
         {2, false, {QPointF(40, 30), QPointF(440, 30), QPointF(440, 330), QPointF(40, 330)}},
         {3, false, {QPointF(-100, 450), QPointF(500, 450), QPointF(400, 300), QPointF(0, 300)}},
     };
-    OpenRichProject();
+    ASSERT_NO_FATAL_FAILURE(OpenRichProject());
     for (const Case& c : cases) {
         SCOPED_TRACE(::testing::Message() << "shape " << c.shape << (c.cropOn ? ", crop on" : ", crop off"));
         shadow->SetShadowQuad(HXQuadF());
@@ -167,9 +170,9 @@ TEST_F(CropShadowTest, AQuadNeverSetGetsTheDefaultForItsShapeStoredAtOnce)
 
 TEST_F(CropShadowTest, AStoredQuadIsShownAsItIsAndFollowsTheForeground)
 {
-    OpenRichProject();
+    ASSERT_NO_FATAL_FAILURE(OpenRichProject());
     const HXQuadF stored = shadow->ShadowQuad();
-    ShowAtScaleOne();
+    ASSERT_NO_FATAL_FAILURE(ShowAtScaleOne());
     ShowToolset(app::ToolsetSectionFilters, app::LayerTypeForeground);
     ASSERT_NE(view.ShadowQuad(), nullptr);
     EXPECT_EQ(ToQuad(HandlePositions()), stored);
@@ -233,8 +236,8 @@ TEST_F(CropShadowTest, CornersEdgesAndTheQuadAreDraggedStretchedAndScaled)
         {"a corner with Space pans", {100, 100}, {{Qt::LeftButton, {40, 0}}}, true, start, 40},
         {"the quad with Space pans", {150, 200}, {{Qt::LeftButton, {40, 0}}}, true, start, 40},
     };
-    OpenRichProject();
-    ShowAtScaleOne();
+    ASSERT_NO_FATAL_FAILURE(OpenRichProject());
+    ASSERT_NO_FATAL_FAILURE(ShowAtScaleOne());
     QSignalSpy redraws(&App(), kCanvasSignal);
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -284,8 +287,8 @@ TEST_F(CropShadowTest, CornersEdgesAndTheQuadAreDraggedStretchedAndScaled)
 
 TEST_F(CropShadowTest, TheCropShowsTheCropKeysEdgesOverTheForeground)
 {
-    OpenRichProject();
-    ShowAtScaleOne();
+    ASSERT_NO_FATAL_FAILURE(OpenRichProject());
+    ASSERT_NO_FATAL_FAILURE(ShowAtScaleOne());
     ShowToolset(app::ToolsetSectionKey, app::LayerTypeForeground);
     CropGraphicsItem* item = view.Crop();
     ASSERT_NE(item, nullptr);
@@ -320,7 +323,7 @@ TEST_F(CropShadowTest, TheCropShowsTheCropKeysEdgesOverTheForeground)
 
 TEST_F(CropShadowTest, GrabsOfTheShadowQuadAndTheCrop)
 {
-    ShowGreenScreenProject(0.25);
+    ASSERT_NO_FATAL_FAILURE(ShowGreenScreenProject(0.25));
     project = CurrentProject();
     manager = project->GetLayerManager();
     const auto settings = manager->GetForegroundSettings();

@@ -96,7 +96,7 @@ protected:
     void ShowForegroundHandles()
     {
         forcedResult = app::LMerrSuccess;
-        OpenGreenScreenProject();
+        ASSERT_NO_FATAL_FAILURE(OpenGreenScreenProject());
         view.show();
         Settle();
         manager->GetForeground(manager->CurrentForegroundId())->SetDimensions(QSize(400, 300));
@@ -150,7 +150,7 @@ protected:
 TEST_F(LayerHandlesTest, EachToolsetShowsItsItemsAndRemovesTheOthers)
 {
     forcedResult = app::LMerrSuccess;
-    OpenGreenScreenProject();
+    ASSERT_NO_FATAL_FAILURE(OpenGreenScreenProject());
     const QUuid backgroundId = manager->GetBackground()->Id();
     const app::ImageLayerPtr overlay = manager->GetOverlay();
     overlay->SetIsValid(true);
@@ -250,7 +250,7 @@ TEST_F(LayerHandlesTest, EachToolsetShowsItsItemsAndRemovesTheOthers)
 
 TEST_F(LayerHandlesTest, TheRotateAndScaleHandlesKeepTheirSizeOnScreenWhileTheQuadFollowsTheCanvas)
 {
-    ShowForegroundHandles();
+    ASSERT_NO_FATAL_FAILURE(ShowForegroundHandles());
     for (const float scale : {0.25f, 0.5f}) {
         SCOPED_TRACE(scale);
         project->GetCanvas().SetScale(scale);
@@ -289,7 +289,7 @@ TEST_F(LayerHandlesTest, DraggingTheQuadMovesTheLayerAndCtrlLocksTheAxisItStarts
         {"the lock holds when the drag turns", {{{35, -20}, true}, {{10, -60}, true}}, {0.05, 0}},
         {"releasing Ctrl frees both axes", {{{35, -20}, true}, {{35, -20}, false}}, {0.175, -20 / 262.5}},
     };
-    ShowForegroundHandles();
+    ASSERT_NO_FATAL_FAILURE(ShowForegroundHandles());
     const QPoint press(660, 420);
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -336,7 +336,7 @@ TEST_F(LayerHandlesTest, DraggingTheScaleHandleScalesBothAxesWithinLimitsKeeping
         {"a horizontal flip is kept", {-1, 1}, 50, {-1.5, 1.5}},
         {"an uneven scale becomes even in size", {2, -0.5}, -50, {1.5, -1.5}},
     };
-    ShowForegroundHandles();
+    ASSERT_NO_FATAL_FAILURE(ShowForegroundHandles());
     const QPoint press(640, 400);
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -380,7 +380,7 @@ TEST_F(LayerHandlesTest, DraggingTheRingTurnsTheLayerAndCtrlSnapsTo45Degrees)
         {"Ctrl snaps 20 to 0", 0, 20, true, 0, 0},
         {"Ctrl snaps 60 to 45", 10, 50, true, 45, 0},
     };
-    ShowForegroundHandles();
+    ASSERT_NO_FATAL_FAILURE(ShowForegroundHandles());
     const QPointF centre(640, 400);
     const auto onRing = [&](double degrees) {
         const double a = degrees * std::numbers::pi / 180;
@@ -411,7 +411,7 @@ TEST_F(LayerHandlesTest, DraggingTheRingTurnsTheLayerAndCtrlSnapsTo45Degrees)
 // previews at 3, the release draws at 0.
 TEST_F(LayerHandlesTest, AnEditRedrawsItsLayerAndWhatIsFittedToIt)
 {
-    ShowGreenScreenProject(0.05);
+    ASSERT_NO_FATAL_FAILURE(ShowGreenScreenProject(0.05));
     project = CurrentProject();
     manager = project->GetLayerManager();
     slot = manager->LayerList()->StaticForegroundId();
@@ -501,7 +501,7 @@ TEST_F(LayerHandlesTest, AnEditRedrawsItsLayerAndWhatIsFittedToIt)
 
 TEST_F(LayerHandlesTest, GrabWithLayerHandles)
 {
-    ShowGreenScreenProject(0.25);
+    ASSERT_NO_FATAL_FAILURE(ShowGreenScreenProject(0.25));
     project = CurrentProject();
     manager = project->GetLayerManager();
     slot = manager->LayerList()->StaticForegroundId();
