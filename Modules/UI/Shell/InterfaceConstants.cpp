@@ -26,6 +26,7 @@ const QColor UniqueForegroundFrame(253, 248, 39, 255);
 const QColor Accent(152, 201, 8, 255);
 const QColor AccentFaint(152, 201, 8, 30);
 const QColor LightGreen(192, 229, 89, 150);
+const QColor PaleGreen(192, 229, 89, 255);
 const QColor Grey(203, 203, 203, 255);
 const QColor CyanFill(70, 180, 193, 40);
 const QColor ControlPoint(70, 180, 193, 255);

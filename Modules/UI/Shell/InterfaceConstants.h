@@ -32,6 +32,7 @@ extern const QColor UniqueForegroundFrame; // the frame drawn while the foregrou
 extern const QColor Accent;                // layer and text outlines and handles, shadow and mask handles
 extern const QColor AccentFaint;           // the mask outline's fill
 extern const QColor LightGreen;            // crop rectangle, shadow edge, mask outline pens
+extern const QColor PaleGreen;             // the rotate handles' stem and hover arc
 extern const QColor Grey;                  // crop rectangle and mask handle frames
 extern const QColor CyanFill;              // crop rectangle and mask outline areas
 extern const QColor ControlPoint;          // mask control points
