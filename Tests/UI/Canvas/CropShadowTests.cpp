@@ -149,7 +149,7 @@ TEST_F(CropShadowTest, AQuadNeverSetGetsTheDefaultForItsShapeStoredAtOnce)
         {"shape 4", [&] { shadow->SetShape(static_cast<hvn::image::HXShadowCastShape>(4)); }},
         {"a 0 x 0 foreground",
          [&] {
-             shadow->SetShape(hvn::image::HXShadowCastShapeFloor);
+             shadow->SetShape(hvn::image::HXShadowCastShapeRight);
              foreground->SetDimensions(QSize(0, 0));
          }},
         {"no crop key",
