@@ -2,8 +2,8 @@
 
 #include "Controls/Buttons.h"
 #include "Controls/SmallWidgets.h"
+#include "Controls/TitleBarParts.h"
 #include "Shell/Application.h"
-#include "Shell/InterfaceConstants.h"
 
 #include <QHBoxLayout>
 #include <QLabel>
@@ -38,7 +38,7 @@ ContainerBody::ContainerBody(QWidget* parent) : QFrame(parent)
 
 ContainerTitle::ContainerTitle(const QString& title, bool collapse, bool move, bool reset, bool enable,
                                bool customCheck, QWidget* parent)
-    : QWidget(parent), m_label(new QLabel(title, this))
+    : QWidget(parent)
 {
     setFixedHeight(kTitleHeight);
     const QPixmap expanded(QStringLiteral(":Toolbox/FilterTitle.png"));
@@ -49,26 +49,16 @@ ContainerTitle::ContainerTitle(const QString& title, bool collapse, bool move, b
     m_rightCapCollapsed = collapsed.copy(collapsed.width() - kCapWidth, 0, kCapWidth, kTitleHeight);
     m_middle = expanded.copy(kCapWidth, 0, kCapWidth, kTitleHeight);
 
-    m_label->setObjectName(QStringLiteral("TitleLabel"));
-    QFont font = InterfaceFont();
-    font.setBold(true);
-    font.setStyleStrategy(QFont::PreferAntialias);
-    m_label->setFont(font);
-
     auto* layout = new QHBoxLayout(this);
     layout->setContentsMargins(3, 0, 3, 0);
     layout->setSpacing(0);
     if (collapse) {
-        m_collapseButton = new TitleButton(QStringLiteral("CollapseButton"), this);
-        m_collapseButton->setCheckable(true);
-        m_collapseButton->setChecked(true);
-        layout->addWidget(m_collapseButton);
+        m_collapseButton = AddCollapseButton(layout, this, true);
         connect(m_collapseButton, &QPushButton::toggled, this, &ContainerTitle::SlotExpandedToggled);
     } else {
         layout->addSpacing(10);
     }
-    layout->addWidget(m_label);
-    layout->addStretch();
+    m_label = AddTitleLabel(layout, this, title);
     if (customCheck) {
         m_customCheckBox = new CheckBox(tr("Use hot folder"), this);
         m_customCheckBox->setObjectName(QStringLiteral("CustomCheckBox"));
@@ -78,30 +68,19 @@ ContainerTitle::ContainerTitle(const QString& title, bool collapse, bool move, b
         connect(m_customCheckBox, &QCheckBox::stateChanged, this, &ContainerTitle::SignalCustomCheckBoxStateChanged);
     }
     if (move) {
-        m_moveUpButton = new TitleButton(QStringLiteral("FilterUpButton"), this);
-        m_moveUpButton->setToolTip(tr("Move Up"));
-        m_moveDownButton = new TitleButton(QStringLiteral("FilterDownButton"), this);
-        m_moveDownButton->setToolTip(tr("Move Down"));
-        layout->addWidget(m_moveUpButton);
-        layout->addSpacing(3);
-        layout->addWidget(m_moveDownButton);
-        layout->addSpacing(7);
+        const MoveButtons buttons = AddMoveButtons(layout, this);
+        m_moveUpButton = buttons.up;
+        m_moveDownButton = buttons.down;
         connect(m_moveUpButton, &QPushButton::clicked, this, &ContainerTitle::SignalMoveUp);
         connect(m_moveDownButton, &QPushButton::clicked, this, &ContainerTitle::SignalMoveDown);
     }
     if (reset) {
-        m_resetButton = new TitleButton(QStringLiteral("TitleResetButton"), this);
-        m_resetButton->setToolTip(tr("Reset"));
-        layout->addWidget(m_resetButton);
-        layout->addSpacing(7);
+        m_resetButton = AddResetButton(layout, this);
         connect(m_resetButton, &QPushButton::clicked, this, &ContainerTitle::SignalReset);
     }
     if (enable) {
-        m_enableCheckBox = new CheckBox(this);
+        m_enableCheckBox = AddEnableCheckBox(layout, this, true);
         m_enableCheckBox->setObjectName(QStringLiteral("ColoredCheck"));
-        m_enableCheckBox->setToolTip(tr("Enable/Disable"));
-        m_enableCheckBox->setChecked(true);
-        layout->addWidget(m_enableCheckBox);
         // The owner hears of the change before the title follows it.
         connect(m_enableCheckBox, &QCheckBox::stateChanged, this, &ContainerTitle::SignalEnableBody);
         connect(m_enableCheckBox, &QCheckBox::stateChanged, this, &ContainerTitle::SlotEnableStateChanged);

@@ -77,7 +77,7 @@ protected:
     void mouseReleaseEvent(QMouseEvent* event) override;
 
 private:
-    QLabel* m_label;
+    QLabel* m_label = nullptr;
     TitleButton* m_collapseButton = nullptr;
     TitleButton* m_moveUpButton = nullptr;
     TitleButton* m_moveDownButton = nullptr;

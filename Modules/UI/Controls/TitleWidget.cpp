@@ -2,10 +2,9 @@
 
 #include "Controls/Buttons.h"
 #include "Controls/SmallWidgets.h"
-#include "Shell/InterfaceConstants.h"
+#include "Controls/TitleBarParts.h"
 
 #include <QHBoxLayout>
-#include <QLabel>
 #include <QMouseEvent>
 
 namespace lumo::ui {
@@ -42,46 +41,24 @@ TitleWidget::TitleWidget(QWidget* parent, const QString& title, bool enabled, bo
     auto* layout = new QHBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(0);
-    if (collapse) {
-        m_collapseButton = new TitleButton(QStringLiteral("CollapseButton"), this);
-        m_collapseButton->setCheckable(true);
-        m_collapseButton->setChecked(expanded);
-        layout->addWidget(m_collapseButton);
-    } else {
+    if (collapse)
+        m_collapseButton = AddCollapseButton(layout, this, expanded);
+    else
         layout->addSpacing(10);
-    }
-    auto* label = new QLabel(title, this);
-    label->setObjectName(QStringLiteral("TitleLabel"));
-    QFont font = InterfaceFont();
-    font.setBold(true);
-    font.setStyleStrategy(QFont::PreferAntialias);
-    label->setFont(font);
-    layout->addWidget(label);
-    layout->addStretch();
+    AddTitleLabel(layout, this, title);
     if (move) {
-        m_moveUpButton = new TitleButton(QStringLiteral("FilterUpButton"), this);
-        m_moveUpButton->setToolTip(tr("Move Up"));
-        m_moveDownButton = new TitleButton(QStringLiteral("FilterDownButton"), this);
-        m_moveDownButton->setToolTip(tr("Move Down"));
-        layout->addWidget(m_moveUpButton);
-        layout->addSpacing(3);
-        layout->addWidget(m_moveDownButton);
-        layout->addSpacing(7);
+        const MoveButtons buttons = AddMoveButtons(layout, this);
+        m_moveUpButton = buttons.up;
+        m_moveDownButton = buttons.down;
         connect(m_moveUpButton, &QPushButton::clicked, this, &TitleWidget::MoveUp);
         connect(m_moveDownButton, &QPushButton::clicked, this, &TitleWidget::MoveDown);
     }
     if (reset) {
-        m_resetButton = new TitleButton(QStringLiteral("TitleResetButton"), this);
-        m_resetButton->setToolTip(tr("Reset"));
-        layout->addWidget(m_resetButton);
-        layout->addSpacing(7);
+        m_resetButton = AddResetButton(layout, this);
         connect(m_resetButton, &QPushButton::clicked, this, &TitleWidget::ResetWidgetBody);
     }
     if (enableCheck) {
-        m_checkBox = new CheckBox(this);
-        m_checkBox->setToolTip(tr("Enable/Disable"));
-        m_checkBox->setChecked(enabled);
-        layout->addWidget(m_checkBox);
+        m_checkBox = AddEnableCheckBox(layout, this, enabled);
         connect(m_checkBox, &QCheckBox::stateChanged, this, &TitleWidget::EnableWidgetBody);
         connect(m_checkBox, &QCheckBox::stateChanged, this, &TitleWidget::StyleResetButton);
     }
