@@ -12,8 +12,8 @@ namespace lumo::ui {
 namespace {
 
 constexpr int kSwatchSize = 12;
-// The dialog takes its look from its parent: a dark one, with readable text.
-const QString kDialogParentStyleSheet = QStringLiteral("background: #333333; color: #cbcbcb;");
+// The dialog takes its dark look from its parent.
+const QString kDialogParentStyleSheet = QStringLiteral("background: #333333;");
 
 } // namespace
 
