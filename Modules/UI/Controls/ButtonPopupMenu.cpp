@@ -62,6 +62,15 @@ ButtonPopupMenu::ButtonPopupMenu(const QIcon& icon, const QString& text, const Q
     connect(m_menu, &QMenu::aboutToHide, this, &ButtonPopupMenu::ButtonReleased);
 }
 
+ButtonPopupMenu::~ButtonPopupMenu()
+{
+    // The children go after this object's own part: a menu hidden as it goes must not call back.
+    m_menu->removeEventFilter(this);
+    m_menu->disconnect(this);
+    m_textButton->disconnect(this);
+    m_menuButton->disconnect(this);
+}
+
 bool ButtonPopupMenu::eventFilter(QObject* watched, QEvent* event)
 {
     if (watched == m_menu && event->type() == QEvent::ShowToParent && !HasRecentPlaces()) {

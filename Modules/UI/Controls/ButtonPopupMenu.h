@@ -24,6 +24,7 @@ public:
 
     // settingsKey: the layer kind in lower case ("background", "foreground", "overlay", "layer").
     ButtonPopupMenu(const QIcon& icon, const QString& text, const QString& settingsKey, QWidget* parent);
+    ~ButtonPopupMenu() override;
 
     QPushButton* TextButton() const { return m_textButton; }
     QPushButton* MenuButton() const { return m_menuButton; }
