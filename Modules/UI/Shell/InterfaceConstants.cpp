@@ -1,6 +1,13 @@
 #include "Shell/InterfaceConstants.h"
 
+#include "Shell/Identity.h"
+
 namespace lumo::ui {
+
+QFont InterfaceFont()
+{
+    return QFont(DefaultFontFamily, 8);
+}
 
 const QString TabPaneStyleSheet = QStringLiteral(
     "QTabWidget::pane { background: #1a1a1a; border-top: 1px solid #4d4d4d; }"

@@ -4,10 +4,14 @@
 // colours of the canvas items. One definition each; read-only after start-up.
 
 #include <QColor>
+#include <QFont>
 #include <QSize>
 #include <QString>
 
 namespace lumo::ui {
+
+// The font of almost every widget: DefaultFontFamily at 8 points.
+QFont InterfaceFont();
 
 // The tab widgets' style sheets, applied in this order by TabWidget: pane and selected tabs first,
 // then the unselected tabs and the bar.
