@@ -2,8 +2,11 @@
 // and with a plain chroma-distance key, and prints the errors against the truth, per scene, per
 // kind of scene and in total:
 // - SAD (sum of absolute alpha differences, alpha in 0..1, in thousands) and MSE of alpha (x 1000);
-// - leak: backdrop pixels (true alpha 0) keyed above 0.1;
-// - holes: opaque pixels (true alpha 1) keyed below 0.9, in % of the opaque pixels;
+// - leak: backdrop pixels (true alpha 0) keyed above 0.1, where the backdrop is plain (more than
+//   2 px from the subject); "edge leak" counts those within 2 px, where a JPEG's 2 x 2 colour
+//   blocks mix subject colour into backdrop pixels;
+// - holes: opaque pixels (true alpha 1) keyed below 0.9, in % of the opaque pixels, strands
+//   aside (their cores are measured by the strand error);
 // - strands: mean |alpha - truth| over hair and cord pixels;
 // - RMS: the keyed result composited over mid-grey against the truth composited the same way, in
 //   levels of 255, over the whole frame (and over the subject, where the true alpha is above 0);
@@ -13,7 +16,8 @@
 //   channel still stands above the mean of the other two.
 // For the default chain it also splits the errors by the kind of region a pixel belongs to, so a
 // change can be judged where keys are hard (strands, soft edges, semi-transparent areas).
-// Usage: MeasureKeying <folder> [--save <folder>]   (--save writes each keyed result as PNG)
+// Usage: MeasureKeying <folder> [--save <folder>] [--no-baseline]
+//        --save writes each keyed result as PNG; --no-baseline skips the chroma-distance key.
 
 #include "KeyingScenes.h"
 
@@ -29,6 +33,8 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <deque>
+#include <future>
 #include <map>
 #include <memory>
 #include <string>
@@ -108,6 +114,7 @@ struct Errors {
     double colour = 0; // alpha-weighted sum of mean channel errors
     double weight = 0;
     double leak = 0;
+    double edgeLeak = 0;
     double holes = 0;
     double opaque = 0;
     double strandError = 0;
@@ -130,6 +137,7 @@ struct Errors {
         colour += o.colour;
         weight += o.weight;
         leak += o.leak;
+        edgeLeak += o.edgeLeak;
         holes += o.holes;
         opaque += o.opaque;
         strandError += o.strandError;
@@ -146,13 +154,13 @@ struct Errors {
 
     static void PrintHeader()
     {
-        std::printf("%-22s %-8s %8s %8s %8s %7s %7s %6s %6s %6s %6s\n", "scene", "method", "SAD", "MSE x1e3",
-                    "leak px", "holes%", "strands", "RMS", "RMS fg", "colour", "ms");
+        std::printf("%-22s %-8s %8s %8s %8s %8s %7s %7s %6s %6s %6s %6s\n", "scene", "method", "SAD", "MSE x1e3",
+                    "leak px", "edge", "holes%", "strands", "RMS", "RMS fg", "colour", "ms");
     }
     void Print(const char* scene, const char* method) const
     {
-        std::printf("%-22s %-8s %8.1f %8.3f %8.0f %7.3f %7.3f %6.2f %6.2f %6.2f %6.0f\n", scene, method, sad,
-                    1000.0 * squared / std::max(1.0, pixels), leak, HolesPercent(), StrandError(), Rms(),
+        std::printf("%-22s %-8s %8.1f %8.3f %8.0f %8.0f %7.3f %7.3f %6.2f %6.2f %6.2f %6.0f\n", scene, method, sad,
+                    1000.0 * squared / std::max(1.0, pixels), leak, edgeLeak, HolesPercent(), StrandError(), Rms(),
                     SubjectRms(), colour / std::max(1e-9, weight), milliseconds);
     }
     void PrintKinds() const
@@ -248,11 +256,38 @@ void ChromaDistanceKey(const HXImage8& photo, HXImage8& out, HXKeyColor detected
     SuppressSpill(out, detected, tables);
 }
 
+// 1 where a pixel of the true subject (alpha above 0) lies within `reach` pixels (a square).
+std::vector<std::uint8_t> NearSubject(const QImage& alpha, int reach)
+{
+    const int w = alpha.width();
+    const int h = alpha.height();
+    std::vector<std::uint8_t> rows(static_cast<std::size_t>(w) * h);
+    for (int y = 0; y < h; ++y) {
+        const std::uint8_t* truth = alpha.constScanLine(y);
+        for (int x = 0; x < w; ++x) {
+            std::uint8_t any = 0;
+            for (int dx = std::max(0, x - reach); dx <= std::min(w - 1, x + reach); ++dx)
+                any |= truth[dx] != 0;
+            rows[static_cast<std::size_t>(y) * w + x] = any;
+        }
+    }
+    std::vector<std::uint8_t> near(rows.size());
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x) {
+            std::uint8_t any = 0;
+            for (int dy = std::max(0, y - reach); dy <= std::min(h - 1, y + reach); ++dy)
+                any |= rows[static_cast<std::size_t>(dy) * w + x];
+            near[static_cast<std::size_t>(y) * w + x] = any;
+        }
+    return near;
+}
+
 Errors Measure(const HXImage8& keyed, const QImage& alpha, const QImage& foreground, HXKeyColor detected)
 {
     Errors e;
     e.keyByte = detected == HXKeyColorBlue ? 0 : 1;
     const int w = keyed.Width();
+    const std::vector<std::uint8_t> nearSubject = NearSubject(alpha, 2);
     for (int y = 0; y < keyed.Height(); ++y) {
         const std::uint8_t* truth = alpha.constScanLine(y);
         const std::uint8_t* fg = foreground.constScanLine(y);
@@ -283,7 +318,8 @@ Errors Measure(const HXImage8& keyed, const QImage& alpha, const QImage& foregro
                     ke->pixels += 1;
                 }
             if (truth[x] == 0) {
-                e.leak += k[3] > 25; // above 0.1
+                const bool leak = k[3] > 25; // above 0.1
+                (nearSubject[static_cast<std::size_t>(y) * w + x] ? e.edgeLeak : e.leak) += leak;
                 continue;
             }
             e.subjectComposite += composite;
@@ -292,7 +328,7 @@ Errors Measure(const HXImage8& keyed, const QImage& alpha, const QImage& foregro
                 e.strandError += std::abs(d);
                 e.strandPixels += 1;
             }
-            if (truth[x] == 255) {
+            if (truth[x] == 255 && kind != KindStrands) {
                 e.opaque += 1;
                 e.holes += k[3] < 230; // below 0.9
                 if (const int c = CheckedOf(fg[3]); c >= 0) {
@@ -331,32 +367,68 @@ void PrintChecked(const char* scene, const Errors& e)
     std::printf("\n");
 }
 
+struct SceneFiles {
+    QImage photo;
+    QImage alpha;
+    QImage foreground;
+};
+
+SceneFiles Load(const QString& folder, const SceneSpec& spec)
+{
+    const QString base = folder + "/" + QString::fromStdString(spec.name);
+    return {QImage(base + "-photo.png").convertToFormat(QImage::Format_ARGB32),
+            QImage(base + "-alpha.png").convertToFormat(QImage::Format_Grayscale8),
+            QImage(base + "-foreground.png").convertToFormat(QImage::Format_ARGB32)};
+}
+
 } // namespace
 
 int main(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);
-    if (argc != 2 && !(argc == 4 && std::strcmp(argv[2], "--save") == 0)) {
-        std::fprintf(stderr, "usage: %s <folder> [--save <folder>]\n", argv[0]);
+    QString saveFolder;
+    bool baseline = true;
+    bool usage = argc < 2;
+    for (int i = 2; i < argc && !usage; ++i) {
+        if (std::strcmp(argv[i], "--save") == 0 && i + 1 < argc)
+            saveFolder = QString::fromLocal8Bit(argv[++i]);
+        else if (std::strcmp(argv[i], "--no-baseline") == 0)
+            baseline = false;
+        else
+            usage = true;
+    }
+    if (usage) {
+        std::fprintf(stderr, "usage: %s <folder> [--save <folder>] [--no-baseline]\n", argv[0]);
         return 2;
     }
     const QString folder = QString::fromLocal8Bit(argv[1]);
-    const QString saveFolder = argc == 4 ? QString::fromLocal8Bit(argv[3]) : QString();
     if (!saveFolder.isEmpty() && !QDir().mkpath(saveFolder)) {
-        std::fprintf(stderr, "cannot make %s\n", argv[3]);
+        std::fprintf(stderr, "cannot make %s\n", qPrintable(saveFolder));
         return 2;
     }
     const hvn::common::HXLookupTables tables(true);
     const char* methods[2] = {"default", "baseline"};
+    const int methodCount = baseline ? 2 : 1;
     Errors total[2];
     std::map<std::string, std::array<Errors, 2>> byKind;
     std::vector<std::pair<std::string, Errors>> scenes;
     Errors::PrintHeader();
-    for (const SceneSpec& spec : StandardScenes()) {
-        const QString base = folder + "/" + QString::fromStdString(spec.name);
-        const QImage photoFile = QImage(base + "-photo.png").convertToFormat(QImage::Format_ARGB32);
-        const QImage alpha = QImage(base + "-alpha.png").convertToFormat(QImage::Format_Grayscale8);
-        const QImage foreground = QImage(base + "-foreground.png").convertToFormat(QImage::Format_ARGB32);
+    // The files of the next few scenes are read while one is keyed (decoding takes longer than
+    // keying); keying itself runs alone, so its time is not disturbed by more than the readers.
+    const std::vector<SceneSpec> specs = StandardScenes();
+    std::deque<std::future<SceneFiles>> pending;
+    std::size_t next = 0;
+    const auto refill = [&] {
+        while (next < specs.size() && pending.size() < 3)
+            pending.push_back(std::async(std::launch::async, Load, folder, specs[next++]));
+    };
+    for (const SceneSpec& spec : specs) {
+        refill();
+        const SceneFiles files = pending.front().get();
+        pending.pop_front();
+        const QImage& photoFile = files.photo;
+        const QImage& alpha = files.alpha;
+        const QImage& foreground = files.foreground;
         if (photoFile.isNull() || alpha.size() != photoFile.size() || foreground.size() != photoFile.size()) {
             std::fprintf(stderr, "missing or mismatched files for %s (run GenerateKeyingScenes first)\n",
                          spec.name.c_str());
@@ -370,7 +442,7 @@ int main(int argc, char** argv)
                         static_cast<std::size_t>(w) * 4);
         HXKeyColor detected = HXKeyColorGreen;
         AutoDetectKeyColor(&photo, 0, &detected);
-        for (int m = 0; m < 2; ++m) {
+        for (int m = 0; m < methodCount; ++m) {
             HXImage8 keyed(w, h, HXPixelChannelOrderBGRA, false);
             const auto start = std::chrono::steady_clock::now();
             if (m == 0)
@@ -396,17 +468,19 @@ int main(int argc, char** argv)
     std::printf("\nper kind of scene\n");
     Errors::PrintHeader();
     for (const auto& [kind, errors] : byKind)
-        for (int m = 0; m < 2; ++m)
+        for (int m = 0; m < methodCount; ++m)
             errors[m].Print(kind.c_str(), methods[m]);
     std::printf("\ntotal\n");
     Errors::PrintHeader();
-    for (int m = 0; m < 2; ++m)
+    for (int m = 0; m < methodCount; ++m)
         total[m].Print("total", methods[m]);
 
     std::printf("\nper kind of region, default chain\n");
     total[0].PrintKinds();
-    std::printf("per kind of region, baseline\n");
-    total[1].PrintKinds();
+    if (baseline) {
+        std::printf("per kind of region, baseline\n");
+        total[1].PrintKinds();
+    }
 
     std::printf("\ntrue colours after spill suppression, default chain (levels; grey cast: key channel above the "
                 "others' mean)\n%-22s",
@@ -424,6 +498,8 @@ int main(int argc, char** argv)
     std::printf("%-22s", "worst");
     for (const double v : worst)
         std::printf(" %9.2f", v);
-    std::printf("\n\ndefault SAD / baseline SAD: %.1f %%\n", 100.0 * total[0].sad / std::max(1e-9, total[1].sad));
+    std::printf("\n");
+    if (baseline)
+        std::printf("\ndefault SAD / baseline SAD: %.1f %%\n", 100.0 * total[0].sad / std::max(1e-9, total[1].sad));
     return 0;
 }

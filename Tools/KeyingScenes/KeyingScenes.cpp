@@ -338,7 +338,7 @@ void PaintWardrobe(Canvas& canvas, Random& random)
         const float board = RoundedBox(fx, fy, 0.485f * W, 0.6f * H, 0.065f * W, 0.13f * H, 0.008f * W);
         const float covered = Coverage(board, 1.0f);
         canvas.Over(i, covered, {124, 124, 124}, RegionTintedGrey);
-        canvas.cast[i] += covered;
+        canvas.cast[i] += 0.6f * covered;
     });
 
     // Cords hanging from both figures' hands: dark and light, about one pixel wide.
