@@ -2,9 +2,10 @@
 // and with a plain chroma-distance key, and prints the errors against the truth, per scene, per
 // kind of scene and in total:
 // - SAD (sum of absolute alpha differences, alpha in 0..1, in thousands) and MSE of alpha (x 1000);
-// - leak: backdrop pixels (true alpha 0) keyed above 0.1, where the backdrop is plain (more than
-//   2 px from the subject); "edge leak" counts those within 2 px, where a JPEG's 2 x 2 colour
-//   blocks mix subject colour into backdrop pixels;
+// - leak: backdrop pixels (true alpha 0) keyed above 0.1 where the backdrop is plain: more than
+//   16 px from the subject, beyond the 16 x 16 colour blocks of a JPEG, whose ringing puts subject
+//   colour into backdrop pixels near edges and strands; "near" counts them from 3 to 16 px, "edge"
+//   within 2 px of the subject;
 // - holes: opaque pixels (true alpha 1) keyed below 0.9, in % of the opaque pixels, strands
 //   aside (their cores are measured by the strand error);
 // - strands: mean |alpha - truth| over hair and cord pixels;
@@ -81,6 +82,9 @@ int CheckedOf(std::uint8_t region)
     }
 }
 
+constexpr int kEdgeReach = 2;
+constexpr int kBlockReach = 16;
+
 struct KindErrors {
     double sad = 0;
     double bias = 0; // sum of signed alpha errors: above 0 where the key is too opaque
@@ -114,6 +118,7 @@ struct Errors {
     double colour = 0; // alpha-weighted sum of mean channel errors
     double weight = 0;
     double leak = 0;
+    double nearLeak = 0;
     double edgeLeak = 0;
     double holes = 0;
     double opaque = 0;
@@ -137,6 +142,7 @@ struct Errors {
         colour += o.colour;
         weight += o.weight;
         leak += o.leak;
+        nearLeak += o.nearLeak;
         edgeLeak += o.edgeLeak;
         holes += o.holes;
         opaque += o.opaque;
@@ -154,13 +160,13 @@ struct Errors {
 
     static void PrintHeader()
     {
-        std::printf("%-22s %-8s %8s %8s %8s %8s %7s %7s %6s %6s %6s %6s\n", "scene", "method", "SAD", "MSE x1e3",
-                    "leak px", "edge", "holes%", "strands", "RMS", "RMS fg", "colour", "ms");
+        std::printf("%-22s %-8s %8s %8s %8s %8s %8s %7s %7s %6s %6s %6s %6s\n", "scene", "method", "SAD", "MSE x1e3",
+                    "leak px", "near", "edge", "holes%", "strands", "RMS", "RMS fg", "colour", "ms");
     }
     void Print(const char* scene, const char* method) const
     {
-        std::printf("%-22s %-8s %8.1f %8.3f %8.0f %8.0f %7.3f %7.3f %6.2f %6.2f %6.2f %6.0f\n", scene, method, sad,
-                    1000.0 * squared / std::max(1.0, pixels), leak, edgeLeak, HolesPercent(), StrandError(), Rms(),
+        std::printf("%-22s %-8s %8.1f %8.3f %8.0f %8.0f %8.0f %7.3f %7.3f %6.2f %6.2f %6.2f %6.0f\n", scene, method,
+                    sad, 1000.0 * squared / std::max(1.0, pixels), leak, nearLeak, edgeLeak, HolesPercent(), StrandError(), Rms(),
                     SubjectRms(), colour / std::max(1e-9, weight), milliseconds);
     }
     void PrintKinds() const
@@ -256,29 +262,40 @@ void ChromaDistanceKey(const HXImage8& photo, HXImage8& out, HXKeyColor detected
     SuppressSpill(out, detected, tables);
 }
 
-// 1 where a pixel of the true subject (alpha above 0) lies within `reach` pixels (a square).
+// 1 where a pixel of the true subject (alpha above 0) lies within `reach` pixels (a square):
+// running counts along rows, then along columns.
 std::vector<std::uint8_t> NearSubject(const QImage& alpha, int reach)
 {
     const int w = alpha.width();
     const int h = alpha.height();
-    std::vector<std::uint8_t> rows(static_cast<std::size_t>(w) * h);
+    std::vector<std::uint16_t> rows(static_cast<std::size_t>(w) * h);
     for (int y = 0; y < h; ++y) {
         const std::uint8_t* truth = alpha.constScanLine(y);
+        int count = 0;
+        for (int x = 0; x < std::min(w, reach); ++x)
+            count += truth[x] != 0;
         for (int x = 0; x < w; ++x) {
-            std::uint8_t any = 0;
-            for (int dx = std::max(0, x - reach); dx <= std::min(w - 1, x + reach); ++dx)
-                any |= truth[dx] != 0;
-            rows[static_cast<std::size_t>(y) * w + x] = any;
+            if (x + reach < w)
+                count += truth[x + reach] != 0;
+            if (x - reach - 1 >= 0)
+                count -= truth[x - reach - 1] != 0;
+            rows[static_cast<std::size_t>(y) * w + x] = static_cast<std::uint16_t>(count);
         }
     }
     std::vector<std::uint8_t> near(rows.size());
-    for (int y = 0; y < h; ++y)
+    std::vector<int> counts(static_cast<std::size_t>(w), 0);
+    for (int y = 0; y < std::min(h, reach); ++y)
+        for (int x = 0; x < w; ++x)
+            counts[x] += rows[static_cast<std::size_t>(y) * w + x];
+    for (int y = 0; y < h; ++y) {
         for (int x = 0; x < w; ++x) {
-            std::uint8_t any = 0;
-            for (int dy = std::max(0, y - reach); dy <= std::min(h - 1, y + reach); ++dy)
-                any |= rows[static_cast<std::size_t>(dy) * w + x];
-            near[static_cast<std::size_t>(y) * w + x] = any;
+            if (y + reach < h)
+                counts[x] += rows[static_cast<std::size_t>(y + reach) * w + x];
+            if (y - reach - 1 >= 0)
+                counts[x] -= rows[static_cast<std::size_t>(y - reach - 1) * w + x];
+            near[static_cast<std::size_t>(y) * w + x] = counts[x] != 0;
         }
+    }
     return near;
 }
 
@@ -287,7 +304,8 @@ Errors Measure(const HXImage8& keyed, const QImage& alpha, const QImage& foregro
     Errors e;
     e.keyByte = detected == HXKeyColorBlue ? 0 : 1;
     const int w = keyed.Width();
-    const std::vector<std::uint8_t> nearSubject = NearSubject(alpha, 2);
+    const std::vector<std::uint8_t> atEdge = NearSubject(alpha, kEdgeReach);
+    const std::vector<std::uint8_t> nearSubject = NearSubject(alpha, kBlockReach);
     for (int y = 0; y < keyed.Height(); ++y) {
         const std::uint8_t* truth = alpha.constScanLine(y);
         const std::uint8_t* fg = foreground.constScanLine(y);
@@ -319,7 +337,8 @@ Errors Measure(const HXImage8& keyed, const QImage& alpha, const QImage& foregro
                 }
             if (truth[x] == 0) {
                 const bool leak = k[3] > 25; // above 0.1
-                (nearSubject[static_cast<std::size_t>(y) * w + x] ? e.edgeLeak : e.leak) += leak;
+                const std::size_t i = static_cast<std::size_t>(y) * w + x;
+                (atEdge[i] ? e.edgeLeak : nearSubject[i] ? e.nearLeak : e.leak) += leak;
                 continue;
             }
             e.subjectComposite += composite;
