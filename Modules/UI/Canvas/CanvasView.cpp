@@ -54,6 +54,47 @@ constexpr double kMaximumLayerScale = 5.0;
 // Ctrl turns in steps of 45 degrees.
 constexpr double kRotationSnap = 45.0;
 
+// Ctrl keeps a move on the axis it started along, once that is clear: 5 pixels from the press, a
+// mostly vertical start locks x, any other y. Without Ctrl both axes are free.
+void FollowAxisLock(const QPointF& press, const QPointF& at, Qt::KeyboardModifiers modifiers, bool& xLocked,
+                    bool& yLocked)
+{
+    if (!modifiers.testFlag(Qt::ControlModifier)) {
+        xLocked = yLocked = false;
+    } else if (!xLocked && !yLocked) {
+        const QLineF line(press, at);
+        if (line.length() > kAxisLockDistance) {
+            const double angle = line.angle();
+            if ((angle > 225 && angle < 315) || (angle > 45 && angle < 135))
+                xLocked = true;
+            else
+                yLocked = true;
+        }
+    }
+}
+
+// The move from the press, a locked axis contributing nothing.
+QPointF LockedDelta(const QPointF& press, const QPointF& at, bool xLocked, bool yLocked)
+{
+    return {xLocked ? 0.0 : at.x() - press.x(), yLocked ? 0.0 : at.y() - press.y()};
+}
+
+// The angle a drag about centre turns to from the angle at the press, in degrees between 0 and
+// 360 (a drag back past 0 wraps); Ctrl snaps to the nearest 45 degrees, so 337.5 and above give
+// 360.
+double DragAngle(const QPointF& press, const QPointF& at, const QPointF& centre, double angleAtPress,
+                 Qt::KeyboardModifiers modifiers)
+{
+    double angle = QLineF(press, centre).angle() - QLineF(at, centre).angle() + angleAtPress;
+    if (angle < 0)
+        angle += 360;
+    if (angle > 360)
+        angle -= 360;
+    if (modifiers.testFlag(Qt::ControlModifier))
+        angle = std::trunc((angle + kRotationSnap / 2) / kRotationSnap) * kRotationSnap;
+    return angle;
+}
+
 app::ProjectPtr CurrentProject()
 {
     const Application* app = Application::Instance();
@@ -752,21 +793,10 @@ void CanvasView::MoveLayer(const QPointF& at, Qt::KeyboardModifiers modifiers, H
     const app::ProjectPtr project = CurrentProject();
     if (d->layerQuad == nullptr || !project)
         return;
-    // Ctrl keeps the move on the axis it started along, once that is clear.
-    if (!modifiers.testFlag(Qt::ControlModifier)) {
-        d->layerXLocked = d->layerYLocked = false;
-    } else if (!d->layerXLocked && !d->layerYLocked) {
-        const QLineF line(d->pressPosition, at);
-        if (line.length() > kAxisLockDistance) {
-            const double angle = line.angle();
-            if ((angle > 225 && angle < 315) || (angle > 45 && angle < 135))
-                d->layerXLocked = true;
-            else
-                d->layerYLocked = true;
-        }
-    }
-    const double dx = (d->layerXLocked ? d->pressPosition.x() : at.x()) - d->pressPosition.x();
-    const double dy = (d->layerYLocked ? d->pressPosition.y() : at.y()) - d->pressPosition.y();
+    FollowAxisLock(d->pressPosition, at, modifiers, d->layerXLocked, d->layerYLocked);
+    const QPointF delta = LockedDelta(d->pressPosition, at, d->layerXLocked, d->layerYLocked);
+    const double dx = delta.x();
+    const double dy = delta.y();
 
     // The translation is a fraction of the way from the canvas centre to where the layer's edge
     // meets the canvas edge, in whole canvas pixels.
@@ -801,15 +831,7 @@ void CanvasView::RotateLayer(const QPointF& at, Qt::KeyboardModifiers modifiers,
 {
     if (d->layerQuad == nullptr)
         return;
-    const QPointF centre = d->layerQuad->Centre();
-    double angle = QLineF(d->pressPosition, centre).angle() - QLineF(at, centre).angle() + d->layerRotationAtPress;
-    if (angle < 0)
-        angle += 360;
-    if (angle > 360)
-        angle -= 360;
-    // Snapping rounds to the nearest step; 337.5 and above give 360.
-    if (modifiers.testFlag(Qt::ControlModifier))
-        angle = std::trunc((angle + kRotationSnap / 2) / kRotationSnap) * kRotationSnap;
+    const double angle = DragAngle(d->pressPosition, at, d->layerQuad->Centre(), d->layerRotationAtPress, modifiers);
     ApplyLayerRotation(d->layerQuad->LayerId(), factor, angle);
     UpdateLayerHandles();
 }
