@@ -337,20 +337,33 @@ TEST_F(MaskEditingTest, AClickAddsAPointAndAPullOfMoreThanTenPixelsCurvesIt)
     }
 }
 
-TEST_F(MaskEditingTest, ClickingTheFirstHandleClosesTheMask)
+TEST_F(MaskEditingTest, ClickingTheFirstHandleClosesTheMaskAndAPullCurvesTheClosingPoint)
 {
     ASSERT_NO_FATAL_FAILURE(ShowAtScaleOne());
     forcedResult = app::LMerrSuccess;
+    const std::vector<app::MaskHandlePtr> three = {Straight(10, 10), Straight(110, 10), Straight(110, 110)};
     struct Case {
         const char* name;
         std::vector<app::MaskHandlePtr> handles;
         int clicked;
+        std::vector<QPoint> pulls;
         bool closes;
+        std::optional<std::pair<QPointF, QPointF>> firstOffsets; // right, left
     };
     const std::vector<Case> cases = {
-        {"three handles, the first", {Straight(10, 10), Straight(110, 10), Straight(110, 110)}, 0, true},
-        {"three handles, the second", {Straight(10, 10), Straight(110, 10), Straight(110, 110)}, 1, false},
-        {"two handles, the first", {Straight(10, 10), Straight(110, 10)}, 0, false},
+        {"three handles, the first", three, 0, {}, true, std::nullopt},
+        // The pull draws the closing point's control points out along it, the arriving one
+        // opposite.
+        {"three handles, the first, pulled", three, 0, {{15, 0}, {30, 10}}, true,
+         std::make_pair(QPointF(30, 10), QPointF(-30, -10))},
+        // Closing puts the arriving control point of a curved first point on the point.
+        {"a curved first handle", {Curved(10, 10, {-20, 0}, {20, 0}), three[1], three[2]}, 0, {}, true,
+         std::make_pair(QPointF(20, 0), QPointF(0, 0))},
+        // Pulled, its leaving control point turns towards the pointer at its own length.
+        {"a curved first handle, pulled", {Curved(10, 10, {-20, 0}, {20, 0}), three[1], three[2]}, 0, {{0, 30}}, true,
+         std::make_pair(QPointF(0, 20), QPointF(0, -30))},
+        {"three handles, the second", three, 1, {}, false, std::nullopt},
+        {"two handles, the first", {three[0], three[1]}, 0, {}, false, std::nullopt},
     };
     ShowMasksToolset();
     for (const Case& c : cases) {
@@ -360,12 +373,23 @@ TEST_F(MaskEditingTest, ClickingTheFirstHandleClosesTheMask)
         MaskSignalLog log;
         LayerRefreshLog refreshes;
         const QPoint at = OnScreen(c.handles[static_cast<std::size_t>(c.clicked)]->Position());
-        QTest::mouseClick(view.viewport(), Qt::LeftButton, {}, at);
+        QTest::mousePress(view.viewport(), Qt::LeftButton, {}, at);
+        for (const QPoint& pull : c.pulls)
+            QTest::mouseMove(view.viewport(), at + pull);
+        QTest::mouseRelease(view.viewport(), Qt::LeftButton, {}, at + (c.pulls.empty() ? QPoint() : c.pulls.back()));
 
         EXPECT_EQ(mask->IsClosed(), c.closes);
-        EXPECT_EQ(mask->Size(), c.handles.size()) << "a click on a handle adds none";
+        ASSERT_EQ(mask->Size(), c.handles.size()) << "a press on a handle adds none";
+        EXPECT_EQ(ModelPositions(*mask).front(), QPointF(10, 10)) << "the closing point stays";
         EXPECT_EQ(log.entries, c.closes ? std::vector<std::string>{"closed"} : std::vector<std::string>{});
         EXPECT_EQ(refreshes.entries.size(), c.closes ? 1u : 0u) << "a closed mask cuts the foreground";
+        const app::MaskHandlePtr first = *mask->Begin();
+        ASSERT_EQ(first->Type(), c.firstOffsets ? app::MaskHandleTypeDualControl : app::MaskHandleTypeNoControl);
+        if (c.firstOffsets) {
+            const auto& curved = static_cast<const app::DualControlMaskHandle&>(*first);
+            EXPECT_EQ(curved.RightControlPosition(), c.firstOffsets->first);
+            EXPECT_EQ(curved.LeftControlPosition(), c.firstOffsets->second);
+        }
     }
 }
 

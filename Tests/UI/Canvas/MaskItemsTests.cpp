@@ -19,7 +19,7 @@
 namespace lumo::ui::testing {
 namespace {
 
-struct HandleSpec {
+struct HandleSetup {
     QPointF position;
     std::optional<std::pair<QPointF, QPointF>> offsets; // right, left: a curved handle
 };
@@ -40,14 +40,14 @@ protected:
     }
 
     // Replaces the shape by one with these handles.
-    void Build(const std::vector<HandleSpec>& handles, bool closed, qreal zoom = 1)
+    void Build(const std::vector<HandleSetup>& handles, bool closed, qreal zoom = 1)
     {
         RemoveCanvasItem(shape);
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
         shape = new MaskShapeGraphicsItem();
         scene.addItem(shape);
         shape->setTransform(QTransform::fromScale(zoom, zoom));
-        for (const HandleSpec& h : handles) {
+        for (const HandleSetup& h : handles) {
             if (h.offsets)
                 shape->AppendCurvedHandle(h.position, h.offsets->first, h.offsets->second);
             else
@@ -98,7 +98,7 @@ TEST_F(MaskItemsTest, TypesStackingAndTheOutlineThroughTheHandles)
 
     struct Case {
         const char* name;
-        std::vector<HandleSpec> handles;
+        std::vector<HandleSetup> handles;
         bool closed;
         std::vector<QPointF> elements; // moveTo, then three points per segment
     };
@@ -159,12 +159,12 @@ TEST_F(MaskItemsTest, MarksKeepTheirSizeOnScreenAtEveryZoom)
 TEST_F(MaskItemsTest, AClickNearTheOutlineInsertsAPointThatKeepsTheCurve)
 {
     // A square, and two curved handles whose segment bulges 180 pixels above their chord.
-    const std::vector<HandleSpec> square = {{{0, 0}, {}}, {{200, 0}, {}}, {{200, 200}, {}}, {{0, 200}, {}}};
-    const std::vector<HandleSpec> bulge = {{{0, 0}, std::make_pair(QPointF(0, -240), QPointF(0, 240))},
+    const std::vector<HandleSetup> square = {{{0, 0}, {}}, {{200, 0}, {}}, {{200, 200}, {}}, {{0, 200}, {}}};
+    const std::vector<HandleSetup> bulge = {{{0, 0}, std::make_pair(QPointF(0, -240), QPointF(0, 240))},
                                            {{200, 0}, std::make_pair(QPointF(0, 240), QPointF(0, -240))}};
     struct Case {
         const char* name;
-        std::vector<HandleSpec> handles;
+        std::vector<HandleSetup> handles;
         bool closed;
         qreal zoom;
         QPointF click; // outline coordinates
@@ -215,12 +215,12 @@ TEST_F(MaskItemsTest, AClickNearTheOutlineInsertsAPointThatKeepsTheCurve)
     }
 }
 
-TEST_F(MaskItemsTest, ClosingOnTheFirstHandleNeedsThreeHandles)
+TEST_F(MaskItemsTest, ClosingOnTheFirstHandleNeedsThreeHandlesAndThePanelOpensAndCloses)
 {
-    const std::vector<HandleSpec> three = {{{0, 0}, {}}, {{100, 0}, {}}, {{100, 100}, {}}};
+    const std::vector<HandleSetup> three = {{{0, 0}, {}}, {{100, 0}, {}}, {{100, 100}, {}}};
     struct Case {
         const char* name;
-        std::vector<HandleSpec> handles;
+        std::vector<HandleSetup> handles;
         bool closed;
         int clicked;
         bool closes;
@@ -241,14 +241,26 @@ TEST_F(MaskItemsTest, ClosingOnTheFirstHandleNeedsThreeHandles)
         EXPECT_EQ(log.entries, c.closes ? std::vector<std::string>{"closed"} : std::vector<std::string>{});
     }
     EXPECT_FALSE(shape->CloseAtHandle(QUuid::createUuid()));
+
+    // The mask panel opens and closes the outline, the first point's arriving control point put
+    // back on the point.
+    Build({{{0, 0}, std::make_pair(QPointF(20, 5), QPointF(-20, -5))}, three[1], three[2]}, false);
+    MaskSignalLog log;
+    shape->SetClosed(true, true);
+    EXPECT_TRUE(shape->IsClosed());
+    EXPECT_EQ(shape->Handle(0)->LeftOffset(), QPointF(0, 0));
+    EXPECT_EQ(shape->Handle(0)->RightOffset(), QPointF(20, 5));
+    shape->SetClosed(false, false);
+    EXPECT_FALSE(shape->IsClosed());
+    EXPECT_EQ(log.entries, (std::vector<std::string>{"closed", "opened"}));
 }
 
 TEST_F(MaskItemsTest, DeletingSelectedHandlesReopensAClosedMaskLeftWithTwo)
 {
-    const std::vector<HandleSpec> four = {{{0, 0}, {}}, {{100, 0}, {}}, {{100, 100}, {}}, {{0, 100}, {}}};
+    const std::vector<HandleSetup> four = {{{0, 0}, {}}, {{100, 0}, {}}, {{100, 100}, {}}, {{0, 100}, {}}};
     struct Case {
         const char* name;
-        std::vector<HandleSpec> handles;
+        std::vector<HandleSetup> handles;
         bool closed;
         std::vector<int> selected;
         std::vector<QPointF> left;
@@ -285,10 +297,10 @@ TEST_F(MaskItemsTest, DeletingSelectedHandlesReopensAClosedMaskLeftWithTwo)
 
 TEST_F(MaskItemsTest, CurvingGivesStraightHandlesControlPointsAlongTheirNeighbours)
 {
-    const std::vector<HandleSpec> four = {{{10, 10}, {}}, {{110, 10}, {}}, {{110, 110}, {}}, {{10, 110}, {}}};
+    const std::vector<HandleSetup> four = {{{10, 10}, {}}, {{110, 10}, {}}, {{110, 110}, {}}, {{10, 110}, {}}};
     struct Case {
         const char* name;
-        std::vector<HandleSpec> handles;
+        std::vector<HandleSetup> handles;
         bool closed;
         int selected;
         QPointF right;
