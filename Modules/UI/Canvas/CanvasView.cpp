@@ -4,9 +4,11 @@
 #include "Canvas/CropGraphicsItem.h"
 #include "Canvas/GraphicsItemDeleter.h"
 #include "Canvas/HandleGraphicsItems.h"
+#include "Canvas/MaskGraphicsItems.h"
 #include "Canvas/ShadowQuadGraphicsItems.h"
 #include "Canvas/TextGraphicsItems.h"
 #include "Shell/Application.h"
+#include "Shell/Identity.h"
 
 #include "FilterItems.h"
 #include "DrawableValues.h"
@@ -30,11 +32,10 @@
 
 #include <algorithm>
 #include <cmath>
+#include <stdexcept>
 
 namespace lumo::ui {
 
-// The handle items of masks come with their canvas editing.
-class MaskShapeGraphicsItem;
 
 using hvn::image::HXDownsampleFactor;
 using hvn::image::HXDownsampleFactor0;
@@ -1527,36 +1528,187 @@ void CanvasView::DeselectShadowQuad()
     }
 }
 
-// ---- Mask items: not built yet.
+// ---- Mask items
 
-void CanvasView::CreateMaskItems(const QUuid& /*maskId*/) {}
+MaskShapeGraphicsItem* CanvasView::MaskShape() const
+{
+    return d->maskShape;
+}
 
-void CanvasView::RemoveMaskItems() {}
+app::MaskPtr CanvasView::FindMask(const QUuid& maskId) const
+{
+    const app::ProjectPtr project = CurrentProject();
+    const app::ForegroundImageLayerSettingsPtr settings =
+        project ? CurrentForegroundSettings(*project->GetLayerManager()) : nullptr;
+    if (!settings)
+        return nullptr;
+    app::MaskPtr mask;
+    if (settings->Masks().Get(maskId, mask) != app::LMerrSuccess) {
+        // Items and model have parted ways: the program cannot go on trusting either. Reported
+        // from the event loop, never thrown through Qt.
+        if (Application* app = Application::Instance())
+            app->PostFatalError(std::make_exception_ptr(std::runtime_error(
+                tr("Mask Data has become corrupted, please notify %1 and restart %2.")
+                    .arg(SupportEmailAddress, ApplicationName)
+                    .toStdString())));
+        return nullptr;
+    }
+    return mask;
+}
 
-void CanvasView::StoreMaskHandles() {}
+void CanvasView::CreateMaskItems(const QUuid& maskId)
+{
+    RemoveMaskItems();
+    const app::ProjectPtr project = CurrentProject();
+    if (scene() == nullptr || !project)
+        return;
+    const app::ForegroundImageLayerSettingsPtr settings = CurrentForegroundSettings(*project->GetLayerManager());
+    if (!settings)
+        return;
+    // Looked up before anything is made, so that a missing mask leaves nothing behind.
+    const app::MaskPtr mask = FindMask(maskId);
+    if (!mask)
+        return;
+    d->maskShape = new MaskShapeGraphicsItem();
+    d->maskShape->SetMaskId(maskId);
+    scene()->addItem(d->maskShape);
+    for (auto handle = mask->Begin(); handle != mask->End(); ++handle) {
+        // A handle with one control point is shown, and stored again, as a straight one.
+        if ((*handle)->Type() == app::MaskHandleTypeDualControl) {
+            const auto& curved = static_cast<const app::DualControlMaskHandle&>(**handle);
+            d->maskShape->AppendCurvedHandle(curved.Position(), curved.RightControlPosition(),
+                                             curved.LeftControlPosition());
+        } else {
+            d->maskShape->AppendHandle((*handle)->Position());
+        }
+    }
+    SetMaskMode(settings->Masks().CurrentMaskMode());
+    mask->SetZoom(project->GetCanvas().Scale());
+    UpdateMaskItemsTransform();
+    if (mask->IsClosed()) {
+        d->maskShape->SetClosedFlag(true);
+        if (Application* app = Application::Instance())
+            emit app->SignalMaskDragDropClosed(true);
+    }
+    if (mask->Feather() >= 0)
+        d->maskShape->SetFeather(mask->Feather());
+    d->maskShape->SetInverted(mask->IsInverted());
+    d->maskShape->SetRemove(mask->IsRemove());
+    d->maskShape->setEnabled(mask->IsEnabled());
+    d->maskShape->setVisible(mask->IsEnabled());
+    if (Application* app = Application::Instance())
+        emit app->SignalMaskEnableClosed(mask->Size() > 2 || mask->IsClosed());
+}
 
-void CanvasView::UpdateMaskItemsTransform() {}
+void CanvasView::RemoveMaskItems()
+{
+    RemoveCanvasItem(d->maskShape);
+}
 
-void CanvasView::DeleteSelectedMaskHandles() {}
+void CanvasView::StoreMaskHandles()
+{
+    const app::ProjectPtr project = CurrentProject();
+    if (d->maskShape == nullptr || !project)
+        return;
+    const app::ForegroundImageLayerSettingsPtr settings = CurrentForegroundSettings(*project->GetLayerManager());
+    if (!settings || settings->Masks().CurrentlySelectedMask().isNull())
+        return;
+    // Into the mask the items show, which is the selected one unless a caller has changed the
+    // selection without showing it: another mask's outline must never overwrite it.
+    const app::MaskPtr mask = FindMask(d->maskShape->MaskId());
+    if (!mask)
+        return;
+    const app::Mask before(*mask);
+    mask->Clear();
+    for (const MaskHandleGraphicsItem* handle : d->maskShape->Handles()) {
+        if (handle->IsCurved())
+            mask->Add(std::make_shared<app::DualControlMaskHandle>(handle->pos(), handle->LeftOffset(),
+                                                                   handle->RightOffset()));
+        else
+            mask->Add(std::make_shared<app::MaskHandle>(handle->pos()));
+    }
+    mask->SetClosed(d->maskShape->IsClosed());
+    mask->SetFeather(d->maskShape->Feather());
+    mask->SetZoom(project->GetCanvas().Scale());
+    mask->SetInverted(d->maskShape->IsInverted());
+    mask->SetRemove(d->maskShape->IsRemove());
+    mask->SetEnabled(d->maskShape->isEnabled());
+    if (*mask != before) {
+        if (const auto processor = Application::Instance()->GetRenderProcessor()) {
+            processor->InvalidateMaskCache(mask->Id());
+            processor->InvalidateShadowCache(HXDownsampleFactor0);
+            processor->InvalidateShadowCache(HXDownsampleFactor3);
+        }
+    }
+}
+
+void CanvasView::UpdateMaskItemsTransform()
+{
+    if (d->maskShape != nullptr)
+        FollowForeground(*d->maskShape, true);
+}
+
+void CanvasView::MakeSelectedMaskHandlesStraight()
+{
+    FinishMaskHandlesEdit([](MaskShapeGraphicsItem& shape) { shape.MakeSelectedHandlesStraight(); });
+}
+
+void CanvasView::MakeSelectedMaskHandlesCurved()
+{
+    FinishMaskHandlesEdit([](MaskShapeGraphicsItem& shape) { shape.MakeSelectedHandlesCurved(); });
+}
+
+void CanvasView::DeleteSelectedMaskHandles()
+{
+    FinishMaskHandlesEdit([](MaskShapeGraphicsItem& shape) { shape.DeleteSelectedHandles(); });
+}
+
+void CanvasView::FinishMaskHandlesEdit(const std::function<void(MaskShapeGraphicsItem&)>& edit)
+{
+    if (d->maskShape == nullptr)
+        return;
+    edit(*d->maskShape);
+    StoreMaskHandles();
+    Application* app = Application::Instance();
+    if (d->maskShape == nullptr || app == nullptr)
+        return;
+    if (const auto processor = app->GetRenderProcessor()) {
+        processor->InvalidateShadowCache(HXDownsampleFactor0);
+        processor->InvalidateShadowCache(HXDownsampleFactor3);
+        processor->InvalidateMaskCache(d->maskShape->MaskId());
+    }
+    app->InvalidateLayerCache(app::LayerTypeForeground, app::RenderLevelPostFilter, HXDownsampleFactor3);
+    app->RequestLayerRefresh(app::LayerTypeForeground, app::RenderLevelPostFilter, HXDownsampleFactor0);
+}
 
 bool CanvasView::IsShownMaskClosed() const
 {
-    return false;
+    return d->maskShape != nullptr && d->maskShape->IsClosed();
 }
 
 int CanvasView::ShownMaskHandleCount() const
 {
-    return 0;
+    return d->maskShape != nullptr ? d->maskShape->HandleCount() : 0;
 }
 
-bool CanvasView::CloseMaskAtHandle(QGraphicsItem* /*handle*/)
+bool CanvasView::CloseMaskAtHandle(QGraphicsItem* handle)
 {
-    return false;
+    if (d->maskShape == nullptr || handle == nullptr || handle->type() != CanvasItemMaskHandle)
+        return false;
+    return d->maskShape->CloseAtHandle(static_cast<MaskHandleGraphicsItem*>(handle)->Id());
 }
 
-void CanvasView::AddMaskHandleAt(const QPointF& /*scenePosition*/) {}
+void CanvasView::AddMaskHandleAt(const QPointF& scenePosition)
+{
+    if (d->maskShape != nullptr)
+        d->maskShape->AddHandleAt(scenePosition);
+}
 
-void CanvasView::SelectMaskShape() {}
+void CanvasView::SelectMaskShape()
+{
+    if (d->maskShape != nullptr)
+        d->maskShape->setSelected(true);
+}
 
 // The shadow quad's corners are written back when a drag of it ends with the foreground's filters
 // open; the full-resolution redraw follows a drag.

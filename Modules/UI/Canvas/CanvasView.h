@@ -28,6 +28,7 @@ namespace lumo::ui {
 class CropGraphicsItem;
 class LayerQuadGraphicsItem;
 class LayerRotateGraphicsItem;
+class MaskShapeGraphicsItem;
 class ShadowQuadGraphicsItem;
 class TextLayerGraphicsItem;
 class TextQuadGraphicsItem;
@@ -54,7 +55,7 @@ std::optional<LayerHandleChoice> ChooseLayerHandles(const app::Project& project)
 // and presses on handle items start the drags of layers, text, the shadow quad and masks.
 // Observes the model for all data types.
 // The handle items (layers, text, crop, shadow quad, masks) are owned here and removed only
-// through GraphicsItemDeleter. Mask items are not built yet: their operations have nothing to act
+// through GraphicsItemDeleter.
 // on.
 class CanvasView : public QGraphicsView, public LumoModelObserver {
     Q_OBJECT
@@ -150,12 +151,22 @@ public:
     void UpdateShadowQuadTransform();
     CropGraphicsItem* Crop() const;
     ShadowQuadGraphicsItem* ShadowQuad() const;
-    // Mask items.
+    // Mask items: the outline of one mask of the current foreground with its handles, edited on
+    // the canvas and written back by StoreMaskHandles when an edit ends. Create replaces the
+    // shown items; a mask id the foreground lacks goes to the fatal road and shows nothing.
     void CreateMaskItems(const QUuid& maskId);
     void RemoveMaskItems();
+    // Writes the shown items back into the mask they were built from (every store gives the
+    // model's handles new ids); a changed mask drops its cached coverage and the shadow's.
     void StoreMaskHandles();
     void UpdateMaskItemsTransform();
+    // The selected handles lose or get control points, or go; the mask is stored and the
+    // foreground redrawn.
+    void MakeSelectedMaskHandlesStraight();
+    void MakeSelectedMaskHandlesCurved();
     void DeleteSelectedMaskHandles();
+    // The shown outline; null when none is shown.
+    MaskShapeGraphicsItem* MaskShape() const;
 
     void ModelChanged(DataType type, const QUuid& id, FieldType field) override;
 
@@ -217,6 +228,10 @@ private:
     void AddMaskHandleAt(const QPointF& scenePosition);
     void SelectMaskShape();
     void ReleaseMaskShape(QMouseEvent* event);
+    // The mask of the current foreground with the id; a missing one goes to the fatal road.
+    app::MaskPtr FindMask(const QUuid& maskId) const;
+    // The shape's edit written back, the mask and the shadow redrawn from their caches' start.
+    void FinishMaskHandlesEdit(const std::function<void(MaskShapeGraphicsItem&)>& edit);
 
     struct Private;
     std::unique_ptr<Private> d;
