@@ -13,8 +13,7 @@
 // from the theme, with the image at this path as the fallback):
 //   Canvas/ScaleIcon.png
 //   Icons/NewProject.png, Icons/OpenProject.png, Icons/SaveProject.png, Icons/Print.png,
-//   Icons/ImageExportedEnabled.png, Icons/FitToWindow.png, Icons/ToggleOff.png, Icons/ToggleOn.png,
-//   Icons/Help.png (canvas actions bar)
+//   Icons/ImageExportedEnabled.png, Icons/FitToWindow.png, Icons/Help.png (canvas actions bar)
 //   Icons/CurvedPoint.png, Icons/StraightPoint.png, Icons/Minus.png, Icons/MaskMoveCursor.png,
 //   Icons/Create.png, Icons/Select.png (masks)
 //   Icons/FlipHorizontal.png, Icons/FlipVertical.png, Icons/Portrait.png, Icons/Landscape.png,
@@ -331,6 +330,24 @@ QImage Rotate(bool clockwise)
     return image;
 }
 
+// A small switch, 16 x 16: a dark track with the knob at the left when off; lit green with the
+// knob at the right when on (the chosen vignette preset).
+QImage Toggle(bool on)
+{
+    QImage image = Blank(16, 16);
+    Painter painter(&image);
+    const QRectF track(1.5, 4.5, 13, 7);
+    const Surface surface = on ? Surface{QColor(178, 222, 48), QColor(134, 182, 0), QColor(62, 86, 0), White(70)}
+                               : Surface{QColor(0x1b, 0x1b, 0x1b), QColor(0x26, 0x26, 0x26), QColor(0x5c, 0x5c, 0x5c)};
+    PaintSurface(painter, RoundedRect(track, 3.5, 3.5, 3.5, 3.5), track, surface);
+    const QRectF knob(on ? 8 : 1, 3, 7, 10);
+    painter.setPen(QPen(on ? QColor(62, 86, 0) : palette::Shadow, 1));
+    painter.setBrush(Vertical(knob.top(), knob.bottom(), on ? QColor(0xfa, 0xfa, 0xfa) : QColor(0xb4, 0xb4, 0xb4),
+                              on ? QColor(0xd0, 0xd0, 0xd0) : QColor(0x80, 0x80, 0x80)));
+    painter.drawEllipse(QRectF(knob.center().x() - 3.5, knob.center().y() - 3.5, 7, 7));
+    return image;
+}
+
 // A round knob, 16 x 16.
 QImage SliderHandle(const QColor& top, const QColor& bottom, const QColor& outline, const QColor& ring)
 {
@@ -495,6 +512,8 @@ std::vector<SkinImage> SkinImages()
         {"Icons/Reset.png", [] { return Reset(Glyph); }},
         {"Icons/ResetOver.png", [] { return Reset(palette::AccentLight); }},
         {"Icons/ResetDisabled.png", [] { return Reset(GlyphDisabled); }},
+        {"Icons/ToggleOff.png", [] { return Toggle(false); }},
+        {"Icons/ToggleOn.png", [] { return Toggle(true); }},
         // Check boxes
         {"CheckBox/Unchecked.png", [] { return CheckBoxImage(CheckLook::Plain, {}); }},
         {"CheckBox/UncheckedOver.png", [] { return CheckBoxImage(CheckLook::Plain, {false, true, false}); }},
