@@ -51,11 +51,8 @@ constexpr RealSteps kFineSteps{0.001, 0.01, 0.1};
 std::unique_ptr<CompositeWidgetInfo> CreateCompositeWidgetInfo(const AbstractCompositeItem& item, int position)
 {
     auto info = std::make_unique<CompositeWidgetInfo>();
-    info->id = item.Id();
+    FillEffectWidgetInfo(*info, item, position);
     info->type = item.Type();
-    info->enabled = item.IsEnabled();
-    info->expanded = item.IsCollapsed();
-    info->position = position;
     return info;
 }
 

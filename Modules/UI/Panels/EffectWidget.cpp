@@ -141,6 +141,14 @@ EffectRow& EffectRow::Detached()
     return *this;
 }
 
+void FillEffectWidgetInfo(EffectWidgetInfo& info, const app::AbstractRenderItem& item, int position)
+{
+    info.id = item.Id();
+    info.enabled = item.IsEnabled();
+    info.expanded = item.IsCollapsed();
+    info.position = position;
+}
+
 AbstractEffectWidget::AbstractEffectWidget(std::unique_ptr<EffectWidgetInfo> info, const QString& title,
                                            const EffectFamily& family, QWidget* parent)
     : QWidget(parent), m_info(std::move(info)), m_family(family)

@@ -198,6 +198,9 @@ struct EffectWidgetInfo {
     bool invalidatesShadowCache = false;
 };
 
+// Fills a descriptor's common fields from the item (the family's Create...WidgetInfo adds the type).
+void FillEffectWidgetInfo(EffectWidgetInfo& info, const app::AbstractRenderItem& item, int position);
+
 class AbstractEffectWidget : public QWidget {
     Q_OBJECT
 

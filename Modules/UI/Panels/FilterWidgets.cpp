@@ -40,11 +40,8 @@ EffectRow Percent(int minimum, int defaultValue, int maximum, ItemAccess access)
 std::unique_ptr<FilterWidgetInfo> CreateFilterWidgetInfo(const AbstractFilterItem& item, int position)
 {
     auto info = std::make_unique<FilterWidgetInfo>();
-    info->id = item.Id();
+    FillEffectWidgetInfo(*info, item, position);
     info->type = item.Type();
-    info->enabled = item.IsEnabled();
-    info->expanded = item.IsCollapsed();
-    info->position = position;
     return info;
 }
 
