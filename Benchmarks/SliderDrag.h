@@ -11,7 +11,8 @@
 // Each reports where a frame's time goes: input_ms (the move or release with the panel's slot),
 // render_ms (the layer's stages), compose_ms (the canvas image; for a whole-canvas request it is in
 // render_ms), paint_ms (the rest of the repaint: drawing the image and the items).
-// Add a case in a file of its own (see FilterPanelDrags.cpp) registered at static initialisation.
+// Add a case in a file of its own, registered at static initialisation (see FilterPanelDrags.cpp),
+// and list the file in the program's SOURCES in Benchmarks/CMakeLists.txt.
 
 #include "Project.h"
 

@@ -156,7 +156,7 @@ void PrintTo(const DriveCase& c, std::ostream* out)
     *out << c.name;
 }
 
-const DriveCase kDriveCases[] = {
+const DriveCase kFilterCases[] = {
     {"ColorTemperature6501KelvinWrites5001", Filter(FilterItemTypeColorTemperature), {}, Type(0, "6501"),
      [](AbstractRenderItem& i) { EXPECT_DOUBLE_EQ(As<ColorTemperatureFilterItem>(i).TemperatureShift(), 5001); },
      true, kForegroundFilter, 2, {kForegroundPreviewFromFilter}},
@@ -193,6 +193,9 @@ const DriveCase kDriveCases[] = {
     {"SilhouetteThroughColourDialog", Filter(FilterItemTypeSilhouette), {}, PickColour(0, QColor(200, 30, 40)),
      [](AbstractRenderItem& i) { EXPECT_EQ(As<SilhouetteFilterItem>(i).Color(), QColor(200, 30, 40)); }, std::nullopt,
      kForegroundFilter, 1, {kForegroundPreviewFromFilter}},
+};
+
+const DriveCase kCompositeCases[] = {
     {"TintTypeChosen", Composite(CompositeItemTypeTint), {}, Choose(TintCompositeWidget::RowType, 0),
      [](AbstractRenderItem& i) {
          EXPECT_EQ(As<TintCompositeItem>(i).TintType(), hvn::image::HXTintBlackAndWhite);
@@ -244,7 +247,9 @@ TEST_P(DriveTest, WritesTheItemAndAsksForItsRefresh)
         c.shown(*panel);
 }
 
-INSTANTIATE_TEST_SUITE_P(Panels, DriveTest, ::testing::ValuesIn(kDriveCases),
+INSTANTIATE_TEST_SUITE_P(FilterPanels, DriveTest, ::testing::ValuesIn(kFilterCases),
+                         [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(CompositePanels, DriveTest, ::testing::ValuesIn(kCompositeCases),
                          [](const auto& info) { return std::string(info.param.name); });
 
 // ---- A drag: previews while the handle moves, one full render on release
