@@ -156,30 +156,32 @@ private:
             Fail("cannot write the background");
     }
 
-    // The scene's render, timed in two parts: the layer's stages, then the canvas image (the layer
-    // is current by then, so the application's render only composes).
+    // The scene's render, timed in two parts: the layer's stages, then the canvas image. This is
+    // what the Application's RenderLayerToCanvas does, in two calls; a whole-canvas request goes
+    // through the Application in one.
     app::LMerr TimedRender(QImage& image, const ui::CanvasRenderRequest& request)
     {
         const Clock::time_point start = Clock::now();
-        if (!request.wholeCanvas) {
-            const app::LayerManagerPtr layers = m_app.GetDocument()->GetProject()->GetLayerManager();
-            const app::ImageLayerPtr layer = layers->LayerList()->IsForegroundId(request.layerId)
-                                                 ? layers->GetForeground(layers->CurrentForegroundId())
-                                                 : layers->GetLayer(request.layerId);
-            if (layer)
-                if (const app::LMerr code = m_app.GetRenderProcessor()->RenderLayer(layer, request.level, request.downsample))
-                    return code;
-        }
-        const Clock::time_point rendered = Clock::now();
-        const app::LMerr code = ui::CanvasScene::RenderThroughApplication(image, request);
-        const Clock::time_point composed = Clock::now();
-        ++times.renders;
+        app::LMerr code = app::LMerrSuccess;
         if (request.wholeCanvas) {
-            times.render += Milliseconds(composed - start);
-        } else {
-            times.render += Milliseconds(rendered - start);
-            times.compose += Milliseconds(composed - rendered);
+            code = ui::CanvasScene::RenderThroughApplication(image, request);
+            times.render += Milliseconds(Clock::now() - start);
+            ++times.renders;
+            return code;
         }
+        const app::LayerManagerPtr layers = m_app.GetDocument()->GetProject()->GetLayerManager();
+        const app::ImageLayerPtr layer = layers->LayerList()->IsForegroundId(request.layerId)
+                                             ? layers->GetForeground(layers->CurrentForegroundId())
+                                             : layers->GetLayer(request.layerId);
+        const auto processor = m_app.GetRenderProcessor();
+        if (layer)
+            code = processor->RenderLayer(layer, request.level, request.downsample);
+        const Clock::time_point rendered = Clock::now();
+        if (code == app::LMerrSuccess)
+            code = processor->RenderCanvasImage(request.downsample, image);
+        times.render += Milliseconds(rendered - start);
+        times.compose += Milliseconds(Clock::now() - rendered);
+        ++times.renders;
         return code;
     }
 
