@@ -11,8 +11,6 @@
 // Images named by the program that are not drawn here yet; whoever builds their widget adds the
 // drawing below, in the same palette (icons that the desktop theme has by a freedesktop name come
 // from the theme, with the image at this path as the fallback):
-//   Canvas/ScaleIcon.png
-//   Icons/CurvedPoint.png, Icons/StraightPoint.png, Icons/Minus.png, Icons/MaskMoveCursor.png,
 //   Icons/Create.png, Icons/Select.png (masks)
 //   Icons/FlipHorizontal.png, Icons/FlipVertical.png, Icons/Portrait.png, Icons/Landscape.png,
 //   Icons/export.png (position, canvas size and export panels)
@@ -328,6 +326,24 @@ QImage Rotate(bool clockwise)
     return image;
 }
 
+// A small switch, 16 x 16: a dark track with the knob at the left when off; lit green with the
+// knob at the right when on (the chosen vignette preset).
+QImage Toggle(bool on)
+{
+    QImage image = Blank(16, 16);
+    Painter painter(&image);
+    const QRectF track(1.5, 4.5, 13, 7);
+    const Surface surface = on ? Surface{QColor(178, 222, 48), QColor(134, 182, 0), QColor(62, 86, 0), White(70)}
+                               : Surface{QColor(0x1b, 0x1b, 0x1b), QColor(0x26, 0x26, 0x26), QColor(0x5c, 0x5c, 0x5c)};
+    PaintSurface(painter, RoundedRect(track, 3.5, 3.5, 3.5, 3.5), track, surface);
+    const QRectF knob(on ? 8 : 1, 3, 7, 10);
+    painter.setPen(QPen(on ? QColor(62, 86, 0) : palette::Shadow, 1));
+    painter.setBrush(Vertical(knob.top(), knob.bottom(), on ? QColor(0xfa, 0xfa, 0xfa) : QColor(0xb4, 0xb4, 0xb4),
+                              on ? QColor(0xd0, 0xd0, 0xd0) : QColor(0x80, 0x80, 0x80)));
+    painter.drawEllipse(QRectF(knob.center().x() - 3.5, knob.center().y() - 3.5, 7, 7));
+    return image;
+}
+
 // A round knob, 16 x 16.
 QImage SliderHandle(const QColor& top, const QColor& bottom, const QColor& outline, const QColor& ring)
 {
@@ -567,24 +583,6 @@ QImage FitToWindowIcon()
     return image;
 }
 
-// A switch: the knob at the left on a dark track, or at the right on the green one.
-QImage ToggleIcon(bool on)
-{
-    QImage image = Blank(16, 16);
-    Painter painter(&image);
-    const QRectF track(0.5, 3.5, 15, 9);
-    painter.setPen(GlyphPen(on ? QColor(62, 86, 0) : palette::Line, 1));
-    painter.setBrush(on ? QBrush(Vertical(track.top(), track.bottom(), QColor(178, 222, 48), QColor(134, 182, 0)))
-                        : QBrush(QColor(0x1b, 0x1b, 0x1b)));
-    painter.drawRoundedRect(track, 4.5, 4.5);
-    const QRectF knob(on ? 8 : 1.5, 4.5, 7, 7);
-    painter.setPen(GlyphPen(palette::Shadow, 0.8));
-    painter.setBrush(Vertical(knob.top(), knob.bottom(), QColor(0xf0, 0xf0, 0xf0),
-                              on ? QColor(0xd8, 0xd8, 0xd8) : QColor(0x9a, 0x9a, 0x9a)));
-    painter.drawEllipse(knob);
-    return image;
-}
-
 QImage HelpIcon()
 {
     QImage image = Blank(16, 16);
@@ -630,6 +628,8 @@ std::vector<SkinImage> SkinImages()
         {"Icons/Reset.png", [] { return Reset(Glyph); }},
         {"Icons/ResetOver.png", [] { return Reset(palette::AccentLight); }},
         {"Icons/ResetDisabled.png", [] { return Reset(GlyphDisabled); }},
+        {"Icons/ToggleOff.png", [] { return Toggle(false); }},
+        {"Icons/ToggleOn.png", [] { return Toggle(true); }},
         // Check boxes
         {"CheckBox/Unchecked.png", [] { return CheckBoxImage(CheckLook::Plain, {}); }},
         {"CheckBox/UncheckedOver.png", [] { return CheckBoxImage(CheckLook::Plain, {false, true, false}); }},
@@ -685,8 +685,6 @@ std::vector<SkinImage> SkinImages()
         {"Icons/Print.png", [] { return PrintIcon(); }},
         {"Icons/ImageExportedEnabled.png", [] { return ExportIcon(); }},
         {"Icons/FitToWindow.png", [] { return FitToWindowIcon(); }},
-        {"Icons/ToggleOff.png", [] { return ToggleIcon(false); }},
-        {"Icons/ToggleOn.png", [] { return ToggleIcon(true); }},
         {"Icons/Help.png", [] { return HelpIcon(); }},
     };
 }
