@@ -66,6 +66,32 @@ TEST_F(StandardDialogsTest, AQuestionGuardingDataIsStyledAndAnswersTheButtonPres
     EXPECT_EQ(buttons, QStringList({"Cancel", "No", "Yes"}));
 }
 
+TEST_F(StandardDialogsTest, ARelabelledButtonShowsItsLabelAndAnswersAsItsStandardButton)
+{
+    StandardUserDialogs dialogs;
+    QStringList buttons;
+    WhenModalShows([&](QWidget* modal) {
+        auto* box = qobject_cast<QMessageBox*>(modal);
+        if (box == nullptr) {
+            ADD_FAILURE() << "no message box";
+            modal->close();
+            return;
+        }
+        for (QAbstractButton* button : box->buttons())
+            buttons.append(button->text().remove('&'));
+        EXPECT_EQ(box->buttonRole(box->button(QMessageBox::Ok)), QMessageBox::AcceptRole);
+        box->button(QMessageBox::Ok)->click();
+    });
+    const QMessageBox::StandardButton answer =
+        dialogs.Message({.icon = QMessageBox::Warning,
+                         .text = "Are you sure you want to revert to the saved version of this project?",
+                         .buttons = QMessageBox::Ok | QMessageBox::Cancel,
+                         .buttonTexts = {{QMessageBox::Ok, "Continue"}}});
+    EXPECT_EQ(answer, QMessageBox::Ok);
+    buttons.sort();
+    EXPECT_EQ(buttons, QStringList({"Cancel", "Continue"}));
+}
+
 TEST_F(StandardDialogsTest, TheSaveDialogIsQtsOwnAndAddsTheSuffix)
 {
     StandardUserDialogs dialogs;
