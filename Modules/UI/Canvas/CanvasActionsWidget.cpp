@@ -105,6 +105,13 @@ void CanvasActionsWidget::ResetMatteView()
     ApplyMatteView(false);
 }
 
+void CanvasActionsWidget::SetMatteViewEnabled(bool enabled)
+{
+    m_matteView->setEnabled(enabled);
+    if (!enabled)
+        ResetMatteView();
+}
+
 void CanvasActionsWidget::ApplyMatteView(bool on)
 {
     Application* app = Application::Instance();

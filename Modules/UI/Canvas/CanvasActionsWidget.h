@@ -22,6 +22,8 @@ public:
     void UpdateFromProject();
     // Switches matte view off when it is on.
     void ResetMatteView();
+    // Offers matte view or not; when it is no longer offered it is switched off.
+    void SetMatteViewEnabled(bool enabled);
 
 signals:
     void SignalFocusButtonClicked();
