@@ -86,7 +86,8 @@ void Mark(const char* milestone)
 {
     if (!Enabled())
         return;
-    const double milliseconds = static_cast<double>(MonotonicNanoseconds() - Origin()) / 1e6;
+    const long long origin = Origin();
+    const double milliseconds = static_cast<double>(MonotonicNanoseconds() - origin) / 1e6;
     std::fprintf(stderr, "lumora-startup %s %.1f\n", milestone, milliseconds);
     std::fflush(stderr);
 }
