@@ -7,6 +7,7 @@ packages=(
   qt6-base-dev qt6-base-dev-tools qt6-image-formats-plugins
   libtomcrypt-dev libgtest-dev libgmock-dev libbenchmark-dev libomp-dev
   xvfb xauth fonts-dejavu-core adwaita-icon-theme locales
+  xdotool openbox
 )
 
 missing=()
