@@ -31,6 +31,7 @@ bool StartApplication(Application& app, const QStringList& arguments, QString& p
         // Opening moves the working folder to the project's: a relative path is resolved first.
         const QString path = QFileInfo(arguments.at(1)).absoluteFilePath();
         code = app.OpenProject(path);
+        startuptrace::Mark("project-opened");
         if (code == app::LMerrSuccess) {
             // A layer whose file is missing is marked offline; the program starts all the same.
             app.LoadProjectImages();
@@ -40,6 +41,7 @@ bool StartApplication(Application& app, const QStringList& arguments, QString& p
     }
     if (arguments.size() <= 1 || code != app::LMerrRenderOutOfMemory) {
         code = app.OpenProject(QString());
+        startuptrace::Mark("project-opened");
         if (code == app::LMerrSuccess)
             return true;
     }
