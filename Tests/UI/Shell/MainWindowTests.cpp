@@ -2,6 +2,7 @@
 // follows model notifications, its keys, file drags and closing, and the activation check.
 
 #include "Grabs.h"
+#include "Modal.h"
 #include "RefreshSignals.h"
 #include "UiTest.h"
 #include "UrlRecorder.h"
@@ -27,7 +28,6 @@
 #include <QSpinBox>
 #include <QTemporaryDir>
 #include <QTest>
-#include <QTimer>
 #include <QToolButton>
 
 #include <functional>
@@ -50,21 +50,6 @@ public:
     }
     QList<std::tuple<DataType, QUuid, FieldType>> seen;
 };
-
-// Runs act on the modal widget as soon as it is shown.
-void WhenModalShows(std::function<void(QWidget*)> act)
-{
-    auto* timer = new QTimer(qApp);
-    timer->setInterval(0);
-    QObject::connect(timer, &QTimer::timeout, timer, [timer, act = std::move(act)] {
-        if (QWidget* modal = QApplication::activeModalWidget(); modal != nullptr && modal->isVisible()) {
-            timer->stop();
-            timer->deleteLater();
-            act(modal);
-        }
-    });
-    timer->start();
-}
 
 QString Label(const QAction* action)
 {
@@ -658,9 +643,9 @@ TEST_F(MainWindowTest, MenuEntriesShortcutsAndBarButtonsReachTheirCommands)
 
     // The about box shows modally over the window.
     bool aboutShown = false;
-    WhenModalShows([&](QWidget* modal) {
-        aboutShown = qobject_cast<AboutWidget*>(modal) != nullptr;
-        modal->close();
+    WhenDialogShows<AboutWidget>([&](AboutWidget* about) {
+        aboutShown = true;
+        about->close();
     });
     Action("Help/About Lumora 4")->trigger();
     EXPECT_TRUE(aboutShown);
