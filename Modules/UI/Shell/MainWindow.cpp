@@ -36,7 +36,6 @@ using hvn::image::HXDownsampleFactor0;
 namespace {
 
 constexpr int kMenuFontPoints = 8;
-constexpr int kReserveMargin = 4;
 constexpr int kToolsetTopSpace = 25;
 constexpr int kRecentProjectCount = 5;
 const QSize kMinimumWindowSize(800, 600);
@@ -62,11 +61,6 @@ QFont MenuFont()
     return QFont(DefaultFontFamily, kMenuFontPoints);
 }
 
-app::ProjectPtr CurrentProject()
-{
-    const Application* app = Application::Instance();
-    return app != nullptr ? app->GetDocument()->GetProject() : nullptr;
-}
 
 // A stored integer that is one of the two allowed values; the default otherwise (a damaged or
 // hand-edited settings file must not put the toolset somewhere the interface cannot show).
@@ -447,7 +441,7 @@ void MainWindow::ModelChanged(DataType type, const QUuid& id, FieldType field)
             ReadToolsetSettings();
             ShowToolsetState();
             ShowToolsetPosition();
-            app->SetToolsetWidth(d->toolset->ToolsetWidth() + kReserveMargin);
+            d->toolset->ReserveWidth();
             d->view->UpdateCanvasCentre();
             d->actions->UpdateFromProject();
             d->undockAction->setChecked(d->dock->isFloating());

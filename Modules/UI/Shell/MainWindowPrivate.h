@@ -2,7 +2,10 @@
 
 // The main window's own data, shared by the files of its members.
 
+#include "Shell/Application.h"
 #include "Shell/MainWindow.h"
+
+#include "Project.h"
 
 #include <QList>
 
@@ -11,6 +14,13 @@ class QGridLayout;
 class QMenu;
 
 namespace lumo::ui {
+
+// The project the window shows; looked up at each use, as opening a project replaces it.
+inline app::ProjectPtr CurrentProject()
+{
+    const Application* app = Application::Instance();
+    return app != nullptr ? app->GetDocument()->GetProject() : nullptr;
+}
 
 struct MainWindow::Private {
     LumoModelPtr model;

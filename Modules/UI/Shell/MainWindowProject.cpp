@@ -24,10 +24,6 @@ const QString kProjectFolderGroup = QStringLiteral("RecentFolders");
 const QString kProjectFolderKey = QStringLiteral("project");
 const QString kProjectSuffix = QStringLiteral("lumo4");
 
-app::ProjectPtr CurrentProject()
-{
-    return Application::Instance()->GetDocument()->GetProject();
-}
 
 // Where the project dialogs start: the folder of the last project opened or saved, else the
 // desktop, else the home folder (a desktop folder need not exist).
