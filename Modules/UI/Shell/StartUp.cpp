@@ -23,6 +23,12 @@ constexpr int kEndedOnError = 1;
 
 } // namespace
 
+void BringWindowToFront(QWidget& window)
+{
+    window.raise();
+    window.activateWindow();
+}
+
 bool StartApplication(Application& app, const QStringList& arguments, QString& projectPath, QWidget* parent)
 {
     projectPath.clear();
@@ -85,9 +91,9 @@ int RunProgram(Application& app)
     SplashScreen splash;
     splash.show();
     QCoreApplication::processEvents();
-    // The messages of the first project are parented to the splash screen, so they show above it.
-    splash.raise();
-    splash.activateWindow();
+    // The messages of the first project are parented to the active window: the splash screen, so
+    // that they show above it.
+    BringWindowToFront(splash);
     startuptrace::Mark("splash-shown");
 
     QString projectPath;

@@ -26,6 +26,10 @@ int RunProgram(Application& app);
 // False, after a critical message parented to parent, when not even a new project could be made.
 bool StartApplication(Application& app, const QStringList& arguments, QString& projectPath, QWidget* parent);
 
+// Raises a window of the program above the others and gives it the keyboard (as far as the window
+// manager lets a program take the focus).
+void BringWindowToFront(QWidget& window);
+
 // The last message before the program ends. With offerSave the user is asked whether to save first,
 // and Yes runs saveAs.
 void ShowFatalError(QWidget* parent, const QString& title, bool offerSave, const QString& text,
