@@ -47,6 +47,11 @@ public:
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override
     {
+        // The first paint after the canvas's size has settled is the one that renders.
+        if (event->type() == QEvent::Paint && !m_renderStarted && !m_scene.isNull() && m_scene->IsDrawingEnabled()) {
+            m_renderStarted = true;
+            Mark("canvas-render-started");
+        }
         // The check runs once the paint has finished.
         if (event->type() == QEvent::Paint && !m_checkQueued) {
             m_checkQueued = true;
@@ -72,6 +77,7 @@ private:
     QPointer<CanvasView> m_view;
     QPointer<CanvasScene> m_scene;
     bool m_checkQueued = false;
+    bool m_renderStarted = false;
 };
 
 } // namespace

@@ -16,7 +16,8 @@ namespace startuptrace {
 
 bool Enabled();
 void Mark(const char* milestone);
-// Marks "canvas-rendered" after the first paint of the window's canvas that drew a rendered image.
+// Marks "canvas-render-started" at the first paint of the window's canvas once its size has settled,
+// and "canvas-rendered" after the first paint that drew a rendered image.
 void WatchFirstRender(MainWindow& window);
 
 } // namespace startuptrace
