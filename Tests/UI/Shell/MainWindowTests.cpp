@@ -16,6 +16,7 @@
 #include "Toolbox/ToolboxDockWidget.h"
 #include "Toolbox/ToolsetWidget.h"
 
+#include "ImageLayer.h"
 #include "LayerManager.h"
 
 #include <QDesktopServices>
@@ -374,26 +375,32 @@ TEST_F(MainWindowTest, AnImageOnTheBackgroundOrTheForegroundSlotRefitsTheOverlay
 {
     ShowWindow();
     const app::LayerManagerPtr manager = CurrentProject()->GetLayerManager();
+    const auto further = std::make_shared<app::ImageLayer>(app::LayerTypeImage, "further", QString());
+    ASSERT_EQ(manager->AddLayer(further), app::LMerrSuccess);
     const QUuid overlay = manager->GetOverlay()->Id();
     struct Case {
         const char* name;
         QUuid id;
-        int overlayRefreshes;
+        bool refits;
     };
     const std::vector<Case> cases = {
-        {"background", manager->GetBackground()->Id(), 1},
-        {"foreground slot", manager->LayerList()->StaticForegroundId(), 1},
-        {"overlay", overlay, 0},
-        {"no layer", QUuid::createUuid(), 0},
+        {"background", manager->GetBackground()->Id(), true},
+        {"foreground slot", manager->LayerList()->StaticForegroundId(), true},
+        {"overlay", overlay, false},
+        {"further layer", further->Id(), false},
+        {"no layer", QUuid::createUuid(), false},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         QSignalSpy layerRefreshes(&App(), kLayerSignal);
+        QSignalSpy canvasRefreshes(&App(), kCanvasSignal);
         Notify(DataTypeProject, FieldTypeImageAdded, c.id);
-        int refreshes = 0;
+        // The overlay's fit redraws the overlay; the further layers' fits the whole canvas once.
+        int overlayRefreshes = 0;
         for (const QList<QVariant>& arguments : layerRefreshes)
-            refreshes += arguments.at(0).toUuid() == overlay ? 1 : 0;
-        EXPECT_EQ(refreshes, c.overlayRefreshes);
+            overlayRefreshes += arguments.at(0).toUuid() == overlay ? 1 : 0;
+        EXPECT_EQ(overlayRefreshes, c.refits ? 1 : 0);
+        EXPECT_EQ(canvasRefreshes.count(), c.refits ? 1 : 0);
     }
 }
 
