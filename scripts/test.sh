@@ -12,3 +12,7 @@ cmake --build "$build" --parallel "$(nproc)"
 export QT_QPA_PLATFORM=offscreen
 ctest --test-dir "$build" --no-tests=error --output-on-failure --parallel "$(nproc)" --timeout 600
 "$root/Tests/EndToEnd/run.sh" "$build"
+
+# The render road under libFuzzer, AddressSanitizer and UBSan for a minute (LUMORA_FUZZ_SECONDS,
+# 0 to skip), in a build of its own next to this one.
+LUMORA_FUZZ_BUILD_DIR="${LUMORA_FUZZ_BUILD_DIR:-$build-fuzz}" "$root/scripts/fuzz.sh" "${LUMORA_FUZZ_SECONDS:-60}"

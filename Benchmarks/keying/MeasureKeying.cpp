@@ -1,11 +1,24 @@
 // Keys the photographs written by GenerateKeyingScenes with the default key chain of a new project
-// and with a plain chroma-distance key, and prints the matting errors against the true alpha:
-// SAD (sum of absolute alpha differences, alpha in 0..1, in thousands), MSE of alpha (x 1000), and
-// the mean colour error (levels of 255, weighted by the true alpha) of the keyed foreground where
-// the true alpha is above 0, over all regions and over the neutral ones (skin and grey cloth).
-// For the default chain it also splits the errors by the kind of region the pixel belongs to, so
-// that a change can be judged where keys are hard (strands, soft edges, semi-transparent areas).
-// Usage: MeasureKeying <folder>
+// and with a plain chroma-distance key, and prints the errors against the truth, per scene, per
+// kind of scene and in total:
+// - SAD (sum of absolute alpha differences, alpha in 0..1, in thousands) and MSE of alpha (x 1000);
+// - leak: backdrop pixels (true alpha 0) keyed above 0.1 where the backdrop is plain: more than
+//   16 px from the subject, beyond the 16 x 16 colour blocks of a JPEG, whose ringing puts subject
+//   colour into backdrop pixels near edges and strands; "near" counts them from 3 to 16 px, "edge"
+//   within 2 px of the subject;
+// - holes: opaque pixels (true alpha 1) keyed below 0.9, in % of the opaque pixels, strands
+//   aside (their cores are measured by the strand error);
+// - strands: mean |alpha - truth| over hair and cord pixels;
+// - RMS: the keyed result composited over mid-grey against the truth composited the same way, in
+//   levels of 255, over the whole frame (and over the subject, where the true alpha is above 0);
+// - colour: mean colour error (levels, weighted by the true alpha) of the keyed foreground;
+// - true colours after spill suppression: for opaque skin, yellow, cyan and khaki the largest
+//   channel shift of their mean colour, and for grey under the backdrop's cast how far its key
+//   channel still stands above the mean of the other two.
+// For the default chain it also splits the errors by the kind of region a pixel belongs to, so a
+// change can be judged where keys are hard (strands, soft edges, semi-transparent areas).
+// Usage: MeasureKeying <folder> [--save <folder>] [--no-baseline]
+//        --save writes each keyed result as PNG; --no-baseline skips the chroma-distance key.
 
 #include "KeyingScenes.h"
 
@@ -13,13 +26,19 @@
 #include "hvn/image/HXImageKeyer.h"
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QImage>
 
+#include <array>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <deque>
+#include <future>
+#include <map>
 #include <memory>
+#include <string>
 
 using namespace lumora::keying;
 using namespace hvn::image;
@@ -31,19 +50,40 @@ enum Kind { KindStrands, KindSoftEdges, KindSemiTransparent, KindOpaque, KindGre
 const char* const kKindNames[KindCount] = {"strands",      "soft edges",      "semi-transp.",
                                            "opaque",       "  green cloth",   "backdrop"};
 
-// Hair and veil pixels are their own kinds whatever their alpha; other subject pixels are soft
-// edges while partly covered. Green-ish cloth (opaque) is also counted on its own, as a part of
-// the opaque subject, since spill suppression is hardest on it.
+// Hair and cords are strands whatever their alpha; veils, glass, sheer fabric and the flame are
+// semi-transparent while partly covering; other subject pixels are soft edges while partly
+// covered. Green-ish cloth (opaque) is also counted on its own, as a part of the opaque subject.
 Kind KindOf(std::uint8_t truth, std::uint8_t region)
 {
     if (truth == 0)
         return KindBackdrop;
-    if (region == RegionHair)
+    if (region == RegionHair || region == RegionCord)
         return KindStrands;
-    if (region == RegionVeil)
+    if (truth == 255)
+        return KindOpaque;
+    if (region == RegionVeil || region == RegionWarmVeil || region == RegionGlass || region == RegionFlame)
         return KindSemiTransparent;
-    return truth < 255 ? KindSoftEdges : KindOpaque;
+    return KindSoftEdges;
 }
+
+// The colours whose truth spill suppression must keep, and grey under a cast that it must mend.
+enum Checked { CheckedSkin, CheckedYellow, CheckedCyan, CheckedKhaki, CheckedTintedGrey, CheckedCount };
+const char* const kCheckedNames[CheckedCount] = {"skin", "yellow", "cyan", "khaki", "grey cast"};
+
+int CheckedOf(std::uint8_t region)
+{
+    switch (region) {
+    case RegionSkin: return CheckedSkin;
+    case RegionYellow: return CheckedYellow;
+    case RegionCyan: return CheckedCyan;
+    case RegionKhaki: return CheckedKhaki;
+    case RegionTintedGrey: return CheckedTintedGrey;
+    default: return -1;
+    }
+}
+
+constexpr int kEdgeReach = 2;
+constexpr int kBlockReach = 16;
 
 struct KindErrors {
     double sad = 0;
@@ -52,43 +92,82 @@ struct KindErrors {
     double pixels = 0;
     double colour = 0;
     double weight = 0;
+
+    void Add(const KindErrors& o)
+    {
+        sad += o.sad;
+        bias += o.bias;
+        squared += o.squared;
+        pixels += o.pixels;
+        colour += o.colour;
+        weight += o.weight;
+    }
+};
+
+// Sums of keyed and true colour (bytes 0, 1, 2) over the opaque pixels of a checked colour.
+struct ColourSums {
+    double keyed[3] = {0, 0, 0};
+    double truth[3] = {0, 0, 0};
+    double pixels = 0;
 };
 
 struct Errors {
-    double sad = 0;       // in thousands
-    double squared = 0;   // sum of squared alpha errors
+    double sad = 0; // in thousands
+    double squared = 0;
     double pixels = 0;
-    double colour = 0;    // alpha-weighted sum of mean channel errors
+    double colour = 0; // alpha-weighted sum of mean channel errors
     double weight = 0;
-    double neutralColour = 0;
-    double neutralWeight = 0;
+    double leak = 0;
+    double nearLeak = 0;
+    double edgeLeak = 0;
+    double holes = 0;
+    double opaque = 0;
+    double strandError = 0;
+    double strandPixels = 0;
+    double composite = 0; // sum of squared composite errors over all channels
+    double subjectComposite = 0;
+    double subjectPixels = 0;
     double milliseconds = 0;
     KindErrors kinds[KindCount];
+    ColourSums checked[CheckedCount];
+    int keyByte = 1; // byte of the backdrop's channel, for the grey cast
 
     void Add(const Errors& o)
     {
-        for (int k = 0; k < KindCount; ++k) {
-            kinds[k].sad += o.kinds[k].sad;
-            kinds[k].bias += o.kinds[k].bias;
-            kinds[k].squared += o.kinds[k].squared;
-            kinds[k].pixels += o.kinds[k].pixels;
-            kinds[k].colour += o.kinds[k].colour;
-            kinds[k].weight += o.kinds[k].weight;
-        }
+        for (int k = 0; k < KindCount; ++k)
+            kinds[k].Add(o.kinds[k]);
         sad += o.sad;
         squared += o.squared;
         pixels += o.pixels;
         colour += o.colour;
         weight += o.weight;
-        neutralColour += o.neutralColour;
-        neutralWeight += o.neutralWeight;
+        leak += o.leak;
+        nearLeak += o.nearLeak;
+        edgeLeak += o.edgeLeak;
+        holes += o.holes;
+        opaque += o.opaque;
+        strandError += o.strandError;
+        strandPixels += o.strandPixels;
+        composite += o.composite;
+        subjectComposite += o.subjectComposite;
+        subjectPixels += o.subjectPixels;
         milliseconds += o.milliseconds;
+    }
+    double HolesPercent() const { return 100.0 * holes / std::max(1.0, opaque); }
+    double StrandError() const { return strandError / std::max(1.0, strandPixels); }
+    double Rms() const { return std::sqrt(composite / std::max(1.0, 3.0 * pixels)); }
+    double SubjectRms() const { return std::sqrt(subjectComposite / std::max(1.0, 3.0 * subjectPixels)); }
+
+    static void PrintHeader()
+    {
+        std::printf("%-22s %-8s %8s %8s %8s %8s %8s %7s %7s %6s %6s %6s %6s\n", "scene", "method", "SAD", "MSE x1e3",
+                    "leak px", "near", "edge", "holes%", "strands", "RMS", "RMS fg", "colour", "ms");
     }
     void Print(const char* scene, const char* method) const
     {
-        std::printf("%-12s %-10s SAD %9.1f  MSE(x1000) %7.3f  colour error %6.2f  neutral %6.2f  (%.0f ms)\n", scene,
-                    method, sad, 1000.0 * squared / std::max(1.0, pixels), colour / std::max(1e-9, weight),
-                    neutralColour / std::max(1e-9, neutralWeight), milliseconds);
+        std::printf("%-22s %-8s %8.1f %8.3f %8.0f %8.0f %8.0f %7.3f %7.3f %6.2f %6.2f %6.2f %6.0f\n", scene, method,
+                    sad, 1000.0 * squared / std::max(1.0, pixels), leak, nearLeak, edgeLeak, HolesPercent(), StrandError(), Rms(),
+                    SubjectRms(), colour / std::max(1e-9, weight), milliseconds);
     }
     void PrintKinds() const
     {
@@ -96,18 +175,37 @@ struct Errors {
             const KindErrors& e = kinds[k];
             std::printf("    %-14s SAD %8.1f  bias %+7.3f  MSE(x1000) %7.3f  colour error %6.2f  (%.2f MP)\n",
                         kKindNames[k], e.sad / 1000.0, e.bias / std::max(1.0, e.pixels),
-                        1000.0 * e.squared / std::max(1.0, e.pixels),
-                        e.colour / std::max(1e-9, e.weight), e.pixels / 1.0e6);
+                        1000.0 * e.squared / std::max(1.0, e.pixels), e.colour / std::max(1e-9, e.weight),
+                        e.pixels / 1.0e6);
         }
+    }
+    // The checked colour's error in levels: the largest channel shift of its mean, or for the grey
+    // under a cast, how far the backdrop's channel stands above the mean of the other two. NaN
+    // where the scene has none of it.
+    double CheckedError(int c) const
+    {
+        const ColourSums& s = checked[c];
+        if (s.pixels < 100)
+            return std::nan("");
+        if (c == CheckedTintedGrey) {
+            const double k = s.keyed[keyByte] / s.pixels;
+            double others = 0;
+            for (int b = 0; b < 3; ++b)
+                if (b != keyByte)
+                    others += s.keyed[b] / s.pixels;
+            return k - 0.5 * others;
+        }
+        double worst = 0;
+        for (int b = 0; b < 3; ++b)
+            worst = std::max(worst, std::abs(s.keyed[b] - s.truth[b]) / s.pixels);
+        return worst;
     }
 };
 
 // Spill suppression as the render pipeline applies it after the key pass with the default item:
 // extended, full strength, no added-back channels, neutral bias, on the detected backdrop channel.
-void SuppressSpill(HXImage8& image, const HXImage8& photo, const hvn::common::HXLookupTables& tables)
+void SuppressSpill(HXImage8& image, HXKeyColor detected, const hvn::common::HXLookupTables& tables)
 {
-    HXKeyColor detected = HXKeyColorGreen;
-    AutoDetectKeyColor(const_cast<HXImage8*>(&photo), 0, &detected);
     HXImageKeyer spill(image, image, tables, HXDownsampleFactor0);
     spill.SetSpillSuppression(detected == HXKeyColorBlue ? HXChannelBlue : HXChannelGreen, HXSpillTypeExtended, 1.0,
                               0.0, 0.0, 0.0, 1.0);
@@ -115,18 +213,20 @@ void SuppressSpill(HXImage8& image, const HXImage8& photo, const hvn::common::HX
 }
 
 // The default key list of a new project: only the automatic colour-difference key is on.
-void DefaultKeyChain(const HXImage8& photo, HXImage8& out, const hvn::common::HXLookupTables& tables)
+void DefaultKeyChain(const HXImage8& photo, HXImage8& out, HXKeyColor detected,
+                     const hvn::common::HXLookupTables& tables)
 {
     HXImageKeyer keyer(const_cast<HXImage8&>(photo), out, tables, HXDownsampleFactor0);
     keyer.SetAutoColorDifferenceKey(HXKeyColorAuto, 1.0, 0.0, 0.33);
     if (const int result = keyer.Render())
         std::fprintf(stderr, "key failed: %d\n", result);
-    SuppressSpill(out, photo, tables);
+    SuppressSpill(out, detected, tables);
 }
 
 // Baseline: alpha from the chroma (CbCr) distance to the backdrop colour sampled along the frame's
 // border, transparent within 45 % of the key's own chroma distance from grey, opaque beyond 85 %.
-void ChromaDistanceKey(const HXImage8& photo, HXImage8& out, const hvn::common::HXLookupTables& tables)
+void ChromaDistanceKey(const HXImage8& photo, HXImage8& out, HXKeyColor detected,
+                       const hvn::common::HXLookupTables& tables)
 {
     const int w = photo.Width();
     const int h = photo.Height();
@@ -159,23 +259,71 @@ void ChromaDistanceKey(const HXImage8& photo, HXImage8& out, const hvn::common::
         const double a = std::clamp((std::hypot(cb - keyCb, cr - keyCr) - tolerance) / band, 0.0, 1.0);
         out.Buffer()[i * 4 + 3] = static_cast<std::uint8_t>(std::lround(a * 255));
     }
-    SuppressSpill(out, photo, tables);
+    SuppressSpill(out, detected, tables);
 }
 
-Errors Measure(const HXImage8& keyed, const QImage& alpha, const QImage& foreground)
+// 1 where a pixel of the true subject (alpha above 0) lies within `reach` pixels (a square):
+// running counts along rows, then along columns.
+std::vector<std::uint8_t> NearSubject(const QImage& alpha, int reach)
+{
+    const int w = alpha.width();
+    const int h = alpha.height();
+    std::vector<std::uint16_t> rows(static_cast<std::size_t>(w) * h);
+    for (int y = 0; y < h; ++y) {
+        const std::uint8_t* truth = alpha.constScanLine(y);
+        int count = 0;
+        for (int x = 0; x < std::min(w, reach); ++x)
+            count += truth[x] != 0;
+        for (int x = 0; x < w; ++x) {
+            if (x + reach < w)
+                count += truth[x + reach] != 0;
+            if (x - reach - 1 >= 0)
+                count -= truth[x - reach - 1] != 0;
+            rows[static_cast<std::size_t>(y) * w + x] = static_cast<std::uint16_t>(count);
+        }
+    }
+    std::vector<std::uint8_t> near(rows.size());
+    std::vector<int> counts(static_cast<std::size_t>(w), 0);
+    for (int y = 0; y < std::min(h, reach); ++y)
+        for (int x = 0; x < w; ++x)
+            counts[x] += rows[static_cast<std::size_t>(y) * w + x];
+    for (int y = 0; y < h; ++y) {
+        for (int x = 0; x < w; ++x) {
+            if (y + reach < h)
+                counts[x] += rows[static_cast<std::size_t>(y + reach) * w + x];
+            if (y - reach - 1 >= 0)
+                counts[x] -= rows[static_cast<std::size_t>(y - reach - 1) * w + x];
+            near[static_cast<std::size_t>(y) * w + x] = counts[x] != 0;
+        }
+    }
+    return near;
+}
+
+Errors Measure(const HXImage8& keyed, const QImage& alpha, const QImage& foreground, HXKeyColor detected)
 {
     Errors e;
+    e.keyByte = detected == HXKeyColorBlue ? 0 : 1;
     const int w = keyed.Width();
+    const std::vector<std::uint8_t> atEdge = NearSubject(alpha, kEdgeReach);
+    const std::vector<std::uint8_t> nearSubject = NearSubject(alpha, kBlockReach);
     for (int y = 0; y < keyed.Height(); ++y) {
         const std::uint8_t* truth = alpha.constScanLine(y);
         const std::uint8_t* fg = foreground.constScanLine(y);
         const std::uint8_t* k = keyed.Buffer() + static_cast<std::size_t>(y) * w * 4;
         for (int x = 0; x < w; ++x, k += 4, fg += 4) {
             const double t = truth[x] / 255.0;
-            const double d = k[3] / 255.0 - t;
+            const double a = k[3] / 255.0;
+            const double d = a - t;
             e.sad += std::abs(d);
             e.squared += d * d;
             e.pixels += 1;
+            // Both composited over mid-grey.
+            double composite = 0;
+            for (int c = 0; c < 3; ++c) {
+                const double diff = (a * k[c] + (1 - a) * 128.0) - (t * fg[c] + (1 - t) * 128.0);
+                composite += diff * diff;
+            }
+            e.composite += composite;
             const Kind kind = KindOf(truth[x], fg[3]);
             KindErrors* kinds[2] = {&e.kinds[kind], nullptr};
             if (kind == KindOpaque && fg[3] == RegionGreenishCloth)
@@ -187,8 +335,30 @@ Errors Measure(const HXImage8& keyed, const QImage& alpha, const QImage& foregro
                     ke->squared += d * d;
                     ke->pixels += 1;
                 }
-            if (truth[x] == 0)
+            if (truth[x] == 0) {
+                const bool leak = k[3] > 25; // above 0.1
+                const std::size_t i = static_cast<std::size_t>(y) * w + x;
+                (atEdge[i] ? e.edgeLeak : nearSubject[i] ? e.nearLeak : e.leak) += leak;
                 continue;
+            }
+            e.subjectComposite += composite;
+            e.subjectPixels += 1;
+            if (kind == KindStrands) {
+                e.strandError += std::abs(d);
+                e.strandPixels += 1;
+            }
+            if (truth[x] == 255 && kind != KindStrands) {
+                e.opaque += 1;
+                e.holes += k[3] < 230; // below 0.9
+                if (const int c = CheckedOf(fg[3]); c >= 0) {
+                    ColourSums& s = e.checked[c];
+                    for (int b = 0; b < 3; ++b) {
+                        s.keyed[b] += k[b];
+                        s.truth[b] += fg[b];
+                    }
+                    s.pixels += 1;
+                }
+            }
             const double c = (std::abs(k[0] - fg[0]) + std::abs(k[1] - fg[1]) + std::abs(k[2] - fg[2])) / 3.0;
             e.colour += t * c;
             e.weight += t;
@@ -197,14 +367,37 @@ Errors Measure(const HXImage8& keyed, const QImage& alpha, const QImage& foregro
                     ke->colour += t * c;
                     ke->weight += t;
                 }
-            if (fg[3] == RegionSkin || fg[3] == RegionGreyCloth) {
-                e.neutralColour += t * c;
-                e.neutralWeight += t;
-            }
         }
     }
     e.sad /= 1000.0;
     return e;
+}
+
+void PrintChecked(const char* scene, const Errors& e)
+{
+    std::printf("%-22s", scene);
+    for (int c = 0; c < CheckedCount; ++c) {
+        const double v = e.CheckedError(c);
+        if (std::isnan(v))
+            std::printf(" %9s", "-");
+        else
+            std::printf(" %9.2f", v);
+    }
+    std::printf("\n");
+}
+
+struct SceneFiles {
+    QImage photo;
+    QImage alpha;
+    QImage foreground;
+};
+
+SceneFiles Load(const QString& folder, const SceneSpec& spec)
+{
+    const QString base = folder + "/" + QString::fromStdString(spec.name);
+    return {QImage(base + "-photo.png").convertToFormat(QImage::Format_ARGB32),
+            QImage(base + "-alpha.png").convertToFormat(QImage::Format_Grayscale8),
+            QImage(base + "-foreground.png").convertToFormat(QImage::Format_ARGB32)};
 }
 
 } // namespace
@@ -212,19 +405,49 @@ Errors Measure(const HXImage8& keyed, const QImage& alpha, const QImage& foregro
 int main(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);
-    if (argc < 2) {
-        std::fprintf(stderr, "usage: %s <folder>\n", argv[0]);
+    QString saveFolder;
+    bool baseline = true;
+    bool usage = argc < 2;
+    for (int i = 2; i < argc && !usage; ++i) {
+        if (std::strcmp(argv[i], "--save") == 0 && i + 1 < argc)
+            saveFolder = QString::fromLocal8Bit(argv[++i]);
+        else if (std::strcmp(argv[i], "--no-baseline") == 0)
+            baseline = false;
+        else
+            usage = true;
+    }
+    if (usage) {
+        std::fprintf(stderr, "usage: %s <folder> [--save <folder>] [--no-baseline]\n", argv[0]);
         return 2;
     }
     const QString folder = QString::fromLocal8Bit(argv[1]);
+    if (!saveFolder.isEmpty() && !QDir().mkpath(saveFolder)) {
+        std::fprintf(stderr, "cannot make %s\n", qPrintable(saveFolder));
+        return 2;
+    }
     const hvn::common::HXLookupTables tables(true);
-    Errors total[2];
     const char* methods[2] = {"default", "baseline"};
-    for (const SceneSpec& spec : StandardScenes()) {
-        const QString base = folder + "/" + QString::fromStdString(spec.name);
-        const QImage photoFile = QImage(base + "-photo.png").convertToFormat(QImage::Format_ARGB32);
-        const QImage alpha = QImage(base + "-alpha.png").convertToFormat(QImage::Format_Grayscale8);
-        const QImage foreground = QImage(base + "-foreground.png").convertToFormat(QImage::Format_ARGB32);
+    const int methodCount = baseline ? 2 : 1;
+    Errors total[2];
+    std::map<std::string, std::array<Errors, 2>> byKind;
+    std::vector<std::pair<std::string, Errors>> scenes;
+    Errors::PrintHeader();
+    // The files of the next few scenes are read while one is keyed (decoding takes longer than
+    // keying); keying itself runs alone, so its time is not disturbed by more than the readers.
+    const std::vector<SceneSpec> specs = StandardScenes();
+    std::deque<std::future<SceneFiles>> pending;
+    std::size_t next = 0;
+    const auto refill = [&] {
+        while (next < specs.size() && pending.size() < 3)
+            pending.push_back(std::async(std::launch::async, Load, folder, specs[next++]));
+    };
+    for (const SceneSpec& spec : specs) {
+        refill();
+        const SceneFiles files = pending.front().get();
+        pending.pop_front();
+        const QImage& photoFile = files.photo;
+        const QImage& alpha = files.alpha;
+        const QImage& foreground = files.foreground;
         if (photoFile.isNull() || alpha.size() != photoFile.size() || foreground.size() != photoFile.size()) {
             std::fprintf(stderr, "missing or mismatched files for %s (run GenerateKeyingScenes first)\n",
                          spec.name.c_str());
@@ -236,27 +459,66 @@ int main(int argc, char** argv)
         for (int y = 0; y < h; ++y)
             std::memcpy(photo.Buffer() + static_cast<std::size_t>(y) * w * 4, photoFile.constScanLine(y),
                         static_cast<std::size_t>(w) * 4);
-        for (int m = 0; m < 2; ++m) {
+        HXKeyColor detected = HXKeyColorGreen;
+        AutoDetectKeyColor(&photo, 0, &detected);
+        for (int m = 0; m < methodCount; ++m) {
             HXImage8 keyed(w, h, HXPixelChannelOrderBGRA, false);
             const auto start = std::chrono::steady_clock::now();
             if (m == 0)
-                DefaultKeyChain(photo, keyed, tables);
+                DefaultKeyChain(photo, keyed, detected, tables);
             else
-                ChromaDistanceKey(photo, keyed, tables);
+                ChromaDistanceKey(photo, keyed, detected, tables);
             const double ms =
                 std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
-            Errors e = Measure(keyed, alpha, foreground);
+            Errors e = Measure(keyed, alpha, foreground, detected);
             e.milliseconds = ms;
             e.Print(spec.name.c_str(), methods[m]);
-            if (m == 0)
-                e.PrintKinds();
             total[m].Add(e);
+            byKind[SceneKindName(spec.kind)][m].Add(e);
+            if (m == 0) {
+                scenes.emplace_back(spec.name, e);
+                if (!saveFolder.isEmpty())
+                    QImage(keyed.Buffer(), w, h, w * 4, QImage::Format_ARGB32)
+                        .save(saveFolder + "/" + QString::fromStdString(spec.name) + "-keyed.png", "PNG", 80);
+            }
         }
     }
-    for (int m = 0; m < 2; ++m) {
+
+    std::printf("\nper kind of scene\n");
+    Errors::PrintHeader();
+    for (const auto& [kind, errors] : byKind)
+        for (int m = 0; m < methodCount; ++m)
+            errors[m].Print(kind.c_str(), methods[m]);
+    std::printf("\ntotal\n");
+    Errors::PrintHeader();
+    for (int m = 0; m < methodCount; ++m)
         total[m].Print("total", methods[m]);
-        total[m].PrintKinds();
+
+    std::printf("\nper kind of region, default chain\n");
+    total[0].PrintKinds();
+    if (baseline) {
+        std::printf("per kind of region, baseline\n");
+        total[1].PrintKinds();
     }
-    std::printf("default SAD / baseline SAD: %.1f %%\n", 100.0 * total[0].sad / std::max(1e-9, total[1].sad));
+
+    std::printf("\ntrue colours after spill suppression, default chain (levels; grey cast: key channel above the "
+                "others' mean)\n%-22s",
+                "scene");
+    for (const char* name : kCheckedNames)
+        std::printf(" %9s", name);
+    std::printf("\n");
+    double worst[CheckedCount] = {};
+    for (const auto& [name, e] : scenes) {
+        PrintChecked(name.c_str(), e);
+        for (int c = 0; c < CheckedCount; ++c)
+            if (!std::isnan(e.CheckedError(c)))
+                worst[c] = std::max(worst[c], std::abs(e.CheckedError(c)));
+    }
+    std::printf("%-22s", "worst");
+    for (const double v : worst)
+        std::printf(" %9.2f", v);
+    std::printf("\n");
+    if (baseline)
+        std::printf("\ndefault SAD / baseline SAD: %.1f %%\n", 100.0 * total[0].sad / std::max(1e-9, total[1].sad));
     return 0;
 }

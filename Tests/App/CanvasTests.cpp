@@ -137,7 +137,9 @@ TEST(Canvas, OptionalValuesFallBack)
         bool card;
     } cases[] = {
         {"page size A5", QStringLiteral("<printerPageSize>9</printerPageSize>"), PageSizeA5, Qt::white, false},
-        {"unknown page size", QStringLiteral("<printerPageSize>31</printerPageSize>"), PageSizeCustom, Qt::white,
+        {"unknown page size, kept as read", QStringLiteral("<printerPageSize>31</printerPageSize>"), PageSize(31),
+         Qt::white, false},
+        {"negative page size", QStringLiteral("<printerPageSize>-4</printerPageSize>"), PageSize(-4), Qt::white,
          false},
         {"unreadable card flag", QStringLiteral("<printAsCard>true</printAsCard>"), PageSizeCustom, Qt::white, false},
         {"colour", QStringLiteral("<canvasColor red=\"1\" green=\"2\" blue=\"3\"/>"), PageSizeCustom,
@@ -154,6 +156,7 @@ TEST(Canvas, OptionalValuesFallBack)
         EXPECT_EQ(canvas.PrinterPageSize(), c.pageSize);
         EXPECT_EQ(canvas.CanvasColor(), c.color);
         EXPECT_EQ(canvas.PrintAsCard(), c.card);
+        EXPECT_TRUE(WriteItem(canvas).contains(QStringLiteral("<printerPageSize>%1<").arg(int(c.pageSize))));
     }
 }
 
@@ -192,6 +195,9 @@ TEST(Canvas, PageSizesMapThroughOneTable)
     }
     EXPECT_FALSE(PageSizeFromNumber(-1).has_value());
     EXPECT_FALSE(PageSizeFromNumber(31).has_value());
+    // Numbers only a file can hold print on a custom page.
+    EXPECT_EQ(ToQPageSizeId(PageSize(31)), QPageSize::Custom);
+    EXPECT_EQ(ToQPageSizeId(PageSize(-4)), QPageSize::Custom);
     EXPECT_EQ(FromQPageSizeId(QPageSize::Imperial7x9), PageSizeCustom);
 }
 

@@ -143,7 +143,7 @@ const std::vector<ItemCase>& FilterCases()
          R"(<shadowCastFilterItem collapsed="1" enabled="0">)" + kZeroQuad +
              R"(<shape>0</shape><blur>20</blur><transparency>0</transparency><blendMode>9</blendMode><color red="0" green="0" blue="0"/></shadowCastFilterItem>)",
          [] {
-             auto item = std::make_shared<ShadowCastFilterItem>(HXShadowCastShapeWall, 35u, 0.5, QColor(1, 2, 3),
+             auto item = std::make_shared<ShadowCastFilterItem>(HXShadowCastShapeLeft, 35u, 0.5, QColor(1, 2, 3),
                                                                 HXBlendModeMultiply);
              item->SetShadowQuad({{1.5, 2}, {100, 2.5}, {110, 80}, {-4, 75.25}});
              return item;
@@ -226,7 +226,7 @@ const std::vector<ItemCase>& CompositeCases()
          BuildWith<VignetteCompositeItem>([](VignetteCompositeItem& item) {
              item.SetCollapsed(false);
              item.SetColor(QColor(255, 128, 0));
-             item.SetVignetteType(HXVignetteTypeCircular);
+             item.SetVignetteType(HXVignetteTypeBold);
              item.SetHorizontalStretch(1.25);
              item.SetVerticalStretch(0.75);
              item.SetSoftness(0.5);
@@ -634,7 +634,7 @@ TEST(EffectItems, EngineCalls)
         {Build<MirrorFilterItem>(false, true), 1.0, "SetMirror(0, 1)"},
         {Build<SharpenFilterItem>(12, 0.5, 0.125), 0.5, "SetSharpen(12, 0.5, 0.125, 0.5)"},
         {Build<SilhouetteFilterItem>(QColor(10, 200, 255)), 1.0, "SetSilhouette(10, 200, 255)"},
-        {Build<ShadowCastFilterItem>(HXShadowCastShapeWall, 35u, 0.5, QColor(1, 2, 3), HXBlendModeMultiply), 1.0, ""},
+        {Build<ShadowCastFilterItem>(HXShadowCastShapeLeft, 35u, 0.5, QColor(1, 2, 3), HXBlendModeMultiply), 1.0, ""},
         {Build<BackgroundDepthOfFieldFilterItem>(HXDepthOfFieldRadial, QPointF(0.25, 0.75), 45.0, 12u, 0.125, 0.375,
                                                  0.5),
          1.0, ""},
@@ -728,7 +728,7 @@ TEST(EffectItems, AccessorsReadWhatTheFileHolds)
     ShadowCastFilterItem shadow;
     ASSERT_EQ(LoadItem(shadow, FilterCases()[13].built), LMerrSuccess);
     EXPECT_EQ(shadow.ShadowQuad(), hvn::maths::HXQuadF({1.5, 2}, {100, 2.5}, {110, 80}, {-4, 75.25}));
-    EXPECT_EQ(shadow.Shape(), HXShadowCastShapeWall);
+    EXPECT_EQ(shadow.Shape(), HXShadowCastShapeLeft);
     EXPECT_EQ(shadow.Blur(), 35u);
     EXPECT_EQ(shadow.BlendMode(), HXBlendModeMultiply);
     EXPECT_EQ(shadow.Color(), QColor(1, 2, 3));

@@ -343,7 +343,7 @@ TEST(ForegroundLayerTest, ReadsItsElement)
     const Case cases[] = {
         {"id that is no uuid", "{aaaaaaaa-1111-4111-8111-111111111111}", "abc", LMerrInvalidLayerId},
         {"type outside 0..3", "<type>1</type>", "<type>5</type>", LMerrInvalidLayerType},
-        {"type of another kind of layer", "<type>1</type>", "<type>0</type>", LMerrInvalidLayerType},
+        {"negative type", "<type>1</type>", "<type>-1</type>", LMerrInvalidLayerType},
         {"no viewed", " viewed='1'", "", LMerrInvalidData},
         {"no dpiX", "<dpiX>300</dpiX>", "", LMerrInvalidData},
         {"negative dpi", "<dpiX>300</dpiX>", "<dpiX>-3</dpiX>", LMerrInvalidData},
@@ -352,6 +352,15 @@ TEST(ForegroundLayerTest, ReadsItsElement)
     for (const Case& c : cases) {
         ForegroundImageLayer layer({}, {});
         EXPECT_EQ(LoadItem(layer, QString(valid).replace(c.from, c.to)), c.expected) << c.name;
+    }
+    // Another layer type is taken and given back on saving, but the layer stays a foreground:
+    // the render pipeline goes by Type().
+    for (const int type : {0, 2, 3}) {
+        ForegroundImageLayer other({}, {});
+        ASSERT_EQ(LoadItem(other, QString(valid).replace("<type>1<", QStringLiteral("<type>%1<").arg(type))),
+                  LMerrSuccess) << type;
+        EXPECT_EQ(other.Type(), LayerTypeForeground);
+        EXPECT_TRUE(Written(other).contains(QStringLiteral("<type>%1</type>").arg(type))) << type;
     }
     ForegroundImageLayer older({}, {});
     ASSERT_EQ(LoadItem(older, QString(valid).replace(" exported='1'", "")), LMerrSuccess);

@@ -13,6 +13,7 @@
 #include "ProjectTestUtils.h"
 
 #include <QDir>
+#include <QRegularExpression>
 #include <QFileInfo>
 #include <QTemporaryDir>
 
@@ -307,7 +308,7 @@ TEST_F(LegacyConverterTest, CompleteProjectFillsTheForegroundEffects)
     const auto vignette = FindItemOfType<VignetteCompositeItem>(composites, CompositeItemTypeVignette);
     EXPECT_TRUE(vignette->IsEnabled());
     EXPECT_EQ(vignette->Color(), QColor(5, 6, 7));
-    EXPECT_EQ(vignette->VignetteType(), HXVignetteTypeCircular);
+    EXPECT_EQ(vignette->VignetteType(), HXVignetteTypeBold);
     EXPECT_EQ(vignette->HorizontalStretch(), 1.25);
     EXPECT_EQ(vignette->VerticalStretch(), 0.75);
     EXPECT_EQ(vignette->Softness(), 0.5);
@@ -463,7 +464,8 @@ TEST_F(LegacyConverterTest, ValuesMissingFromTheOldFileKeepTheDefaults)
     EXPECT_TRUE(foreground->IsEnabled());
     EXPECT_TRUE(layers->CurrentForegroundId().isNull());
 
-    // Absent items, absent flags and unreadable values stay as the default project has them.
+    // Absent items and unreadable values stay as the default project has them; a flag missing
+    // from an item that is there counts as "1", an unreadable one as 0.
     const auto itemText = [](const auto& list, auto type) {
         typename std::remove_reference_t<decltype(list)>::Pointer item;
         EXPECT_EQ(list.GetFilterByType(type, item), LMerrSuccess);
@@ -478,24 +480,24 @@ TEST_F(LegacyConverterTest, ValuesMissingFromTheOldFileKeepTheDefaults)
     const auto defaultBrightness = FindItemOfType<BrightnessFilterItem>(defaults->Filters(), FilterItemTypeBrightness);
     EXPECT_EQ(brightness->Brightness(), 0.5);
     EXPECT_EQ(brightness->ColorOrAlpha(), defaultBrightness->ColorOrAlpha());
-    EXPECT_EQ(brightness->IsEnabled(), defaultBrightness->IsEnabled());
-    EXPECT_EQ(brightness->IsCollapsed(), defaultBrightness->IsCollapsed());
+    EXPECT_FALSE(defaultBrightness->IsEnabled());
+    EXPECT_TRUE(brightness->IsEnabled());
+    EXPECT_TRUE(brightness->IsCollapsed());
     const auto crop = FindItemOfType<CropKeyItem>(settings->Keys(), KeyItemTypeCrop);
     const auto defaultCrop = FindItemOfType<CropKeyItem>(defaults->Keys(), KeyItemTypeCrop);
-    EXPECT_EQ(crop->IsEnabled(), defaultCrop->IsEnabled());
+    EXPECT_FALSE(crop->IsEnabled()) << "enabled=\"yes\" is no number";
     EXPECT_FALSE(crop->IsCollapsed());
     EXPECT_EQ(crop->Left(), defaultCrop->Left());
     EXPECT_EQ(crop->Right(), 0.25);
     EXPECT_EQ(crop->Top(), defaultCrop->Top());
     EXPECT_EQ(TypesOf(settings->Filters()), TypesOf(defaults->Filters()));
 
-    // A mask without flags takes the new defaults; a handle without a type is a plain corner.
+    // A mask without flags has all four set; a handle without a type is a plain corner.
     ASSERT_EQ(settings->Masks().Size(), 1u);
     const MaskPtr mask = *settings->Masks().Begin();
     const Mask plain;
     EXPECT_EQ(mask->MaskName(), QStringLiteral("Outline"));
-    EXPECT_EQ(mask->IsEnabled(), plain.IsEnabled());
-    EXPECT_EQ(mask->IsRemove(), plain.IsRemove());
+    EXPECT_TRUE(mask->IsEnabled() && mask->IsRemove() && mask->IsClosed() && mask->IsInverted());
     EXPECT_EQ(mask->Zoom(), plain.Zoom());
     std::vector<MaskHandlePtr> handles(mask->Begin(), mask->End());
     ASSERT_EQ(handles.size(), 2u);
@@ -530,11 +532,6 @@ TEST_F(LegacyConverterTest, DamagedFilesFailWithTheLoadersCodeAndLeaveNoTemporar
         LMerr expected;
     };
     const Case cases[] = {
-        {"orientation out of range", "<orientation>0</orientation>", "<orientation>7</orientation>", LMerrInvalidData},
-        {"dimension type out of range", "<canvasDimensionType>3<", "<canvasDimensionType>-1<", LMerrInvalidData},
-        {"toolset position out of range", "<toolsetPosition>0<", "<toolsetPosition>3<", LMerrInvalidData},
-        {"unknown key blur type", "<blurType>2</blurType>", "<blurType>9</blurType>", LMerrInvalidData},
-        {"unknown text alignment", "<alignment>2</alignment>", "<alignment>5</alignment>", LMerrInvalidData},
         {"not well-formed", "</project>", "", LMerrXmlParse},
         {"another format", "<fileFormat>2.0<", "<fileFormat>3.0<", LMerrUnsupportedFormat},
     };
@@ -544,8 +541,69 @@ TEST_F(LegacyConverterTest, DamagedFilesFailWithTheLoadersCodeAndLeaveNoTemporar
     }
 }
 
-TEST_F(LegacyConverterTest, MissingTemporaryFolderReportsUnsupportedFormat)
+TEST_F(LegacyConverterTest, EnumerationsOutOfRangeTakeTheDefaultInsteadOfFailingTheProject)
 {
+    // Every enumeration of the fixture at once, each beyond what the 4.0 reader takes.
+    QString text = QString::fromUtf8(ReadBytes(LegacyData(QStringLiteral("complete.lumo"))));
+    const struct {
+        const char* pattern;
+        const char* replacement;
+    } mutations[] = {
+        {"<toolsetPosition>0<", "<toolsetPosition>3<"}, {"<toolsetState>1<", "<toolsetState>-2<"},
+        {"<canvasDimensionType>3<", "<canvasDimensionType>-1<"}, {"<orientation>0<", "<orientation>7<"},
+        {"<format>4<", "<format>9<"}, {"<colorOrAlpha>[0-9]<", "<colorOrAlpha>8<"},
+        {"<blurType>[0-9]<", "<blurType>9<"}, {"<keyColor>2<", "<keyColor>4<"}, {"<spillType>0<", "<spillType>5<"},
+        {"<fit>[0-9]<", "<fit>8<"}, {"<blendMode>11<", "<blendMode>13<"}, {"<type>2</type>\\s*<horizontal", "<type>3</type><horizontal"},
+        {"<type>0</type>\\s*<strength>", "<type>2</type><strength>"}, {"<useOption>0<", "<useOption>3<"},
+        {"<alignment>2<", "<alignment>5<"}, {"<currentMaskMode>1<", "<currentMaskMode>-1<"},
+    };
+    for (const auto& m : mutations) {
+        const QRegularExpression pattern(QString::fromLatin1(m.pattern));
+        EXPECT_TRUE(text.contains(pattern)) << m.pattern;
+        text.replace(pattern, QString::fromLatin1(m.replacement));
+    }
+    const QString path = m_root.filePath(QStringLiteral("enumerations.lumo"));
+    ASSERT_TRUE(WriteBytes(path, text.toUtf8()));
+
+    const auto project = OpenLegacy(path, LMerrSuccess);
+    const auto fresh = NewProject();
+    EXPECT_EQ(project->ToolsetPosition(), fresh->ToolsetPosition());
+    EXPECT_EQ(project->ToolsetState(), fresh->ToolsetState());
+    EXPECT_EQ(project->GetCanvas().DimensionType(), fresh->GetCanvas().DimensionType());
+    EXPECT_EQ(project->GetCanvas().Orientation(), fresh->GetCanvas().Orientation());
+    EXPECT_EQ(project->GetExportSettings().Format(), fresh->GetExportSettings().Format());
+
+    const ForegroundImageLayerSettingsPtr settings = project->GetLayerManager()->GetForegroundSettings(QUuid());
+    const ForegroundImageLayerSettingsPtr defaults = fresh->GetLayerManager()->GetForegroundSettings(QUuid());
+    const auto brightness = FindItemOfType<BrightnessFilterItem>(settings->Filters(), FilterItemTypeBrightness);
+    EXPECT_EQ(brightness->ColorOrAlpha(),
+              FindItemOfType<BrightnessFilterItem>(defaults->Filters(), FilterItemTypeBrightness)->ColorOrAlpha());
+    EXPECT_EQ(FindItemOfType<YuvBlurKeyItem>(settings->Keys(), KeyItemTypeYuvBlur)->BlurType(),
+              FindItemOfType<YuvBlurKeyItem>(defaults->Keys(), KeyItemTypeYuvBlur)->BlurType());
+    EXPECT_EQ(FindItemOfType<AutoColorDifferenceKeyItem>(settings->Keys(), KeyItemTypeAutoColorDifference)->KeyColor(),
+              FindItemOfType<AutoColorDifferenceKeyItem>(defaults->Keys(), KeyItemTypeAutoColorDifference)->KeyColor());
+    EXPECT_EQ(FindItemOfType<LightSpillKeyItem>(settings->Keys(), KeyItemTypeLightSpill)->BlendMode(),
+              FindItemOfType<LightSpillKeyItem>(defaults->Keys(), KeyItemTypeLightSpill)->BlendMode());
+    EXPECT_EQ(FindItemOfType<VignetteCompositeItem>(settings->Compositors(), CompositeItemTypeVignette)->VignetteType(),
+              HXVignetteTypeNormal);
+    EXPECT_EQ(FindItemOfType<TintCompositeItem>(settings->Compositors(), CompositeItemTypeTint)->TintType(),
+              FindItemOfType<TintCompositeItem>(defaults->Compositors(), CompositeItemTypeTint)->TintType());
+    EXPECT_EQ(settings->Masks().CurrentMaskMode(), MaskModeCreate);
+    ASSERT_GT(settings->TextItems().Size(), 0u);
+    const TextItemPtr text0 = *settings->TextItems().Begin();
+    EXPECT_EQ(text0->UseOption(), TextUseCustom);
+    EXPECT_EQ(text0->TextAlignment(), TextAlignmentLeft);
+}
+
+TEST_F(LegacyConverterTest, UnwritableTemporaryFolderGivesCannotWrite)
+{
+    {
+        // A full temporary folder: every write past the limit fails.
+        const FileSizeLimit full(1024);
+        ASSERT_TRUE(full.IsActive());
+        OpenLegacy(LegacyData(QStringLiteral("complete.lumo")), LMerrCannotWrite);
+    }
+
     // An unusable temporary folder must not send the file to the root folder instead.
     const QStringList rootBefore = QDir(QStringLiteral("/")).entryList({QStringLiteral("LM4_*")});
     ASSERT_TRUE(QDir(m_temp).removeRecursively());
@@ -554,8 +612,10 @@ TEST_F(LegacyConverterTest, MissingTemporaryFolderReportsUnsupportedFormat)
     LMerr result = LMerrSuccess;
     Project project(LegacyData(QStringLiteral("complete.lumo")), result);
 
-    EXPECT_EQ(result, LMerrUnsupportedFormat);
-    EXPECT_EQ(ConvertFileFormat2Project(LegacyData(QStringLiteral("complete.lumo"))), QString());
+    EXPECT_EQ(result, LMerrCannotWrite);
+    LMerr converted = LMerrSuccess;
+    EXPECT_EQ(ConvertFileFormat2Project(LegacyData(QStringLiteral("complete.lumo")), converted), QString());
+    EXPECT_EQ(converted, LMerrCannotWrite);
     EXPECT_EQ(QDir(QStringLiteral("/")).entryList({QStringLiteral("LM4_*")}), rootBefore);
     EXPECT_FALSE(QFileInfo::exists(m_temp));
 }
@@ -620,16 +680,16 @@ TEST(LegacyReaders, ColourChannelsAndItemFlags)
         bool enabled;
         bool collapsed;
     };
-    // The item starts enabled and not collapsed.
+    // The item starts disabled and not collapsed: an absent flag is "1", an unreadable one 0.
     const Case cases[] = {
         {"<old enabled=\"0\" collapsed=\"2\"/>", false, true},
-        {"<old/>", true, false},
-        {"<old enabled=\"off\" collapsed=\"\"/>", true, false},
+        {"<old/>", true, true},
+        {"<old enabled=\"off\" collapsed=\"\"/>", false, false},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.xml);
         BlurFilterItem item;
-        item.SetEnabled(true);
+        item.SetEnabled(false);
         item.SetCollapsed(false);
         ReadLegacyItemFlags(ParseElement(QString::fromLatin1(c.xml)), item);
         EXPECT_EQ(item.IsEnabled(), c.enabled);

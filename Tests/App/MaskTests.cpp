@@ -323,7 +323,8 @@ TEST(MaskList, LoadFallbacksAndFailures)
         MaskMode expected;
     } modes[] = {{"missing", QString(), MaskModeCreate},
                  {"unreadable", QStringLiteral("<currentMaskMode>x</currentMaskMode>"), MaskModeCreate},
-                 {"unknown", QStringLiteral("<currentMaskMode>7</currentMaskMode>"), MaskModeCreate},
+                 {"unknown, kept as read", QStringLiteral("<currentMaskMode>7</currentMaskMode>"), MaskMode(7)},
+                 {"beyond int", QStringLiteral("<currentMaskMode>4294967295</currentMaskMode>"), MaskModeCreate},
                  {"select", QStringLiteral("<currentMaskMode>1</currentMaskMode>"), MaskModeSelect}};
     for (const auto& c : modes) {
         SCOPED_TRACE(c.name);
@@ -331,6 +332,8 @@ TEST(MaskList, LoadFallbacksAndFailures)
         list.SetCurrentMaskMode(MaskModeSelect);
         EXPECT_EQ(LoadItem(list, Settings(ListBody(0, QString(), c.mode))), 0);
         EXPECT_EQ(list.CurrentMaskMode(), c.expected);
+        EXPECT_TRUE(WriteItem(list).contains(QStringLiteral("<currentMaskMode>%1<").arg(int(c.expected))))
+            << "written back as read";
     }
 
     MaskList noHandles;

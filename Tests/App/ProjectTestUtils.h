@@ -18,6 +18,9 @@
 #include <memory>
 #include <vector>
 
+#include <csignal>
+#include <sys/resource.h>
+
 namespace lumo::test {
 
 // A file under Tests/Data/projects.
@@ -105,6 +108,28 @@ protected:
 
 private:
     QString m_savedCurrent;
+};
+
+// Lowers the file size limit (ulimit -f) of the process while it lives; with it every write
+// past the limit fails, as on a full disk. Exceeding it would raise SIGXFSZ, which loading the
+// App library makes the process ignore.
+class FileSizeLimit {
+public:
+    explicit FileSizeLimit(rlim_t bytes)
+    {
+        getrlimit(RLIMIT_FSIZE, &m_saved);
+        rlimit limited = m_saved;
+        limited.rlim_cur = bytes;
+        m_active = setrlimit(RLIMIT_FSIZE, &limited) == 0;
+    }
+    ~FileSizeLimit() { setrlimit(RLIMIT_FSIZE, &m_saved); }
+    FileSizeLimit(const FileSizeLimit&) = delete;
+    FileSizeLimit& operator=(const FileSizeLimit&) = delete;
+    bool IsActive() const { return m_active; }
+
+private:
+    rlimit m_saved{};
+    bool m_active = false;
 };
 
 } // namespace lumo::test

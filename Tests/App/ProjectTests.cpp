@@ -2,6 +2,7 @@
 #include "LayerManager.h"
 #include "Mask.h"
 #include "Project.h"
+#include "ProjectFile.h"
 #include "ProjectFileDigest.h"
 #include "TextItem.h"
 
@@ -12,9 +13,7 @@
 
 #include <gtest/gtest.h>
 
-#include <csignal>
 #include <functional>
-#include <sys/resource.h>
 
 using namespace lumo::app;
 using namespace lumo::test;
@@ -94,30 +93,6 @@ void ExpectNothingLoaded(const Project& project)
     EXPECT_FALSE(project.GetLayerManager()->GetForegroundSettings());
     EXPECT_TRUE(project.CurrentThumbnailFolder().isEmpty());
 }
-
-// Restores the file size limit it lowered, and the signal that exceeding it raises.
-class FileSizeLimit {
-public:
-    explicit FileSizeLimit(rlim_t bytes)
-    {
-        getrlimit(RLIMIT_FSIZE, &m_saved);
-        m_handler = std::signal(SIGXFSZ, SIG_IGN);
-        rlimit limited = m_saved;
-        limited.rlim_cur = bytes;
-        m_active = setrlimit(RLIMIT_FSIZE, &limited) == 0;
-    }
-    ~FileSizeLimit()
-    {
-        setrlimit(RLIMIT_FSIZE, &m_saved);
-        std::signal(SIGXFSZ, m_handler);
-    }
-    bool IsActive() const { return m_active; }
-
-private:
-    rlimit m_saved{};
-    void (*m_handler)(int) = nullptr;
-    bool m_active = false;
-};
 
 } // namespace
 
@@ -239,6 +214,17 @@ TEST_F(ProjectFileTest, OpeningARelativePathMakesItsFolderCurrent)
     OpenProject(QStringLiteral("sub/p.lumo4"), result);
     EXPECT_EQ(result, LMerrSuccess);
     EXPECT_EQ(QFileInfo(QDir::currentPath()).canonicalFilePath(), QFileInfo(folder).canonicalFilePath());
+
+    // Neither a project that fails to open nor a comparison with a saved file moves it.
+    const QString other = PathOf(QStringLiteral("other"));
+    ASSERT_TRUE(QDir().mkpath(other));
+    ASSERT_TRUE(WriteBytes(other + QStringLiteral("/broken.lumo4"), "<project>"));
+    const auto project = OpenProject(other + QStringLiteral("/broken.lumo4"), result);
+    EXPECT_EQ(result, LMerrXmlParse);
+    EXPECT_EQ(QFileInfo(QDir::currentPath()).canonicalFilePath(), QFileInfo(folder).canonicalFilePath());
+    ASSERT_TRUE(QFile::copy(ProjectData(QStringLiteral("rich.lumo4")), other + QStringLiteral("/p.lumo4")));
+    EXPECT_FALSE(NewProject()->IsEqualToSavedProject(other + QStringLiteral("/p.lumo4")));
+    EXPECT_EQ(QFileInfo(QDir::currentPath()).canonicalFilePath(), QFileInfo(folder).canonicalFilePath());
 }
 
 TEST_F(ProjectFileTest, BrokenFilesGiveTheirCodeAndLeaveNothingHalfBuilt)
@@ -255,6 +241,18 @@ TEST_F(ProjectFileTest, BrokenFilesGiveTheirCodeAndLeaveNothingHalfBuilt)
                       .arg(i - 1)
                       .toLatin1();
     laughs += "]><project><fileFormat>&l9;</fileFormat></project>";
+    // Small files that would cost the parser seconds and gigabytes are refused before it sees them.
+    QByteArray wideEntity = "<?xml version=\"1.0\"?><!DOCTYPE project [<!ENTITY e \"" + QByteArray(4000, 'x') +
+                            "\">]><project><fileFormat>4.0</fileFormat><currentThumbnailFolder>" +
+                            QByteArray("&e;").repeated(100000) + "</currentThumbnailFolder></project>";
+    const QByteArray attributeDefaults =
+        "<?xml version=\"1.0\"?><!DOCTYPE project [<!ATTLIST a x CDATA \"1\">]><project><a/></project>";
+    QByteArray manyAttributes = "<project";
+    for (int i = 0; i < kMaxXmlAttributes + 1; ++i)
+        manyAttributes += " a" + QByteArray::number(i) + "='1'";
+    manyAttributes = QByteArray(rich).replace("<project>", manyAttributes + ">");
+    const QByteArray manyElements = "<?xml version=\"1.0\"?><project>" + QByteArray("<a/>").repeated(kMaxXmlElements) +
+                                    "</project>";
 
     struct Case {
         const char* name;
@@ -268,6 +266,10 @@ TEST_F(ProjectFileTest, BrokenFilesGiveTheirCodeAndLeaveNothingHalfBuilt)
         {"binary bytes", QByteArray("\x00\xff\xfe<project", 10), LMerrXmlParse},
         {"deeply nested", deep, LMerrXmlParse},
         {"entity expansion bomb", laughs, LMerrXmlParse},
+        {"a wide entity used 100,000 times", wideEntity, LMerrXmlParse},
+        {"attribute defaults declared", attributeDefaults, LMerrXmlParse},
+        {"an element with too many attributes", manyAttributes, LMerrXmlParse},
+        {"more elements than the limit", manyElements, LMerrOutOfMemory},
         {"no project root", Edited(rich, Rename({}, "projekt")), LMerrInvalidData},
         {"no fileFormat", Edited(rich, Remove("fileFormat")), LMerrInvalidData},
         {"fileFormat 3.0", Edited(rich, SetText("fileFormat", "3.0")), LMerrUnsupportedFormat},
@@ -337,6 +339,25 @@ TEST_F(ProjectFileTest, BrokenFilesGiveTheirCodeAndLeaveNothingHalfBuilt)
     ASSERT_TRUE(huge.open(QIODevice::WriteOnly) && huge.resize(qint64(600) * 1024 * 1024));
     huge.close();
     EXPECT_EQ((OpenProject(huge.fileName(), result), result), LMerrOutOfMemory);
+}
+
+TEST_F(ProjectFileTest, TheLimitsCountOnlyMarkup)
+{
+    // A document type without a subset, and markup characters inside comments, CDATA sections,
+    // processing instructions and attribute values count for nothing; the limits themselves pass.
+    QByteArray bytes = ReadBytes(ProjectData(QStringLiteral("rich.lumo4")));
+    QByteArray attributes;
+    for (int i = 0; i < kMaxXmlAttributes; ++i)
+        attributes += " a" + QByteArray::number(i) + "=\"x=y>z\"";
+    const QByteArray noise = "<!-- <a b=1 c=2 [ <!DOCTYPE x [ --><?note a=b [ <c d=e>?><extra" + attributes +
+                             "><![CDATA[<!DOCTYPE q [ <!ENTITY e 'x'> ]> a=b=c=d]]></extra>";
+    bytes.replace("<currentToolset>", noise + "<currentToolset>");
+    bytes.replace("<project>", "<!DOCTYPE project><project>");
+    const QString path = PathOf(QStringLiteral("noisy.lumo4"));
+    ASSERT_TRUE(WriteBytes(path, bytes));
+    LMerr result = LMerrDefaultProject;
+    OpenProject(path, result);
+    EXPECT_EQ(result, LMerrSuccess);
 }
 
 TEST_F(ProjectFileTest, ElementsNoReaderLooksForAreIgnored)
@@ -476,7 +497,11 @@ TEST_F(SavedProjectTest, FailedSaveReturns17AndKeepsThePreviousFile)
     m_project->SetCurrentThumbnailFolder(QStringLiteral("changed"));
 
     {
-        // Root ignores permissions, but not the file size limit: every write past it fails.
+        // Root ignores permissions, but not the file size limit: every write past it fails. The
+        // library ignores the signal such a write raises, which would end the program.
+        struct sigaction action {};
+        ASSERT_EQ(sigaction(SIGXFSZ, nullptr, &action), 0);
+        EXPECT_EQ(action.sa_handler, SIG_IGN);
         FileSizeLimit limit(512);
         ASSERT_TRUE(limit.IsActive());
         EXPECT_EQ(m_project->SaveToXml(m_path, QStringLiteral("v"), QStringLiteral("4.0")), LMerrCannotWrite);

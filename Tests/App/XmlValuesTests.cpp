@@ -8,6 +8,7 @@
 
 #include <bit>
 #include <clocale>
+#include <cmath>
 #include <cstring>
 #include <random>
 
@@ -57,6 +58,11 @@ TEST(XmlValues, TextFormsAcceptOnlyWholeText)
         {"0x10", false, false, false, false},
         {"99999999999", false, false, true, false},
         {"1,5", false, false, false, false},
+        // A stream reads no "nan" or infinity, and the writer writes none.
+        {"nan", false, false, false, false},
+        {"-nan", false, false, false, false},
+        {"inf", false, false, false, false},
+        {"-infinity", false, false, false, false},
     };
     for (const TextCase& c : cases) {
         SCOPED_TRACE(c.text);
@@ -173,22 +179,81 @@ TEST(XmlValues, WritersProduceElementsAndAttributes)
 
 TEST(XmlValues, BytesRoundTripUnchanged)
 {
-    QByteArray bytes;
+    QByteArray storable;
+    QByteArray all;
     for (int b = 0; b < 256; ++b) {
-        // XML 1.0 cannot carry most control characters; text never holds them.
+        all.append(static_cast<char>(b));
         if (b >= 0x20 || b == '\t' || b == '\n')
-            bytes.append(static_cast<char>(b));
+            storable.append(static_cast<char>(b));
     }
-    bytes.append("]]> end \xC3\xA9");
-    QByteArray current = bytes;
-    for (int save = 0; save < 3; ++save) {
-        const QString text = WriteWith([&](QXmlStreamWriter& w) {
-            w.writeStartElement("e");
-            WriteXmlTagBytes(w, "text", current);
-            w.writeEndElement();
-        });
-        current = ReadXmlTagBytes(ParseElement(text), "text");
-        ASSERT_EQ(current, bytes) << "after save " << save;
+    storable.append("]]> end \xC3\xA9");
+    for (const QByteArray& bytes : {storable, all, QByteArray("\r\n"), QByteArray()}) {
+        QByteArray current = bytes;
+        for (int save = 0; save < 3; ++save) {
+            const QString text = WriteWith([&](QXmlStreamWriter& w) {
+                w.writeStartElement("e");
+                WriteXmlTagBytes(w, "text", current);
+                w.writeEndElement();
+            });
+            // Bytes XML can hold stay one CDATA section, as they always were.
+            EXPECT_EQ(text.contains(QStringLiteral("encoding")), bytes != storable && !bytes.isEmpty());
+            ASSERT_TRUE(ParseElement(text).hasChildNodes()) << "the text parses";
+            current = ReadXmlTagBytes(ParseElement(text), "text");
+            ASSERT_EQ(current, bytes) << "after save " << save;
+        }
+    }
+}
+
+TEST(XmlValues, EveryCharacterXmlCannotHoldRoundTrips)
+{
+    // Control characters (an escape in a Linux file name), a carriage return (which a reader
+    // would turn into a line feed), the two non-characters; each alone and in a name.
+    std::vector<char16_t> characters;
+    for (char16_t c = 0; c < 0x20; ++c)
+        characters.push_back(c);
+    characters.insert(characters.end(), {0x7F, 0xFFFE, 0xFFFF});
+    for (const char16_t c : characters) {
+        for (const QString& value : {QString(QChar(c)), QStringLiteral("/photos/a") + QChar(c) + QStringLiteral("]]>b.jpg"),
+                                     QStringLiteral(" ") + QChar(c)}) {
+            for (const bool cdata : {true, false}) {
+                const QString text = WriteWith([&](QXmlStreamWriter& w) {
+                    w.writeStartElement("e");
+                    WriteXmlTagWString(w, "path", value.toStdWString(), cdata);
+                    w.writeEndElement();
+                });
+                const QDomElement element = ParseElement(text);
+                ASSERT_FALSE(element.isNull()) << "U+" << std::hex << int(c) << " gives XML that parses";
+                EXPECT_EQ(QString::fromStdWString(ReadXmlTagWString(element, "path")), value)
+                    << "U+" << std::hex << int(c) << (cdata ? " cdata" : " text");
+            }
+        }
+    }
+    // Text XML holds is written as before, and an unknown or broken encoding is refused.
+    EXPECT_EQ(WriteWith([](QXmlStreamWriter& w) { WriteXmlTagWString(w, "p", L"a\tb\nc", true); }),
+              "<p><![CDATA[a\tb\nc]]></p>");
+    for (const char* xml : {"<e><p encoding='base64'>YQ==</p></e>", "<e><p encoding='base64-utf16le'>YQ==</p></e>",
+                            "<e><p encoding='base64-utf16le'>!!</p></e>"}) {
+        EXPECT_EQ(ReadOutcome(xml, [](const QDomElement& e) { ReadXmlTagWString(e, "p"); }).first, 4) << xml;
+    }
+}
+
+TEST(XmlValues, NonFiniteNumbersCannotBeWritten)
+{
+    for (const double value : {std::nan(""), HUGE_VAL, -HUGE_VAL}) {
+        int code = 0;
+        try {
+            WriteWith([&](QXmlStreamWriter& w) { WriteXmlTagDouble(w, "d", value); });
+        } catch (const XmlException& e) {
+            code = e.code;
+        }
+        EXPECT_EQ(code, 17) << value;
+        code = 0;
+        try {
+            WriteWith([&](QXmlStreamWriter& w) { WriteXmlTagFloat(w, "f", static_cast<float>(value)); });
+        } catch (const XmlException& e) {
+            code = e.code;
+        }
+        EXPECT_EQ(code, 17) << value;
     }
 }
 

@@ -1,11 +1,13 @@
 #include "Canvas.h"
 
+#include "DrawableValues.h"
 #include "XmlColor.h"
 #include "XmlValues.h"
 
 #include <QDomElement>
 #include <QXmlStreamWriter>
 
+#include <algorithm>
 #include <array>
 #include <cmath>
 #include <limits>
@@ -26,18 +28,6 @@ constexpr std::array<QPageSize::PageSizeId, PageSizeCustom + 1> kPageSizes{
     QPageSize::Custom,
 };
 
-// Toward zero, held within int so that huge sizes or offsets cannot overflow.
-int TruncateToInt(double value)
-{
-    if (std::isnan(value))
-        return 0;
-    if (value >= double(std::numeric_limits<int>::max()))
-        return std::numeric_limits<int>::max();
-    if (value <= double(std::numeric_limits<int>::min()))
-        return std::numeric_limits<int>::min();
-    return static_cast<int>(value);
-}
-
 // Reads an optional value: a missing element or text that does not convert gives the fallback.
 template <class Reader>
 auto ReadOptional(Reader&& reader, decltype(reader()) fallback)
@@ -53,8 +43,8 @@ auto ReadOptional(Reader&& reader, decltype(reader()) fallback)
 
 QPageSize::PageSizeId ToQPageSizeId(PageSize size)
 {
-    const auto index = static_cast<std::size_t>(size);
-    return index < kPageSizes.size() ? kPageSizes[index] : QPageSize::Custom;
+    const std::optional<PageSize> known = PageSizeFromNumber(size);
+    return known ? kPageSizes[static_cast<std::size_t>(*known)] : QPageSize::Custom;
 }
 
 PageSize FromQPageSizeId(QPageSize::PageSizeId id)
@@ -103,28 +93,53 @@ void Canvas::SetCentre(int x, int y)
 
 QTransform Canvas::GetTransform() const
 {
+    // The zoom as it can be drawn; a file or a setter may hold any number.
+    const double scale = drawable::CanvasScale(m_scale);
     QTransform transform;
     transform.translate(m_centreX, m_centreY);
-    transform.scale(m_scale, m_scale);
+    transform.scale(scale, scale);
     transform.translate(m_positionX, m_positionY);
     return transform;
 }
 
 QRect Canvas::GetTransformedRect() const
 {
+    using drawable::TruncateToInt;
     const int width = TruncateToInt(m_width);
     const int height = TruncateToInt(m_height);
-    QRect rect(0, 0, width, height);
-    rect.translate(-TruncateToInt(m_width * 0.5), -TruncateToInt(m_height * 0.5));
-    return GetTransform().mapRect(rect);
+    const double left = -TruncateToInt(m_width * 0.5);
+    const double top = -TruncateToInt(m_height * 0.5);
+    // As QTransform::mapRect maps a QRect (edges and size rounded half away from zero), but in
+    // doubles, so that a canvas panned or sized beyond what an int holds is held at its end.
+    const QTransform transform = GetTransform();
+    double x = transform.m11() * left + transform.dx();
+    double y = transform.m22() * top + transform.dy();
+    double w = transform.m11() * width;
+    double h = transform.m22() * height;
+    if (w < 0) {
+        w = -w;
+        x -= w;
+    }
+    if (h < 0) {
+        h = -h;
+        y -= h;
+    }
+    // Within half of what an int holds, so the right edge (left + width - 1) and whatever a caller
+    // adds to it still fit; that far out the canvas is not in the window anyway.
+    constexpr double kReach = double(1 << 30) - 1;
+    const auto edge = [&](double value) { return drawable::RoundToInt(std::clamp(value, -kReach, kReach)); };
+    const auto size = [&](double value) { return drawable::RoundToInt(std::clamp(value, 0.0, kReach)); };
+    return QRect(edge(x), edge(y), size(w), size(h));
 }
 
 QTransform Canvas::WorkspaceTransform(hvn::image::HXDownsampleFactor factor) const
 {
+    using drawable::TruncateToInt;
     const double ratio = hvn::image::DownsampleValue(factor);
+    const double scale = drawable::CanvasScale(m_scale);
     QTransform transform;
     transform.translate(TruncateToInt(ratio * m_centreX), TruncateToInt(ratio * m_centreY));
-    transform.scale(m_scale, m_scale);
+    transform.scale(scale, scale);
     transform.translate(TruncateToInt(ratio * m_positionX), TruncateToInt(ratio * m_positionY));
     return transform;
 }
@@ -151,10 +166,10 @@ LMerr Canvas::LoadFromXml(QDomElement& project)
 
         // Older files lack the values below.
         m_printAsCard = ReadOptional([&] { return ReadXmlTagBool(canvas, QStringLiteral("printAsCard")); }, false);
-        // A number outside the table names no page size we know: print on a custom page.
-        const int pageSize =
-            ReadOptional([&] { return ReadXmlTagInt(canvas, QStringLiteral("printerPageSize")); }, int(PageSizeCustom));
-        m_printerPageSize = PageSizeFromNumber(pageSize).value_or(PageSizeCustom);
+        // Stored as read, so a number this program does not know survives a save; it prints on a
+        // custom page (ToQPageSizeId).
+        m_printerPageSize = static_cast<PageSize>(
+            ReadOptional([&] { return ReadXmlTagInt(canvas, QStringLiteral("printerPageSize")); }, int(PageSizeCustom)));
         m_actualWidth = ReadOptional([&] { return ReadXmlTagUInt(canvas, QStringLiteral("actualWidth")); }, m_width);
         m_actualHeight =
             ReadOptional([&] { return ReadXmlTagUInt(canvas, QStringLiteral("actualHeight")); }, m_height);

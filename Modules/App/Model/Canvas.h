@@ -27,7 +27,8 @@ enum CanvasOrientation : int {
 };
 
 // Printer page sizes with the numbers project files store. These are the old printer numbers,
-// which no longer match QPageSize::PageSizeId; convert through ToQPageSizeId, never by cast.
+// which no longer match QPageSize::PageSizeId; convert through ToQPageSizeId, never by cast. A
+// canvas keeps whatever number its file holds; numbers outside the table print on a custom page.
 enum PageSize : int {
     PageSizeA4 = 0,
     PageSizeB5 = 1,
@@ -108,7 +109,9 @@ public:
     void SetUseCanvasColor(bool use) { m_useCanvasColor = use; }
     void SetCanvasColor(const QColor& color) { m_canvasColor = color; }
 
-    // Canvas to workspace: a canvas point p lands at centre + scale * (p + position).
+    // Canvas to workspace: a canvas point p lands at centre + scale * (p + position). These three
+    // take the scale as it can be drawn (drawable::CanvasScale): 1 for one that is not finite or
+    // not positive.
     QTransform GetTransform() const;
     // The canvas's bounding rectangle in the workspace.
     QRect GetTransformedRect() const;

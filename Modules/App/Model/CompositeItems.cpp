@@ -37,7 +37,7 @@ const Layout<VignetteValues>& VignetteCompositeItem::Layout()
     using V = VignetteValues;
     static const Field<V> fields[] = {
         effect::Color("color", &V::color, "Vignette color element is missing", "Invalid vignette color"),
-        Int("type", &V::vignetteType, HXVignetteTypeRectangular, HXVignetteTypeCircular, "Vignette type is invalid"),
+        Int("type", &V::vignetteType, HXVignetteTypeLight, HXVignetteTypeBold, "Vignette type is invalid"),
         Double("horizontalStretch", &V::horizontalStretch),
         Double("verticalStretch", &V::verticalStretch),
         Double("softness", &V::softness),

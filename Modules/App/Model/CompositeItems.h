@@ -30,7 +30,7 @@ public:
 
 struct VignetteValues {
     QColor color = QColor(0, 0, 0, 255);
-    int vignetteType = hvn::image::HXVignetteTypeElliptical;
+    int vignetteType = hvn::image::HXVignetteTypeNormal;
     double horizontalStretch = 1.0;
     double verticalStretch = 1.0;
     double softness = 0.4;

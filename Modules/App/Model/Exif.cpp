@@ -2,6 +2,7 @@
 
 #include <QBuffer>
 #include <QFile>
+#include <QFileInfo>
 #include <QImageIOHandler>
 #include <QImageReader>
 
@@ -161,8 +162,9 @@ constexpr std::array<QImageIOHandler::Transformations::Int, 8> kTransformations{
 
 EXIF::Orientation EXIF::CameraOrientation(const QString& path)
 {
-    // A layer without a file (a new or generated image) has no orientation to read.
-    if (path.isEmpty())
+    // A layer without a file (a new or generated image) has no orientation to read; neither has
+    // a fifo or a device, which could block the reader for ever.
+    if (path.isEmpty() || !QFileInfo(path).isFile())
         return OrientationNone;
     QImageReader reader(path);
     const QByteArray format = reader.format();

@@ -484,7 +484,7 @@ public:
 
 struct ShadowCastValues {
     hvn::maths::HXQuadF shadowQuad;
-    int shape = hvn::image::HXShadowCastShapeFloor;
+    int shape = hvn::image::HXShadowCastShapeRight;
     unsigned int blur = 20;
     double transparency = 0.0;
     int blendMode = hvn::image::HXBlendModeNormal;

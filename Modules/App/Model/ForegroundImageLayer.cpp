@@ -149,12 +149,13 @@ LMerr ForegroundImageLayer::LoadFromXml(QDomElement& element)
 {
     return CatchLoad([&] {
         SetId(Text(element, "id"));
-        // A foreground element always holds a foreground; any other kind would be drawn as the
-        // background or overlay by whoever trusts Type().
+        // Any layer type is taken (14 outside 0 to 3) and written back as read, but a layer of
+        // the foreground list is a foreground whatever its file says: Type() stays the
+        // foreground's, or the render pipeline would draw it as a background or overlay.
         const int type = ReadXmlTagInt(element, QStringLiteral("type"));
         SetType(type);
-        if (type != LayerTypeForeground)
-            throw XmlException(LMerrInvalidLayerType, "Layer has invalid type.");
+        SetType(LayerTypeForeground);
+        m_storedType = type;
 
         SetEnabled(ReadXmlAttributeBool(element, QStringLiteral("enabled")));
         m_viewed = ReadXmlAttributeBool(element, QStringLiteral("viewed"));
@@ -196,7 +197,7 @@ LMerr ForegroundImageLayer::WriteToXml(QXmlStreamWriter& writer) const
         WriteXmlAttributeBool(writer, QStringLiteral("unique"), m_unique);
         WriteXmlAttributeBool(writer, QStringLiteral("exported"), m_exported);
         WriteText(writer, "id", Id().toString());
-        WriteXmlTagInt(writer, QStringLiteral("type"), Type());
+        WriteXmlTagInt(writer, QStringLiteral("type"), m_storedType);
         WriteText(writer, "name", Name());
         WriteText(writer, "path", Path());
         WriteXmlTagUInt(writer, QStringLiteral("dpiX"), DpiX());

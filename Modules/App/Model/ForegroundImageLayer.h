@@ -64,6 +64,8 @@ private:
     LMerr LoadFromXml(QDomElement& element) override;
     LMerr WriteToXml(QXmlStreamWriter& writer) const override;
 
+    // The `type` of the file, which need not be the foreground's own (see LoadFromXml).
+    int m_storedType = LayerTypeForeground;
     bool m_unique = false;
     bool m_viewed = false;
     bool m_batched = false;

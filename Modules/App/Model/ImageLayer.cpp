@@ -193,10 +193,8 @@ LMerr ImageLayerList::WriteToXml(QXmlStreamWriter& writer) const
         for (const QUuid& id : m_compositeOrder)
             WriteXmlTagWString(writer, QStringLiteral("id"), id.toString().toStdWString(), false);
         writer.writeEndElement();
-        for (const auto& [id, layer] : m_layers) {
-            const AbstractProjectItem& stored = *layer;
-            stored.WriteToXml(writer);
-        }
+        for (const auto& [id, layer] : m_layers)
+            WriteChild(*layer, writer);
         writer.writeEndElement();
     });
 }

@@ -113,13 +113,12 @@ LMerr RenderItemList<Item, TypeEnum, NotFound>::Load(QDomElement& parent, const 
 template <class Item, class TypeEnum, LMerr NotFound>
 LMerr RenderItemList<Item, TypeEnum, NotFound>::Write(QXmlStreamWriter& writer, const Traits& traits) const
 {
-    writer.writeStartElement(QString::fromLatin1(traits.elementName));
-    for (const Pointer& item : m_items) {
-        const AbstractProjectItem& stored = *item;
-        stored.WriteToXml(writer);
-    }
-    writer.writeEndElement();
-    return LMerrSuccess;
+    return CatchXml([&] {
+        writer.writeStartElement(QString::fromLatin1(traits.elementName));
+        for (const Pointer& item : m_items)
+            WriteChild(*item, writer);
+        writer.writeEndElement();
+    });
 }
 
 template class RenderItemList<AbstractFilterItem, FilterItemType, LMerrFilterNotFound>;

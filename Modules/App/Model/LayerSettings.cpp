@@ -105,16 +105,14 @@ LMerr ForegroundImageLayerSettings::LoadFromXml(QDomElement& element)
 
 LMerr ForegroundImageLayerSettings::WriteToXml(QXmlStreamWriter& writer) const
 {
-    writer.writeStartElement(QStringLiteral("foregroundLayerSettings"));
-    const AbstractProjectItem* const lists[] = {&m_impl->keys,       &m_impl->filters, &m_impl->compositors,
-                                                &m_impl->transforms, &m_impl->masks,   &m_impl->textItems};
-    for (const AbstractProjectItem* list : lists) {
-        const LMerr result = list->WriteToXml(writer);
-        if (result != LMerrSuccess)
-            return result;
-    }
-    writer.writeEndElement();
-    return LMerrSuccess;
+    return CatchXml([&] {
+        writer.writeStartElement(QStringLiteral("foregroundLayerSettings"));
+        const AbstractProjectItem* const lists[] = {&m_impl->keys,       &m_impl->filters, &m_impl->compositors,
+                                                    &m_impl->transforms, &m_impl->masks,   &m_impl->textItems};
+        for (const AbstractProjectItem* list : lists)
+            WriteChild(*list, writer);
+        writer.writeEndElement();
+    });
 }
 
 // ImageLayerSettings
@@ -192,11 +190,8 @@ LMerr ImageLayerSettings::WriteToXml(QXmlStreamWriter& writer) const
         writer.writeStartElement(QStringLiteral("layerSetting"));
         WriteXmlTagWString(writer, QStringLiteral("parentId"), m_impl->parentId.toString().toStdWString(), true);
         const AbstractProjectItem* const lists[] = {&m_impl->filters, &m_impl->transforms};
-        for (const AbstractProjectItem* list : lists) {
-            const LMerr result = list->WriteToXml(writer);
-            if (result != LMerrSuccess)
-                throw XmlException(result, "Layer settings list could not be written");
-        }
+        for (const AbstractProjectItem* list : lists)
+            WriteChild(*list, writer);
         writer.writeEndElement();
     });
 }

@@ -18,6 +18,7 @@
 #include <QTemporaryFile>
 
 #include <cmath>
+#include <limits>
 #include <new>
 #include <optional>
 #include <type_traits>
@@ -64,15 +65,23 @@ T ReadLegacyNumber(const QDomElement& parent, const QString& name, T fallback, C
     return ok ? value : fallback;
 }
 
-// An old attribute flag: non-zero is true.
-bool ReadLegacyAttributeFlag(const QDomElement& element, const char* name, bool fallback)
+// An old attribute flag: "1" when the attribute (or the element) is absent, otherwise true when
+// its integer value is non-zero (text that does not convert counts as 0).
+bool ReadLegacyAttributeFlag(const QDomElement& element, const char* name)
 {
     const QString attribute = QString::fromLatin1(name);
     if (!element.hasAttribute(attribute))
-        return fallback;
-    bool ok = false;
-    const int value = element.attribute(attribute).toInt(&ok);
-    return ok ? value != 0 : fallback;
+        return true;
+    return element.attribute(attribute).toInt() != 0;
+}
+
+// An old enumeration. A number the 4.0 reader would refuse, and with it the whole project, keeps
+// the value the new project already has.
+template <class Enum>
+Enum ReadLegacyEnum(const QDomElement& parent, const char* name, Enum fallback, int low, int high)
+{
+    const int value = ReadLegacyTagInt(parent, QString::fromLatin1(name), fallback);
+    return static_cast<Enum>(value >= low && value <= high ? value : static_cast<int>(fallback));
 }
 
 bool ReadLegacyTagFlag(const QDomElement& parent, const char* name, bool fallback)
@@ -147,7 +156,7 @@ void ConvertLegacyTransformList(const QDomElement& settings, const TransformList
     ConvertLegacyItem<FitTransformItem>(
         Child(transforms, "fitTransformItem"), list, TransformItemTypeFit,
         [](const QDomElement& old, FitTransformItem& fit) {
-            fit.SetFit(static_cast<FitTo>(ReadLegacyTagInt(old, QStringLiteral("fit"), fit.Fit())));
+            fit.SetFit(ReadLegacyEnum(old, "fit", fit.Fit(), FitToCanvas, FitToNone));
         });
 }
 
@@ -165,8 +174,8 @@ void ConvertLegacyFilterList(const QDomElement& settings, const FilterList& list
         Child(filters, "brightnessFilterItem"), list, FilterItemTypeBrightness,
         [](const QDomElement& old, BrightnessFilterItem& item) {
             item.SetBrightness(ReadLegacyTagDouble(old, QStringLiteral("brightness"), item.Brightness()));
-            item.SetColorOrAlpha(static_cast<HXChannelsToProcess>(
-                ReadLegacyTagInt(old, QStringLiteral("colorOrAlpha"), item.ColorOrAlpha())));
+            item.SetColorOrAlpha(ReadLegacyEnum(old, "colorOrAlpha", item.ColorOrAlpha(), HXChannelsAlpha,
+                                                HXChannelsColorAndAlpha));
         });
     ConvertLegacyItem<ContrastFilterItem>(
         Child(filters, "contrastFilterItem"), list, FilterItemTypeContrast,
@@ -183,8 +192,8 @@ void ConvertLegacyFilterList(const QDomElement& settings, const FilterList& list
         [](const QDomElement& old, SuperContrastFilterItem& item) {
             item.SetBlackLevel(ReadLegacyTagDouble(old, QStringLiteral("blackLevel"), item.BlackLevel()));
             item.SetWhiteLevel(ReadLegacyTagDouble(old, QStringLiteral("whiteLevel"), item.WhiteLevel()));
-            item.SetColorOrAlpha(static_cast<HXChannelsToProcess>(
-                ReadLegacyTagInt(old, QStringLiteral("colorOrAlpha"), item.ColorOrAlpha())));
+            item.SetColorOrAlpha(ReadLegacyEnum(old, "colorOrAlpha", item.ColorOrAlpha(), HXChannelsAlpha,
+                                                HXChannelsColorAndAlpha));
         });
     ConvertLegacyItem<ColorTemperatureFilterItem>(
         Child(filters, "colorTemperatureFilterItem"), list, FilterItemTypeColorTemperature,
@@ -263,19 +272,17 @@ void ConvertLegacyKeyList(const QDomElement& settings, const KeyList& list)
     ConvertLegacyItem<YuvBlurKeyItem>(
         Child(keys, "yuvBlurKeyItem"), list, KeyItemTypeYuvBlur, [](const QDomElement& old, YuvBlurKeyItem& item) {
             item.SetRadius(ReadLegacyTagDouble(old, QStringLiteral("blur"), item.Radius()));
-            item.SetBlurType(
-                static_cast<HXYUVBlurType>(ReadLegacyTagInt(old, QStringLiteral("blurType"), item.BlurType())));
+            item.SetBlurType(ReadLegacyEnum(old, "blurType", item.BlurType(), HXYUVBlurHorizontal, HXYUVBlurGaussian));
         });
     ConvertLegacyItem<AutoColorDifferenceKeyItem>(
         Child(keys, "autoColorDifferenceKeyItem"), list, KeyItemTypeAutoColorDifference,
         [](const QDomElement& old, AutoColorDifferenceKeyItem& item) {
-            item.SetKeyColor(
-                static_cast<HXKeyColor>(ReadLegacyTagInt(old, QStringLiteral("keyColor"), item.KeyColor())));
+            item.SetKeyColor(ReadLegacyEnum(old, "keyColor", item.KeyColor(), HXKeyColorAuto, HXKeyColorBlue));
             item.SetKeyDetail(ReadLegacyTagDouble(old, QStringLiteral("keyDetail"), item.KeyDetail()));
             item.SetGreyDetail(ReadLegacyTagDouble(old, QStringLiteral("greyDetail"), item.GreyDetail()));
             item.SetGreyThreshold(ReadLegacyTagDouble(old, QStringLiteral("greyThreshold"), item.GreyThreshold()));
             item.SetAutoKeyColor(
-                static_cast<HXKeyColor>(ReadLegacyTagInt(old, QStringLiteral("autoKeyColor"), item.AutoKeyColor())));
+                ReadLegacyEnum(old, "autoKeyColor", item.AutoKeyColor(), HXKeyColorGreen, HXKeyColorBlue));
         });
     ConvertLegacyItem<CropKeyItem>(
         Child(keys, "cropKeyItem"), list, KeyItemTypeCrop, [](const QDomElement& old, CropKeyItem& item) {
@@ -290,7 +297,7 @@ void ConvertLegacyKeyList(const QDomElement& settings, const KeyList& list)
         Child(keys, "spillSuppressionKeyItem"), list, KeyItemTypeSpillSuppression,
         [](const QDomElement& old, SpillSuppressionKeyItem& item) {
             item.SetSpillType(
-                static_cast<HXSpillType>(ReadLegacyTagInt(old, QStringLiteral("spillType"), item.SpillType())));
+                ReadLegacyEnum(old, "spillType", item.SpillType(), HXSpillTypeStandard, HXSpillTypeExtended));
             item.SetOpacity(ReadLegacyTagDouble(old, QStringLiteral("transparency"), item.Opacity()));
             item.SetRedStrength(ReadLegacyTagDouble(old, QStringLiteral("redStrength"), item.RedStrength()));
             item.SetGreenStrength(ReadLegacyTagDouble(old, QStringLiteral("greenStrength"), item.GreenStrength()));
@@ -301,8 +308,7 @@ void ConvertLegacyKeyList(const QDomElement& settings, const KeyList& list)
         Child(Child(settings, "compositeList"), "lightSpillCompositeItem"), list, KeyItemTypeLightSpill,
         [](const QDomElement& old, LightSpillKeyItem& item) {
             item.SetBlur(ReadLegacyTagDouble(old, QStringLiteral("blur"), item.Blur()));
-            item.SetBlendMode(
-                static_cast<HXBlendMode>(ReadLegacyTagInt(old, QStringLiteral("blendMode"), item.BlendMode())));
+            item.SetBlendMode(ReadLegacyEnum(old, "blendMode", item.BlendMode(), HXBlendModeAdd, HXBlendModeSoftLight));
         });
 }
 
@@ -315,8 +321,7 @@ void ConvertLegacyCompositeList(const QDomElement& settings, const CompositeList
     ConvertLegacyItem<SoftFocusCompositeItem>(
         Child(composites, "softFocusCompositeItem"), list, CompositeItemTypeSoftFocus,
         [](const QDomElement& old, SoftFocusCompositeItem& item) {
-            item.SetBlendMode(
-                static_cast<HXBlendMode>(ReadLegacyTagInt(old, QStringLiteral("blendMode"), item.BlendMode())));
+            item.SetBlendMode(ReadLegacyEnum(old, "blendMode", item.BlendMode(), HXBlendModeAdd, HXBlendModeSoftLight));
             item.SetBlur(ReadLegacyTagUInt(old, QStringLiteral("blur"), item.Blur()));
             item.SetOpacity(ReadLegacyTagDouble(old, QStringLiteral("opacity"), item.Opacity()));
         });
@@ -324,8 +329,7 @@ void ConvertLegacyCompositeList(const QDomElement& settings, const CompositeList
         Child(composites, "vignetteCompositeItem"), list, CompositeItemTypeVignette,
         [](const QDomElement& old, VignetteCompositeItem& item) {
             item.SetColor(ReadLegacyColor(old, "color", item.Color()));
-            item.SetVignetteType(
-                static_cast<HXVignetteType>(ReadLegacyTagInt(old, QStringLiteral("type"), item.VignetteType())));
+            item.SetVignetteType(ReadLegacyEnum(old, "type", item.VignetteType(), HXVignetteTypeLight, HXVignetteTypeBold));
             item.SetHorizontalStretch(
                 ReadLegacyTagDouble(old, QStringLiteral("horizontalStretch"), item.HorizontalStretch()));
             item.SetVerticalStretch(
@@ -337,7 +341,7 @@ void ConvertLegacyCompositeList(const QDomElement& settings, const CompositeList
     ConvertLegacyItem<TintCompositeItem>(
         Child(composites, "tintCompositeItem"), list, CompositeItemTypeTint,
         [](const QDomElement& old, TintCompositeItem& item) {
-            item.SetTintType(static_cast<HXTintType>(ReadLegacyTagInt(old, QStringLiteral("type"), item.TintType())));
+            item.SetTintType(ReadLegacyEnum(old, "type", item.TintType(), HXTintBlackAndWhite, HXTintSepia));
             item.SetStrength(ReadLegacyTagDouble(old, QStringLiteral("strength"), item.Strength()));
         });
 }
@@ -371,17 +375,17 @@ void ConvertLegacyMaskList(const QDomElement& settings, MaskList& list)
 {
     const QDomElement masks = Child(settings, "maskList");
     list.SetNameSuffix(ReadLegacyTagUInt(masks, QStringLiteral("nameSuffix"), list.NameSuffix()));
-    // The new reader takes any mode but selection as creation; so does the conversion.
-    const int mode = ReadLegacyTagInt(masks, QStringLiteral("currentMaskMode"), list.CurrentMaskMode());
-    list.SetCurrentMaskMode(mode == MaskModeSelect ? MaskModeSelect : MaskModeCreate);
+    // Kept as read, as the new reader keeps it; the file stores it unsigned.
+    list.SetCurrentMaskMode(ReadLegacyEnum(masks, "currentMaskMode", list.CurrentMaskMode(), 0,
+                                           std::numeric_limits<int>::max()));
 
     bool first = true;
     for (QDomElement old = Child(masks, "mask"); !old.isNull(); old = old.nextSiblingElement(QStringLiteral("mask"))) {
         const auto mask = std::make_shared<Mask>();
-        mask->SetEnabled(ReadLegacyAttributeFlag(old, "isEnabled", mask->IsEnabled()));
-        mask->SetClosed(ReadLegacyAttributeFlag(old, "isClosed", mask->IsClosed()));
-        mask->SetInverted(ReadLegacyAttributeFlag(old, "isInverted", mask->IsInverted()));
-        mask->SetRemove(ReadLegacyAttributeFlag(old, "isRemove", mask->IsRemove()));
+        mask->SetEnabled(ReadLegacyAttributeFlag(old, "isEnabled"));
+        mask->SetClosed(ReadLegacyAttributeFlag(old, "isClosed"));
+        mask->SetInverted(ReadLegacyAttributeFlag(old, "isInverted"));
+        mask->SetRemove(ReadLegacyAttributeFlag(old, "isRemove"));
         mask->SetMaskName(ReadLegacyTagString(old, QStringLiteral("maskName"), mask->MaskName()));
         mask->SetFeather(ReadLegacyTagInt(old, QStringLiteral("feather"), mask->Feather()));
         mask->SetScale(ReadLegacyTagFloat(old, QStringLiteral("scale"), mask->Scale()));
@@ -406,11 +410,10 @@ void ConvertLegacyTextList(const QDomElement& settings, TextList& list)
     for (QDomElement old = Child(texts, "textItem"); !old.isNull();
          old = old.nextSiblingElement(QStringLiteral("textItem"))) {
         const auto item = std::make_shared<TextItem>();
-        item->SetEnabled(ReadLegacyAttributeFlag(old, "isEnabled", item->IsEnabled()));
+        item->SetEnabled(ReadLegacyAttributeFlag(old, "isEnabled"));
         item->SetZoom(ReadLegacyTagDouble(old, QStringLiteral("zoom"), item->Zoom()));
         item->SetTextItemName(ReadLegacyTagString(old, QStringLiteral("textItemName"), item->TextItemName()));
-        item->SetUseOption(
-            static_cast<TextUseOption>(ReadLegacyTagInt(old, QStringLiteral("useOption"), item->UseOption())));
+        item->SetUseOption(ReadLegacyEnum(old, "useOption", item->UseOption(), TextUseCustom, TextUseFilePath));
         // In the form the 4.0 reader gives: the text's UTF-8 bytes.
         if (const std::optional<QString> text = LegacyText(old, QStringLiteral("textString")))
             item->SetTextString(text->toUtf8());
@@ -420,8 +423,8 @@ void ConvertLegacyTextList(const QDomElement& settings, TextList& list)
         item->SetBold(ReadLegacyTagFlag(old, "isBold", item->IsBold()));
         item->SetItalic(ReadLegacyTagFlag(old, "isItalic", item->IsItalic()));
         item->SetUnderline(ReadLegacyTagFlag(old, "isUnderlined", item->IsUnderlined()));
-        item->SetTextAlignment(static_cast<TextAlignmentMethod>(
-            ReadLegacyTagInt(old, QStringLiteral("alignment"), item->TextAlignment())));
+        item->SetTextAlignment(
+            ReadLegacyEnum(old, "alignment", item->TextAlignment(), TextAlignmentLeft, TextAlignmentRight));
         item->SetOpacity(ReadLegacyTagDouble(old, QStringLiteral("opacity"), item->Opacity()));
         item->SetAngle(ReadLegacyTagDouble(old, QStringLiteral("angle"), item->Angle()));
         item->SetPosition(QPointF(ReadLegacyTagFloat(old, QStringLiteral("positionX"), item->Position().x()),
@@ -433,8 +436,8 @@ void ConvertLegacyTextList(const QDomElement& settings, TextList& list)
 void ConvertLegacyCanvas(const QDomElement& root, Canvas& canvas)
 {
     const QDomElement old = Child(root, "canvas");
-    canvas.SetDimensionType(static_cast<CanvasDimensionType>(
-        ReadLegacyTagInt(old, QStringLiteral("canvasDimensionType"), canvas.DimensionType())));
+    canvas.SetDimensionType(ReadLegacyEnum(old, "canvasDimensionType", canvas.DimensionType(), CanvasDimensionPreset,
+                                           CanvasDimensionCustom));
     canvas.SetPrinterPageSize(
         static_cast<PageSize>(ReadLegacyTagInt(old, QStringLiteral("printerPageSize"), canvas.PrinterPageSize())));
     canvas.SetDimensions(ReadLegacyTagUInt(old, QStringLiteral("width"), canvas.Width()),
@@ -444,8 +447,8 @@ void ConvertLegacyCanvas(const QDomElement& root, Canvas& canvas)
     canvas.SetPosition(ReadLegacyTagInt(old, QStringLiteral("positionX"), canvas.PositionX()),
                        ReadLegacyTagInt(old, QStringLiteral("positionY"), canvas.PositionY()));
     canvas.SetScale(ReadLegacyTagFloat(old, QStringLiteral("scale"), canvas.Scale()));
-    canvas.SetOrientation(
-        static_cast<CanvasOrientation>(ReadLegacyTagInt(old, QStringLiteral("orientation"), canvas.Orientation())));
+    canvas.SetOrientation(ReadLegacyEnum(old, "orientation", canvas.Orientation(), CanvasOrientationLandscape,
+                                         CanvasOrientationPortrait));
     canvas.SetDPI(ReadLegacyTagInt(old, QStringLiteral("dpi"), canvas.DPI()));
     canvas.SetPrintAsCard(ReadLegacyTagFlag(old, "printAsCard", canvas.PrintAsCard()));
     canvas.SetUseCanvasColor(ReadLegacyTagFlag(old, "useCanvasColor", canvas.UseCanvasColor()));
@@ -455,7 +458,7 @@ void ConvertLegacyCanvas(const QDomElement& root, Canvas& canvas)
 void ConvertLegacyExportSettings(const QDomElement& root, ExportSettings& settings)
 {
     const QDomElement old = Child(root, "exportSettings");
-    settings.SetFormat(static_cast<ExportFormat>(ReadLegacyTagInt(old, QStringLiteral("format"), settings.Format())));
+    settings.SetFormat(ReadLegacyEnum(old, "format", settings.Format(), ExportFormatUnused0, ExportFormatJpg));
     settings.SetQuality(ReadLegacyTagInt(old, QStringLiteral("quality"), settings.Quality()));
 }
 
@@ -469,8 +472,8 @@ void ConvertLegacyLayer(const QDomElement& old, const ImageLayerPtr& layer)
     layer->SetPath(ReadLegacyTagString(old, QStringLiteral("path"), layer->Path()));
     layer->SetThumbnailFilename(
         ReadLegacyTagString(old, QStringLiteral("thumbnailFilename"), layer->ThumbnailFilename()));
-    layer->SetEnabled(ReadLegacyAttributeFlag(old, "enabled", layer->IsEnabled()));
-    layer->SetCollapsed(ReadLegacyAttributeFlag(old, "collapsed", layer->IsCollapsed()));
+    layer->SetEnabled(ReadLegacyAttributeFlag(old, "enabled"));
+    layer->SetCollapsed(ReadLegacyAttributeFlag(old, "collapsed"));
 }
 
 // The first old foreground becomes a foreground on the shared default settings; settings it
@@ -482,7 +485,7 @@ void ConvertLegacyImageElement(const QDomElement& old, LayerManager& layers, con
         std::make_shared<ForegroundImageLayer>(ReadLegacyTagString(old, QStringLiteral("filename")), path);
     if (layers.AddForegroundLayer(foreground) != LMerrSuccess)
         return;
-    foreground->SetEnabled(ReadLegacyAttributeFlag(old, "enabled", foreground->IsEnabled()));
+    foreground->SetEnabled(ReadLegacyAttributeFlag(old, "enabled"));
     foreground->SetThumbnailFilename(
         ReadLegacyTagString(old, QStringLiteral("thumbnail"), foreground->ThumbnailFilename()));
     if (path == currentPath)
@@ -496,8 +499,8 @@ void ConvertLegacyLayers(const QDomElement& root, LayerManager& layers)
 
     const QDomElement foregrounds = Child(root, "foregroundImageList");
     ForegroundImageLayerList& list = *layers.ForegroundLayerList();
-    list.SetEnabled(ReadLegacyAttributeFlag(foregrounds, "enabled", list.IsEnabled()));
-    list.SetCollapsed(ReadLegacyAttributeFlag(foregrounds, "collapsed", list.IsCollapsed()));
+    list.SetEnabled(ReadLegacyAttributeFlag(foregrounds, "enabled"));
+    list.SetCollapsed(ReadLegacyAttributeFlag(foregrounds, "collapsed"));
     const QString currentPath = ReadLegacyTagString(root, QStringLiteral("currentForegroundFilename"));
     if (const QDomElement first = Child(foregrounds, "foregroundImage"); !first.isNull())
         ConvertLegacyImageElement(first, layers, currentPath);
@@ -537,19 +540,20 @@ void ConvertLegacyProject(const QDomElement& root, Project& project)
     // A converted project opens where work on a new one starts, whatever the old file says.
     project.SetCurrentToolset(ToolsetSectionImport);
     project.SetCurrentLayerType(LayerTypeForeground);
-    project.SetToolsetPosition(static_cast<ToolsetPositionID>(
-        ReadLegacyTagInt(root, QStringLiteral("toolsetPosition"), project.ToolsetPosition())));
+    project.SetToolsetPosition(
+        ReadLegacyEnum(root, "toolsetPosition", project.ToolsetPosition(), ToolsetPositionLeft, ToolsetPositionRight));
     project.SetToolsetState(
-        static_cast<ToolsetStateID>(ReadLegacyTagInt(root, QStringLiteral("toolsetState"), project.ToolsetState())));
+        ReadLegacyEnum(root, "toolsetState", project.ToolsetState(), ToolsetStateExpanded, ToolsetStateCollapsed));
     ConvertLegacyCanvas(root, project.GetCanvas());
     ConvertLegacyExportSettings(root, project.GetExportSettings());
     ConvertLegacyLayers(root, *project.GetLayerManager());
 }
 
 // The project as a 4.0 file of its own in the temporary folder; empty, and no file left, when it
-// cannot be written.
-QString WriteTemporaryProject(const Project& project)
+// cannot be written (result 17: no temporary folder, a full one, or a failed save).
+QString WriteTemporaryProject(const Project& project, LMerr& result)
 {
+    result = LMerrCannotWrite;
     // Without a temporary folder the path would be empty and the file would land in the root.
     const QString folder = QDir::tempPath();
     if (folder.isEmpty() || !QFileInfo(folder).isDir())
@@ -563,6 +567,7 @@ QString WriteTemporaryProject(const Project& project)
     if (project.SaveToXml(name, kConverterVersion, kConvertedFileFormat) != LMerrSuccess)
         return QString();
     file.setAutoRemove(false);
+    result = LMerrSuccess;
     return name;
 }
 
@@ -610,23 +615,35 @@ int ReadLegacyChildAttributeInt(const QDomElement& parent, const QString& child,
 
 void ReadLegacyItemFlags(const QDomElement& oldItem, AbstractRenderItem& item)
 {
-    item.SetEnabled(ReadLegacyAttributeFlag(oldItem, "enabled", item.IsEnabled()));
-    item.SetCollapsed(ReadLegacyAttributeFlag(oldItem, "collapsed", item.IsCollapsed()));
+    item.SetEnabled(ReadLegacyAttributeFlag(oldItem, "enabled"));
+    item.SetCollapsed(ReadLegacyAttributeFlag(oldItem, "collapsed"));
 }
 
 QString ConvertFileFormat2Project(const QString& path)
 {
+    LMerr result = LMerrSuccess;
+    return ConvertFileFormat2Project(path, result);
+}
+
+QString ConvertFileFormat2Project(const QString& path, LMerr& result)
+{
     try {
         QDomDocument old;
-        if (ReadXmlDocument(path, old) != LMerrSuccess)
+        result = ReadXmlDocument(path, old);
+        if (result != LMerrSuccess) {
+            if (result != LMerrOutOfMemory)
+                result = LMerrUnsupportedFormat;
             return QString();
-        LMerr result = LMerrDefaultProject;
+        }
         Project project(result);
-        if (result != LMerrSuccess)
+        if (result != LMerrSuccess) {
+            result = LMerrUnsupportedFormat;
             return QString();
+        }
         ConvertLegacyProject(old.firstChildElement(QStringLiteral("project")), project);
-        return WriteTemporaryProject(project);
+        return WriteTemporaryProject(project, result);
     } catch (const std::bad_alloc&) {
+        result = LMerrOutOfMemory;
         return QString();
     }
 }

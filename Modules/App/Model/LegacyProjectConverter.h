@@ -3,6 +3,7 @@
 // Opening projects saved in file format 2.0 by the previous generation of the program.
 
 #include "AppExport.h"
+#include "LMerr.h"
 
 #include <QString>
 
@@ -19,6 +20,10 @@ class AbstractRenderItem;
 // foreground photograph is converted, with the shared default settings; whatever the default
 // project has no place for is dropped. The old file is only read.
 APP_EXPORT QString ConvertFileFormat2Project(const QString& path);
+// The same, telling why the answer is empty: 5 when the old file cannot be read or parsed or the
+// default project cannot be made, 6 when memory runs out, 17 when the new file cannot be written
+// (no temporary folder, or a full one); 0 with a path.
+APP_EXPORT QString ConvertFileFormat2Project(const QString& path, LMerr& result);
 
 // Lenient readers of old files: the text of the first child element with the name, converted;
 // fallback when the element (or the parent itself) is missing or its text does not convert, so
@@ -34,8 +39,8 @@ APP_EXPORT double ReadLegacyTagDouble(const QDomElement& parent, const QString& 
 // An integer attribute of the named child element (the channels of a colour).
 APP_EXPORT int ReadLegacyChildAttributeInt(const QDomElement& parent, const QString& child, const QString& attribute,
                                            int fallback = 0);
-// An old item element's `enabled` and `collapsed` attributes onto the new item: non-zero is
-// true; a flag the element does not hold readably stays as the item has it.
+// An old item element's `enabled` and `collapsed` attributes onto the new item: an attribute
+// that is absent counts as "1", one whose text does not convert as 0; non-zero is true.
 APP_EXPORT void ReadLegacyItemFlags(const QDomElement& oldItem, AbstractRenderItem& item);
 
 } // namespace lumo::app

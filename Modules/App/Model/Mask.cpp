@@ -8,6 +8,7 @@
 #include <QXmlStreamWriter>
 
 #include <algorithm>
+#include <limits>
 
 namespace lumo::app {
 
@@ -291,10 +292,8 @@ LMerr Mask::WriteToXml(QXmlStreamWriter& writer) const
         WriteXmlTagFloat(writer, QStringLiteral("scale"), m_scale);
         WriteXmlTagFloat(writer, QStringLiteral("zoom"), m_zoom);
         writer.writeStartElement(QStringLiteral("handleList"));
-        for (const MaskHandlePtr& handle : m_handles) {
-            const AbstractProjectItem& stored = *handle;
-            stored.WriteToXml(writer);
-        }
+        for (const MaskHandlePtr& handle : m_handles)
+            WriteChild(*handle, writer);
         writer.writeEndElement();
         writer.writeEndElement();
     });
@@ -385,11 +384,13 @@ LMerr MaskList::LoadFromXml(QDomElement& parent)
             return;
         const unsigned int selectedIndex = ReadXmlTagUInt(list, QStringLiteral("currentSelectedMaskIndex"));
         m_nameSuffix = ReadXmlTagUInt(list, QStringLiteral("nameSuffix"));
-        // Files from before the mode was saved, or with a mode we do not know, start in create mode.
+        // Files from before the mode was saved start in create mode. A mode this program does not
+        // know is kept as read (so a save gives it back); the canvas treats it as create mode.
         m_mode = MaskModeCreate;
         try {
-            if (ReadXmlTagUInt(list, QStringLiteral("currentMaskMode")) == MaskModeSelect)
-                m_mode = MaskModeSelect;
+            const unsigned int mode = ReadXmlTagUInt(list, QStringLiteral("currentMaskMode"));
+            if (mode <= static_cast<unsigned int>(std::numeric_limits<int>::max()))
+                m_mode = static_cast<MaskMode>(mode);
         } catch (const XmlException&) {
         }
 
@@ -418,10 +419,8 @@ LMerr MaskList::WriteToXml(QXmlStreamWriter& writer) const
         WriteXmlTagUInt(writer, QStringLiteral("currentSelectedMaskIndex"), selectedIndex);
         WriteXmlTagUInt(writer, QStringLiteral("nameSuffix"), m_nameSuffix);
         WriteXmlTagUInt(writer, QStringLiteral("currentMaskMode"), static_cast<unsigned int>(m_mode));
-        for (const MaskPtr& mask : m_masks) {
-            const AbstractProjectItem& stored = *mask;
-            stored.WriteToXml(writer);
-        }
+        for (const MaskPtr& mask : m_masks)
+            WriteChild(*mask, writer);
         writer.writeEndElement();
     });
 }

@@ -18,7 +18,8 @@ enum MaskHandleType : int {
     MaskHandleTypeDualControl = 2,
 };
 
-// How clicks on the canvas act on masks.
+// How clicks on the canvas act on masks. A file may hold another number, which a list keeps and
+// saves as it is; the canvas takes any number but MaskModeSelect as MaskModeCreate.
 enum MaskMode : int {
     MaskModeCreate = 0, // clicks add handles
     MaskModeSelect = 1, // rubber-band selection of handles

@@ -128,11 +128,14 @@ Project::Project(LMerr& result) : m_impl(std::make_unique<ProjectImpl>())
 Project::Project(const QString& path, LMerr& result) : m_impl(std::make_unique<ProjectImpl>())
 {
     // Made absolute before the working directory changes, so a relative path still names the
-    // file it named.
+    // file it named. A project that fails to open leaves the working directory as it found it.
     const QString absolutePath = path.isEmpty() ? path : QFileInfo(path).absoluteFilePath();
+    const QString previous = QDir::currentPath();
     if (!absolutePath.isEmpty())
         QDir::setCurrent(QDir::toNativeSeparators(QFileInfo(absolutePath).absolutePath()));
     result = LoadFromXml(absolutePath);
+    if (result != LMerrSuccess)
+        QDir::setCurrent(previous);
 }
 
 Project::~Project() = default;
@@ -182,9 +185,10 @@ LMerr Project::LoadFile(const QString& path, bool convertLegacy, Document& docum
         // a loop.
         if (!convertLegacy)
             return LMerrUnsupportedFormat;
-        const QString converted = ConvertFileFormat2Project(path);
+        LMerr conversion = LMerrSuccess;
+        const QString converted = ConvertFileFormat2Project(path, conversion);
         if (converted.isEmpty())
-            return LMerrUnsupportedFormat;
+            return conversion != LMerrSuccess ? conversion : LMerrUnsupportedFormat;
         const LMerr result = LoadFile(converted, false, document);
         QFile::remove(converted);
         return result;
@@ -241,15 +245,17 @@ LMerr Project::SaveToXml(const QString& path, const QString& applicationVersion,
 LMerr Project::SaveToXmlAsFileFormat4(const QString& path, const QString& applicationVersion,
                                       const QString& fileFormat) const
 {
+    // Whatever fails, a part that cannot be written (memory gone inside a writer, a value that
+    // cannot be turned into text) or the file itself, the save is cancelled as one: 17, and the
+    // file on disk stays as it was.
     try {
         return WriteFileSafely(path, [&](QIODevice& device) {
             QXmlStreamWriter writer(&device);
-            const LMerr result = WriteProject(writer, applicationVersion, fileFormat);
-            if (result == LMerrSuccess && writer.hasError())
+            if (WriteProject(writer, applicationVersion, fileFormat) != LMerrSuccess || writer.hasError())
                 return LMerrCannotWrite;
-            return result;
-        });
-    } catch (const std::bad_alloc&) {
+            return LMerrSuccess;
+        }) == LMerrSuccess ? LMerrSuccess : LMerrCannotWrite;
+    } catch (...) {
         return LMerrCannotWrite;
     }
 }
@@ -258,9 +264,10 @@ LMerr Project::WriteProject(QXmlStreamWriter& writer, const QString& application
                             const QString& fileFormat) const
 {
     const Document& document = m_impl->document;
-    writer.writeStartDocument();
-    writer.writeStartElement(QStringLiteral("project"));
-    const LMerr header = CatchXml([&] {
+    const AbstractProjectItem* parts[] = {&document.canvas, &document.exportSettings, document.layerManager.get()};
+    return CatchXml([&] {
+        writer.writeStartDocument();
+        writer.writeStartElement(QStringLiteral("project"));
         WriteXmlTagWString(writer, QStringLiteral("applicationVersion"), applicationVersion.toStdWString(), true);
         WriteXmlTagWString(writer, QStringLiteral("fileFormat"), fileFormat.toStdWString(), true);
         WriteXmlTagWString(writer, QStringLiteral("currentThumbnailFolder"),
@@ -269,18 +276,11 @@ LMerr Project::WriteProject(QXmlStreamWriter& writer, const QString& application
         WriteXmlTagInt(writer, QStringLiteral("currentLayerType"), document.currentLayerType);
         WriteXmlTagInt(writer, QStringLiteral("toolsetPosition"), document.toolsetPosition);
         WriteXmlTagInt(writer, QStringLiteral("toolsetState"), document.toolsetState);
+        for (const AbstractProjectItem* part : parts)
+            WriteChild(*part, writer);
+        writer.writeEndElement();
+        writer.writeEndDocument();
     });
-    if (header != LMerrSuccess)
-        return header;
-
-    const AbstractProjectItem* parts[] = {&document.canvas, &document.exportSettings, document.layerManager.get()};
-    for (const AbstractProjectItem* part : parts) {
-        if (const LMerr result = part->WriteToXml(writer); result != LMerrSuccess)
-            return result;
-    }
-    writer.writeEndElement();
-    writer.writeEndDocument();
-    return LMerrSuccess;
 }
 
 bool Project::IsEqualToSavedProject(const QString& path)
@@ -302,6 +302,12 @@ bool Project::IsEqualToSavedProject(const QString& path)
     const auto digest = [](const QByteArray& bytes, std::string& out) {
         return bytes.size() <= INT_MAX && Sha512Hex(bytes.constData(), static_cast<int>(bytes.size()), out) == 0;
     };
+
+    // Opening the saved file for the comparison must not move the working directory.
+    struct WorkingDirectory {
+        const QString saved = QDir::currentPath();
+        ~WorkingDirectory() { QDir::setCurrent(saved); }
+    } const workingDirectory;
 
     try {
         QByteArray current;

@@ -51,9 +51,10 @@ public:
     // A new project from the built-in default project; result 0, or 7 when it fails to load.
     explicit Project(LMerr& result);
     // Opens a project file and makes its folder the working directory. result 0, or the load's
-    // code (1 cannot read, 3 not well-formed, 4 bad or missing data, 5 unsupported format,
-    // 6 out of memory). After a failure the project holds its initial values, nothing of the
-    // file.
+    // code (1 cannot read, 3 not well-formed or refused before parsing, 4 bad or missing data,
+    // 5 unsupported format, 6 out of memory or too large to hold, 17 a fileFormat 2.0 file whose
+    // conversion cannot be written). After a failure the project holds its initial values,
+    // nothing of the file, and the working directory is the one it was.
     Project(const QString& path, LMerr& result);
     Project(const Project&) = delete;
     Project& operator=(const Project&) = delete;
@@ -64,13 +65,14 @@ public:
     LMerr LoadDefaultXML();
 
     // Saves as fileFormat 4.0 whatever format text is passed, replacing the file only once it is
-    // completely written: 17 when it cannot be written, and the previous file stays as it was.
+    // completely written. Any failure, of the file or of any part of the project (memory running
+    // out inside a writer included), gives 17, and the previous file stays as it was.
     LMerr SaveToXml(const QString& path, const QString& applicationVersion, const QString& fileFormat) const;
 
     // Whether nothing that counts has changed since the project was saved to path (or, for an
     // empty path, since it was created from the defaults). The view state (canvas scale and
     // size, toolbox, export format) does not count. False when either side cannot be read,
-    // loaded or digested.
+    // loaded or digested. The working directory is left as it was.
     bool IsEqualToSavedProject(const QString& path);
 
     // 1, 2 or 4 for "1.0", "2.0", "4.0"; 9999 for any other text.

@@ -19,19 +19,34 @@ namespace lumo::app {
 // Deeper nesting than any project file has; the DOM parser recurses per level, so deeper
 // documents are refused before they reach it.
 inline constexpr int kMaxXmlDepth = 256;
+// More attributes on one element than any project file has (six); the parser's work grows with
+// the square of their number.
+inline constexpr int kMaxXmlAttributes = 64;
+// Elements in one file: some fifty times those of a project with a hundred foregrounds of their
+// own settings, or with ten masks of ten thousand points; beyond it the document tree alone
+// would take hundreds of megabytes.
+inline constexpr qsizetype kMaxXmlElements = 1000000;
 
-// Parses bytes into document (namespace processing on). 3 when the text is not well-formed or
-// nested deeper than kMaxXmlDepth, 6 when memory runs out, else 0.
+// Parses bytes into document (namespace processing on). 3 when the text is not well-formed, is
+// nested deeper than kMaxXmlDepth, declares a document type with an internal subset (entities)
+// or has an element with more than kMaxXmlAttributes attributes; 6 when it holds more than
+// kMaxXmlElements elements or memory runs out; else 0. The limits are checked on the bytes,
+// before any parser sees them.
 APP_EXPORT LMerr ParseXmlDocument(const QByteArray& bytes, QDomDocument& document);
 
 // Reads a file or resource and parses it. 1 when it is not a regular file or cannot be read,
 // 6 when it is too large to hold, otherwise as ParseXmlDocument.
 APP_EXPORT LMerr ReadXmlDocument(const QString& path, QDomDocument& document);
 
-// Writes a file through a temporary file that replaces the target only when everything was
-// written: on any failure the previous file is left as it was. body writes to the device and
-// returns its code; a non-zero code, a device error or a failed commit discards the new text.
-// 17 when the file cannot be written, otherwise body's code.
+// Writes a file through a temporary file in the same folder (with a short name of its own, so a
+// target whose name is near the file system's limit can be replaced too) that replaces the
+// target only when everything was written and synced: on any failure the previous file is left
+// as it was and the temporary file is removed. body writes to the device and returns its code;
+// a non-zero code or a device error discards the new text. A link is followed; a target that
+// exists but is no plain file (a fifo, a device, a folder) is refused. The new file keeps the
+// previous one's permissions. 17 when the file cannot be written, otherwise body's code.
+// Loading the library makes the process ignore SIGXFSZ (unless it handles it), so a file-size
+// limit makes a save fail instead of ending the program.
 APP_EXPORT LMerr WriteFileSafely(const QString& path, const std::function<LMerr(QIODevice&)>& body);
 
 } // namespace lumo::app

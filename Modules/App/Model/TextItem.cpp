@@ -210,10 +210,8 @@ LMerr TextList::WriteToXml(QXmlStreamWriter& writer) const
         writer.writeStartElement(QStringLiteral("textList"));
         WriteXmlTagUInt(writer, QStringLiteral("currentSelectedTextIndex"), selectedIndex);
         WriteXmlTagUInt(writer, QStringLiteral("nameSuffix"), m_nameSuffix);
-        for (const TextItemPtr& item : m_items) {
-            const AbstractProjectItem& stored = *item;
-            stored.WriteToXml(writer);
-        }
+        for (const TextItemPtr& item : m_items)
+            WriteChild(*item, writer);
         writer.writeEndElement();
     });
 }

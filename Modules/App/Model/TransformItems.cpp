@@ -1,5 +1,6 @@
 #include "TransformItems.h"
 
+#include "DrawableValues.h"
 #include "XmlValues.h"
 
 #include <QDomElement>
@@ -78,22 +79,15 @@ std::shared_ptr<AbstractTransformItem> CreateTransformItem(const QString& elemen
     return nullptr;
 }
 
-namespace {
-// Toward zero into a 32-bit integer, as the placement has always been computed.
-double TruncateToInt(double value)
-{
-    if (!(value == value))
-        return 0.0;
-    value = std::clamp(value, double(INT32_MIN), double(INT32_MAX));
-    return static_cast<double>(static_cast<std::int32_t>(value));
-}
-} // namespace
-
 void ConvertTranslation(const TransformationTransformItem& item, unsigned int canvasWidth, unsigned int canvasHeight,
                         unsigned int layerWidth, unsigned int layerHeight, double& x, double& y)
 {
-    x = item.TranslateX() * TruncateToInt(std::fabs(item.ScaleX()) * layerWidth * 0.5 + canvasWidth * 0.5);
-    y = item.TranslateY() * TruncateToInt(std::fabs(item.ScaleY()) * layerHeight * 0.5 + canvasHeight * 0.5);
+    // As the layer is drawn (CombineLayerTransformation).
+    const drawable::Placement placement = drawable::LayerPlacement(item);
+    x = placement.translateX *
+        drawable::TruncateToInt(std::fabs(placement.scaleX) * layerWidth * 0.5 + canvasWidth * 0.5);
+    y = placement.translateY *
+        drawable::TruncateToInt(std::fabs(placement.scaleY) * layerHeight * 0.5 + canvasHeight * 0.5);
 }
 
 } // namespace lumo::app

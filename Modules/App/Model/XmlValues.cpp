@@ -5,6 +5,7 @@
 #include <QXmlStreamWriter>
 
 #include <charconv>
+#include <cmath>
 #include <limits>
 #include <system_error>
 
@@ -63,14 +64,25 @@ std::optional<unsigned int> ToUInt(std::string_view text)
     return Parse<unsigned int>(text);
 }
 
+// "nan", "inf" and "infinity" are no numbers of a project file: a stream does not read them, and
+// no value the program writes is one.
+template <class T>
+std::optional<T> ParseFinite(std::string_view text)
+{
+    const std::optional<T> value = Parse<T>(text);
+    if (value && !std::isfinite(*value))
+        return std::nullopt;
+    return value;
+}
+
 std::optional<float> ToFloat(std::string_view text)
 {
-    return Parse<float>(text);
+    return ParseFinite<float>(text);
 }
 
 std::optional<double> ToDouble(std::string_view text)
 {
-    return Parse<double>(text);
+    return ParseFinite<double>(text);
 }
 
 std::optional<bool> ToBool(std::string_view text)
@@ -126,12 +138,75 @@ namespace {
     throw XmlException(LMerrInvalidData, name.toStdString() + " data is corrupted, lexical cast failure.");
 }
 
-QString TagText(const QDomElement& element, const QString& name)
+[[noreturn]] void ThrowUnwritable(const QString& name)
+{
+    throw XmlException(LMerrCannotWrite, name.toStdString() + " tag cannot be written.  Bad lexical cast.");
+}
+
+// Text that XML 1.0 cannot carry unchanged (control characters, a carriage return, which a
+// reader turns into a line feed, U+FFFE, U+FFFF, a lone surrogate: all legal in Linux file
+// names or in a QString) is stored as Base64 under this attribute: of its UTF-16 code units,
+// little-endian, for strings, of the bytes themselves for byte strings. Anything else is stored
+// as it stands, as it always was.
+const QString kEncoding = QStringLiteral("encoding");
+const QString kStringEncoding = QStringLiteral("base64-utf16le");
+const QString kBytesEncoding = QStringLiteral("base64");
+
+bool IsStorable(const QString& text)
+{
+    const qsizetype size = text.size();
+    for (qsizetype i = 0; i < size; ++i) {
+        const char16_t c = text[i].unicode();
+        if (c == u'\t' || c == u'\n' || (c >= 0x20 && c < 0xD800) || (c >= 0xE000 && c <= 0xFFFD))
+            continue;
+        if (QChar::isHighSurrogate(c) && i + 1 < size && QChar::isLowSurrogate(text[i + 1].unicode())) {
+            ++i;
+            continue;
+        }
+        return false;
+    }
+    return true;
+}
+
+bool IsStorable(const QByteArray& bytes)
+{
+    // One byte a character: every byte from 0x20 up is a character XML holds.
+    for (const char byte : bytes) {
+        const auto b = static_cast<unsigned char>(byte);
+        if (b < 0x20 && b != '\t' && b != '\n')
+            return false;
+    }
+    return true;
+}
+
+QByteArray DecodeBase64(const QString& text, const QString& name)
+{
+    const auto decoded = QByteArray::fromBase64Encoding(text.toLatin1(), QByteArray::AbortOnBase64DecodingErrors);
+    if (!decoded)
+        ThrowCorrupted(name);
+    return *decoded;
+}
+
+// The child's text as stored, and the encoding it was stored in (empty for plain text).
+QDomElement TagElement(const QDomElement& element, const QString& name)
 {
     const QDomElement child = element.firstChildElement(name);
     if (child.isNull())
         ThrowMissingTag(name);
-    return child.text();
+    return child;
+}
+
+QString TagText(const QDomElement& element, const QString& name)
+{
+    return TagElement(element, name).text();
+}
+
+void WriteEncoded(QXmlStreamWriter& writer, const QString& name, const QString& encoding, const QByteArray& bytes)
+{
+    writer.writeStartElement(name);
+    writer.writeAttribute(kEncoding, encoding);
+    writer.writeCharacters(QString::fromLatin1(bytes.toBase64()));
+    writer.writeEndElement();
 }
 
 QString AttributeText(const QDomElement& element, const QString& name)
@@ -192,14 +267,32 @@ bool ReadXmlTagBool(const QDomElement& element, const QString& name)
 
 std::wstring ReadXmlTagWString(const QDomElement& element, const QString& name)
 {
-    return TagText(element, name).toStdWString();
+    const QDomElement child = TagElement(element, name);
+    if (!child.hasAttribute(kEncoding))
+        return child.text().toStdWString();
+    if (child.attribute(kEncoding) != kStringEncoding)
+        ThrowCorrupted(name);
+    const QByteArray units = DecodeBase64(child.text(), name);
+    if (units.size() % 2 != 0)
+        ThrowCorrupted(name);
+    QString text(units.size() / 2, Qt::Uninitialized);
+    for (qsizetype i = 0; i < text.size(); ++i)
+        text[i] = QChar(static_cast<char16_t>(static_cast<unsigned char>(units[2 * i]) |
+                                              (static_cast<unsigned char>(units[2 * i + 1]) << 8)));
+    return text.toStdWString();
 }
 
 QByteArray ReadXmlTagBytes(const QDomElement& element, const QString& name)
 {
+    const QDomElement child = TagElement(element, name);
+    if (child.hasAttribute(kEncoding)) {
+        if (child.attribute(kEncoding) != kBytesEncoding)
+            ThrowCorrupted(name);
+        return DecodeBase64(child.text(), name);
+    }
     // Each character stands for one byte, as written; characters above 255 cannot come from
     // our writer and are cut to their low byte rather than growing the text.
-    return TagText(element, name).toLatin1();
+    return child.text().toLatin1();
 }
 
 int ReadXmlAttributeUInt(const QDomElement& element, const QString& name)
@@ -230,13 +323,18 @@ void WriteXmlTagUInt(QXmlStreamWriter& writer, const QString& name, unsigned int
     WriteTag(writer, name, ToQString(lexical::FromUInt(value)));
 }
 
+// A non-finite number would be written as text that no reader takes back: the save fails instead.
 void WriteXmlTagFloat(QXmlStreamWriter& writer, const QString& name, float value)
 {
+    if (!std::isfinite(value))
+        ThrowUnwritable(name);
     WriteTag(writer, name, ToQString(lexical::FromFloat(value)));
 }
 
 void WriteXmlTagDouble(QXmlStreamWriter& writer, const QString& name, double value)
 {
+    if (!std::isfinite(value))
+        ThrowUnwritable(name);
     WriteTag(writer, name, ToQString(lexical::FromDouble(value)));
 }
 
@@ -248,6 +346,18 @@ void WriteXmlTagBool(QXmlStreamWriter& writer, const QString& name, bool value)
 void WriteXmlTagWString(QXmlStreamWriter& writer, const QString& name, const std::wstring& value, bool cdata)
 {
     const QString text = QString::fromStdWString(value);
+    // A reader drops plain text that is only blanks; a CDATA section keeps it.
+    const bool blanksOnly = !text.isEmpty() && text.trimmed().isEmpty();
+    if (!IsStorable(text) || (blanksOnly && !cdata)) {
+        QByteArray units(text.size() * 2, Qt::Uninitialized);
+        for (qsizetype i = 0; i < text.size(); ++i) {
+            const char16_t c = text[i].unicode();
+            units[2 * i] = static_cast<char>(c & 0xFF);
+            units[2 * i + 1] = static_cast<char>(c >> 8);
+        }
+        WriteEncoded(writer, name, kStringEncoding, units);
+        return;
+    }
     writer.writeStartElement(name);
     if (cdata)
         writer.writeCDATA(text);
@@ -258,6 +368,10 @@ void WriteXmlTagWString(QXmlStreamWriter& writer, const QString& name, const std
 
 void WriteXmlTagBytes(QXmlStreamWriter& writer, const QString& name, const QByteArray& value)
 {
+    if (!IsStorable(value)) {
+        WriteEncoded(writer, name, kBytesEncoding, value);
+        return;
+    }
     writer.writeStartElement(name);
     writer.writeCDATA(QString::fromLatin1(value));
     writer.writeEndElement();

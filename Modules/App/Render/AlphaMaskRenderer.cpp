@@ -1,9 +1,11 @@
 #include "AlphaMaskRenderer.h"
 
+#include "DrawableValues.h"
 #include "Mask.h"
 
 #include <QImage>
 
+#include <algorithm>
 #include <cmath>
 #include <new>
 
@@ -20,8 +22,8 @@ namespace {
 int LayerFeatherRadius(const Mask& mask, HXDownsampleFactor factor)
 {
     const double radius = hvn::image::DownsampleValue(factor) * static_cast<double>(mask.Feather()) *
-                          static_cast<double>(std::fabs(mask.Scale())) * static_cast<double>(mask.Zoom());
-    return static_cast<int>(std::trunc(radius));
+                          std::fabs(drawable::MaskScale(mask.Scale())) * drawable::MaskZoom(mask.Zoom());
+    return drawable::TruncateToInt(radius);
 }
 
 } // namespace
@@ -66,40 +68,77 @@ void AlphaMaskRenderer::InvalidateAllMasks()
     }
 }
 
+void AlphaMaskRenderer::RemoveMask(const QUuid& id)
+{
+    const auto found = m_cache.find(id);
+    if (found == m_cache.end())
+        return;
+    if (const std::shared_ptr<CacheData>& record = found.value()) {
+        m_cachedBytes -= BytesOf(*record);
+        m_recent.erase(record->recent);
+    }
+    m_cache.erase(found);
+}
+
+std::size_t AlphaMaskRenderer::BytesOf(const CacheData& record)
+{
+    return (record.fullMask ? record.fullMask->bytes.size() : 0) +
+           (record.reducedMask ? record.reducedMask->bytes.size() : 0);
+}
+
+void AlphaMaskRenderer::Used(const QUuid& id)
+{
+    const std::shared_ptr<CacheData>& record = m_cache[id];
+    m_recent.splice(m_recent.end(), m_recent, record->recent);
+    const std::size_t budget =
+        std::size_t(kCacheBudgetScreens) * std::max<std::size_t>(std::size_t(m_width) * m_height, 1u << 16);
+    for (auto it = m_recent.begin(); m_cachedBytes > budget && *it != id;) {
+        CacheData& oldest = *m_cache[*it];
+        m_cachedBytes -= BytesOf(oldest);
+        oldest.fullMask.reset();
+        oldest.reducedMask.reset();
+        oldest.fullValid = false;
+        oldest.reducedValid = false;
+        // Still listed (its drawn-with inputs are kept), now at the end of the order.
+        const auto next = std::next(it);
+        m_recent.splice(m_recent.end(), m_recent, it);
+        it = next;
+    }
+}
+
 std::shared_ptr<AlphaMask> AlphaMaskRenderer::Coverage(const Mask& mask, const hvn::common::HXLookupTables& tables,
                                                        const QTransform& transform, const QPainterPath& limit,
                                                        HXDownsampleFactor factor)
 {
     std::shared_ptr<CacheData>& record = m_cache[mask.Id()];
     if (!record) {
-        auto made = std::make_shared<CacheData>();
-        made->fullMask = std::make_shared<AlphaMask>(m_width, m_height);
-        made->reducedMask = std::make_shared<AlphaMask>(ReducedWidth(), ReducedHeight());
-        record = std::move(made);
+        record = std::make_shared<CacheData>();
+        record->recent = m_recent.insert(m_recent.end(), mask.Id());
     }
     const bool full = factor == HXDownsampleFactor0;
     bool& valid = full ? record->fullValid : record->reducedValid;
     DrawnWith& drawnWith = full ? record->fullDrawnWith : record->reducedDrawnWith;
-    const std::shared_ptr<AlphaMask>& buffer = full ? record->fullMask : record->reducedMask;
+    std::shared_ptr<AlphaMask>& buffer = full ? record->fullMask : record->reducedMask;
 
     DrawnWith wanted{transform, limit, MaskOutline(mask), LayerFeatherRadius(mask, factor), mask.IsRemove(),
                      mask.IsInverted()};
-    if (valid && drawnWith == wanted)
-        return buffer;
-
-    valid = false;
-    // Drawn at the buffer's own size, so the last column and row at the preview factor are
-    // covered like every other.
-    QImage image(static_cast<int>(buffer->width), static_cast<int>(buffer->height), QImage::Format_ARGB32);
-    if (image.isNull())
-        throw std::bad_alloc();
-    image.fill(0);
-    DrawMaskShape(transform, mask, image);
-    FeatherMaskShape(wanted.radius, tables, wanted.remove, wanted.inverted, limit, image);
-    QImageAlphaToMask(*buffer, image);
-    drawnWith = std::move(wanted);
-    valid = true;
-    return buffer;
+    std::shared_ptr<AlphaMask> coverage = buffer;
+    if (!(valid && coverage && drawnWith == wanted)) {
+        valid = false;
+        // Drawn at the buffer's own size, so the last column and row at the preview factor are
+        // covered like every other.
+        coverage = DrawMaskCoverage(mask, static_cast<int>(full ? m_width : ReducedWidth()),
+                                    static_cast<int>(full ? m_height : ReducedHeight()), tables, transform, limit,
+                                    wanted.radius);
+        m_cachedBytes -= buffer ? buffer->bytes.size() : 0;
+        buffer = coverage;
+        m_cachedBytes += coverage->bytes.size();
+        drawnWith = std::move(wanted);
+        valid = true;
+    }
+    // May drop other masks' buffers; this one stays with the caller whatever happens.
+    Used(mask.Id());
+    return coverage;
 }
 
 } // namespace lumo::app

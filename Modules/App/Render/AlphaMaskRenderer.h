@@ -9,9 +9,14 @@
 #include <QTransform>
 #include <QUuid>
 
+#include <QRect>
+
+#include <algorithm>
 #include <climits>
 #include <cstdint>
+#include <list>
 #include <memory>
+#include <optional>
 #include <vector>
 
 class QImage;
@@ -25,20 +30,36 @@ namespace lumo::app {
 class Mask;
 class MaskList;
 
-// An 8-bit coverage buffer, one byte a pixel, rows without gaps; zero-filled when made.
+// An 8-bit coverage buffer, one byte a pixel, rows without gaps; zero-filled when made. It lies at
+// (left, top) of the image it is applied to. Without an outside value it changes only the part of
+// the image it covers; with one, every pixel of the image outside it has that coverage (a mask is
+// drawn within the box where it differs from what lies around it).
 struct AlphaMask {
     AlphaMask(unsigned int width, unsigned int height)
         : bytes(static_cast<std::size_t>(width) * height, 0), width(width), height(height)
+    {
+    }
+    AlphaMask(const QRect& box, std::uint8_t outsideCoverage)
+        : bytes(static_cast<std::size_t>(std::max(box.width(), 0)) * static_cast<std::size_t>(std::max(box.height(), 0)), 0),
+          width(static_cast<unsigned int>(std::max(box.width(), 0))),
+          height(static_cast<unsigned int>(std::max(box.height(), 0))), left(box.left()), top(box.top()),
+          outside(outsideCoverage)
     {
     }
 
     std::vector<std::uint8_t> bytes;
     unsigned int width = 0;
     unsigned int height = 0;
+    int left = 0;
+    int top = 0;
+    std::optional<std::uint8_t> outside;
 };
 
 // The render processor's mask renderer: the coverage of each mask cached at full and reduced
-// resolution, keyed by the mask's id. Built once for the canvas window. GUI thread only.
+// resolution, keyed by the mask's id. Built once for the canvas window. Each buffer covers only
+// the box of the window its mask reaches, and the buffers together are held within a budget of
+// kCacheBudgetScreens window areas: beyond it the buffers used longest ago are dropped (and drawn
+// again when next needed), so a project of a thousand masks cannot hold gigabytes. GUI thread only.
 class APP_EXPORT AlphaMaskRenderer {
 public:
     // What a buffer was drawn from. A buffer is reused only while all of it is unchanged, so a
@@ -55,6 +76,8 @@ public:
         bool operator==(const DrawnWith& other) const;
     };
 
+    // A buffer is made when its factor is first drawn, and dropped (stale) when the cache needs
+    // the room.
     struct CacheData {
         std::shared_ptr<AlphaMask> fullMask;
         std::shared_ptr<AlphaMask> reducedMask;
@@ -62,7 +85,11 @@ public:
         bool reducedValid = false;
         DrawnWith fullDrawnWith;
         DrawnWith reducedDrawnWith;
+        // The record's place in the order of use.
+        std::list<QUuid>::iterator recent;
     };
+
+    static constexpr unsigned int kCacheBudgetScreens = 16;
 
     AlphaMaskRenderer(unsigned int width, unsigned int height);
 
@@ -77,7 +104,7 @@ public:
     void InvalidateMask(const QUuid& id);
     void InvalidateAllMasks();
     // The next render makes a new record.
-    void RemoveMask(const QUuid& id) { m_cache.remove(id); }
+    void RemoveMask(const QUuid& id);
 
     // The mask's coverage at the factor (full at 0, reduced otherwise): the cached buffer while it
     // is valid and was drawn with the same inputs, else drawn anew. The feather is scaled by the
@@ -89,12 +116,21 @@ public:
 
     // The record of a mask, or null; for tests.
     std::shared_ptr<const CacheData> Record(const QUuid& id) const { return m_cache.value(id); }
+    // The bytes the cached buffers hold.
+    std::size_t CachedBytes() const { return m_cachedBytes; }
 
 private:
+    // Marks the record as the one used last and drops the buffers used longest ago while the cache
+    // is over its budget.
+    void Used(const QUuid& id);
+    static std::size_t BytesOf(const CacheData& record);
+
     unsigned int m_width;
     unsigned int m_height;
     double m_reducedScale;
     QMap<QUuid, std::shared_ptr<CacheData>> m_cache;
+    std::list<QUuid> m_recent; // least recently used first
+    std::size_t m_cachedBytes = 0;
 };
 
 // The three mask passes. Each applies the enabled, closed masks (with at least one handle) of the
@@ -117,6 +153,15 @@ APP_EXPORT void RenderExportMasks(const MaskList& masks, hvn::image::HXImage8& t
 
 // The closed outline through the mask's handles (empty without handles).
 APP_EXPORT QPainterPath MaskOutline(const Mask& mask);
+// The mask's coverage of an image of width x height pixels: drawn, feathered by the radius and, for
+// a retaining mask, turned into the coverage the band rule expects, within the box of the image
+// where it differs from its outside value (0 for a removing mask, 255 for a retaining one: the
+// outline and its feather, and for an inverted retaining mask the limit too). Throws
+// std::bad_alloc.
+APP_EXPORT std::shared_ptr<AlphaMask> DrawMaskCoverage(const Mask& mask, int width, int height,
+                                                      const hvn::common::HXLookupTables& tables,
+                                                      const QTransform& transform, const QPainterPath& limit,
+                                                      int radius);
 // Fills the outline, antialiased, into the alpha of a 32-bit image.
 APP_EXPORT void DrawMaskShape(const QTransform& transform, const Mask& mask, QImage& image);
 // Feathers the drawn coverage by a stack blur of the radius and, for a retaining mask, turns it
@@ -127,8 +172,9 @@ APP_EXPORT bool FeatherMaskShape(int radius, const hvn::common::HXLookupTables& 
 // The alpha bytes of the image into the buffer (their overlap).
 APP_EXPORT void QImageAlphaToMask(AlphaMask& mask, const QImage& image);
 
-// Applies the coverage to the target's alpha over their top-left overlap, in row bands on one
-// POSIX thread per core (fewer for small images), all joined before it returns. With m the coverage and a the alpha:
+// Applies the coverage to the target's alpha where the mask lies on it (and, when the mask has an
+// outside value, everywhere else too), in row bands on one POSIX thread per core (fewer for small
+// images), all joined before it returns. With m the coverage and a the alpha:
 // removing min(255 - m, a), inverted removing min(m, a), retaining max(255 - m, a). The calling
 // thread takes the last band. True when every other band's thread started and was joined.
 APP_EXPORT bool CompositeMaskParallel(hvn::image::HXImage8& target, bool remove, bool inverted, const AlphaMask& mask);

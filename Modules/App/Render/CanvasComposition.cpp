@@ -7,6 +7,7 @@
 
 #include "AlphaMaskRenderer.h"
 #include "CompositeItems.h"
+#include "DrawableValues.h"
 #include "FilterItems.h"
 #include "ImageBuffers.h"
 #include "KeyItems.h"
@@ -41,11 +42,6 @@ namespace lumo::app {
 
 namespace {
 
-int Truncate(double value)
-{
-    return static_cast<int>(value);
-}
-
 // A QRect's right and bottom are its last column and row; the engine's rectangle ends after them,
 // or the canvas's last column and row would be left out of every effect.
 HXRect ToHXRect(const QRect& rect)
@@ -62,7 +58,7 @@ QRect CanvasWindowRect(const Canvas& canvas, HXDownsampleFactor factor)
     const double ratio = hvn::image::DownsampleValue(factor);
     const double width = ratio * canvas.Width();
     const double height = ratio * canvas.Height();
-    return canvas.WorkspaceTransform(factor).mapRect(QRectF(-0.5 * width, -0.5 * height, width, height)).toRect();
+    return drawable::ToRect(canvas.WorkspaceTransform(factor).mapRect(QRectF(-0.5 * width, -0.5 * height, width, height)));
 }
 
 // From canvas coordinates (origin at the centre) to the target's pixels: the window placement on
@@ -91,7 +87,7 @@ void DepthOfField(const Item* item, HXImage8& target, unsigned int width, unsign
     // The origin is a fraction of the canvas; the engine takes it in target pixels, y negated.
     const QPointF origin(width * item->Origin().x() * ratio, height * item->Origin().y() * ratio);
     const QPointF mapped = CanvasToTarget(project, target, factor, canvasSpace).map(origin);
-    const unsigned int blur = canvasSpace ? item->Blur() : static_cast<unsigned int>(item->Blur() * scale);
+    const unsigned int blur = canvasSpace ? item->Blur() : drawable::TruncateToUnsigned(item->Blur() * scale);
     HXImageProcessor processor(target, target, tables, factor);
     processor.SetDepthOfField(item->DOFType(), HXPoint2F(mapped.x(), -mapped.y()), item->Angle(), blur,
                               item->Spread(), item->Range(), item->Transparency(), scale * size, rect, scale);
@@ -145,8 +141,8 @@ int RunShadowCastPass(const ShadowCastFilterItem& item, const ForegroundImageLay
     // The quad is kept in full-resolution photo pixels.
     const double ratio = hvn::image::DownsampleValue(factor);
     const auto corner = [&](const HXPoint2F& p) {
-        const QPointF mapped = t.map(QPointF(p.x * ratio, p.y * ratio));
-        return HXPoint2(Truncate(mapped.x()), Truncate(mapped.y()));
+        const QPointF mapped = t.map(drawable::ImagePoint(QPointF(p.x, p.y)) * ratio);
+        return HXPoint2(drawable::TruncateToInt(mapped.x()), drawable::TruncateToInt(mapped.y()));
     };
     const hvn::maths::HXQuadF& shadow = item.ShadowQuad();
     const HXQuad quad(corner(shadow.topLeft), corner(shadow.topRight), corner(shadow.bottomRight),
@@ -158,11 +154,17 @@ int RunShadowCastPass(const ShadowCastFilterItem& item, const ForegroundImageLay
     const int width = source.Width();
     const int height = source.Height();
     HXRect sourceRect(0, 0, width, height);
-    if (IsActiveAndEnabled(*crop))
-        sourceRect = HXRect(HXPoint2(Truncate(width * crop->Left()), Truncate(height * crop->Top())),
-                            HXPoint2(Truncate(width - width * crop->Right()), Truncate(height - height * crop->Bottom())));
+    if (IsActiveAndEnabled(*crop)) {
+        using drawable::CropFraction;
+        using drawable::TruncateToInt;
+        sourceRect = HXRect(HXPoint2(TruncateToInt(width * CropFraction(crop->Left())),
+                                     TruncateToInt(height * CropFraction(crop->Top()))),
+                            HXPoint2(TruncateToInt(width - width * CropFraction(crop->Right())),
+                                     TruncateToInt(height - height * CropFraction(crop->Bottom()))));
+    }
 
-    const unsigned int blur = canvasSpace ? item.Blur() : static_cast<unsigned int>(item.Blur() * canvas.Scale());
+    const unsigned int blur =
+        canvasSpace ? item.Blur() : drawable::TruncateToUnsigned(item.Blur() * drawable::CanvasScale(canvas.Scale()));
     const LayerManagerPtr manager = project->GetLayerManager();
     const bool backgroundVisible = manager && BackgroundShows(*manager);
 
@@ -227,7 +229,7 @@ LMerr RenderProcessor::RenderCanvasImage(HXDownsampleFactor factor, QImage& imag
         if (!manager)
             throw std::runtime_error("Render error");
         const std::shared_ptr<ImageLayerList> layers = manager->LayerList();
-        const double scale = canvas.Scale();
+        const double scale = drawable::CanvasScale(canvas.Scale());
 
         if (canvas.UseCanvasColor()) {
             const QColor color = canvas.CanvasColor();
@@ -324,7 +326,7 @@ LMerr RenderProcessor::RenderCanvasImage(HXDownsampleFactor factor, QImage& imag
                 const bool wrapsLight = !d.matteView && (canvas.UseCanvasColor() || BackgroundShows(*manager)) &&
                                         lightSpill && IsActiveAndEnabled(*lightSpill);
                 if (wrapsLight)
-                    CheckRender(compositor.AddLightSpillLayer(foregroundImage, Truncate(lightSpill->Blur() * scale),
+                    CheckRender(compositor.AddLightSpillLayer(foregroundImage, drawable::TruncateToInt(lightSpill->Blur() * scale),
                                                         1.0 - transparency, lightSpill->BlendMode(), factor));
                 else
                     CheckRender(compositor.AddLayer(foregroundImage, d.matteView ? 1.0 : 1.0 - transparency, kNormalBlend,

@@ -4,6 +4,7 @@
 #include "RenderProcessor.h"
 
 #include "AlphaMaskRenderer.h"
+#include "DrawableValues.h"
 #include "Exif.h"
 #include "FilterItems.h"
 #include "ImageBuffers.h"
@@ -17,6 +18,7 @@
 #include <hvn/image/HXImageCompositor.h>
 #include <hvn/image/HXImageProcessor.h>
 
+#include <QFileInfo>
 #include <QImage>
 #include <QPainterPath>
 #include <QTransform>
@@ -130,6 +132,10 @@ QImage CanvasPart(const QImage& working, int width, int height)
 // processor's caches are not touched). The layer learns its size and resolution.
 QImage ReadForegroundPhoto(ImageLayer& layer)
 {
+    // Only a plain file is read, as the project loader reads only plain files: a fifo would
+    // block the export for ever.
+    if (!QFileInfo(layer.Path()).isFile())
+        throw std::runtime_error("Render error");
     QImage photo(layer.Path());
     if (photo.isNull())
         throw std::runtime_error("Render error");
@@ -138,8 +144,9 @@ QImage ReadForegroundPhoto(ImageLayer& layer)
         layer.SetDimensions(QSize(photo.height(), photo.width()));
     else
         layer.SetDimensions(photo.size());
-    layer.SetDpiX(static_cast<unsigned int>(photo.dotsPerMeterX() / kInchesPerMetre + 0.5));
-    layer.SetDpiY(static_cast<unsigned int>(photo.dotsPerMeterY() / kInchesPerMetre + 0.5));
+    // A file's density can be anything (2^31 pixels a metre reads as a negative number).
+    layer.SetDpiX(drawable::TruncateToUnsigned(photo.dotsPerMeterX() / kInchesPerMetre + 0.5));
+    layer.SetDpiY(drawable::TruncateToUnsigned(photo.dotsPerMeterY() / kInchesPerMetre + 0.5));
     layer.SetIsValid(true);
     return photo;
 }
@@ -340,7 +347,7 @@ LMerr RenderProcessor::RenderExportImage(const QUuid& foregroundId, QImage& imag
                 const auto lightSpill = FindItemOfType<LightSpillKeyItem>(keys, KeyItemTypeLightSpill);
                 if ((canvas.UseCanvasColor() || BackgroundShows(*manager)) && lightSpill && IsActiveAndEnabled(*lightSpill)) {
                     compositor.ClearRenderQueue();
-                    CheckRender(compositor.AddLightSpillLayer(*filtered, static_cast<int>(lightSpill->Blur()),
+                    CheckRender(compositor.AddLightSpillLayer(*filtered, drawable::TruncateToInt(lightSpill->Blur()),
                                                         1.0 - transparency, lightSpill->BlendMode(),
                                                         HXDownsampleFactor0));
                     CheckRender(compositor.Render());

@@ -3,6 +3,7 @@
 
 #include "RenderProcessor.h"
 
+#include "DrawableValues.h"
 #include "FilterItems.h"
 #include "ForegroundImageLayer.h"
 #include "ImageBuffers.h"
@@ -172,10 +173,10 @@ QPainterPath BuildCropPath(const KeyList& keys, unsigned int width, unsigned int
     double y1 = h;
     const auto crop = FindItemOfType<CropKeyItem>(keys, KeyItemTypeCrop);
     if (crop && crop->IsEnabled()) {
-        x0 = std::trunc(crop->Left() * w);
-        y0 = std::trunc(crop->Top() * h);
-        x1 = std::trunc(w - crop->Right() * w);
-        y1 = std::trunc(h - crop->Bottom() * h);
+        x0 = std::trunc(drawable::CropFraction(crop->Left()) * w);
+        y0 = std::trunc(drawable::CropFraction(crop->Top()) * h);
+        x1 = std::trunc(w - drawable::CropFraction(crop->Right()) * w);
+        y1 = std::trunc(h - drawable::CropFraction(crop->Bottom()) * h);
     }
     QPainterPath path;
     path.addRect(QRectF(x0, y0, x1 - x0, y1 - y0));
@@ -198,7 +199,7 @@ LMerr RenderProcessor::RenderLayer(const std::shared_ptr<ImageLayer>& layer, Ren
     if (!manager)
         return LMerrRenderFailed;
     const QUuid& id = layer->Id();
-    const double canvasScale = d.project->GetCanvas().Scale();
+    const double canvasScale = drawable::CanvasScale(d.project->GetCanvas().Scale());
 
     try {
         switch (layer->Type()) {

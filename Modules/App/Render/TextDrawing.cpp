@@ -1,5 +1,6 @@
 #include "TextDrawing.h"
 
+#include "DrawableValues.h"
 #include "LayerManager.h"
 #include "Project.h"
 #include "TextItem.h"
@@ -52,14 +53,16 @@ void DrawTextItems(const QUuid& foregroundId, QImage& image, const std::shared_p
         const TextItem& item = **it;
         if (!item.IsEnabled())
             continue;
+        // The item's numbers as they can be drawn: a file may hold any.
         QTransform transform;
         transform.translate(kExportMargin, kExportMargin);
         transform.translate(halfWidth, halfHeight);
-        transform.translate(item.Position().x() * halfWidth, item.Position().y() * halfHeight);
-        transform.rotate(item.Angle(), Qt::ZAxis);
+        transform.translate(drawable::CanvasFraction(item.Position().x()) * halfWidth,
+                            drawable::CanvasFraction(item.Position().y()) * halfHeight);
+        transform.rotate(drawable::Degrees(item.Angle()), Qt::ZAxis);
         painter.setTransform(transform);
 
-        QFont font(item.FontName(), item.FontSize(), -1, false);
+        QFont font(item.FontName(), drawable::FontSize(item.FontSize()), -1, false);
         font.setStyleStrategy(QFont::PreferAntialias);
         font.setBold(item.IsBold());
         font.setItalic(item.IsItalic());
@@ -73,7 +76,7 @@ void DrawTextItems(const QUuid& foregroundId, QImage& image, const std::shared_p
             flags = Qt::AlignRight;
 
         painter.setPen(item.FontColor());
-        painter.setOpacity(item.Opacity());
+        painter.setOpacity(drawable::Opacity(item.Opacity()));
         painter.setFont(font);
         // Measured for the image itself: its resolution, not the screen's, sets the glyphs' size.
         const QSizeF size = QFontMetricsF(font, &image).size(0, text);

@@ -1,5 +1,6 @@
 #include "TransformationFunctions.h"
 
+#include "DrawableValues.h"
 #include "ItemLists.h"
 #include "LayerManager.h"
 #include "Project.h"
@@ -22,11 +23,6 @@ using hvn::image::HXDownsampleFactor0;
 namespace lumo::app {
 
 namespace {
-
-int Truncate(double value)
-{
-    return static_cast<int>(value);
-}
 
 QSize CanvasSize(const Project& project)
 {
@@ -252,21 +248,54 @@ void CopyOpaque(const ConstPlane& source, QImage& target, const QRect& rect)
     }
 }
 
-void TransformPixels(const ConstPlane& source, const Plane& target, const QTransform& transform, bool smooth)
+// Whole pixels covering the rectangle (as QRectF::toAlignedRect), widened by the margin and cut
+// to the bounds. The rectangle is limited to the bounds in doubles first: a placement from a file
+// can throw an image further away than an int can count.
+QRect AlignedWithin(const QRectF& rect, const QRect& bounds, int margin)
 {
-    if (source.bits == nullptr || target.bits == nullptr || source.width <= 0 || source.height <= 0 ||
-        target.width <= 0 || target.height <= 0 || !transform.isInvertible())
+    const QRectF limit = QRectF(bounds).adjusted(-margin - 1, -margin - 1, margin + 1, margin + 1);
+    const QRectF within = rect & limit;
+    if (within.isEmpty())
+        return QRect();
+    return within.toAlignedRect().adjusted(-margin, -margin, margin, margin) & bounds;
+}
+
+bool IsFinite(const QTransform& t)
+{
+    return std::isfinite(t.m11()) && std::isfinite(t.m12()) && std::isfinite(t.m13()) && std::isfinite(t.m21()) &&
+           std::isfinite(t.m22()) && std::isfinite(t.m23()) && std::isfinite(t.m31()) && std::isfinite(t.m32()) &&
+           std::isfinite(t.m33());
+}
+
+void TransformPixels(const ConstPlane& whole, const Plane& target, const QTransform& placement, bool smooth)
+{
+    if (whole.bits == nullptr || target.bits == nullptr || whole.width <= 0 || whole.height <= 0 ||
+        target.width <= 0 || target.height <= 0 || !IsFinite(placement) || !placement.isInvertible())
         return;
     // Only pixels inside the drawn quad (and one around it, for antialiased edges) can change;
     // only source pixels mapped into that area (and two around, for bilinear neighbours) can be
     // read. Everything below is restricted to those two rectangles.
     const QRect targetRect(0, 0, target.width, target.height);
-    const QRect area =
-        transform.mapRect(QRectF(0, 0, source.width, source.height)).toAlignedRect().adjusted(-1, -1, 1, 1) & targetRect;
+    const QRect wholeRect(0, 0, whole.width, whole.height);
+    const QRectF mapped = placement.mapRect(QRectF(wholeRect));
+    const QRect area = AlignedWithin(mapped, targetRect, 1);
     if (area.isEmpty())
         return;
-    const QRect needed = transform.inverted().mapRect(QRectF(area)).toAlignedRect().adjusted(-2, -2, 2, 2) &
-                         QRect(0, 0, source.width, source.height);
+    const QRect wholeNeeded = AlignedWithin(placement.inverted().mapRect(QRectF(area)), wholeRect, 2);
+
+    // The rasteriser counts in fixed point: an image placed far beyond the target (by a scale or a
+    // translation from a file) is drawn as the part of it that reaches the target. Nearer, the
+    // whole image is drawn, as always.
+    constexpr double kRasterReach = double(1 << 22);
+    const bool far = mapped.left() < -kRasterReach || mapped.top() < -kRasterReach || mapped.right() > kRasterReach ||
+                     mapped.bottom() > kRasterReach;
+    if (far && wholeNeeded.isEmpty())
+        return;
+    const QRect drawn = far ? wholeNeeded : wholeRect;
+    const QTransform transform = far ? QTransform::fromTranslate(drawn.left(), drawn.top()) * placement : placement;
+    const ConstPlane source{whole.bits + drawn.top() * whole.stride + drawn.left() * 4, drawn.width(), drawn.height(),
+                            whole.stride};
+    const QRect needed = wholeNeeded.translated(-drawn.topLeft());
 
     const QImage sourceView(source.bits, source.width, source.height, source.stride, QImage::Format_ARGB32);
     QImage targetView(target.bits, target.width, target.height, target.stride, QImage::Format_ARGB32);
@@ -308,16 +337,16 @@ void CombineLayerTransformation(const TransformationTransformItem* item, unsigne
     if (item == nullptr)
         return;
     const double ratio = hvn::image::DownsampleValue(factor);
-    const double scaleX = item->ScaleX();
-    const double scaleY = item->ScaleY();
+    // The placement as it can be drawn; the item may hold any number a file or a setter gave it.
+    const drawable::Placement placement = drawable::LayerPlacement(*item);
     // The magnitudes are single precision, as the stored placements were made with.
-    const float magnitudeX = std::fabs(static_cast<float>(scaleX));
-    const float magnitudeY = std::fabs(static_cast<float>(scaleY));
-    const int reachX = Truncate(magnitudeX * w * 0.5 + ratio * cw * 0.5);
-    const int reachY = Truncate(magnitudeY * h * 0.5 + ratio * ch * 0.5);
-    t.translate(item->TranslateX() * reachX, item->TranslateY() * reachY);
-    t.rotate(item->Rotation());
-    t.scale(scaleX, scaleY);
+    const float magnitudeX = std::fabs(static_cast<float>(placement.scaleX));
+    const float magnitudeY = std::fabs(static_cast<float>(placement.scaleY));
+    const int reachX = drawable::TruncateToInt(magnitudeX * w * 0.5 + ratio * cw * 0.5);
+    const int reachY = drawable::TruncateToInt(magnitudeY * h * 0.5 + ratio * ch * 0.5);
+    t.translate(placement.translateX * reachX, placement.translateY * reachY);
+    t.rotate(placement.rotation);
+    t.scale(placement.scaleX, placement.scaleY);
     t.translate(-(w * 0.5), -(h * 0.5));
 }
 

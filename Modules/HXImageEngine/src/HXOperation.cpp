@@ -3,6 +3,7 @@
 
 #include "hvn/common/HXSystem.h"
 
+#include <algorithm>
 #include <atomic>
 #include <charconv>
 #include <new>
@@ -78,6 +79,17 @@ int EngineThreadCount()
 {
     const int forced = g_threadCount.load();
     return forced > 0 ? forced : common::HXSystem::GetCPUCoreCount();
+}
+
+int EngineThreadCount(long long pixels)
+{
+    // Waking a thread costs about what a pass over this many pixels takes.
+    constexpr long long kPixelsPerThread = 1LL << 16;
+    const int forced = g_threadCount.load();
+    if (forced > 0)
+        return forced;
+    const long long worthwhile = std::max(pixels, 0LL) / kPixelsPerThread + 1;
+    return static_cast<int>(std::min<long long>(worthwhile, common::HXSystem::GetCPUCoreCount()));
 }
 
 namespace testhooks {

@@ -52,7 +52,9 @@ int RunPass(const std::vector<HXOperation>& queue, const HXAbstractImage& source
             return HXResultImageMismatch;
     }
     try {
-        const kernels::KernelContext ctx{tables, factor, DownsampleValue(factor), EngineThreadCount(), opacity};
+        const kernels::KernelContext ctx{tables, factor, DownsampleValue(factor),
+                                         EngineThreadCount(static_cast<long long>(destination.Width()) * destination.Height()),
+                                         opacity};
         const kernels::ImageView view = kernels::ViewOf(destination);
         // An out-of-place pass starts from a copy of the source. When it starts with colour
         // operations the copy is folded into their pass; otherwise it is made on every thread.

@@ -1,31 +1,39 @@
 #include "Canvas/CanvasView.h"
 
 #include "Canvas/CanvasItemTypes.h"
+#include "Canvas/CropGraphicsItem.h"
+#include "Canvas/GraphicsItemDeleter.h"
+#include "Canvas/HandleGraphicsItems.h"
+#include "Canvas/ShadowQuadGraphicsItems.h"
 #include "Shell/Application.h"
 
 #include "FilterItems.h"
 #include "ForegroundImageLayer.h"
+#include "KeyItems.h"
 #include "LayerManager.h"
 #include "Project.h"
 #include "TransformItems.h"
+#include "TransformationFunctions.h"
 
 #include <QApplication>
 #include <QGraphicsItem>
 #include <QKeyEvent>
+#include <QLineF>
 #include <QMap>
 #include <QMouseEvent>
 #include <QResizeEvent>
 #include <QWheelEvent>
 
+#include <algorithm>
+#include <cmath>
+
 namespace lumo::ui {
 
-// The handle items; each comes with the canvas editing that drives it.
-class LayerQuadGraphicsItem;
+// The handle items of text and masks come with their canvas editing.
 class MaskShapeGraphicsItem;
 class TextQuadGraphicsItem;
-class CropGraphicsItem;
-class ShadowQuadGraphicsItem;
 
+using hvn::image::HXDownsampleFactor;
 using hvn::image::HXDownsampleFactor0;
 using hvn::image::HXDownsampleFactor3;
 
@@ -36,6 +44,15 @@ constexpr int kCentreMargin = 40;
 constexpr float kWheelUnitsPerScale = 2400.0f;
 constexpr float kMaximumScale = 4.0f;
 constexpr float kMinimumScale = 0.01f;
+
+// A Ctrl move locks an axis once the pointer is this far from the press.
+constexpr double kAxisLockDistance = 5.0;
+// Dragging the scale handle 100 pixels down adds 1 to the layer's scale.
+constexpr double kScaleDragPixels = 100.0;
+constexpr double kMinimumLayerScale = 0.1;
+constexpr double kMaximumLayerScale = 5.0;
+// Ctrl turns in steps of 45 degrees.
+constexpr double kRotationSnap = 45.0;
 
 app::ProjectPtr CurrentProject()
 {
@@ -51,6 +68,32 @@ bool PlacedByHand(const app::LayerManager& manager, const QUuid& layerId)
         return true;
     const auto fit = app::FindItemOfType<app::FitTransformItem>(settings->Transforms(), app::TransformItemTypeFit);
     return !fit || fit->Fit() == app::FitToNone;
+}
+
+// The current foreground and its settings in force; null without a current foreground.
+app::ImageLayerPtr CurrentForeground(const app::LayerManager& manager)
+{
+    const QUuid& id = manager.CurrentForegroundId();
+    return id.isNull() ? nullptr : manager.GetForeground(id);
+}
+
+app::ForegroundImageLayerSettingsPtr CurrentForegroundSettings(const app::LayerManager& manager)
+{
+    return manager.CurrentForegroundId().isNull() ? nullptr : manager.GetForegroundSettings();
+}
+
+// The current foreground's cast shadow and crop key; null when it has none.
+std::shared_ptr<app::ShadowCastFilterItem> ShadowFilter(const app::LayerManager& manager)
+{
+    const app::ForegroundImageLayerSettingsPtr settings = CurrentForegroundSettings(manager);
+    return settings ? app::FindItemOfType<app::ShadowCastFilterItem>(settings->Filters(), app::FilterItemTypeShadowCast)
+                    : nullptr;
+}
+
+std::shared_ptr<app::CropKeyItem> CropKey(const app::LayerManager& manager)
+{
+    const app::ForegroundImageLayerSettingsPtr settings = CurrentForegroundSettings(manager);
+    return settings ? app::FindItemOfType<app::CropKeyItem>(settings->Keys(), app::KeyItemTypeCrop) : nullptr;
 }
 
 } // namespace
@@ -94,7 +137,7 @@ std::optional<LayerHandleChoice> ChooseLayerHandles(const app::Project& project)
 
 struct CanvasView::Private {
     LayerQuadGraphicsItem* layerQuad = nullptr;
-    QGraphicsItem* layerRotateItem = nullptr;
+    LayerRotateGraphicsItem* layerRotateItem = nullptr;
     MaskShapeGraphicsItem* maskShape = nullptr;
     TextQuadGraphicsItem* textQuad = nullptr;
     QGraphicsItem* textRotateItem = nullptr;
@@ -119,6 +162,8 @@ struct CanvasView::Private {
     bool textScale = false;
     bool textRotate = false;
     bool shadowDrag = false;
+    // The press reset a handle's value (a right click on a layer's scale or rotate handle).
+    bool pressReset = false;
 
     double layerTranslateXAtPress = 0;
     double layerTranslateYAtPress = 0;
@@ -149,6 +194,11 @@ CanvasView::CanvasView(QWidget* parent) : QGraphicsView(parent), d(std::make_uni
 CanvasView::~CanvasView()
 {
     EndPanCursor();
+}
+
+bool CanvasView::IsSpaceHeld() const
+{
+    return d->spaceHeld;
 }
 
 // ---- Centre and model
@@ -226,8 +276,7 @@ void CanvasView::RefreshHandles()
 
     const app::ToolsetSections toolset = project->CurrentToolset();
     const app::LayerManagerPtr manager = project->GetLayerManager();
-    const app::ForegroundImageLayerSettingsPtr settings =
-        manager->CurrentForegroundId().isNull() ? nullptr : manager->GetForegroundSettings();
+    const app::ForegroundImageLayerSettingsPtr settings = CurrentForegroundSettings(*manager);
     if (settings) {
         const QUuid& selectedText = settings->TextItems().CurrentlySelectedTextItem();
         if (!selectedText.isNull())
@@ -246,9 +295,8 @@ void CanvasView::RefreshHandles()
         }
         break;
     case app::ToolsetSectionFilters:
-        if (project->CurrentLayerType() != app::LayerTypeBackground && settings) {
-            if (const auto shadow = app::FindItemOfType<app::ShadowCastFilterItem>(settings->Filters(),
-                                                                                   app::FilterItemTypeShadowCast)) {
+        if (project->CurrentLayerType() != app::LayerTypeBackground) {
+            if (const auto shadow = ShadowFilter(*manager)) {
                 CreateShadowQuad();
                 SetShadowQuadEnabled(shadow->IsEnabled());
             }
@@ -325,6 +373,7 @@ void CanvasView::mousePressEvent(QMouseEvent* event)
     setDragMode(QGraphicsView::NoDrag);
     d->layerXLocked = d->layerYLocked = false;
     d->textXLocked = d->textYLocked = false;
+    d->pressReset = false;
     if (project && project->CurrentToolset() == app::ToolsetSectionMasks) {
         PressInMasksToolset(event);
     } else if (!PressInOtherToolsets(event)) {
@@ -334,7 +383,7 @@ void CanvasView::mousePressEvent(QMouseEvent* event)
     }
     QGraphicsView::mousePressEvent(event);
     // A press that starts a pan or a drag belongs to the view, whatever the items made of it.
-    if (d->panning || d->shadowDrag || d->layerMove || d->layerScale || d->layerRotate || d->textMove ||
+    if (d->panning || d->pressReset || d->shadowDrag || d->layerMove || d->layerScale || d->layerRotate || d->textMove ||
         d->textScale || d->textRotate)
         event->accept();
 }
@@ -493,8 +542,8 @@ void CanvasView::PanTo(const QPointF& at)
     // release.
     const app::LayerManagerPtr manager = project->GetLayerManager();
     const auto processor = app->GetRenderProcessor();
-    if (processor && !manager->CurrentForegroundId().isNull())
-        if (const app::ForegroundImageLayerSettingsPtr settings = manager->GetForegroundSettings())
+    if (processor)
+        if (const app::ForegroundImageLayerSettingsPtr settings = CurrentForegroundSettings(*manager))
             for (auto mask = settings->Masks().Begin(); mask != settings->Masks().End(); ++mask)
                 processor->InvalidateMaskCache((*mask)->Id());
 }
@@ -507,16 +556,315 @@ void CanvasView::EndPanCursor()
     QApplication::restoreOverrideCursor();
 }
 
-// ---- The handle items. Each operation acts on its items once they are built; until then there
-// is nothing to act on.
+// ---- Layer handles
 
-void CanvasView::CreateLayerHandles(const QUuid& /*layerId*/) {}
+LayerQuadGraphicsItem* CanvasView::LayerQuad() const
+{
+    return d->layerQuad;
+}
 
-void CanvasView::UpdateLayerHandles() {}
+LayerRotateGraphicsItem* CanvasView::LayerRotate() const
+{
+    return d->layerRotateItem;
+}
 
-void CanvasView::RemoveLayerHandles() {}
+app::LMerr CanvasView::FindLayerTransformItem(const QUuid& layerId, app::LayerType& type,
+                                              std::shared_ptr<app::TransformationTransformItem>& item) const
+{
+    item.reset();
+    const app::ProjectPtr project = CurrentProject();
+    if (!project)
+        return app::LMerrTransformNotFound;
+    const app::LayerManagerPtr manager = project->GetLayerManager();
+    if (layerId == manager->LayerList()->StaticForegroundId()) {
+        type = app::LayerTypeForeground;
+        if (const app::ForegroundImageLayerSettingsPtr settings = CurrentForegroundSettings(*manager))
+            item = app::FindItemOfType<app::TransformationTransformItem>(settings->Transforms(),
+                                                                         app::TransformItemTypeTransformation);
+    } else {
+        const app::ImageLayerPtr layer = manager->GetLayer(layerId);
+        if (!layer)
+            return app::LMerrTransformNotFound;
+        type = layer->Type();
+        if (const app::ImageLayerSettingsPtr settings = manager->GetLayerSettings(layerId))
+            item = app::FindItemOfType<app::TransformationTransformItem>(settings->Transforms(),
+                                                                         app::TransformItemTypeTransformation);
+    }
+    return item ? app::LMerrSuccess : app::LMerrTransformNotFound;
+}
 
-void CanvasView::SetLayerHandlesVisible(bool /*visible*/) {}
+QSize CanvasView::LayerPixelSize(const QUuid& layerId) const
+{
+    const app::ProjectPtr project = CurrentProject();
+    if (!project)
+        return {0, 0};
+    const app::LayerManagerPtr manager = project->GetLayerManager();
+    app::ImageLayerPtr layer;
+    if (layerId == manager->LayerList()->StaticForegroundId())
+        layer = CurrentForeground(*manager);
+    else
+        layer = manager->GetLayer(layerId);
+    return layer ? layer->Dimensions() : QSize(0, 0);
+}
+
+void CanvasView::CreateLayerHandles(const QUuid& layerId)
+{
+    RemoveLayerHandles();
+    const QSize size = LayerPixelSize(layerId);
+    if (scene() == nullptr || size.width() < 0 || size.height() < 0)
+        return;
+    d->layerQuad = new LayerQuadGraphicsItem(layerId, QRectF(0, 0, size.width(), size.height()));
+    d->layerRotateItem = new LayerRotateGraphicsItem(d->layerQuad->Centre());
+    scene()->addItem(d->layerQuad);
+    scene()->addItem(d->layerRotateItem);
+}
+
+void CanvasView::UpdateLayerHandles()
+{
+    const app::ProjectPtr project = CurrentProject();
+    if (d->layerQuad == nullptr || !project)
+        return;
+    const app::Canvas& canvas = project->GetCanvas();
+    d->layerQuad->setTransform(canvas.GetTransform());
+    app::LayerType type = app::LayerTypeForeground;
+    std::shared_ptr<app::TransformationTransformItem> item;
+    const QUuid& layerId = d->layerQuad->LayerId();
+    if (FindLayerTransformItem(layerId, type, item) != app::LMerrSuccess)
+        return;
+    const QSize size = LayerPixelSize(layerId);
+    QTransform placement;
+    app::CombineLayerTransformation(item.get(), static_cast<unsigned int>(std::max(0, size.width())),
+                                    static_cast<unsigned int>(std::max(0, size.height())), canvas.Width(),
+                                    canvas.Height(), placement, HXDownsampleFactor0);
+    // Combined: the layer's placement applies first, then the canvas transform.
+    d->layerQuad->setTransform(placement, true);
+    if (d->layerRotateItem != nullptr) {
+        d->layerRotateItem->setPos(d->layerQuad->Centre());
+        d->layerRotateItem->setTransform(QTransform().rotate(item->Rotation(), Qt::ZAxis));
+        d->layerQuad->SetRotation(item->Rotation());
+    }
+}
+
+void CanvasView::RemoveLayerHandles()
+{
+    RemoveCanvasItem(d->layerQuad);
+    RemoveCanvasItem(d->layerRotateItem);
+    // A drag of handles that are gone ends here; its release has nothing left to write.
+    d->layerMove = d->layerScale = d->layerRotate = false;
+}
+
+void CanvasView::SetLayerHandlesVisible(bool visible)
+{
+    if (d->layerQuad != nullptr)
+        d->layerQuad->setVisible(visible);
+    if (d->layerRotateItem != nullptr)
+        d->layerRotateItem->setVisible(visible);
+}
+
+void CanvasView::PressLayerHandle(QGraphicsItem* item, QMouseEvent* event)
+{
+    if (d->layerQuad == nullptr)
+        return;
+    const QUuid layerId = d->layerQuad->LayerId();
+    app::LayerType type = app::LayerTypeForeground;
+    std::shared_ptr<app::TransformationTransformItem> transform;
+    if (event->buttons() == Qt::RightButton) {
+        // The right button alone resets what the handle edits: the size (flips kept) or the turn.
+        d->layerQuad->setSelected(false);
+        if (d->layerRotateItem != nullptr)
+            d->layerRotateItem->setSelected(false);
+        if (item->type() == CanvasItemLayerScale && FindLayerTransformItem(layerId, type, transform) == app::LMerrSuccess) {
+            ApplyLayerScale(QPointF(transform->ScaleX(), transform->ScaleY()), layerId, HXDownsampleFactor0, 1.0);
+            UpdateLayerHandles();
+            d->pressReset = true;
+        } else if (item->type() == CanvasItemLayerRotate) {
+            ApplyLayerRotation(layerId, HXDownsampleFactor0, 0);
+            UpdateLayerHandles();
+            d->pressReset = true;
+        }
+        return;
+    }
+    if (d->spaceHeld || d->panning || FindLayerTransformItem(layerId, type, transform) != app::LMerrSuccess)
+        return;
+    d->pressPosition = event->position();
+    d->layerTranslateXAtPress = transform->TranslateX();
+    d->layerTranslateYAtPress = transform->TranslateY();
+    d->layerScaleXAtPress = transform->ScaleX();
+    d->layerScaleYAtPress = transform->ScaleY();
+    d->layerRotationAtPress = transform->Rotation();
+    switch (item->type()) {
+    case CanvasItemLayerQuad:
+        if (!d->layerScale && !d->layerRotate)
+            d->layerMove = true;
+        break;
+    case CanvasItemLayerScale:
+        d->layerQuad->ScaleHandle()->setSelected(true);
+        d->layerScale = true;
+        break;
+    case CanvasItemLayerRotate:
+        if (d->layerRotateItem != nullptr)
+            d->layerRotateItem->setSelected(true);
+        d->layerRotate = true;
+        break;
+    default:
+        break;
+    }
+}
+
+void CanvasView::DragLayerHandle(QMouseEvent* event)
+{
+    if (d->layerQuad == nullptr)
+        return;
+    if (d->layerMove)
+        MoveLayer(event->position(), event->modifiers(), HXDownsampleFactor3);
+    if (d->layerScale)
+        ScaleLayer(event->position(), HXDownsampleFactor3);
+    if (d->layerRotate)
+        RotateLayer(event->position(), event->modifiers(), HXDownsampleFactor3);
+}
+
+void CanvasView::ReleaseLayerHandle(QMouseEvent* event)
+{
+    if (d->layerQuad == nullptr)
+        return;
+    // The last value once more, at full resolution.
+    if (d->layerMove) {
+        MoveLayer(event->position(), event->modifiers(), HXDownsampleFactor0);
+        d->layerMove = false;
+        d->layerXLocked = d->layerYLocked = false;
+    }
+    if (d->layerScale) {
+        ScaleLayer(event->position(), HXDownsampleFactor0);
+        if (d->layerQuad != nullptr)
+            d->layerQuad->ScaleHandle()->setSelected(false);
+        d->layerScale = false;
+    }
+    if (d->layerRotate) {
+        RotateLayer(event->position(), event->modifiers(), HXDownsampleFactor0);
+        if (d->layerRotateItem != nullptr)
+            d->layerRotateItem->setSelected(false);
+        d->layerRotate = false;
+    }
+}
+
+void CanvasView::MoveLayer(const QPointF& at, Qt::KeyboardModifiers modifiers, HXDownsampleFactor factor)
+{
+    const app::ProjectPtr project = CurrentProject();
+    if (d->layerQuad == nullptr || !project)
+        return;
+    // Ctrl keeps the move on the axis it started along, once that is clear.
+    if (!modifiers.testFlag(Qt::ControlModifier)) {
+        d->layerXLocked = d->layerYLocked = false;
+    } else if (!d->layerXLocked && !d->layerYLocked) {
+        const QLineF line(d->pressPosition, at);
+        if (line.length() > kAxisLockDistance) {
+            const double angle = line.angle();
+            if ((angle > 225 && angle < 315) || (angle > 45 && angle < 135))
+                d->layerXLocked = true;
+            else
+                d->layerYLocked = true;
+        }
+    }
+    const double dx = (d->layerXLocked ? d->pressPosition.x() : at.x()) - d->pressPosition.x();
+    const double dy = (d->layerYLocked ? d->pressPosition.y() : at.y()) - d->pressPosition.y();
+
+    // The translation is a fraction of the way from the canvas centre to where the layer's edge
+    // meets the canvas edge, in whole canvas pixels.
+    const app::Canvas& canvas = project->GetCanvas();
+    const QUuid layerId = d->layerQuad->LayerId();
+    const QSize size = LayerPixelSize(layerId);
+    const double halfX = std::trunc(canvas.Width() * 0.5 + std::fabs(d->layerScaleXAtPress) * size.width() * 0.5);
+    const double halfY = std::trunc(canvas.Height() * 0.5 + std::fabs(d->layerScaleYAtPress) * size.height() * 0.5);
+    const double scale = canvas.Scale();
+    QPointF translate(d->layerTranslateXAtPress, d->layerTranslateYAtPress);
+    // An empty canvas and layer, or a canvas shown at no scale, leave the translation as it was
+    // rather than writing an infinity into the project.
+    if (halfX * scale > 0)
+        translate.rx() += dx / (halfX * scale);
+    if (halfY * scale > 0)
+        translate.ry() += dy / (scale * halfY);
+    ApplyLayerTranslation(translate, layerId, factor);
+    UpdateLayerHandles();
+}
+
+void CanvasView::ScaleLayer(const QPointF& at, HXDownsampleFactor factor)
+{
+    if (d->layerQuad == nullptr)
+        return;
+    const double magnitude = std::clamp(std::fabs(d->layerScaleXAtPress) + (at.y() - d->pressPosition.y()) / kScaleDragPixels,
+                                        kMinimumLayerScale, kMaximumLayerScale);
+    ApplyLayerScale(QPointF(d->layerScaleXAtPress, d->layerScaleYAtPress), d->layerQuad->LayerId(), factor, magnitude);
+    UpdateLayerHandles();
+}
+
+void CanvasView::RotateLayer(const QPointF& at, Qt::KeyboardModifiers modifiers, HXDownsampleFactor factor)
+{
+    if (d->layerQuad == nullptr)
+        return;
+    const QPointF centre = d->layerQuad->Centre();
+    double angle = QLineF(d->pressPosition, centre).angle() - QLineF(at, centre).angle() + d->layerRotationAtPress;
+    if (angle < 0)
+        angle += 360;
+    if (angle > 360)
+        angle -= 360;
+    // Snapping rounds to the nearest step; 337.5 and above give 360.
+    if (modifiers.testFlag(Qt::ControlModifier))
+        angle = std::trunc((angle + kRotationSnap / 2) / kRotationSnap) * kRotationSnap;
+    ApplyLayerRotation(d->layerQuad->LayerId(), factor, angle);
+    UpdateLayerHandles();
+}
+
+void CanvasView::ApplyLayerTranslation(QPointF translate, const QUuid& layerId, HXDownsampleFactor factor)
+{
+    ApplyLayerTransform(layerId, factor, [&](app::TransformationTransformItem& item) {
+        item.SetTranslateX(translate.x());
+        item.SetTranslateY(translate.y());
+    });
+}
+
+void CanvasView::ApplyLayerScale(QPointF scaleAtPress, const QUuid& layerId, HXDownsampleFactor factor, double magnitude)
+{
+    ApplyLayerTransform(layerId, factor, [&](app::TransformationTransformItem& item) {
+        item.SetScaleX((scaleAtPress.x() < 0 ? -1 : 1) * magnitude);
+        item.SetScaleY((scaleAtPress.y() < 0 ? -1 : 1) * magnitude);
+    });
+}
+
+void CanvasView::ApplyLayerRotation(const QUuid& layerId, HXDownsampleFactor factor, double degrees)
+{
+    ApplyLayerTransform(layerId, factor, [&](app::TransformationTransformItem& item) { item.SetRotation(degrees); });
+}
+
+void CanvasView::ApplyLayerTransform(const QUuid& layerId, HXDownsampleFactor factor,
+                                     const std::function<void(app::TransformationTransformItem&)>& write)
+{
+    app::LayerType type = app::LayerTypeForeground;
+    std::shared_ptr<app::TransformationTransformItem> item;
+    if (FindLayerTransformItem(layerId, type, item) != app::LMerrSuccess)
+        return;
+    write(*item);
+    if (const LumoModelPtr model = Model())
+        model->NotifyObservers(DataTypeCanvas, layerId, FieldTypeLayerTransform);
+    Application* app = Application::Instance();
+    if (app == nullptr)
+        return;
+    // A further layer is redrawn on its own: nothing is fitted to it and it carries no masks.
+    if (type == app::LayerTypeImage) {
+        emit app->SignalCanvasRefreshRequested(layerId, app::RenderLevelPostFilter, factor);
+        return;
+    }
+    if (factor == HXDownsampleFactor0)
+        app->InvalidateLayerCache(type, app::RenderLevelPostFilter, HXDownsampleFactor3);
+    // The masks are drawn in the foreground's placement.
+    if (type == app::LayerTypeForeground)
+        if (const auto processor = app->GetRenderProcessor())
+            processor->InvalidateAllMaskCache();
+    app->UpdateOverlayFit(factor, true);
+    app->UpdateLayerFits(factor, true);
+    app->RequestLayerRefresh(type, app::RenderLevelPostFilter, factor);
+}
+
+// ---- Text items: not built yet.
 
 void CanvasView::CreateTextItems() {}
 
@@ -526,21 +874,233 @@ void CanvasView::SelectTextItem(const QUuid& /*id*/, bool /*selected*/) {}
 
 void CanvasView::UpdateAllTextItemTransforms() {}
 
-void CanvasView::CreateCropItem() {}
+void CanvasView::PressTextHandle(QGraphicsItem* /*item*/, QMouseEvent* /*event*/) {}
 
-void CanvasView::RemoveCropItem() {}
+void CanvasView::DragTextHandle(QMouseEvent* /*event*/) {}
 
-void CanvasView::UpdateCropItemTransform() {}
+void CanvasView::ReleaseTextHandle(QMouseEvent* /*event*/) {}
 
-void CanvasView::CreateShadowQuad() {}
+// ---- Items that follow the foreground: crop rectangle, shadow quad (and the mask shape)
 
-void CanvasView::RemoveShadowQuad() {}
+void CanvasView::FollowForeground(QGraphicsItem& item, bool stopOnNegativeSize) const
+{
+    const app::ProjectPtr project = CurrentProject();
+    if (!project)
+        return;
+    const app::Canvas& canvas = project->GetCanvas();
+    item.setTransform(canvas.GetTransform());
+    const app::LayerManagerPtr manager = project->GetLayerManager();
+    const app::ImageLayerPtr foreground = CurrentForeground(*manager);
+    if (!foreground)
+        return;
+    const QSize size = foreground->Dimensions();
+    if (stopOnNegativeSize && (size.width() < 0 || size.height() < 0))
+        return;
+    const app::ForegroundImageLayerSettingsPtr settings = CurrentForegroundSettings(*manager);
+    const auto transform = settings ? app::FindItemOfType<app::TransformationTransformItem>(
+                                          settings->Transforms(), app::TransformItemTypeTransformation)
+                                    : nullptr;
+    QTransform placement;
+    app::CombineLayerTransformation(transform.get(), static_cast<unsigned int>(std::max(0, size.width())),
+                                    static_cast<unsigned int>(std::max(0, size.height())), canvas.Width(),
+                                    canvas.Height(), placement, HXDownsampleFactor0);
+    item.setTransform(placement, true);
+}
 
-void CanvasView::SetShadowQuadEnabled(bool /*enabled*/) {}
+CropGraphicsItem* CanvasView::Crop() const
+{
+    return d->crop;
+}
 
-void CanvasView::StoreShadowQuad() {}
+ShadowQuadGraphicsItem* CanvasView::ShadowQuad() const
+{
+    return d->shadowQuad;
+}
 
-void CanvasView::UpdateShadowQuadTransform() {}
+void CanvasView::CreateCropItem()
+{
+    RemoveCropItem();
+    const app::ProjectPtr project = CurrentProject();
+    if (scene() == nullptr || !project)
+        return;
+    const app::ImageLayerPtr foreground = CurrentForeground(*project->GetLayerManager());
+    if (!foreground || foreground->Dimensions().width() < 0 || foreground->Dimensions().height() < 0)
+        return;
+    const QSize size = foreground->Dimensions();
+    d->crop = new CropGraphicsItem(QRectF(0, 0, size.width(), size.height()));
+    d->crop->hide();
+    scene()->addItem(d->crop);
+    UpdateCropItemTransform();
+}
+
+void CanvasView::UpdateCropItems(int edge)
+{
+    const app::ProjectPtr project = CurrentProject();
+    if (d->crop == nullptr || !project)
+        return;
+    const auto crop = CropKey(*project->GetLayerManager());
+    if (!crop)
+        return;
+    d->crop->SetEdges(crop->Left(), crop->Right(), crop->Top(), crop->Bottom());
+    switch (edge) {
+    case 1:
+        d->crop->SetLeftEdge(crop->Left());
+        break;
+    case 2:
+        d->crop->SetRightEdge(crop->Right());
+        break;
+    case 3:
+        d->crop->SetTopEdge(crop->Top());
+        break;
+    case 4:
+        d->crop->SetBottomEdge(crop->Bottom());
+        break;
+    default:
+        break;
+    }
+}
+
+void CanvasView::RemoveCropItem()
+{
+    RemoveCanvasItem(d->crop);
+}
+
+void CanvasView::UpdateCropItemTransform()
+{
+    if (d->crop != nullptr)
+        FollowForeground(*d->crop, false);
+}
+
+void CanvasView::CreateShadowQuad()
+{
+    RemoveShadowQuad();
+    const app::ProjectPtr project = CurrentProject();
+    if (scene() == nullptr || !project)
+        return;
+    const auto shadow = ShadowFilter(*project->GetLayerManager());
+    if (!shadow)
+        return;
+    d->shadowQuad = new ShadowQuadGraphicsItem();
+    scene()->addItem(d->shadowQuad);
+    const hvn::maths::HXQuadF& quad = shadow->ShadowQuad();
+    if (quad.IsNull()) {
+        PlaceDefaultShadowQuad();
+    } else {
+        const auto point = [](const hvn::maths::HXPoint2F& p) { return QPointF(p.X(), p.Y()); };
+        d->shadowQuad->SetHandlePositions({point(quad.TopLeft()), point(quad.TopRight()), point(quad.BottomRight()),
+                                           point(quad.BottomLeft())});
+    }
+    // Also when no default could be placed: the corners are then foreground pixels all the same.
+    UpdateShadowQuadTransform();
+}
+
+void CanvasView::PlaceDefaultShadowQuad()
+{
+    const app::ProjectPtr project = CurrentProject();
+    if (d->shadowQuad == nullptr || !project)
+        return;
+    const app::LayerManagerPtr manager = project->GetLayerManager();
+    const app::ImageLayerPtr foreground = CurrentForeground(*manager);
+    const auto crop = CropKey(*manager);
+    const auto shadow = ShadowFilter(*manager);
+    if (!foreground || !crop || !shadow)
+        return;
+    const double W = foreground->Dimensions().width();
+    const double H = foreground->Dimensions().height();
+    if (W < 0 || H < 0)
+        return;
+
+    // The crop in whole pixels, while the crop key is on.
+    double T = 0, L = 0, B = 0, R = 0;
+    if (crop->IsEnabled()) {
+        T = std::trunc(crop->Top() * H);
+        L = std::trunc(crop->Left() * W);
+        B = std::trunc(crop->Bottom() * H);
+        R = std::trunc(crop->Right() * W);
+    }
+    const double Wc = W - R;
+    const double Hc = H - B;
+    const double w = Wc - L;
+    const double Ym = T + (H - T + B) * 0.5 - B;
+    ShadowQuadGraphicsItem::Corners corners;
+    switch (static_cast<int>(shadow->Shape())) {
+    case 0:
+        corners = {QPointF(Wc, Ym), QPointF(Wc + w * 0.5, Ym), QPointF(Wc, Hc), QPointF(L, Hc)};
+        break;
+    case 1:
+        corners = {QPointF(L - w * 0.5, Ym), QPointF(L, Ym), QPointF(Wc, Hc), QPointF(L, Hc)};
+        break;
+    case 2: {
+        const double dx = 0.1 * (W - L + R);
+        const double dy = 0.1 * (H - T + B);
+        corners = {QPointF(L + dx, T + dy), QPointF(Wc + dx, T + dy), QPointF(Wc + dx, Hc + dy),
+                   QPointF(L + dx, Hc + dy)};
+        break;
+    }
+    case 3:
+        corners = {QPointF(L - w * 0.25, Ym + H), QPointF(Wc + w * 0.25, Ym + H), QPointF(Wc, Hc), QPointF(L, Hc)};
+        break;
+    default:
+        return;
+    }
+    // A corner exactly at the origin means there was nothing to place the quad by (an empty
+    // foreground); QPointF's == would be fuzzy here.
+    if (std::any_of(corners.begin(), corners.end(), [](const QPointF& p) { return p.x() == 0 && p.y() == 0; }))
+        return;
+    d->shadowQuad->SetHandlePositions(corners);
+    UpdateShadowQuadTransform();
+    StoreShadowQuad();
+}
+
+void CanvasView::RemoveShadowQuad()
+{
+    RemoveCanvasItem(d->shadowQuad);
+}
+
+void CanvasView::SetShadowQuadEnabled(bool enabled)
+{
+    if (d->shadowQuad == nullptr)
+        return;
+    d->shadowQuad->setEnabled(enabled);
+    d->shadowQuad->setVisible(enabled);
+}
+
+void CanvasView::StoreShadowQuad()
+{
+    const app::ProjectPtr project = CurrentProject();
+    if (d->shadowQuad == nullptr || !project)
+        return;
+    const auto shadow = ShadowFilter(*project->GetLayerManager());
+    if (!shadow)
+        return;
+    const ShadowQuadGraphicsItem::Corners corners = d->shadowQuad->HandlePositions();
+    const auto point = [](const QPointF& p) { return hvn::maths::HXPoint2F(p.x(), p.y()); };
+    shadow->SetShadowQuad(hvn::maths::HXQuadF(point(corners[0]), point(corners[1]), point(corners[2]), point(corners[3])));
+}
+
+void CanvasView::UpdateShadowQuadTransform()
+{
+    const app::ProjectPtr project = CurrentProject();
+    if (d->shadowQuad == nullptr || !project)
+        return;
+    FollowForeground(*d->shadowQuad, false);
+    const float scale = project->GetCanvas().Scale();
+    if (scale > 0)
+        d->shadowQuad->SetScaleDivisor(1.0f / scale);
+}
+
+void CanvasView::DeselectShadowQuad()
+{
+    if (d->shadowQuad == nullptr)
+        return;
+    d->shadowQuad->setSelected(false);
+    for (int i = 0; i < 4; ++i) {
+        d->shadowQuad->Handle(i)->setSelected(false);
+        d->shadowQuad->Edge(i)->setSelected(false);
+    }
+}
+
+// ---- Mask items: not built yet.
 
 void CanvasView::CreateMaskItems(const QUuid& /*maskId*/) {}
 
@@ -551,20 +1111,6 @@ void CanvasView::StoreMaskHandles() {}
 void CanvasView::UpdateMaskItemsTransform() {}
 
 void CanvasView::DeleteSelectedMaskHandles() {}
-
-void CanvasView::PressLayerHandle(QGraphicsItem* /*item*/, QMouseEvent* /*event*/) {}
-
-void CanvasView::DragLayerHandle(QMouseEvent* /*event*/) {}
-
-void CanvasView::ReleaseLayerHandle(QMouseEvent* /*event*/) {}
-
-void CanvasView::PressTextHandle(QGraphicsItem* /*item*/, QMouseEvent* /*event*/) {}
-
-void CanvasView::DragTextHandle(QMouseEvent* /*event*/) {}
-
-void CanvasView::ReleaseTextHandle(QMouseEvent* /*event*/) {}
-
-void CanvasView::DeselectShadowQuad() {}
 
 bool CanvasView::IsShownMaskClosed() const
 {

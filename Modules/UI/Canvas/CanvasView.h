@@ -3,18 +3,29 @@
 #include "Shell/LumoModel.h"
 
 #include "ImageLayer.h"
+#include "LMerr.h"
 #include "Mask.h"
+#include "TransformItems.h"
+
+#include <hvn/image/HXTypes.h>
 
 #include <QGraphicsView>
 #include <QPointF>
+#include <QSize>
 #include <QUuid>
 
+#include <functional>
 #include <memory>
 #include <optional>
 
 class QGraphicsItem;
 
 namespace lumo::ui {
+
+class CropGraphicsItem;
+class LayerQuadGraphicsItem;
+class LayerRotateGraphicsItem;
+class ShadowQuadGraphicsItem;
 
 // The layer that gets transform handles in the project's current toolset and layer type.
 struct LayerHandleChoice {
@@ -36,8 +47,9 @@ std::optional<LayerHandleChoice> ChooseLayerHandles(const app::Project& project)
 // mapToScene(p) == p; the handle maths relies on it. Dragging empty canvas pans, the wheel zooms,
 // and presses on handle items start the drags of layers, text, the shadow quad and masks.
 // Observes the model for all data types.
-// The handle items (layers, text, crop, shadow quad, masks) are owned here; until they are built
-// the operations on them have nothing to act on.
+// The handle items (layers, text, crop, shadow quad, masks) are owned here and removed only
+// through GraphicsItemDeleter. Text and mask items are not built yet: their operations have
+// nothing to act on.
 class CanvasView : public QGraphicsView, public LumoModelObserver {
     Q_OBJECT
 
@@ -50,26 +62,53 @@ public:
     void UpdateCanvasCentre();
     // Create mode clicks add mask points; select mode drags a rubber band over them.
     void SetMaskMode(app::MaskMode mode);
+    // While Space is held, presses on handles pan the canvas instead.
+    bool IsSpaceHeld() const;
 
-    // Layer handles.
+    // Layer handles: the outline of the layer with its scale handle, and the rotate handle at its
+    // centre. layerId is the foreground slot's fixed id for the current foreground, else the
+    // layer's own id. Create replaces existing handles; Update follows the layer's placement and
+    // the canvas transform.
     void CreateLayerHandles(const QUuid& layerId);
     void UpdateLayerHandles();
     void RemoveLayerHandles();
     void SetLayerHandlesVisible(bool visible);
+    LayerQuadGraphicsItem* LayerQuad() const;
+    LayerRotateGraphicsItem* LayerRotate() const;
+    // The layer's placement item and its type (the foreground slot's id: the current foreground,
+    // type 1); 21 when there is none.
+    app::LMerr FindLayerTransformItem(const QUuid& layerId, app::LayerType& type,
+                                      std::shared_ptr<app::TransformationTransformItem>& item) const;
+    // The layer's pixel size; (0, 0) when there is none.
+    QSize LayerPixelSize(const QUuid& layerId) const;
+    // Write the placement, tell the model's observers and redraw: a preview at factor 3 while
+    // dragging, in full at factor 0.
+    void ApplyLayerTranslation(QPointF translate, const QUuid& layerId, hvn::image::HXDownsampleFactor factor);
+    // Both axes get the magnitude, each with the sign it had at the press (a flip is kept).
+    void ApplyLayerScale(QPointF scaleAtPress, const QUuid& layerId, hvn::image::HXDownsampleFactor factor,
+                         double magnitude);
+    void ApplyLayerRotation(const QUuid& layerId, hvn::image::HXDownsampleFactor factor, double degrees);
     // Text items.
     void CreateTextItems();
     void RemoveAllTextItems();
     void SelectTextItem(const QUuid& id, bool selected);
     void UpdateAllTextItemTransforms();
-    // Crop rectangle and shadow quad.
+    // Crop rectangle and shadow quad; both follow the current foreground's placement.
     void CreateCropItem();
+    // The crop key changed at an edge (1 left, 2 right, 3 top, 4 bottom): the rectangle shows it,
+    // then fades.
+    void UpdateCropItems(int edge);
     void RemoveCropItem();
     void UpdateCropItemTransform();
+    // Shows the shadow-cast filter's quad; a quad never set gets the default for the shadow's
+    // shape, stored at once.
     void CreateShadowQuad();
     void RemoveShadowQuad();
     void SetShadowQuadEnabled(bool enabled);
     void StoreShadowQuad();
     void UpdateShadowQuadTransform();
+    CropGraphicsItem* Crop() const;
+    ShadowQuadGraphicsItem* ShadowQuad() const;
     // Mask items.
     void CreateMaskItems(const QUuid& maskId);
     void RemoveMaskItems();
@@ -111,6 +150,18 @@ private:
     void PressTextHandle(QGraphicsItem* item, QMouseEvent* event);
     void DragTextHandle(QMouseEvent* event);
     void ReleaseTextHandle(QMouseEvent* event);
+    // Where layer drags write: move by the pointer, scale by its height, turn about the centre.
+    void MoveLayer(const QPointF& at, Qt::KeyboardModifiers modifiers, hvn::image::HXDownsampleFactor factor);
+    void ScaleLayer(const QPointF& at, hvn::image::HXDownsampleFactor factor);
+    void RotateLayer(const QPointF& at, Qt::KeyboardModifiers modifiers, hvn::image::HXDownsampleFactor factor);
+    // The model write of the three Apply operations and their shared refresh.
+    void ApplyLayerTransform(const QUuid& layerId, hvn::image::HXDownsampleFactor factor,
+                             const std::function<void(app::TransformationTransformItem&)>& write);
+    // Gives the item the canvas transform with the current foreground's placement applied first,
+    // so that its coordinates are the foreground's pixels; the canvas transform alone without a
+    // current foreground (or, when stopOnNegativeSize is set, for a negative size).
+    void FollowForeground(QGraphicsItem& item, bool stopOnNegativeSize) const;
+    void PlaceDefaultShadowQuad();
     void DeselectShadowQuad();
     void ReleaseShadowDrag();
     bool IsShownMaskClosed() const;

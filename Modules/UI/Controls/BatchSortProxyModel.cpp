@@ -8,22 +8,19 @@ BatchSortProxyModel::BatchSortProxyModel(QObject* parent) : QSortFilterProxyMode
 
 bool BatchSortProxyModel::lessThan(const QModelIndex& left, const QModelIndex& right) const
 {
-    const QVariant a = sourceModel()->data(left, sortRole());
-    const QVariant b = sourceModel()->data(right, sortRole());
-    const int type = a.typeId();
-    if (type == b.typeId()) {
-        switch (type) {
-        case QMetaType::QDateTime:
-            return a.toDateTime() < b.toDateTime();
-        case QMetaType::Bool:
-            return a.toBool() < b.toBool();
-        case QMetaType::Int:
-            return a.toInt() < b.toInt();
-        default:
-            break;
-        }
+    const QVariant a = sourceModel()->data(left, Qt::DisplayRole);
+    const QVariant b = sourceModel()->data(right, Qt::DisplayRole);
+    // The left value's type decides how both are compared; a column holds one type.
+    switch (a.typeId()) {
+    case QMetaType::QDateTime:
+        return a.toDateTime() < b.toDateTime();
+    case QMetaType::Bool:
+        return !a.toBool() && b.toBool();
+    case QMetaType::Int:
+        return a.toInt() < b.toInt();
+    default:
+        return QString::localeAwareCompare(a.toString().toLower(), b.toString().toLower()) < 0;
     }
-    return QString::localeAwareCompare(a.toString().toLower(), b.toString().toLower()) < 0;
 }
 
 } // namespace lumo::ui

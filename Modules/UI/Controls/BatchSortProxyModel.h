@@ -4,8 +4,9 @@
 
 namespace lumo::ui {
 
-// Sorts a list of images column by column as a user expects: dates, flags and numbers by value
-// when both entries hold one, everything else as text, ignoring case, in the user's locale.
+// Sorts a list of images column by column: dates, flags and numbers by value, everything else as
+// text, ignoring case, in the user's locale. The left entry's type decides: a column holds values
+// of one type.
 class BatchSortProxyModel : public QSortFilterProxyModel {
     Q_OBJECT
 

@@ -1,6 +1,13 @@
 #include "Shell/InterfaceConstants.h"
 
+#include "Shell/Identity.h"
+
 namespace lumo::ui {
+
+QFont InterfaceFont()
+{
+    return QFont(DefaultFontFamily, 8);
+}
 
 const QString TabPaneStyleSheet = QStringLiteral(
     "QTabWidget::pane { background: #1a1a1a; border-top: 1px solid #4d4d4d; }"
@@ -26,6 +33,7 @@ const QColor UniqueForegroundFrame(253, 248, 39, 255);
 const QColor Accent(152, 201, 8, 255);
 const QColor AccentFaint(152, 201, 8, 30);
 const QColor LightGreen(192, 229, 89, 150);
+const QColor PaleGreen(192, 229, 89, 255);
 const QColor Grey(203, 203, 203, 255);
 const QColor CyanFill(70, 180, 193, 40);
 const QColor ControlPoint(70, 180, 193, 255);

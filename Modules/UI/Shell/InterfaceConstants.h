@@ -4,10 +4,14 @@
 // colours of the canvas items. One definition each; read-only after start-up.
 
 #include <QColor>
+#include <QFont>
 #include <QSize>
 #include <QString>
 
 namespace lumo::ui {
+
+// The font of almost every widget: DefaultFontFamily at 8 points.
+QFont InterfaceFont();
 
 // The tab widgets' style sheets, applied in this order by TabWidget: pane and selected tabs first,
 // then the unselected tabs and the bar.
@@ -32,6 +36,7 @@ extern const QColor UniqueForegroundFrame; // the frame drawn while the foregrou
 extern const QColor Accent;                // layer and text outlines and handles, shadow and mask handles
 extern const QColor AccentFaint;           // the mask outline's fill
 extern const QColor LightGreen;            // crop rectangle, shadow edge, mask outline pens
+extern const QColor PaleGreen;             // the rotate handles' stem and hover arc
 extern const QColor Grey;                  // crop rectangle and mask handle frames
 extern const QColor CyanFill;              // crop rectangle and mask outline areas
 extern const QColor ControlPoint;          // mask control points

@@ -243,7 +243,7 @@ TEST_F(CanvasCompositionTest, ShadowLiesUnderTheForeground)
     const QImage photo = Solid(10, 10, kBlue);
     Inject(foreground, RectImage(kCanvasWidth, kCanvasHeight, QRect(15, 10, 10, 10), kBlue), photo);
     std::memcpy(Tables().ForegroundWorkImages.value(HXDownsampleFactor0)->Buffer(), photo.constBits(), 10 * 10 * 4);
-    auto shadow = std::make_shared<ShadowCastFilterItem>(hvn::image::HXShadowCastShapeFloor, 0, 0.0, QColor(Qt::black),
+    auto shadow = std::make_shared<ShadowCastFilterItem>(hvn::image::HXShadowCastShapeRight, 0, 0.0, QColor(Qt::black),
                                                          hvn::image::HXBlendModeNormal);
     // The photo's own square moved 6 pixels right: window pixels 21..30.
     shadow->SetShadowQuad(hvn::maths::HXQuadF({6, 0}, {16, 0}, {16, 10}, {6, 10}));

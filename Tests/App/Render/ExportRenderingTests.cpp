@@ -1,10 +1,14 @@
 #include "CanvasRenderFixture.h"
+#include "Exif.h"
 
 #include "TextDrawing.h"
 #include "TextItem.h"
 #include "TransformItems.h"
 
+#include <QFile>
 #include <QTemporaryDir>
+
+#include <sys/stat.h>
 
 #include <limits>
 
@@ -182,9 +186,15 @@ TEST_F(ExportRenderingTest, NonCurrentForegroundIsReadFromItsFileWithoutTouching
     EXPECT_EQ(Tables().SourceImages.value(foreground->Id()).value(HXDownsampleFactor0), currentSource);
     EXPECT_EQ(Export().pixel(20, 15), kBlue);
 
-    // A photo that cannot be read fails the export.
+    // A photo that cannot be read fails the export, and so does one that is a fifo: it is not
+    // opened (it would block the export for ever).
     other->SetPath(dir.filePath("missing.png"));
     Export(LMerrExportRender, other->Id());
+    const QString fifo = dir.filePath("fifo.png");
+    ASSERT_EQ(mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    other->SetPath(fifo);
+    Export(LMerrExportRender, other->Id());
+    EXPECT_EQ(EXIF::CameraOrientation(fifo), EXIF::OrientationNone);
 }
 
 TEST_F(ExportRenderingTest, TextIsDrawnLastAndCutAtTheCanvasEdge)

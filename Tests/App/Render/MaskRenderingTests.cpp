@@ -11,6 +11,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -139,6 +140,38 @@ TEST(MaskBands, OnlyTheOverlapOfTargetAndMaskChanges)
             EXPECT_EQ(AlphaAt(target, x, y), x < 5 && y < 4 ? 0 : 255) << x << "," << y;
 }
 
+TEST(MaskBands, ABoxAppliesItsOutsideCoverageToTheRest)
+{
+    // A 3 x 2 box at (2, 1) of an 8 x 5 target; every rule, with and without an outside value.
+    const int width = 8;
+    const int height = 5;
+    const std::vector<std::uint8_t> alpha = Noise(width * height, 5);
+    AlphaMask mask(QRect(2, 1, 3, 2), 0);
+    mask.bytes = {0, 100, 255, 30, 200, 60};
+    for (const bool remove : {true, false}) {
+        for (const bool inverted : {false, true}) {
+            for (const int outside : {-1, 0, 255}) {
+                mask.outside = outside < 0 ? std::nullopt : std::optional<std::uint8_t>(std::uint8_t(outside));
+                std::unique_ptr<HXImage8> target = Target(width, height, alpha);
+                CompositeMaskBands(*target, remove, inverted, mask, 3);
+                for (int y = 0; y < height; ++y) {
+                    for (int x = 0; x < width; ++x) {
+                        const bool inBox = x >= 2 && x < 5 && y >= 1 && y < 3;
+                        const std::uint8_t a = alpha[y * width + x];
+                        std::uint8_t expected = a;
+                        if (inBox || outside >= 0) {
+                            const int m = inBox ? mask.bytes[(y - 1) * 3 + (x - 2)] : outside;
+                            expected = !remove ? std::max<int>(255 - m, a) : inverted ? std::min<int>(m, a)
+                                                                                       : std::min<int>(255 - m, a);
+                        }
+                        ASSERT_EQ(AlphaAt(target, x, y), expected) << remove << inverted << outside << " at " << x << "," << y;
+                    }
+                }
+            }
+        }
+    }
+}
+
 // A square outline from (10, 10) to (30, 30) in mask coordinates.
 MaskPtr Square(bool remove, bool inverted, int feather)
 {
@@ -256,6 +289,45 @@ TEST_F(MaskPasses, FailedFeatherFallsBackToTheHardEdge)
     }
 }
 
+// The coverage drawn in the box where a mask differs from its outside gives the target exactly
+// what the coverage of the whole image gives, for every kind of mask, feathered or not, inside the
+// image, across its edge or beyond it.
+TEST_F(MaskPasses, MasksDrawnWithinTheirBoxGiveWhatTheWholeImageGives)
+{
+    QPainterPath leftPart;
+    leftPart.addRect(0, 0, 26, kHeight);
+    const QTransform placements[] = {QTransform(), QTransform::fromTranslate(25, -12),
+                                     QTransform().translate(-30, 20).rotate(30).scale(1.5, 0.75),
+                                     QTransform::fromTranslate(500, 0)};
+    const std::vector<std::uint8_t> alpha = Noise(kWidth * kHeight, 11);
+    for (const bool remove : {true, false}) {
+        for (const bool inverted : {false, true}) {
+            for (const int feather : {0, 3, 9}) {
+                for (const QTransform& placement : placements) {
+                    const MaskPtr mask = Square(remove, inverted, feather);
+                    // The whole image, as the masks were drawn before boxes.
+                    QImage image(kWidth, kHeight, QImage::Format_ARGB32);
+                    image.fill(0);
+                    DrawMaskShape(placement, *mask, image);
+                    FeatherMaskShape(feather, tables, remove, inverted, leftPart, image);
+                    AlphaMask whole(kWidth, kHeight);
+                    QImageAlphaToMask(whole, image);
+                    std::unique_ptr<HXImage8> expected = Target(kWidth, kHeight, alpha);
+                    CompositeMaskParallel(*expected, remove, inverted, whole);
+
+                    const auto box = DrawMaskCoverage(*mask, kWidth, kHeight, tables, placement, leftPart, feather);
+                    EXPECT_LE(box->bytes.size(), whole.bytes.size());
+                    std::unique_ptr<HXImage8> target = Target(kWidth, kHeight, alpha);
+                    CompositeMaskParallel(*target, remove, inverted, *box);
+                    ASSERT_EQ(Bytes(target), Bytes(expected))
+                        << "remove " << remove << " inverted " << inverted << " feather " << feather << " placed at "
+                        << placement.dx() << "," << placement.dy();
+                }
+            }
+        }
+    }
+}
+
 class MaskCache : public ::testing::Test {
 protected:
     void SetUp() override
@@ -330,6 +402,40 @@ TEST_F(MaskCache, ReducedBufferIsDrawnAtItsOwnSize)
     EXPECT_EQ(reduced->bytes.back(), 255);
     EXPECT_EQ(reduced->bytes[50], 255);
     EXPECT_EQ(reduced->bytes[25 * 51], 255);
+}
+
+// A thousand masks cannot fill the memory: each buffer covers its mask's box, and the buffers
+// used longest ago go once the cache holds more than its budget of window areas.
+TEST_F(MaskCache, BuffersCoverTheirMasksAndStayWithinTheBudget)
+{
+    const MaskPtr small = Square(true, false, 2);
+    const auto buffer = renderer.Coverage(*small, tables, QTransform(), limit, HXDownsampleFactor0);
+    EXPECT_LT(buffer->bytes.size(), 30u * 30u) << "the square and its feather, not the window";
+    EXPECT_EQ(renderer.CachedBytes(), buffer->bytes.size());
+
+    // Masks that cover the whole window: the budget holds a few of them, not a thousand.
+    std::vector<MaskPtr> masks;
+    for (int i = 0; i < 1000; ++i) {
+        auto mask = std::make_shared<Mask>("all", true, false, true, true, 0, 1.0f, 1.0f);
+        for (const QPointF point : {QPointF(-5, -5), QPointF(300, -5), QPointF(300, 200), QPointF(-5, 200)})
+            mask->Add(std::make_shared<MaskHandle>(point));
+        masks.push_back(mask);
+        renderer.Coverage(*mask, tables, QTransform(), limit, HXDownsampleFactor0);
+    }
+    const std::size_t window = 201u * 101u;
+    EXPECT_LE(renderer.CachedBytes(), AlphaMaskRenderer::kCacheBudgetScreens * std::max<std::size_t>(window, 1u << 16));
+    // The latest stays cached and valid; the earliest was dropped and is drawn again when asked.
+    EXPECT_TRUE(renderer.Record(masks.back()->Id())->fullValid);
+    EXPECT_FALSE(renderer.Record(masks.front()->Id())->fullValid);
+    FeatherBlurs();
+    const auto again = renderer.Coverage(*masks.front(), tables, QTransform(), limit, HXDownsampleFactor0);
+    EXPECT_EQ(again->bytes.size(), window);
+    EXPECT_EQ(again->bytes.front(), 255);
+
+    for (const MaskPtr& mask : masks)
+        renderer.RemoveMask(mask->Id());
+    renderer.RemoveMask(small->Id());
+    EXPECT_EQ(renderer.CachedBytes(), 0u);
 }
 
 // The layer render's feather follows the factor, the size of the mask's scale and the zoom.

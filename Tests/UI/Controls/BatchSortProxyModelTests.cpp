@@ -29,7 +29,7 @@ QStringList SortedColumn(const QVariantList& values)
 
 using BatchSortProxyModelTest = UiTest;
 
-TEST_F(BatchSortProxyModelTest, SortsByValueWhenBothEntriesHaveOneAndOtherwiseAsText)
+TEST_F(BatchSortProxyModelTest, SortsEachColumnByTheValuesItHolds)
 {
     // Noon east of Greenwich comes before ten o'clock in Greenwich, though its text sorts after.
     const QDateTime eastNoon(QDate(2024, 5, 1), QTime(12, 0), Qt::OffsetFromUTC, 5 * 3600);
@@ -46,12 +46,47 @@ TEST_F(BatchSortProxyModelTest, SortsByValueWhenBothEntriesHaveOneAndOtherwiseAs
         {"text ignoring case", {"beta.jpg", "Alpha.jpg", "GAMMA.jpg"}, {"Alpha.jpg", "beta.jpg", "GAMMA.jpg"}},
         {"dates by time", {utcTen, eastNoon}, {eastText, utcText}},
         {"flags false first", {true, false}, {"false", "true"}},
-        // A number beside text has no value to compare: both go as text.
-        {"mixed as text", {10, "9"}, {"10", "9"}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         EXPECT_EQ(SortedColumn(c.values), c.expected);
+    }
+}
+
+// lessThan is protected: the model's own sorting calls it.
+class ExposedSortModel : public BatchSortProxyModel {
+public:
+    using BatchSortProxyModel::lessThan;
+};
+
+TEST_F(BatchSortProxyModelTest, LeftValuesTypeDecidesTheComparison)
+{
+    const QDateTime noon(QDate(2024, 5, 1), QTime(12, 0), Qt::UTC);
+    struct Case {
+        const char* name;
+        QVariant left, right;
+        bool less;
+    };
+    const std::vector<Case> cases = {
+        {"dates", noon.addSecs(-1), noon, true},
+        {"a date before text that is no date compares as dates", noon, QStringLiteral("yesterday"), false},
+        {"text before a date compares as text", QStringLiteral("1999"), noon, true},
+        {"false before true", false, true, true},
+        {"true not before false", true, false, false},
+        {"numbers by value", 9, 10, true},
+        {"a number before text that reads as a larger number", 9, QStringLiteral("10"), true},
+        {"text before a number compares as text", QStringLiteral("9"), 10, false},
+        {"text ignores case", QStringLiteral("alpha"), QStringLiteral("BETA"), true},
+        {"equal text is not less", QStringLiteral("Alpha"), QStringLiteral("alpha"), false},
+    };
+    QStandardItemModel source(1, 2);
+    ExposedSortModel proxy;
+    proxy.setSourceModel(&source);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        source.setData(source.index(0, 0), c.left, Qt::DisplayRole);
+        source.setData(source.index(0, 1), c.right, Qt::DisplayRole);
+        EXPECT_EQ(proxy.lessThan(source.index(0, 0), source.index(0, 1)), c.less);
     }
 }
 

@@ -5,6 +5,8 @@
 #include <array>
 #include <cmath>
 #include <cstring>
+#include <functional>
+#include <limits>
 #include <omp.h>
 #include <vector>
 
@@ -124,30 +126,76 @@ int YUVBlur(const HXOperation& op, const ImageView& image, const KernelContext& 
 // Colour-difference key against a local backdrop estimate.
 //
 // The difference D = K - (detail * max(O1, O2) + (1 - detail) * (O1 + O2) / 2) of a pixel (K the
-// key channel) is near 0 on a neutral or skin-toned subject and large on the backdrop. A pixel
-// mixing subject and backdrop B has D close to (1 - alpha) * D(B), so alpha = 1 - D / D(B). The
-// backdrop is never one colour (fall-off, hot spots, shadows, folds), so D(B) comes from a clean
-// plate estimated on a coarse grid: each cell takes the mean colour of its own confidently-backdrop
-// pixels, cells under the subject are filled in from their neighbours, and the grid is
-// interpolated bilinearly. Backdrop pixels are told by their purity D / K, which light and shadow
-// leave alone but any mix with the subject lowers, so a shadow counts as backdrop while a veil or
-// a mat of hair over the backdrop does not. Semi-transparent pixels then have the backdrop's
-// colour taken out of them (colour unmixing), so hair and glass carry no backdrop colour into the
-// composite.
+// key channel) is near 0 on a neutral subject and large on the backdrop. A pixel mixing subject F
+// and backdrop B has D close to alpha D(F) + (1 - alpha) D(B), so with D(F) = 0,
+// alpha = 1 - D / D(B). The steps:
+// - Noise. D is smoothed over 3 x 3 pixels, joining only neighbours within a few noise sigmas (so
+//   edges and strands keep their contrast), and the noise is measured on the backdrop (from steps
+//   between clean pixels, which its light gradients barely touch): alpha starts a few sigmas below
+//   the backdrop's D rather than at a fixed share of it, which in a dim, vignetted corner is
+//   several times the allowance needed in the light. A pixel is keyed at all only next to a seed,
+//   a pixel where D stands clear of the backdrop along a short line of pixels (strands, edges) or
+//   over its smoothed neighbourhood (veils, glass); lone noisy pixels never are, while the faint
+//   rims of a strand stay with it.
+// - The clean plate. The backdrop is never one colour (fall-off, hot spots, shadows, folds), so
+//   D(B) comes from a plate estimated on a coarse grid: each cell takes the mean colour of its
+//   clean backdrop pixels, told by their purity D / K (which light and shadow leave alone but any
+//   mix with the subject lowers), eroded by a pixel so that the rims of strands do not count; a
+//   cell needs a fair share of such pixels to be trusted, the others are filled in from their
+//   neighbours, and the grid is interpolated bilinearly.
+// - Warm subjects. Skin, yellow, orange and red have D(F) < 0, so 1 - D / D(B) overshoots (up to
+//   twice for orange) and their soft edges turn hard. Where a clearly warm subject pixel lies
+//   nearby and a pixel sits on the line between the backdrop and that colour, alpha is the share of
+//   the way along that line instead.
+// - Bright colours. F = B + (C - B) / alpha cannot leave the range of a byte, which bounds alpha
+//   from below where a pixel is brighter than the backdrop in another channel than the key (cyan
+//   or khaki with backdrop spill on them).
+// Semi-transparent pixels then have the backdrop's colour taken out of them (colour unmixing), so
+// hair and glass carry no backdrop colour into the composite.
 
 namespace {
 
 // Grid cell side in full-resolution pixels; scaled with the render so that previews agree.
 constexpr double kCellSide = 64.0;
-constexpr int kBins = 64; // histogram of purity D / K per cell, in 64ths
+// Cells of the nearby-subject colours: a quarter of a plate cell across, half in a preview so that
+// they stay at least 8 pixels wide (plate cells are a multiple of four pixels, so a row of plate
+// cells holds whole rows of fine cells).
+constexpr int kFinePerCell = 4;
+constexpr int kBins = 64; // purity D / K, in 64ths
 // Backdrop pixels are at least this pure, relative to the purest 3 % of the frame.
-constexpr double kSelectShare = 0.8;
+constexpr double kSelectShare = 0.85;
 // Pixels darker than this in the key channel tell nothing about purity.
 constexpr int kMinimumKey = 16;
 constexpr int kMinimumBackdropD = 12;
+// A cell's own backdrop estimate is trusted when this share of its pixels is clean backdrop.
+constexpr double kMeasuredShare = 0.25;
 // Width of the opaque band: alpha reaches 1 when D has fallen to this share of the backdrop's,
 // scaled by the grey threshold ("softness" runs the other way).
 constexpr double kOpaqueShare = 0.7;
+// Noise, in sigmas: smoothing joins neighbours this close in D; alpha starts this far below the
+// backdrop (sigma of the smoothed D); a seed is a line of three pixels standing this far clear of
+// the backdrop (sigma of D), or a smoothed area (sigma of D over the root of the pixels it joined),
+// and never less than kGateFloor levels (JPEG blocks in the dark are blotches of a few levels).
+// A cell's sigma of D is at least kFrameNoiseShare of the frame's.
+constexpr float kSimilarSigmas = 2.5f;
+constexpr float kDeadZoneSigmas = 2.5f;
+constexpr float kLineSigmas = 3.5f;
+constexpr float kAreaSigmas = 7.0f;
+constexpr float kGateFloor = 4.0f;
+constexpr float kFrameNoiseShare = 0.8f;
+// Warm subjects: a subject colour counts when its D is at most this share of the backdrop's below
+// 0; it is looked for within kWarmReach; a pixel follows it fully within kOnLine of the
+// line from the backdrop to it (relative to the pixel's own distance from the backdrop) and not at
+// all beyond kOffLine.
+constexpr float kWarmShare = 0.05f;
+constexpr double kWarmReach = 128.0; // full-resolution pixels
+constexpr float kOnLine = 0.15f;
+constexpr float kOffLine = 0.35f;
+constexpr float kKeyMargin = 4.0f; // levels of the key channel above the subject colour's
+// The bound from bright channels keeps a margin of this many noise sigmas and this share of the
+// backdrop's own level.
+constexpr float kCeilingSigmas = 3.0f;
+constexpr float kCeilingShare = 0.1f;
 
 struct KeyChannels {
     int key;
@@ -155,16 +203,11 @@ struct KeyChannels {
     int other2;
 };
 
+// Per plate cell: the backdrop's bytes 0..2, the noise (sigma) of the smoothed D and of D.
+constexpr int kRefChannels = 5;
 struct RefColor {
-    float c[3]; // bytes 0, 1, 2 of a pixel
+    float c[kRefChannels];
 };
-
-// D in 1/512 levels, integers so that the statistics do not depend on rounding.
-inline int Difference512(int k, int o1, int o2, int detail256)
-{
-    const int mx = std::max(o1, o2);
-    return 512 * k - detail256 * 2 * mx - (256 - detail256) * (o1 + o2);
-}
 
 float DifferenceOf(const RefColor& color, const KeyChannels& ch, float detail)
 {
@@ -173,7 +216,6 @@ float DifferenceOf(const RefColor& color, const KeyChannels& ch, float detail)
     return color.c[ch.key] - (detail * std::max(o1, o2) + (1.0f - detail) * 0.5f * (o1 + o2));
 }
 
-// The level reached by the brightest `share` of the histogram (at least a few pixels), as a bin.
 int TopBin(const std::uint64_t* counts, std::uint64_t total, double share)
 {
     const std::uint64_t need = std::max<std::uint64_t>(2, static_cast<std::uint64_t>(double(total) * share));
@@ -186,51 +228,87 @@ int TopBin(const std::uint64_t* counts, std::uint64_t total, double share)
     return 0;
 }
 
+// What FillAndSmooth works in, kept between calls (see KeyWorkspace).
+struct FillScratch {
+    std::vector<std::uint8_t> measured;
+    std::vector<std::uint8_t> queued;
+    std::vector<std::uint32_t> ring;
+    std::vector<std::uint32_t> nextRing;
+    std::vector<RefColor> values;
+    std::vector<float> colour;
+    std::vector<float> weights;
+    std::vector<int> extent;
+    std::vector<RefColor> next;
+};
+
 // Fills cells without a backdrop estimate from their estimated neighbours, ring by ring, then
 // smooths the filled cells with a 1-2-1 kernel; measured cells keep their own colour, so a shadow
 // a cell or two wide is followed. Runs on one thread: the grid is small.
-void FillAndSmooth(std::vector<RefColor>& grid, std::vector<std::uint8_t>& known, int gw, int gh)
+void FillAndSmooth(std::vector<RefColor>& grid, std::vector<std::uint8_t>& known, int gw, int gh, FillScratch& f)
 {
-    const std::vector<std::uint8_t> measured = known;
-    std::vector<RefColor> next = grid;
-    std::vector<std::uint8_t> nextKnown = known;
-    for (bool missing = true; missing;) {
-        missing = false;
-        bool grew = false;
-        for (int y = 0; y < gh; ++y) {
-            for (int x = 0; x < gw; ++x) {
-                const std::size_t i = static_cast<std::size_t>(y) * gw + x;
-                if (known[i])
+    f.measured.assign(known.begin(), known.end());
+    const std::vector<std::uint8_t>& measured = f.measured;
+    // Ring by ring: the unknown cells next to a known one take the mean of their known neighbours,
+    // all from the cells known before the ring.
+    const auto unknownNeighbours = [&](std::size_t i, std::vector<std::uint8_t>& queued,
+                                       std::vector<std::uint32_t>& ring) {
+        const int x = static_cast<int>(i % gw);
+        const int y = static_cast<int>(i / gw);
+        for (int dy = -1; dy <= 1; ++dy)
+            for (int dx = -1; dx <= 1; ++dx) {
+                const int nx = x + dx;
+                const int ny = y + dy;
+                if (nx < 0 || ny < 0 || nx >= gw || ny >= gh)
                     continue;
-                float sum[3] = {0, 0, 0};
-                int n = 0;
-                for (int dy = -1; dy <= 1; ++dy)
-                    for (int dx = -1; dx <= 1; ++dx) {
-                        const int nx = x + dx;
-                        const int ny = y + dy;
-                        if (nx < 0 || ny < 0 || nx >= gw || ny >= gh)
-                            continue;
-                        const std::size_t j = static_cast<std::size_t>(ny) * gw + nx;
-                        if (!known[j])
-                            continue;
-                        for (int c = 0; c < 3; ++c)
-                            sum[c] += grid[j].c[c];
-                        ++n;
-                    }
-                if (n == 0) {
-                    missing = true;
-                    continue;
+                const std::size_t j = static_cast<std::size_t>(ny) * gw + nx;
+                if (!known[j] && !queued[j]) {
+                    queued[j] = 1;
+                    ring.push_back(static_cast<std::uint32_t>(j));
                 }
-                for (int c = 0; c < 3; ++c)
-                    next[i].c[c] = sum[c] / float(n);
-                nextKnown[i] = 1;
-                grew = true;
             }
+    };
+    std::vector<std::uint8_t>& queued = f.queued;
+    queued.assign(grid.size(), 0);
+    std::vector<std::uint32_t>& ring = f.ring;
+    ring.clear();
+    for (std::size_t i = 0; i < grid.size(); ++i)
+        if (known[i])
+            unknownNeighbours(i, queued, ring);
+    std::sort(ring.begin(), ring.end());
+    std::vector<RefColor>& values = f.values;
+    std::vector<std::uint32_t>& nextRing = f.nextRing;
+    while (!ring.empty()) {
+        values.assign(ring.size(), RefColor{});
+        for (std::size_t r = 0; r < ring.size(); ++r) {
+            const int x = static_cast<int>(ring[r] % gw);
+            const int y = static_cast<int>(ring[r] / gw);
+            float sum[kRefChannels] = {};
+            int n = 0;
+            for (int dy = -1; dy <= 1; ++dy)
+                for (int dx = -1; dx <= 1; ++dx) {
+                    const int nx = x + dx;
+                    const int ny = y + dy;
+                    if (nx < 0 || ny < 0 || nx >= gw || ny >= gh)
+                        continue;
+                    const std::size_t j = static_cast<std::size_t>(ny) * gw + nx;
+                    if (!known[j])
+                        continue;
+                    for (int c = 0; c < kRefChannels; ++c)
+                        sum[c] += grid[j].c[c];
+                    ++n;
+                }
+            for (int c = 0; c < kRefChannels; ++c)
+                values[r].c[c] = sum[c] / float(n);
         }
-        grid = next;
-        known = nextKnown;
-        if (!grew)
-            break;
+        for (std::size_t r = 0; r < ring.size(); ++r) {
+            grid[ring[r]] = values[r];
+            known[ring[r]] = 1;
+        }
+        nextRing.clear();
+        for (const std::uint32_t i : ring)
+            unknownNeighbours(i, queued, nextRing);
+        std::sort(nextRing.begin(), nextRing.end());
+        ring.swap(nextRing);
     }
     // The ring fill only averages the nearest ring, so light under a wide subject comes out flat
     // and a shadow at the subject's edge is carried too far inwards (green-ish cloth over it then
@@ -240,43 +318,63 @@ void FillAndSmooth(std::vector<RefColor>& grid, std::vector<std::uint8_t>& known
     // preview have the same grid); in-place sweeps on one thread keep the result repeatable.
     constexpr int kSweeps = 40;
     constexpr float kOverRelaxation = 1.8f;
-    // The cells to relax and their neighbours (left, right, above, below, those inside the grid),
-    // listed once in sweep order so that each sweep is a plain walk.
-    struct Relaxed {
-        std::uint32_t cell;
-        std::uint32_t neighbours[4];
-        int count;
-    };
-    std::vector<Relaxed> relaxed;
-    for (int y = 0; y < gh; ++y)
+    // Red-black ordering on padded planes of the colour (the noise keeps its ring fill): the cells
+    // of one colour read only cells of the other, so a half-sweep is a plain vectorised pass.
+    const int stride = gw + 2;
+    const std::size_t padded = static_cast<std::size_t>(stride) * (gh + 2);
+    f.colour.assign(6 * padded, 0.0f);
+    f.weights.assign(3 * padded, 0.0f);
+    float* in = f.colour.data();         // three planes
+    float* out = in + 3 * padded;        // three planes
+    float* inverse = f.weights.data();   // 1 / its neighbours inside the grid
+    float* step = inverse + padded;      // per parity: over-relaxation where the cell is relaxed, else 0
+    // Per row, the columns [first, last] that hold relaxed cells (first > last: none).
+    f.extent.assign(2 * static_cast<std::size_t>(gh + 2), 0);
+    for (int y = 0; y < gh; ++y) {
+        f.extent[2 * static_cast<std::size_t>(y + 1)] = gw + 1;
         for (int x = 0; x < gw; ++x) {
             const std::size_t i = static_cast<std::size_t>(y) * gw + x;
+            const std::size_t j = static_cast<std::size_t>(y + 1) * stride + x + 1;
+            for (int k = 0; k < 3; ++k)
+                in[k * padded + j] = out[k * padded + j] = grid[i].c[k];
             if (measured[i] || !known[i])
                 continue;
-            Relaxed r{static_cast<std::uint32_t>(i), {}, 0};
-            const auto add = [&](int nx, int ny) {
-                if (nx >= 0 && ny >= 0 && nx < gw && ny < gh)
-                    r.neighbours[r.count++] = static_cast<std::uint32_t>(ny * gw + nx);
-            };
-            add(x - 1, y);
-            add(x + 1, y);
-            add(x, y - 1);
-            add(x, y + 1);
-            relaxed.push_back(r);
+            int& first = f.extent[2 * static_cast<std::size_t>(y + 1)];
+            int& last = f.extent[2 * static_cast<std::size_t>(y + 1) + 1];
+            first = std::min(first, x + 1);
+            last = std::max(last, x + 1);
+            const int count = (x > 0) + (x + 1 < gw) + (y > 0) + (y + 1 < gh);
+            step[static_cast<std::size_t>((x + y) & 1) * padded + j] = kOverRelaxation;
+            inverse[j] = 1.0f / float(count);
         }
-    for (int sweep = 0; sweep < kSweeps; ++sweep)
-        for (const Relaxed& r : relaxed) {
-            float sum[3] = {0, 0, 0};
-            for (int j = 0; j < r.count; ++j) {
-                const RefColor& c = grid[r.neighbours[j]];
-                for (int k = 0; k < 3; ++k)
-                    sum[k] += c.c[k];
+    }
+    for (int sweep = 0; sweep < 2 * kSweeps; ++sweep) {
+        const int parity = sweep & 1;
+        for (int y = 1; y <= gh; ++y) {
+            const std::size_t row = static_cast<std::size_t>(y) * stride;
+            const int first = f.extent[2 * static_cast<std::size_t>(y)];
+            const int last = f.extent[2 * static_cast<std::size_t>(y) + 1];
+            for (int k = 0; k < 3; ++k) {
+                const float* __restrict v = in + k * padded + row;
+                float* __restrict o = out + k * padded + row;
+                const float* __restrict w = step + static_cast<std::size_t>(parity) * padded + row;
+                const float* __restrict n = inverse + row;
+                for (int x = first; x <= last; ++x) {
+                    const float sum = v[x - 1] + v[x + 1] + v[x - stride] + v[x + stride];
+                    o[x] = v[x] + w[x] * (sum * n[x] - v[x]);
+                }
             }
-            RefColor& cell = grid[r.cell];
-            for (int k = 0; k < 3; ++k)
-                cell.c[k] += kOverRelaxation * (sum[k] / float(r.count) - cell.c[k]);
         }
-    next = grid;
+        std::swap(in, out);
+    }
+    for (int y = 0; y < gh; ++y)
+        for (int x = 0; x < gw; ++x) {
+            const std::size_t j = static_cast<std::size_t>(y + 1) * stride + x + 1;
+            for (int k = 0; k < 3; ++k)
+                grid[static_cast<std::size_t>(y) * gw + x].c[k] = in[k * padded + j];
+        }
+    std::vector<RefColor>& next = f.next;
+    next.assign(grid.begin(), grid.end());
     const auto smooth = [&](bool horizontal) {
         for (int y = 0; y < gh; ++y)
             for (int x = 0; x < gw; ++x) {
@@ -289,7 +387,7 @@ void FillAndSmooth(std::vector<RefColor>& grid, std::vector<std::uint8_t>& known
                 const RefColor& c = grid[static_cast<std::size_t>(y1) * gw + x1];
                 if (measured[static_cast<std::size_t>(y) * gw + x])
                     continue;
-                for (int k = 0; k < 3; ++k)
+                for (int k = 0; k < kRefChannels; ++k)
                     next[static_cast<std::size_t>(y) * gw + x].c[k] = 0.25f * (a.c[k] + 2.0f * b.c[k] + c.c[k]);
             }
         grid = next;
@@ -298,44 +396,79 @@ void FillAndSmooth(std::vector<RefColor>& grid, std::vector<std::uint8_t>& known
     smooth(false);
 }
 
-// The clean plate along a run of pixels [x0, x1) of a row: plane p (the backdrop's bytes 0..2,
-// then 1 / D of the backdrop) is start[p] + (x + 0.5 - left) * step[p].
+// What the key needs of the clean plate, as planes interpolated over the grid: the backdrop's
+// bytes 0..2, 1 / D(backdrop), then in units of 1 - D / D(backdrop) where alpha starts, the
+// slope to its opaque end, and how far a line or an area must stand clear of the backdrop to be
+// keyed; the margin (levels) and 1 / (255 - backdrop) of the two other channels for the bound from
+// bright channels.
+enum Plane {
+    PlaneColor0,
+    PlaneColor1,
+    PlaneColor2,
+    PlaneInverseD,
+    PlaneLow,
+    PlaneSpan,
+    PlaneLineGate,
+    PlaneAreaGate,
+    PlaneCeilingMargin,
+    PlaneHeadroom1,
+    PlaneHeadroom2,
+    kPlanes
+};
+// The clean plate along a run of pixels [x0, x1) of a row: plane p is start[p] + (x + 0.5 - left) * step[p].
 struct PlateSpan {
     int x0, x1;
     float left;
-    float start[4];
-    float step[4];
+    float start[kPlanes];
+    float step[kPlanes];
 };
 
-// The spans of one row from the grid row `cells` (four planes of gw values, centres at
-// (i + 0.5) * side): linear between neighbouring centres, held beyond the first and last. A
-// pixel belongs to the span whose right centre x + 0.5 has not reached. Returns the count.
+// Beyond the outer cell centres the plate goes on along the slope of the last two cells (light
+// keeps falling off into a corner), by at most this share of the edge cell's value over the half
+// cell it covers.
+constexpr float kExtrapolatedShare = 0.5f;
+
+// The slope per pixel from cell `from` towards cell `to` (neighbours), limited as above.
+float EdgeSlope(const float* plane, int from, int to, float side)
+{
+    const float limit = kExtrapolatedShare * std::abs(plane[from]) / (0.5f * side);
+    return std::clamp((plane[to] - plane[from]) / side, -limit, limit);
+}
+
+// The spans of one row from the grid row `cells` (kPlanes planes of gw values, centres at
+// (i + 0.5) * side): linear between neighbouring centres and on along the edge slopes beyond the
+// first and last. A pixel belongs to the span whose right centre x + 0.5 has not reached. Returns
+// the count.
 int PlateSpans(const float* cells, int gw, float side, int width, PlateSpan* spans)
 {
     int count = 0;
-    const auto add = [&](int x0, int x1, float left, int i, bool held) {
+    // `edge`: -1 before the first centre, 1 beyond the last, 0 between centres i and i + 1.
+    const auto add = [&](int x0, int x1, int i, int edge) {
         if (x1 <= x0)
             return;
         PlateSpan& span = spans[count++];
         span.x0 = x0;
         span.x1 = x1;
-        span.left = left;
-        for (int p = 0; p < 4; ++p) {
+        span.left = (float(i) + 0.5f) * side;
+        for (int p = 0; p < kPlanes; ++p) {
             const float* plane = cells + p * gw;
             span.start[p] = plane[i];
-            span.step[p] = held ? 0.0f : (plane[i + 1] - plane[i]) / side;
+            span.step[p] = gw < 2       ? 0.0f
+                           : edge < 0   ? EdgeSlope(plane, 0, 1, side)
+                           : edge > 0   ? -EdgeSlope(plane, gw - 1, gw - 2, side)
+                                        : (plane[i + 1] - plane[i]) / side;
         }
     };
     // x + 0.5 <= side / 2 up to floor(side / 2 - 0.5).
     int x = std::min(width, static_cast<int>(std::floor(0.5f * side - 0.5f)) + 1);
-    add(0, x, 0.0f, 0, true);
+    add(0, x, 0, -1);
     for (int i = 0; i + 1 < gw && x < width; ++i) {
         // x + 0.5 < (i + 1.5) side below ceil((i + 1.5) side - 0.5).
         const int end = std::min(width, static_cast<int>(std::ceil((float(i) + 1.5f) * side - 0.5f)));
-        add(x, end, (float(i) + 0.5f) * side, i, false);
+        add(x, end, i, 0);
         x = std::max(x, end);
     }
-    add(x, width, 0.0f, gw - 1, true);
+    add(x, width, gw - 1, 1);
     return count;
 }
 
@@ -352,168 +485,651 @@ struct KeyLayout {
     static constexpr int other2 = Key == 2 ? 1 : 2;
 };
 
-// What the statistics need of a pixel: D / 8 floored at 0 (so D * 64 / (512 K) is n / K) and K.
-// D = 512 K - 2 detail256 max(O1, O2) - (256 - detail256) (O1 + O2) in 1/512 levels; every
-// intermediate is an integer below 2^24, so float arithmetic is exact and vectorises.
-struct PurityTerms {
-    float maxWeight; // 2 detail256
-    float sumWeight; // 256 - detail256
+// D = K - maxWeight * max(O1, O2) - sumWeight * (O1 + O2), in levels.
+struct DifferenceTerms {
+    float maxWeight;
+    float sumWeight;
 };
 
 template <int Key>
-inline void Purity(std::uint32_t v, const PurityTerms& t, float& n, float& k)
+inline float DifferenceOfPixel(std::uint32_t v, const DifferenceTerms& t)
 {
-    k = ByteOf<Key>(v);
     const float o1 = ByteOf<KeyLayout<Key>::other1>(v);
     const float o2 = ByteOf<KeyLayout<Key>::other2>(v);
-    const float d = 512.0f * k - t.maxWeight * std::max(o1, o2) - t.sumWeight * (o1 + o2);
-    n = static_cast<float>(static_cast<int>(std::max(d, 0.0f) * 0.125f));
+    return ByteOf<Key>(v) - (t.maxWeight * std::max(o1, o2) + t.sumWeight * (o1 + o2));
 }
 
-// Purity bins of one row (kBins for a transparent pixel, which counts nowhere). The purity is
-// n / K rounded down: n <= 16320 and K <= 255, so the float quotient of two integers is never
-// within rounding of the next integer and truncating it is exact.
+// Beyond the image D is taken as far above any backdrop: the smoothing leaves such neighbours out
+// and no line through the edge is clear of the backdrop (a repeated edge pixel would make a noisy
+// pixel its own neighbour).
+constexpr float kOutside = 1.0e6f;
+
+// D of one row into d[0, width), with d[-1] and d[width] outside.
 template <int Key>
-[[gnu::always_inline]] inline void PurityRow(const std::uint8_t* __restrict row, int width, const PurityTerms& t, std::uint8_t* __restrict bins)
+[[gnu::always_inline]] inline void DifferenceRow(const std::uint8_t* __restrict row, int width,
+                                                 const DifferenceTerms& t, float* __restrict d)
+{
+    for (int x = 0; x < width; ++x)
+        d[x] = DifferenceOfPixel<Key>(LoadPixel(row + 4 * x), t);
+    d[-1] = kOutside;
+    d[width] = kOutside;
+}
+
+// From three rows of D (each with its repeated ends): the smoothed D (mean of the 3 x 3 pixels
+// within tau of the centre), the line opening (the lowest, over the four directions, of the
+// highest D on the three pixels through the centre; a lone pixel gets its neighbours' level while
+// a strand one pixel wide keeps its own) and how many of the nine pixels joined the mean.
+template <bool Full>
+[[gnu::always_inline]] inline void SmoothRow(const float* __restrict up, const float* __restrict mid,
+                                             const float* __restrict down, int width, float tau,
+                                             float* __restrict smoothed, float* __restrict line,
+                                             float* __restrict joined)
+{
+    for (int x = 0; x < width; ++x) {
+        const float c = mid[x];
+        const float n[8] = {up[x - 1], up[x], up[x + 1], mid[x - 1], mid[x + 1], down[x - 1], down[x], down[x + 1]};
+        float sum = c;
+        float count = 1.0f;
+        for (int i = 0; i < 8; ++i) {
+            const bool near = std::abs(n[i] - c) <= tau;
+            sum += near ? n[i] : 0.0f;
+            count += near ? 1.0f : 0.0f;
+        }
+        smoothed[x] = sum / count;
+        if constexpr (Full) {
+            joined[x] = count;
+            const float across = std::max(std::max(mid[x - 1], mid[x + 1]), c);
+            const float along = std::max(std::max(up[x], down[x]), c);
+            const float diagonal = std::max(std::max(up[x - 1], down[x + 1]), c);
+            const float antidiagonal = std::max(std::max(up[x + 1], down[x - 1]), c);
+            line[x] = std::min(std::min(across, along), std::min(diagonal, antidiagonal));
+        }
+    }
+}
+
+constexpr int kStep = 8; // pixels between the two ends of a noise step
+
+// D in eighths of a level, rounded: the statistics add integers, so their loops vectorise and
+// their sums do not depend on the order of adding.
+inline std::int32_t Eighths(float d)
+{
+    return static_cast<std::int32_t>(d * 8.0f + 8192.5f) - 8192;
+}
+
+// One row of the statistics pass: its pixels, the purity bins of the row and its two neighbours
+// (padded), its smoothed D and D, and per-thread room for the row's clean-backdrop mask.
+struct StatisticsRow {
+    const std::uint8_t* pixels;
+    const std::uint8_t* above;
+    const std::uint8_t* here;
+    const std::uint8_t* below;
+    const float* smoothed;
+    const float* raw;
+    int width;
+    int side;   // plate cell
+    int fine;   // fine cell
+    std::uint8_t first;
+    std::uint8_t* clean;     // width
+    std::uint8_t* visible;   // width
+    std::int32_t* smoothedQ; // width
+    std::int32_t* rawQ;      // width
+    std::int32_t* steps;     // width
+};
+
+// Sums over a plate cell's clean backdrop pixels (D in eighths of a level).
+struct CellSums {
+    std::uint32_t total = 0; // pixels that count (alpha above 0)
+    std::uint32_t count = 0;
+    std::uint32_t c[3] = {0, 0, 0};
+    // Steps between clean pixels and their squares (eighths of a level): of D, of the smoothed D.
+    std::uint32_t rawSteps = 0, smoothedSteps = 0;
+    std::int64_t rawSquares = 0, smoothedSquares = 0;
+};
+
+// The most subject-like pixel (lowest smoothed D, in eighths of a level) of a fine cell and its colour.
+struct WarmCell {
+    std::int32_t q = std::numeric_limits<std::int32_t>::max();
+    std::uint8_t c[3] = {0, 0, 0};
+};
+
+// Adds one row to its plate cells' sums and fine cells' most subject-like pixels. A pixel is clean
+// backdrop when it and its eight neighbours are at least `first` pure.
+[[gnu::always_inline]] inline void StatisticsOfRow(const StatisticsRow& r, CellSums* cells, WarmCell* warm)
+{
+    const std::uint8_t* __restrict above = r.above;
+    const std::uint8_t* __restrict here = r.here;
+    const std::uint8_t* __restrict below = r.below;
+    const std::uint8_t* __restrict pixels = r.pixels;
+    std::uint8_t* __restrict clean = r.clean;
+    std::uint8_t* __restrict visible = r.visible;
+    std::int32_t* __restrict smoothedQ = r.smoothedQ;
+    std::int32_t* __restrict rawQ = r.rawQ;
+    const float* __restrict smoothed = r.smoothed;
+    const float* __restrict raw = r.raw;
+    const int width = r.width;
+    const std::uint8_t first = r.first;
+    for (int x = 0; x < width; ++x) {
+        const auto column = [&](int i) { return std::min(std::min(above[i], here[i]), below[i]); };
+        const std::uint8_t eroded = std::min(std::min(column(x - 1), column(x)), column(x + 1));
+        const std::uint8_t seen = pixels[4 * x + 3] != 0;
+        visible[x] = seen;
+        clean[x] = (eroded >= first) & seen;
+    }
+    for (int x = 0; x < width; ++x) {
+        smoothedQ[x] = Eighths(smoothed[x]);
+        rawQ[x] = Eighths(raw[x]);
+    }
+    // Noise from steps between clean pixels kStep apart, which the backdrop's own light gradient
+    // (shadows, hot spots) barely touches while a JPEG's 8-pixel blocks show in them; the smoothed
+    // D's 3 x 3 windows do not overlap over that distance. A step has twice the variance of a pixel.
+    std::int32_t* __restrict steps = r.steps;
+    for (int x = 0; x < width; ++x)
+        steps[x] = static_cast<std::int32_t>(clean[x]) & (x + kStep < width ? clean[x + kStep] : 0);
+    for (int x0 = 0, cell = 0; x0 < width; x0 += r.side, ++cell) {
+        const int x1 = std::min(width, x0 + r.side);
+        std::uint32_t total = 0, count = 0, c0 = 0, c1 = 0, c2 = 0;
+        // At most 64 steps of at most 4096 eighths each: within 32 bits.
+        std::int32_t rawSteps = 0, rawSquares = 0, smoothedSteps = 0, smoothedSquares = 0;
+        for (int x = x0; x < x1; ++x) {
+            const std::uint32_t m = clean[x];
+            total += visible[x];
+            count += m;
+            c0 += pixels[4 * x] * m;
+            c1 += pixels[4 * x + 1] * m;
+            c2 += pixels[4 * x + 2] * m;
+        }
+        for (int x = x0; x < std::min(x1, width - kStep); ++x) {
+            const std::int32_t d = rawQ[x + kStep] - rawQ[x];
+            const std::int32_t e = smoothedQ[x + kStep] - smoothedQ[x];
+            rawSteps += steps[x];
+            rawSquares += d * d * steps[x];
+            smoothedSquares += e * e * steps[x];
+        }
+        smoothedSteps = rawSteps;
+        CellSums& sums = cells[cell];
+        sums.total += total;
+        sums.count += count;
+        sums.c[0] += c0;
+        sums.c[1] += c1;
+        sums.c[2] += c2;
+        sums.rawSteps += rawSteps;
+        sums.rawSquares += rawSquares;
+        sums.smoothedSteps += smoothedSteps;
+        sums.smoothedSquares += smoothedSquares;
+    }
+    for (int x0 = 0, cell = 0; x0 < width; x0 += r.fine, ++cell) {
+        const int x1 = std::min(width, x0 + r.fine);
+        std::int32_t lowest = std::numeric_limits<std::int32_t>::max();
+        for (int x = x0; x < x1; ++x) {
+            const std::int32_t seen = -static_cast<std::int32_t>(visible[x]);
+            lowest = std::min(lowest, (smoothedQ[x] & seen) | (std::numeric_limits<std::int32_t>::max() & ~seen));
+        }
+        WarmCell& w = warm[cell];
+        if (lowest >= w.q)
+            continue;
+        for (int x = x0; x < x1; ++x)
+            if (visible[x] && smoothedQ[x] == lowest) {
+                w.q = lowest;
+                for (int k = 0; k < 3; ++k)
+                    w.c[k] = pixels[4 * x + k];
+                break;
+            }
+    }
+}
+
+// Purity bins of one row from its smoothed D (0 for a pixel too dark to tell or transparent).
+template <int Key>
+[[gnu::always_inline]] inline void PurityRow(const std::uint8_t* __restrict row, const float* __restrict d,
+                                             int width, std::uint8_t* __restrict bins)
 {
     for (int x = 0; x < width; ++x) {
         const std::uint32_t v = LoadPixel(row + 4 * x);
-        float n, k;
-        Purity<Key>(v, t, n, k);
-        const std::uint32_t purity = static_cast<std::uint32_t>(std::min(kBins - 1, static_cast<int>(n / std::max(k, 1.0f))));
-        const std::uint32_t bin = purity & SelectMask(k >= float(kMinimumKey));
-        const std::uint32_t visible = SelectMask((v >> 24) != 0);
-        bins[x] = static_cast<std::uint8_t>((bin & visible) | (kBins & ~visible));
+        const float k = ByteOf<Key>(v);
+        const float purity = std::min(float(kBins - 1), std::max(d[x], 0.0f) * float(kBins) / std::max(k, 1.0f));
+        const std::uint32_t ok = SelectMask(k >= float(kMinimumKey)) & SelectMask((v >> 24) != 0);
+        bins[x] = static_cast<std::uint8_t>(static_cast<std::uint32_t>(static_cast<int>(purity)) & ok);
     }
 }
 
-// Sums over the pixels [x0, x1) of one row of a cell: pixels that count (alpha above 0) and the
-// count and colour of those of at least the chosen purity (n >= first K, the same as
-// floor(n / K) >= first).
-struct CellSums {
-    std::uint32_t total;
-    std::uint32_t count;
-    std::uint32_t c[3];
+// Per pixel of a row, the nearby warm subject colour (bytes 0..2) where there is one.
+struct WarmRow {
+    float* c[3];
 };
 
-template <int Key>
-[[gnu::always_inline]] inline void SumBackdrop(const std::uint8_t* __restrict row, int x0, int x1, const PurityTerms& t, float first,
-                 CellSums& sums)
-{
-    std::uint32_t total = 0, count = 0, c0 = 0, c1 = 0, c2 = 0;
-    for (int x = x0; x < x1; ++x) {
-        const std::uint32_t v = LoadPixel(row + 4 * x);
-        float n, k;
-        Purity<Key>(v, t, n, k);
-        const std::uint32_t visible = SelectMask((v >> 24) != 0);
-        const std::uint32_t mask = visible & SelectMask(k >= float(kMinimumKey)) & SelectMask(n >= first * k);
-        total += visible & 1u;
-        count += mask & 1u;
-        c0 += v & 255u & mask;
-        c1 += (v >> 8) & 255u & mask;
-        c2 += (v >> 16) & 255u & mask;
-    }
-    sums.total += total;
-    sums.count += count;
-    sums.c[0] += c0;
-    sums.c[1] += c1;
-    sums.c[2] += c2;
-}
-
-// How D becomes alpha: alpha = clamp((1 - D / D(backdrop) - low) * span, 0, 1).
-struct KeyShape {
-    float detail;
-    float low;
-    float span;
+// Seed flags of a row and its two neighbours, each padded by one 0 on either side.
+struct SeedRows {
+    const std::uint8_t* above;
+    const std::uint8_t* here;
+    const std::uint8_t* below;
 };
 
-// Alpha and unmixed colour of one row against the clean plate given by its spans.
-template <int Key>
-[[gnu::always_inline]] inline void KeyRow(std::uint8_t* __restrict row, const PlateSpan* spans, int count,
-                                          const KeyShape& shape)
+// 1 where a pixel stands clear of the backdrop's noise: along a line of three pixels, or over its
+// smoothed neighbourhood (at least three of the nine pixels joined the mean).
+[[gnu::always_inline]] inline void SeedRow(const PlateSpan* spans, int count, const float* __restrict smoothed,
+                                           const float* __restrict line, const float* __restrict joined,
+                                           std::uint8_t* __restrict seeds)
 {
-    const float detail = shape.detail;
-    const float share = (1.0f - detail) * 0.5f;
-    const float low = shape.low;
-    const float span = shape.span;
     for (int s = 0; s < count; ++s) {
         const PlateSpan plate = spans[s];
         for (int x = plate.x0; x < plate.x1; ++x) {
             const float t = float(x) + 0.5f - plate.left;
-            const float b0 = plate.start[0] + t * plate.step[0];
-            const float b1 = plate.start[1] + t * plate.step[1];
-            const float b2 = plate.start[2] + t * plate.step[2];
-            const float inverseD = plate.start[3] + t * plate.step[3];
+            const auto at = [&](int p) { return plate.start[p] + t * plate.step[p]; };
+            const float inverseD = at(PlaneInverseD);
+            const bool lineClear = 1.0f - line[x] * inverseD >= at(PlaneLineGate);
+            // The smoothed D is a mean of `joined` pixels: its noise is that of D over their root.
+            const float area = std::max(at(PlaneAreaGate) / std::sqrt(joined[x]), kGateFloor * inverseD);
+            const bool areaClear = (joined[x] >= 3.0f) & (1.0f - smoothed[x] * inverseD >= area);
+            seeds[x] = static_cast<std::uint8_t>(lineClear | areaClear);
+        }
+    }
+}
+
+// Alpha and unmixed colour of one row.
+// The pixels [from, to) of the row; Warm when a warm subject colour lies near all of them (the
+// row is split into runs of fine cells that have one and runs that do not).
+template <int Key, bool Warm>
+[[gnu::always_inline]] inline void KeyRow(std::uint8_t* __restrict row, const PlateSpan* spans, int count, int from,
+                                          int to, const float* __restrict smoothed, const SeedRows& seeds,
+                                          const WarmRow& warm)
+{
+    const std::uint8_t* __restrict above = seeds.above;
+    const std::uint8_t* __restrict here = seeds.here;
+    const std::uint8_t* __restrict below = seeds.below;
+    constexpr int other1 = KeyLayout<Key>::other1;
+    constexpr int other2 = KeyLayout<Key>::other2;
+    const float* __restrict f0 = warm.c[0];
+    const float* __restrict f1 = warm.c[1];
+    const float* __restrict f2 = warm.c[2];
+    for (int s = 0; s < count; ++s) {
+        const PlateSpan plate = spans[s];
+        const int x0 = std::max(plate.x0, from);
+        const int x1 = std::min(plate.x1, to);
+        for (int x = x0; x < x1; ++x) {
+            const float t = float(x) + 0.5f - plate.left;
+            const auto at = [&](int p) { return plate.start[p] + t * plate.step[p]; };
+            const float b[3] = {at(PlaneColor0), at(PlaneColor1), at(PlaneColor2)};
+            const float inverseD = at(PlaneInverseD);
             const std::uint32_t v = LoadPixel(row + 4 * x);
-            const float c0 = ByteOf<0>(v);
-            const float c1 = ByteOf<1>(v);
-            const float c2 = ByteOf<2>(v);
-            const float k = ByteOf<Key>(v);
-            const float o1 = ByteOf<KeyLayout<Key>::other1>(v);
-            const float o2 = ByteOf<KeyLayout<Key>::other2>(v);
-            const float d = k - (detail * std::max(o1, o2) + share * (o1 + o2));
-            const float linear = 1.0f - d * inverseD;
-            const float alpha = std::min(1.0f, std::max(0.0f, (linear - low) * span));
+            const float c[3] = {ByteOf<0>(v), ByteOf<1>(v), ByteOf<2>(v)};
+            const float neutral = 1.0f - smoothed[x] * inverseD;
+            float linear = neutral;
+
+            // Warm subject nearby: the share of the way from the backdrop to its colour, where the
+            // pixel lies on that line; only ever lower than the neutral reading. Only a pixel
+            // holding more of the key colour than the subject colour can be a mix of the two; a
+            // darker one may be the same subject in shade (on a dim backdrop the lines nearly meet).
+            if constexpr (Warm) {
+                const float fc[3] = {f0[x], f1[x], f2[x]};
+                float v[3], f[3];
+                for (int k = 0; k < 3; ++k) {
+                    v[k] = c[k] - b[k];
+                    f[k] = fc[k] - b[k];
+                }
+                // The key channel, then the other two added as a pair: red and blue play the same
+                // part, so either channel order gives the same sums.
+                const float vv = v[Key] * v[Key] + (v[other1] * v[other1] + v[other2] * v[other2]);
+                const float ff = f[Key] * f[Key] + (f[other1] * f[other1] + f[other2] * f[other2]);
+                const float vf = v[Key] * f[Key] + (v[other1] * f[other1] + v[other2] * f[other2]);
+                const float along = vf / std::max(ff, 1.0f);
+                const float off = std::sqrt(std::max(0.0f, vv - along * vf) / std::max(vv, 1.0f));
+                const float keyAbove = std::min(1.0f, std::max(0.0f, (c[Key] - fc[Key]) * (1.0f / kKeyMargin)));
+                const float onLine =
+                    std::min(1.0f, std::max(0.0f, (kOffLine - off) * (1.0f / (kOffLine - kOnLine))));
+                const float follow = onLine * keyAbove;
+                linear = std::min(linear, linear + follow * (along - linear));
+            }
+
+            // F = B + (C - B) / alpha stays within a byte: a bound from the other two channels.
+            const float margin = at(PlaneCeilingMargin);
+            const float rise1 = (c[other1] - b[other1] - (margin + kCeilingShare * b[other1])) * at(PlaneHeadroom1);
+            const float rise2 = (c[other2] - b[other2] - (margin + kCeilingShare * b[other2])) * at(PlaneHeadroom2);
+            linear = std::max(linear, std::max(rise1, rise2));
+
+            // Keyed at all only next to a seed: a pixel where a line of pixels or the smoothed area
+            // stands clear of the noise (so the faint rims of a strand stay with it, lone noisy
+            // pixels go).
+            const auto column = [&](int i) { return above[i] | here[i] | below[i]; };
+            const bool seeded = (column(x - 1) | column(x) | column(x + 1)) != 0;
+            linear = seeded ? linear : std::min(linear, 0.0f);
+
+            const float alpha = std::min(1.0f, std::max(0.0f, (linear - at(PlaneLow)) * at(PlaneSpan)));
             // C = alpha F + (1 - alpha) B, so F = B + (C - B) / alpha; kept as C where alpha is 0.
             const float inverse = 1.0f / std::max(alpha, 1.0f / 255.0f);
             const std::uint32_t unmixed = SelectMask(alpha > 0.0f);
-            const auto unmix = [&](float c, float b) {
-                const float f = std::min(255.0f, std::max(0.0f, b + (c - b) * inverse));
-                const std::uint32_t kept = static_cast<std::uint32_t>(static_cast<int>(c + 0.5f));
+            const auto unmix = [&](float ck, float bk) {
+                const float f = std::min(255.0f, std::max(0.0f, bk + (ck - bk) * inverse));
+                const std::uint32_t kept = static_cast<std::uint32_t>(static_cast<int>(ck + 0.5f));
                 return (static_cast<std::uint32_t>(static_cast<int>(f + 0.5f)) & unmixed) | (kept & ~unmixed);
             };
             const float a = ByteOf<3>(v);
-            const std::uint32_t out = unmix(c0, b0) | unmix(c1, b1) << 8 | unmix(c2, b2) << 16 |
+            const std::uint32_t out = unmix(c[0], b[0]) | unmix(c[1], b[1]) << 8 | unmix(c[2], b[2]) << 16 |
                                       static_cast<std::uint32_t>(static_cast<int>(alpha * a + 0.5f)) << 24;
             StorePixel(row + 4 * x, out);
         }
     }
 }
 
-// The three row functions for one key byte offset, in the baseline and the AVX2 build.
+// The row functions for one key byte offset, in the baseline and the AVX2 build.
 struct KeyRowFunctions {
-    void (*purity)(const std::uint8_t*, int, const PurityTerms&, std::uint8_t*);
-    void (*sum)(const std::uint8_t*, int, int, const PurityTerms&, float, CellSums&);
-    void (*key)(std::uint8_t*, const PlateSpan*, int, const KeyShape&);
+    void (*difference)(const std::uint8_t*, int, const DifferenceTerms&, float*);
+    void (*smooth)(const float*, const float*, const float*, int, float, float*, float*, float*);
+    void (*smoothMean)(const float*, const float*, const float*, int, float, float*, float*, float*);
+    void (*purity)(const std::uint8_t*, const float*, int, std::uint8_t*);
+    void (*statistics)(const StatisticsRow&, CellSums*, WarmCell*);
+    void (*seeds)(const PlateSpan*, int, const float*, const float*, const float*, std::uint8_t*);
+    void (*key)(std::uint8_t*, const PlateSpan*, int, int, int, const float*, const SeedRows&, const WarmRow&);
+    void (*keyWarm)(std::uint8_t*, const PlateSpan*, int, int, int, const float*, const SeedRows&, const WarmRow&);
 };
 
 template <int Key>
 struct RowBuilds {
-    static void Purity(const std::uint8_t* row, int width, const PurityTerms& t, std::uint8_t* bins)
+    static void Difference(const std::uint8_t* row, int width, const DifferenceTerms& t, float* d)
     {
-        PurityRow<Key>(row, width, t, bins);
+        DifferenceRow<Key>(row, width, t, d);
     }
-    HX_TARGET_AVX2 static void PurityAvx2(const std::uint8_t* row, int width, const PurityTerms& t,
-                                          std::uint8_t* bins)
+    HX_TARGET_AVX2 static void DifferenceAvx2(const std::uint8_t* row, int width, const DifferenceTerms& t, float* d)
     {
-        PurityRow<Key>(row, width, t, bins);
+        DifferenceRow<Key>(row, width, t, d);
     }
-    static void Sum(const std::uint8_t* row, int x0, int x1, const PurityTerms& t, float first, CellSums& sums)
+    template <bool Full>
+    static void Smooth(const float* up, const float* mid, const float* down, int width, float tau, float* s,
+                       float* l, float* j)
     {
-        SumBackdrop<Key>(row, x0, x1, t, first, sums);
+        SmoothRow<Full>(up, mid, down, width, tau, s, l, j);
     }
-    HX_TARGET_AVX2 static void SumAvx2(const std::uint8_t* row, int x0, int x1, const PurityTerms& t, float first,
-                                       CellSums& sums)
+    template <bool Full>
+    HX_TARGET_AVX2 static void SmoothAvx2(const float* up, const float* mid, const float* down, int width, float tau,
+                                          float* s, float* l, float* j)
     {
-        SumBackdrop<Key>(row, x0, x1, t, first, sums);
+        SmoothRow<Full>(up, mid, down, width, tau, s, l, j);
     }
-    static void KeyBase(std::uint8_t* row, const PlateSpan* spans, int count, const KeyShape& shape)
+    static void Statistics(const StatisticsRow& r, CellSums* cells, WarmCell* warm) { StatisticsOfRow(r, cells, warm); }
+    HX_TARGET_AVX2 static void StatisticsAvx2(const StatisticsRow& r, CellSums* cells, WarmCell* warm)
     {
-        KeyRow<Key>(row, spans, count, shape);
+        StatisticsOfRow(r, cells, warm);
     }
-    HX_TARGET_AVX2 static void KeyAvx2(std::uint8_t* row, const PlateSpan* spans, int count, const KeyShape& shape)
+    static void Purity(const std::uint8_t* row, const float* d, int width, std::uint8_t* bins)
     {
-        KeyRow<Key>(row, spans, count, shape);
+        PurityRow<Key>(row, d, width, bins);
+    }
+    HX_TARGET_AVX2 static void PurityAvx2(const std::uint8_t* row, const float* d, int width, std::uint8_t* bins)
+    {
+        PurityRow<Key>(row, d, width, bins);
+    }
+    static void Seeds(const PlateSpan* spans, int count, const float* s, const float* l, const float* j,
+                      std::uint8_t* seeds)
+    {
+        SeedRow(spans, count, s, l, j, seeds);
+    }
+    HX_TARGET_AVX2 static void SeedsAvx2(const PlateSpan* spans, int count, const float* s, const float* l,
+                                         const float* j, std::uint8_t* seeds)
+    {
+        SeedRow(spans, count, s, l, j, seeds);
+    }
+    template <bool Warm>
+    static void KeyBase(std::uint8_t* row, const PlateSpan* spans, int count, int from, int to, const float* s,
+                        const SeedRows& seeds, const WarmRow& w)
+    {
+        KeyRow<Key, Warm>(row, spans, count, from, to, s, seeds, w);
+    }
+    template <bool Warm>
+    HX_TARGET_AVX2 static void KeyAvx2(std::uint8_t* row, const PlateSpan* spans, int count, int from, int to,
+                                       const float* s, const SeedRows& seeds, const WarmRow& w)
+    {
+        KeyRow<Key, Warm>(row, spans, count, from, to, s, seeds, w);
     }
     static KeyRowFunctions Choose()
     {
-        return HasAvx2() ? KeyRowFunctions{&PurityAvx2, &SumAvx2, &KeyAvx2} : KeyRowFunctions{&Purity, &Sum, &KeyBase};
+        return HasAvx2() ? KeyRowFunctions{&DifferenceAvx2, &SmoothAvx2<true>, &SmoothAvx2<false>, &PurityAvx2,
+                                           &StatisticsAvx2, &SeedsAvx2,         &KeyAvx2<false>,   &KeyAvx2<true>}
+                         : KeyRowFunctions{&Difference,    &Smooth<true>, &Smooth<false>,    &Purity,
+                                           &Statistics,    &Seeds,         &KeyBase<false>, &KeyBase<true>};
     }
 };
 
 KeyRowFunctions RowFunctionsFor(int keyByte)
 {
     return keyByte == 0 ? RowBuilds<0>::Choose() : keyByte == 1 ? RowBuilds<1>::Choose() : RowBuilds<2>::Choose();
+}
+
+// Rows of D (padded by one value on either side) in a ring of four, and the smoothed D, line
+// opening and joined counts of the current row. Rows are asked for in order, so a band of rows
+// reads each image row once (plus one row on either side of the band).
+class DifferenceRows {
+public:
+    // `buffer` holds 4 (width + 2) values.
+    DifferenceRows(const ImageView& image, const KeyRowFunctions& rows, const DifferenceTerms& terms, float tau,
+                   float* buffer)
+        : m_image(image), m_rows(&rows), m_terms(terms), m_tau(tau),
+          m_stride(static_cast<std::size_t>(image.width) + 2), m_d(buffer)
+    {
+    }
+    // Makes rows y - 1, y and y + 1 of D available (rows beyond the image are outside) and smooths
+    // row y: the smoothed D into `smoothed`, and unless they are null the line opening
+    // and joined counts.
+    void Advance(int y, float* smoothed, float* line, float* joined)
+    {
+        if (y != m_next) {
+            Compute(y - 1);
+            Compute(y);
+        }
+        Compute(y + 1);
+        m_next = y + 1;
+        (line ? m_rows->smooth : m_rows->smoothMean)(D(y - 1), D(y), D(y + 1), m_image.width, m_tau, smoothed, line,
+                                                     joined);
+    }
+    const float* D(int y) const { return m_d + static_cast<std::size_t>(y & 3) * m_stride + 1; }
+    // Rows that another band may already have keyed in place are read from copies made before:
+    // `kept(y)` gives the padded row of D, or null to compute it from the image.
+    void KeepRows(std::function<const float*(int)> kept) { m_kept = std::move(kept); }
+
+private:
+    void Compute(int y)
+    {
+        float* d = m_d + static_cast<std::size_t>(y & 3) * m_stride;
+        if (y < 0 || y >= m_image.height)
+            std::fill_n(d, m_stride, kOutside);
+        else if (const float* kept = m_kept ? m_kept(y) : nullptr)
+            std::copy_n(kept, m_stride, d);
+        else
+            m_rows->difference(m_image.Row(y), m_image.width, m_terms, d + 1);
+    }
+
+    ImageView m_image;
+    const KeyRowFunctions* m_rows;
+    DifferenceTerms m_terms;
+    float m_tau;
+    std::size_t m_stride;
+    float* m_d;
+    std::function<const float*(int)> m_kept;
+    int m_next = std::numeric_limits<int>::min();
+};
+
+// The frame's purity histogram and the steps of D between neighbours, on a sample of its pixels.
+struct FrameStatistics {
+    std::uint64_t purity[kBins + 1] = {};
+    std::uint64_t steps[1024] = {}; // |D(x + 1) - D(x)| in quarter levels
+};
+
+FrameStatistics MeasureFrame(const ImageView& image, const KeyRowFunctions& rows, const DifferenceTerms& terms,
+                             int keyByte, int threads, std::vector<FrameStatistics>& parts, std::vector<float>& buffers)
+{
+    // About 512 rows, every other pixel: plenty for a histogram and a median, and cheap.
+    const int step = std::max(1, image.height / 512);
+    const int sampled = (image.height + step - 1) / step;
+    parts.assign(static_cast<std::size_t>(threads), FrameStatistics{});
+    const std::size_t stride = static_cast<std::size_t>(image.width) + 2;
+    buffers.resize(static_cast<std::size_t>(threads) * stride);
+    ParallelFor(sampled, threads, [&](int begin, int end) {
+        const std::size_t thread = static_cast<std::size_t>(omp_get_thread_num());
+        FrameStatistics& part = parts[thread];
+        float* d = buffers.data() + thread * stride + 1;
+        for (int i = begin; i < end; ++i) {
+            const std::uint8_t* row = image.Row(i * step);
+            rows.difference(row, image.width, terms, d);
+            for (int x = 0; x < image.width; x += 2) {
+                const std::uint8_t* p = row + 4 * x;
+                const float k = p[keyByte];
+                const int bin = p[3] == 0 ? kBins
+                                : k < float(kMinimumKey)
+                                    ? 0
+                                    : std::min(kBins - 1, static_cast<int>(std::max(d[x], 0.0f) * float(kBins) / k));
+                ++part.purity[bin];
+            }
+            for (int x = 0; x + 1 < image.width; x += 2)
+                ++part.steps[std::min(1023, static_cast<int>(std::abs(d[x + 1] - d[x]) * 4.0f))];
+        }
+    });
+    // Integer counts: the sum does not depend on how rows were split.
+    FrameStatistics frame;
+    for (const FrameStatistics& part : parts) {
+        for (int b = 0; b <= kBins; ++b)
+            frame.purity[b] += part.purity[b];
+        for (int b = 0; b < 1024; ++b)
+            frame.steps[b] += part.steps[b];
+    }
+    return frame;
+}
+
+// Sigma of D from the median absolute step between neighbours (a step has sqrt 2 sigma).
+float NoiseOfD(const FrameStatistics& frame)
+{
+    std::uint64_t total = 0;
+    for (const std::uint64_t n : frame.steps)
+        total += n;
+    std::uint64_t seen = 0;
+    int bin = 0;
+    for (; bin < 1023; ++bin) {
+        seen += frame.steps[bin];
+        if (2 * seen >= total)
+            break;
+    }
+    return std::max(0.5f, 1.4826f * (float(bin) + 0.5f) / 4.0f / 1.41421356f);
+}
+
+// The minimum over the window [i - reach, i + reach] of a line of `count` values `stride` apart
+// (van Herk / Gil-Werman: three comparisons a value whatever the reach); `work` holds at least
+// 3 (count + 4 reach + 1) values.
+void WindowMinimum(std::uint64_t* line, std::size_t stride, int count, int reach, std::uint64_t* work)
+{
+    const int window = 2 * reach + 1;
+    const int padded = (count + 2 * reach + window - 1) / window * window;
+    std::uint64_t* p = work;
+    std::uint64_t* g = work + padded;
+    std::uint64_t* h = work + 2 * static_cast<std::size_t>(padded);
+    for (int j = 0; j < padded; ++j) {
+        const int i = j - reach;
+        p[j] = i >= 0 && i < count ? line[static_cast<std::size_t>(i) * stride] : ~std::uint64_t{0};
+    }
+    for (int j = 0; j < padded; ++j)
+        g[j] = j % window == 0 ? p[j] : std::min(g[j - 1], p[j]);
+    for (int j = padded - 1; j >= 0; --j)
+        h[j] = (j + 1) % window == 0 ? p[j] : std::min(h[j + 1], p[j]);
+    for (int i = 0; i < count; ++i)
+        line[static_cast<std::size_t>(i) * stride] = std::min(h[i], g[i + 2 * reach]);
+}
+
+// For every fine cell, the index of the warm cell with the lowest D within `reach` cells (a
+// square; ties to the lower index, so the result does not depend on the threads), or -1. A cell
+// is warm when `warm` says so.
+struct NearestScratch {
+    std::vector<std::uint64_t> keys;
+    std::vector<std::uint64_t> work;
+    std::vector<std::uint64_t> lowest;
+    std::vector<std::int32_t> nearest;
+};
+
+const std::vector<std::int32_t>& NearestWarm(const std::vector<WarmCell>& cells, const std::vector<std::uint8_t>& warm,
+                                             int fw, int fh, int reach, int threads, NearestScratch& scratch)
+{
+    // D (offset to be positive) above, index below: the lowest key is the warmest cell.
+    std::vector<std::uint64_t>& keys = scratch.keys;
+    keys.resize(cells.size());
+    ParallelFor(fh, threads, [&](int begin, int end) {
+        for (std::size_t i = static_cast<std::size_t>(begin) * fw; i < static_cast<std::size_t>(end) * fw; ++i)
+            keys[i] = warm[i]
+                          ? (static_cast<std::uint64_t>(static_cast<std::uint32_t>(cells[i].q) ^ 0x80000000u) << 32) | i
+                          : ~std::uint64_t{0};
+    });
+    // Along rows with the running minimum, then down columns directly over the rows of the window
+    // (row by row, so that threads write rows of their own).
+    const int longest = fw + 4 * reach + 1;
+    std::vector<std::uint64_t>& work = scratch.work;
+    work.resize(static_cast<std::size_t>(threads) * 3 * longest);
+    ParallelFor(fh, threads, [&](int begin, int end) {
+        std::uint64_t* w = work.data() + static_cast<std::size_t>(omp_get_thread_num()) * 3 * longest;
+        for (int j = begin; j < end; ++j)
+            WindowMinimum(keys.data() + static_cast<std::size_t>(j) * fw, 1, fw, reach, w);
+    });
+    std::vector<std::int32_t>& nearest = scratch.nearest;
+    nearest.resize(cells.size());
+    std::vector<std::uint64_t>& lowest = scratch.lowest;
+    lowest.resize(static_cast<std::size_t>(threads) * fw);
+    ParallelFor(fh, threads, [&](int begin, int end) {
+        std::uint64_t* low = lowest.data() + static_cast<std::size_t>(omp_get_thread_num()) * fw;
+        for (int j = begin; j < end; ++j) {
+            std::fill_n(low, fw, ~std::uint64_t{0});
+            for (int k = std::max(0, j - reach); k <= std::min(fh - 1, j + reach); ++k) {
+                const std::uint64_t* row = keys.data() + static_cast<std::size_t>(k) * fw;
+                for (int i = 0; i < fw; ++i)
+                    low[i] = std::min(low[i], row[i]);
+            }
+            std::int32_t* out = nearest.data() + static_cast<std::size_t>(j) * fw;
+            for (int i = 0; i < fw; ++i)
+                out[i] = low[i] == ~std::uint64_t{0} ? -1 : static_cast<std::int32_t>(low[i] & 0xffffffffu);
+        }
+    });
+    return nearest;
+}
+
+// What one thread needs while it keys or measures rows.
+struct RowScratch {
+    std::vector<float> differences;    // four rows of D, padded
+    std::vector<std::uint8_t> bins;    // three rows of purity bins, padded
+    std::vector<float> smoothed;       // two rows of smoothed D, line opening and joined counts each
+    std::vector<std::uint8_t> seeds;   // three rows of seed flags, padded
+    std::vector<std::uint8_t> masks;   // two rows: clean backdrop, visible
+    std::vector<std::int32_t> eighths; // three rows: smoothed D and D in eighths, which steps count
+    std::vector<float> warm;           // three rows: the nearby warm subject colour
+    std::vector<float> cellRow;        // one row of the plate grid, interpolated
+    std::vector<PlateSpan> spans;      // two rows
+
+    void Fit(int width, int gw)
+    {
+        const std::size_t w = static_cast<std::size_t>(width);
+        differences.resize(4 * (w + 2));
+        bins.resize(3 * (w + 2));
+        smoothed.resize(6 * w);
+        seeds.resize(3 * (w + 2));
+        masks.resize(2 * w);
+        eighths.resize(3 * w);
+        warm.resize(3 * w);
+        cellRow.resize(kPlanes * static_cast<std::size_t>(gw));
+        spans.resize(2 * (static_cast<std::size_t>(gw) + 2));
+    }
+};
+
+// Everything the key allocates, kept between calls on the thread that renders: the first touch
+// of a fresh page costs far more than filling it, and a 42-megapixel key needs megabytes.
+struct KeyWorkspace {
+    std::vector<RowScratch> rows; // one a worker thread
+    std::vector<FrameStatistics> frameParts;
+    std::vector<float> frameRows;
+    std::vector<CellSums> sums;
+    std::vector<WarmCell> warmCells;
+    std::vector<RefColor> grid;
+    std::vector<std::uint8_t> known;
+    std::vector<float> planes;
+    std::vector<std::uint8_t> isWarm;
+    FillScratch fill;
+    NearestScratch nearest;
+    std::vector<float> keptRows;
+};
+
+KeyWorkspace& Workspace()
+{
+    thread_local KeyWorkspace workspace;
+    return workspace;
 }
 
 } // namespace
@@ -534,94 +1150,136 @@ int AutoColorDifferenceKey(const HXOperation& op, const ImageView& image, const 
     const int ri = image.RedIndex();
     const int bi = image.BlueIndex();
     const KeyChannels ch = keyColor == HXKeyColorBlue ? KeyChannels{bi, ri, 1} : KeyChannels{1, ri, bi};
-    const int detail256 = static_cast<int>(std::lround(detail * 256.0));
-
-    const int side = std::max(4, static_cast<int>(std::lround(kCellSide * ctx.scale)));
-    const int gw = (image.width + side - 1) / side;
-    const int gh = (image.height + side - 1) / side;
-    const std::size_t cells = static_cast<std::size_t>(gw) * gh;
-    const KeyRowFunctions rows = RowFunctionsFor(ch.key);
-    const PurityTerms terms{float(2 * detail256), float(256 - detail256)};
+    const float detailF = static_cast<float>(std::lround(detail * 256.0)) / 256.0f;
+    const DifferenceTerms terms{detailF, 0.5f * (1.0f - detailF)};
     const int threads = std::max(1, ctx.threads);
+    const KeyRowFunctions rows = RowFunctionsFor(ch.key);
+    const int width = image.width;
+    const int height = image.height;
 
-    // 1. The frame's histogram of purity, one row of cells a task (integer counts, so the sum
-    // does not depend on how rows are split).
-    std::vector<std::array<std::uint64_t, kBins + 1>> cellRowCounts(static_cast<std::size_t>(gh));
-    std::vector<std::uint8_t> binRows(static_cast<std::size_t>(threads) * image.width);
+    const int side = kFinePerCell * std::max(1, static_cast<int>(std::lround(kCellSide / kFinePerCell * ctx.scale)));
+    const int gw = (width + side - 1) / side;
+    const int gh = (height + side - 1) / side;
+    const std::size_t cells = static_cast<std::size_t>(gw) * gh;
+    const int finePerCell = side >= 8 * kFinePerCell ? kFinePerCell : kFinePerCell / 2;
+    const int fine = side / finePerCell;
+    const int warmReach = std::max(1, static_cast<int>(std::lround(kWarmReach * ctx.scale / fine)));
+    const int fw = (width + fine - 1) / fine;
+    const int fh = (height + fine - 1) / fine;
+
+    // 1. The frame: its backdrop level (the purest 3 %) and the noise of D.
+    KeyWorkspace& ws = Workspace();
+    const FrameStatistics frame = MeasureFrame(image, rows, terms, ch.key, threads, ws.frameParts, ws.frameRows);
+    std::uint64_t framePixels = 0;
+    for (int b = 0; b < kBins; ++b)
+        framePixels += frame.purity[b];
+    const int frameTop = TopBin(frame.purity, framePixels, 0.03);
+    const std::uint8_t first =
+        static_cast<std::uint8_t>(std::max(1, static_cast<int>(std::ceil(kSelectShare * frameTop))));
+    // A frame whose purest pixels are barely coloured has no backdrop to estimate.
+    const bool hasBackdrop = frameTop >= kBins / 10;
+    const float noiseOfD = NoiseOfD(frame);
+    const float tau = kSimilarSigmas * noiseOfD;
+
+    if (ws.rows.size() < static_cast<std::size_t>(threads))
+        ws.rows.resize(static_cast<std::size_t>(threads));
+    for (int t = 0; t < threads; ++t)
+        ws.rows[static_cast<std::size_t>(t)].Fit(width, gw);
+
+    // 2. Per plate cell the clean backdrop pixels (pure after smoothing, with pure neighbours), per
+    // fine cell its most subject-like pixel. One row of plate cells a task, so every cell's sums
+    // are made in one order whatever the threads.
+    std::vector<CellSums>& sums = ws.sums;
+    sums.assign(cells, CellSums{});
+    std::vector<WarmCell>& warmCells = ws.warmCells;
+    warmCells.assign(static_cast<std::size_t>(fw) * fh, WarmCell{});
+    const std::size_t binStride = static_cast<std::size_t>(width) + 2;
     ParallelFor(gh, threads, [&](int begin, int end) {
-        std::uint8_t* binRow = binRows.data() + static_cast<std::size_t>(omp_get_thread_num()) * image.width;
+        RowScratch& s = ws.rows[static_cast<std::size_t>(omp_get_thread_num())];
+        DifferenceRows differences(image, rows, terms, tau, s.differences.data());
+        const auto bins = [&](int y) { return s.bins.data() + static_cast<std::size_t>((y + 3) % 3) * binStride + 1; };
+        const auto smoothed = [&](int y) { return s.smoothed.data() + static_cast<std::size_t>(y & 1) * width; };
+        // Smoothed D and purity of row y (edge rows repeated beyond the image).
+        const auto prepare = [&](int y) {
+            const int clamped = std::clamp(y, 0, height - 1);
+            differences.Advance(clamped, smoothed(y), nullptr, nullptr);
+            std::uint8_t* b = bins(y);
+            rows.purity(image.Row(clamped), smoothed(y), width, b);
+            b[-1] = b[0];
+            b[width] = b[width - 1];
+        };
+        StatisticsRow r{};
+        r.width = width;
+        r.side = side;
+        r.fine = fine;
+        r.first = first;
+        r.clean = s.masks.data();
+        r.visible = s.masks.data() + width;
+        r.smoothedQ = s.eighths.data();
+        r.rawQ = s.eighths.data() + width;
+        r.steps = s.eighths.data() + 2 * static_cast<std::size_t>(width);
         for (int gy = begin; gy < end; ++gy) {
-            // Four interleaved histograms, so that runs of one bin do not wait on each other.
-            std::uint32_t counts[4][kBins + 1] = {};
-            const int y1 = std::min(image.height, (gy + 1) * side);
-            for (int y = gy * side; y < y1; ++y) {
-                rows.purity(image.Row(y), image.width, terms, binRow);
-                int x = 0;
-                for (; x + 4 <= image.width; x += 4) {
-                    ++counts[0][binRow[x]];
-                    ++counts[1][binRow[x + 1]];
-                    ++counts[2][binRow[x + 2]];
-                    ++counts[3][binRow[x + 3]];
-                }
-                for (; x < image.width; ++x)
-                    ++counts[0][binRow[x]];
+            const int y0 = gy * side;
+            const int y1 = std::min(height, y0 + side);
+            // The band's rows run on from one row of cells into the next.
+            if (gy == begin) {
+                prepare(y0 - 1);
+                prepare(y0);
             }
-            for (int b = 0; b <= kBins; ++b)
-                cellRowCounts[gy][b] = std::uint64_t(counts[0][b]) + counts[1][b] + counts[2][b] + counts[3][b];
+            CellSums* cellRow = sums.data() + static_cast<std::size_t>(gy) * gw;
+            for (int y = y0; y < y1; ++y) {
+                prepare(y + 1); // keeps rows y - 1 .. y + 2 of D, so D of row y is still there
+                // Every other row is plenty for the statistics (a cell has hundreds of backdrop pixels).
+                if ((y - y0) & 1)
+                    continue;
+                r.pixels = image.Row(y);
+                r.above = bins(y - 1);
+                r.here = bins(y);
+                r.below = bins(y + 1);
+                r.smoothed = smoothed(y);
+                r.raw = differences.D(y);
+                rows.statistics(r, cellRow, warmCells.data() + static_cast<std::size_t>(y / fine) * fw);
+            }
         }
     });
 
-    // 2. The frame's backdrop level, then each cell's backdrop colour where it has one.
-    std::uint64_t frame[kBins] = {};
-    std::uint64_t framePixels = 0;
-    for (const auto& counts : cellRowCounts)
-        for (int b = 0; b < kBins; ++b) {
-            frame[b] += counts[b];
-            framePixels += counts[b];
-        }
-    const int frameTop = TopBin(frame, framePixels, 0.03);
-    const int first = std::max(1, static_cast<int>(std::ceil(kSelectShare * frameTop)));
-    // A frame whose purest pixels are barely coloured has no backdrop to estimate.
-    const bool hasBackdrop = frameTop >= kBins / 10;
-    std::vector<RefColor> grid(cells, RefColor{{0, 0, 0}});
-    std::vector<std::uint8_t> known(cells, 0);
+    // 3. The plate: each trusted cell's mean backdrop colour and noise; the others filled in.
+    std::vector<RefColor>& grid = ws.grid;
+    grid.assign(cells, RefColor{});
+    std::vector<std::uint8_t>& known = ws.known;
+    known.assign(cells, 0);
     double sum[3] = {0, 0, 0};
     std::uint64_t sumCount = 0;
-    if (hasBackdrop) {
-        std::vector<CellSums> sums(cells, CellSums{0, 0, {0, 0, 0}});
-        ParallelFor(gh, threads, [&](int begin, int end) {
-            for (int gy = begin; gy < end; ++gy) {
-                CellSums* cellRow = sums.data() + static_cast<std::size_t>(gy) * gw;
-                const int y1 = std::min(image.height, (gy + 1) * side);
-                for (int y = gy * side; y < y1; ++y)
-                    for (int gx = 0; gx < gw; ++gx)
-                        rows.sum(image.Row(y), gx * side, std::min(image.width, (gx + 1) * side), terms,
-                                 float(first), cellRow[gx]);
-            }
-        });
+    if (hasBackdrop)
         for (std::size_t i = 0; i < cells; ++i) {
             const CellSums& cell = sums[i];
-            const std::uint64_t n = cell.count;
-            // A few pure pixels in a cell of subject (a gap in the hair) are too few to trust.
-            if (n == 0 || n * 50 < cell.total)
+            const double n = cell.count;
+            // A few pure pixels in a cell of subject (gaps in the hair) are too few to trust.
+            if (cell.count == 0 || n < kMeasuredShare * double(cell.total))
                 continue;
             for (int k = 0; k < 3; ++k) {
-                grid[i].c[k] = static_cast<float>(double(cell.c[k]) / double(n));
+                grid[i].c[k] = static_cast<float>(double(cell.c[k]) / n);
                 sum[k] += double(cell.c[k]);
             }
-            sumCount += n;
+            // Sigma in levels from squared steps in eighths.
+            const auto sigma = [](std::uint32_t steps, std::int64_t squares) {
+                return steps == 0 ? 0.0f : static_cast<float>(std::sqrt(double(squares) / (2.0 * steps)) / 8.0);
+            };
+            grid[i].c[3] = sigma(cell.smoothedSteps, cell.smoothedSquares);
+            grid[i].c[4] = sigma(cell.rawSteps, cell.rawSquares);
+            sumCount += cell.count;
             known[i] = 1;
         }
-    }
-    RefColor global{{0, 0, 0}};
+    RefColor global{};
     if (sumCount == 0) {
         // No backdrop anywhere: key against the pure key colour.
         global.c[ch.key] = 255.0f;
+        global.c[3] = global.c[4] = noiseOfD;
         std::fill(grid.begin(), grid.end(), global);
     } else {
         for (int k = 0; k < 3; ++k)
             global.c[k] = static_cast<float>(sum[k] / double(sumCount));
-        FillAndSmooth(grid, known, gw, gh);
+        FillAndSmooth(grid, known, gw, gh, ws.fill);
     }
 
     // "Removal" (grey detail 0) keys against the local backdrop and takes shadows and uneven light
@@ -631,45 +1289,169 @@ int AutoColorDifferenceKey(const HXOperation& op, const ImageView& image, const 
         for (int k = 0; k < 3; ++k)
             cell.c[k] = (1.0f - keep) * cell.c[k] + keep * global.c[k];
 
-    // Per cell: the backdrop colour and 1 / D(backdrop), as planes for interpolation.
-    const float detailF = static_cast<float>(detail256) / 256.0f;
-    std::vector<float> planes(cells * 4u);
+    // Per cell, as planes for interpolation (see Plane). Alpha rises from 0 a few noise sigmas below
+    // the backdrop's D to 1 at `high`.
+    const float high = static_cast<float>(1.0 - kOpaqueShare * greyThreshold);
+    const int headroomByte1 = ch.key == 0 ? 1 : 0; // the other two bytes, in KeyLayout's order
+    const int headroomByte2 = ch.key == 2 ? 1 : 2;
+    std::vector<float>& planes = ws.planes;
+    planes.resize(cells * kPlanes);
     for (std::size_t i = 0; i < cells; ++i) {
-        for (int k = 0; k < 3; ++k)
-            planes[k * cells + i] = grid[i].c[k];
-        const float d = std::max(float(kMinimumBackdropD), DifferenceOf(grid[i], ch, detailF));
-        planes[3 * cells + i] = 1.0f / d;
+        const RefColor& cell = grid[i];
+        const float inverseD = 1.0f / std::max(float(kMinimumBackdropD), DifferenceOf(cell, ch, detailF));
+        const float smoothedNoise = cell.c[3];
+        // A cell's noise is measured on its cleanest pixels, which in a dim corner leaves out its
+        // noisiest; the frame's noise (from neighbouring pixels everywhere) bounds it from below.
+        const float noise = std::max(cell.c[4], kFrameNoiseShare * noiseOfD);
+        const float low = kDeadZoneSigmas * smoothedNoise * inverseD;
+        const float values[kPlanes] = {
+            cell.c[0],
+            cell.c[1],
+            cell.c[2],
+            inverseD,
+            low,
+            1.0f / std::max(0.02f, high - low),
+            std::max(kLineSigmas * noise, kGateFloor) * inverseD,
+            kAreaSigmas * noise * inverseD,
+            kCeilingSigmas * smoothedNoise,
+            1.0f / std::max(1.0f, 255.0f - cell.c[headroomByte1]),
+            1.0f / std::max(1.0f, 255.0f - cell.c[headroomByte2]),
+        };
+        for (int p = 0; p < kPlanes; ++p)
+            planes[static_cast<std::size_t>(p) * cells + i] = values[p];
     }
 
-    // Alpha rises from 0 at D = D(B) (with a small allowance for noise) to 1 at D = opaque * D(B).
-    const float low = 0.05f;
-    const float high = static_cast<float>(1.0 - kOpaqueShare * greyThreshold);
-    const float span = 1.0f / std::max(0.02f, high - low);
-
-    const KeyShape shape{detailF, low, span};
-    const std::size_t perThread = 4u * gw;
-    std::vector<float> cellRows(static_cast<std::size_t>(threads) * perThread);
-    std::vector<PlateSpan> spanRows(static_cast<std::size_t>(threads) * (gw + 2u));
-    const float sideF = float(side);
-
-    // 3. Alpha and unmixed colour, one row at a time against the interpolated clean plate.
-    ParallelFor(image.height, threads, [&](int begin, int end) {
-        const std::size_t thread = static_cast<std::size_t>(omp_get_thread_num());
-        float* cellRow = cellRows.data() + thread * perThread;
-        PlateSpan* spans = spanRows.data() + thread * (gw + 2u);
-        for (int y = begin; y < end; ++y) {
-            const float fy = (float(y) + 0.5f) / sideF - 0.5f;
-            const int j0 = std::clamp(static_cast<int>(std::floor(fy)), 0, gh - 1);
-            const int j1 = std::min(gh - 1, j0 + 1);
-            const float wy = std::clamp(fy - float(j0), 0.0f, 1.0f);
-            for (int k = 0; k < 4; ++k) {
-                const float* a = planes.data() + k * cells + static_cast<std::size_t>(j0) * gw;
-                const float* b = planes.data() + k * cells + static_cast<std::size_t>(j1) * gw;
-                for (int i = 0; i < gw; ++i)
-                    cellRow[k * gw + i] = a[i] + (b[i] - a[i]) * wy;
+    // 4. Subject colours that are clearly warm (D well below 0), the nearest for every fine cell.
+    std::vector<std::uint8_t>& isWarm = ws.isWarm;
+    isWarm.resize(warmCells.size());
+    ParallelFor(fh, threads, [&](int begin, int end) {
+        for (int j = begin; j < end; ++j)
+            for (int i = 0; i < fw; ++i) {
+                const std::size_t index = static_cast<std::size_t>(j) * fw + i;
+                const std::size_t plate = static_cast<std::size_t>(std::min(gh - 1, j / finePerCell)) * gw +
+                                          std::min(gw - 1, i / finePerCell);
+                const float backdropD = 1.0f / planes[PlaneInverseD * cells + plate];
+                isWarm[index] = float(warmCells[index].q) / 8.0f <= -kWarmShare * backdropD;
             }
-            const int count = PlateSpans(cellRow, gw, sideF, image.width, spans);
-            rows.key(image.Row(y), spans, count, shape);
+    });
+    const std::vector<std::int32_t>& nearestWarm =
+        NearestWarm(warmCells, isWarm, fw, fh, warmReach, threads, ws.nearest);
+
+    // 5. Alpha and unmixed colour, one row at a time against the interpolated clean plate. The key
+    // writes in place while it reads two rows around each row, so each band of rows takes the D of
+    // the two rows on either side of it from copies made before any band writes.
+    const float sideF = float(side);
+    const int bands = std::min(height, 4 * threads);
+    const auto bandBegin = [&](int band) { return static_cast<int>(static_cast<std::int64_t>(height) * band / bands); };
+    const std::size_t keptStride = static_cast<std::size_t>(width) + 2;
+    std::vector<float>& kept = ws.keptRows;
+    kept.resize(static_cast<std::size_t>(bands) * 4 * keptStride);
+    const auto keptRow = [&](int band, int which) {
+        return kept.data() + (static_cast<std::size_t>(band) * 4 + which) * keptStride;
+    };
+    ParallelFor(bands, threads, [&](int first, int last) {
+        for (int band = first; band < last; ++band) {
+            const int rowsAround[4] = {bandBegin(band) - 2, bandBegin(band) - 1, bandBegin(band + 1),
+                                       bandBegin(band + 1) + 1};
+            for (int which = 0; which < 4; ++which) {
+                float* d = keptRow(band, which);
+                if (rowsAround[which] < 0 || rowsAround[which] >= height)
+                    std::fill_n(d, keptStride, kOutside);
+                else
+                    rows.difference(image.Row(rowsAround[which]), width, terms, d + 1);
+            }
+        }
+    });
+    ParallelFor(bands, threads, [&](int firstBand, int lastBand) {
+        for (int band = firstBand; band < lastBand; ++band) {
+            const int begin = bandBegin(band);
+            const int end = bandBegin(band + 1);
+            RowScratch& s = ws.rows[static_cast<std::size_t>(omp_get_thread_num())];
+            DifferenceRows differences(image, rows, terms, tau, s.differences.data());
+            differences.KeepRows([&, band, begin, end](int y) -> const float* {
+                return y == begin - 2 ? keptRow(band, 0) : y == begin - 1 ? keptRow(band, 1)
+                       : y == end ? keptRow(band, 2) : y == end + 1 ? keptRow(band, 3) : nullptr;
+            });
+            const WarmRow warmRow{
+                {s.warm.data(), s.warm.data() + width, s.warm.data() + 2 * static_cast<std::size_t>(width)}};
+            const std::size_t spanStride = static_cast<std::size_t>(gw) + 2;
+            const std::size_t seedStride = static_cast<std::size_t>(width) + 2;
+            // Row y's smoothed D (0), line opening (1) and joined counts (2); its seed flags.
+            const auto output = [&](int y, int which) {
+                return s.smoothed.data() + (static_cast<std::size_t>(y & 1) * 3 + which) * width;
+            };
+            const auto seedsOf = [&](int y) {
+                return s.seeds.data() + static_cast<std::size_t>((y + 3) % 3) * seedStride + 1;
+            };
+            int spanCount[2] = {0, 0};
+            // Smoothing, plate and seeds of row y (rows beyond the image have no seeds).
+            const auto prepare = [&](int y) {
+                std::uint8_t* seeds = seedsOf(y);
+                if (y < 0 || y >= height) {
+                    std::fill_n(seeds - 1, seedStride, std::uint8_t{0});
+                    return;
+                }
+                differences.Advance(y, output(y, 0), output(y, 1), output(y, 2));
+                const float fy = (float(y) + 0.5f) / sideF - 0.5f;
+                // Between the two rows of cell centres around the row, or on beyond the first or
+                // last along the edge slope (as PlateSpans does across).
+                const int j0 = std::clamp(static_cast<int>(std::floor(fy)), 0, std::max(0, gh - 2));
+                const int j1 = std::min(gh - 1, j0 + 1);
+                const float wy = fy - float(j0);
+                const bool before = wy < 0.0f;
+                for (int k = 0; k < kPlanes; ++k) {
+                    const float* a = planes.data() + k * cells + static_cast<std::size_t>(j0) * gw;
+                    const float* b = planes.data() + k * cells + static_cast<std::size_t>(j1) * gw;
+                    float* out = s.cellRow.data() + static_cast<std::size_t>(k) * gw;
+                    if (wy >= 0.0f && wy <= 1.0f) {
+                        for (int i = 0; i < gw; ++i)
+                            out[i] = a[i] + (b[i] - a[i]) * wy;
+                    } else {
+                        for (int i = 0; i < gw; ++i) {
+                            const float near = before ? a[i] : b[i];
+                            const float limit = 2.0f * kExtrapolatedShare * std::abs(near);
+                            out[i] = near + std::clamp(b[i] - a[i], -limit, limit) * (before ? wy : wy - 1.0f);
+                        }
+                    }
+                }
+                PlateSpan* spans = s.spans.data() + static_cast<std::size_t>(y & 1) * spanStride;
+                spanCount[y & 1] = PlateSpans(s.cellRow.data(), gw, sideF, width, spans);
+                rows.seeds(spans, spanCount[y & 1], output(y, 0), output(y, 1), output(y, 2), seeds);
+                seeds[-1] = 0;
+                seeds[width] = 0;
+            };
+            prepare(begin - 1);
+            prepare(begin);
+            int warmRowIndex = -1;
+            for (int y = begin; y < end; ++y) {
+                prepare(y + 1);
+                const SeedRows seeds{seedsOf(y - 1), seedsOf(y), seedsOf(y + 1)};
+                const PlateSpan* spans = s.spans.data() + static_cast<std::size_t>(y & 1) * spanStride;
+                const int count = spanCount[y & 1];
+                const float* smoothed = output(y, 0);
+                const std::int32_t* nearestOfRow = nearestWarm.data() + static_cast<std::size_t>(y / fine) * fw;
+                if (y / fine != warmRowIndex) {
+                    warmRowIndex = y / fine;
+                    for (int i = 0; i < fw; ++i)
+                        if (nearestOfRow[i] >= 0) {
+                            const WarmCell& cell = warmCells[static_cast<std::size_t>(nearestOfRow[i])];
+                            for (int x = i * fine; x < std::min(width, (i + 1) * fine); ++x)
+                                for (int k = 0; k < 3; ++k)
+                                    warmRow.c[k][x] = cell.c[k];
+                        }
+                }
+                // Runs of fine cells with and without a warm subject nearby.
+                std::uint8_t* const pixels = image.Row(y);
+                for (int i = 0; i < fw;) {
+                    const bool hasWarm = nearestOfRow[i] >= 0;
+                    int next = i + 1;
+                    while (next < fw && (nearestOfRow[next] >= 0) == hasWarm)
+                        ++next;
+                    (hasWarm ? rows.keyWarm : rows.key)(pixels, spans, count, i * fine, std::min(width, next * fine),
+                                                        smoothed, seeds, warmRow);
+                    i = next;
+                }
+            }
         }
     });
     return HXResultOk;

@@ -5,6 +5,11 @@
 namespace hvn::image::kernels {
 
 namespace {
+// A pixel whose two other channels differ by less than this share of the larger is taken as
+// neutral enough for its key-colour excess to be a cast; beyond, the removal fades out to none
+// where one of them is 0 (the excess is then more likely the subject's own colour: cyan on blue).
+constexpr float kNeutralShare = 0.3f;
+
 std::int32_t ToQ16(double value)
 {
     return static_cast<std::int32_t>(std::lround(value * 65536.0));
@@ -24,10 +29,18 @@ template <int Key, bool Extended>
         const std::int32_t k = byte(Key);
         const std::int32_t a = byte(other1);
         const std::int32_t b = byte(other2);
-        // Limit in half levels, then the removed amount in half levels.
-        const std::int32_t limit2 = Extended ? a + b : 2 * std::max(a, b);
-        const std::int32_t scaledLimit2 = (limit2 * biasQ16 + 32768) >> 16;
-        const std::int32_t removed2 = std::max(0, 2 * k - scaledLimit2);
+        // Limits and the removed amount in half levels. The standard limit only ever touches a
+        // pixel that is more key-coloured than both other channels: that excess is the cast it
+        // visibly holds. The extended limit goes further (to the mean), but by no more than that
+        // cast again, so a saturated yellow or cyan without a cast keeps its key channel.
+        const std::int32_t standard2 = std::max(0, 2 * k - ((2 * std::max(a, b) * biasQ16 + 32768) >> 16));
+        std::int32_t removed2 = standard2;
+        if constexpr (Extended)
+            removed2 = std::min(std::max(0, 2 * k - (((a + b) * biasQ16 + 32768) >> 16)), 2 * standard2);
+        const float larger = float(std::max(a, b));
+        const float apart = float(std::abs(a - b));
+        const float cast = std::min(1.0f, (larger - apart) * (1.0f / (1.0f - kNeutralShare)) / std::max(larger, 1.0f));
+        removed2 = static_cast<std::int32_t>(float(removed2) * cast + 0.5f);
         const auto channel = [&](int i, std::int32_t g) {
             const std::int32_t value = byte(i) + ((g * removed2 + 65536) >> 17);
             return static_cast<std::uint32_t>(std::clamp(value, 0, 255)) << (8 * i);
@@ -62,9 +75,13 @@ SpillRowFn SpillRowFor(int key, bool extended)
 }
 } // namespace
 
-// The key channel K is limited to L = bias * max(other two) (standard) or bias * their mean
-// (extended); the removed amount s = max(0, K - L) is taken off K by the opacity and added to
-// each channel by its strength: X' = X + opacity * (strength_X - [X is K]) * s.
+// The key channel K is limited to Ls = bias * max(other two) (standard); the extended type limits
+// it towards Le = bias * their mean, weighted by the cast the pixel holds: it removes
+// s = min(max(0, K - Le), 2 max(0, K - Ls)), so a grey under a green cast comes back to grey while
+// a yellow, cyan or khaki without one is left as it is. Either amount fades out where the two other
+// channels lie far apart (a saturated colour of the subject's own rather than a cast on a neutral
+// one). The removed amount s is taken off K by the
+// opacity and added to each channel by its strength: X' = X + opacity * (strength_X - [X is K]) * s.
 // Fixed point throughout, so every thread count gives the same bytes.
 int SpillSuppression(const HXOperation& op, const ImageView& image, const KernelContext& ctx)
 {

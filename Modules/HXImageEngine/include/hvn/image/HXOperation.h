@@ -66,9 +66,13 @@ const char* HXOperationName(HXOperationKind kind);
 // "SetStackBlur(1, 1, 1, 5)": for test messages.
 std::string HXOperationToString(const HXOperation& op);
 
-// Threads used by Render(): 0 means HXSystem::GetCPUCoreCount(). Results never depend on it.
+// Threads used by Render(): 0 means HXSystem::GetCPUCoreCount(), or fewer for an image too small
+// to be worth waking them (EngineThreadCount(pixels)). Results never depend on it.
 void SetEngineThreadCount(int threads);
 int EngineThreadCount();
+// The threads a render of an image of this many pixels uses: the count set, or, when none is set,
+// one for every 65,536 pixels up to the processor count (a mask's box, a thumbnail: one).
+int EngineThreadCount(long long pixels);
 
 namespace testhooks {
 // The next Render() of any engine class returns this code without touching pixels (0 cancels).

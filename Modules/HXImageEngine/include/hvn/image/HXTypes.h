@@ -95,10 +95,11 @@ enum HXTintType : int {
     HXTintSepia = 1,
 };
 
+// The strength presets of the vignette panel.
 enum HXVignetteType : int {
-    HXVignetteTypeRectangular = 0,
-    HXVignetteTypeElliptical = 1,
-    HXVignetteTypeCircular = 2,
+    HXVignetteTypeLight = 0,
+    HXVignetteTypeNormal = 1,
+    HXVignetteTypeBold = 2,
 };
 
 enum HXWhiteErodeDirection : int {
@@ -112,9 +113,14 @@ enum HXDepthOfFieldType : int {
     HXDepthOfFieldRadial = 1,
 };
 
+// Where the default shadow quad throws the shadow: on the floor to the right or to the left of
+// the subject, behind it (offset down and right), or on the floor in front of it. The compositor
+// draws the quad it is given; the shape only chooses that default.
 enum HXShadowCastShape : int {
-    HXShadowCastShapeFloor = 0,
-    HXShadowCastShapeWall = 1,
+    HXShadowCastShapeRight = 0,
+    HXShadowCastShapeLeft = 1,
+    HXShadowCastShapeBehind = 2,
+    HXShadowCastShapeFront = 3,
 };
 
 struct HXPixel8_RGB {

@@ -1,0 +1,35 @@
+#include "Controls/ChangeProtocol.h"
+
+#include "Shell/Application.h"
+
+#include "Project.h"
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+
+namespace lumo::ui {
+
+void InvalidatePreviewCache(app::RenderLevel level)
+{
+    Application* application = Application::Instance();
+    if (application == nullptr)
+        return;
+    const LumoDocumentPtr document = application->GetDocument();
+    const app::ProjectPtr project = document ? document->GetProject() : nullptr;
+    if (project)
+        application->InvalidateLayerCache(project->CurrentLayerType(), level, hvn::image::HXDownsampleFactor3);
+}
+
+int Thousandths(double value)
+{
+    // A value beyond what an int holds would make the conversion undefined; no range reaches it.
+    const double scaled = value * 1000.0;
+    if (std::isnan(scaled))
+        return 0;
+    constexpr double lowest = std::numeric_limits<int>::min();
+    constexpr double highest = std::numeric_limits<int>::max();
+    return static_cast<int>(std::clamp(scaled, lowest, highest));
+}
+
+} // namespace lumo::ui
