@@ -28,6 +28,7 @@ namespace lumo::ui {
 
 class BatchSortProxyModel;
 class CanvasView;
+struct DecodedImage;
 
 // The program's QApplication and the hub between the interface, the document and the render
 // pipeline. Every view reaches the project through GetDocument()->GetProject() at each call, asks
@@ -209,6 +210,8 @@ private:
     app::ImageLayerPtr TargetLayer(app::LayerType kind, const QUuid& id) const;
     // Reads and checks the image file (size first, from its header), with the warnings.
     bool ReadImportImage(const QString& absolutePath, QImage& image);
+    // The warnings for a decoded file that is too large or no image; true when it can be used.
+    bool CheckDecodedImage(const DecodedImage& decoded, const QString& absolutePath);
     // Puts a checked image into the layer and the render processor; on failure the layer is as it
     // was and the user has been told.
     bool PlaceImageInLayer(const app::ImageLayerPtr& layer, const QImage& image, const QString& absolutePath);
@@ -220,6 +223,16 @@ private:
     struct Private;
     std::unique_ptr<Private> d;
 };
+
+// An image file as read: the size its header states (invalid when it states none) and its pixels,
+// which are left null when the header is over the import limit or the file cannot be decoded.
+struct DecodedImage {
+    QSize headerSize;
+    QImage image;
+};
+
+// Reads an image file for a layer, without messages; safe on any thread.
+DecodedImage DecodeImageFile(const QString& absolutePath);
 
 // The thumbnail of an image read from path: scaled to 400 pixels wide, then turned by the file's
 // EXIF orientation (6 a quarter turn clockwise, 8 anticlockwise, so those are 400 pixels high).

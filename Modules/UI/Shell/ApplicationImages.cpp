@@ -21,8 +21,10 @@
 #include <QImageReader>
 #include <QMainWindow>
 #include <QTransform>
+#include <QtConcurrent/QtConcurrentRun>
 
 #include <algorithm>
+#include <deque>
 #include <vector>
 
 namespace lumo::ui {
@@ -39,6 +41,8 @@ using hvn::image::HXDownsampleFactor3;
 namespace {
 
 constexpr int kThumbnailWidth = 400;
+// Reopening a project decodes this many photographs at a time.
+constexpr std::size_t kPhotographsDecodedAhead = 2;
 constexpr double kInchesPerMetre = 39.3700787;
 
 unsigned int DotsPerInch(int dotsPerMetre)
@@ -107,21 +111,41 @@ bool Application::CheckImportImageSize(const QSize& size, const QString& path)
     return false;
 }
 
+DecodedImage DecodeImageFile(const QString& absolutePath)
+{
+    DecodedImage decoded;
+    try {
+        QImageReader reader(absolutePath);
+        reader.setDecideFormatFromContent(true);
+        // The layer applies the EXIF orientation itself (render processor and thumbnail).
+        reader.setAutoTransform(false);
+        // Too large a photo is refused from its header, before it is decoded: decoding would take
+        // the memory, or fail and be taken for a damaged file.
+        decoded.headerSize = reader.size();
+        if (decoded.headerSize.isValid() &&
+            static_cast<qint64>(decoded.headerSize.width()) * decoded.headerSize.height() > MaximumImagePixels)
+            return decoded;
+        decoded.image = reader.read();
+    } catch (...) {
+        // Out of memory while decoding: as an image that could not be read.
+        decoded.image = QImage();
+    }
+    return decoded;
+}
+
+bool Application::CheckDecodedImage(const DecodedImage& decoded, const QString& absolutePath)
+{
+    if (decoded.headerSize.isValid() && !CheckImportImageSize(decoded.headerSize, absolutePath))
+        return false;
+    return CheckImportImage(decoded.image, absolutePath);
+}
+
 bool Application::ReadImportImage(const QString& absolutePath, QImage& image)
 {
-    QImageReader reader(absolutePath);
-    reader.setDecideFormatFromContent(true);
-    // The layer applies the EXIF orientation itself (render processor and thumbnail).
-    reader.setAutoTransform(false);
-    // Too large a photo is refused from its header, before it is decoded: decoding would take
-    // the memory, or fail and be taken for a damaged file.
-    const QSize size = reader.size();
-    if (size.isValid() && !CheckImportImageSize(size, absolutePath))
+    DecodedImage decoded = DecodeImageFile(absolutePath);
+    if (!CheckDecodedImage(decoded, absolutePath))
         return false;
-    QImage read = reader.read();
-    if (!CheckImportImage(read, absolutePath))
-        return false;
-    image = std::move(read);
+    image = std::move(decoded.image);
     return true;
 }
 
@@ -300,15 +324,43 @@ bool Application::LoadProjectImages()
     layers.push_back(LayerOfKind(app::LayerTypeForeground));
 
     bool allLoaded = true;
-    bool foregroundLoaded = false;
+    struct File {
+        ImageLayerPtr layer;
+        QString path;
+    };
+    std::vector<File> files;
     for (const ImageLayerPtr& layer : layers) {
         if (!layer || !layer->IsValid() || layer->Path().isEmpty())
             continue;
-        if (!LoadLayerFile(layer)) {
+        const QString absolutePath = QFileInfo(layer->Path()).absoluteFilePath();
+        if (!QFileInfo(absolutePath).isFile()) {
+            layer->SetOffline(true);
             allLoaded = false;
             continue;
         }
-        foregroundLoaded = foregroundLoaded || layer->Type() == app::LayerTypeForeground;
+        files.push_back({layer, absolutePath});
+    }
+
+    // The photographs are decoded on the thread pool, one ahead of the one being placed, so a
+    // project's decoding time is about its largest photograph's rather than their sum, and at most
+    // two decoded photographs are held at a time. Checks, messages and placing stay in order here.
+    std::deque<QFuture<DecodedImage>> decoding;
+    std::size_t next = 0;
+    const auto decodeAhead = [&](std::size_t count) {
+        while (decoding.size() < count && next < files.size())
+            decoding.push_back(QtConcurrent::run(DecodeImageFile, files[next++].path));
+    };
+    decodeAhead(kPhotographsDecodedAhead);
+    bool foregroundLoaded = false;
+    for (const File& file : files) {
+        DecodedImage decoded = decoding.front().result();
+        decoding.pop_front();
+        decodeAhead(kPhotographsDecodedAhead - 1);
+        if (!CheckDecodedImage(decoded, file.path) || !PlaceImageInLayer(file.layer, decoded.image, file.path)) {
+            allLoaded = false;
+            continue;
+        }
+        foregroundLoaded = foregroundLoaded || file.layer->Type() == app::LayerTypeForeground;
     }
     if (foregroundLoaded) {
         InvalidateShadowCache();

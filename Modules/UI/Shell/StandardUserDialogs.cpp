@@ -32,6 +32,9 @@ QMessageBox::StandardButton StandardUserDialogs::Message(const MessageRequest& r
     QMessageBox box(request.icon, request.title, request.text, request.buttons, request.parent);
     if (request.defaultButton != QMessageBox::NoButton)
         box.setDefaultButton(request.defaultButton);
+    for (auto it = request.buttonTexts.constBegin(); it != request.buttonTexts.constEnd(); ++it)
+        if (QAbstractButton* button = box.button(it.key()))
+            button->setText(it.value());
     if (request.guardsData) {
         box.setStyleSheet(MessageBoxStyleSheet());
         const QFont font(DefaultFontFamily, kDataGuardingFontPoints);

@@ -7,6 +7,7 @@
 #include "Shell/Identity.h"
 
 #include <QColor>
+#include <QMap>
 #include <QMessageBox>
 #include <QString>
 #include <QStringList>
@@ -28,6 +29,9 @@ struct MessageRequest {
     // A question that guards the user's data (save changes, overwrite): it gets the program's
     // message-box style sheet and a larger font.
     bool guardsData = false;
+    // Labels that replace a standard button's own, e.g. {{QMessageBox::Ok, "Continue"}}: the button
+    // keeps its role and is answered as the standard button.
+    QMap<QMessageBox::StandardButton, QString> buttonTexts = {};
 };
 
 enum class FileDialogMode {

@@ -20,12 +20,12 @@ public:
 
     // The bar's width as laid out.
     int ToolsetWidth() const;
+    // Gives the Application the bar's width plus a margin as the canvas's side reserve.
+    void ReserveWidth();
 
     void ModelChanged(DataType type, const QUuid& id, FieldType field) override;
 
 private:
-    void ReserveWidth();
-
     QVBoxLayout* m_buttons = nullptr;
 };
 

@@ -16,36 +16,11 @@
 #include "TextItem.h"
 
 #include <QLayout>
-#include <QMainWindow>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QVBoxLayout>
 
 namespace lumo::ui {
-
-// Stands in for the program's main window, which is built on another branch: a top-level window
-// of that class with the five slots the bar connects to, recording their calls. The bar is built
-// inside the window's constructor, as the window builds it.
-class MainWindow : public QMainWindow {
-    Q_OBJECT
-
-public:
-    MainWindow() : actions(new CanvasActionsWidget(this)) { setCentralWidget(actions); }
-
-    CanvasActionsWidget* actions;
-    QStringList calls;
-
-public slots:
-    void SlotNewProject() { calls << QStringLiteral("new"); }
-    void SlotOpenProject() { calls << QStringLiteral("open"); }
-    bool SlotSaveProject()
-    {
-        calls << QStringLiteral("save");
-        return true;
-    }
-    void SlotDisplayPrintDialog() { calls << QStringLiteral("print"); }
-    void SlotOpenHelp() { calls << QStringLiteral("help"); }
-};
 
 namespace testing {
 namespace {
@@ -327,44 +302,6 @@ TEST_F(CanvasActionsTest, FitToWindowAsksTheWindowByButtonAndByHome)
     EXPECT_EQ(fit.count(), 2);
 }
 
-TEST_F(CanvasActionsTest, TheProjectButtonsCallEveryMainWindowThereIsWhenTheBarIsBuilt)
-{
-    const QStringList buttons = {QStringLiteral("New Project"), QStringLiteral("Open Project"),
-                                 QStringLiteral("Save Project"), QStringLiteral("Print"), QStringLiteral("Help")};
-    const QStringList calls = {QStringLiteral("new"), QStringLiteral("open"), QStringLiteral("save"),
-                               QStringLiteral("print"), QStringLiteral("help")};
-    const auto clickAll = [&](CanvasActionsWidget* bar) {
-        for (const QString& toolTip : buttons) {
-            QPushButton* button = bar->Button(toolTip);
-            ASSERT_NE(button, nullptr) << toolTip.toStdString();
-            QTest::mouseClick(button, Qt::LeftButton);
-        }
-    };
-
-    // Built alone, the bar's project buttons call nothing, even once a window exists.
-    CanvasActionsWidget alone;
-    alone.show();
-    MainWindow window;
-    window.show();
-    clickAll(&alone);
-    EXPECT_TRUE(window.calls.isEmpty());
-
-    clickAll(window.actions);
-    EXPECT_EQ(window.calls, calls);
-
-    // A second window's bar reaches both.
-    window.calls.clear();
-    MainWindow second;
-    clickAll(second.actions);
-    EXPECT_EQ(window.calls, calls);
-    EXPECT_EQ(second.calls, calls);
-
-    // The zoom keys work anywhere in the window.
-    ASSERT_NO_FATAL_FAILURE(ShowActive(window));
-    QTest::keyClick(&window, Qt::Key_Minus, Qt::ControlModifier);
-    EXPECT_EQ(window.actions->ZoomControl()->GetSpinBox()->value(), 95);
-}
-
 TEST_F(CanvasActionsTest, GrabOfTheBar)
 {
     QWidget host;
@@ -398,4 +335,3 @@ TEST_F(CanvasActionsTest, GrabOfTheBar)
 } // namespace testing
 } // namespace lumo::ui
 
-#include "CanvasActionsTests.moc"

@@ -3,7 +3,7 @@
 // A project as a user makes one: a green-screen photograph (generated, with known alpha) over a
 // background, saved as a project file.
 
-#include "KeyingScenes.h"
+#include "SampleProject.h"
 
 #include "Shell/Application.h"
 
@@ -12,12 +12,7 @@
 
 namespace lumo::ui::testing {
 
-struct GreenScreenProject {
-    QString projectPath;
-    QString photoPath;
-    QString backgroundPath;
-    lumora::keying::Scene scene; // the photograph, its true alpha and true foreground
-    QImage background;
+struct GreenScreenProject : lumora::samples::GreenScreenProjectFiles {
     // The true alpha (0 to 255) at a photo pixel.
     int AlphaAt(int x, int y) const { return scene.alpha[static_cast<std::size_t>(y) * scene.width + x]; }
 };

@@ -364,5 +364,30 @@ TEST_F(ReopenedProjectTest, AMovedFileLeavesItsLayerOfflineWithoutAWord)
     EXPECT_EQ(App().RenderAllLayersToCanvas(canvas, HXDownsampleFactor0), app::LMerrSuccess);
 }
 
+TEST_F(ReopenedProjectTest, FilesThatCannotBeUsedAreReportedInLayerOrderAndTheOthersLoad)
+{
+    // Photographs are decoded ahead on other threads; what is said about them comes in order.
+    const QString tooLarge = Write(QStringLiteral("huge.png"), MonoImage(6501, 6500));
+    const QString notAnImage = folder.filePath(QStringLiteral("notes.png"));
+    QFile text(notAnImage);
+    ASSERT_TRUE(text.open(QIODevice::WriteOnly));
+    text.write("not a picture");
+    text.close();
+    manager->GetBackground()->SetPath(tooLarge);
+    const app::ImageLayerPtr overlay = manager->GetOverlay();
+    overlay->SetPath(notAnImage);
+    overlay->SetIsValid(true);
+
+    Dialogs().AnswerMessage(QMessageBox::Ok).AnswerMessage(QMessageBox::Ok);
+    EXPECT_FALSE(App().LoadProjectImages());
+    ASSERT_EQ(Dialogs().Requests().size(), 2u);
+    EXPECT_EQ(Dialogs().Requests()[0].message.text, kTooLarge.arg(tooLarge));
+    EXPECT_EQ(Dialogs().Requests()[1].message.text, kNotAnImage.arg(notAnImage));
+    EXPECT_FALSE(App().GetThumbnail(manager->GetBackground()->Id()));
+    EXPECT_FALSE(App().GetThumbnail(overlay->Id()));
+    EXPECT_TRUE(App().GetThumbnail(Foreground()->Id()));
+    EXPECT_FALSE(App().IsFirstForegroundPending());
+}
+
 } // namespace
 } // namespace lumo::ui::testing

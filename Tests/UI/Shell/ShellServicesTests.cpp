@@ -2,6 +2,7 @@
 // opening help pages and web addresses.
 
 #include "UiTest.h"
+#include "UrlRecorder.h"
 
 #include "Controls/LocalAppDataFolder.h"
 #include "Shell/DesktopServices.h"
@@ -64,23 +65,6 @@ TEST_F(ShellServicesTest, FoldersOfTheProgramAndItsCaches)
     EXPECT_EQ(cache, qEnvironmentVariable("XDG_CACHE_HOME"));
 }
 
-// Records what reaches the desktop, and the cursor it was asked under.
-class UrlRecorder : public QObject {
-    Q_OBJECT
-
-public:
-    QList<QUrl> urls;
-    QList<bool> underWaitCursor;
-
-public slots:
-    void Open(const QUrl& url)
-    {
-        urls.append(url);
-        underWaitCursor.append(QApplication::overrideCursor() != nullptr &&
-                               QApplication::overrideCursor()->shape() == Qt::WaitCursor);
-    }
-};
-
 TEST_F(ShellServicesTest, HelpPagesAndWebAddressesReachTheDesktop)
 {
     QTemporaryDir folder;
@@ -129,4 +113,3 @@ TEST_F(ShellServicesTest, HelpPagesAndWebAddressesReachTheDesktop)
 } // namespace
 } // namespace lumo::ui::testing
 
-#include "ShellServicesTests.moc"

@@ -1,6 +1,7 @@
 // The dialogs a user sees keep the program's texts, buttons and look. Each test acts on the dialog
 // once it is open, from a queued call, as a user would.
 
+#include "Modal.h"
 #include "UiTest.h"
 
 #include "Shell/StandardUserDialogs.h"
@@ -8,27 +9,9 @@
 #include <QApplication>
 #include <QFileDialog>
 #include <QPushButton>
-#include <QTimer>
-
-#include <functional>
 
 namespace lumo::ui::testing {
 namespace {
-
-// Runs act on the modal dialog as soon as it is shown.
-void WhenModalShows(std::function<void(QWidget*)> act)
-{
-    auto* timer = new QTimer(qApp);
-    timer->setInterval(0);
-    QObject::connect(timer, &QTimer::timeout, timer, [timer, act = std::move(act)] {
-        if (QWidget* modal = QApplication::activeModalWidget(); modal != nullptr && modal->isVisible()) {
-            timer->stop();
-            timer->deleteLater();
-            act(modal);
-        }
-    });
-    timer->start();
-}
 
 using StandardDialogsTest = UiTest;
 
@@ -37,13 +20,7 @@ TEST_F(StandardDialogsTest, AQuestionGuardingDataIsStyledAndAnswersTheButtonPres
     StandardUserDialogs dialogs;
     QString styleSheet;
     QStringList buttons;
-    WhenModalShows([&](QWidget* modal) {
-        auto* box = qobject_cast<QMessageBox*>(modal);
-        if (box == nullptr) {
-            ADD_FAILURE() << "no message box";
-            modal->close();
-            return;
-        }
+    WhenDialogShows<QMessageBox>([&](QMessageBox* box) {
         styleSheet = box->styleSheet();
         EXPECT_EQ(box->windowTitle(), ApplicationName);
         EXPECT_EQ(box->text(), "Do you want to save the changes to 'Portrait'?");
@@ -66,16 +43,30 @@ TEST_F(StandardDialogsTest, AQuestionGuardingDataIsStyledAndAnswersTheButtonPres
     EXPECT_EQ(buttons, QStringList({"Cancel", "No", "Yes"}));
 }
 
+TEST_F(StandardDialogsTest, ARelabelledButtonShowsItsLabelAndAnswersAsItsStandardButton)
+{
+    StandardUserDialogs dialogs;
+    QStringList buttons;
+    WhenDialogShows<QMessageBox>([&](QMessageBox* box) {
+        for (QAbstractButton* button : box->buttons())
+            buttons.append(button->text().remove('&'));
+        EXPECT_EQ(box->buttonRole(box->button(QMessageBox::Ok)), QMessageBox::AcceptRole);
+        box->button(QMessageBox::Ok)->click();
+    });
+    const QMessageBox::StandardButton answer =
+        dialogs.Message({.icon = QMessageBox::Warning,
+                         .text = "Are you sure you want to revert to the saved version of this project?",
+                         .buttons = QMessageBox::Ok | QMessageBox::Cancel,
+                         .buttonTexts = {{QMessageBox::Ok, "Continue"}}});
+    EXPECT_EQ(answer, QMessageBox::Ok);
+    buttons.sort();
+    EXPECT_EQ(buttons, QStringList({"Cancel", "Continue"}));
+}
+
 TEST_F(StandardDialogsTest, TheSaveDialogIsQtsOwnAndAddsTheSuffix)
 {
     StandardUserDialogs dialogs;
-    WhenModalShows([](QWidget* modal) {
-        auto* dialog = qobject_cast<QFileDialog*>(modal);
-        if (dialog == nullptr) {
-            ADD_FAILURE() << "no file dialog";
-            modal->close();
-            return;
-        }
+    WhenDialogShows<QFileDialog>([](QFileDialog* dialog) {
         EXPECT_TRUE(dialog->testOption(QFileDialog::DontUseNativeDialog));
         EXPECT_EQ(dialog->acceptMode(), QFileDialog::AcceptSave);
         EXPECT_EQ(dialog->defaultSuffix(), "lumo4");

@@ -1,0 +1,44 @@
+#pragma once
+
+// The main window's own data, shared by the files of its members.
+
+#include "Shell/Application.h"
+#include "Shell/MainWindow.h"
+
+#include "Project.h"
+
+#include <QList>
+
+class QAction;
+class QGridLayout;
+class QMenu;
+
+namespace lumo::ui {
+
+// The project the window shows; looked up at each use, as opening a project replaces it.
+inline app::ProjectPtr CurrentProject()
+{
+    const Application* app = Application::Instance();
+    return app != nullptr ? app->GetDocument()->GetProject() : nullptr;
+}
+
+struct MainWindow::Private {
+    LumoModelPtr model;
+    CanvasView* view = nullptr;
+    CanvasScene* scene = nullptr;
+    ToolsetWidget* toolset = nullptr;
+    ToolboxDockWidget* dock = nullptr;
+    QString projectPath;
+    bool defaultsRestored = false;
+    CanvasActionsWidget* actions = nullptr;
+    QGridLayout* toolsetLayout = nullptr;
+    QAction* leftAction = nullptr;
+    QAction* rightAction = nullptr;
+    QAction* collapseAction = nullptr;
+    QAction* undockAction = nullptr;
+    QAction* revertAction = nullptr;
+    QMenu* recentMenu = nullptr;
+    QList<QAction*> recentActions;
+};
+
+} // namespace lumo::ui

@@ -1,0 +1,107 @@
+#include "Shell/StartupTrace.h"
+
+#include "Canvas/CanvasScene.h"
+#include "Canvas/CanvasView.h"
+#include "Shell/MainWindow.h"
+
+#include <QCoreApplication>
+#include <QEvent>
+#include <QPointer>
+
+#include <cstdio>
+#include <ctime>
+
+namespace lumo::ui::startuptrace {
+
+namespace {
+
+const char* const kTraceVariable = "LUMORA_STARTUP_TRACE";
+const char* const kOriginVariable = "LUMORA_STARTUP_TRACE_ORIGIN";
+const char* const kExitVariable = "LUMORA_STARTUP_TRACE_EXIT";
+
+long long MonotonicNanoseconds()
+{
+    timespec now{};
+    clock_gettime(CLOCK_MONOTONIC, &now);
+    return static_cast<long long>(now.tv_sec) * 1'000'000'000LL + now.tv_nsec;
+}
+
+long long Origin()
+{
+    static const long long origin = [] {
+        bool ok = false;
+        const long long given = qEnvironmentVariable(kOriginVariable).toLongLong(&ok);
+        return ok && given > 0 ? given : MonotonicNanoseconds();
+    }();
+    return origin;
+}
+
+// Looks, after each paint of the canvas, whether the scene has drawn a rendered image yet.
+class FirstRenderWatcher : public QObject {
+public:
+    FirstRenderWatcher(CanvasView* view, CanvasScene* scene) : QObject(view), m_view(view), m_scene(scene)
+    {
+        view->viewport()->installEventFilter(this);
+    }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        // The first paint after the canvas's size has settled is the one that renders.
+        if (event->type() == QEvent::Paint && !m_renderStarted && !m_scene.isNull() && m_scene->IsDrawingEnabled()) {
+            m_renderStarted = true;
+            Mark("canvas-render-started");
+        }
+        // The check runs once the paint has finished.
+        if (event->type() == QEvent::Paint && !m_checkQueued) {
+            m_checkQueued = true;
+            QMetaObject::invokeMethod(this, [this] { Check(); }, Qt::QueuedConnection);
+        }
+        return QObject::eventFilter(watched, event);
+    }
+
+private:
+    void Check()
+    {
+        m_checkQueued = false;
+        if (m_scene.isNull() || m_scene->CanvasImage().isNull())
+            return;
+        Mark("canvas-rendered");
+        if (!m_view.isNull())
+            m_view->viewport()->removeEventFilter(this);
+        if (qEnvironmentVariableIsSet(kExitVariable))
+            QCoreApplication::exit(0);
+        deleteLater();
+    }
+
+    QPointer<CanvasView> m_view;
+    QPointer<CanvasScene> m_scene;
+    bool m_checkQueued = false;
+    bool m_renderStarted = false;
+};
+
+} // namespace
+
+bool Enabled()
+{
+    static const bool enabled = qEnvironmentVariableIsSet(kTraceVariable);
+    return enabled;
+}
+
+void Mark(const char* milestone)
+{
+    if (!Enabled())
+        return;
+    const long long origin = Origin();
+    const double milliseconds = static_cast<double>(MonotonicNanoseconds() - origin) / 1e6;
+    std::fprintf(stderr, "lumora-startup %s %.1f\n", milestone, milliseconds);
+    std::fflush(stderr);
+}
+
+void WatchFirstRender(MainWindow& window)
+{
+    if (Enabled())
+        new FirstRenderWatcher(window.GetCanvasView(), window.GetCanvasScene());
+}
+
+} // namespace lumo::ui::startuptrace

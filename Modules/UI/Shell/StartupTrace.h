@@ -1,0 +1,25 @@
+#pragma once
+
+// Start-up milestones for measuring where the time goes. With the environment variable
+// LUMORA_STARTUP_TRACE set (to anything), each milestone is written to standard error as
+//   lumora-startup <milestone> <milliseconds>
+// counted from LUMORA_STARTUP_TRACE_ORIGIN (CLOCK_MONOTONIC in nanoseconds, taken by whoever
+// started the process), or from the first milestone without it. With LUMORA_STARTUP_TRACE_EXIT set
+// as well, the program ends once the first rendered canvas is painted. Without LUMORA_STARTUP_TRACE
+// nothing is measured or written.
+
+namespace lumo::ui {
+
+class MainWindow;
+
+namespace startuptrace {
+
+bool Enabled();
+void Mark(const char* milestone);
+// Marks "canvas-render-started" at the first paint of the window's canvas once its size has settled,
+// and "canvas-rendered" after the first paint that drew a rendered image.
+void WatchFirstRender(MainWindow& window);
+
+} // namespace startuptrace
+
+} // namespace lumo::ui

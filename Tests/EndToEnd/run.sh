@@ -1,0 +1,333 @@
+#!/usr/bin/env bash
+# The program tried for real: Lumora4 runs under a virtual X server (1920 x 1080) with a window
+# manager (openbox), driven by key presses through xdotool, on projects written by the fixture tool.
+# The run is a journey of steps, each a function that returns 0 when it passes; a program one step
+# starts may be used and closed by the next. Screenshots stay in <build>/Tests/EndToEnd/screenshots
+# for a person to look at. Only the processes started here are stopped, by their ids. The last line
+# is "N passed, N failed"; the exit status is non-zero when a step failed.
+#
+# Usage: Tests/EndToEnd/run.sh [BUILD_DIR]      (default: $LUMORA_BUILD_DIR, else ./build)
+# Needs: Xvfb, openbox, xdotool (scripts/setup.sh installs them) and a build with the program and the
+# helpers (MakeFixtureProject, ScreenCheck).
+set -uo pipefail
+
+here="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
+root="$(cd "$here/../.." && pwd)"
+build="$(cd "${1:-${LUMORA_BUILD_DIR:-$root/build}}" && pwd)"
+program="$build/Modules/UI/Lumora4"
+make_fixture="$build/Tests/EndToEnd/MakeFixtureProject"
+screen_check="$build/Tests/EndToEnd/ScreenCheck"
+shots="$build/Tests/EndToEnd/screenshots"
+
+readonly app_name="Halvern Lumora 4"
+readonly screen_width=1920 screen_height=1080
+# Seconds: for a window to show, for a program to end, for the keyed render to appear.
+readonly window_timeout=30 exit_timeout=30 render_timeout=30
+
+passed=0
+failed=0
+started=()       # every process started here, in order
+program_pid=""   # the program of the current step, while it runs
+program_status="" # its exit status once it ended
+program_log=""    # its standard output and error
+starts=0
+
+sandbox="$(mktemp -d "${TMPDIR:-/tmp}/lumora-e2e-XXXXXX")"
+projects="$sandbox/projects"
+
+say() { printf '%s\n' "$*"; }
+fail() { say "  $*" >&2; return 1; }
+
+# ---- Processes
+
+stop_process() {
+  local pid=$1
+  kill -0 "$pid" 2>/dev/null || { wait "$pid" 2>/dev/null; return 0; }
+  kill -TERM "$pid" 2>/dev/null
+  local deadline=$((SECONDS + 10))
+  while kill -0 "$pid" 2>/dev/null && ((SECONDS < deadline)); do sleep 0.1; done
+  kill -0 "$pid" 2>/dev/null && kill -KILL "$pid" 2>/dev/null
+  wait "$pid" 2>/dev/null
+  return 0
+}
+
+cleanup() {
+  local i
+  for ((i = ${#started[@]} - 1; i >= 0; i--)); do stop_process "${started[i]}"; done
+  started=()
+  [ -d "$sandbox" ] && rm -rf "$sandbox"
+}
+trap cleanup EXIT
+trap 'exit 130' INT TERM
+
+# A sandboxed session: nothing of the user's settings, caches or desktop bus is seen or changed.
+isolate_session() {
+  mkdir -p "$sandbox"/{home,config,cache,data,runtime,tmp} "$projects"
+  chmod 700 "$sandbox/runtime"
+  export HOME="$sandbox/home" XDG_CONFIG_HOME="$sandbox/config" XDG_CACHE_HOME="$sandbox/cache"
+  export XDG_DATA_HOME="$sandbox/data" XDG_RUNTIME_DIR="$sandbox/runtime" TMPDIR="$sandbox/tmp"
+  export QT_QPA_PLATFORM=xcb
+  unset WAYLAND_DISPLAY DBUS_SESSION_BUS_ADDRESS SESSION_MANAGER XDG_SESSION_TYPE
+  # A sanitized build reports a small leak inside libdbus under X that is not the program's.
+  printf 'leak:libdbus-1.so\n' >"$sandbox/lsan.supp"
+  export LSAN_OPTIONS="suppressions=$sandbox/lsan.supp${LSAN_OPTIONS:+:$LSAN_OPTIONS}"
+}
+
+# Xvfb picks a free display number itself and writes it once it accepts connections.
+start_display() {
+  local number_file="$sandbox/display" fd deadline
+  exec {fd}>"$number_file"
+  Xvfb -displayfd "$fd" -screen 0 "${screen_width}x${screen_height}x24" -nolisten tcp -noreset \
+    >"$sandbox/xvfb.log" 2>&1 &
+  started+=($!)
+  exec {fd}>&-
+  deadline=$((SECONDS + 20))
+  until [ -s "$number_file" ]; do
+    ((SECONDS < deadline)) || { cat "$sandbox/xvfb.log" >&2; fail "Xvfb did not start"; return 1; }
+    sleep 0.1
+  done
+  DISPLAY=":$(tr -d '[:space:]' <"$number_file")"
+  export DISPLAY
+}
+
+# openbox runs its start-up command once it manages the screen.
+start_window_manager() {
+  local ready="$sandbox/wm-ready" deadline
+  openbox --sm-disable --startup "touch $ready" >"$sandbox/openbox.log" 2>&1 &
+  started+=($!)
+  deadline=$((SECONDS + 20))
+  until [ -e "$ready" ]; do
+    ((SECONDS < deadline)) || { cat "$sandbox/openbox.log" >&2; fail "openbox did not start"; return 1; }
+    sleep 0.1
+  done
+}
+
+# start_program FOLDER [ARGUMENT...]: starts Lumora4 in FOLDER (its working folder) with the arguments.
+# Its start-up milestones go to its log (see wait_for_first_render).
+start_program() {
+  local folder=$1
+  shift
+  [ -z "$program_pid" ] || stop_program
+  starts=$((starts + 1))
+  program_log="$sandbox/program-$starts.log"
+  (cd "$folder" && LUMORA_STARTUP_TRACE=1 exec "$program" "$@") >"$program_log" 2>&1 &
+  program_pid=$!
+  program_status=""
+  started+=("$program_pid")
+}
+
+stop_program() {
+  [ -n "$program_pid" ] && stop_process "$program_pid"
+  program_pid=""
+}
+
+# Waits for the program to end by itself and keeps its exit status.
+wait_for_program_exit() {
+  local deadline=$((SECONDS + exit_timeout))
+  [ -n "$program_pid" ] || { fail "no program is running"; return 1; }
+  while kill -0 "$program_pid" 2>/dev/null; do
+    ((SECONDS < deadline)) || { fail "the program did not end within ${exit_timeout} s"; return 1; }
+    sleep 0.1
+  done
+  wait "$program_pid"
+  program_status=$?
+  program_pid=""
+}
+
+# Waits until the program has painted its first rendered canvas.
+wait_for_first_render() {
+  local deadline=$((SECONDS + render_timeout))
+  until grep -q '^lumora-startup canvas-rendered' "$program_log" 2>/dev/null; do
+    kill -0 "$program_pid" 2>/dev/null || { fail "the program ended before it rendered the canvas"; return 1; }
+    ((SECONDS < deadline)) || { fail "no canvas rendered within ${render_timeout} s"; return 1; }
+    sleep 0.1
+  done
+}
+
+# ---- Windows, keys and the screen
+
+# wait_for_window PATTERN: prints the id of the first visible window whose title matches the
+# extended regular expression, once it is there.
+wait_for_window() {
+  local pattern=$1 deadline=$((SECONDS + window_timeout)) id
+  while ((SECONDS < deadline)); do
+    id="$(timeout "$((deadline - SECONDS + 1))" xdotool search --sync --onlyvisible --name "$pattern" 2>/dev/null | head -n1)"
+    [ -n "$id" ] && { printf '%s\n' "$id"; return 0; }
+    # xdotool gives up when a window it looks at goes away meanwhile (the splash screen): look again,
+    # unless the program has gone.
+    if [ -n "$program_pid" ] && ! kill -0 "$program_pid" 2>/dev/null; then
+      fail "the program ended before a window titled /$pattern/ showed"
+      return 1
+    fi
+    sleep 0.1
+  done
+  fail "no window titled /$pattern/ within ${window_timeout} s"
+}
+
+# press_keys WINDOW KEY...: activates the window, then types the keys (xdotool's key names).
+press_keys() {
+  local window=$1
+  shift
+  timeout 10 xdotool windowactivate --sync "$window" 2>/dev/null || fail "window $window could not be activated" || return 1
+  xdotool key --clearmodifiers "$@"
+}
+
+# window_geometry WINDOW: prints "X Y WIDTH HEIGHT".
+window_geometry() {
+  xdotool getwindowgeometry --shell "$1" |
+    awk -F= '{ value[$1] = $2 } END { print value["X"], value["Y"], value["WIDTH"], value["HEIGHT"] }'
+}
+
+screenshot() {
+  "$screen_check" grab "$shots/$1.png" 2>/dev/null || fail "no screenshot $1"
+}
+
+# expect_keyed_render WINDOW NAME: the window shows the fixture's photograph keyed over its sky.
+expect_keyed_render() {
+  local window=$1 name=$2 geometry
+  geometry="$(window_geometry "$window")" || return 1
+  # shellcheck disable=SC2086 # the four numbers are separate arguments
+  "$screen_check" keyed-canvas "$shots/$name.png" $geometry "$render_timeout" 2>/dev/null ||
+    fail "no keyed render in the window (see $shots/$name.png)"
+}
+
+# ---- Settings
+
+# setting GROUP KEY: the value in the program's settings file, or nothing.
+setting() {
+  local file="$XDG_CONFIG_HOME/Halvern/Lumora4.conf"
+  [ -f "$file" ] || return 0
+  awk -v group="[$1]" -v key="$2" '
+    /^\[/ { inside = ($0 == group); next }
+    inside && index($0, key "=") == 1 { print substr($0, length(key) + 2); exit }' "$file"
+}
+
+expect_setting() {
+  local value
+  value="$(setting "$1" "$2")"
+  [ "$value" = "$3" ] || fail "setting $1/$2 is '$value', expected '$3'"
+}
+
+expect_setting_present() {
+  [ -n "$(setting "$1" "$2")" ] || fail "setting $1/$2 was not written"
+}
+
+# ---- The journey
+
+step_opens_the_project_and_shows_the_keyed_render() {
+  start_program "$sandbox" "$projects/portrait.lumo4"
+  local window geometry
+  window="$(wait_for_window "^portrait - $app_name\$")" || return 1
+  read -r -a geometry <<<"$(window_geometry "$window")"
+  # The first start without settings opens the window maximised.
+  ((geometry[2] == screen_width)) || fail "window is ${geometry[2]} wide, not maximised" || return 1
+  expect_keyed_render "$window" 01-keyed-render
+}
+
+step_a_key_press_closes_the_window_and_settings_are_saved() {
+  local window
+  window="$(wait_for_window "^portrait - $app_name\$")" || return 1
+  press_keys "$window" alt+F4 || return 1
+  wait_for_program_exit || return 1
+  ((program_status == 0)) || fail "exit status $program_status" || return 1
+  expect_setting_present MainWindow Geometry &&
+    expect_setting_present MainWindow State &&
+    expect_setting MainWindow ToolsetPosition 1 &&
+    expect_setting MainWindow ToolsetState 0 &&
+    expect_setting_present Export Format &&
+    expect_setting_present Export Quality &&
+    # The fixture's canvas is sized by hand: no page preset to offer the next new project.
+    expect_setting Canvas DPI ""
+}
+
+step_without_a_project_it_starts_untitled() {
+  start_program "$sandbox"
+  local window
+  window="$(wait_for_window "^Untitled Project - $app_name\$")" || return 1
+  wait_for_first_render || return 1
+  screenshot 02-untitled-project || return 1
+  press_keys "$window" alt+F4 || return 1
+  wait_for_program_exit || return 1
+  ((program_status == 0)) || fail "exit status $program_status"
+}
+
+step_a_damaged_project_warns_and_leaves_an_untitled_project() {
+  start_program "$sandbox" "$projects/damaged.lumo4"
+  local warning window
+  warning="$(wait_for_window "^$app_name\$")" || return 1
+  screenshot 03-damaged-project-warning || return 1
+  press_keys "$warning" Return || return 1
+  window="$(wait_for_window "^Untitled Project - $app_name\$")" || return 1
+  # The warning came once.
+  [ -z "$(xdotool search --onlyvisible --name "^$app_name\$" 2>/dev/null)" ] || fail "a second warning showed" || return 1
+  wait_for_first_render || return 1
+  screenshot 04-after-the-warning || return 1
+  press_keys "$window" alt+F4 || return 1
+  wait_for_program_exit || return 1
+  ((program_status == 0)) || fail "exit status $program_status"
+}
+
+step_a_relative_path_on_the_command_line_opens() {
+  start_program "$projects" portrait.lumo4
+  local window
+  window="$(wait_for_window "^portrait - $app_name\$")" || return 1
+  expect_keyed_render "$window" 05-relative-path || return 1
+  press_keys "$window" alt+F4 || return 1
+  wait_for_program_exit || return 1
+  ((program_status == 0)) || fail "exit status $program_status"
+}
+
+steps=(
+  step_opens_the_project_and_shows_the_keyed_render
+  step_a_key_press_closes_the_window_and_settings_are_saved
+  step_without_a_project_it_starts_untitled
+  step_a_damaged_project_warns_and_leaves_an_untitled_project
+  step_a_relative_path_on_the_command_line_opens
+)
+
+run_step() {
+  local name=$1
+  say "== ${name#step_}"
+  if "$name"; then
+    passed=$((passed + 1))
+    say "   passed"
+  else
+    failed=$((failed + 1))
+    say "   FAILED"
+  fi
+}
+
+main() {
+  local tool
+  for tool in Xvfb openbox xdotool; do
+    command -v "$tool" >/dev/null || { say "$tool is missing: run scripts/setup.sh"; say "0 passed, 1 failed"; exit 1; }
+  done
+  for tool in "$program" "$make_fixture" "$screen_check"; do
+    [ -x "$tool" ] || { say "$tool is missing: build first"; say "0 passed, 1 failed"; exit 1; }
+  done
+  rm -rf "$shots"
+  mkdir -p "$shots"
+  isolate_session
+  if ! "$make_fixture" "$projects" >/dev/null || ! start_display || ! start_window_manager; then
+    cleanup
+    say "0 passed, 1 failed"
+    exit 1
+  fi
+  say "display $DISPLAY, screenshots in $shots"
+
+  local step
+  for step in "${steps[@]}"; do run_step "$step"; done
+  stop_program
+  if ((failed > 0)); then
+    local log
+    for log in "$sandbox"/program-*.log; do
+      say "-- ${log##*/}"
+      cat "$log"
+    done
+  fi
+  cleanup
+  say "$passed passed, $failed failed"
+  ((failed == 0))
+}
+
+main
