@@ -85,11 +85,7 @@ MaskPropertiesWidget::~MaskPropertiesWidget() = default;
 
 app::MaskPtr MaskPropertiesWidget::CurrentMask() const
 {
-    app::MaskList* list = m_maskId.isNull() ? nullptr : CurrentMaskList();
-    app::MaskPtr mask;
-    if (list == nullptr || list->Get(m_maskId, mask) != app::LMerrSuccess)
-        return nullptr;
-    return mask;
+    return FindInList(CurrentMaskList(), m_maskId);
 }
 
 MaskShapeGraphicsItem* MaskPropertiesWidget::ShownOutline() const

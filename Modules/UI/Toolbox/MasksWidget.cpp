@@ -24,12 +24,6 @@ constexpr int kSpacing = 10;
 constexpr int kTableMinimumHeight = 320;
 constexpr int kHandleButtonWidth = 38;
 
-app::MaskPtr FindMask(app::MaskList& list, const QUuid& id)
-{
-    app::MaskPtr mask;
-    return list.Get(id, mask) == app::LMerrSuccess ? mask : nullptr;
-}
-
 } // namespace
 
 MasksWidget::MasksWidget(QWidget* parent) : QWidget(parent), m_rows(this)
@@ -257,8 +251,7 @@ void MasksWidget::SlotMaskTableCellClicked(int row, int column)
 
 void MasksWidget::EnableClick(int row, const QUuid& id)
 {
-    app::MaskList* list = CurrentMaskList();
-    const app::MaskPtr mask = list != nullptr ? FindMask(*list, id) : nullptr;
+    const app::MaskPtr mask = FindInList(CurrentMaskList(), id);
     const bool checked = m_rows.IsRowChecked(row);
     // A click that left the box as the mask is changes nothing.
     if (!mask || checked == mask->IsEnabled())
@@ -285,10 +278,8 @@ void MasksWidget::ShowOutline(bool enabled)
 
 void MasksWidget::SlotMaskItemChanged(int row, int column)
 {
-    app::MaskList* list = CurrentMaskList();
-    const app::MaskPtr mask = list != nullptr && column == LastFirstTable::NameColumn
-                                  ? FindMask(*list, m_rows.RowId(row))
-                                  : nullptr;
+    const app::MaskPtr mask =
+        column == LastFirstTable::NameColumn ? FindInList(CurrentMaskList(), m_rows.RowId(row)) : nullptr;
     if (!mask)
         return;
     const QString name = m_rows.EditedName(row);
@@ -322,7 +313,7 @@ void MasksWidget::SetAllMasksEnabled(bool enabled)
     if (list == nullptr)
         return;
     for (int row = 0; row < m_rows.RowCount(); ++row) {
-        if (const app::MaskPtr mask = FindMask(*list, m_rows.RowId(row)))
+        if (const app::MaskPtr mask = FindInList(list, m_rows.RowId(row)))
             mask->SetEnabled(enabled);
         m_rows.SetRowChecked(row, enabled);
     }

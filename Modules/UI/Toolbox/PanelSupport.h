@@ -10,6 +10,7 @@
 #include <QString>
 #include <QUuid>
 
+#include <iterator>
 #include <memory>
 
 class QLabel;
@@ -26,6 +27,16 @@ std::shared_ptr<app::RenderProcessor> CurrentRenderProcessor();
 // each call; null only without a project.
 app::MaskList* CurrentMaskList();
 app::TextList* CurrentTextList();
+
+// The item of a list (masks or text) with the id; null without a list or when it lacks the id.
+template <class List>
+auto FindInList(const List* list, const QUuid& id)
+{
+    typename std::iterator_traits<typename List::ConstIterator>::value_type item;
+    if (list == nullptr || id.isNull() || list->Get(id, item) != app::LMerrSuccess)
+        item.reset();
+    return item;
+}
 
 // The information box at an item limit, over the active window.
 void ShowItemLimitMessage(const QString& text);

@@ -189,11 +189,7 @@ TextPropertiesWidget::~TextPropertiesWidget() = default;
 
 app::TextItemPtr TextPropertiesWidget::CurrentTextItem() const
 {
-    app::TextList* list = m_textId.isNull() ? nullptr : CurrentTextList();
-    app::TextItemPtr item;
-    if (list == nullptr || list->Get(m_textId, item) != app::LMerrSuccess)
-        return nullptr;
-    return item;
+    return FindInList(CurrentTextList(), m_textId);
 }
 
 void TextPropertiesWidget::SetTextItem(bool show, bool initFromRegistry, const QUuid& id)

@@ -24,12 +24,6 @@ namespace {
 constexpr int kSpacing = 10;
 constexpr int kTableHeight = 160;
 
-app::TextItemPtr FindTextItem(app::TextList& list, const QUuid& id)
-{
-    app::TextItemPtr item;
-    return list.Get(id, item) == app::LMerrSuccess ? item : nullptr;
-}
-
 } // namespace
 
 TextWidget::TextWidget(QWidget* parent) : QWidget(parent), m_rows(this)
@@ -112,7 +106,7 @@ void TextWidget::UpdateFromModel()
             continue;
         m_rows.SelectRow(row);
         m_properties->SetTextItem(true, false, selected);
-        if (const app::TextItemPtr item = FindTextItem(*list, selected))
+        if (const app::TextItemPtr item = FindInList(list, selected))
             m_properties->setEnabled(item->IsEnabled());
     }
 }
@@ -225,8 +219,7 @@ void TextWidget::SlotTextTableCellClicked(int row, int column)
 
 void TextWidget::EnableClick(int row, const QUuid& id)
 {
-    app::TextList* list = CurrentTextList();
-    const app::TextItemPtr item = list != nullptr ? FindTextItem(*list, id) : nullptr;
+    const app::TextItemPtr item = FindInList(CurrentTextList(), id);
     const bool checked = m_rows.IsRowChecked(row);
     if (item && checked != item->IsEnabled()) {
         const WaitCursor wait;
@@ -247,7 +240,7 @@ void TextWidget::EnableClick(int row, const QUuid& id)
 void TextWidget::SelectClick(int row, const QUuid& id)
 {
     app::TextList* list = CurrentTextList();
-    const app::TextItemPtr item = list != nullptr ? FindTextItem(*list, id) : nullptr;
+    const app::TextItemPtr item = FindInList(list, id);
     if (!item)
         return;
     m_rows.SelectRow(row);
@@ -260,10 +253,8 @@ void TextWidget::SelectClick(int row, const QUuid& id)
 
 void TextWidget::SlotTextItemChanged(int row, int column)
 {
-    app::TextList* list = CurrentTextList();
-    const app::TextItemPtr item = list != nullptr && column == LastFirstTable::NameColumn
-                                      ? FindTextItem(*list, m_rows.RowId(row))
-                                      : nullptr;
+    const app::TextItemPtr item =
+        column == LastFirstTable::NameColumn ? FindInList(CurrentTextList(), m_rows.RowId(row)) : nullptr;
     if (!item)
         return;
     const QString name = m_rows.EditedName(row);
@@ -299,7 +290,7 @@ void TextWidget::EnableAllTextItems(bool enabled)
     CanvasView* view = CurrentCanvasView();
     for (int row = 0; row < m_rows.RowCount(); ++row) {
         const QUuid id = m_rows.RowId(row);
-        if (const app::TextItemPtr item = FindTextItem(*list, id))
+        if (const app::TextItemPtr item = FindInList(list, id))
             item->SetEnabled(enabled);
         if (view != nullptr)
             view->SetTextItemEnabled(id, enabled);
