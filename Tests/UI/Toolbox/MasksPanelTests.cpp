@@ -176,6 +176,44 @@ TEST_F(MasksPanelTest, RemovingSelectsTheRowAboveAndEmptyingRestartsTheNumbers)
     EXPECT_TRUE(Dialogs().Requests().empty());
 }
 
+TEST_F(MasksPanelTest, ARebuildListsTheMasksAndShowsTheSelectedOne)
+{
+    std::vector<app::MaskPtr> masks;
+    for (const char* name : {"Sky", "Hair", "Shadow"}) {
+        masks.push_back(std::make_shared<app::Mask>(name, true, false, false, true, 0, 1.0f, 1.0f));
+        ASSERT_EQ(Masks().Add(masks.back()), app::LMerrSuccess);
+    }
+    masks[1]->SetEnabled(false);
+    masks[1]->SetRemove(false);
+    Masks().SetCurrentlySelectedMask(masks[1]->Id());
+    Masks().SetCurrentMaskMode(app::MaskModeSelect);
+
+    panel->UpdateFromModel();
+    EXPECT_EQ(NameOfRow(0), "Shadow");
+    EXPECT_EQ(NameOfRow(2), "Sky");
+    EXPECT_EQ(RowIds(panel->Rows()), ListIdsLastFirst(Masks()));
+    EXPECT_FALSE(panel->Rows().IsRowChecked(1));
+    EXPECT_EQ(panel->Rows().SelectedRow(), 1);
+    EXPECT_EQ(Properties().MaskId(), masks[1]->Id());
+    EXPECT_TRUE(Properties().isVisible());
+    EXPECT_FALSE(Properties().isEnabled()) << "the selected mask is off";
+    EXPECT_EQ(Properties().TypeCombo()->currentIndex(), 1);
+    EXPECT_TRUE(panel->SelectButton()->isChecked());
+
+    panel->ClearMaskTable();
+    EXPECT_EQ(panel->Rows().RowCount(), 0);
+    EXPECT_TRUE(Properties().isHidden());
+    EXPECT_TRUE(Properties().MaskId().isNull());
+
+    // An empty list numbers from 1 again.
+    for (const app::MaskPtr& mask : masks)
+        Masks().Remove(mask->Id());
+    Masks().SetNameSuffix(7);
+    panel->UpdateFromModel();
+    EXPECT_EQ(Masks().NameSuffix(), 1u);
+    EXPECT_TRUE(Masks().CurrentlySelectedMask().isNull());
+}
+
 // Which slots redraw the masked foreground and which do not: each action starts from three drawn
 // masks with the top one shown and every cache current.
 TEST_F(MasksPanelTest, TheMaskRefreshFollowsEditsButNotNamingOrShowing)

@@ -5,6 +5,7 @@
 
 #include "ToolboxTest.h"
 
+#include "Canvas/CanvasView.h"
 #include "Canvas/TextGraphicsItems.h"
 #include "Controls/Buttons.h"
 #include "Controls/ColorPickerWidget.h"
@@ -208,6 +209,44 @@ TEST_F(TextPanelTest, ANewItemTakesTheStoredKeysThatArePresentAndSound)
         EXPECT_EQ(shown->font().bold(), expected.IsBold());
         EXPECT_EQ(StoredLook(), c.stored) << "reading writes nothing";
     }
+}
+
+TEST_F(TextPanelTest, ARebuildDrawsEveryItemInItsOwnLookAndShowsTheSelectedOne)
+{
+    std::vector<app::TextItemPtr> items;
+    const std::vector<QColor> colours = {QColor(250, 10, 10), QColor(10, 250, 10), QColor(10, 10, 250)};
+    for (int i = 0; i < 3; ++i) {
+        auto item = std::make_shared<app::TextItem>();
+        item->SetTextItemName(QString("Line %1").arg(i + 1));
+        item->SetTextString(QString("Text %1").arg(i + 1).toUtf8().toBase64());
+        item->SetFontColor(colours[i]);
+        item->SetOpacity(0.5 + i * 0.2);
+        item->SetBold(i == 1);
+        item->SetTextAlignment(static_cast<app::TextAlignmentMethod>(i));
+        ASSERT_EQ(Texts().Add(item), app::LMerrSuccess);
+        items.push_back(item);
+    }
+    items[2]->SetEnabled(false);
+    Texts().SetCurrentlySelectedTextItem(items[0]->Id());
+
+    panel->UpdateFromModel();
+    EXPECT_EQ(RowIds(panel->Rows()), ListIdsLastFirst(Texts()));
+    for (const app::TextItemPtr& item : items) {
+        SCOPED_TRACE(item->TextItemName().toStdString());
+        const TextLayerGraphicsItem* shown = view.TextLayerItem(item->Id());
+        ASSERT_NE(shown, nullptr);
+        EXPECT_EQ(shown->Color(), item->FontColor());
+        EXPECT_DOUBLE_EQ(shown->TextOpacity(), item->Opacity());
+        EXPECT_EQ(shown->font().bold(), item->IsBold());
+        EXPECT_EQ(shown->Alignment(), TextAlignmentFlags(item->TextAlignment()));
+        EXPECT_EQ(shown->isVisible(), item->IsEnabled());
+    }
+    EXPECT_EQ(panel->Rows().SelectedRow(), 2);
+    EXPECT_EQ(Properties().TextItemId(), items[0]->Id());
+    EXPECT_EQ(Properties().TextBox()->toPlainText(), "Text 1");
+    EXPECT_TRUE(Properties().isVisible() && Properties().isEnabled());
+    ASSERT_NE(view.TextQuad(), nullptr);
+    EXPECT_EQ(view.TextQuad()->TextItemId(), items[0]->Id());
 }
 
 TEST_F(TextPanelTest, ScriptedAddsMovesAndRemovesKeepTheTableLastFirst)
