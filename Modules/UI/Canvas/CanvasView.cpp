@@ -181,18 +181,6 @@ QByteArray ShownText(const app::TextItem& item)
     return item.TextString();
 }
 
-Qt::Alignment ShownAlignment(app::TextAlignmentMethod alignment)
-{
-    switch (alignment) {
-    case app::TextAlignmentCentre:
-        return Qt::AlignCenter;
-    case app::TextAlignmentRight:
-        return Qt::AlignRight;
-    default:
-        return Qt::AlignLeft;
-    }
-}
-
 // The item's font at a size, drawn as the export draws it.
 QFont ShownFont(const app::TextItem& item, int pointSize)
 {
@@ -205,6 +193,18 @@ QFont ShownFont(const app::TextItem& item, int pointSize)
 }
 
 } // namespace
+
+Qt::Alignment TextAlignmentFlags(app::TextAlignmentMethod alignment)
+{
+    switch (alignment) {
+    case app::TextAlignmentCentre:
+        return Qt::AlignCenter;
+    case app::TextAlignmentRight:
+        return Qt::AlignRight;
+    default:
+        return Qt::AlignLeft;
+    }
+}
 
 std::optional<LayerHandleChoice> ChooseLayerHandles(const app::Project& project)
 {
@@ -1000,7 +1000,7 @@ void CanvasView::CreateTextItems()
         const app::TextItem& text = **it;
         AddTextItem(text.Id(), ShownText(text), ShownFont(text, text.FontSize()), textToolset && text.Id() == selected,
                     text.IsEnabled());
-        SetTextItemAlignment(text.Id(), ShownAlignment(text.TextAlignment()));
+        SetTextItemAlignment(text.Id(), TextAlignmentFlags(text.TextAlignment()));
         SetTextItemColor(text.Id(), text.FontColor());
         SetTextItemOpacity(text.Id(), app::drawable::Opacity(text.Opacity()));
     }

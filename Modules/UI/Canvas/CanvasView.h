@@ -5,6 +5,7 @@
 #include "ImageLayer.h"
 #include "LMerr.h"
 #include "Mask.h"
+#include "TextItem.h"
 #include "TransformItems.h"
 
 #include <hvn/image/HXTypes.h>
@@ -48,6 +49,10 @@ struct LayerHandleChoice {
 // placed by hand (no fit, or a fit to none). Nothing in other toolsets or when the layer is absent
 // or has no valid image.
 std::optional<LayerHandleChoice> ChooseLayerHandles(const app::Project& project);
+
+// How a text item's alignment is drawn (and shown in the text panel's box): centre, right, and
+// left for anything else.
+Qt::Alignment TextAlignmentFlags(app::TextAlignmentMethod alignment);
 
 // The main window's view of the canvas scene. View pixels are scene coordinates: no frame, no
 // scroll bars, top-left alignment, and the scene rectangle follows the view's size, so

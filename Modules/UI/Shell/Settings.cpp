@@ -33,6 +33,41 @@ void WriteSetting(const QString& group, const QString& key, const QString& value
     settings.setValue(key, value);
 }
 
+std::optional<int> ReadIntSetting(const QSettings& settings, const QString& key, int minimum, int maximum)
+{
+    if (!settings.contains(key))
+        return std::nullopt;
+    bool ok = false;
+    const int value = settings.value(key).toString().trimmed().toInt(&ok);
+    if (!ok || value < minimum || value > maximum)
+        return std::nullopt;
+    return value;
+}
+
+std::optional<double> ReadRealSetting(const QSettings& settings, const QString& key, double minimum, double maximum)
+{
+    if (!settings.contains(key))
+        return std::nullopt;
+    bool ok = false;
+    const double value = settings.value(key).toString().trimmed().toDouble(&ok);
+    // NaN fails both comparisons.
+    if (!ok || !(value >= minimum && value <= maximum))
+        return std::nullopt;
+    return value;
+}
+
+std::optional<bool> ReadBoolSetting(const QSettings& settings, const QString& key)
+{
+    if (!settings.contains(key))
+        return std::nullopt;
+    const QString text = settings.value(key).toString().trimmed().toLower();
+    if (text == QLatin1String("true") || text == QLatin1String("1"))
+        return true;
+    if (text == QLatin1String("false") || text == QLatin1String("0"))
+        return false;
+    return std::nullopt;
+}
+
 QString ApplicationDirectory()
 {
     if (!ApplicationDirectoryOverride().isEmpty())

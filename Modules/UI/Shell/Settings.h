@@ -5,6 +5,8 @@
 #include <QSettings>
 #include <QString>
 
+#include <optional>
+
 namespace lumo::ui {
 
 // The program's settings store ($XDG_CONFIG_HOME/Halvern/Lumora4.conf). Always use this: a
@@ -17,6 +19,12 @@ public:
 // One text value of the settings; empty when it was never written.
 QString ReadSetting(const QString& group, const QString& key);
 void WriteSetting(const QString& group, const QString& key, const QString& value);
+
+// A stored number or flag of the settings' current group; none when the key is missing, is not
+// one, or the number lies outside [minimum, maximum]. Flags are "true", "false", "1" or "0".
+std::optional<int> ReadIntSetting(const QSettings& settings, const QString& key, int minimum, int maximum);
+std::optional<double> ReadRealSetting(const QSettings& settings, const QString& key, double minimum, double maximum);
+std::optional<bool> ReadBoolSetting(const QSettings& settings, const QString& key);
 
 // The absolute folder of the running program ("Sample Images", "help" and a canvas.xml override lie
 // beside it), or the folder set with SetApplicationDirectory.

@@ -12,29 +12,6 @@ namespace {
 // The highest resolution a stored canvas may have, in dots per inch.
 constexpr int kMaximumDpi = 10'000;
 
-std::optional<int> ReadInt(const QSettings& settings, const QString& key, int minimum, int maximum)
-{
-    if (!settings.contains(key))
-        return std::nullopt;
-    bool ok = false;
-    const int value = settings.value(key).toString().trimmed().toInt(&ok);
-    if (!ok || value < minimum || value > maximum)
-        return std::nullopt;
-    return value;
-}
-
-std::optional<bool> ReadBool(const QSettings& settings, const QString& key)
-{
-    if (!settings.contains(key))
-        return std::nullopt;
-    const QString text = settings.value(key).toString().trimmed().toLower();
-    if (text == QLatin1String("true") || text == QLatin1String("1"))
-        return true;
-    if (text == QLatin1String("false") || text == QLatin1String("0"))
-        return false;
-    return std::nullopt;
-}
-
 bool IsCanvasSize(int width, int height)
 {
     return static_cast<qint64>(width) * height <= MaximumCanvasPixels;
@@ -43,8 +20,8 @@ bool IsCanvasSize(int width, int height)
 void ApplyExportDefaults(ProgramSettings& settings, app::ExportSettings& exportSettings)
 {
     settings.beginGroup(QStringLiteral("Export"));
-    const auto format = ReadInt(settings, QStringLiteral("Format"), app::ExportFormatTiff, app::ExportFormatJpg);
-    const auto quality = ReadInt(settings, QStringLiteral("Quality"), 0, 100);
+    const auto format = ReadIntSetting(settings, QStringLiteral("Format"), app::ExportFormatTiff, app::ExportFormatJpg);
+    const auto quality = ReadIntSetting(settings, QStringLiteral("Quality"), 0, 100);
     settings.endGroup();
     if (!format || !quality)
         return;
@@ -56,14 +33,14 @@ void ApplyCanvasDefaults(ProgramSettings& settings, app::Canvas& canvas)
 {
     constexpr int kMaximumSide = static_cast<int>(MaximumCanvasPixels);
     settings.beginGroup(QStringLiteral("Canvas"));
-    const auto actualWidth = ReadInt(settings, QStringLiteral("ActualWidth"), 1, kMaximumSide);
-    const auto actualHeight = ReadInt(settings, QStringLiteral("ActualHeight"), 1, kMaximumSide);
-    const auto width = ReadInt(settings, QStringLiteral("Width"), 1, kMaximumSide);
-    const auto height = ReadInt(settings, QStringLiteral("Height"), 1, kMaximumSide);
-    const auto orientation = ReadInt(settings, QStringLiteral("Orientation"), app::CanvasOrientationLandscape,
+    const auto actualWidth = ReadIntSetting(settings, QStringLiteral("ActualWidth"), 1, kMaximumSide);
+    const auto actualHeight = ReadIntSetting(settings, QStringLiteral("ActualHeight"), 1, kMaximumSide);
+    const auto width = ReadIntSetting(settings, QStringLiteral("Width"), 1, kMaximumSide);
+    const auto height = ReadIntSetting(settings, QStringLiteral("Height"), 1, kMaximumSide);
+    const auto orientation = ReadIntSetting(settings, QStringLiteral("Orientation"), app::CanvasOrientationLandscape,
                                      app::CanvasOrientationPortrait);
-    const auto dpi = ReadInt(settings, QStringLiteral("DPI"), 1, kMaximumDpi);
-    const auto printAsCard = ReadBool(settings, QStringLiteral("PrintAsCard"));
+    const auto dpi = ReadIntSetting(settings, QStringLiteral("DPI"), 1, kMaximumDpi);
+    const auto printAsCard = ReadBoolSetting(settings, QStringLiteral("PrintAsCard"));
     settings.endGroup();
     if (!actualWidth || !actualHeight || !width || !height || !orientation || !dpi || !printAsCard)
         return;

@@ -10,13 +10,10 @@
 //
 // Images named by the program that are not drawn here yet; whoever builds their widget adds the
 // drawing below, in the same palette (icons that the desktop theme has by a freedesktop name come
-// from the theme, with the image at this path as the fallback):
-//   Icons/Create.png, Icons/Select.png (masks)
+// from the theme, with the image at this path as the fallback, unless the theme's would vanish on
+// the dark toolbox, as its text-format glyphs do):
 //   Icons/FlipHorizontal.png, Icons/FlipVertical.png, Icons/Portrait.png, Icons/Landscape.png,
 //   Icons/export.png (position, canvas size and export panels)
-//   Icons/Plus.png, Icons/Delete.png, Icons/TextAlignLeft.png, Icons/TextAlignCenter.png,
-//   Icons/TextAlignRight.png, Icons/TextBold.png, Icons/TextItalic.png, Icons/TextUnderline.png
-//   (text panels)
 //   Icons/BlankIcon.png, Icons/ImageOffline.png, Icons/ImageOfflineEnabled.png (layers panel)
 //   Toolset/SectionCanvasSize.png ... Toolset/SectionExport.png (eleven section icons),
 //   Toolset/ToolsetBackgroundLeft.png, Toolset/ToolsetBackgroundRight.png,
@@ -599,6 +596,109 @@ QImage HelpIcon()
     return image;
 }
 
+// ---- The masks and text panels' icons, 16 x 16
+
+QImage PlusIcon()
+{
+    QImage image = Blank(16, 16);
+    Painter painter(&image);
+    Stroke(painter, {{8, 2.5}, {8, 13.5}}, palette::Accent, 2.4);
+    Stroke(painter, {{2.5, 8}, {13.5, 8}}, palette::Accent, 2.4);
+    return image;
+}
+
+// A bin with its lid.
+QImage DeleteIcon()
+{
+    QImage image = Blank(16, 16);
+    Painter painter(&image);
+    painter.setPen(GlyphPen(palette::Text, 1.3));
+    painter.setBrush(QColor(0xcb, 0xcb, 0xcb, 40));
+    const QPointF bin[] = {{3.5, 4.5}, {4.5, 14.5}, {11.5, 14.5}, {12.5, 4.5}};
+    painter.drawPolygon(bin, 4);
+    Stroke(painter, {{2, 3.5}, {14, 3.5}}, palette::Text, 1.5);
+    Stroke(painter, {{6, 3.5}, {6.5, 1.5}, {9.5, 1.5}, {10, 3.5}}, palette::Text, 1.2);
+    for (const double x : {6.5, 8.0, 9.5})
+        Stroke(painter, {{x, 6.5}, {x, 12.5}}, palette::TextDim, 1);
+    return image;
+}
+
+// A node of a drawn outline.
+void Node(QPainter& painter, const QPointF& centre, const QColor& fill)
+{
+    painter.setPen(QPen(palette::Shadow, 1));
+    painter.setBrush(fill);
+    painter.drawRect(QRectF(centre.x() - 2, centre.y() - 2, 4, 4));
+}
+
+// An outline being drawn point by point, the next point coming.
+QImage CreateIcon()
+{
+    QImage image = Blank(16, 16);
+    Painter painter(&image);
+    QPainterPath path(QPointF(2.5, 13.5));
+    path.cubicTo(QPointF(3, 7), QPointF(7, 5.5), QPointF(9.5, 8.5));
+    painter.setPen(QPen(palette::Text, 1.3));
+    painter.setBrush(Qt::NoBrush);
+    painter.drawPath(path);
+    Node(painter, {2.5, 13.5}, palette::Text);
+    Node(painter, {9.5, 8.5}, palette::Text);
+    Stroke(painter, {{12, 1.5}, {12, 7.5}}, palette::Accent, 1.8);
+    Stroke(painter, {{9, 4.5}, {15, 4.5}}, palette::Accent, 1.8);
+    return image;
+}
+
+// A rubber band round two points, the pointer at its corner.
+QImage SelectIcon()
+{
+    QImage image = Blank(16, 16);
+    Painter painter(&image);
+    painter.setPen(QPen(palette::Text, 1, Qt::DashLine));
+    painter.setBrush(QColor(152, 201, 8, 40));
+    painter.drawRect(QRectF(1.5, 1.5, 10, 9));
+    Node(painter, {4.5, 4.5}, palette::Accent);
+    Node(painter, {8.5, 7.5}, palette::Accent);
+    painter.setPen(QPen(palette::Shadow, 0.8));
+    painter.setBrush(palette::GlyphOver);
+    const QPointF arrow[] = {{9, 8}, {9, 15.5}, {11, 13.5}, {12.6, 16}, {13.8, 15.3}, {12.3, 12.8}, {15, 12.5}};
+    painter.drawPolygon(arrow, 7);
+    return image;
+}
+
+// A letter for the text's bold, italic and underline buttons.
+QImage LetterIcon(const QString& letter, bool bold, bool italic, bool underline)
+{
+    QImage image = Blank(16, 16);
+    Painter painter(&image);
+    QFont font(italic ? QStringLiteral("DejaVu Serif") : QStringLiteral("DejaVu Sans"));
+    font.setPixelSize(13);
+    font.setBold(bold);
+    font.setItalic(italic);
+    painter.setFont(font);
+    painter.setPen(palette::Text);
+    painter.drawText(QRectF(0, underline ? -1.5 : 0, 16, 16), Qt::AlignCenter, letter);
+    if (underline)
+        Stroke(painter, {{3.5, 14.5}, {12.5, 14.5}}, palette::Accent, 1.4);
+    return image;
+}
+
+// Lines of text, aligned at the left, the centre or the right.
+QImage AlignIcon(Qt::Alignment alignment)
+{
+    QImage image = Blank(16, 16);
+    Painter painter(&image);
+    const double lengths[] = {12, 8, 12, 6};
+    for (int line = 0; line < 4; ++line) {
+        const double length = lengths[line];
+        const double left = alignment == Qt::AlignLeft    ? 2
+                            : alignment == Qt::AlignRight ? 14 - length
+                                                          : 8 - length / 2;
+        const double y = 3 + line * 3.3;
+        Stroke(painter, {{left, y}, {left + length, y}}, palette::Text, 1.4);
+    }
+    return image;
+}
+
 struct SkinImage {
     const char* path;
     std::function<QImage()> draw;
@@ -686,6 +786,17 @@ std::vector<SkinImage> SkinImages()
         {"Icons/ImageExportedEnabled.png", [] { return ExportIcon(); }},
         {"Icons/FitToWindow.png", [] { return FitToWindowIcon(); }},
         {"Icons/Help.png", [] { return HelpIcon(); }},
+        // The masks and text panels
+        {"Icons/Plus.png", [] { return PlusIcon(); }},
+        {"Icons/Delete.png", [] { return DeleteIcon(); }},
+        {"Icons/Create.png", [] { return CreateIcon(); }},
+        {"Icons/Select.png", [] { return SelectIcon(); }},
+        {"Icons/TextBold.png", [] { return LetterIcon(QStringLiteral("B"), true, false, false); }},
+        {"Icons/TextItalic.png", [] { return LetterIcon(QStringLiteral("I"), false, true, false); }},
+        {"Icons/TextUnderline.png", [] { return LetterIcon(QStringLiteral("U"), false, false, true); }},
+        {"Icons/TextAlignLeft.png", [] { return AlignIcon(Qt::AlignLeft); }},
+        {"Icons/TextAlignCenter.png", [] { return AlignIcon(Qt::AlignHCenter); }},
+        {"Icons/TextAlignRight.png", [] { return AlignIcon(Qt::AlignRight); }},
     };
 }
 

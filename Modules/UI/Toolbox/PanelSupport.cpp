@@ -1,0 +1,85 @@
+#include "Toolbox/PanelSupport.h"
+
+#include "Shell/Application.h"
+
+#include "LayerManager.h"
+#include "LayerSettings.h"
+#include "Project.h"
+
+#include <QFontMetrics>
+#include <QLabel>
+
+#include <algorithm>
+
+namespace lumo::ui {
+
+using hvn::image::HXDownsampleFactor0;
+using hvn::image::HXDownsampleFactor3;
+
+namespace {
+
+app::ForegroundImageLayerSettingsPtr CurrentSettings()
+{
+    const Application* app = Application::Instance();
+    const app::ProjectPtr project = app != nullptr ? app->GetDocument()->GetProject() : nullptr;
+    return project ? project->GetLayerManager()->GetForegroundSettings() : nullptr;
+}
+
+} // namespace
+
+CanvasView* CurrentCanvasView()
+{
+    const Application* app = Application::Instance();
+    return app != nullptr ? app->GetCanvasView() : nullptr;
+}
+
+std::shared_ptr<app::RenderProcessor> CurrentRenderProcessor()
+{
+    const Application* app = Application::Instance();
+    return app != nullptr ? app->GetRenderProcessor() : nullptr;
+}
+
+app::MaskList* CurrentMaskList()
+{
+    const app::ForegroundImageLayerSettingsPtr settings = CurrentSettings();
+    return settings ? &settings->Masks() : nullptr;
+}
+
+app::TextList* CurrentTextList()
+{
+    const app::ForegroundImageLayerSettingsPtr settings = CurrentSettings();
+    return settings ? &settings->TextItems() : nullptr;
+}
+
+void ShowItemLimitMessage(const QString& text)
+{
+    if (Application* app = Application::Instance())
+        app->Dialogs().Message({.parent = QApplication::activeWindow(),
+                                .icon = QMessageBox::Information,
+                                .title = ApplicationName,
+                                .text = text,
+                                .buttons = QMessageBox::Ok});
+}
+
+void RequestMaskRefresh(const QUuid& maskId)
+{
+    Application* app = Application::Instance();
+    if (app == nullptr)
+        return;
+    app->InvalidateShadowCache();
+    if (!maskId.isNull())
+        if (const auto processor = CurrentRenderProcessor())
+            processor->InvalidateMaskCache(maskId);
+    app->InvalidateLayerCache(app::LayerTypeForeground, app::RenderLevelPostFilter, HXDownsampleFactor3);
+    app->RequestLayerRefresh(app::LayerTypeForeground, app::RenderLevelPostFilter, HXDownsampleFactor0);
+}
+
+void SetPropertiesTitle(QLabel& label, const QString& name, int width, int reserve)
+{
+    const QString suffix = QObject::tr(" Properties");
+    const QFontMetrics metrics(label.font());
+    const int room = width - metrics.horizontalAdvance(suffix) - reserve;
+    label.setText(QObject::tr("%1 Properties").arg(metrics.elidedText(name, Qt::ElideRight, std::max(room, 0))));
+}
+
+} // namespace lumo::ui

@@ -1,0 +1,53 @@
+#pragma once
+
+// What the masks and text panels share besides their table: the lists they edit, the message at
+// an item limit, the refresh after a mask edit and the title of a properties panel.
+
+#include "Mask.h"
+#include "RenderProcessor.h"
+#include "TextItem.h"
+
+#include <QString>
+#include <QUuid>
+
+#include <iterator>
+#include <memory>
+
+class QLabel;
+
+namespace lumo::ui {
+
+class CanvasView;
+
+// The application's canvas view and render processor; null without them.
+CanvasView* CurrentCanvasView();
+std::shared_ptr<app::RenderProcessor> CurrentRenderProcessor();
+
+// The current foreground's lists (the shared defaults' while there is none), looked up afresh at
+// each call; null only without a project.
+app::MaskList* CurrentMaskList();
+app::TextList* CurrentTextList();
+
+// The item of a list (masks or text) with the id; null without a list or when it lacks the id.
+template <class List>
+auto FindInList(const List* list, const QUuid& id)
+{
+    typename std::iterator_traits<typename List::ConstIterator>::value_type item;
+    if (list == nullptr || id.isNull() || list->Get(id, item) != app::LMerrSuccess)
+        item.reset();
+    return item;
+}
+
+// The information box at an item limit, over the active window.
+void ShowItemLimitMessage(const QString& text);
+
+// After a mask edit: the shadow's caches at both factors and, for a mask id, that mask's coverage
+// become stale, the current foreground's preview from its placement on, and the foreground is
+// redrawn from there in full.
+void RequestMaskRefresh(const QUuid& maskId = QUuid());
+
+// Shows "<name> Properties" in the label, the name cut with an ellipsis so that the whole fits in
+// width less reserve pixels.
+void SetPropertiesTitle(QLabel& label, const QString& name, int width, int reserve);
+
+} // namespace lumo::ui
