@@ -471,6 +471,10 @@ void TextPropertiesWidget::LoadTextDefaults() const
         if (!name.isEmpty())
             item->SetFontName(name);
     }
+    // With no face stored yet, a new text takes the reset's face rather than the platform's
+    // default, which is a serif on a bare Linux desktop.
+    if (item->FontName().isEmpty())
+        item->SetFontName(kResetFontName);
     if (const auto bold = ReadBoolSetting(settings, QStringLiteral("IsBold")))
         item->SetBold(*bold);
     if (const auto italic = ReadBoolSetting(settings, QStringLiteral("IsItalic")))

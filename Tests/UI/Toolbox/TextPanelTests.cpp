@@ -187,6 +187,8 @@ TEST_F(TextPanelTest, ANewItemTakesTheStoredKeysThatArePresentAndSound)
         const app::TextItemPtr item = ItemOfRow(0);
         ASSERT_TRUE(item);
         app::TextItem expected = defaults;
+        // Without a stored face a new text is set in the reset's, never the platform's default.
+        expected.SetFontName("Arial");
         c.expected(expected);
         EXPECT_EQ(item->FontName(), expected.FontName());
         EXPECT_EQ(item->IsBold(), expected.IsBold());
