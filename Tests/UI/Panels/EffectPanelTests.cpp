@@ -308,9 +308,9 @@ const DriveCase kKeyCases[] = {
      [](AbstractRenderItem& i) { EXPECT_EQ(As<LightSpillKeyItem>(i).BlendMode(), hvn::image::HXBlendModeScreen); },
      std::nullopt, kForegroundPlacement, 1, {kForegroundPreviewFromPlacement}},
     {"SpillStandardStoresZero", Key(KeyItemTypeSpillSuppression),
-     [](AbstractRenderItem& i) { As<SpillSuppressionKeyItem>(i).SetSpillType(static_cast<hvn::image::HXSpillType>(2)); },
+     [](AbstractRenderItem& i) { As<SpillSuppressionKeyItem>(i).SetSpillType(hvn::image::HXSpillType(2)); },
      Choose(SpillSuppressionKeyWidget::RowType, 0),
-     [](AbstractRenderItem& i) { EXPECT_EQ(As<SpillSuppressionKeyItem>(i).SpillType(), hvn::image::HXSpillTypeStandard); },
+     [](AbstractRenderItem& i) { EXPECT_EQ(As<SpillSuppressionKeyItem>(i).SpillType(), 0); },
      true, kForegroundKey, 1, {kForegroundPreviewFromKey},
      [](AbstractEffectWidget& panel) {
          // Whatever the type, the advanced strengths stay out of sight.

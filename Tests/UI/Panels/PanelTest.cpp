@@ -50,11 +50,12 @@ void PanelTest::SetUp()
             refreshes.push_back(LayerRefresh(layer, level, factor));
             shadowStaleAtRefresh.push_back(StaleShadowFactors());
         }));
-    m_connections.push_back(QObject::connect(&App(), qOverload<HXDownsampleFactor>(&Application::SignalCanvasRefreshRequested),
-                                             [this](HXDownsampleFactor factor) {
-                                                 refreshes.push_back(CanvasRefresh(factor));
-                                                 shadowStaleAtRefresh.push_back(StaleShadowFactors());
-                                             }));
+    m_connections.push_back(
+        QObject::connect(&App(), qOverload<HXDownsampleFactor>(&Application::SignalCanvasRefreshRequested),
+                         [this](HXDownsampleFactor factor) {
+                             refreshes.push_back(CanvasRefresh(factor));
+                             shadowStaleAtRefresh.push_back(StaleShadowFactors());
+                         }));
 }
 
 void PanelTest::TearDown()
