@@ -65,10 +65,7 @@ QString SizeText(const QSize& size)
 QSize ShownSizeOfFile(const QString& path)
 {
     const QSize size = QImageReader(path).size();
-    const app::EXIF::Orientation orientation = app::EXIF::CameraOrientation(path);
-    const bool turned =
-        orientation == app::EXIF::OrientationRightTop || orientation == app::EXIF::OrientationLeftBottom;
-    return turned ? size.transposed() : size;
+    return TurnsQuarter(app::EXIF::CameraOrientation(path)) ? size.transposed() : size;
 }
 
 // Where image i of count is centred in selection mode (W x H pane); none: at its own rectangle.
@@ -261,13 +258,14 @@ void ThumbnailPreview::DisplaySelection(const QList<QPersistentModelIndex>& sele
     update();
 
     const app::ProjectPtr project = CurrentProject();
-    if (!project)
-        return;
-    if (project->CurrentThumbnailFolder().isEmpty())
+    if (project && project->CurrentThumbnailFolder().isEmpty())
         project->SetCurrentThumbnailFolder(NewThumbnailFolderName());
     QString folder;
-    if (!GetThumbnailCacheFolder(project->CurrentThumbnailFolder(), folder))
+    if (!project || !GetThumbnailCacheFolder(project->CurrentThumbnailFolder(), folder)) {
+        // No cache: the entries keep their placeholders.
+        AllThumbnailsReady();
         return;
+    }
     // What the workers need of the project, read here: they touch files only.
     QList<ThumbnailRequest> requests;
     const app::LayerManagerPtr layers = project->GetLayerManager();

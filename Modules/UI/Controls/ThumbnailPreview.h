@@ -73,7 +73,8 @@ public slots:
     void DisplaySingleImage(const lumo::app::ImageLayerPtr& layer, ImageType type = ImageTypeLayer);
     // Shows the last four entries of a selection of the Application's foreground list (column 4 the
     // offline flag, column 5 the file path; indices of the list or of its sorting proxy) and starts
-    // making their thumbnails. The project gets a thumbnail folder name when it has none.
+    // making their thumbnails. The project gets a thumbnail folder name when it has none; without a
+    // cache folder the entries keep their placeholders (SelectionDisplayed comes at once).
     void DisplaySelection(const QList<QPersistentModelIndex>& selection);
     void DisplayOfflineImage(const QModelIndex& index);
     void DisplayProjectInfo();

@@ -409,6 +409,21 @@ TEST_F(ThumbnailTest, ASelectionShowsTheThumbnailsOfTheListsLastFourEntries)
     pane->DisplaySelection({selection[2]});
     ASSERT_TRUE(shown.wait(10000));
     EXPECT_TRUE(pane->DimensionsLabel()->isHidden());
+
+    // A project file naming a folder outside the cache gets no cache: placeholders only.
+    CurrentProject()->SetCurrentThumbnailFolder(QStringLiteral("../outside"));
+    shown.clear();
+    pane->DisplaySelection(selection);
+    EXPECT_EQ(shown.count(), 1);
+    EXPECT_FALSE(pane->IsMakingThumbnails());
+    const QList<QImage> placeholders = pane->Images();
+    ASSERT_EQ(placeholders.size(), 4);
+    EXPECT_TRUE(placeholders[0].isNull() && placeholders[2].isNull() && placeholders[3].isNull());
+    EXPECT_EQ(placeholders[1], Resource("OfflinePreview.png"));
+    EXPECT_EQ(pane->CountLabel()->text(), QStringLiteral("4"));
+    QString root;
+    ASSERT_TRUE(GetThumbnailCacheRoot(root));
+    EXPECT_FALSE(QFileInfo::exists(root + QStringLiteral("/../outside")));
 }
 
 // Destroyed while the workers still read and write: the pane waits for them, and what they leave
