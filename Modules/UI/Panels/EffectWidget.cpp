@@ -35,6 +35,30 @@ app::ProjectPtr CurrentProject()
     return application != nullptr ? application->GetDocument()->GetProject() : nullptr;
 }
 
+// The entry a stored value shows: the row's own mapping, else its entry table, else the value
+// itself; -1 for none.
+int EntryOf(const EffectRow& spec, int stored)
+{
+    int entry = stored;
+    if (spec.choiceMapping.entryOf) {
+        entry = spec.choiceMapping.entryOf(stored);
+    } else if (!spec.choiceValues.empty()) {
+        const auto found = std::find(spec.choiceValues.begin(), spec.choiceValues.end(), stored);
+        entry = found == spec.choiceValues.end() ? -1 : static_cast<int>(found - spec.choiceValues.begin());
+    }
+    return entry >= 0 && entry < spec.choices.size() ? entry : -1;
+}
+
+// The value an entry writes; none for an entry outside the table (unless the row maps it).
+std::optional<int> ValueOf(const EffectRow& spec, int entry)
+{
+    if (spec.choiceMapping.valueOf)
+        return spec.choiceMapping.valueOf(entry);
+    if (entry < 0 || entry >= spec.choices.size())
+        return std::nullopt;
+    return spec.choiceValues.empty() ? entry : spec.choiceValues[static_cast<std::size_t>(entry)];
+}
+
 } // namespace
 
 int PercentFromFraction(double fraction)
@@ -49,6 +73,12 @@ const Conversion Percent{[](double v) { return static_cast<double>(PercentFromFr
                          [](double v) { return v / 100.0; }};
 const Conversion Kelvin{[](double v) { return static_cast<double>(TruncatedToInt(v + 1500.0)); },
                         [](double v) { return v - 1500.0; }};
+// (100 - v) / 100 rather than 1 - v / 100: the stored value is the nearest double to the decimal
+// (67 stores 0.33, not 0.32999999999999996).
+const Conversion InvertedPercent{[](double v) { return static_cast<double>(100 - PercentFromFraction(v)); },
+                                 [](double v) { return (100.0 - v) / 100.0; }};
+const Conversion TwoMinus{[](double v) { return 2.0 - v; }, [](double v) { return 2.0 - v; }};
+const Conversion RealPercent{[](double v) { return v * 100.0; }, [](double v) { return v / 100.0; }};
 } // namespace conversions
 
 EffectRow EffectRow::IntegerPair(int minimum, int defaultValue, int maximum)
@@ -138,6 +168,27 @@ EffectRow& EffectRow::Level(app::RenderLevel level)
 EffectRow& EffectRow::Detached()
 {
     detached = true;
+    return *this;
+}
+
+EffectRow& EffectRow::Maps(ChoiceMapping how)
+{
+    if (how.entryOf)
+        choiceMapping.entryOf = std::move(how.entryOf);
+    if (how.valueOf)
+        choiceMapping.valueOf = std::move(how.valueOf);
+    return *this;
+}
+
+EffectRow& EffectRow::InGroup(int rowGroup)
+{
+    group = rowGroup;
+    return *this;
+}
+
+EffectRow& EffectRow::AfterUpdate(std::function<void()> call)
+{
+    afterUpdate = std::move(call);
     return *this;
 }
 
@@ -267,14 +318,9 @@ void AbstractEffectWidget::LoadRows(app::AbstractRenderItem& item)
         if (!spec.access.read || !spec.access.read(item, stored))
             continue;
         if (spec.kind == RowKind::Choice) {
-            const auto& values = spec.choiceValues;
-            int index = TruncatedToInt(stored);
-            if (!values.empty()) {
-                const auto found = std::find(values.begin(), values.end(), index);
-                index = found == values.end() ? -1 : static_cast<int>(found - values.begin());
-            }
-            if (index >= 0 && index < spec.choices.size())
-                ShowValue(row, index);
+            // A value outside the entries leaves the combo box as it is, and the item keeps it.
+            if (const int entry = EntryOf(spec, TruncatedToInt(stored)); entry >= 0)
+                ShowValue(row, entry);
             continue;
         }
         ShowValue(row, spec.conversion->toControl(stored));
@@ -287,9 +333,11 @@ QGridLayout* AbstractEffectWidget::LayOutRows()
 {
     QWidget* body = m_info->container->Body();
     std::vector<int> shown;
-    for (int row = 0; row < RowCount(); ++row)
-        if (!m_rows[static_cast<std::size_t>(row)].spec.detached)
+    for (int row = 0; row < RowCount(); ++row) {
+        const EffectRow& spec = m_rows[static_cast<std::size_t>(row)].spec;
+        if (!spec.detached && spec.group == 0)
             shown.push_back(row);
+    }
     if (shown.size() == 1 && m_rows[static_cast<std::size_t>(shown.front())].spec.label.isEmpty()) {
         auto* layout = new QVBoxLayout(body);
         layout->setContentsMargins(kBodyMargin, kBodyMargin, kBodyMargin, kBodyMargin);
@@ -299,12 +347,33 @@ QGridLayout* AbstractEffectWidget::LayOutRows()
     }
     auto* grid = new QGridLayout(body);
     grid->setContentsMargins(kBodyMargin, kBodyMargin, kBodyMargin, kBodyMargin);
-    grid->setHorizontalSpacing(kGridSpacing);
-    grid->setVerticalSpacing(kGridSpacing);
-    int gridRow = 0;
-    for (const int row : shown) {
+    AddRowsToGrid(*grid, body, shown);
+    return grid;
+}
+
+QWidget* AbstractEffectWidget::LayOutGroup(int group)
+{
+    auto* holder = new QWidget(m_info->container->Body());
+    auto* grid = new QGridLayout(holder);
+    grid->setContentsMargins(0, 0, 0, 0);
+    std::vector<int> rows;
+    for (int row = 0; row < RowCount(); ++row) {
         const EffectRow& spec = m_rows[static_cast<std::size_t>(row)].spec;
-        grid->addWidget(new ToolboxLabel(spec.label, body), gridRow, 0);
+        if (!spec.detached && spec.group == group)
+            rows.push_back(row);
+    }
+    AddRowsToGrid(*grid, holder, rows);
+    return holder;
+}
+
+void AbstractEffectWidget::AddRowsToGrid(QGridLayout& grid, QWidget* parent, const std::vector<int>& rows)
+{
+    grid.setHorizontalSpacing(kGridSpacing);
+    grid.setVerticalSpacing(kGridSpacing);
+    int gridRow = 0;
+    for (const int row : rows) {
+        const EffectRow& spec = m_rows[static_cast<std::size_t>(row)].spec;
+        grid.addWidget(new ToolboxLabel(spec.label, parent), gridRow, 0);
         if (spec.kind == RowKind::Colour) {
             // The swatch button keeps its size, a little in from the captions.
             auto* line = new QHBoxLayout;
@@ -312,13 +381,12 @@ QGridLayout* AbstractEffectWidget::LayOutRows()
             line->setSpacing(0);
             line->addWidget(RowControl(row));
             line->addStretch();
-            grid->addLayout(line, gridRow, 1);
+            grid.addLayout(line, gridRow, 1);
         } else {
-            grid->addWidget(RowControl(row), gridRow, 1);
+            grid.addWidget(RowControl(row), gridRow, 1);
         }
         ++gridRow;
     }
-    return grid;
 }
 
 void AbstractEffectWidget::FinishBuilding(const app::AbstractRenderItem& item)
@@ -458,8 +526,11 @@ void AbstractEffectWidget::SlotUpdateValue(int row, double value, HXDownsampleFa
             return;
         if (spec.neutral)
             item->SetActive(AnyRowDiffers(row, value));
-        if (update)
-            RequestRefresh(m_refresh, factor);
+        if (!update)
+            return;
+        RequestRefresh(m_refresh, factor);
+        if (spec.afterUpdate)
+            spec.afterUpdate();
     });
 }
 
@@ -472,15 +543,17 @@ void AbstractEffectWidget::SlotUpdateChoice(int row, int index, bool update)
         const std::shared_ptr<app::AbstractRenderItem> item = FindRenderItem();
         if (!item)
             return;
-        if (index >= 0 && index < spec.choices.size() && spec.access.write) {
-            const int value = spec.choiceValues.empty() ? index : spec.choiceValues[static_cast<std::size_t>(index)];
-            if (!spec.access.write(*item, value))
+        if (const std::optional<int> value = ValueOf(spec, index); value && spec.access.write) {
+            if (!spec.access.write(*item, *value))
                 return;
             if (spec.neutral)
                 item->SetActive(AnyRowDiffers(row, index));
         }
-        if (update)
-            InvalidateAndRefresh(m_refresh);
+        if (!update)
+            return;
+        InvalidateAndRefresh(m_refresh);
+        if (spec.afterUpdate)
+            spec.afterUpdate();
     });
 }
 

@@ -53,7 +53,20 @@ extern const Conversion Same;      // the value itself (real and hue pairs)
 extern const Conversion Truncated; // a real shown by an integer pair, toward zero
 extern const Conversion Percent;   // a fraction shown in whole percent (PercentFromFraction), written / 100
 extern const Conversion Kelvin;    // a colour-temperature shift shown as shift + 1500 K, toward zero
+// A fraction that runs opposite to its control: shown as 100 - PercentFromFraction, so rounded like
+// the others, and written as (100 - v) / 100 (full removal stores 0).
+extern const Conversion InvertedPercent;
+extern const Conversion TwoMinus;    // 2 - v both ways: a strength shown for the engine's bias
+extern const Conversion RealPercent; // a fraction shown in percent by a real pair, written / 100
 } // namespace conversions
+
+// How a combo box's entries map onto the item's values, where an entry table is not enough.
+struct ChoiceMapping {
+    // The entry a stored value shows; -1 leaves the combo box as it is.
+    std::function<int(int stored)> entryOf;
+    // The value an entry writes; none writes nothing.
+    std::function<std::optional<int>(int entry)> valueOf;
+};
 
 // Reads and writes one value of an item of one class: numbers as doubles (integers and enumerations
 // converted), colours as they are. On an item of another class the calls return false.
@@ -142,6 +155,13 @@ struct EffectRow {
     EffectRow& Neutral(double value);
     EffectRow& Level(app::RenderLevel level);
     EffectRow& Detached();
+    // A choice's own mapping; each function left empty keeps the entry table's.
+    EffectRow& Maps(ChoiceMapping how);
+    // Laid out by the panel (LayOutGroup) instead of in the body's grid; still loaded and reset.
+    EffectRow& InGroup(int group);
+    // Runs after the row's render request when its slot updates (not on a reset), e.g. the crop
+    // edge shown on the canvas.
+    EffectRow& AfterUpdate(std::function<void()> call);
 
     RowKind kind = RowKind::IntegerPair;
     // The caption in column 0 of the body's grid; a panel whose one row has none shows the control
@@ -165,6 +185,10 @@ struct EffectRow {
     std::optional<app::RenderLevel> renderLevel;
     // Made and wired, but neither laid out, loaded from the item nor reset.
     bool detached = false;
+    ChoiceMapping choiceMapping;
+    // 0: the body's grid.
+    int group = 0;
+    std::function<void()> afterUpdate;
 };
 
 // Where a change is re-rendered from.
@@ -252,9 +276,12 @@ protected:
     void CreateRows(RefreshRoad refresh, std::vector<EffectRow> rows);
     // Shows the item's values (nothing is announced) and applies the active rule.
     void LoadRows(app::AbstractRenderItem& item);
-    // The body's layout: a single unlabelled row alone, otherwise a grid of captions and controls
-    // (returned, so that a panel can add rows below).
+    // The body's layout of the rows of group 0: a single unlabelled row alone, otherwise a grid of
+    // captions and controls (returned, so that a panel can add rows below).
     QGridLayout* LayOutRows();
+    // A plain widget in the body holding the group's rows in a grid of its own (margins 0), for the
+    // panel to place.
+    QWidget* LayOutGroup(int group);
     // The body's state from the item's flags, and the container into the panel.
     void FinishBuilding(const app::AbstractRenderItem& item);
 
@@ -274,6 +301,8 @@ private:
     };
 
     QWidget* CreateControl(int row);
+    // Captions in column 0 and controls in column 1 of a fresh grid, from its first row.
+    void AddRowsToGrid(QGridLayout& grid, QWidget* parent, const std::vector<int>& rows);
     double CurrentControlValue(int row) const;
     void ShowValue(int row, double controlValue);
     // The active rule with row's control at value (row -1: every control as it stands).

@@ -4,6 +4,7 @@
 #include "Shell/MetaTypes.h"
 #include "Shell/UserDialogs.h"
 
+#include "Exif.h"
 #include "LMerr.h"
 #include "RenderProcessor.h"
 
@@ -233,6 +234,10 @@ struct DecodedImage {
 
 // Reads an image file for a layer, without messages; safe on any thread.
 DecodedImage DecodeImageFile(const QString& absolutePath);
+
+// The camera was held on its side (EXIF orientation 6 or 8): the picture as seen is the file's
+// pixels turned a quarter, its width and height swapped.
+bool TurnsQuarter(app::EXIF::Orientation orientation);
 
 // The thumbnail of an image read from path: scaled to 400 pixels wide, then turned by the file's
 // EXIF orientation (6 a quarter turn clockwise, 8 anticlockwise, so those are 400 pixels high).

@@ -50,12 +50,6 @@ unsigned int DotsPerInch(int dotsPerMetre)
     return dotsPerMetre > 0 ? static_cast<unsigned int>(dotsPerMetre / kInchesPerMetre + 0.5) : 0u;
 }
 
-// The camera was held on its side: the picture as seen is the file's pixels turned a quarter.
-bool TurnsQuarter(EXIF::Orientation orientation)
-{
-    return orientation == EXIF::OrientationRightTop || orientation == EXIF::OrientationLeftBottom;
-}
-
 // The parent of an import warning: the main window, or the active window while there is none.
 QWidget* MainWindowOrActive()
 {
@@ -71,6 +65,11 @@ QString ShownPath(const QString& path)
 }
 
 } // namespace
+
+bool TurnsQuarter(EXIF::Orientation orientation)
+{
+    return orientation == EXIF::OrientationRightTop || orientation == EXIF::OrientationLeftBottom;
+}
 
 std::shared_ptr<QImage> CreateOrientedThumbnail(const QImage& image, const QString& path)
 {

@@ -1,6 +1,7 @@
-// The filter and composite panels driven through their real controls: what the item holds
-// afterwards, whether it is active, which refreshes were asked for, and which render caches were
-// made stale (by the control's cache step or by the slot).
+// The filter, composite and key panels driven through their real controls: what the item holds
+// afterwards, whether it is active, which refreshes were asked for, which render caches were made
+// stale (by the control's cache step or by the slot), and whether the shadow cache was made stale
+// before each refresh.
 
 #include "PanelTest.h"
 
@@ -24,21 +25,37 @@ namespace {
 using namespace app;
 using ::testing::Each;
 
+enum class Family { Filter, Composite, Key };
+
 // Which panel, and which layer type is current while it is used (filter panels look in its list).
 struct PanelOf {
-    bool composite = false;
+    Family family = Family::Filter;
     int type = 0;
     LayerType tab = LayerTypeForeground;
 };
 
 PanelOf Filter(FilterItemType type, LayerType tab = LayerTypeForeground)
 {
-    return {false, type, tab};
+    return {Family::Filter, type, tab};
 }
 
 PanelOf Composite(CompositeItemType type)
 {
-    return {true, type, LayerTypeForeground};
+    return {Family::Composite, type, LayerTypeForeground};
+}
+
+PanelOf Key(KeyItemType type, LayerType tab = LayerTypeForeground)
+{
+    return {Family::Key, type, tab};
+}
+
+// The keyer's own steps: the cast shadow is cut from their matte, so each of their renders first
+// makes the shadow cache stale at both factors.
+std::vector<int> ShadowMadeStale(const PanelOf& panel)
+{
+    const bool keyerStep = panel.family == Family::Key && panel.type != KeyItemTypeLightSpill &&
+                           panel.type != KeyItemTypeSpillSuppression;
+    return keyerStep ? std::vector<int>{0, 3} : std::vector<int>{};
 }
 
 template <class Item>
@@ -112,25 +129,51 @@ void ExpectVignette(AbstractRenderItem& item, int type, double stretch, double o
 
 const Refresh kForegroundFilter = LayerRefresh(LayerTypeForeground, RenderLevelFilter, 0);
 const StaleCache kForegroundPreviewFromFilter{LayerTypeForeground, 3, RenderLevelFilter};
+const Refresh kForegroundKey = LayerRefresh(LayerTypeForeground, RenderLevelKey, 0);
+const StaleCache kForegroundPreviewFromKey{LayerTypeForeground, 3, RenderLevelKey};
+const Refresh kForegroundPlacement = LayerRefresh(LayerTypeForeground, RenderLevelPostFilter, 0);
+const StaleCache kForegroundPreviewFromPlacement{LayerTypeForeground, 3, RenderLevelPostFilter};
 const QColor kBlack(0, 0, 0, 255);
 
 class EffectPanelTest : public PanelTest {
 protected:
     static std::shared_ptr<AbstractRenderItem> ItemOf(const PanelOf& panel)
     {
-        if (panel.composite)
+        switch (panel.family) {
+        case Family::Composite:
             return CompositeItem(static_cast<CompositeItemType>(panel.type));
+        case Family::Key:
+            return KeyItem(static_cast<KeyItemType>(panel.type));
+        case Family::Filter:
+            break;
+        }
         return FilterItem(static_cast<FilterItemType>(panel.type), panel.tab);
     }
 
     AbstractEffectWidget* Build(const PanelOf& panel, const std::shared_ptr<AbstractRenderItem>& item)
     {
-        AbstractEffectWidget* widget =
-            panel.composite
-                ? static_cast<AbstractEffectWidget*>(
-                      CreateCompositeWidget(std::dynamic_pointer_cast<AbstractCompositeItem>(item), 0))
-                : CreateFilterWidget(std::dynamic_pointer_cast<AbstractFilterItem>(item), 0, nullptr);
+        AbstractEffectWidget* widget = nullptr;
+        switch (panel.family) {
+        case Family::Composite:
+            widget = CreateCompositeWidget(std::dynamic_pointer_cast<AbstractCompositeItem>(item), 0);
+            break;
+        case Family::Key:
+            CurrentProject()->SetCurrentToolset(ToolsetSectionKey);
+            widget = CreateKeyWidget(std::dynamic_pointer_cast<AbstractKeyItem>(item), 0);
+            break;
+        case Family::Filter:
+            widget = CreateFilterWidget(std::dynamic_pointer_cast<AbstractFilterItem>(item), 0, nullptr);
+            break;
+        }
         return widget != nullptr ? Show(widget) : nullptr;
+    }
+
+    // Every refresh was asked for after the shadow-group panels made the shadow cache stale.
+    void ExpectShadowBeforeEachRefresh(const PanelOf& panel) const
+    {
+        ASSERT_EQ(shadowStaleAtRefresh.size(), refreshes.size());
+        for (std::size_t i = 0; i < refreshes.size(); ++i)
+            EXPECT_EQ(shadowStaleAtRefresh[i], ShadowMadeStale(panel)) << "refresh " << i;
     }
 };
 
@@ -218,6 +261,77 @@ const DriveCase kCompositeCases[] = {
      CanvasRefresh(0), 1, {}},
 };
 
+// Key panels edit the foreground's key list and re-key it (Light Wrap: re-place it).
+const DriveCase kKeyCases[] = {
+    {"AlphaBlurRadius", Key(KeyItemTypeAlphaBlur), {}, Type(0, "12"),
+     [](AbstractRenderItem& i) { EXPECT_DOUBLE_EQ(As<AlphaBlurKeyItem>(i).Radius(), 12); }, true, kForegroundKey, 3,
+     {kForegroundPreviewFromKey}},
+    {"AlphaLevelsWhite99IsActive", Key(KeyItemTypeAlphaSuperContrast), {},
+     Type(AlphaSuperContrastKeyWidget::RowWhite, "99"),
+     [](AbstractRenderItem& i) {
+         EXPECT_DOUBLE_EQ(As<AlphaSuperContrastKeyItem>(i).WhiteLevel(), 0.99);
+         EXPECT_DOUBLE_EQ(As<AlphaSuperContrastKeyItem>(i).BlackLevel(), 0.0);
+     },
+     true, kForegroundKey, 3, {kForegroundPreviewFromKey}},
+    // Removal and Softness run opposite to the stored values; the keyer's active flag is left alone.
+    {"Removal40StoresGreyDetail06", Key(KeyItemTypeAutoColorDifference), {},
+     Type(AutoColorDifferenceKeyWidget::RowRemoval, "40"),
+     [](AbstractRenderItem& i) { EXPECT_NEAR(As<AutoColorDifferenceKeyItem>(i).GreyDetail(), 0.6, 1e-12); },
+     std::nullopt, kForegroundKey, 3, {kForegroundPreviewFromKey}},
+    {"RemovalAtZeroStoresOne", Key(KeyItemTypeAutoColorDifference), {},
+     Type(AutoColorDifferenceKeyWidget::RowRemoval, "0"),
+     [](AbstractRenderItem& i) { EXPECT_DOUBLE_EQ(As<AutoColorDifferenceKeyItem>(i).GreyDetail(), 1.0); },
+     std::nullopt, kForegroundKey, 2, {kForegroundPreviewFromKey}},
+    {"SoftnessAt100StoresZero", Key(KeyItemTypeAutoColorDifference), {},
+     Type(AutoColorDifferenceKeyWidget::RowSoftness, "100"),
+     [](AbstractRenderItem& i) { EXPECT_DOUBLE_EQ(As<AutoColorDifferenceKeyItem>(i).GreyThreshold(), 0.0); },
+     std::nullopt, kForegroundKey, 4, {kForegroundPreviewFromKey}},
+    {"KeyColourBlue", Key(KeyItemTypeAutoColorDifference), {}, Choose(AutoColorDifferenceKeyWidget::RowColor, 2),
+     [](AbstractRenderItem& i) { EXPECT_EQ(As<AutoColorDifferenceKeyItem>(i).KeyColor(), hvn::image::HXKeyColorBlue); },
+     std::nullopt, kForegroundKey, 1, {kForegroundPreviewFromKey}},
+    // Half a percent off one edge makes the crop active; back at exactly 0 it is not.
+    {"CropLeftHalfPercentIsActive", Key(KeyItemTypeCrop), {}, Type(CropKeyWidget::RowLeft, "0.5"),
+     [](AbstractRenderItem& i) { EXPECT_DOUBLE_EQ(As<CropKeyItem>(i).Left(), 0.005); }, true, kForegroundKey, 2,
+     {kForegroundPreviewFromKey}},
+    {"CropBackAtZeroIsInactive", Key(KeyItemTypeCrop), [](AbstractRenderItem& i) { As<CropKeyItem>(i).SetTop(0.1); },
+     Type(CropKeyWidget::RowTop, "0"),
+     [](AbstractRenderItem& i) { EXPECT_EQ(As<CropKeyItem>(i).Top(), 0.0); }, false, kForegroundKey, 2,
+     {kForegroundPreviewFromKey}},
+    {"ErodeDistance", Key(KeyItemTypeErode), {}, Type(0, "5"),
+     [](AbstractRenderItem& i) { EXPECT_EQ(As<ErodeKeyItem>(i).Distance(), 5); }, true, kForegroundKey, 2,
+     {kForegroundPreviewFromKey}},
+    // The light wrap is drawn when the canvas is composed: its size pair makes no cache stale.
+    {"LightWrapSize", Key(KeyItemTypeLightSpill), {}, Type(LightSpillKeyWidget::RowSize, "20"),
+     [](AbstractRenderItem& i) { EXPECT_DOUBLE_EQ(As<LightSpillKeyItem>(i).Blur(), 20); }, true, kForegroundPlacement,
+     3, {}},
+    {"LightWrapScreen", Key(KeyItemTypeLightSpill), {}, Choose(LightSpillKeyWidget::RowBlendMode, 3),
+     [](AbstractRenderItem& i) { EXPECT_EQ(As<LightSpillKeyItem>(i).BlendMode(), hvn::image::HXBlendModeScreen); },
+     std::nullopt, kForegroundPlacement, 1, {kForegroundPreviewFromPlacement}},
+    {"SpillStandardStoresZero", Key(KeyItemTypeSpillSuppression),
+     [](AbstractRenderItem& i) { As<SpillSuppressionKeyItem>(i).SetSpillType(hvn::image::HXSpillType(2)); },
+     Choose(SpillSuppressionKeyWidget::RowType, 0),
+     [](AbstractRenderItem& i) { EXPECT_EQ(As<SpillSuppressionKeyItem>(i).SpillType(), 0); },
+     true, kForegroundKey, 1, {kForegroundPreviewFromKey},
+     [](AbstractEffectWidget& panel) {
+         // Whatever the type, the advanced strengths stay out of sight.
+         auto& spill = static_cast<SpillSuppressionKeyWidget&>(panel);
+         for (int row = SpillSuppressionKeyWidget::RowRed; row <= SpillSuppressionKeyWidget::RowAdvancedStrength; ++row)
+             EXPECT_FALSE(spill.RowControl(row)->isVisible()) << "row " << row;
+         EXPECT_TRUE(spill.RowControl(SpillSuppressionKeyWidget::RowStrength)->isVisible());
+     }},
+    // A typed strength is final at once: the preview cache of the key stage must not keep the old one.
+    {"SpillStrengthTyped", Key(KeyItemTypeSpillSuppression), {}, Type(SpillSuppressionKeyWidget::RowStrength, "40"),
+     [](AbstractRenderItem& i) { EXPECT_DOUBLE_EQ(As<SpillSuppressionKeyItem>(i).Opacity(), 0.4); }, true,
+     kForegroundKey, 3, {kForegroundPreviewFromKey}},
+    // The type leaves the active flag to the radius (0 in the default project).
+    {"UvBlurBox", Key(KeyItemTypeYuvBlur), {}, Choose(YuvBlurKeyWidget::RowType, 2),
+     [](AbstractRenderItem& i) { EXPECT_EQ(As<YuvBlurKeyItem>(i).BlurType(), hvn::image::HXYUVBlurBox); }, false,
+     kForegroundKey, 1, {kForegroundPreviewFromKey}},
+    {"UvBlurRadius", Key(KeyItemTypeYuvBlur), {}, Type(YuvBlurKeyWidget::RowBlur, "3"),
+     [](AbstractRenderItem& i) { EXPECT_DOUBLE_EQ(As<YuvBlurKeyItem>(i).Radius(), 3); }, true, kForegroundKey, 2,
+     {kForegroundPreviewFromKey}},
+};
+
 class DriveTest : public EffectPanelTest, public ::testing::WithParamInterface<DriveCase> {};
 
 TEST_P(DriveTest, WritesTheItemAndAsksForItsRefresh)
@@ -243,6 +357,7 @@ TEST_P(DriveTest, WritesTheItemAndAsksForItsRefresh)
     EXPECT_EQ(static_cast<int>(refreshes.size()), c.requests);
     EXPECT_THAT(refreshes, Each(c.refresh));
     EXPECT_EQ(StaleCaches(), c.stale);
+    ExpectShadowBeforeEachRefresh(c.panel);
     if (c.shown)
         c.shown(*panel);
 }
@@ -250,6 +365,8 @@ TEST_P(DriveTest, WritesTheItemAndAsksForItsRefresh)
 INSTANTIATE_TEST_SUITE_P(FilterPanels, DriveTest, ::testing::ValuesIn(kFilterCases),
                          [](const auto& info) { return std::string(info.param.name); });
 INSTANTIATE_TEST_SUITE_P(CompositePanels, DriveTest, ::testing::ValuesIn(kCompositeCases),
+                         [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(KeyPanels, DriveTest, ::testing::ValuesIn(kKeyCases),
                          [](const auto& info) { return std::string(info.param.name); });
 
 // ---- A drag: previews while the handle moves, one full render on release
@@ -274,6 +391,9 @@ const DragCase kDragCases[] = {
      {kForegroundPreviewFromFilter}},
     {"TintPreviewsTheCanvas", Composite(CompositeItemTypeTint), TintCompositeWidget::RowStrength,
      [](AbstractRenderItem& i) { return As<TintCompositeItem>(i).Strength(); }, CanvasRefresh(0), {}},
+    {"KeyDetailRekeysTheForeground", Key(KeyItemTypeAutoColorDifference), AutoColorDifferenceKeyWidget::RowDetail,
+     [](AbstractRenderItem& i) { return As<AutoColorDifferenceKeyItem>(i).KeyDetail(); }, kForegroundKey,
+     {kForegroundPreviewFromKey}},
 };
 
 class DragTest : public EffectPanelTest, public ::testing::WithParamInterface<DragCase> {};
@@ -322,6 +442,7 @@ TEST_P(DragTest, WritesEveryStepAndRendersOnceOnRelease)
     EXPECT_EQ(written.back(), written[written.size() - 2]);
     EXPECT_TRUE(item->IsActive());
     EXPECT_EQ(StaleCaches(), c.stale);
+    ExpectShadowBeforeEachRefresh(c.panel);
 }
 
 INSTANTIATE_TEST_SUITE_P(Panels, DragTest, ::testing::ValuesIn(kDragCases),
@@ -427,6 +548,101 @@ const ResetCase kResetCases[] = {
      [](AbstractRenderItem& i) { ExpectVignette(i, 1, 1.0, 0.8, 0.4, 1.0, kBlack); }, true, CanvasRefresh(0), {}},
 };
 
+const ResetCase kKeyResetCases[] = {
+    {"UvBlur", Key(KeyItemTypeYuvBlur),
+     [](AbstractRenderItem& i) {
+         As<YuvBlurKeyItem>(i).SetBlurType(hvn::image::HXYUVBlurHorizontal);
+         As<YuvBlurKeyItem>(i).SetRadius(5);
+     },
+     [](AbstractRenderItem& i) {
+         EXPECT_EQ(As<YuvBlurKeyItem>(i).BlurType(), hvn::image::HXYUVBlurGaussian);
+         EXPECT_EQ(As<YuvBlurKeyItem>(i).Radius(), 0);
+     },
+     false, kForegroundKey, {kForegroundPreviewFromKey}},
+    // The default project's values: automatic colour, full detail and removal, softness 67.
+    {"AutoColorDifference", Key(KeyItemTypeAutoColorDifference),
+     [](AbstractRenderItem& i) {
+         auto& key = As<AutoColorDifferenceKeyItem>(i);
+         key.SetKeyColor(hvn::image::HXKeyColorBlue);
+         key.SetKeyDetail(0.5);
+         key.SetGreyDetail(0.7);
+         key.SetGreyThreshold(0.1);
+     },
+     [](AbstractRenderItem& i) {
+         auto& key = As<AutoColorDifferenceKeyItem>(i);
+         EXPECT_EQ(key.KeyColor(), hvn::image::HXKeyColorAuto);
+         EXPECT_DOUBLE_EQ(key.KeyDetail(), 1.0);
+         EXPECT_DOUBLE_EQ(key.GreyDetail(), 0.0);
+         EXPECT_NEAR(key.GreyThreshold(), 0.33, 1e-12);
+     },
+     std::nullopt, kForegroundKey, {kForegroundPreviewFromKey}},
+    // The advanced strengths come back too, though they are never shown; the bias returns to 1.
+    {"SpillSuppression", Key(KeyItemTypeSpillSuppression),
+     [](AbstractRenderItem& i) {
+         auto& spill = As<SpillSuppressionKeyItem>(i);
+         spill.SetApplyMethod(hvn::image::HXSpillApplyAfterMasks);
+         spill.SetSpillType(hvn::image::HXSpillTypeStandard);
+         spill.SetOpacity(0.3);
+         spill.SetRedStrength(0.2);
+         spill.SetGreenStrength(-0.1);
+         spill.SetBlueStrength(0.3);
+         spill.SetAdvancedBias(0.5);
+     },
+     [](AbstractRenderItem& i) {
+         auto& spill = As<SpillSuppressionKeyItem>(i);
+         EXPECT_EQ(spill.ApplyMethod(), hvn::image::HXSpillApplyBeforeMasks);
+         EXPECT_EQ(spill.SpillType(), hvn::image::HXSpillTypeExtended);
+         EXPECT_DOUBLE_EQ(spill.Opacity(), 1.0);
+         EXPECT_EQ(spill.RedStrength(), 0);
+         EXPECT_EQ(spill.GreenStrength(), 0);
+         EXPECT_EQ(spill.BlueStrength(), 0);
+         EXPECT_DOUBLE_EQ(spill.AdvancedBias(), 1.0);
+     },
+     true, kForegroundKey, {kForegroundPreviewFromKey}},
+    {"Crop", Key(KeyItemTypeCrop),
+     [](AbstractRenderItem& i) {
+         auto& crop = As<CropKeyItem>(i);
+         crop.SetLeft(0.1);
+         crop.SetRight(0.2);
+         crop.SetTop(0.3);
+         crop.SetBottom(0.4);
+     },
+     [](AbstractRenderItem& i) {
+         auto& crop = As<CropKeyItem>(i);
+         EXPECT_EQ(crop.Left(), 0);
+         EXPECT_EQ(crop.Right(), 0);
+         EXPECT_EQ(crop.Top(), 0);
+         EXPECT_EQ(crop.Bottom(), 0);
+     },
+     false, kForegroundKey, {kForegroundPreviewFromKey}},
+    {"LightWrap", Key(KeyItemTypeLightSpill),
+     [](AbstractRenderItem& i) {
+         As<LightSpillKeyItem>(i).SetBlur(30);
+         As<LightSpillKeyItem>(i).SetBlendMode(hvn::image::HXBlendModeNormal);
+     },
+     [](AbstractRenderItem& i) {
+         EXPECT_EQ(As<LightSpillKeyItem>(i).Blur(), 10);
+         EXPECT_EQ(As<LightSpillKeyItem>(i).BlendMode(), hvn::image::HXBlendModeLighten);
+     },
+     true, kForegroundPlacement, {kForegroundPreviewFromPlacement}},
+    {"AlphaLevels", Key(KeyItemTypeAlphaSuperContrast),
+     [](AbstractRenderItem& i) {
+         As<AlphaSuperContrastKeyItem>(i).SetBlackLevel(0.1);
+         As<AlphaSuperContrastKeyItem>(i).SetWhiteLevel(0.8);
+     },
+     [](AbstractRenderItem& i) {
+         EXPECT_EQ(As<AlphaSuperContrastKeyItem>(i).BlackLevel(), 0);
+         EXPECT_EQ(As<AlphaSuperContrastKeyItem>(i).WhiteLevel(), 1);
+     },
+     false, kForegroundKey, {kForegroundPreviewFromKey}},
+    {"AlphaBlur", Key(KeyItemTypeAlphaBlur), [](AbstractRenderItem& i) { As<AlphaBlurKeyItem>(i).SetRadius(5); },
+     [](AbstractRenderItem& i) { EXPECT_EQ(As<AlphaBlurKeyItem>(i).Radius(), 0); }, false, kForegroundKey,
+     {kForegroundPreviewFromKey}},
+    {"Erode", Key(KeyItemTypeErode), [](AbstractRenderItem& i) { As<ErodeKeyItem>(i).SetDistance(4); },
+     [](AbstractRenderItem& i) { EXPECT_EQ(As<ErodeKeyItem>(i).Distance(), 0); }, false, kForegroundKey,
+     {kForegroundPreviewFromKey}},
+};
+
 class ResetTest : public EffectPanelTest, public ::testing::WithParamInterface<ResetCase> {
 protected:
     // Every pair's slider stands at its default.
@@ -468,11 +684,14 @@ TEST_P(ResetTest, WritesTheDefaultsQuietlyOrWithOneRefresh)
     c.defaults(*item);
     EXPECT_EQ(refreshes, std::vector<Refresh>{c.refresh});
     EXPECT_EQ(StaleCaches(), c.stale);
-    if (c.panel.composite && c.panel.type == CompositeItemTypeVignette)
+    ExpectShadowBeforeEachRefresh(c.panel);
+    if (c.panel.family == Family::Composite && c.panel.type == CompositeItemTypeVignette)
         ExpectPresetShown(*panel, VignetteCompositeWidget::PresetNormal);
 }
 
 INSTANTIATE_TEST_SUITE_P(Panels, ResetTest, ::testing::ValuesIn(kResetCases),
+                         [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(KeyPanels, ResetTest, ::testing::ValuesIn(kKeyResetCases),
                          [](const auto& info) { return std::string(info.param.name); });
 
 // ---- The title: enable, collapse, move
@@ -495,6 +714,16 @@ const TitleCase kTitleCases[] = {
     {"TransparencyOnBackgroundTab", Filter(FilterItemTypeTransparency, LayerTypeBackground),
      LayerRefresh(LayerTypeBackground, RenderLevelFilter, 0), {{LayerTypeBackground, 3, RenderLevelFilter}}},
     {"Tint", Composite(CompositeItemTypeTint), CanvasRefresh(0), {}},
+    // Every key panel re-keys the foreground when switched, Light Wrap too; only the keyer's own
+    // steps make the shadow stale first. The key list is the foreground's whatever tab is current.
+    {"UvBlur", Key(KeyItemTypeYuvBlur), kForegroundKey, {kForegroundPreviewFromKey}},
+    {"AutoColorDifference", Key(KeyItemTypeAutoColorDifference), kForegroundKey, {kForegroundPreviewFromKey}},
+    {"SpillSuppression", Key(KeyItemTypeSpillSuppression), kForegroundKey, {kForegroundPreviewFromKey}},
+    {"CropOnBackgroundTab", Key(KeyItemTypeCrop, LayerTypeBackground), kForegroundKey, {kForegroundPreviewFromKey}},
+    {"LightWrap", Key(KeyItemTypeLightSpill), kForegroundKey, {kForegroundPreviewFromKey}},
+    {"AlphaLevels", Key(KeyItemTypeAlphaSuperContrast), kForegroundKey, {kForegroundPreviewFromKey}},
+    {"AlphaBlur", Key(KeyItemTypeAlphaBlur), kForegroundKey, {kForegroundPreviewFromKey}},
+    {"Erode", Key(KeyItemTypeErode), kForegroundKey, {kForegroundPreviewFromKey}},
 };
 
 class TitleTest : public EffectPanelTest, public ::testing::WithParamInterface<TitleCase> {};
@@ -522,20 +751,35 @@ TEST_P(TitleTest, EnablingAClosedPanelOpensItAndRendersOnce)
     EXPECT_EQ(relaid.count(), 1);
     EXPECT_EQ(refreshes, std::vector<Refresh>{c.enableRefresh});
     EXPECT_EQ(StaleCaches(), c.stale);
+    ExpectShadowBeforeEachRefresh(c.panel);
 
-    // Closing and moving change the item's flag or the list, never the picture.
+    // Closing and moving change the item's flag or the list, never the picture. Key panels keep
+    // the key chain's order: they have no move buttons.
     MarkCachesCurrent();
     QSignalSpy up(panel, &AbstractEffectWidget::SignalMoveFilterUp);
     QSignalSpy down(panel, &AbstractEffectWidget::SignalMoveFilterDown);
     QTest::mouseClick(title->CollapseButton(), Qt::LeftButton);
-    QTest::mouseClick(title->MoveUpButton(), Qt::LeftButton);
-    QTest::mouseClick(title->MoveDownButton(), Qt::LeftButton);
+    const bool moves = c.panel.family != Family::Key;
+    EXPECT_EQ(title->MoveUpButton() != nullptr, moves);
+    EXPECT_EQ(title->MoveDownButton() != nullptr, moves);
+    if (moves) {
+        QTest::mouseClick(title->MoveUpButton(), Qt::LeftButton);
+        QTest::mouseClick(title->MoveDownButton(), Qt::LeftButton);
+    }
     EXPECT_FALSE(item->IsCollapsed());
     EXPECT_TRUE(item->IsEnabled());
-    EXPECT_EQ(up.count(), 1);
-    EXPECT_EQ(down.count(), 1);
+    EXPECT_EQ(up.count(), moves ? 1 : 0);
+    EXPECT_EQ(down.count(), moves ? 1 : 0);
     EXPECT_TRUE(refreshes.empty());
     EXPECT_TRUE(StaleCaches().empty());
+
+    // Switched off again: the same render, the shadow group's shadow first.
+    MarkCachesCurrent();
+    QTest::mouseClick(title->EnableCheckBox(), Qt::LeftButton);
+    EXPECT_FALSE(item->IsEnabled());
+    EXPECT_EQ(refreshes, std::vector<Refresh>{c.enableRefresh});
+    EXPECT_EQ(StaleCaches(), c.stale);
+    ExpectShadowBeforeEachRefresh(c.panel);
 }
 
 INSTANTIATE_TEST_SUITE_P(Panels, TitleTest, ::testing::ValuesIn(kTitleCases),
@@ -566,6 +810,9 @@ const LostCase kLostCases[] = {
     {"CompositeRemoved", Composite(CompositeItemTypeTint), TintCompositeWidget::RowStrength,
      [](AbstractRenderItem& i) { ASSERT_EQ(PanelTest::Compositors().Remove(i.Id()), LMerrSuccess); },
      [](AbstractRenderItem& i) { return As<TintCompositeItem>(i).Strength(); }},
+    {"KeyRemoved", Key(KeyItemTypeCrop), CropKeyWidget::RowBottom,
+     [](AbstractRenderItem& i) { ASSERT_EQ(PanelTest::Keys().Remove(i.Id()), LMerrSuccess); },
+     [](AbstractRenderItem& i) { return As<CropKeyItem>(i).Bottom(); }},
 };
 
 class LostItemTest : public EffectPanelTest, public ::testing::WithParamInterface<LostCase> {};

@@ -1,6 +1,6 @@
 // The panels as the toolbox shows them, for a person to look at (build/Tests/UI/grabs/panels-*.png):
-// every filter panel of the foreground in list order, the last one closed and off, and the two
-// composite panels.
+// every filter panel of the foreground in list order, the last one closed and off, the two
+// composite panels, and the key panels of the default key chain.
 
 #include "Grabs.h"
 #include "PanelTest.h"
@@ -47,6 +47,26 @@ TEST_F(PanelTest, GrabOfTheCompositePanels)
     host->adjustSize();
     ProcessEvents();
     EXPECT_FALSE(SaveGrab(host->grab().toImage(), QStringLiteral("panels-composite")).isEmpty());
+}
+
+TEST_F(PanelTest, GrabOfTheKeyPanels)
+{
+    // As the default project has them, but every panel open: UV Blur stays off.
+    const KeyList& keys = Keys();
+    int built = 0;
+    for (auto it = keys.Begin(); it != keys.End(); ++it) {
+        const bool on = (*it)->Type() != KeyItemTypeYuvBlur;
+        (*it)->SetEnabled(on);
+        (*it)->SetCollapsed(on);
+        if (AbstractKeyWidget* panel = CreateKeyWidget(*it, built)) {
+            Show(panel);
+            ++built;
+        }
+    }
+    EXPECT_EQ(built, 8);
+    host->adjustSize();
+    ProcessEvents();
+    EXPECT_FALSE(SaveGrab(host->grab().toImage(), QStringLiteral("panels-keys")).isEmpty());
 }
 
 } // namespace

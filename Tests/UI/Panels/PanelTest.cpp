@@ -1,5 +1,7 @@
 #include "PanelTest.h"
 
+#include "RenderProcessorTestPeer.h"
+
 #include "Controls/ValueControls.h"
 
 #include "Project.h"
@@ -46,9 +48,14 @@ void PanelTest::SetUp()
                 : id == background->Id()                       ? app::LayerTypeBackground
                                                                 : app::LayerTypeImage;
             refreshes.push_back(LayerRefresh(layer, level, factor));
+            shadowStaleAtRefresh.push_back(StaleShadowFactors());
         }));
-    m_connections.push_back(QObject::connect(&App(), qOverload<HXDownsampleFactor>(&Application::SignalCanvasRefreshRequested),
-                                             [this](HXDownsampleFactor factor) { refreshes.push_back(CanvasRefresh(factor)); }));
+    m_connections.push_back(
+        QObject::connect(&App(), qOverload<HXDownsampleFactor>(&Application::SignalCanvasRefreshRequested),
+                         [this](HXDownsampleFactor factor) {
+                             refreshes.push_back(CanvasRefresh(factor));
+                             shadowStaleAtRefresh.push_back(StaleShadowFactors());
+                         }));
 }
 
 void PanelTest::TearDown()
@@ -72,6 +79,18 @@ app::CompositeList& PanelTest::Compositors()
     return CurrentProject()->GetLayerManager()->GetForegroundSettings()->Compositors();
 }
 
+app::KeyList& PanelTest::Keys()
+{
+    return CurrentProject()->GetLayerManager()->GetForegroundSettings()->Keys();
+}
+
+std::shared_ptr<app::AbstractKeyItem> PanelTest::KeyItem(app::KeyItemType type)
+{
+    std::shared_ptr<app::AbstractKeyItem> item;
+    Keys().GetFilterByType(type, item);
+    return item;
+}
+
 std::shared_ptr<app::AbstractFilterItem> PanelTest::FilterItem(app::FilterItemType type, app::LayerType list)
 {
     std::shared_ptr<app::AbstractFilterItem> item;
@@ -93,7 +112,24 @@ void PanelTest::MarkCachesCurrent()
         for (const HXDownsampleFactor factor : {HXDownsampleFactor0, HXDownsampleFactor3})
             for (int level = app::RenderLevelKey; level <= app::RenderLevelFinal; ++level)
                 processor->SetCacheValid(layer, level, factor, true);
+    app::RenderProcessorTestPeer::Tables& tables = app::RenderProcessorTestPeer::Impl(*processor);
+    for (const HXDownsampleFactor factor : {HXDownsampleFactor0, HXDownsampleFactor3})
+        tables.ShadowValid[factor] = true;
     refreshes.clear();
+    shadowStaleAtRefresh.clear();
+}
+
+std::vector<int> PanelTest::StaleShadowFactors() const
+{
+    std::vector<int> stale;
+    const auto processor = App().GetRenderProcessor();
+    if (!processor)
+        return stale;
+    const app::RenderProcessorTestPeer::Tables& tables = app::RenderProcessorTestPeer::Impl(*processor);
+    for (const HXDownsampleFactor factor : {HXDownsampleFactor0, HXDownsampleFactor3})
+        if (!tables.ShadowValid.value(factor))
+            stale.push_back(static_cast<int>(factor));
+    return stale;
 }
 
 std::vector<StaleCache> PanelTest::StaleCaches() const

@@ -10,6 +10,7 @@
 
 #include "Panels/CompositeWidgets.h"
 #include "Panels/FilterWidgets.h"
+#include "Panels/KeyWidgets.h"
 
 #include "ImageLayer.h"
 #include "ItemLists.h"
@@ -88,8 +89,11 @@ public:
     static std::shared_ptr<app::AbstractFilterItem> FilterItem(app::FilterItemType type,
                                                                app::LayerType list = app::LayerTypeForeground);
     static std::shared_ptr<app::AbstractCompositeItem> CompositeItem(app::CompositeItemType type);
+    // The first item of the type in the current foreground's key list.
+    static std::shared_ptr<app::AbstractKeyItem> KeyItem(app::KeyItemType type);
     static app::FilterList& Filters(app::LayerType list);
     static app::CompositeList& Compositors();
+    static app::KeyList& Keys();
 
 protected:
     void SetUp() override;
@@ -105,7 +109,7 @@ protected:
         return panel;
     }
 
-    // Every layer cache current at both factors, and nothing recorded yet.
+    // Every layer cache and the shadow cache current at both factors, and nothing recorded yet.
     void MarkCachesCurrent();
     // The caches made stale since MarkCachesCurrent (foreground and background, both factors).
     std::vector<StaleCache> StaleCaches() const;
@@ -115,8 +119,12 @@ protected:
     app::ImageLayerPtr foreground;
     app::ImageLayerPtr background;
     std::vector<Refresh> refreshes;
+    // For each refresh: the factors whose shadow cache was stale when it was asked for.
+    std::vector<std::vector<int>> shadowStaleAtRefresh;
 
 private:
+    std::vector<int> StaleShadowFactors() const;
+
     QVBoxLayout* m_hostLayout = nullptr;
     std::vector<QMetaObject::Connection> m_connections;
 };
