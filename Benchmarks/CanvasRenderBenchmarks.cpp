@@ -9,6 +9,8 @@
 #include "Project.h"
 #include "RenderProcessor.h"
 
+#include "BusyMachine.h"
+
 #include <benchmark/benchmark.h>
 
 #include <QGuiApplication>
@@ -133,7 +135,7 @@ void BM_Export42MP(benchmark::State& state)
     state.counters["peak_rss_MB"] = PeakRssMegabytes();
     state.SetItemsProcessed(state.iterations() * static_cast<long>(kWidth) * kHeight);
 }
-BENCHMARK(BM_Export42MP)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);
+LUMORA_BENCHMARK(BM_Export42MP, ->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3));
 
 // Argument 0: every cache current, as after a composite-effect change (composition only).
 // Argument 1: every layer stale from its first stage, as after loading a project.
@@ -161,7 +163,7 @@ void BM_CanvasRefreshFullResolution(benchmark::State& state)
     }
     state.counters["peak_rss_MB"] = PeakRssMegabytes();
 }
-BENCHMARK(BM_CanvasRefreshFullResolution)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->UseRealTime();
+LUMORA_BENCHMARK(BM_CanvasRefreshFullResolution, ->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->UseRealTime());
 
 } // namespace
 

@@ -6,6 +6,8 @@
 
 #include <hvn/image/HXImage.h>
 
+#include "BusyMachine.h"
+
 #include <benchmark/benchmark.h>
 
 #include <QImage>
@@ -63,7 +65,7 @@ void BM_SetLayerForeground42MP(benchmark::State& state)
     }
     state.SetItemsProcessed(state.iterations() * kPhotoWidth * kPhotoHeight);
 }
-BENCHMARK(BM_SetLayerForeground42MP)->Unit(benchmark::kMillisecond)->UseRealTime();
+LUMORA_BENCHMARK(BM_SetLayerForeground42MP, ->Unit(benchmark::kMillisecond)->UseRealTime());
 
 // The photo fitted into a 1920 x 1080 window, as the placement stage draws it. Argument 1: the
 // keyed foreground (transparent backdrop); 0: an opaque photo.
@@ -90,13 +92,13 @@ void BM_TransformImage42MPOntoWindow(benchmark::State& state)
 {
     PlaceOnWindow(state, 1.0, true);
 }
-BENCHMARK(BM_TransformImage42MPOntoWindow)->Arg(1)->Arg(0)->Unit(benchmark::kMillisecond)->UseRealTime();
+LUMORA_BENCHMARK(BM_TransformImage42MPOntoWindow, ->Arg(1)->Arg(0)->Unit(benchmark::kMillisecond)->UseRealTime());
 
 void BM_TransformImagePreviewOntoPreviewWindow(benchmark::State& state)
 {
     PlaceOnWindow(state, hvn::image::DownsampleValue(hvn::image::HXDownsampleFactor3), false);
 }
-BENCHMARK(BM_TransformImagePreviewOntoPreviewWindow)->Arg(1)->Arg(0)->Unit(benchmark::kMillisecond)->UseRealTime();
+LUMORA_BENCHMARK(BM_TransformImagePreviewOntoPreviewWindow, ->Arg(1)->Arg(0)->Unit(benchmark::kMillisecond)->UseRealTime());
 
 } // namespace
 
