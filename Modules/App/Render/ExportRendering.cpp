@@ -10,6 +10,7 @@
 #include "ImageBuffers.h"
 #include "KeyItems.h"
 #include "LayerManager.h"
+#include "ParallelRows.h"
 #include "Project.h"
 #include "RenderProcessorImpl.h"
 #include "TextDrawing.h"
@@ -114,7 +115,7 @@ void AdviseHugePages(std::uint8_t* bytes, std::size_t size)
 #endif
 }
 
-// The W x H middle of the working image, copied row by row on all cores.
+// The W x H middle of the working image, copied row by row in parallel.
 QImage CanvasPart(const QImage& working, int width, int height)
 {
     QImage part(width, height, QImage::Format_ARGB32);
@@ -122,9 +123,12 @@ QImage CanvasPart(const QImage& working, int width, int height)
         throw std::bad_alloc();
     AdviseHugePages(part.bits(), static_cast<std::size_t>(part.sizeInBytes()));
     const std::size_t rowBytes = static_cast<std::size_t>(width) * 4;
-#pragma omp parallel for schedule(static)
-    for (int y = 0; y < height; ++y)
-        std::memcpy(part.scanLine(y), working.constScanLine(y + kExportMargin) + kExportMargin * 4, rowBytes);
+    uchar* bits = part.bits();
+    const qsizetype stride = part.bytesPerLine();
+    ParallelRows(height, static_cast<long long>(width) * height, [&](int begin, int end) {
+        for (int y = begin; y < end; ++y)
+            std::memcpy(bits + y * stride, working.constScanLine(y + kExportMargin) + kExportMargin * 4, rowBytes);
+    });
     return part;
 }
 

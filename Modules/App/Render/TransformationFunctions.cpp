@@ -3,6 +3,7 @@
 #include "DrawableValues.h"
 #include "ItemLists.h"
 #include "LayerManager.h"
+#include "ParallelRows.h"
 #include "Project.h"
 
 #include <QImage>
@@ -145,9 +146,6 @@ namespace {
 
 // ---- TransformImage ----
 
-// Below this many pixels the threads cost more than they save.
-constexpr qsizetype kParallelPixels = 1 << 16;
-
 struct ConstPlane {
     const uchar* bits;
     int width;
@@ -214,18 +212,18 @@ bool IsOpaque(const ConstPlane& plane, const QRect& rect)
     std::atomic<bool> transparent{false};
     const int left = rect.left();
     const int width = rect.width();
-    const bool parallel = static_cast<qsizetype>(width) * rect.height() >= kParallelPixels;
-#pragma omp parallel for schedule(static) if (parallel)
-    for (int y = rect.top(); y <= rect.bottom(); ++y) {
-        if (transparent.load(std::memory_order_relaxed))
-            continue;
-        const uchar* row = plane.bits + y * plane.stride + left * 4;
-        uchar all = 255;
-        for (int x = 0; x < width; ++x)
-            all &= row[x * 4 + 3];
-        if (all != 255)
-            transparent.store(true, std::memory_order_relaxed);
-    }
+    ParallelRows(rect.height(), static_cast<long long>(width) * rect.height(), [&](int begin, int end) {
+        for (int y = rect.top() + begin; y < rect.top() + end; ++y) {
+            if (transparent.load(std::memory_order_relaxed))
+                return;
+            const uchar* row = plane.bits + y * plane.stride + left * 4;
+            uchar all = 255;
+            for (int x = 0; x < width; ++x)
+                all &= row[x * 4 + 3];
+            if (all != 255)
+                transparent.store(true, std::memory_order_relaxed);
+        }
+    });
     return !transparent.load();
 }
 
@@ -234,18 +232,20 @@ void CopyOpaque(const ConstPlane& source, QImage& target, const QRect& rect)
 {
     const int left = rect.left();
     const int width = rect.width();
-    const bool parallel = static_cast<qsizetype>(width) * rect.height() >= kParallelPixels;
-#pragma omp parallel for schedule(static) if (parallel)
-    for (int y = rect.top(); y <= rect.bottom(); ++y) {
-        const uchar* from = source.bits + y * source.stride + left * 4;
-        uchar* to = target.scanLine(y) + left * 4;
-        for (int x = 0; x < width; ++x) {
-            std::uint32_t pixel;
-            std::memcpy(&pixel, from + x * 4, 4);
-            pixel |= 0xFF000000u; // byte 3 (alpha) on a little-endian machine
-            std::memcpy(to + x * 4, &pixel, 4);
+    uchar* bits = target.bits();
+    const qsizetype stride = target.bytesPerLine();
+    ParallelRows(rect.height(), static_cast<long long>(width) * rect.height(), [&](int begin, int end) {
+        for (int y = rect.top() + begin; y < rect.top() + end; ++y) {
+            const uchar* from = source.bits + y * source.stride + left * 4;
+            uchar* to = bits + y * stride + left * 4;
+            for (int x = 0; x < width; ++x) {
+                std::uint32_t pixel;
+                std::memcpy(&pixel, from + x * 4, 4);
+                pixel |= 0xFF000000u; // byte 3 (alpha) on a little-endian machine
+                std::memcpy(to + x * 4, &pixel, 4);
+            }
         }
-    }
+    });
 }
 
 // Whole pixels covering the rectangle (as QRectF::toAlignedRect), widened by the margin and cut
