@@ -11,6 +11,7 @@
 #include "KeyItems.h"
 #include "LayerManager.h"
 #include "ParallelRows.h"
+#include "PhotoReading.h"
 #include "Project.h"
 #include "RenderProcessorImpl.h"
 #include "TextDrawing.h"
@@ -140,7 +141,7 @@ QImage ReadForegroundPhoto(ImageLayer& layer)
     // block the export for ever.
     if (!QFileInfo(layer.Path()).isFile())
         throw std::runtime_error("Render error");
-    QImage photo(layer.Path());
+    QImage photo = ReadPhoto(layer.Path());
     if (photo.isNull())
         throw std::runtime_error("Render error");
     const EXIF::Orientation orientation = EXIF::CameraOrientation(layer.Path());

@@ -268,6 +268,23 @@ std::vector<int> FastScaleSamples(int length, double scale, bool vertical)
 
 } // namespace
 
+QSize FastScaledSize(const QSize& size, double sx, double sy)
+{
+    if (size.width() <= 0 || size.height() <= 0 || size.width() >= 0xFFFFFF || size.height() >= 0xFFFFFF ||
+        !(sx > 0.0) || !(sy > 0.0))
+        return QSize();
+    // Qt's own rounding of the size, from thin probes.
+    const auto length = [](int count, double scale, bool vertical) {
+        const QImage probe(vertical ? 1 : count, vertical ? count : 1, QImage::Format_ARGB32);
+        if (probe.isNull())
+            throw std::bad_alloc();
+        const QImage scaled = probe.transformed(QTransform::fromScale(vertical ? 1.0 : scale, vertical ? scale : 1.0),
+                                                Qt::FastTransformation);
+        return vertical ? scaled.height() : scaled.width();
+    };
+    return QSize(length(size.width(), sx, false), length(size.height(), sy, true));
+}
+
 std::shared_ptr<HXImage8> ShrinkFast8(const HXImage8& source, double sx, double sy, int threads)
 {
     const int width = source.Width();
