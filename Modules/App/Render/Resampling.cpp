@@ -201,6 +201,9 @@ struct Job {
     InverseMap map;
     bool smooth = false;
     bool replace = false;
+    bool shift = false; // a shift by whole pixels, (shiftX, shiftY)
+    int shiftX = 0;
+    int shiftY = 0;
     int firstRow = 0; // rows that can be drawn on: [firstRow, endRow)
     int endRow = 0;
 };
@@ -220,6 +223,27 @@ void DrawFastRow(const Job& job, int y, std::uint8_t* row, int& first, int& last
     // Covered: left < x + 0.5 <= right.
     first = ClampToInt(std::floor(left - 0.5) + 1.0, 0, job.target.width);
     last = ClampToInt(std::floor(right - 0.5) + 1.0, 0, job.target.width);
+    if (first >= last)
+        return;
+    if (job.shift) {
+        // Whole pixels: the row of the source at a fixed offset.
+        const std::uint8_t* from = SourcePixel(source, first - job.shiftX, y - job.shiftY);
+        std::uint8_t* out = row + static_cast<std::ptrdiff_t>(first) * 4;
+        if (job.replace) {
+            std::memcpy(out, from, static_cast<std::size_t>(last - first) * 4);
+            return;
+        }
+        for (int x = first; x < last; ++x, from += 4, out += 4) {
+            if (from[3] == 255 || out[3] == 0) {
+                std::memcpy(out, from, 4);
+            } else if (from[3] != 0) {
+                Sample s;
+                Accumulate(s, from, 1.0f);
+                Compose(out, s, 1.0, false);
+            }
+        }
+        return;
+    }
     for (int x = first; x < last; ++x) {
         double u = 0.0;
         double v = 0.0;
@@ -228,7 +252,8 @@ void DrawFastRow(const Job& job, int y, std::uint8_t* row, int& first, int& last
         const int sy = ClampToInt(std::floor(v), 0, source.height - 1);
         const std::uint8_t* p = SourcePixel(source, sx, sy);
         std::uint8_t* out = row + static_cast<std::ptrdiff_t>(x) * 4;
-        if (p[3] == 255 || (job.replace && p[3] != 0)) {
+        // Onto nothing the pixel is copied as it is (a transparent one keeps its colour).
+        if (p[3] == 255 || job.replace || out[3] == 0) {
             std::memcpy(out, p, 4);
             continue;
         }
@@ -365,11 +390,16 @@ void DrawThrough(const ConstPlane& source, const Plane& target, const QTransform
     bool drawable = source.bits != nullptr && source.width > 0 && source.height > 0 && IsFinite(transform) &&
                     transform.isInvertible();
     QTransform placement = transform;
-    // A shift alone moves the image by whole pixels, rounded half away from zero, as QPainter
-    // draws it: the pixels are copied, never blurred by a fraction of a pixel.
+    // A shift alone moves the image by whole pixels, as QPainter draws it: the pixels are copied,
+    // never blurred by a fraction of a pixel.
     if (drawable && placement.type() <= QTransform::TxTranslate) {
-        placement = QTransform::fromTranslate(std::round(placement.dx()), std::round(placement.dy()));
+        const double dx = std::round(placement.dx());
+        const double dy = std::round(placement.dy());
+        placement = QTransform::fromTranslate(dx, dy);
         job.smooth = false;
+        job.shift = std::fabs(dx) < 1e9 && std::fabs(dy) < 1e9;
+        job.shiftX = job.shift ? static_cast<int>(dx) : 0;
+        job.shiftY = job.shift ? static_cast<int>(dy) : 0;
     }
     if (drawable) {
         job.map.inverse = placement.inverted();

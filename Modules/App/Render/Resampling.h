@@ -35,9 +35,10 @@ enum class Target {
 // transparent pixels never bleeds into edges, and the edge pixels of the drawn quad covered by
 // the exact fraction of their area; otherwise the nearest source pixel, and a pixel is covered
 // when its centre lies inside the quad (on its left or top edge: outside; on its right or bottom
-// edge: inside). A transform that is not finite or not invertible, or a projective one that
-// sends part of the source behind the eye, draws nothing. Runs on the engine's threads; the bytes
-// do not depend on their number.
+// edge: inside), and is copied as it is onto a transparent target pixel. A shift alone moves
+// whole pixels (rounded half away from zero, as QPainter does). A transform that is not finite or
+// not invertible, or a projective one that sends part of the source behind the eye, draws
+// nothing. Runs on the engine's threads; the bytes do not depend on their number.
 void DrawThrough(const ConstPlane& source, const Plane& target, const QTransform& transform, bool smooth,
                  Target mode);
 
