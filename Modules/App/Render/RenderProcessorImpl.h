@@ -19,6 +19,9 @@
 #include <cstdint>
 #include <exception>
 #include <memory>
+#include <string>
+#include <utility>
+#include <vector>
 
 class QPainterPath;
 class QTransform;
@@ -124,6 +127,10 @@ struct RenderProcessor::Impl {
     bool matteView = false;
     std::shared_ptr<AlphaMaskRenderer> alphaMaskRenderer;
     hvn::common::HXLookupTables lookupTables{true};
+
+    // The last export's time by stage, in milliseconds, in the order the stages first ran: for the
+    // benchmarks.
+    std::vector<std::pair<std::string, double>> exportStages;
 
     // Layers loaded from a preview alone, with the upright size of the photo still to come.
     QHash<QUuid, QSize> PreviewOnly;
