@@ -11,7 +11,7 @@ build="${LUMORA_BUILD_DIR:-$root/build}"
 cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DLUMORA_BENCHMARKS=ON >/dev/null
 
 all=(ProcessorBenchmarks KeyerBenchmarks CompositorBenchmarks RenderBenchmarks LayerRenderBenchmarks
-     CanvasRenderBenchmarks LoadBenchmarks)
+     CanvasRenderBenchmarks LoadBenchmarks SliderDragBenchmarks)
 programs=()
 extra=()
 while [ $# -gt 0 ]; do

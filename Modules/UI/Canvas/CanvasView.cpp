@@ -4,18 +4,24 @@
 #include "Canvas/CropGraphicsItem.h"
 #include "Canvas/GraphicsItemDeleter.h"
 #include "Canvas/HandleGraphicsItems.h"
+#include "Canvas/MaskGraphicsItems.h"
 #include "Canvas/ShadowQuadGraphicsItems.h"
+#include "Canvas/TextGraphicsItems.h"
 #include "Shell/Application.h"
+#include "Shell/Identity.h"
 
 #include "FilterItems.h"
+#include "DrawableValues.h"
 #include "ForegroundImageLayer.h"
 #include "KeyItems.h"
 #include "LayerManager.h"
 #include "Project.h"
+#include "TextItem.h"
 #include "TransformItems.h"
 #include "TransformationFunctions.h"
 
 #include <QApplication>
+#include <QFileInfo>
 #include <QGraphicsItem>
 #include <QKeyEvent>
 #include <QLineF>
@@ -26,12 +32,10 @@
 
 #include <algorithm>
 #include <cmath>
+#include <stdexcept>
 
 namespace lumo::ui {
 
-// The handle items of text and masks come with their canvas editing.
-class MaskShapeGraphicsItem;
-class TextQuadGraphicsItem;
 
 using hvn::image::HXDownsampleFactor;
 using hvn::image::HXDownsampleFactor0;
@@ -53,6 +57,47 @@ constexpr double kMinimumLayerScale = 0.1;
 constexpr double kMaximumLayerScale = 5.0;
 // Ctrl turns in steps of 45 degrees.
 constexpr double kRotationSnap = 45.0;
+
+// Ctrl keeps a move on the axis it started along, once that is clear: 5 pixels from the press, a
+// mostly vertical start locks x, any other y. Without Ctrl both axes are free.
+void FollowAxisLock(const QPointF& press, const QPointF& at, Qt::KeyboardModifiers modifiers, bool& xLocked,
+                    bool& yLocked)
+{
+    if (!modifiers.testFlag(Qt::ControlModifier)) {
+        xLocked = yLocked = false;
+    } else if (!xLocked && !yLocked) {
+        const QLineF line(press, at);
+        if (line.length() > kAxisLockDistance) {
+            const double angle = line.angle();
+            if ((angle > 225 && angle < 315) || (angle > 45 && angle < 135))
+                xLocked = true;
+            else
+                yLocked = true;
+        }
+    }
+}
+
+// The move from the press, a locked axis contributing nothing.
+QPointF LockedDelta(const QPointF& press, const QPointF& at, bool xLocked, bool yLocked)
+{
+    return {xLocked ? 0.0 : at.x() - press.x(), yLocked ? 0.0 : at.y() - press.y()};
+}
+
+// The angle a drag about centre turns to from the angle at the press, in degrees between 0 and
+// 360 (a drag back past 0 wraps); Ctrl snaps to the nearest 45 degrees, so 337.5 and above give
+// 360.
+double DragAngle(const QPointF& press, const QPointF& at, const QPointF& centre, double angleAtPress,
+                 Qt::KeyboardModifiers modifiers)
+{
+    double angle = QLineF(press, centre).angle() - QLineF(at, centre).angle() + angleAtPress;
+    if (angle < 0)
+        angle += 360;
+    if (angle > 360)
+        angle -= 360;
+    if (modifiers.testFlag(Qt::ControlModifier))
+        angle = std::trunc((angle + kRotationSnap / 2) / kRotationSnap) * kRotationSnap;
+    return angle;
+}
 
 app::ProjectPtr CurrentProject()
 {
@@ -94,6 +139,69 @@ std::shared_ptr<app::CropKeyItem> CropKey(const app::LayerManager& manager)
 {
     const app::ForegroundImageLayerSettingsPtr settings = CurrentForegroundSettings(manager);
     return settings ? app::FindItemOfType<app::CropKeyItem>(settings->Keys(), app::KeyItemTypeCrop) : nullptr;
+}
+
+// The list the text panels edit: the current foreground's, or the shared defaults' while there
+// is none. Null only for a project whose loading failed.
+app::TextList* CurrentTextList()
+{
+    const app::ProjectPtr project = CurrentProject();
+    const app::ForegroundImageLayerSettingsPtr settings =
+        project ? project->GetLayerManager()->GetForegroundSettings() : nullptr;
+    return settings ? &settings->TextItems() : nullptr;
+}
+
+app::TextItemPtr FindTextItem(const QUuid& id)
+{
+    app::TextList* list = CurrentTextList();
+    app::TextItemPtr item;
+    if (list == nullptr || list->Get(id, item) != app::LMerrSuccess)
+        return nullptr;
+    return item;
+}
+
+bool InTextToolset()
+{
+    const app::ProjectPtr project = CurrentProject();
+    return project && project->CurrentToolset() == app::ToolsetSectionText;
+}
+
+// What the item shows, as Base64 of its UTF-8 bytes: its own text, or the current foreground's
+// file name or path.
+QByteArray ShownText(const app::TextItem& item)
+{
+    switch (item.UseOption()) {
+    case app::TextUseFilename:
+        return QFileInfo(Application::Instance()->CurrentForegroundPath()).fileName().toUtf8().toBase64();
+    case app::TextUseFilePath:
+        return Application::Instance()->CurrentForegroundPath().toUtf8().toBase64();
+    case app::TextUseCustom:
+        break;
+    }
+    return item.TextString();
+}
+
+Qt::Alignment ShownAlignment(app::TextAlignmentMethod alignment)
+{
+    switch (alignment) {
+    case app::TextAlignmentCentre:
+        return Qt::AlignCenter;
+    case app::TextAlignmentRight:
+        return Qt::AlignRight;
+    default:
+        return Qt::AlignLeft;
+    }
+}
+
+// The item's font at a size, drawn as the export draws it.
+QFont ShownFont(const app::TextItem& item, int pointSize)
+{
+    QFont font(item.FontName(), app::drawable::FontSize(pointSize));
+    font.setStyleStrategy(QFont::PreferAntialias);
+    font.setBold(item.IsBold());
+    font.setItalic(item.IsItalic());
+    font.setUnderline(item.IsUnderlined());
+    return font;
 }
 
 } // namespace
@@ -140,7 +248,7 @@ struct CanvasView::Private {
     LayerRotateGraphicsItem* layerRotateItem = nullptr;
     MaskShapeGraphicsItem* maskShape = nullptr;
     TextQuadGraphicsItem* textQuad = nullptr;
-    QGraphicsItem* textRotateItem = nullptr;
+    TextRotateGraphicsItem* textRotateItem = nullptr;
     CropGraphicsItem* crop = nullptr;
     ShadowQuadGraphicsItem* shadowQuad = nullptr;
 
@@ -176,7 +284,9 @@ struct CanvasView::Private {
     double textAngleAtPress = 0;
 
     app::MaskMode maskMode = app::MaskModeCreate;
-    QMap<QUuid, QGraphicsItem*> textItems;
+    // The canvas item of each text item by its id; the text items stay hidden while set.
+    QMap<QUuid, TextLayerGraphicsItem*> textItems;
+    bool textHidden = false;
 };
 
 CanvasView::CanvasView(QWidget* parent) : QGraphicsView(parent), d(std::make_unique<Private>())
@@ -271,17 +381,15 @@ void CanvasView::RefreshHandles()
     RemoveMaskItems();
     RemoveCropItem();
     RemoveShadowQuad();
-    // Rebuilding the text items removes the text quad and its handles too.
+    // Rebuilding the text items removes the text quad and its handles too; the selected text
+    // gets them again in the text toolset only.
     CreateTextItems();
-
     const app::ToolsetSections toolset = project->CurrentToolset();
+    if (const app::TextList* texts = CurrentTextList())
+        SelectTextItem(texts->CurrentlySelectedTextItem(), toolset == app::ToolsetSectionText);
+
     const app::LayerManagerPtr manager = project->GetLayerManager();
     const app::ForegroundImageLayerSettingsPtr settings = CurrentForegroundSettings(*manager);
-    if (settings) {
-        const QUuid& selectedText = settings->TextItems().CurrentlySelectedTextItem();
-        if (!selectedText.isNull())
-            SelectTextItem(selectedText, toolset == app::ToolsetSectionText);
-    }
 
     switch (toolset) {
     case app::ToolsetSectionKey:
@@ -752,21 +860,10 @@ void CanvasView::MoveLayer(const QPointF& at, Qt::KeyboardModifiers modifiers, H
     const app::ProjectPtr project = CurrentProject();
     if (d->layerQuad == nullptr || !project)
         return;
-    // Ctrl keeps the move on the axis it started along, once that is clear.
-    if (!modifiers.testFlag(Qt::ControlModifier)) {
-        d->layerXLocked = d->layerYLocked = false;
-    } else if (!d->layerXLocked && !d->layerYLocked) {
-        const QLineF line(d->pressPosition, at);
-        if (line.length() > kAxisLockDistance) {
-            const double angle = line.angle();
-            if ((angle > 225 && angle < 315) || (angle > 45 && angle < 135))
-                d->layerXLocked = true;
-            else
-                d->layerYLocked = true;
-        }
-    }
-    const double dx = (d->layerXLocked ? d->pressPosition.x() : at.x()) - d->pressPosition.x();
-    const double dy = (d->layerYLocked ? d->pressPosition.y() : at.y()) - d->pressPosition.y();
+    FollowAxisLock(d->pressPosition, at, modifiers, d->layerXLocked, d->layerYLocked);
+    const QPointF delta = LockedDelta(d->pressPosition, at, d->layerXLocked, d->layerYLocked);
+    const double dx = delta.x();
+    const double dy = delta.y();
 
     // The translation is a fraction of the way from the canvas centre to where the layer's edge
     // meets the canvas edge, in whole canvas pixels.
@@ -801,15 +898,7 @@ void CanvasView::RotateLayer(const QPointF& at, Qt::KeyboardModifiers modifiers,
 {
     if (d->layerQuad == nullptr)
         return;
-    const QPointF centre = d->layerQuad->Centre();
-    double angle = QLineF(d->pressPosition, centre).angle() - QLineF(at, centre).angle() + d->layerRotationAtPress;
-    if (angle < 0)
-        angle += 360;
-    if (angle > 360)
-        angle -= 360;
-    // Snapping rounds to the nearest step; 337.5 and above give 360.
-    if (modifiers.testFlag(Qt::ControlModifier))
-        angle = std::trunc((angle + kRotationSnap / 2) / kRotationSnap) * kRotationSnap;
+    const double angle = DragAngle(d->pressPosition, at, d->layerQuad->Centre(), d->layerRotationAtPress, modifiers);
     ApplyLayerRotation(d->layerQuad->LayerId(), factor, angle);
     UpdateLayerHandles();
 }
@@ -864,21 +953,360 @@ void CanvasView::ApplyLayerTransform(const QUuid& layerId, HXDownsampleFactor fa
     app->RequestLayerRefresh(type, app::RenderLevelPostFilter, factor);
 }
 
-// ---- Text items: not built yet.
+// ---- Text items
 
-void CanvasView::CreateTextItems() {}
+TextLayerGraphicsItem* CanvasView::TextLayerItem(const QUuid& id) const
+{
+    return d->textItems.value(id, nullptr);
+}
 
-void CanvasView::RemoveAllTextItems() {}
+TextQuadGraphicsItem* CanvasView::TextQuad() const
+{
+    return d->textQuad;
+}
 
-void CanvasView::SelectTextItem(const QUuid& /*id*/, bool /*selected*/) {}
+TextRotateGraphicsItem* CanvasView::TextRotate() const
+{
+    return d->textRotateItem;
+}
 
-void CanvasView::UpdateAllTextItemTransforms() {}
+void CanvasView::AddTextItem(const QUuid& id, const QByteArray& text, const QFont& font, bool selected, bool enabled)
+{
+    if (scene() == nullptr || d->textItems.contains(id))
+        return;
+    auto* item = new TextLayerGraphicsItem(id, text, font, static_cast<int>(d->textItems.size()));
+    scene()->addItem(item);
+    d->textItems.insert(id, item);
+    UpdateTextItemsZOrder();
+    item->setEnabled(enabled);
+    item->setVisible(enabled && !d->textHidden);
+    // An item added unselected leaves the selection of the others as it is.
+    if (selected && InTextToolset())
+        SelectTextItem(id, true);
+    else
+        item->SetTextSelected(false);
+    UpdateAllTextItemTransforms();
+}
 
-void CanvasView::PressTextHandle(QGraphicsItem* /*item*/, QMouseEvent* /*event*/) {}
+void CanvasView::CreateTextItems()
+{
+    RemoveAllTextItems();
+    const app::TextList* list = CurrentTextList();
+    if (list == nullptr)
+        return;
+    const QUuid& selected = list->CurrentlySelectedTextItem();
+    const bool textToolset = InTextToolset();
+    for (auto it = list->Begin(); it != list->End(); ++it) {
+        const app::TextItem& text = **it;
+        AddTextItem(text.Id(), ShownText(text), ShownFont(text, text.FontSize()), textToolset && text.Id() == selected,
+                    text.IsEnabled());
+        SetTextItemAlignment(text.Id(), ShownAlignment(text.TextAlignment()));
+        SetTextItemColor(text.Id(), text.FontColor());
+        SetTextItemOpacity(text.Id(), app::drawable::Opacity(text.Opacity()));
+    }
+}
 
-void CanvasView::DragTextHandle(QMouseEvent* /*event*/) {}
+void CanvasView::RemoveTextItem(const QUuid& id)
+{
+    TextLayerGraphicsItem* item = d->textItems.take(id);
+    if (item == nullptr)
+        return;
+    if (d->textQuad != nullptr && d->textQuad->TextItemId() == id)
+        RemoveTextHandles();
+    RemoveCanvasItem(item);
+}
 
-void CanvasView::ReleaseTextHandle(QMouseEvent* /*event*/) {}
+void CanvasView::RemoveAllTextItems()
+{
+    for (TextLayerGraphicsItem* item : std::as_const(d->textItems))
+        RemoveCanvasItem(item);
+    d->textItems.clear();
+    RemoveTextHandles();
+}
+
+void CanvasView::RemoveTextHandles()
+{
+    RemoveCanvasItem(d->textQuad);
+    RemoveCanvasItem(d->textRotateItem);
+    // A drag of handles that are gone ends here; its release has nothing left to write.
+    d->textMove = d->textScale = d->textRotate = false;
+}
+
+void CanvasView::SelectTextItem(const QUuid& id, bool selected)
+{
+    TextLayerGraphicsItem* item = TextLayerItem(id);
+    if (item == nullptr)
+        return;
+    RemoveTextHandles();
+    for (auto it = d->textItems.cbegin(); it != d->textItems.cend(); ++it)
+        it.value()->SetTextSelected(selected && it.key() == id);
+    const app::TextItemPtr text = FindTextItem(id);
+    if (selected && text && text->IsEnabled() && scene() != nullptr) {
+        d->textQuad = new TextQuadGraphicsItem(id, item->text(), item->font(), item->Alignment());
+        d->textRotateItem = new TextRotateGraphicsItem(QPointF(0, 0));
+        scene()->addItem(d->textQuad);
+        scene()->addItem(d->textRotateItem);
+        UpdateTextItemTransform(id);
+    }
+    viewport()->update();
+}
+
+void CanvasView::UpdateTextItemTransform(const QUuid& id)
+{
+    TextLayerGraphicsItem* item = TextLayerItem(id);
+    const app::TextItemPtr text = FindTextItem(id);
+    const app::ProjectPtr project = CurrentProject();
+    if (item == nullptr || !text || !project)
+        return;
+    const app::Canvas& canvas = project->GetCanvas();
+    const int halfWidth = static_cast<int>(canvas.Width() * 0.5);
+    const int halfHeight = static_cast<int>(canvas.Height() * 0.5);
+    // A file may hold any numbers; they are drawn as the export draws them.
+    const double angle = app::drawable::Degrees(text->Angle());
+    const QTransform placement = QTransform()
+                                     .translate(halfWidth * app::drawable::CanvasFraction(text->Position().x()),
+                                                halfHeight * app::drawable::CanvasFraction(text->Position().y()))
+                                     .rotate(angle, Qt::ZAxis);
+    // The text's own placement applies first, then the canvas transform.
+    const QTransform transform = placement * canvas.GetTransform();
+    if (d->textQuad != nullptr && d->textQuad->TextItemId() == id) {
+        d->textQuad->setTransform(transform);
+        if (d->textRotateItem != nullptr) {
+            d->textRotateItem->setTransform(QTransform().rotate(angle, Qt::ZAxis));
+            d->textRotateItem->setPos(d->textQuad->scenePos());
+        }
+        d->textQuad->SetAngle(angle);
+    }
+    item->setTransform(transform);
+    item->SetAngle(angle);
+}
+
+void CanvasView::UpdateAllTextItemTransforms()
+{
+    for (auto it = d->textItems.cbegin(); it != d->textItems.cend(); ++it)
+        UpdateTextItemTransform(it.key());
+}
+
+void CanvasView::UpdateTextItemsZOrder()
+{
+    const app::TextList* list = CurrentTextList();
+    if (list == nullptr || !InTextToolset())
+        return;
+    int index = 0;
+    for (auto it = list->Begin(); it != list->End(); ++it, ++index)
+        if (TextLayerGraphicsItem* item = TextLayerItem((*it)->Id()))
+            item->SetIndex(index);
+}
+
+void CanvasView::SetTextItemsVisible(bool visible)
+{
+    // A disabled item stays hidden when the others are shown again.
+    for (TextLayerGraphicsItem* item : std::as_const(d->textItems))
+        item->setVisible(visible && item->isEnabled());
+}
+
+void CanvasView::SetTextItemsHidden(bool hidden)
+{
+    d->textHidden = hidden;
+    SetTextItemsVisible(!hidden);
+}
+
+bool CanvasView::AreTextItemsHidden() const
+{
+    return d->textHidden;
+}
+
+void CanvasView::SetTextItemEnabled(const QUuid& id, bool enabled)
+{
+    if (TextLayerGraphicsItem* item = TextLayerItem(id)) {
+        item->setEnabled(enabled);
+        item->setVisible(enabled && !d->textHidden);
+    }
+}
+
+void CanvasView::SetTextItemText(const QUuid& id, const QByteArray& text)
+{
+    TextLayerGraphicsItem* item = TextLayerItem(id);
+    if (item == nullptr)
+        return;
+    item->SetTextFromBase64(text);
+    if (d->textQuad != nullptr && d->textQuad->TextItemId() == id)
+        d->textQuad->SetTextString(item->text());
+}
+
+void CanvasView::SetTextItemFont(const QUuid& id, const QFont& font)
+{
+    TextLayerGraphicsItem* item = TextLayerItem(id);
+    if (item == nullptr)
+        return;
+    item->SetTextFont(font);
+    if (d->textQuad != nullptr && d->textQuad->TextItemId() == id)
+        d->textQuad->SetTextFont(font);
+}
+
+void CanvasView::SetTextItemAlignment(const QUuid& id, Qt::Alignment alignment)
+{
+    TextLayerGraphicsItem* item = TextLayerItem(id);
+    if (item == nullptr)
+        return;
+    item->SetAlignment(alignment);
+    if (d->textQuad != nullptr && d->textQuad->TextItemId() == id)
+        d->textQuad->SetAlignment(alignment);
+}
+
+void CanvasView::SetTextItemColor(const QUuid& id, const QColor& color)
+{
+    if (TextLayerGraphicsItem* item = TextLayerItem(id))
+        item->SetColor(color);
+}
+
+void CanvasView::SetTextItemOpacity(const QUuid& id, double opacity)
+{
+    if (TextLayerGraphicsItem* item = TextLayerItem(id))
+        item->SetTextOpacity(opacity);
+}
+
+void CanvasView::SetTextPosition(QPointF position, const QUuid& id)
+{
+    const app::TextItemPtr text = FindTextItem(id);
+    if (TextLayerItem(id) != nullptr && text)
+        text->SetPosition(position);
+}
+
+void CanvasView::SetTextFontSize(const QUuid& id, int size)
+{
+    const app::TextItemPtr text = FindTextItem(id);
+    if (TextLayerItem(id) == nullptr || !text)
+        return;
+    text->SetFontSize(size);
+    SetTextItemFont(id, ShownFont(*text, size));
+    if (const LumoModelPtr model = Model())
+        model->NotifyObservers(DataTypeCanvas, id, FieldTypeTextItem);
+}
+
+void CanvasView::SetTextAngle(const QUuid& id, double degrees)
+{
+    const app::TextItemPtr text = FindTextItem(id);
+    if (TextLayerItem(id) == nullptr || !text)
+        return;
+    text->SetAngle(degrees);
+    if (const LumoModelPtr model = Model())
+        model->NotifyObservers(DataTypeCanvas, id, FieldTypeTextItem);
+}
+
+// The drags of the text frame edit the text it frames; they write the model and move the canvas
+// items, and ask for no render.
+void CanvasView::PressTextHandle(QGraphicsItem* item, QMouseEvent* event)
+{
+    if (d->textQuad == nullptr)
+        return;
+    const QUuid id = d->textQuad->TextItemId();
+    if (event->buttons() == Qt::RightButton) {
+        // The right button alone resets what the handle edits: the size or the turn.
+        d->textQuad->ScaleHandle()->setSelected(false);
+        if (d->textRotateItem != nullptr)
+            d->textRotateItem->setSelected(false);
+        if (item->type() == CanvasItemTextScale) {
+            SetTextFontSize(id, app::TextItem::DefaultTextItemSize);
+            UpdateTextItemTransform(id);
+            d->pressReset = true;
+        } else if (item->type() == CanvasItemTextRotate) {
+            SetTextAngle(id, 0);
+            UpdateTextItemTransform(id);
+            d->pressReset = true;
+        }
+        return;
+    }
+    const app::TextItemPtr text = FindTextItem(id);
+    if (d->spaceHeld || d->panning || !text)
+        return;
+    d->pressPosition = event->position();
+    d->textXAtPress = app::drawable::CanvasFraction(text->Position().x());
+    d->textYAtPress = app::drawable::CanvasFraction(text->Position().y());
+    d->textFontSizeAtPress = app::drawable::FontSize(text->FontSize());
+    d->textAngleAtPress = app::drawable::Degrees(text->Angle());
+    switch (item->type()) {
+    case CanvasItemTextQuad:
+        if (!d->textScale && !d->textRotate)
+            d->textMove = true;
+        break;
+    case CanvasItemTextScale:
+        d->textQuad->ScaleHandle()->setSelected(true);
+        d->textScale = true;
+        break;
+    case CanvasItemTextRotate:
+        if (d->textRotateItem != nullptr)
+            d->textRotateItem->setSelected(true);
+        d->textRotate = true;
+        break;
+    default:
+        break;
+    }
+}
+
+void CanvasView::DragTextHandle(QMouseEvent* event)
+{
+    if (d->textQuad == nullptr)
+        return;
+    if (d->textMove)
+        MoveText(event->position(), event->modifiers());
+    if (d->textScale)
+        ScaleText(event->position());
+    if (d->textRotate)
+        RotateText(event->position(), event->modifiers());
+}
+
+void CanvasView::ReleaseTextHandle(QMouseEvent* event)
+{
+    // The last value once more.
+    DragTextHandle(event);
+    if (d->textQuad != nullptr)
+        d->textQuad->ScaleHandle()->setSelected(false);
+    if (d->textRotateItem != nullptr)
+        d->textRotateItem->setSelected(false);
+    d->textMove = d->textScale = d->textRotate = false;
+    d->textXLocked = d->textYLocked = false;
+}
+
+void CanvasView::MoveText(const QPointF& at, Qt::KeyboardModifiers modifiers)
+{
+    const app::ProjectPtr project = CurrentProject();
+    if (!project)
+        return;
+    FollowAxisLock(d->pressPosition, at, modifiers, d->textXLocked, d->textYLocked);
+    const QPointF delta = LockedDelta(d->pressPosition, at, d->textXLocked, d->textYLocked);
+    const app::Canvas& canvas = project->GetCanvas();
+    const double scale = canvas.Scale();
+    const int halfWidth = static_cast<int>(canvas.Width() * 0.5);
+    const int halfHeight = static_cast<int>(canvas.Height() * 0.5);
+    QPointF position(d->textXAtPress, d->textYAtPress);
+    // An empty canvas, or one shown at no scale, leaves the text where it was rather than
+    // writing an infinity into the project.
+    if (halfWidth * scale > 0)
+        position.rx() += delta.x() / (halfWidth * scale);
+    if (halfHeight * scale > 0)
+        position.ry() += delta.y() / (scale * halfHeight);
+    const QUuid id = d->textQuad->TextItemId();
+    SetTextPosition(position, id);
+    UpdateTextItemTransform(id);
+}
+
+void CanvasView::ScaleText(const QPointF& at)
+{
+    // One point per pixel; dragging down enlarges.
+    const int size = std::clamp(static_cast<int>(d->textFontSizeAtPress + (at.y() - d->pressPosition.y())),
+                                app::drawable::kMinFontSize, app::drawable::kMaxFontSize);
+    const QUuid id = d->textQuad->TextItemId();
+    SetTextFontSize(id, size);
+    UpdateTextItemTransform(id);
+}
+
+void CanvasView::RotateText(const QPointF& at, Qt::KeyboardModifiers modifiers)
+{
+    const QUuid id = d->textQuad->TextItemId();
+    SetTextAngle(id, DragAngle(d->pressPosition, at, d->textQuad->scenePos(), d->textAngleAtPress, modifiers));
+    UpdateTextItemTransform(id);
+}
 
 // ---- Items that follow the foreground: crop rectangle, shadow quad (and the mask shape)
 
@@ -1100,36 +1528,187 @@ void CanvasView::DeselectShadowQuad()
     }
 }
 
-// ---- Mask items: not built yet.
+// ---- Mask items
 
-void CanvasView::CreateMaskItems(const QUuid& /*maskId*/) {}
+MaskShapeGraphicsItem* CanvasView::MaskShape() const
+{
+    return d->maskShape;
+}
 
-void CanvasView::RemoveMaskItems() {}
+app::MaskPtr CanvasView::FindMask(const QUuid& maskId) const
+{
+    const app::ProjectPtr project = CurrentProject();
+    const app::ForegroundImageLayerSettingsPtr settings =
+        project ? CurrentForegroundSettings(*project->GetLayerManager()) : nullptr;
+    if (!settings)
+        return nullptr;
+    app::MaskPtr mask;
+    if (settings->Masks().Get(maskId, mask) != app::LMerrSuccess) {
+        // Items and model have parted ways: the program cannot go on trusting either. Reported
+        // from the event loop, never thrown through Qt.
+        if (Application* app = Application::Instance())
+            app->PostFatalError(std::make_exception_ptr(std::runtime_error(
+                tr("Mask Data has become corrupted, please notify %1 and restart %2.")
+                    .arg(SupportEmailAddress, ApplicationName)
+                    .toStdString())));
+        return nullptr;
+    }
+    return mask;
+}
 
-void CanvasView::StoreMaskHandles() {}
+void CanvasView::CreateMaskItems(const QUuid& maskId)
+{
+    RemoveMaskItems();
+    const app::ProjectPtr project = CurrentProject();
+    if (scene() == nullptr || !project)
+        return;
+    const app::ForegroundImageLayerSettingsPtr settings = CurrentForegroundSettings(*project->GetLayerManager());
+    if (!settings)
+        return;
+    // Looked up before anything is made, so that a missing mask leaves nothing behind.
+    const app::MaskPtr mask = FindMask(maskId);
+    if (!mask)
+        return;
+    d->maskShape = new MaskShapeGraphicsItem();
+    d->maskShape->SetMaskId(maskId);
+    scene()->addItem(d->maskShape);
+    for (auto handle = mask->Begin(); handle != mask->End(); ++handle) {
+        // A handle with one control point is shown, and stored again, as a straight one.
+        if ((*handle)->Type() == app::MaskHandleTypeDualControl) {
+            const auto& curved = static_cast<const app::DualControlMaskHandle&>(**handle);
+            d->maskShape->AppendCurvedHandle(curved.Position(), curved.RightControlPosition(),
+                                             curved.LeftControlPosition());
+        } else {
+            d->maskShape->AppendHandle((*handle)->Position());
+        }
+    }
+    SetMaskMode(settings->Masks().CurrentMaskMode());
+    mask->SetZoom(project->GetCanvas().Scale());
+    UpdateMaskItemsTransform();
+    if (mask->IsClosed()) {
+        d->maskShape->SetClosedFlag(true);
+        if (Application* app = Application::Instance())
+            emit app->SignalMaskDragDropClosed(true);
+    }
+    if (mask->Feather() >= 0)
+        d->maskShape->SetFeather(mask->Feather());
+    d->maskShape->SetInverted(mask->IsInverted());
+    d->maskShape->SetRemove(mask->IsRemove());
+    d->maskShape->setEnabled(mask->IsEnabled());
+    d->maskShape->setVisible(mask->IsEnabled());
+    if (Application* app = Application::Instance())
+        emit app->SignalMaskEnableClosed(mask->Size() > 2 || mask->IsClosed());
+}
 
-void CanvasView::UpdateMaskItemsTransform() {}
+void CanvasView::RemoveMaskItems()
+{
+    RemoveCanvasItem(d->maskShape);
+}
 
-void CanvasView::DeleteSelectedMaskHandles() {}
+void CanvasView::StoreMaskHandles()
+{
+    const app::ProjectPtr project = CurrentProject();
+    if (d->maskShape == nullptr || !project)
+        return;
+    const app::ForegroundImageLayerSettingsPtr settings = CurrentForegroundSettings(*project->GetLayerManager());
+    if (!settings || settings->Masks().CurrentlySelectedMask().isNull())
+        return;
+    // Into the mask the items show, which is the selected one unless a caller has changed the
+    // selection without showing it: another mask's outline must never overwrite it.
+    const app::MaskPtr mask = FindMask(d->maskShape->MaskId());
+    if (!mask)
+        return;
+    const app::Mask before(*mask);
+    mask->Clear();
+    for (const MaskHandleGraphicsItem* handle : d->maskShape->Handles()) {
+        if (handle->IsCurved())
+            mask->Add(std::make_shared<app::DualControlMaskHandle>(handle->pos(), handle->LeftOffset(),
+                                                                   handle->RightOffset()));
+        else
+            mask->Add(std::make_shared<app::MaskHandle>(handle->pos()));
+    }
+    mask->SetClosed(d->maskShape->IsClosed());
+    mask->SetFeather(d->maskShape->Feather());
+    mask->SetZoom(project->GetCanvas().Scale());
+    mask->SetInverted(d->maskShape->IsInverted());
+    mask->SetRemove(d->maskShape->IsRemove());
+    mask->SetEnabled(d->maskShape->isEnabled());
+    if (*mask != before) {
+        if (const auto processor = Application::Instance()->GetRenderProcessor()) {
+            processor->InvalidateMaskCache(mask->Id());
+            processor->InvalidateShadowCache(HXDownsampleFactor0);
+            processor->InvalidateShadowCache(HXDownsampleFactor3);
+        }
+    }
+}
+
+void CanvasView::UpdateMaskItemsTransform()
+{
+    if (d->maskShape != nullptr)
+        FollowForeground(*d->maskShape, true);
+}
+
+void CanvasView::MakeSelectedMaskHandlesStraight()
+{
+    FinishMaskHandlesEdit([](MaskShapeGraphicsItem& shape) { shape.MakeSelectedHandlesStraight(); });
+}
+
+void CanvasView::MakeSelectedMaskHandlesCurved()
+{
+    FinishMaskHandlesEdit([](MaskShapeGraphicsItem& shape) { shape.MakeSelectedHandlesCurved(); });
+}
+
+void CanvasView::DeleteSelectedMaskHandles()
+{
+    FinishMaskHandlesEdit([](MaskShapeGraphicsItem& shape) { shape.DeleteSelectedHandles(); });
+}
+
+void CanvasView::FinishMaskHandlesEdit(const std::function<void(MaskShapeGraphicsItem&)>& edit)
+{
+    if (d->maskShape == nullptr)
+        return;
+    edit(*d->maskShape);
+    StoreMaskHandles();
+    Application* app = Application::Instance();
+    if (d->maskShape == nullptr || app == nullptr)
+        return;
+    if (const auto processor = app->GetRenderProcessor()) {
+        processor->InvalidateShadowCache(HXDownsampleFactor0);
+        processor->InvalidateShadowCache(HXDownsampleFactor3);
+        processor->InvalidateMaskCache(d->maskShape->MaskId());
+    }
+    app->InvalidateLayerCache(app::LayerTypeForeground, app::RenderLevelPostFilter, HXDownsampleFactor3);
+    app->RequestLayerRefresh(app::LayerTypeForeground, app::RenderLevelPostFilter, HXDownsampleFactor0);
+}
 
 bool CanvasView::IsShownMaskClosed() const
 {
-    return false;
+    return d->maskShape != nullptr && d->maskShape->IsClosed();
 }
 
 int CanvasView::ShownMaskHandleCount() const
 {
-    return 0;
+    return d->maskShape != nullptr ? d->maskShape->HandleCount() : 0;
 }
 
-bool CanvasView::CloseMaskAtHandle(QGraphicsItem* /*handle*/)
+bool CanvasView::CloseMaskAtHandle(QGraphicsItem* handle)
 {
-    return false;
+    if (d->maskShape == nullptr || handle == nullptr || handle->type() != CanvasItemMaskHandle)
+        return false;
+    return d->maskShape->CloseAtHandle(static_cast<MaskHandleGraphicsItem*>(handle)->Id());
 }
 
-void CanvasView::AddMaskHandleAt(const QPointF& /*scenePosition*/) {}
+void CanvasView::AddMaskHandleAt(const QPointF& scenePosition)
+{
+    if (d->maskShape != nullptr)
+        d->maskShape->AddHandleAt(scenePosition);
+}
 
-void CanvasView::SelectMaskShape() {}
+void CanvasView::SelectMaskShape()
+{
+    if (d->maskShape != nullptr)
+        d->maskShape->setSelected(true);
+}
 
 // The shadow quad's corners are written back when a drag of it ends with the foreground's filters
 // open; the full-resolution redraw follows a drag.

@@ -9,6 +9,9 @@
 
 #include <hvn/image/HXTypes.h>
 
+#include <QByteArray>
+#include <QColor>
+#include <QFont>
 #include <QGraphicsView>
 #include <QPointF>
 #include <QSize>
@@ -25,7 +28,11 @@ namespace lumo::ui {
 class CropGraphicsItem;
 class LayerQuadGraphicsItem;
 class LayerRotateGraphicsItem;
+class MaskShapeGraphicsItem;
 class ShadowQuadGraphicsItem;
+class TextLayerGraphicsItem;
+class TextQuadGraphicsItem;
+class TextRotateGraphicsItem;
 
 // The layer that gets transform handles in the project's current toolset and layer type.
 struct LayerHandleChoice {
@@ -48,8 +55,8 @@ std::optional<LayerHandleChoice> ChooseLayerHandles(const app::Project& project)
 // and presses on handle items start the drags of layers, text, the shadow quad and masks.
 // Observes the model for all data types.
 // The handle items (layers, text, crop, shadow quad, masks) are owned here and removed only
-// through GraphicsItemDeleter. Text and mask items are not built yet: their operations have
-// nothing to act on.
+// through GraphicsItemDeleter.
+// on.
 class CanvasView : public QGraphicsView, public LumoModelObserver {
     Q_OBJECT
 
@@ -88,11 +95,46 @@ public:
     void ApplyLayerScale(QPointF scaleAtPress, const QUuid& layerId, hvn::image::HXDownsampleFactor factor,
                          double magnitude);
     void ApplyLayerRotation(const QUuid& layerId, hvn::image::HXDownsampleFactor factor, double degrees);
-    // Text items.
+    // Text items: each text item of the current foreground's list shown by a canvas item over the
+    // rendered canvas (text is drawn live, never rendered here), the selected one framed with a
+    // scale and a rotate handle in the text toolset. Every operation on one id does nothing for
+    // an id without a canvas item; model writes act only on ids in the current list. None asks
+    // for a render.
+    // Adds the canvas item of a text (Base64 of its UTF-8 bytes), on top of the others; nothing
+    // when the id has one already.
+    void AddTextItem(const QUuid& id, const QByteArray& text, const QFont& font, bool selected, bool enabled);
+    // Rebuilds the items from the current list, in list order.
     void CreateTextItems();
+    void RemoveTextItem(const QUuid& id);
     void RemoveAllTextItems();
+    // Selects the item (the others are deselected); a selected item that is enabled in the model
+    // gets the frame and the handles, which any previous selection loses.
     void SelectTextItem(const QUuid& id, bool selected);
+    // Places the item (and its frame and handles) at its position, turned by its angle.
+    void UpdateTextItemTransform(const QUuid& id);
     void UpdateAllTextItemTransforms();
+    // In the text toolset only: stacks the items in list order (the last in front).
+    void UpdateTextItemsZOrder();
+    // Shows every enabled item, or hides them all.
+    void SetTextItemsVisible(bool visible);
+    // While set (matte view), the items stay hidden.
+    void SetTextItemsHidden(bool hidden);
+    bool AreTextItemsHidden() const;
+    void SetTextItemEnabled(const QUuid& id, bool enabled);
+    // The text the item and its frame show (Base64 of its UTF-8 bytes).
+    void SetTextItemText(const QUuid& id, const QByteArray& text);
+    void SetTextItemFont(const QUuid& id, const QFont& font);
+    void SetTextItemAlignment(const QUuid& id, Qt::Alignment alignment);
+    void SetTextItemColor(const QUuid& id, const QColor& color);
+    void SetTextItemOpacity(const QUuid& id, double opacity);
+    // Model writes. Position: fractions of half the canvas from its centre; size and angle tell
+    // the model's observers (the text panel follows the handles).
+    void SetTextPosition(QPointF position, const QUuid& id);
+    void SetTextFontSize(const QUuid& id, int size);
+    void SetTextAngle(const QUuid& id, double degrees);
+    TextLayerGraphicsItem* TextLayerItem(const QUuid& id) const;
+    TextQuadGraphicsItem* TextQuad() const;
+    TextRotateGraphicsItem* TextRotate() const;
     // Crop rectangle and shadow quad; both follow the current foreground's placement.
     void CreateCropItem();
     // The crop key changed at an edge (1 left, 2 right, 3 top, 4 bottom): the rectangle shows it,
@@ -109,12 +151,22 @@ public:
     void UpdateShadowQuadTransform();
     CropGraphicsItem* Crop() const;
     ShadowQuadGraphicsItem* ShadowQuad() const;
-    // Mask items.
+    // Mask items: the outline of one mask of the current foreground with its handles, edited on
+    // the canvas and written back by StoreMaskHandles when an edit ends. Create replaces the
+    // shown items; a mask id the foreground lacks goes to the fatal road and shows nothing.
     void CreateMaskItems(const QUuid& maskId);
     void RemoveMaskItems();
+    // Writes the shown items back into the mask they were built from (every store gives the
+    // model's handles new ids); a changed mask drops its cached coverage and the shadow's.
     void StoreMaskHandles();
     void UpdateMaskItemsTransform();
+    // The selected handles lose or get control points, or go; the mask is stored and the
+    // foreground redrawn.
+    void MakeSelectedMaskHandlesStraight();
+    void MakeSelectedMaskHandlesCurved();
     void DeleteSelectedMaskHandles();
+    // The shown outline; null when none is shown.
+    MaskShapeGraphicsItem* MaskShape() const;
 
     void ModelChanged(DataType type, const QUuid& id, FieldType field) override;
 
@@ -150,6 +202,12 @@ private:
     void PressTextHandle(QGraphicsItem* item, QMouseEvent* event);
     void DragTextHandle(QMouseEvent* event);
     void ReleaseTextHandle(QMouseEvent* event);
+    // Where text drags write: move by the pointer, size by its height, turn about the text's
+    // origin.
+    void MoveText(const QPointF& at, Qt::KeyboardModifiers modifiers);
+    void ScaleText(const QPointF& at);
+    void RotateText(const QPointF& at, Qt::KeyboardModifiers modifiers);
+    void RemoveTextHandles();
     // Where layer drags write: move by the pointer, scale by its height, turn about the centre.
     void MoveLayer(const QPointF& at, Qt::KeyboardModifiers modifiers, hvn::image::HXDownsampleFactor factor);
     void ScaleLayer(const QPointF& at, hvn::image::HXDownsampleFactor factor);
@@ -170,6 +228,10 @@ private:
     void AddMaskHandleAt(const QPointF& scenePosition);
     void SelectMaskShape();
     void ReleaseMaskShape(QMouseEvent* event);
+    // The mask of the current foreground with the id; a missing one goes to the fatal road.
+    app::MaskPtr FindMask(const QUuid& maskId) const;
+    // The shape's edit written back, the mask and the shadow redrawn from their caches' start.
+    void FinishMaskHandlesEdit(const std::function<void(MaskShapeGraphicsItem&)>& edit);
 
     struct Private;
     std::unique_ptr<Private> d;

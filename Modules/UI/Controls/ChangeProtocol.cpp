@@ -21,15 +21,19 @@ void InvalidatePreviewCache(app::RenderLevel level)
         application->InvalidateLayerCache(project->CurrentLayerType(), level, hvn::image::HXDownsampleFactor3);
 }
 
-int Thousandths(double value)
+int TruncatedToInt(double value)
 {
-    // A value beyond what an int holds would make the conversion undefined; no range reaches it.
-    const double scaled = value * 1000.0;
-    if (std::isnan(scaled))
+    // A value beyond what an int holds would make the conversion undefined.
+    if (std::isnan(value))
         return 0;
     constexpr double lowest = std::numeric_limits<int>::min();
     constexpr double highest = std::numeric_limits<int>::max();
-    return static_cast<int>(std::clamp(scaled, lowest, highest));
+    return static_cast<int>(std::clamp(value, lowest, highest));
+}
+
+int Thousandths(double value)
+{
+    return TruncatedToInt(value * 1000.0);
 }
 
 } // namespace lumo::ui

@@ -18,6 +18,9 @@ inline constexpr app::RenderLevel NoRenderLevel = static_cast<app::RenderLevel>(
 // Marks the preview render (factor 3) of the project's current layer stale from the level on.
 void InvalidatePreviewCache(app::RenderLevel level);
 
+// A real as an integer toward zero; NaN gives 0 and values beyond an int are clamped.
+int TruncatedToInt(double value);
+
 // A real value as the integer of a slider that works in thousandths, truncated toward zero.
 int Thousandths(double value);
 

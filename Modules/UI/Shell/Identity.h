@@ -15,6 +15,8 @@ extern const QString ApplicationName;
 extern const QString SettingsApplicationName;
 // Written into every saved project.
 extern const QString ApplicationVersion;
+// Where users report problems the program cannot recover from.
+extern const QString SupportEmailAddress;
 // The family of the interface font (it falls back to another sans-serif where it is missing, so
 // never measure text against fixed numbers).
 extern const QString DefaultFontFamily;

@@ -10,7 +10,7 @@
 
 #include <QLayout>
 #include <QSignalSpy>
-#include <QToolButton>
+#include <QPushButton>
 
 namespace lumo::ui::testing {
 namespace {
@@ -32,10 +32,7 @@ TEST_F(CanvasBarsTest, TheBarsReserveTheirSizeAndTheExportButtonAsksTheExportPan
     EXPECT_EQ(App().ToolsetWidth(), toolset.ToolsetWidth() + 4);
 
     QSignalSpy exportSpy(&App(), &Application::SignalStandardQuickExportClicked);
-    QToolButton* exportButton = nullptr;
-    for (QToolButton* button : actions.findChildren<QToolButton*>())
-        if (button->text() == "Canvas Export")
-            exportButton = button;
+    QPushButton* exportButton = actions.Button("Canvas Export");
     ASSERT_NE(exportButton, nullptr);
     exportButton->click();
     EXPECT_EQ(exportSpy.count(), 1);

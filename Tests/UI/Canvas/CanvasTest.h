@@ -10,6 +10,8 @@
 #include "Canvas/CanvasView.h"
 #include "Shell/LumoModel.h"
 
+#include "TransformItems.h"
+
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -81,6 +83,22 @@ protected:
         view.show();
         Notify(DataTypeProject, FieldTypeRefreshAll);
         Settle();
+    }
+
+    // The layer of this placement unmoved, unscaled and unturned on a canvas shown at scale 1 about
+    // (640, 400): its pixels are screen pixels.
+    void ShowUnplacedAtScaleOne(app::TransformationTransformItem& placement)
+    {
+        placement.SetTranslateX(0);
+        placement.SetTranslateY(0);
+        placement.SetScaleX(1);
+        placement.SetScaleY(1);
+        placement.SetRotation(0);
+        app::Canvas& canvas = CurrentProject()->GetCanvas();
+        canvas.SetScale(1.0f);
+        canvas.SetCentre(640, 400);
+        canvas.SetPosition(0, 0);
+        Notify(DataTypeCanvas, FieldTypeCanvasZoom);
     }
 
     QImage Grab() { return view.grab().toImage().convertToFormat(QImage::Format_RGB32); }

@@ -75,16 +75,7 @@ protected:
     {
         view.show();
         Settle();
-        placement->SetTranslateX(0);
-        placement->SetTranslateY(0);
-        placement->SetScaleX(1);
-        placement->SetScaleY(1);
-        placement->SetRotation(0);
-        app::Canvas& canvas = project->GetCanvas();
-        canvas.SetScale(1.0f);
-        canvas.SetCentre(640, 400);
-        canvas.SetPosition(0, 0);
-        Notify(DataTypeCanvas, FieldTypeCanvasZoom);
+        ShowUnplacedAtScaleOne(*placement);
     }
 
     void ShowToolset(app::ToolsetSections toolset, app::LayerType type)

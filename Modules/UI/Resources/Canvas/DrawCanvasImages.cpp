@@ -1,7 +1,8 @@
 // Draws the images of the canvas items into a folder: the icon the scale handles show while
-// hovered (ScaleIcon.png) and the cursor over the corners and edges of the shadow quad and the
-// mask points (MaskMoveCursor.png, hot spot at its top-left corner). The images are committed;
-// run this only to change them:
+// hovered (ScaleIcon.png), the cursor over the corners and edges of the shadow quad and the
+// mask points (MaskMoveCursor.png, hot spot at its top-left corner), and the icons of the mask
+// points' menu (StraightPoint.png, CurvedPoint.png, Minus.png). The images are committed; run
+// this only to change them:
 //   cmake --build build --target lumora-canvas-images
 
 #include <QDir>
@@ -18,6 +19,8 @@ namespace {
 const QColor kOutline(20, 20, 20, 255);
 const QColor kArrow(255, 255, 255, 255);
 const QColor kAccent(152, 201, 8, 255);
+// The menu's text colour: the icons stand on its dark grey.
+const QColor kMenuText(203, 203, 203, 255);
 
 QImage Transparent(int width, int height)
 {
@@ -90,6 +93,51 @@ QImage DrawMoveCursor()
     return image;
 }
 
+// 16 x 16: a corner of a path through a square point.
+QImage DrawStraightPointIcon()
+{
+    QImage image = Transparent(16, 16);
+    QPainter painter(&image);
+    painter.setRenderHint(QPainter::Antialiasing, true);
+    painter.setPen(QPen(kMenuText, 1.2, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+    painter.drawPolyline(QPolygonF({QPointF(1.5, 14.5), QPointF(8, 4), QPointF(14.5, 14.5)}));
+    painter.setPen(QPen(kAccent, 1.2));
+    painter.setBrush(QColor(44, 44, 44, 255));
+    painter.drawRect(QRectF(5.5, 1.5, 5, 5));
+    return image;
+}
+
+// 16 x 16: an arch of a path through a round point with its tangent.
+QImage DrawCurvedPointIcon()
+{
+    QImage image = Transparent(16, 16);
+    QPainter painter(&image);
+    painter.setRenderHint(QPainter::Antialiasing, true);
+    QPainterPath arch(QPointF(1.5, 14.5));
+    arch.cubicTo(QPointF(2, 6), QPointF(5, 4), QPointF(8, 4));
+    arch.cubicTo(QPointF(11, 4), QPointF(14, 6), QPointF(14.5, 14.5));
+    painter.setPen(QPen(kMenuText, 1.2, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+    painter.drawPath(arch);
+    painter.setPen(QPen(QColor(70, 180, 193, 255), 1.0));
+    painter.drawLine(QPointF(2, 4), QPointF(14, 4));
+    painter.setPen(QPen(kAccent, 1.2));
+    painter.setBrush(QColor(44, 44, 44, 255));
+    painter.drawEllipse(QPointF(8, 4), 2.6, 2.6);
+    return image;
+}
+
+// 16 x 16: a bar.
+QImage DrawMinusIcon()
+{
+    QImage image = Transparent(16, 16);
+    QPainter painter(&image);
+    painter.setRenderHint(QPainter::Antialiasing, true);
+    painter.setPen(Qt::NoPen);
+    painter.setBrush(kMenuText);
+    painter.drawRoundedRect(QRectF(2.5, 6.75, 11, 2.5), 1, 1);
+    return image;
+}
+
 bool Save(const QImage& image, const QDir& folder, const QString& name)
 {
     const QString path = folder.filePath(name);
@@ -113,5 +161,8 @@ int main(int argc, char** argv)
     const QDir folder(QString::fromLocal8Bit(argv[1]));
     bool written = Save(DrawScaleIcon(), folder, QStringLiteral("ScaleIcon.png"));
     written = Save(DrawMoveCursor(), folder, QStringLiteral("MaskMoveCursor.png")) && written;
+    written = Save(DrawStraightPointIcon(), folder, QStringLiteral("StraightPoint.png")) && written;
+    written = Save(DrawCurvedPointIcon(), folder, QStringLiteral("CurvedPoint.png")) && written;
+    written = Save(DrawMinusIcon(), folder, QStringLiteral("Minus.png")) && written;
     return written ? 0 : 1;
 }

@@ -11,11 +11,6 @@
 // Images named by the program that are not drawn here yet; whoever builds their widget adds the
 // drawing below, in the same palette (icons that the desktop theme has by a freedesktop name come
 // from the theme, with the image at this path as the fallback):
-//   Canvas/ScaleIcon.png
-//   Icons/NewProject.png, Icons/OpenProject.png, Icons/SaveProject.png, Icons/Print.png,
-//   Icons/ImageExportedEnabled.png, Icons/FitToWindow.png, Icons/ToggleOff.png, Icons/ToggleOn.png,
-//   Icons/Help.png (canvas actions bar)
-//   Icons/CurvedPoint.png, Icons/StraightPoint.png, Icons/Minus.png, Icons/MaskMoveCursor.png,
 //   Icons/Create.png, Icons/Select.png (masks)
 //   Icons/FlipHorizontal.png, Icons/FlipVertical.png, Icons/Portrait.png, Icons/Landscape.png,
 //   Icons/export.png (position, canvas size and export panels)
@@ -331,6 +326,24 @@ QImage Rotate(bool clockwise)
     return image;
 }
 
+// A small switch, 16 x 16: a dark track with the knob at the left when off; lit green with the
+// knob at the right when on (the chosen vignette preset).
+QImage Toggle(bool on)
+{
+    QImage image = Blank(16, 16);
+    Painter painter(&image);
+    const QRectF track(1.5, 4.5, 13, 7);
+    const Surface surface = on ? Surface{QColor(178, 222, 48), QColor(134, 182, 0), QColor(62, 86, 0), White(70)}
+                               : Surface{QColor(0x1b, 0x1b, 0x1b), QColor(0x26, 0x26, 0x26), QColor(0x5c, 0x5c, 0x5c)};
+    PaintSurface(painter, RoundedRect(track, 3.5, 3.5, 3.5, 3.5), track, surface);
+    const QRectF knob(on ? 8 : 1, 3, 7, 10);
+    painter.setPen(QPen(on ? QColor(62, 86, 0) : palette::Shadow, 1));
+    painter.setBrush(Vertical(knob.top(), knob.bottom(), on ? QColor(0xfa, 0xfa, 0xfa) : QColor(0xb4, 0xb4, 0xb4),
+                              on ? QColor(0xd0, 0xd0, 0xd0) : QColor(0x80, 0x80, 0x80)));
+    painter.drawEllipse(QRectF(knob.center().x() - 3.5, knob.center().y() - 3.5, 7, 7));
+    return image;
+}
+
 // A round knob, 16 x 16.
 QImage SliderHandle(const QColor& top, const QColor& bottom, const QColor& outline, const QColor& ring)
 {
@@ -466,6 +479,126 @@ QImage Filled(int width, int height, const QColor& colour)
     return image;
 }
 
+// ---- The canvas actions bar's icons, 16 x 16, light glyphs for its dark buttons
+
+QPen GlyphPen(const QColor& colour, double width = 1.2)
+{
+    return QPen(colour, width, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin);
+}
+
+// A sheet of paper with its top-right corner folded.
+void Page(QPainter& painter, const QRectF& r, const QColor& colour)
+{
+    const double fold = r.width() * 0.35;
+    painter.setPen(GlyphPen(colour));
+    painter.setBrush(QColor(colour.red(), colour.green(), colour.blue(), 40));
+    const QPointF points[] = {r.topLeft(), {r.right() - fold, r.top()}, {r.right(), r.top() + fold}, r.bottomRight(),
+                              r.bottomLeft()};
+    painter.drawPolygon(points, 5);
+    painter.setBrush(Qt::NoBrush);
+    const QPointF corner[] = {{r.right() - fold, r.top()}, {r.right() - fold, r.top() + fold}, {r.right(), r.top() + fold}};
+    painter.drawPolyline(corner, 3);
+}
+
+QImage NewProjectIcon()
+{
+    QImage image = Blank(16, 16);
+    Painter painter(&image);
+    Page(painter, QRectF(3.5, 1.5, 9, 13), palette::Text);
+    Stroke(painter, {{10.5, 9}, {10.5, 14}}, palette::Accent, 1.8);
+    Stroke(painter, {{8, 11.5}, {13, 11.5}}, palette::Accent, 1.8);
+    return image;
+}
+
+QImage OpenProjectIcon()
+{
+    QImage image = Blank(16, 16);
+    Painter painter(&image);
+    painter.setPen(GlyphPen(palette::Text));
+    painter.setBrush(QColor(0xcb, 0xcb, 0xcb, 40));
+    const QPointF back[] = {{1.5, 13.5}, {1.5, 3.5}, {5.5, 3.5}, {7, 5}, {12.5, 5}, {12.5, 7}};
+    painter.drawPolyline(back, 6);
+    painter.setBrush(QColor(0xcb, 0xcb, 0xcb, 90));
+    const QPointF front[] = {{1.5, 13.5}, {4, 7.5}, {14.5, 7.5}, {12, 13.5}};
+    painter.drawPolygon(front, 4);
+    return image;
+}
+
+QImage SaveProjectIcon()
+{
+    QImage image = Blank(16, 16);
+    Painter painter(&image);
+    // A tray and an arrow down into it.
+    Stroke(painter, {{2, 10}, {2, 14}, {14, 14}, {14, 10}}, palette::Text, 1.4);
+    Stroke(painter, {{8, 1.5}, {8, 9}}, palette::Accent, 1.8);
+    FillPolygon(painter, {{4.5, 7.5}, {11.5, 7.5}, {8, 11.5}}, palette::Accent);
+    return image;
+}
+
+QImage PrintIcon()
+{
+    QImage image = Blank(16, 16);
+    Painter painter(&image);
+    painter.setPen(GlyphPen(palette::Text));
+    painter.setBrush(Qt::NoBrush);
+    painter.drawRect(QRectF(4.5, 1.5, 7, 4));
+    painter.setBrush(QColor(0xcb, 0xcb, 0xcb, 70));
+    painter.drawRoundedRect(QRectF(1.5, 5.5, 13, 6), 1.5, 1.5);
+    painter.setBrush(palette::Toolbox);
+    painter.drawRect(QRectF(4.5, 9.5, 7, 5));
+    painter.setPen(Qt::NoPen);
+    painter.setBrush(palette::Accent);
+    painter.drawEllipse(QPointF(12.5, 7.5), 0.9, 0.9);
+    return image;
+}
+
+// A picture with an arrow leaving it: the quick export.
+QImage ExportIcon()
+{
+    QImage image = Blank(16, 16);
+    Painter painter(&image);
+    painter.setPen(GlyphPen(palette::Text));
+    painter.setBrush(Qt::NoBrush);
+    painter.drawRoundedRect(QRectF(1.5, 4.5, 10, 10), 1, 1);
+    FillPolygon(painter, {{2.5, 13.5}, {5.5, 9}, {7.5, 11.5}, {8.5, 10.5}, {10.5, 13.5}}, palette::Text);
+    Stroke(painter, {{8.5, 7.5}, {14, 2}}, palette::Accent, 1.8);
+    FillPolygon(painter, {{9.5, 1.2}, {14.8, 1.2}, {14.8, 6.5}}, palette::Accent);
+    return image;
+}
+
+// Four corners round the canvas: fit it to the window.
+QImage FitToWindowIcon()
+{
+    QImage image = Blank(16, 16);
+    Painter painter(&image);
+    const double a = 1.5, b = 14.5, l = 4;
+    for (const auto& corner : std::vector<std::vector<QPointF>>{{{a, a + l}, {a, a}, {a + l, a}},
+                                                                 {{b - l, a}, {b, a}, {b, a + l}},
+                                                                 {{b, b - l}, {b, b}, {b - l, b}},
+                                                                 {{a + l, b}, {a, b}, {a, b - l}}})
+        Stroke(painter, corner, palette::Text, 1.5);
+    painter.setPen(Qt::NoPen);
+    painter.setBrush(palette::Accent);
+    painter.drawRect(QRectF(5, 5, 6, 6));
+    return image;
+}
+
+QImage HelpIcon()
+{
+    QImage image = Blank(16, 16);
+    Painter painter(&image);
+    painter.setPen(Qt::NoPen);
+    painter.setBrush(palette::Accent);
+    painter.drawEllipse(QRectF(1, 1, 14, 14));
+    QFont font(QStringLiteral("DejaVu Sans"));
+    font.setBold(true);
+    font.setPixelSize(12);
+    painter.setFont(font);
+    painter.setPen(QColor(0x16, 0x1e, 0x00));
+    painter.drawText(QRectF(1, 1, 14, 14.5), Qt::AlignCenter, QStringLiteral("?"));
+    return image;
+}
+
 struct SkinImage {
     const char* path;
     std::function<QImage()> draw;
@@ -495,6 +628,8 @@ std::vector<SkinImage> SkinImages()
         {"Icons/Reset.png", [] { return Reset(Glyph); }},
         {"Icons/ResetOver.png", [] { return Reset(palette::AccentLight); }},
         {"Icons/ResetDisabled.png", [] { return Reset(GlyphDisabled); }},
+        {"Icons/ToggleOff.png", [] { return Toggle(false); }},
+        {"Icons/ToggleOn.png", [] { return Toggle(true); }},
         // Check boxes
         {"CheckBox/Unchecked.png", [] { return CheckBoxImage(CheckLook::Plain, {}); }},
         {"CheckBox/UncheckedOver.png", [] { return CheckBoxImage(CheckLook::Plain, {false, true, false}); }},
@@ -543,6 +678,14 @@ std::vector<SkinImage> SkinImages()
         {"DragDropWindow/OfflinePreview.png", [] { return PlaceholderImage(Placeholder::Offline); }},
         {"DragDropWindow/OfflinePreviewClick.png", [] { return PlaceholderImage(Placeholder::OfflineClick); }},
         {"DragDropWindow/ThumbnailInfoBackground.png", [] { return Filled(4, 4, Black(150)); }},
+        // The canvas actions bar (the theme's icons come first where it has them)
+        {"Icons/NewProject.png", [] { return NewProjectIcon(); }},
+        {"Icons/OpenProject.png", [] { return OpenProjectIcon(); }},
+        {"Icons/SaveProject.png", [] { return SaveProjectIcon(); }},
+        {"Icons/Print.png", [] { return PrintIcon(); }},
+        {"Icons/ImageExportedEnabled.png", [] { return ExportIcon(); }},
+        {"Icons/FitToWindow.png", [] { return FitToWindowIcon(); }},
+        {"Icons/Help.png", [] { return HelpIcon(); }},
     };
 }
 

@@ -1,0 +1,605 @@
+// The filter and composite panels driven through their real controls: what the item holds
+// afterwards, whether it is active, which refreshes were asked for, and which render caches were
+// made stale (by the control's cache step or by the slot).
+
+#include "PanelTest.h"
+
+#include "Controls/Buttons.h"
+#include "Controls/ColorPickerWidget.h"
+#include "Controls/Container.h"
+#include "Controls/SmallWidgets.h"
+#include "Controls/ValueControls.h"
+
+#include <QAbstractSlider>
+#include <QIcon>
+#include <QSignalSpy>
+
+#include <gmock/gmock.h>
+
+#include <functional>
+
+namespace lumo::ui::testing {
+namespace {
+
+using namespace app;
+using ::testing::Each;
+
+// Which panel, and which layer type is current while it is used (filter panels look in its list).
+struct PanelOf {
+    bool composite = false;
+    int type = 0;
+    LayerType tab = LayerTypeForeground;
+};
+
+PanelOf Filter(FilterItemType type, LayerType tab = LayerTypeForeground)
+{
+    return {false, type, tab};
+}
+
+PanelOf Composite(CompositeItemType type)
+{
+    return {true, type, LayerTypeForeground};
+}
+
+template <class Item>
+Item& As(AbstractRenderItem& item)
+{
+    return dynamic_cast<Item&>(item);
+}
+
+using ItemCheck = std::function<void(AbstractRenderItem&)>;
+using Act = std::function<void(AbstractEffectWidget&, ScriptedDialogs&)>;
+
+Act Type(int row, const char* text)
+{
+    return [=](AbstractEffectWidget& panel, ScriptedDialogs&) { TypeInto(panel, row, QString::fromLatin1(text)); };
+}
+
+Act Choose(int row, int index)
+{
+    return [=](AbstractEffectWidget& panel, ScriptedDialogs&) {
+        ComboBox* combo = panel.RowControlAs<ComboBox>(row);
+        ASSERT_NE(combo, nullptr);
+        combo->setCurrentIndex(index);
+    };
+}
+
+Act PickColour(int row, const QColor& colour)
+{
+    return [=](AbstractEffectWidget& panel, ScriptedDialogs& dialogs) {
+        dialogs.AnswerColour(colour);
+        auto* picker = panel.RowControlAs<ColorPickerWidget>(row);
+        ASSERT_NE(picker, nullptr);
+        QTest::mouseClick(picker, Qt::LeftButton);
+    };
+}
+
+Act ClickPreset(int preset)
+{
+    return [=](AbstractEffectWidget& panel, ScriptedDialogs&) {
+        QTest::mouseClick(static_cast<VignetteCompositeWidget&>(panel).PresetButton(preset), Qt::LeftButton);
+    };
+}
+
+QImage IconImage(const QIcon& icon)
+{
+    return icon.pixmap(16, 16).toImage().convertToFormat(QImage::Format_ARGB32_Premultiplied);
+}
+
+// The presets' buttons show the toggle on for `preset` and off for the others.
+void ExpectPresetShown(AbstractEffectWidget& panel, int preset)
+{
+    const QImage on = IconImage(QIcon(QStringLiteral(":/Icons/ToggleOn.png")));
+    const QImage off = IconImage(QIcon(QStringLiteral(":/Icons/ToggleOff.png")));
+    ASSERT_NE(on, off);
+    auto& vignette = static_cast<VignetteCompositeWidget&>(panel);
+    for (int type = 0; type < VignetteCompositeWidget::PresetCount; ++type)
+        EXPECT_EQ(IconImage(vignette.PresetButton(type)->icon()), type == preset ? on : off) << "preset " << type;
+}
+
+void ExpectVignette(AbstractRenderItem& item, int type, double stretch, double opacity, double softness,
+                    double curvature, const QColor& colour)
+{
+    auto& vignette = As<VignetteCompositeItem>(item);
+    EXPECT_EQ(vignette.VignetteType(), type);
+    EXPECT_DOUBLE_EQ(vignette.HorizontalStretch(), stretch);
+    EXPECT_DOUBLE_EQ(vignette.VerticalStretch(), stretch);
+    EXPECT_DOUBLE_EQ(vignette.Opacity(), opacity);
+    EXPECT_DOUBLE_EQ(vignette.Softness(), softness);
+    EXPECT_DOUBLE_EQ(vignette.Curvature(), curvature);
+    EXPECT_EQ(vignette.Color(), colour);
+}
+
+const Refresh kForegroundFilter = LayerRefresh(LayerTypeForeground, RenderLevelFilter, 0);
+const StaleCache kForegroundPreviewFromFilter{LayerTypeForeground, 3, RenderLevelFilter};
+const QColor kBlack(0, 0, 0, 255);
+
+class EffectPanelTest : public PanelTest {
+protected:
+    static std::shared_ptr<AbstractRenderItem> ItemOf(const PanelOf& panel)
+    {
+        if (panel.composite)
+            return CompositeItem(static_cast<CompositeItemType>(panel.type));
+        return FilterItem(static_cast<FilterItemType>(panel.type), panel.tab);
+    }
+
+    AbstractEffectWidget* Build(const PanelOf& panel, const std::shared_ptr<AbstractRenderItem>& item)
+    {
+        AbstractEffectWidget* widget =
+            panel.composite
+                ? static_cast<AbstractEffectWidget*>(
+                      CreateCompositeWidget(std::dynamic_pointer_cast<AbstractCompositeItem>(item), 0))
+                : CreateFilterWidget(std::dynamic_pointer_cast<AbstractFilterItem>(item), 0, nullptr);
+        return widget != nullptr ? Show(widget) : nullptr;
+    }
+};
+
+// ---- A change through a control
+
+struct DriveCase {
+    const char* name;
+    PanelOf panel;
+    ItemCheck prepare; // on the item before the panel is built; may be empty
+    Act act;
+    ItemCheck stored;
+    std::optional<bool> active; // none: as it was before the panel was built
+    Refresh refresh; // every request the panel made
+    // Typing: one for each value the box takes on the way, and one more for Return, which the
+    // spin box announces again.
+    int requests;
+    std::vector<StaleCache> stale;
+    std::function<void(AbstractEffectWidget&)> shown = {}; // what the panel shows afterwards
+};
+
+void PrintTo(const DriveCase& c, std::ostream* out)
+{
+    *out << c.name;
+}
+
+const DriveCase kFilterCases[] = {
+    {"ColorTemperature6501KelvinWrites5001", Filter(FilterItemTypeColorTemperature), {}, Type(0, "6501"),
+     [](AbstractRenderItem& i) { EXPECT_DOUBLE_EQ(As<ColorTemperatureFilterItem>(i).TemperatureShift(), 5001); },
+     true, kForegroundFilter, 2, {kForegroundPreviewFromFilter}},
+    {"LevelsBlackOneIsActive", Filter(FilterItemTypeSuperContrast), {}, Type(0, "1"),
+     [](AbstractRenderItem& i) {
+         EXPECT_DOUBLE_EQ(As<SuperContrastFilterItem>(i).BlackLevel(), 0.01);
+         EXPECT_DOUBLE_EQ(As<SuperContrastFilterItem>(i).WhiteLevel(), 1.0);
+     },
+     true, kForegroundFilter, 2, {kForegroundPreviewFromFilter}},
+    {"LevelsWhite99IsActive", Filter(FilterItemTypeSuperContrast), {}, Type(1, "99"),
+     [](AbstractRenderItem& i) { EXPECT_DOUBLE_EQ(As<SuperContrastFilterItem>(i).WhiteLevel(), 0.99); }, true,
+     kForegroundFilter, 3, {kForegroundPreviewFromFilter}},
+    {"LevelsBackAtNeutralIsInactive", Filter(FilterItemTypeSuperContrast),
+     [](AbstractRenderItem& i) { As<SuperContrastFilterItem>(i).SetBlackLevel(0.05); }, Type(0, "0"),
+     [](AbstractRenderItem& i) { EXPECT_DOUBLE_EQ(As<SuperContrastFilterItem>(i).BlackLevel(), 0.0); }, false,
+     kForegroundFilter, 2, {kForegroundPreviewFromFilter}},
+    {"ColorBalanceOneChannelOffOne", Filter(FilterItemTypeColorBalance), {}, Type(1, "1.2"),
+     [](AbstractRenderItem& i) {
+         auto& balance = As<ColorBalanceFilterItem>(i);
+         EXPECT_DOUBLE_EQ(balance.Red(), 1.0);
+         EXPECT_DOUBLE_EQ(balance.Green(), 1.2);
+         EXPECT_DOUBLE_EQ(balance.Blue(), 1.0);
+     },
+     true, kForegroundFilter, 2, {kForegroundPreviewFromFilter}},
+    // The background's own filter: the background re-renders.
+    {"BrightnessOnBackgroundTab", Filter(FilterItemTypeBrightness, LayerTypeBackground), {}, Type(0, "-25"),
+     [](AbstractRenderItem& i) { EXPECT_DOUBLE_EQ(As<BrightnessFilterItem>(i).Brightness(), -0.25); }, true,
+     LayerRefresh(LayerTypeBackground, RenderLevelFilter, 0), 3, {{LayerTypeBackground, 3, RenderLevelFilter}}},
+    // The pair marks the current layer's preview stale; the panel re-renders the foreground's placement.
+    {"TransparencyFromBackgroundTab", Filter(FilterItemTypeTransparency, LayerTypeBackground), {}, Type(0, "40"),
+     [](AbstractRenderItem& i) { EXPECT_DOUBLE_EQ(As<TransparencyFilterItem>(i).Transparency(), 0.4); }, true,
+     LayerRefresh(LayerTypeForeground, RenderLevelPostFilter, 0), 3, {{LayerTypeBackground, 3, RenderLevelFilter}}},
+    // The silhouette's active flag is the model's business; the panel leaves it as it was.
+    {"SilhouetteThroughColourDialog", Filter(FilterItemTypeSilhouette), {}, PickColour(0, QColor(200, 30, 40)),
+     [](AbstractRenderItem& i) { EXPECT_EQ(As<SilhouetteFilterItem>(i).Color(), QColor(200, 30, 40)); }, std::nullopt,
+     kForegroundFilter, 1, {kForegroundPreviewFromFilter}},
+};
+
+const DriveCase kCompositeCases[] = {
+    {"TintTypeChosen", Composite(CompositeItemTypeTint), {}, Choose(TintCompositeWidget::RowType, 0),
+     [](AbstractRenderItem& i) {
+         EXPECT_EQ(As<TintCompositeItem>(i).TintType(), hvn::image::HXTintBlackAndWhite);
+         EXPECT_DOUBLE_EQ(As<TintCompositeItem>(i).Strength(), 1.0);
+     },
+     true, CanvasRefresh(0), 1, {}},
+    {"TintStrengthZeroIsInactive", Composite(CompositeItemTypeTint), {}, Type(TintCompositeWidget::RowStrength, "0"),
+     [](AbstractRenderItem& i) { EXPECT_DOUBLE_EQ(As<TintCompositeItem>(i).Strength(), 0.0); }, false,
+     CanvasRefresh(0), 2, {}},
+    {"TintTypeChangesAtStrengthZero", Composite(CompositeItemTypeTint),
+     [](AbstractRenderItem& i) { As<TintCompositeItem>(i).SetStrength(0); }, Choose(TintCompositeWidget::RowType, 0),
+     [](AbstractRenderItem& i) { EXPECT_EQ(As<TintCompositeItem>(i).TintType(), hvn::image::HXTintBlackAndWhite); },
+     false, CanvasRefresh(0), 1, {}},
+    {"VignetteBold", Composite(CompositeItemTypeVignette), {}, ClickPreset(VignetteCompositeWidget::PresetBold),
+     [](AbstractRenderItem& i) { ExpectVignette(i, 2, 0.8, 1.0, 0.6, 0.8, kBlack); }, true, CanvasRefresh(0), 1, {},
+     [](AbstractEffectWidget& panel) { ExpectPresetShown(panel, VignetteCompositeWidget::PresetBold); }},
+    {"VignetteColourThroughDialog", Composite(CompositeItemTypeVignette), {},
+     PickColour(VignetteCompositeWidget::RowColor, QColor(10, 20, 90)),
+     [](AbstractRenderItem& i) { EXPECT_EQ(As<VignetteCompositeItem>(i).Color(), QColor(10, 20, 90)); }, true,
+     CanvasRefresh(0), 1, {}},
+};
+
+class DriveTest : public EffectPanelTest, public ::testing::WithParamInterface<DriveCase> {};
+
+TEST_P(DriveTest, WritesTheItemAndAsksForItsRefresh)
+{
+    const DriveCase& c = GetParam();
+    CurrentProject()->SetCurrentLayerType(c.panel.tab);
+    const std::shared_ptr<AbstractRenderItem> item = ItemOf(c.panel);
+    ASSERT_TRUE(item);
+    // Switched on and open, as the user leaves it before using it.
+    item->SetEnabled(true);
+    item->SetCollapsed(true);
+    if (c.prepare)
+        c.prepare(*item);
+    const bool activeBefore = item->IsActive();
+    AbstractEffectWidget* panel = Build(c.panel, item);
+    ASSERT_NE(panel, nullptr);
+    MarkCachesCurrent();
+
+    c.act(*panel, Dialogs());
+
+    c.stored(*item);
+    EXPECT_EQ(item->IsActive(), c.active.value_or(activeBefore));
+    EXPECT_EQ(static_cast<int>(refreshes.size()), c.requests);
+    EXPECT_THAT(refreshes, Each(c.refresh));
+    EXPECT_EQ(StaleCaches(), c.stale);
+    if (c.shown)
+        c.shown(*panel);
+}
+
+INSTANTIATE_TEST_SUITE_P(FilterPanels, DriveTest, ::testing::ValuesIn(kFilterCases),
+                         [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(CompositePanels, DriveTest, ::testing::ValuesIn(kCompositeCases),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+// ---- A drag: previews while the handle moves, one full render on release
+
+struct DragCase {
+    const char* name;
+    PanelOf panel;
+    int row;
+    std::function<double(AbstractRenderItem&)> stored;
+    Refresh release;
+    std::vector<StaleCache> stale;
+};
+
+void PrintTo(const DragCase& c, std::ostream* out)
+{
+    *out << c.name;
+}
+
+const DragCase kDragCases[] = {
+    {"BrightnessPreviewsTheLayer", Filter(FilterItemTypeBrightness), 0,
+     [](AbstractRenderItem& i) { return As<BrightnessFilterItem>(i).Brightness(); }, kForegroundFilter,
+     {kForegroundPreviewFromFilter}},
+    {"TintPreviewsTheCanvas", Composite(CompositeItemTypeTint), TintCompositeWidget::RowStrength,
+     [](AbstractRenderItem& i) { return As<TintCompositeItem>(i).Strength(); }, CanvasRefresh(0), {}},
+};
+
+class DragTest : public EffectPanelTest, public ::testing::WithParamInterface<DragCase> {};
+
+TEST_P(DragTest, WritesEveryStepAndRendersOnceOnRelease)
+{
+    const DragCase& c = GetParam();
+    const std::shared_ptr<AbstractRenderItem> item = ItemOf(c.panel);
+    ASSERT_TRUE(item);
+    item->SetEnabled(true);
+    item->SetCollapsed(true);
+    AbstractEffectWidget* panel = Build(c.panel, item);
+    ASSERT_NE(panel, nullptr);
+    QAbstractSlider* slider = SliderOf(*panel, c.row);
+    ASSERT_NE(slider, nullptr);
+    MarkCachesCurrent();
+    // What the item holds when each refresh is asked for.
+    std::vector<double> written;
+    const auto record = [&] { written.push_back(c.stored(*item)); };
+    const QMetaObject::Connection layer = QObject::connect(
+        &App(), qOverload<const QUuid&, RenderLevel, HXDownsampleFactor>(&Application::SignalCanvasRefreshRequested),
+        record);
+    const QMetaObject::Connection canvas =
+        QObject::connect(&App(), qOverload<HXDownsampleFactor>(&Application::SignalCanvasRefreshRequested), record);
+
+    const int y = slider->height() / 2;
+    QTest::mousePress(slider, Qt::LeftButton, {}, QPoint(slider->width() / 5, y));
+    for (const double at : {0.4, 0.6, 0.8})
+        QTest::mouseMove(slider, QPoint(static_cast<int>(slider->width() * at), y));
+    QTest::mouseRelease(slider, Qt::LeftButton, {}, QPoint(slider->width() * 4 / 5, y));
+    QObject::disconnect(layer);
+    QObject::disconnect(canvas);
+
+    ASSERT_GE(refreshes.size(), 4u);
+    for (std::size_t i = 0; i + 1 < refreshes.size(); ++i) {
+        Refresh preview = c.release;
+        preview.factor = 3;
+        EXPECT_EQ(refreshes[i], preview) << "request " << i;
+    }
+    EXPECT_EQ(refreshes.back(), c.release);
+    // Each move wrote its value before its preview was asked for; the release writes the last again.
+    ASSERT_EQ(written.size(), refreshes.size());
+    for (std::size_t i = 1; i < written.size(); ++i)
+        EXPECT_GE(written[i], written[i - 1]) << "step " << i;
+    EXPECT_LT(written.front(), written[written.size() - 2]);
+    EXPECT_EQ(written.back(), written[written.size() - 2]);
+    EXPECT_TRUE(item->IsActive());
+    EXPECT_EQ(StaleCaches(), c.stale);
+}
+
+INSTANTIATE_TEST_SUITE_P(Panels, DragTest, ::testing::ValuesIn(kDragCases),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+// ---- Reset
+
+struct ResetCase {
+    const char* name;
+    PanelOf panel;
+    ItemCheck change;   // values away from the defaults
+    ItemCheck defaults; // what the reset leaves
+    std::optional<bool> active;
+    Refresh refresh;
+    std::vector<StaleCache> stale;
+};
+
+void PrintTo(const ResetCase& c, std::ostream* out)
+{
+    *out << c.name;
+}
+
+const ResetCase kResetCases[] = {
+    {"Blur", Filter(FilterItemTypeBlur), [](AbstractRenderItem& i) { As<BlurFilterItem>(i).SetRadius(12); },
+     [](AbstractRenderItem& i) { EXPECT_EQ(As<BlurFilterItem>(i).Radius(), 0); }, false, kForegroundFilter,
+     {kForegroundPreviewFromFilter}},
+    {"Brightness", Filter(FilterItemTypeBrightness),
+     [](AbstractRenderItem& i) { As<BrightnessFilterItem>(i).SetBrightness(0.3); },
+     [](AbstractRenderItem& i) { EXPECT_EQ(As<BrightnessFilterItem>(i).Brightness(), 0); }, false, kForegroundFilter,
+     {kForegroundPreviewFromFilter}},
+    {"Contrast", Filter(FilterItemTypeContrast), [](AbstractRenderItem& i) { As<ContrastFilterItem>(i).SetContrast(1.5); },
+     [](AbstractRenderItem& i) { EXPECT_EQ(As<ContrastFilterItem>(i).Contrast(), 1); }, false, kForegroundFilter,
+     {kForegroundPreviewFromFilter}},
+    {"Saturation", Filter(FilterItemTypeSaturation),
+     [](AbstractRenderItem& i) { As<SaturationFilterItem>(i).SetSaturation(0.4); },
+     [](AbstractRenderItem& i) { EXPECT_EQ(As<SaturationFilterItem>(i).Saturation(), 1); }, false, kForegroundFilter,
+     {kForegroundPreviewFromFilter}},
+    {"Levels", Filter(FilterItemTypeSuperContrast),
+     [](AbstractRenderItem& i) {
+         As<SuperContrastFilterItem>(i).SetBlackLevel(0.1);
+         As<SuperContrastFilterItem>(i).SetWhiteLevel(0.8);
+     },
+     [](AbstractRenderItem& i) {
+         EXPECT_EQ(As<SuperContrastFilterItem>(i).BlackLevel(), 0);
+         EXPECT_EQ(As<SuperContrastFilterItem>(i).WhiteLevel(), 1);
+     },
+     false, kForegroundFilter, {kForegroundPreviewFromFilter}},
+    {"ColorTemperature", Filter(FilterItemTypeColorTemperature),
+     [](AbstractRenderItem& i) { As<ColorTemperatureFilterItem>(i).SetTemperatureShift(7000); },
+     [](AbstractRenderItem& i) { EXPECT_EQ(As<ColorTemperatureFilterItem>(i).TemperatureShift(), 5000); }, false,
+     kForegroundFilter, {kForegroundPreviewFromFilter}},
+    {"ColorBalance", Filter(FilterItemTypeColorBalance),
+     [](AbstractRenderItem& i) {
+         As<ColorBalanceFilterItem>(i).SetRed(1.3);
+         As<ColorBalanceFilterItem>(i).SetGreen(0.7);
+         As<ColorBalanceFilterItem>(i).SetBlue(1.1);
+     },
+     [](AbstractRenderItem& i) {
+         EXPECT_EQ(As<ColorBalanceFilterItem>(i).Red(), 1);
+         EXPECT_EQ(As<ColorBalanceFilterItem>(i).Green(), 1);
+         EXPECT_EQ(As<ColorBalanceFilterItem>(i).Blue(), 1);
+     },
+     false, kForegroundFilter, {kForegroundPreviewFromFilter}},
+    {"HueColorize", Filter(FilterItemTypeHueColorize),
+     [](AbstractRenderItem& i) {
+         As<HueColorizeFilterItem>(i).SetHue(120);
+         As<HueColorizeFilterItem>(i).SetStrength(0.5);
+     },
+     [](AbstractRenderItem& i) {
+         EXPECT_EQ(As<HueColorizeFilterItem>(i).Hue(), 0);
+         EXPECT_EQ(As<HueColorizeFilterItem>(i).Strength(), 0);
+     },
+     false, kForegroundFilter, {kForegroundPreviewFromFilter}},
+    {"Transparency", Filter(FilterItemTypeTransparency),
+     [](AbstractRenderItem& i) { As<TransparencyFilterItem>(i).SetTransparency(0.4); },
+     [](AbstractRenderItem& i) { EXPECT_EQ(As<TransparencyFilterItem>(i).Transparency(), 0); }, false,
+     LayerRefresh(LayerTypeForeground, RenderLevelPostFilter, 0), {{LayerTypeForeground, 3, RenderLevelPostFilter}}},
+    {"Silhouette", Filter(FilterItemTypeSilhouette),
+     [](AbstractRenderItem& i) { As<SilhouetteFilterItem>(i).SetColor(Qt::red); },
+     [](AbstractRenderItem& i) { EXPECT_EQ(As<SilhouetteFilterItem>(i).Color(), kBlack); }, std::nullopt,
+     kForegroundFilter, {kForegroundPreviewFromFilter}},
+    {"Tint", Composite(CompositeItemTypeTint),
+     [](AbstractRenderItem& i) {
+         As<TintCompositeItem>(i).SetTintType(hvn::image::HXTintBlackAndWhite);
+         As<TintCompositeItem>(i).SetStrength(0.3);
+     },
+     [](AbstractRenderItem& i) {
+         EXPECT_EQ(As<TintCompositeItem>(i).TintType(), hvn::image::HXTintSepia);
+         EXPECT_EQ(As<TintCompositeItem>(i).Strength(), 1);
+     },
+     true, CanvasRefresh(0), {}},
+    // After "Light" and a colour: "Normal" and black.
+    {"VignetteAfterLight", Composite(CompositeItemTypeVignette),
+     [](AbstractRenderItem& i) {
+         auto& vignette = As<VignetteCompositeItem>(i);
+         vignette.SetVignetteType(hvn::image::HXVignetteTypeLight);
+         vignette.SetHorizontalStretch(1.1);
+         vignette.SetVerticalStretch(1.1);
+         vignette.SetOpacity(0.6);
+         vignette.SetCurvature(0.8);
+         vignette.SetColor(Qt::red);
+     },
+     [](AbstractRenderItem& i) { ExpectVignette(i, 1, 1.0, 0.8, 0.4, 1.0, kBlack); }, true, CanvasRefresh(0), {}},
+};
+
+class ResetTest : public EffectPanelTest, public ::testing::WithParamInterface<ResetCase> {
+protected:
+    // Every pair's slider stands at its default.
+    static void ExpectControlsAtDefaults(AbstractEffectWidget& panel)
+    {
+        for (int row = 0; row < panel.RowCount(); ++row) {
+            if (auto* slider = qobject_cast<ResettableSlider*>(SliderOf(panel, row))) {
+                EXPECT_EQ(slider->value(), slider->DefaultValue()) << "row " << row;
+            }
+        }
+    }
+};
+
+TEST_P(ResetTest, WritesTheDefaultsQuietlyOrWithOneRefresh)
+{
+    const ResetCase& c = GetParam();
+    const std::shared_ptr<AbstractRenderItem> item = ItemOf(c.panel);
+    ASSERT_TRUE(item);
+    item->SetEnabled(true);
+    c.change(*item);
+    AbstractEffectWidget* panel = Build(c.panel, item);
+    ASSERT_NE(panel, nullptr);
+    MarkCachesCurrent();
+
+    // As the list's reset-all calls it: every value written, nothing asked for.
+    panel->SlotResetWidgetParameters(false);
+    c.defaults(*item);
+    if (c.active) {
+        EXPECT_EQ(item->IsActive(), *c.active);
+    }
+    ExpectControlsAtDefaults(*panel);
+    EXPECT_TRUE(refreshes.empty());
+    EXPECT_TRUE(StaleCaches().empty());
+
+    // The title's reset button: one final render.
+    c.change(*item);
+    MarkCachesCurrent();
+    QTest::mouseClick(panel->GetContainer()->Title()->ResetButton(), Qt::LeftButton);
+    c.defaults(*item);
+    EXPECT_EQ(refreshes, std::vector<Refresh>{c.refresh});
+    EXPECT_EQ(StaleCaches(), c.stale);
+    if (c.panel.composite && c.panel.type == CompositeItemTypeVignette)
+        ExpectPresetShown(*panel, VignetteCompositeWidget::PresetNormal);
+}
+
+INSTANTIATE_TEST_SUITE_P(Panels, ResetTest, ::testing::ValuesIn(kResetCases),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+// ---- The title: enable, collapse, move
+
+struct TitleCase {
+    const char* name;
+    PanelOf panel;
+    Refresh enableRefresh;
+    std::vector<StaleCache> stale;
+};
+
+void PrintTo(const TitleCase& c, std::ostream* out)
+{
+    *out << c.name;
+}
+
+const TitleCase kTitleCases[] = {
+    {"Brightness", Filter(FilterItemTypeBrightness), kForegroundFilter, {kForegroundPreviewFromFilter}},
+    // Enabling re-renders the current layer's filters, whatever the panel's own refresh.
+    {"TransparencyOnBackgroundTab", Filter(FilterItemTypeTransparency, LayerTypeBackground),
+     LayerRefresh(LayerTypeBackground, RenderLevelFilter, 0), {{LayerTypeBackground, 3, RenderLevelFilter}}},
+    {"Tint", Composite(CompositeItemTypeTint), CanvasRefresh(0), {}},
+};
+
+class TitleTest : public EffectPanelTest, public ::testing::WithParamInterface<TitleCase> {};
+
+TEST_P(TitleTest, EnablingAClosedPanelOpensItAndRendersOnce)
+{
+    const TitleCase& c = GetParam();
+    CurrentProject()->SetCurrentLayerType(c.panel.tab);
+    const std::shared_ptr<AbstractRenderItem> item = ItemOf(c.panel);
+    ASSERT_TRUE(item);
+    item->SetEnabled(false);
+    item->SetCollapsed(false);
+    AbstractEffectWidget* panel = Build(c.panel, item);
+    ASSERT_NE(panel, nullptr);
+    ContainerTitle* title = panel->GetContainer()->Title();
+    ASSERT_FALSE(panel->GetContainer()->Body()->isVisible());
+    QSignalSpy relaid(panel, &AbstractEffectWidget::SignalContainerExpandChanged);
+    MarkCachesCurrent();
+
+    QTest::mouseClick(title->EnableCheckBox(), Qt::LeftButton);
+
+    EXPECT_TRUE(panel->GetContainer()->Body()->isVisible());
+    EXPECT_TRUE(item->IsEnabled());
+    EXPECT_TRUE(item->IsCollapsed()) << "the collapsed flag holds the open state";
+    EXPECT_EQ(relaid.count(), 1);
+    EXPECT_EQ(refreshes, std::vector<Refresh>{c.enableRefresh});
+    EXPECT_EQ(StaleCaches(), c.stale);
+
+    // Closing and moving change the item's flag or the list, never the picture.
+    MarkCachesCurrent();
+    QSignalSpy up(panel, &AbstractEffectWidget::SignalMoveFilterUp);
+    QSignalSpy down(panel, &AbstractEffectWidget::SignalMoveFilterDown);
+    QTest::mouseClick(title->CollapseButton(), Qt::LeftButton);
+    QTest::mouseClick(title->MoveUpButton(), Qt::LeftButton);
+    QTest::mouseClick(title->MoveDownButton(), Qt::LeftButton);
+    EXPECT_FALSE(item->IsCollapsed());
+    EXPECT_TRUE(item->IsEnabled());
+    EXPECT_EQ(up.count(), 1);
+    EXPECT_EQ(down.count(), 1);
+    EXPECT_TRUE(refreshes.empty());
+    EXPECT_TRUE(StaleCaches().empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(Panels, TitleTest, ::testing::ValuesIn(kTitleCases),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+// ---- The item is not where the panel looks
+
+struct LostCase {
+    const char* name;
+    PanelOf panel;
+    int row;
+    std::function<void(AbstractRenderItem&)> lose;
+    std::function<double(AbstractRenderItem&)> value;
+};
+
+void PrintTo(const LostCase& c, std::ostream* out)
+{
+    *out << c.name;
+}
+
+const LostCase kLostCases[] = {
+    {"CurrentLayerPointsAtAnotherList", Filter(FilterItemTypeBrightness), 0,
+     [](AbstractRenderItem&) { PanelTest::CurrentProject()->SetCurrentLayerType(LayerTypeBackground); },
+     [](AbstractRenderItem& i) { return As<BrightnessFilterItem>(i).Brightness(); }},
+    {"FilterRemoved", Filter(FilterItemTypeBrightness), 0,
+     [](AbstractRenderItem& i) { ASSERT_EQ(PanelTest::Filters(LayerTypeForeground).Remove(i.Id()), LMerrSuccess); },
+     [](AbstractRenderItem& i) { return As<BrightnessFilterItem>(i).Brightness(); }},
+    {"CompositeRemoved", Composite(CompositeItemTypeTint), TintCompositeWidget::RowStrength,
+     [](AbstractRenderItem& i) { ASSERT_EQ(PanelTest::Compositors().Remove(i.Id()), LMerrSuccess); },
+     [](AbstractRenderItem& i) { return As<TintCompositeItem>(i).Strength(); }},
+};
+
+class LostItemTest : public EffectPanelTest, public ::testing::WithParamInterface<LostCase> {};
+
+TEST_P(LostItemTest, SlotsWriteAndAskForNothing)
+{
+    const LostCase& c = GetParam();
+    const std::shared_ptr<AbstractRenderItem> item = ItemOf(c.panel);
+    ASSERT_TRUE(item);
+    item->SetEnabled(false);
+    item->SetCollapsed(false);
+    AbstractEffectWidget* panel = Build(c.panel, item);
+    ASSERT_NE(panel, nullptr);
+    c.lose(*item);
+    const double before = c.value(*item);
+    const bool active = item->IsActive();
+    MarkCachesCurrent();
+
+    // Ticked first: the body and its controls are disabled until then.
+    QTest::mouseClick(panel->GetContainer()->Title()->EnableCheckBox(), Qt::LeftButton);
+    TypeInto(*panel, c.row, QStringLiteral("30"));
+    QTest::mouseClick(panel->GetContainer()->Title()->ResetButton(), Qt::LeftButton);
+
+    EXPECT_EQ(c.value(*item), before);
+    EXPECT_EQ(item->IsActive(), active);
+    EXPECT_FALSE(item->IsEnabled());
+    EXPECT_FALSE(item->IsCollapsed());
+    EXPECT_TRUE(refreshes.empty());
+    // The controls follow the user all the same.
+    EXPECT_TRUE(panel->GetContainer()->Body()->isVisible());
+}
+
+INSTANTIATE_TEST_SUITE_P(Panels, LostItemTest, ::testing::ValuesIn(kLostCases),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+} // namespace
+} // namespace lumo::ui::testing
