@@ -12,10 +12,10 @@
 #include "RenderProcessorTestPeer.h"
 
 #include "BusyMachine.h"
+#include "GuiBenchmarkMain.h"
 
 #include <benchmark/benchmark.h>
 
-#include <QGuiApplication>
 #include <QImage>
 #include <QPainter>
 
@@ -174,11 +174,5 @@ LUMORA_BENCHMARK(BM_CanvasRefreshFullResolution, ->Arg(0)->Arg(1)->Unit(benchmar
 
 int main(int argc, char** argv)
 {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    QGuiApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return lumora::bench::RunWithGuiApplication(argc, argv);
 }

@@ -12,11 +12,11 @@
 #include <hvn/image/HXImage.h>
 
 #include "BusyMachine.h"
+#include "GuiBenchmarkMain.h"
 
 #include <benchmark/benchmark.h>
 
 #include <QElapsedTimer>
-#include <QGuiApplication>
 #include <QImage>
 #include <QTemporaryDir>
 #include <QTransform>
@@ -191,11 +191,5 @@ LUMORA_BENCHMARK(BM_TransformImagePreviewOntoPreviewWindow, ->Arg(1)->Arg(0)->Un
 
 int main(int argc, char** argv)
 {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    QGuiApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return lumora::bench::RunWithGuiApplication(argc, argv);
 }

@@ -337,23 +337,19 @@ bool RegisterSliderDrag(SliderDragCase dragCase)
     // Each idle and busy (BusyMachine.h).
     for (const bool busy : {false, true}) {
         const std::string suffix = busy ? "/busy" : "";
-        benchmark::RegisterBenchmark(("Drag/" + name + suffix).c_str(),
-                                     [find, busy](benchmark::State& state) {
-                                         std::optional<BackgroundLoad> load;
-                                         if (busy)
-                                             load.emplace();
-                                         Drag(state, find());
-                                     })
+        const auto frames = [find, busy](void (*run)(benchmark::State&, const SliderDragCase&)) {
+            return [find, busy, run](benchmark::State& state) {
+                std::optional<BackgroundLoad> load;
+                if (busy)
+                    load.emplace();
+                run(state, find());
+            };
+        };
+        benchmark::RegisterBenchmark(("Drag/" + name + suffix).c_str(), frames(Drag))
             ->Unit(benchmark::kMillisecond)
             ->UseRealTime();
         // A release frame takes a tenth of a second: run enough of them for a steady mean.
-        benchmark::RegisterBenchmark(("Release/" + name + suffix).c_str(),
-                                     [find, busy](benchmark::State& state) {
-                                         std::optional<BackgroundLoad> load;
-                                         if (busy)
-                                             load.emplace();
-                                         Release(state, find());
-                                     })
+        benchmark::RegisterBenchmark(("Release/" + name + suffix).c_str(), frames(Release))
             ->Unit(benchmark::kMillisecond)
             ->UseRealTime()
             ->MinTime(2.0);
