@@ -62,14 +62,6 @@ void ParallelFor(int count, int threads, Body&& body)
     common::HXParallelBands(count, threads * 4, threads, body);
 }
 
-// The threads worth waking for a loop over `work` pixels' worth of simple steps: one for every
-// 65,536, as for a pass over an image, and at most `threads`. Small loops (over a grid of cells)
-// run on the caller alone instead of waking a team for microseconds of work.
-inline int ThreadsFor(long long work, int threads)
-{
-    return static_cast<int>(std::clamp<long long>(work / 65536 + 1, 1, std::max(1, threads)));
-}
-
 // NaN or infinite arguments are refused rather than turned into undefined conversions.
 inline bool FiniteArgs(const HXOperation& op)
 {

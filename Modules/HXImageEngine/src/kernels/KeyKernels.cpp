@@ -1044,8 +1044,7 @@ const std::vector<std::int32_t>& NearestWarm(const std::vector<WarmCell>& cells,
     // D (offset to be positive) above, index below: the lowest key is the warmest cell.
     std::vector<std::uint64_t>& keys = scratch.keys;
     keys.resize(cells.size());
-    const long long grid = static_cast<long long>(fw) * fh;
-    ParallelFor(fh, ThreadsFor(grid, threads), [&](int begin, int end) {
+    ParallelFor(fh, threads, [&](int begin, int end) {
         for (std::size_t i = static_cast<std::size_t>(begin) * fw; i < static_cast<std::size_t>(end) * fw; ++i)
             keys[i] = warm[i]
                           ? (static_cast<std::uint64_t>(static_cast<std::uint32_t>(cells[i].q) ^ 0x80000000u) << 32) | i
@@ -1056,7 +1055,7 @@ const std::vector<std::int32_t>& NearestWarm(const std::vector<WarmCell>& cells,
     const int longest = fw + 4 * reach + 1;
     std::vector<std::uint64_t>& work = scratch.work;
     work.resize(static_cast<std::size_t>(threads) * 3 * longest);
-    ParallelFor(fh, ThreadsFor(3 * grid, threads), [&](int begin, int end, int worker) {
+    ParallelFor(fh, threads, [&](int begin, int end, int worker) {
         std::uint64_t* w = work.data() + static_cast<std::size_t>(worker) * 3 * longest;
         for (int j = begin; j < end; ++j)
             WindowMinimum(keys.data() + static_cast<std::size_t>(j) * fw, 1, fw, reach, w);
@@ -1065,7 +1064,7 @@ const std::vector<std::int32_t>& NearestWarm(const std::vector<WarmCell>& cells,
     nearest.resize(cells.size());
     std::vector<std::uint64_t>& lowest = scratch.lowest;
     lowest.resize(static_cast<std::size_t>(threads) * fw);
-    ParallelFor(fh, ThreadsFor((2 * reach + 1) * grid, threads), [&](int begin, int end, int worker) {
+    ParallelFor(fh, threads, [&](int begin, int end, int worker) {
         std::uint64_t* low = lowest.data() + static_cast<std::size_t>(worker) * fw;
         for (int j = begin; j < end; ++j) {
             std::fill_n(low, fw, ~std::uint64_t{0});
@@ -1324,7 +1323,7 @@ int AutoColorDifferenceKey(const HXOperation& op, const ImageView& image, const 
     // 4. Subject colours that are clearly warm (D well below 0), the nearest for every fine cell.
     std::vector<std::uint8_t>& isWarm = ws.isWarm;
     isWarm.resize(warmCells.size());
-    ParallelFor(fh, ThreadsFor(static_cast<long long>(fw) * fh, threads), [&](int begin, int end) {
+    ParallelFor(fh, threads, [&](int begin, int end) {
         for (int j = begin; j < end; ++j)
             for (int i = 0; i < fw; ++i) {
                 const std::size_t index = static_cast<std::size_t>(j) * fw + i;
