@@ -5,6 +5,8 @@
 #include "hvn/image/HXImageCompositor.h"
 #include "hvn/image/HXImageProcessor.h"
 
+#include "BusyMachine.h"
+
 #include <benchmark/benchmark.h>
 
 #include <cmath>
@@ -91,13 +93,13 @@ void BM_LightWrapExportCanvas(benchmark::State& state)
     }
     SetEngineThreadCount(0);
 }
-BENCHMARK(BM_LightWrapExportCanvas)
-    ->Args({8, 10})
-    ->Args({1, 10})
-    ->Args({8, 120})
-    ->Args({1, 120})
-    ->Unit(benchmark::kMillisecond)
-    ->UseRealTime();
+LUMORA_BENCHMARK(BM_LightWrapExportCanvas,
+                 ->Args({8, 10})
+                 ->Args({1, 10})
+                 ->Args({8, 120})
+                 ->Args({1, 120})
+                 ->Unit(benchmark::kMillisecond)
+                 ->UseRealTime());
 
 // Background, a further image layer, the keyed foreground and the overlay, 7920 x 5304 each
 // (42 megapixels), the way the export adds them: one Render per layer.
@@ -127,7 +129,7 @@ void BM_FourLayers42MP(benchmark::State& state)
     }
     SetEngineThreadCount(0);
 }
-BENCHMARK(BM_FourLayers42MP)->Arg(8)->Arg(1)->Unit(benchmark::kMillisecond)->UseRealTime();
+LUMORA_BENCHMARK(BM_FourLayers42MP, ->Arg(8)->Arg(1)->Unit(benchmark::kMillisecond)->UseRealTime());
 
 // The worst case for the layer kernel: every pixel semi-transparent on both sides, Soft Light.
 void BM_SemiTransparentSoftLight42MP(benchmark::State& state)
@@ -158,7 +160,7 @@ void BM_SemiTransparentSoftLight42MP(benchmark::State& state)
     }
     SetEngineThreadCount(0);
 }
-BENCHMARK(BM_SemiTransparentSoftLight42MP)->Arg(8)->Unit(benchmark::kMillisecond)->UseRealTime();
+LUMORA_BENCHMARK(BM_SemiTransparentSoftLight42MP, ->Arg(8)->Unit(benchmark::kMillisecond)->UseRealTime());
 
 } // namespace
 

@@ -7,6 +7,8 @@
 #include "hvn/image/HXImageKeyer.h"
 #include "hvn/image/HXOperation.h"
 
+#include "BusyMachine.h"
+
 #include <benchmark/benchmark.h>
 
 #include <cstring>
@@ -74,8 +76,8 @@ void BM_AutoDetectKeyColor42MP(benchmark::State& state) { KeyAndDetect(state, 42
 
 } // namespace
 
-BENCHMARK(BM_DefaultKeyChain42MP)->Arg(8)->Arg(1)->Unit(benchmark::kMillisecond)->UseRealTime();
-BENCHMARK(BM_DefaultKeyChainPreview)->Arg(8)->Arg(1)->Unit(benchmark::kMillisecond)->UseRealTime();
-BENCHMARK(BM_AutoDetectKeyColor42MP)->Arg(8)->Unit(benchmark::kMillisecond)->UseRealTime();
+LUMORA_BENCHMARK(BM_DefaultKeyChain42MP, ->Arg(8)->Arg(1)->Unit(benchmark::kMillisecond)->UseRealTime());
+LUMORA_BENCHMARK(BM_DefaultKeyChainPreview, ->Arg(8)->Arg(1)->Unit(benchmark::kMillisecond)->UseRealTime());
+LUMORA_BENCHMARK(BM_AutoDetectKeyColor42MP, ->Arg(8)->Unit(benchmark::kMillisecond)->UseRealTime());
 
 BENCHMARK_MAIN();

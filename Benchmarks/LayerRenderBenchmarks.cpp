@@ -8,6 +8,8 @@
 #include "Project.h"
 #include "RenderProcessor.h"
 
+#include "BusyMachine.h"
+
 #include <benchmark/benchmark.h>
 
 #include <QImage>
@@ -122,21 +124,21 @@ void BM_KeySliderDragPreview(benchmark::State& state)
 {
     Render(state, RenderLevelKey, HXDownsampleFactor3);
 }
-BENCHMARK(BM_KeySliderDragPreview)->Unit(benchmark::kMillisecond)->UseRealTime();
+LUMORA_BENCHMARK(BM_KeySliderDragPreview, ->Unit(benchmark::kMillisecond)->UseRealTime());
 
 // Target: 10 ms or less.
 void BM_FilterSliderDragPreview(benchmark::State& state)
 {
     Render(state, RenderLevelFilter, HXDownsampleFactor3);
 }
-BENCHMARK(BM_FilterSliderDragPreview)->Unit(benchmark::kMillisecond)->UseRealTime();
+LUMORA_BENCHMARK(BM_FilterSliderDragPreview, ->Unit(benchmark::kMillisecond)->UseRealTime());
 
 // Target: 250 ms or less.
 void BM_FullRenderAfterRelease(benchmark::State& state)
 {
     Render(state, RenderLevelKey, HXDownsampleFactor0);
 }
-BENCHMARK(BM_FullRenderAfterRelease)->Unit(benchmark::kMillisecond)->UseRealTime();
+LUMORA_BENCHMARK(BM_FullRenderAfterRelease, ->Unit(benchmark::kMillisecond)->UseRealTime());
 
 // Ten masks with feather 20 from the placement stage on (a mask edit). Argument 1: every mask
 // drawn anew; 0: from the cache. Range 1: the factor.
@@ -155,11 +157,11 @@ void BM_TenFeatheredMasks(benchmark::State& state)
     }
     scene.SetMasks(0);
 }
-BENCHMARK(BM_TenFeatheredMasks)
-    ->ArgsProduct({{1, 0}, {HXDownsampleFactor0, HXDownsampleFactor3}})
-    ->ArgNames({"first", "factor"})
-    ->Unit(benchmark::kMillisecond)
-    ->UseRealTime();
+LUMORA_BENCHMARK(BM_TenFeatheredMasks,
+                 ->ArgsProduct({{1, 0}, {HXDownsampleFactor0, HXDownsampleFactor3}})
+                 ->ArgNames({"first", "factor"})
+                 ->Unit(benchmark::kMillisecond)
+                 ->UseRealTime());
 
 } // namespace
 

@@ -15,6 +15,8 @@
 #include "RenderProcessor.h"
 #include "XmlValues.h"
 
+#include "BusyMachine.h"
+
 #include <benchmark/benchmark.h>
 
 #include <QBuffer>
@@ -196,7 +198,7 @@ void BM_ThousandMasksFullRefresh(benchmark::State& state)
     getrusage(RUSAGE_SELF, &usage);
     state.counters["peak_MB"] = usage.ru_maxrss / 1024.0;
 }
-BENCHMARK(BM_ThousandMasksFullRefresh)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(2.0);
+LUMORA_BENCHMARK(BM_ThousandMasksFullRefresh, ->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(2.0));
 
 const bool kRegistered = [] {
     for (const auto& [name, make] : Cases())

@@ -9,6 +9,8 @@
 #include "hvn/image/HXImageProcessor.h"
 #include "hvn/image/HXOperation.h"
 
+#include "BusyMachine.h"
+
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
@@ -169,6 +171,6 @@ void Arguments(benchmark::internal::Benchmark* b)
 
 } // namespace
 
-BENCHMARK(BM_Processor)->Apply(Arguments)->Unit(benchmark::kMillisecond)->UseRealTime();
+LUMORA_BENCHMARK(BM_Processor, ->Apply(Arguments)->Unit(benchmark::kMillisecond)->UseRealTime());
 
 BENCHMARK_MAIN();

@@ -37,7 +37,9 @@ struct SliderDragCase {
     std::function<DraggedPanel(lumo::app::Project& project)> build;
 };
 
-// Registers Drag/<name> and Release/<name>; returns true, for a namespace-scope registrar.
+// Registers Drag/<name> and Release/<name>, and their busy variants Drag/<name>/busy and
+// Release/<name>/busy (four threads spinning beside them, BusyMachine.h); returns true, for a
+// namespace-scope registrar.
 bool RegisterSliderDrag(SliderDragCase dragCase);
 
 } // namespace lumora::bench

@@ -5,6 +5,8 @@
 // Targets on 8 cores: a drag frame 33 ms or less, a release frame 250 ms or less.
 #include "SliderDrag.h"
 
+#include "BusyMachine.h"
+
 #include "Canvas/CanvasScene.h"
 #include "Canvas/CanvasView.h"
 #include "Shell/Application.h"
@@ -25,6 +27,7 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <optional>
 #include <vector>
 
 namespace lumora::bench {
@@ -331,14 +334,26 @@ bool RegisterSliderDrag(SliderDragCase dragCase)
                 return c;
         Fail("a case vanished");
     };
-    benchmark::RegisterBenchmark(("Drag/" + name).c_str(), [find](benchmark::State& state) { Drag(state, find()); })
-        ->Unit(benchmark::kMillisecond)
-        ->UseRealTime();
-    // A release frame takes a tenth of a second: run enough of them for a steady mean.
-    benchmark::RegisterBenchmark(("Release/" + name).c_str(), [find](benchmark::State& state) { Release(state, find()); })
-        ->Unit(benchmark::kMillisecond)
-        ->UseRealTime()
-        ->MinTime(2.0);
+    // Each idle and busy (BusyMachine.h).
+    for (const bool busy : {false, true}) {
+        const std::string suffix = busy ? "/busy" : "";
+        const auto frames = [find, busy](void (*run)(benchmark::State&, const SliderDragCase&)) {
+            return [find, busy, run](benchmark::State& state) {
+                std::optional<BackgroundLoad> load;
+                if (busy)
+                    load.emplace();
+                run(state, find());
+            };
+        };
+        benchmark::RegisterBenchmark(("Drag/" + name + suffix).c_str(), frames(Drag))
+            ->Unit(benchmark::kMillisecond)
+            ->UseRealTime();
+        // A release frame takes a tenth of a second: run enough of them for a steady mean.
+        benchmark::RegisterBenchmark(("Release/" + name + suffix).c_str(), frames(Release))
+            ->Unit(benchmark::kMillisecond)
+            ->UseRealTime()
+            ->MinTime(2.0);
+    }
     return true;
 }
 

@@ -12,6 +12,7 @@
 #include "ImageBuffers.h"
 #include "KeyItems.h"
 #include "LayerManager.h"
+#include "ParallelRows.h"
 #include "Project.h"
 #include "RenderProcessorImpl.h"
 #include "TransformationFunctions.h"
@@ -118,11 +119,24 @@ void CheckRender(int engineResult)
 
 void ClearImage8(HXImage8& image, std::uint8_t red, std::uint8_t green, std::uint8_t blue, std::uint8_t alpha)
 {
-    if (red == green && green == blue && blue == alpha) {
-        std::memset(image.Buffer(), red, image.BufferByteSize());
+    if (image.Buffer() == nullptr || image.Width() <= 0 || image.Height() <= 0)
         return;
-    }
-    FillImage8(image, PixelColor8{red, green, blue, alpha});
+    // Row by row in parallel: an export's canvas is hundreds of megabytes, touched here first.
+    const std::size_t rowBytes = static_cast<std::size_t>(image.Width()) * 4u;
+    const std::uint8_t pixel[4] = {blue, green, red, alpha};
+    std::uint32_t pattern = 0;
+    std::memcpy(&pattern, pixel, 4);
+    std::uint8_t* bytes = image.Buffer();
+    ParallelRows(image.Height(), static_cast<long long>(image.Width()) * image.Height(), [&](int begin, int end) {
+        std::uint8_t* first = bytes + rowBytes * static_cast<std::size_t>(begin);
+        const std::size_t length = rowBytes * static_cast<std::size_t>(end - begin);
+        if (red == green && green == blue && blue == alpha) {
+            std::memset(first, red, length);
+            return;
+        }
+        for (std::size_t i = 0; i < length; i += 4)
+            std::memcpy(first + i, &pattern, 4);
+    });
 }
 
 int RunShadowCastPass(const ShadowCastFilterItem& item, const ForegroundImageLayerSettings& settings,

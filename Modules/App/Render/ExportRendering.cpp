@@ -10,6 +10,8 @@
 #include "ImageBuffers.h"
 #include "KeyItems.h"
 #include "LayerManager.h"
+#include "ParallelRows.h"
+#include "PhotoReading.h"
 #include "Project.h"
 #include "RenderProcessorImpl.h"
 #include "TextDrawing.h"
@@ -27,6 +29,7 @@
 #include <sys/mman.h>
 #endif
 
+#include <chrono>
 #include <cmath>
 #include <cstring>
 #include <limits>
@@ -114,7 +117,7 @@ void AdviseHugePages(std::uint8_t* bytes, std::size_t size)
 #endif
 }
 
-// The W x H middle of the working image, copied row by row on all cores.
+// The W x H middle of the working image, copied row by row in parallel.
 QImage CanvasPart(const QImage& working, int width, int height)
 {
     QImage part(width, height, QImage::Format_ARGB32);
@@ -122,9 +125,12 @@ QImage CanvasPart(const QImage& working, int width, int height)
         throw std::bad_alloc();
     AdviseHugePages(part.bits(), static_cast<std::size_t>(part.sizeInBytes()));
     const std::size_t rowBytes = static_cast<std::size_t>(width) * 4;
-#pragma omp parallel for schedule(static)
-    for (int y = 0; y < height; ++y)
-        std::memcpy(part.scanLine(y), working.constScanLine(y + kExportMargin) + kExportMargin * 4, rowBytes);
+    uchar* bits = part.bits();
+    const qsizetype stride = part.bytesPerLine();
+    ParallelRows(height, static_cast<long long>(width) * height, [&](int begin, int end) {
+        for (int y = begin; y < end; ++y)
+            std::memcpy(bits + y * stride, working.constScanLine(y + kExportMargin) + kExportMargin * 4, rowBytes);
+    });
     return part;
 }
 
@@ -136,7 +142,7 @@ QImage ReadForegroundPhoto(ImageLayer& layer)
     // block the export for ever.
     if (!QFileInfo(layer.Path()).isFile())
         throw std::runtime_error("Render error");
-    QImage photo(layer.Path());
+    QImage photo = ReadPhoto(layer.Path());
     if (photo.isNull())
         throw std::runtime_error("Render error");
     const EXIF::Orientation orientation = EXIF::CameraOrientation(layer.Path());
@@ -170,6 +176,20 @@ QSize ExportSize(const Canvas& canvas, const LayerManager& manager, const Foregr
 LMerr RenderProcessor::RenderExportImage(const QUuid& foregroundId, QImage& image)
 {
     Impl& d = *m_impl;
+    d.exportStages.clear();
+    // The time since the last lap goes to the named stage.
+    auto lapStart = std::chrono::steady_clock::now();
+    const auto lap = [&](const char* stage) {
+        const auto now = std::chrono::steady_clock::now();
+        const double ms = std::chrono::duration<double, std::milli>(now - lapStart).count();
+        lapStart = now;
+        for (auto& entry : d.exportStages)
+            if (entry.first == stage) {
+                entry.second += ms;
+                return;
+            }
+        d.exportStages.emplace_back(stage, ms);
+    };
     try {
         if (!d.project)
             throw std::runtime_error("Render error");
@@ -187,6 +207,7 @@ LMerr RenderProcessor::RenderExportImage(const QUuid& foregroundId, QImage& imag
         if (foreground && !foreground->IsOffline())
             photo = isCurrent ? d.SourceImages.value(foregroundId).value(HXDownsampleFactor0)
                               : d.SetLayerImage(ReadForegroundPhoto(*foreground), *foreground).value(HXDownsampleFactor0);
+        lap("photo read");
 
         const QSize size = ExportSize(canvas, *manager, foreground);
         // An empty canvas has no image to give; reporting success with a null image would let
@@ -214,6 +235,7 @@ LMerr RenderProcessor::RenderExportImage(const QUuid& foregroundId, QImage& imag
         } else {
             ClearImage8(target, 0, 0, 0, 0);
         }
+        lap("canvas cleared");
 
         HXImageCompositor compositor(target, 1.0, d.lookupTables, HXDownsampleFactor0);
         // Working images are made untouched: each is written whole by the pass that fills it.
@@ -284,6 +306,7 @@ LMerr RenderProcessor::RenderExportImage(const QUuid& foregroundId, QImage& imag
                     return result;
                 if (!isCurrent)
                     photo.reset();
+                lap("foreground key");
 
                 // The shadow goes onto the target at once, beneath the foreground.
                 if (const auto shadow = FindItemOfType<ShadowCastFilterItem>(settings->Filters(),
@@ -298,11 +321,13 @@ LMerr RenderProcessor::RenderExportImage(const QUuid& foregroundId, QImage& imag
                                           HXDownsampleFactor0);
                     RunShadowCastPass(*shadow, *settings, *source, target, project, d.lookupTables,
                                       HXDownsampleFactor0, true);
+                    lap("foreground shadow");
                 }
 
                 // Placement, spill suppression and masks.
                 ImagePtr placed = outputImage();
                 RunTransformPass(placement, true, *keyed, *placed);
+                lap("foreground placement");
                 const auto spill = FindItemOfType<SpillSuppressionKeyItem>(keys, KeyItemTypeSpillSuppression);
                 const int applyMethod = spill ? static_cast<int>(spill->ApplyMethod()) : 0;
                 if (applyMethod == 0) {
@@ -329,15 +354,19 @@ LMerr RenderProcessor::RenderExportImage(const QUuid& foregroundId, QImage& imag
                     RunSpillSuppressionPass(keys, *foreground, d.lookupTables, *placed);
                 }
                 keyed.reset();
+                lap("foreground spill suppression");
 
-                // Filters, then the masks on the finished foreground.
-                ImagePtr filtered = outputImage();
+                // Filters, in place (no copy when there are none), then the masks on the finished
+                // foreground.
                 if (const LMerr result =
-                        RunFilterPass(settings->Filters(), d.lookupTables, HXDownsampleFactor0, placed, filtered, 1.0))
+                        RunFilterPass(settings->Filters(), d.lookupTables, HXDownsampleFactor0, placed, placed, 1.0))
                     return result;
-                release(placed);
-                if (hasMasks)
+                ImagePtr filtered = std::move(placed);
+                lap("foreground filters");
+                if (hasMasks) {
                     RenderExportMasks(masks, *filtered, d.lookupTables, placement, crop);
+                    lap("foreground masks");
+                }
 
                 double transparency = 0.0;
                 if (const auto item = FindItemOfType<TransparencyFilterItem>(settings->Filters(),
@@ -352,8 +381,10 @@ LMerr RenderProcessor::RenderExportImage(const QUuid& foregroundId, QImage& imag
                                                         HXDownsampleFactor0));
                     CheckRender(compositor.Render());
                     compositor.ClearRenderQueue();
+                    lap("foreground light wrap and draw");
                 } else {
                     drawLayer(*filtered, 1.0 - transparency, kForegroundComposite);
+                    lap("foreground draw");
                 }
                 release(filtered);
                 continue;
@@ -367,19 +398,22 @@ LMerr RenderProcessor::RenderExportImage(const QUuid& foregroundId, QImage& imag
                 const ImagePtr source = CachedSource(d.SourceImages, id);
                 ImagePtr placed = outputImage();
                 placeLayer(*settings, *source, *placed);
-                ImagePtr filtered = outputImage();
+                lap("background placement");
                 if (const LMerr result =
-                        RunFilterPass(settings->Filters(), d.lookupTables, HXDownsampleFactor0, placed, filtered, 1.0))
+                        RunFilterPass(settings->Filters(), d.lookupTables, HXDownsampleFactor0, placed, placed, 1.0))
                     return result;
-                release(placed);
+                ImagePtr filtered = std::move(placed);
+                lap("background filters");
                 drawLayer(*filtered, 1.0, kLayerComposite);
                 release(filtered);
+                lap("background draw");
                 const auto depth = FindItemOfType<BackgroundDepthOfFieldFilterItem>(
                     settings->Filters(), FilterItemTypeBackgroundDepthOfField);
                 RunDepthOfFieldPass(depth.get(), target, width, height, project, 1.0,
                                     HXRect(HXPoint2(kExportMargin, kExportMargin),
                                            HXPoint2(size.width() + kExportMargin, size.height() + kExportMargin)),
                                     d.lookupTables, HXDownsampleFactor0, true);
+                lap("background depth of field");
             } else if (layer->Type() == LayerTypeImage) {
                 const ImageLayerSettingsPtr settings = SettingsFor(*manager, id, foregroundId);
                 const ImagePtr source = CachedSource(d.SourceImages, id);
@@ -388,6 +422,7 @@ LMerr RenderProcessor::RenderExportImage(const QUuid& foregroundId, QImage& imag
                 placeLayer(*settings, *source, *placed);
                 drawLayer(*placed, 1.0, kLayerComposite);
                 release(placed);
+                lap("image layers");
             }
         }
 
@@ -397,6 +432,7 @@ LMerr RenderProcessor::RenderExportImage(const QUuid& foregroundId, QImage& imag
                                 HXDownsampleFactor0,
                                 QRect(kExportMargin, kExportMargin, size.width(), size.height()),
                                 1.0, true);
+        lap("composite effects");
 
         const ImageLayerPtr overlay = manager->GetOverlay();
         if (overlay && IsLayerVisible(*overlay)) {
@@ -407,12 +443,16 @@ LMerr RenderProcessor::RenderExportImage(const QUuid& foregroundId, QImage& imag
             spare.clear();
             FitOverlayForExport(*manager, *overlay, settings, foregroundId, width, height);
             placeLayer(*settings, *source, *placed);
+            lap("overlay placement");
             drawLayer(*placed, 1.0, kLayerComposite);
+            lap("overlay draw");
         }
 
         DrawTextItems(foregroundId, working, project);
+        lap("text");
 
         image = CanvasPart(working, size.width(), size.height());
+        lap("canvas taken out of the margin");
         return LMerrSuccess;
     } catch (const MissingSource&) {
         return LMerrRenderFailed;

@@ -3,6 +3,7 @@
 #include "RenderProcessor.h"
 #include "RenderProcessorImpl.h"
 
+#include <hvn/common/HXParallel.h>
 #include <hvn/image/HXImageCompositor.h>
 
 #include <QImage>
@@ -32,6 +33,14 @@ bool IsPipelineFormat(const HXImage8& image)
 std::size_t RowBytes(const HXImage8& image)
 {
     return static_cast<std::size_t>(image.Width()) * 4u;
+}
+
+std::uint32_t AndOf(const std::vector<std::uint32_t>& values)
+{
+    std::uint32_t all = 0xFFFFFFFFu;
+    for (const std::uint32_t value : values)
+        all &= value;
+    return all;
 }
 
 } // namespace
@@ -168,24 +177,29 @@ std::shared_ptr<HXImage8> PipelineCopy8(const QImage& image, int quarterTurns, h
     std::uint8_t* to = target->Buffer();
     const std::size_t toStride = static_cast<std::size_t>(targetWidth) * 4u;
     threads = std::max(1, threads);
-    // The AND of every pixel written: its top byte is 255 only when every alpha is.
-    std::uint32_t allBits = 0xFFFFFFFFu;
+    // The AND of every pixel written, per band: its top byte is 255 only when every alpha is.
+    const auto bandsOf = [&](int count) { return std::min(count, threads * 4); };
 
     if (!turned) {
-#pragma omp parallel for schedule(static) num_threads(threads) reduction(& : allBits)
-        for (int y = 0; y < height; ++y) {
-            const uchar* in = from + y * fromStride;
-            std::uint8_t* out = to + y * toStride;
-            for (int x = 0; x < width; ++x) {
-                std::uint32_t pixel;
-                std::memcpy(&pixel, in + x * 4, 4);
-                pixel |= alpha;
-                allBits &= pixel;
-                std::memcpy(out + x * 4, &pixel, 4);
+        const int bands = bandsOf(height);
+        std::vector<std::uint32_t> bandBits(static_cast<std::size_t>(std::max(bands, 1)), 0xFFFFFFFFu);
+        hvn::common::HXParallelBands(height, bands, threads, [&](int begin, int end) {
+            std::uint32_t allBits = 0xFFFFFFFFu;
+            for (int y = begin; y < end; ++y) {
+                const uchar* in = from + y * fromStride;
+                std::uint8_t* out = to + y * toStride;
+                for (int x = 0; x < width; ++x) {
+                    std::uint32_t pixel;
+                    std::memcpy(&pixel, in + x * 4, 4);
+                    pixel |= alpha;
+                    allBits &= pixel;
+                    std::memcpy(out + x * 4, &pixel, 4);
+                }
             }
-        }
+            bandBits[static_cast<std::size_t>(static_cast<std::int64_t>(begin) * bands / height)] = allBits;
+        });
         if (opaque != nullptr)
-            *opaque = (allBits >> 24) == 0xFFu;
+            *opaque = (AndOf(bandBits) >> 24) == 0xFFu;
         return target;
     }
 
@@ -195,29 +209,34 @@ std::shared_ptr<HXImage8> PipelineCopy8(const QImage& image, int quarterTurns, h
     const int tileRows = (targetHeight + kTile - 1) / kTile;
     const int tileColumns = (targetWidth + kTile - 1) / kTile;
     const bool clockwise = quarterTurns == 1;
-#pragma omp parallel for schedule(static) num_threads(threads) reduction(& : allBits)
-    for (int tileRow = 0; tileRow < tileRows; ++tileRow) {
-        const int y0 = tileRow * kTile;
-        const int y1 = std::min(targetHeight, y0 + kTile);
-        for (int tileColumn = 0; tileColumn < tileColumns; ++tileColumn) {
-            const int x0 = tileColumn * kTile;
-            const int x1 = std::min(targetWidth, x0 + kTile);
-            for (int y = y0; y < y1; ++y) {
-                std::uint8_t* out = to + y * toStride;
-                const int sourceX = clockwise ? y : width - 1 - y;
-                for (int x = x0; x < x1; ++x) {
-                    const int sourceY = clockwise ? height - 1 - x : x;
-                    std::uint32_t pixel;
-                    std::memcpy(&pixel, from + sourceY * fromStride + static_cast<std::size_t>(sourceX) * 4u, 4);
-                    pixel |= alpha;
-                    allBits &= pixel;
-                    std::memcpy(out + x * 4, &pixel, 4);
+    const int bands = bandsOf(tileRows);
+    std::vector<std::uint32_t> bandBits(static_cast<std::size_t>(std::max(bands, 1)), 0xFFFFFFFFu);
+    hvn::common::HXParallelBands(tileRows, bands, threads, [&](int beginTile, int endTile) {
+        std::uint32_t allBits = 0xFFFFFFFFu;
+        for (int tileRow = beginTile; tileRow < endTile; ++tileRow) {
+            const int y0 = tileRow * kTile;
+            const int y1 = std::min(targetHeight, y0 + kTile);
+            for (int tileColumn = 0; tileColumn < tileColumns; ++tileColumn) {
+                const int x0 = tileColumn * kTile;
+                const int x1 = std::min(targetWidth, x0 + kTile);
+                for (int y = y0; y < y1; ++y) {
+                    std::uint8_t* out = to + y * toStride;
+                    const int sourceX = clockwise ? y : width - 1 - y;
+                    for (int x = x0; x < x1; ++x) {
+                        const int sourceY = clockwise ? height - 1 - x : x;
+                        std::uint32_t pixel;
+                        std::memcpy(&pixel, from + sourceY * fromStride + static_cast<std::size_t>(sourceX) * 4u, 4);
+                        pixel |= alpha;
+                        allBits &= pixel;
+                        std::memcpy(out + x * 4, &pixel, 4);
+                    }
                 }
             }
         }
-    }
+        bandBits[static_cast<std::size_t>(static_cast<std::int64_t>(beginTile) * bands / tileRows)] = allBits;
+    });
     if (opaque != nullptr)
-        *opaque = (allBits >> 24) == 0xFFu;
+        *opaque = (AndOf(bandBits) >> 24) == 0xFFu;
     return target;
 }
 
@@ -249,6 +268,23 @@ std::vector<int> FastScaleSamples(int length, double scale, bool vertical)
 
 } // namespace
 
+QSize FastScaledSize(const QSize& size, double sx, double sy)
+{
+    if (size.width() <= 0 || size.height() <= 0 || size.width() >= 0xFFFFFF || size.height() >= 0xFFFFFF ||
+        !(sx > 0.0) || !(sy > 0.0))
+        return QSize();
+    // Qt's own rounding of the size, from thin probes.
+    const auto length = [](int count, double scale, bool vertical) {
+        const QImage probe(vertical ? 1 : count, vertical ? count : 1, QImage::Format_ARGB32);
+        if (probe.isNull())
+            throw std::bad_alloc();
+        const QImage scaled = probe.transformed(QTransform::fromScale(vertical ? 1.0 : scale, vertical ? scale : 1.0),
+                                                Qt::FastTransformation);
+        return vertical ? scaled.height() : scaled.width();
+    };
+    return QSize(length(size.width(), sx, false), length(size.height(), sy, true));
+}
+
 std::shared_ptr<HXImage8> ShrinkFast8(const HXImage8& source, double sx, double sy, int threads)
 {
     const int width = source.Width();
@@ -268,21 +304,22 @@ std::shared_ptr<HXImage8> ShrinkFast8(const HXImage8& source, double sx, double 
     const std::size_t fromStride = RowBytes(source);
     const std::size_t toStride = RowBytes(*target);
     threads = std::max(1, threads);
-#pragma omp parallel for schedule(static) num_threads(threads)
-    for (int y = 0; y < targetHeight; ++y) {
-        std::uint8_t* out = to + y * toStride;
-        if (rows[y] < 0) {
-            std::memset(out, 0, toStride);
-            continue;
+    hvn::common::HXParallelBands(targetHeight, threads * 4, threads, [&](int begin, int end) {
+        for (int y = begin; y < end; ++y) {
+            std::uint8_t* out = to + y * toStride;
+            if (rows[y] < 0) {
+                std::memset(out, 0, toStride);
+                continue;
+            }
+            const std::uint8_t* in = from + static_cast<std::size_t>(rows[y]) * fromStride;
+            for (int x = 0; x < targetWidth; ++x) {
+                std::uint32_t pixel = 0;
+                if (columns[x] >= 0)
+                    std::memcpy(&pixel, in + static_cast<std::size_t>(columns[x]) * 4u, 4);
+                std::memcpy(out + x * 4, &pixel, 4);
+            }
         }
-        const std::uint8_t* in = from + static_cast<std::size_t>(rows[y]) * fromStride;
-        for (int x = 0; x < targetWidth; ++x) {
-            std::uint32_t pixel = 0;
-            if (columns[x] >= 0)
-                std::memcpy(&pixel, in + static_cast<std::size_t>(columns[x]) * 4u, 4);
-            std::memcpy(out + x * 4, &pixel, 4);
-        }
-    }
+    });
     return target;
 }
 

@@ -4,6 +4,8 @@
 
 #include <hvn/image/HXImage.h>
 
+#include <QSize>
+
 #include <cstdint>
 #include <memory>
 
@@ -81,6 +83,10 @@ APP_EXPORT std::shared_ptr<hvn::image::HXImage8> PipelineCopy8(const QImage& ima
 // through premultiplied values, which changes pixels that are not opaque: those are not taken), computed straight into
 // a new image (in the source's pixel order; pixels are moved whole) on the given number of
 // threads. An empty pointer where Qt's result would be empty. Throws std::bad_alloc.
+// The size QImage::transformed(QTransform::fromScale(sx, sy), Qt::FastTransformation) gives an
+// image of the given size (empty where Qt's result would be).
+APP_EXPORT QSize FastScaledSize(const QSize& size, double sx, double sy);
+
 APP_EXPORT std::shared_ptr<hvn::image::HXImage8> ShrinkFast8(const hvn::image::HXImage8& source, double sx,
                                                              double sy, int threads);
 

@@ -13,6 +13,7 @@
 #include "LayerSettings.h"
 #include "Project.h"
 #include "RenderProcessorImpl.h"
+#include "Resampling.h"
 #include "TransformationFunctions.h"
 
 #include <hvn/image/HXImageCompositor.h>
@@ -56,12 +57,6 @@ LMerr CopyInsteadOfPass(const ImagePtr& source, const ImagePtr& target)
     if (source != target)
         CopyWholeImage8(target, source);
     return LMerrSuccess;
-}
-
-void Clear(HXImage8& image)
-{
-    if (image.Buffer() != nullptr)
-        std::memset(image.Buffer(), 0, image.BufferByteSize());
 }
 
 // A stage image the layer render needs; missing ones (a render between the export's removal and
@@ -139,8 +134,11 @@ void RunTransformPass(const QTransform& transform, bool smooth, const HXImage8& 
         CopyImage8(true, source, target);
         return;
     }
-    Clear(target);
-    helper::TransformImage(source, target, transform, smooth);
+    // Every target pixel is written, those the source does not reach with 0.
+    resampling::DrawThrough(
+        {source.Buffer(), source.Width(), source.Height(), static_cast<std::ptrdiff_t>(source.Width()) * 4},
+        {target.Buffer(), target.Width(), target.Height(), static_cast<std::ptrdiff_t>(target.Width()) * 4},
+        transform, smooth, resampling::Target::Replace);
 }
 
 void RunSpillSuppressionPass(const KeyList& keys, const ImageLayer& layer, const hvn::common::HXLookupTables& tables,

@@ -8,6 +8,7 @@
 #include "RenderProcessorImpl.h"
 
 #include <hvn/common/HXSystem.h>
+#include <hvn/image/HXOperation.h>
 #include <hvn/image/HXImageKeyer.h>
 
 #include <QImage>
@@ -136,17 +137,53 @@ FactorFlags RenderProcessor::Impl::StaleFlags()
     return flags;
 }
 
-FactorImages RenderProcessor::Impl::SetLayerImage(QImage image, ImageLayer& layer) const
+namespace {
+
+int QuarterTurns(const ImageLayer& layer)
+{
+    const EXIF::Orientation orientation = EXIF::CameraOrientation(layer.Path());
+    return orientation == EXIF::OrientationRightTop ? 1 : orientation == EXIF::OrientationLeftBottom ? -1 : 0;
+}
+
+// The scale from a photo to its preview source. The preview keeps at least one pixel each way, so
+// photos narrower or lower than 1 / ratio pixels still get a usable preview; its pixels are those
+// of QImage's fast scaledToWidth (or, below one row, of scaled to one row).
+struct PreviewScale {
+    int width = 1;
+    double sx = 1.0;
+    double sy = 1.0;
+    bool oneRow = false;
+};
+
+PreviewScale PreviewScaleOf(int fullWidth, int fullHeight)
+{
+    PreviewScale scale;
+    const double ratio = hvn::image::DownsampleValue(HXDownsampleFactor3);
+    scale.width = std::max(1, static_cast<int>(fullWidth * ratio));
+    scale.sx = static_cast<double>(scale.width) / fullWidth;
+    scale.oneRow = std::lround(fullHeight * scale.sx) < 1;
+    scale.sy = scale.oneRow ? 1.0 / fullHeight : scale.sx;
+    return scale;
+}
+
+} // namespace
+
+QSize PreviewSourceSize(const QSize& photo)
+{
+    if (photo.width() <= 0 || photo.height() <= 0)
+        return QSize();
+    const PreviewScale scale = PreviewScaleOf(photo.width(), photo.height());
+    return FastScaledSize(photo, scale.sx, scale.sy);
+}
+
+FactorImages RenderProcessor::Impl::SetLayerImage(QImage image, ImageLayer& layer, const ImagePtr& keptPreview) const
 {
     if (image.isNull())
         throw std::runtime_error("Cannot load image");
     if (allocationsBeforeFailure >= 0 && allocationsBeforeFailure-- == 0)
         throw std::bad_alloc();
     const int threads = hvn::common::HXSystem::GetCPUCoreCount();
-    const EXIF::Orientation orientation = EXIF::CameraOrientation(layer.Path());
-    const int quarterTurns = orientation == EXIF::OrientationRightTop    ? 1
-                             : orientation == EXIF::OrientationLeftBottom ? -1
-                                                                          : 0;
+    const int quarterTurns = QuarterTurns(layer);
 
     // The usual decoded formats are converted and turned in one parallel pass into the cache;
     // anything else goes through Qt, and the cache then keeps Qt's image.
@@ -165,23 +202,21 @@ FactorImages RenderProcessor::Impl::SetLayerImage(QImage image, ImageLayer& laye
     const int fullWidth = fullImage ? fullImage->Width() : full.width();
     const int fullHeight = fullImage ? fullImage->Height() : full.height();
 
-    // The preview keeps at least one pixel each way, so photos narrower or lower than 1 / ratio
-    // pixels still get a usable preview. Its bytes are those of QImage's fast scaledToWidth (or,
-    // below one row, of scaled to one row).
-    const double ratio = hvn::image::DownsampleValue(HXDownsampleFactor3);
-    const int previewWidth = std::max(1, static_cast<int>(fullWidth * ratio));
-    const double factor = static_cast<double>(previewWidth) / fullWidth;
-    const bool oneRow = std::lround(fullHeight * factor) < 1;
-    const double scaleY = oneRow ? 1.0 / fullHeight : factor;
+    ImagePtr previewImage;
+    if (keptPreview && QSize(keptPreview->Width(), keptPreview->Height()) ==
+                           PreviewSourceSize(QSize(fullWidth, fullHeight)))
+        previewImage = keptPreview;
+    const PreviewScale scale = PreviewScaleOf(fullWidth, fullHeight);
     // Qt scales through premultiplied values, which changes pixels that are not opaque: only
     // opaque photos (every decoded JPEG) are sampled directly.
-    ImagePtr previewImage = opaque ? ShrinkFast8(*fullImage, factor, scaleY, threads) : nullptr;
+    if (!previewImage && opaque)
+        previewImage = ShrinkFast8(*fullImage, scale.sx, scale.sy, threads);
     if (!previewImage) {
         const QImage fullQt = fullImage ? QImage(static_cast<const uchar*>(fullImage->Buffer()), fullWidth,
                                                  fullHeight, fullWidth * 4, QImage::Format_ARGB32)
                                         : full;
-        QImage preview = oneRow ? fullQt.scaled(previewWidth, 1, Qt::IgnoreAspectRatio, Qt::FastTransformation)
-                                : fullQt.scaledToWidth(previewWidth, Qt::FastTransformation);
+        QImage preview = scale.oneRow ? fullQt.scaled(scale.width, 1, Qt::IgnoreAspectRatio, Qt::FastTransformation)
+                                      : fullQt.scaledToWidth(scale.width, Qt::FastTransformation);
         previewImage = AdoptImage(ToPipelineFormat(std::move(preview)), pixelOrder);
     }
     if (!fullImage)
@@ -193,6 +228,37 @@ FactorImages RenderProcessor::Impl::SetLayerImage(QImage image, ImageLayer& laye
 
     hvn::image::HXKeyColor keyColor = hvn::image::HXKeyColorGreen;
     hvn::image::AutoDetectKeyColor(fullImage.get(), threads, &keyColor);
+    layer.SetDominantKeyColor(keyColor);
+    return sources;
+}
+
+FactorImages RenderProcessor::Impl::SetLayerPreviewImage(QImage preview, const QSize& photoSize,
+                                                         ImageLayer& layer) const
+{
+    if (preview.isNull() || photoSize.width() <= 0 || photoSize.height() <= 0)
+        throw std::runtime_error("Cannot load image");
+    if (allocationsBeforeFailure >= 0 && allocationsBeforeFailure-- == 0)
+        throw std::bad_alloc();
+    const int quarterTurns = QuarterTurns(layer);
+    const QSize upright = quarterTurns != 0 ? photoSize.transposed() : photoSize;
+    const QSize size = PreviewSourceSize(upright);
+    // As stored in the file: a turned photo's preview is turned with it.
+    const QSize stored = quarterTurns != 0 ? size.transposed() : size;
+    if (preview.size() != stored)
+        preview = preview.scaled(stored, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    if (preview.format() != QImage::Format_RGB32 && preview.format() != QImage::Format_ARGB32)
+        preview = preview.convertToFormat(QImage::Format_ARGB32);
+    if (preview.isNull())
+        throw std::bad_alloc();
+    const int threads = hvn::image::EngineThreadCount(static_cast<long long>(size.width()) * size.height());
+    ImagePtr previewImage = PipelineCopy8(preview, quarterTurns, pixelOrder, threads);
+    if (!previewImage)
+        throw std::bad_alloc();
+
+    FactorImages sources;
+    sources.insert(HXDownsampleFactor3, previewImage);
+    hvn::image::HXKeyColor keyColor = hvn::image::HXKeyColorGreen;
+    hvn::image::AutoDetectKeyColor(previewImage.get(), threads, &keyColor);
     layer.SetDominantKeyColor(keyColor);
     return sources;
 }
@@ -293,6 +359,60 @@ void RenderProcessor::EnableMatteView(bool enable)
     m_impl->matteView = enable;
 }
 
+void RenderProcessor::Impl::InstallLayer(const ImageLayer& layer, FactorImages sources)
+{
+    // The new caches are made before the tables change, so a failure leaves the layer's previous
+    // source in place (a foreground's derived images are then stale).
+    const QUuid id = layer.Id();
+    switch (layer.Type()) {
+    case LayerTypeBackground: {
+        FactorImages layerWindow = CreateScreenCaches();
+        FactorImages stage = CreateScreenCaches();
+        SourceImages.insert(id, std::move(sources));
+        LayerWindowImages.insert(id, std::move(layerWindow));
+        LayerStageImages.insert(id, std::move(stage));
+        FilterValid.insert(id, StaleFlags());
+        PostFilterValid.insert(id, StaleFlags());
+        break;
+    }
+    case LayerTypeForeground: {
+        FactorImages previous = std::exchange(SourceImages[id], std::move(sources));
+        try {
+            ResetForegroundCaches(id);
+        } catch (...) {
+            SourceImages.insert(id, std::move(previous));
+            throw;
+        }
+        break;
+    }
+    case LayerTypeOverlay:
+    case LayerTypeImage: {
+        FactorImages layerWindow = CreateScreenCaches();
+        SourceImages.insert(id, std::move(sources));
+        LayerWindowImages.insert(id, std::move(layerWindow));
+        PostFilterValid.insert(id, StaleFlags());
+        break;
+    }
+    }
+}
+
+void RenderProcessor::Impl::CompleteLayer(ImageLayer& layer, FactorImages sources,
+                                          hvn::image::HXKeyColor previewKeyColor)
+{
+    const QUuid id = layer.Id();
+    const ImagePtr full = sources.value(HXDownsampleFactor0);
+    if (layer.Type() == LayerTypeForeground) {
+        ImagePtr work = NewImage8(full->Width(), full->Height(), true);
+        ForegroundWorkImages.insert(HXDownsampleFactor0, std::move(work));
+    }
+    SourceImages[id].insert(HXDownsampleFactor0, full);
+    // The whole photo may name the other backdrop colour: the preview's key is then redone.
+    if (layer.Type() == LayerTypeForeground && layer.DominantKeyColor() != previewKeyColor) {
+        KeyValid[HXDownsampleFactor3] = false;
+        PostFilterValid[id][HXDownsampleFactor3] = false;
+    }
+}
+
 LMerr RenderProcessor::SetLayer(const std::shared_ptr<ImageLayer>& layer, const QImage& image)
 {
     if (!layer)
@@ -302,39 +422,39 @@ LMerr RenderProcessor::SetLayer(const std::shared_ptr<ImageLayer>& layer, const 
     Impl& d = *m_impl;
     const QUuid id = layer->Id();
     try {
-        // The new caches are made before the tables change, so a failure leaves the layer's
-        // previous source in place (a foreground's derived images are then stale).
-        FactorImages sources = d.SetLayerImage(image, *layer);
-        switch (layer->Type()) {
-        case LayerTypeBackground: {
-            FactorImages layerWindow = d.CreateScreenCaches();
-            FactorImages stage = d.CreateScreenCaches();
-            d.SourceImages.insert(id, std::move(sources));
-            d.LayerWindowImages.insert(id, std::move(layerWindow));
-            d.LayerStageImages.insert(id, std::move(stage));
-            d.FilterValid.insert(id, Impl::StaleFlags());
-            d.PostFilterValid.insert(id, Impl::StaleFlags());
-            break;
+        // A layer loaded from its preview keeps that preview and everything rendered from it.
+        const auto pending = d.PreviewOnly.constFind(id);
+        const ImagePtr preview = pending != d.PreviewOnly.constEnd() ? d.SourceImages.value(id).value(HXDownsampleFactor3)
+                                                                     : nullptr;
+        const hvn::image::HXKeyColor previewKeyColor = layer->DominantKeyColor();
+        FactorImages sources = d.SetLayerImage(image, *layer, preview);
+        const ImagePtr full = sources.value(HXDownsampleFactor0);
+        if (preview && sources.value(HXDownsampleFactor3) == preview &&
+            QSize(full->Width(), full->Height()) == *pending) {
+            d.CompleteLayer(*layer, std::move(sources), previewKeyColor);
+        } else {
+            d.InstallLayer(*layer, std::move(sources));
         }
-        case LayerTypeForeground: {
-            FactorImages previous = std::exchange(d.SourceImages[id], std::move(sources));
-            try {
-                d.ResetForegroundCaches(id);
-            } catch (...) {
-                d.SourceImages.insert(id, std::move(previous));
-                throw;
-            }
-            break;
-        }
-        case LayerTypeOverlay:
-        case LayerTypeImage: {
-            FactorImages layerWindow = d.CreateScreenCaches();
-            d.SourceImages.insert(id, std::move(sources));
-            d.LayerWindowImages.insert(id, std::move(layerWindow));
-            d.PostFilterValid.insert(id, Impl::StaleFlags());
-            break;
-        }
-        }
+        d.PreviewOnly.remove(id);
+    } catch (...) {
+        return ExceptionToErrorCode(std::current_exception()) == kErrorOutOfMemory ? LMerrRenderOutOfMemory
+                                                                                   : LMerrRenderFailed;
+    }
+    return LMerrSuccess;
+}
+
+LMerr RenderProcessor::SetLayerPreview(const std::shared_ptr<ImageLayer>& layer, const QImage& preview,
+                                       const QSize& photoSize)
+{
+    if (!layer)
+        return LMerrRenderFailed;
+    if (!IsKnownType(*layer))
+        return LMerrInvalidRenderLayer;
+    Impl& d = *m_impl;
+    try {
+        FactorImages sources = d.SetLayerPreviewImage(preview, photoSize, *layer);
+        d.InstallLayer(*layer, std::move(sources));
+        d.PreviewOnly.insert(layer->Id(), QuarterTurns(*layer) != 0 ? photoSize.transposed() : photoSize);
     } catch (...) {
         return ExceptionToErrorCode(std::current_exception()) == kErrorOutOfMemory ? LMerrRenderOutOfMemory
                                                                                    : LMerrRenderFailed;
@@ -376,6 +496,7 @@ LMerr RenderProcessor::RemoveLayer(const std::shared_ptr<ImageLayer>& layer)
     }
     d.SourceImages[id].clear();
     d.LayerWindowImages[id].clear();
+    d.PreviewOnly.remove(id);
     return LMerrSuccess;
 }
 

@@ -6,6 +6,7 @@
 #include <hvn/image/HXTypes.h>
 
 #include <QRect>
+#include <QSize>
 #include <QUuid>
 
 #include <memory>
@@ -51,6 +52,13 @@ public:
     // screen caches; every stage of the layer becomes stale. 40 for an unknown layer type, 44 for
     // an image that cannot be used, 55 when memory runs out; on failure nothing changes.
     LMerr SetLayer(const std::shared_ptr<ImageLayer>& layer, const QImage& image);
+    // Loads a layer from a quick preview of its photo alone (the photo decoded at the preview
+    // source's size, as ReadPhotoPreview gives it; photoSize: the photo's size as stored), so that
+    // renders at the preview factor can start while the whole photo is decoded. Orientation, key
+    // colour and caches as SetLayer, at the preview factor only: renders at full quality fail
+    // (the photo is missing) until SetLayer gives the photo, which then keeps this preview and
+    // what was rendered from it. Results as SetLayer.
+    LMerr SetLayerPreview(const std::shared_ptr<ImageLayer>& layer, const QImage& preview, const QSize& photoSize);
     // Frees the layer's caches; removing the foreground makes every layer's placement stale.
     LMerr RemoveLayer(const std::shared_ptr<ImageLayer>& layer);
 

@@ -19,6 +19,9 @@
 #include <cstdint>
 #include <exception>
 #include <memory>
+#include <string>
+#include <utility>
+#include <vector>
 
 class QPainterPath;
 class QTransform;
@@ -52,6 +55,9 @@ enum RenderErrorCode : int {
     kErrorOutOfMemory = 8,
 };
 int ExceptionToErrorCode(const std::exception_ptr& error);
+
+// The size of a photo's preview source (factor 3) for the photo turned upright.
+QSize PreviewSourceSize(const QSize& photo);
 
 // The size of a screen cache at a factor: full size at 0, rounded up otherwise.
 QSize ScreenCacheSize(const QRect& screen, hvn::image::HXDownsampleFactor factor);
@@ -89,7 +95,17 @@ struct RenderProcessor::Impl {
     // colour. Throws std::runtime_error "Cannot load image" for a null image, std::bad_alloc when
     // memory runs out.
     // The image is taken by value: a caller that hands it over lets it be converted in place.
-    FactorImages SetLayerImage(QImage image, ImageLayer& layer) const;
+    // keptPreview, when it has the preview's size, is kept as the preview.
+    FactorImages SetLayerImage(QImage image, ImageLayer& layer, const ImagePtr& keptPreview = nullptr) const;
+    // The preview source alone, from a preview of the photo (photoSize: the photo as stored):
+    // turned upright, brought to the preview size when it has another; the layer's dominant key
+    // colour from it. Throws as SetLayerImage.
+    FactorImages SetLayerPreviewImage(QImage preview, const QSize& photoSize, ImageLayer& layer) const;
+    // A layer's new sources into the tables, with new caches and stale flags for its type.
+    void InstallLayer(const ImageLayer& layer, FactorImages sources);
+    // The full-quality source of a layer loaded from its preview, and what goes with it; the
+    // preview's caches stay unless the whole photo names another backdrop colour.
+    void CompleteLayer(ImageLayer& layer, FactorImages sources, hvn::image::HXKeyColor previewKeyColor);
     // The foreground's caches after its source: work, window, stage and mask images, its flags.
     void ResetForegroundCaches(const QUuid& id);
 
@@ -111,6 +127,13 @@ struct RenderProcessor::Impl {
     bool matteView = false;
     std::shared_ptr<AlphaMaskRenderer> alphaMaskRenderer;
     hvn::common::HXLookupTables lookupTables{true};
+
+    // The last export's time by stage, in milliseconds, in the order the stages first ran: for the
+    // benchmarks.
+    std::vector<std::pair<std::string, double>> exportStages;
+
+    // Layers loaded from a preview alone, with the upright size of the photo still to come.
+    QHash<QUuid, QSize> PreviewOnly;
 
     // Images.
     LayerImages SourceImages;            // the layer's photo at both factors

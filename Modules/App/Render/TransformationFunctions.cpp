@@ -5,16 +5,11 @@
 #include "LayerManager.h"
 #include "Project.h"
 
+#include "Resampling.h"
+
 #include <QImage>
-#include <QPainter>
 
-#if defined(__linux__)
-#include <sys/mman.h>
-#endif
-
-#include <atomic>
 #include <cmath>
-#include <cstring>
 #include <limits>
 
 using hvn::image::HXDownsampleFactor;
@@ -141,196 +136,6 @@ bool FitLayerPlacement(const LayerManager& manager, FitTo fit, const QSize& canv
     return changed;
 }
 
-namespace {
-
-// ---- TransformImage ----
-
-// Below this many pixels the threads cost more than they save.
-constexpr qsizetype kParallelPixels = 1 << 16;
-
-struct ConstPlane {
-    const uchar* bits;
-    int width;
-    int height;
-    qsizetype stride;
-};
-
-struct Plane {
-    uchar* bits;
-    int width;
-    int height;
-    qsizetype stride;
-};
-
-#if defined(__linux__)
-struct Mapping {
-    void* address;
-    std::size_t bytes;
-};
-
-void Unmap(void* info)
-{
-    auto* mapping = static_cast<Mapping*>(info);
-    munmap(mapping->address, mapping->bytes);
-    delete mapping;
-}
-#endif
-
-// A working image of the pipeline's layout, uninitialised. A 42-megapixel copy in small pages
-// costs some 40,000 page faults, which take longer than the copy itself; large ones are backed by
-// huge pages where the system allows it.
-QImage WorkingImage(int width, int height)
-{
-#if defined(__linux__)
-    constexpr std::size_t kHugePage = std::size_t(2) << 20;
-    const std::size_t bytes = static_cast<std::size_t>(width) * static_cast<std::size_t>(height) * 4u;
-    if (bytes >= 2 * kHugePage) {
-        const std::size_t mapped = bytes + kHugePage;
-        void* address = mmap(nullptr, mapped, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
-        if (address == MAP_FAILED)
-            throw std::bad_alloc();
-        auto* mapping = new Mapping{address, mapped};
-        const auto start = (reinterpret_cast<std::uintptr_t>(address) + kHugePage - 1) & ~(kHugePage - 1);
-        madvise(reinterpret_cast<void*>(start), bytes & ~(kHugePage - 1), MADV_HUGEPAGE);
-        return QImage(reinterpret_cast<uchar*>(start), width, height, static_cast<qsizetype>(width) * 4,
-                      QImage::Format_ARGB32, Unmap, mapping);
-    }
-#endif
-    return QImage(width, height, QImage::Format_ARGB32);
-}
-
-void DrawThrough(QImage& device, const QImage& image, const QTransform& transform, bool smooth)
-{
-    QPainter painter(&device);
-    painter.setTransform(transform);
-    if (smooth)
-        painter.setRenderHints(QPainter::SmoothPixmapTransform | QPainter::Antialiasing);
-    painter.drawImage(0, 0, image);
-}
-
-// Whether every pixel of the rectangle has alpha 255; stops early once one does not.
-bool IsOpaque(const ConstPlane& plane, const QRect& rect)
-{
-    std::atomic<bool> transparent{false};
-    const int left = rect.left();
-    const int width = rect.width();
-    const bool parallel = static_cast<qsizetype>(width) * rect.height() >= kParallelPixels;
-#pragma omp parallel for schedule(static) if (parallel)
-    for (int y = rect.top(); y <= rect.bottom(); ++y) {
-        if (transparent.load(std::memory_order_relaxed))
-            continue;
-        const uchar* row = plane.bits + y * plane.stride + left * 4;
-        uchar all = 255;
-        for (int x = 0; x < width; ++x)
-            all &= row[x * 4 + 3];
-        if (all != 255)
-            transparent.store(true, std::memory_order_relaxed);
-    }
-    return !transparent.load();
-}
-
-// The rectangle of the source copied into the same place of the target with alpha forced to 255.
-void CopyOpaque(const ConstPlane& source, QImage& target, const QRect& rect)
-{
-    const int left = rect.left();
-    const int width = rect.width();
-    const bool parallel = static_cast<qsizetype>(width) * rect.height() >= kParallelPixels;
-#pragma omp parallel for schedule(static) if (parallel)
-    for (int y = rect.top(); y <= rect.bottom(); ++y) {
-        const uchar* from = source.bits + y * source.stride + left * 4;
-        uchar* to = target.scanLine(y) + left * 4;
-        for (int x = 0; x < width; ++x) {
-            std::uint32_t pixel;
-            std::memcpy(&pixel, from + x * 4, 4);
-            pixel |= 0xFF000000u; // byte 3 (alpha) on a little-endian machine
-            std::memcpy(to + x * 4, &pixel, 4);
-        }
-    }
-}
-
-// Whole pixels covering the rectangle (as QRectF::toAlignedRect), widened by the margin and cut
-// to the bounds. The rectangle is limited to the bounds in doubles first: a placement from a file
-// can throw an image further away than an int can count.
-QRect AlignedWithin(const QRectF& rect, const QRect& bounds, int margin)
-{
-    const QRectF limit = QRectF(bounds).adjusted(-margin - 1, -margin - 1, margin + 1, margin + 1);
-    const QRectF within = rect & limit;
-    if (within.isEmpty())
-        return QRect();
-    return within.toAlignedRect().adjusted(-margin, -margin, margin, margin) & bounds;
-}
-
-bool IsFinite(const QTransform& t)
-{
-    return std::isfinite(t.m11()) && std::isfinite(t.m12()) && std::isfinite(t.m13()) && std::isfinite(t.m21()) &&
-           std::isfinite(t.m22()) && std::isfinite(t.m23()) && std::isfinite(t.m31()) && std::isfinite(t.m32()) &&
-           std::isfinite(t.m33());
-}
-
-void TransformPixels(const ConstPlane& whole, const Plane& target, const QTransform& placement, bool smooth)
-{
-    if (whole.bits == nullptr || target.bits == nullptr || whole.width <= 0 || whole.height <= 0 ||
-        target.width <= 0 || target.height <= 0 || !IsFinite(placement) || !placement.isInvertible())
-        return;
-    // Only pixels inside the drawn quad (and one around it, for antialiased edges) can change;
-    // only source pixels mapped into that area (and two around, for bilinear neighbours) can be
-    // read. Everything below is restricted to those two rectangles.
-    const QRect targetRect(0, 0, target.width, target.height);
-    const QRect wholeRect(0, 0, whole.width, whole.height);
-    const QRectF mapped = placement.mapRect(QRectF(wholeRect));
-    const QRect area = AlignedWithin(mapped, targetRect, 1);
-    if (area.isEmpty())
-        return;
-    const QRect wholeNeeded = AlignedWithin(placement.inverted().mapRect(QRectF(area)), wholeRect, 2);
-
-    // The rasteriser counts in fixed point: an image placed far beyond the target (by a scale or a
-    // translation from a file) is drawn as the part of it that reaches the target. Nearer, the
-    // whole image is drawn, as always.
-    constexpr double kRasterReach = double(1 << 22);
-    const bool far = mapped.left() < -kRasterReach || mapped.top() < -kRasterReach || mapped.right() > kRasterReach ||
-                     mapped.bottom() > kRasterReach;
-    if (far && wholeNeeded.isEmpty())
-        return;
-    const QRect drawn = far ? wholeNeeded : wholeRect;
-    const QTransform transform = far ? QTransform::fromTranslate(drawn.left(), drawn.top()) * placement : placement;
-    const ConstPlane source{whole.bits + drawn.top() * whole.stride + drawn.left() * 4, drawn.width(), drawn.height(),
-                            whole.stride};
-    const QRect needed = wholeNeeded.translated(-drawn.topLeft());
-
-    const QImage sourceView(source.bits, source.width, source.height, source.stride, QImage::Format_ARGB32);
-    QImage targetView(target.bits, target.width, target.height, target.stride, QImage::Format_ARGB32);
-
-    // An opaque source draws the same colours whether or not its alpha is forced to 255, and the
-    // same alpha in both draws: one draw gives the result.
-    if (needed.isEmpty() || IsOpaque(source, needed)) {
-        DrawThrough(targetView, sourceView, transform, smooth);
-        return;
-    }
-
-    // Full-size images keep the draws' coordinates identical to drawing the whole images; their
-    // memory is only written (and so only committed) inside the two rectangles.
-    QImage opaque = WorkingImage(source.width, source.height);
-    QImage oldTarget = WorkingImage(target.width, target.height);
-    if (opaque.isNull() || oldTarget.isNull())
-        throw std::bad_alloc();
-    CopyOpaque(source, opaque, needed);
-    const qsizetype areaBytes = static_cast<qsizetype>(area.width()) * 4;
-    for (int y = area.top(); y <= area.bottom(); ++y)
-        std::memcpy(oldTarget.scanLine(y) + area.left() * 4, target.bits + y * target.stride + area.left() * 4, areaBytes);
-
-    DrawThrough(targetView, opaque, transform, smooth);
-    DrawThrough(oldTarget, sourceView, transform, smooth);
-
-    for (int y = area.top(); y <= area.bottom(); ++y) {
-        const uchar* from = oldTarget.constScanLine(y);
-        uchar* to = target.bits + y * target.stride;
-        for (int x = area.left(); x <= area.right(); ++x)
-            to[x * 4 + 3] = from[x * 4 + 3];
-    }
-}
-
-} // namespace
-
 void CombineLayerTransformation(const TransformationTransformItem* item, unsigned int w, unsigned int h, unsigned int cw,
                                 unsigned int ch, QTransform& t, HXDownsampleFactor factor)
 {
@@ -439,16 +244,17 @@ void TransformImage(QImage& source, QImage& target, const QTransform& transform,
     uchar* targetBits = target.bits();
     if (targetBits == nullptr)
         throw std::bad_alloc();
-    TransformPixels({converted.constBits(), converted.width(), converted.height(), converted.bytesPerLine()},
-                    {targetBits, target.width(), target.height(), target.bytesPerLine()}, transform, smooth);
+    resampling::DrawThrough({converted.constBits(), converted.width(), converted.height(), converted.bytesPerLine()},
+                            {targetBits, target.width(), target.height(), target.bytesPerLine()}, transform, smooth,
+                            resampling::Target::Compose);
 }
 
 void TransformImage(const hvn::image::HXImage8& source, hvn::image::HXImage8& target, const QTransform& transform,
                     bool smooth)
 {
-    TransformPixels({source.Buffer(), source.Width(), source.Height(), static_cast<qsizetype>(source.Width()) * 4},
-                    {target.Buffer(), target.Width(), target.Height(), static_cast<qsizetype>(target.Width()) * 4},
-                    transform, smooth);
+    resampling::DrawThrough({source.Buffer(), source.Width(), source.Height(), static_cast<std::ptrdiff_t>(source.Width()) * 4},
+                            {target.Buffer(), target.Width(), target.Height(), static_cast<std::ptrdiff_t>(target.Width()) * 4},
+                            transform, smooth, resampling::Target::Compose);
 }
 
 } // namespace helper

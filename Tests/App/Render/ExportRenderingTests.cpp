@@ -6,6 +6,7 @@
 #include "TransformItems.h"
 
 #include <QFile>
+#include <QImageReader>
 #include <QTemporaryDir>
 
 #include <sys/stat.h>
@@ -195,6 +196,31 @@ TEST_F(ExportRenderingTest, NonCurrentForegroundIsReadFromItsFileWithoutTouching
     other->SetPath(fifo);
     Export(LMerrExportRender, other->Id());
     EXPECT_EQ(EXIF::CameraOrientation(fifo), EXIF::OrientationNone);
+}
+
+// A photo larger than Qt's own allocation limit (128 MB in Qt 6.4) is read by the export road as
+// it is: the library lifts the limit itself, whatever program links it.
+TEST_F(ExportRenderingTest, APhotoOverQtsImageLimitIsRead)
+{
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QString path = dir.filePath("large.jpg");
+    {
+        QImage large(6000, 6000, QImage::Format_RGB32); // 144 MB decoded
+        large.fill(kGreen);
+        ASSERT_TRUE(large.save(path, "JPG", 50));
+    }
+    const auto other = std::make_shared<ForegroundImageLayer>("other", path);
+    ASSERT_EQ(manager->AddForegroundLayer(other), LMerrSuccess);
+    // This program's start raised the limit; back to Qt's own for the test.
+    const int raised = QImageReader::allocationLimit();
+    QImageReader::setAllocationLimit(128);
+
+    const QImage image = Export(LMerrSuccess, other->Id());
+    EXPECT_EQ(other->Dimensions(), QSize(6000, 6000));
+    EXPECT_GT(qGreen(image.pixel(20, 15)), 150);
+    EXPECT_LT(qRed(image.pixel(20, 15)), 50);
+    QImageReader::setAllocationLimit(raised);
 }
 
 TEST_F(ExportRenderingTest, TextIsDrawnLastAndCutAtTheCanvasEdge)

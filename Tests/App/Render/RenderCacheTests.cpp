@@ -5,6 +5,7 @@
 #include "ImageBuffers.h"
 #include "ImageLayer.h"
 #include "LayerManager.h"
+#include "PhotoReading.h"
 #include "Project.h"
 
 #include <QImageReader>
@@ -384,6 +385,51 @@ TEST_F(RenderCacheTest, PhotosAreCachedUprightByTheirExifOrientation)
             EXPECT_EQ(topCentre[2] > 150, !c.greenOnTop) << "orientation " << c.orientation;
         }
     }
+}
+
+// A photo opened preview first: decoded straight at the preview source's size and turned upright
+// like the whole photo, renderable at the preview factor at once and not at full quality; the whole
+// photo then completes the layer and keeps the preview and what was rendered from it.
+TEST_F(RenderCacheTest, PhotoOpenedPreviewFirst)
+{
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QImage photo = TwoHalves(403, 201, qRgb(0, 220, 0), qRgb(220, 0, 0)).convertToFormat(QImage::Format_RGB32);
+    for (const int orientation : {1, 6}) {
+        const QString path = dir.filePath(QString("photo%1.jpg").arg(orientation));
+        ASSERT_TRUE(WriteFile(path, JpegWithOrientation(photo, orientation)));
+        foreground->SetPath(path);
+        const QSize upright = orientation == 6 ? QSize(201, 403) : QSize(403, 201);
+
+        const PhotoPreview preview = ReadPhotoPreview(path);
+        EXPECT_EQ(preview.fullSize, QSize(403, 201));
+        ASSERT_EQ(processor->SetLayerPreview(foreground, preview.image, preview.fullSize), LMerrSuccess);
+        const ImagePtr previewSource = Tables().SourceImages[foreground->Id()].value(HXDownsampleFactor3);
+        ASSERT_TRUE(previewSource);
+        EXPECT_EQ(QSize(previewSource->Width(), previewSource->Height()), PreviewSourceSize(upright));
+        // Green on the left, or on top once turned clockwise (bytes B, G, R, A).
+        const std::uint8_t* first = previewSource->Buffer() + (previewSource->Width() / 8) * 4;
+        EXPECT_GT(first[1], 150) << orientation;
+        EXPECT_EQ(processor->RenderLayer(foreground, RenderLevelKey, HXDownsampleFactor3), LMerrSuccess);
+        EXPECT_EQ(processor->RenderLayer(foreground, RenderLevelKey, HXDownsampleFactor0), LMerrRenderFailed);
+
+        ASSERT_EQ(processor->SetLayer(foreground, ReadPhoto(path)), LMerrSuccess);
+        EXPECT_EQ(Tables().SourceImages[foreground->Id()].value(HXDownsampleFactor3), previewSource);
+        const ImagePtr full = Tables().SourceImages[foreground->Id()].value(HXDownsampleFactor0);
+        ASSERT_TRUE(full);
+        EXPECT_EQ(QSize(full->Width(), full->Height()), upright);
+        RenderLevel level = kUntouched;
+        EXPECT_TRUE(processor->IsCacheValid(foreground, HXDownsampleFactor3, level));
+        EXPECT_EQ(processor->RenderLayer(foreground, RenderLevelKey, HXDownsampleFactor0), LMerrSuccess);
+    }
+
+    // A file that is not a photo gives no preview, and no preview loads nothing.
+    const QString text = dir.filePath("notes.jpg");
+    ASSERT_TRUE(WriteFile(text, "not a photo"));
+    const PhotoPreview none = ReadPhotoPreview(text);
+    EXPECT_TRUE(none.image.isNull());
+    EXPECT_EQ(processor->SetLayerPreview(background, none.image, none.fullSize), LMerrRenderFailed);
+    EXPECT_FALSE(Tables().SourceImages.contains(background->Id()));
 }
 
 TEST_F(RenderCacheTest, FailuresAreReportedAndLeaveThePreviousSource)

@@ -1,5 +1,7 @@
 #include "TransformationFunctions.h"
 
+#include "RenderProcessorImpl.h"
+
 #include "ItemLists.h"
 #include "LayerManager.h"
 #include "Project.h"
@@ -86,9 +88,10 @@ TEST(CombineCanvasAndWorkspaceTransformation, WorkedExamples)
     }
 }
 
-// The reference of TransformImage, step by step: an opaque deep copy of the source drawn onto the
-// target, the source drawn onto a copy of the old target, and the alpha taken from that copy.
-void ReferenceTransformImage(const QImage& source, QImage& target, const QTransform& transform, bool smooth)
+// How placing was drawn before it ran in parallel, as the reference: an opaque deep copy of the
+// source drawn onto the target with QPainter, the source drawn onto a copy of the old target, and
+// the alpha taken from that copy.
+void PainterTransformImage(const QImage& source, QImage& target, const QTransform& transform, bool smooth)
 {
     QImage opaque = source.copy();
     for (int y = 0; y < opaque.height(); ++y)
@@ -109,74 +112,149 @@ void ReferenceTransformImage(const QImage& source, QImage& target, const QTransf
             target.scanLine(y)[x * 4 + 3] = oldTarget.constScanLine(y)[x * 4 + 3];
 }
 
-QImage Pattern(int width, int height, bool opaque)
+// A photo as the keyer leaves it: colours that change by at most a level from pixel to pixel (the
+// unmixed colour carries on under the removed backdrop), and, keyed, an alpha that is 0 on the
+// left, ramps up steeply and has a half-transparent band.
+QImage KeyedPhoto(int width, int height, bool opaque)
 {
     QImage image(width, height, QImage::Format_ARGB32);
     for (int y = 0; y < height; ++y)
         for (int x = 0; x < width; ++x) {
-            const int alpha = opaque ? 255 : (x < width / 4 ? 0 : (x * 255 / width + y * 3) % 256);
-            image.setPixel(x, y, qRgba((x * 37) % 256, (y * 53) % 256, (x * y) % 256, alpha));
+            int alpha = 255;
+            if (!opaque)
+                alpha = x < width / 4 ? 0 : y > height / 2 && y < height / 2 + 6 ? 96 : std::min(255, (x - width / 4) * 40);
+            image.setPixel(x, y, qRgba(60 + x, 80 + y, 120 + (x + y) / 2, alpha));
         }
     return image;
 }
 
-TEST(TransformImage, GivesTheBytesOfTheTwoDrawAlgorithm)
+// Placing draws what the two QPainter draws drew, within a level, on a cleared target: the same
+// pixels sampled at the same places, the same edge coverage. Two tolerances are wider, where the
+// old draw was the less exact one: on the antialiased edges of a turned quad its rasteriser's
+// coverage strays from the covered area by up to 6 levels (ours is the exact area: below), and
+// colours are compared where both draws drew something (the old also painted the colour of fully
+// transparent pixels, which no later stage shows).
+TEST(TransformImage, WithinALevelOfThePainterDraws)
 {
-    QTransform identity;
     QTransform downscale = QTransform::fromScale(0.37, 0.41);
+    QTransform fitted; // as a 42-megapixel photo in a window
+    fitted.translate(41.5, 35).scale(0.19, 0.19).translate(-48.5, -30.5);
     QTransform turned;
     turned.translate(40, -10).rotate(30).scale(0.8, 1.3);
     QTransform mirrored;
     mirrored.translate(90, 5).scale(-1.7, 1.1);
+    // Off exact ties: a pixel centre that maps exactly onto a source pixel's edge went to either
+    // neighbour in the old draw's fixed point.
     QTransform upscale;
-    upscale.translate(-20.5, -13.25).scale(2.3, 2.3);
+    upscale.translate(-20.4, -13.25).scale(2.3, 2.3);
     QTransform partlyOutside;
     partlyOutside.translate(60.5, 30.5).rotate(-75);
     const struct {
         const char* what;
         QTransform transform;
+        int edgeTolerance;
     } transforms[] = {
-        {"identity", identity}, {"downscale", downscale}, {"turned", turned},
-        {"mirrored", mirrored}, {"upscale", upscale},     {"partly outside", partlyOutside},
+        {"shifted", QTransform::fromTranslate(3.25, -2.5), 1},
+        {"downscale", downscale, 1},
+        {"fitted", fitted, 1},
+        {"turned", turned, 6},
+        {"mirrored", mirrored, 1},
+        {"upscale", upscale, 1},
+        {"partly outside", partlyOutside, 6},
     };
     for (const bool opaque : {false, true}) {
-        const QImage source = Pattern(97, 61, opaque);
+        const QImage source = KeyedPhoto(97, 61, opaque);
         for (const auto& t : transforms) {
             for (const bool smooth : {true, false}) {
-                QImage expected = Pattern(83, 71, false);
+                const std::string what =
+                    std::string(t.what) + (smooth ? " smooth" : " fast") + (opaque ? " opaque" : " keyed");
+                QImage expected(83, 71, QImage::Format_ARGB32);
+                expected.fill(0);
                 QImage actual = expected.copy();
-                ReferenceTransformImage(source, expected, t.transform, smooth);
+                PainterTransformImage(source, expected, t.transform, smooth);
                 QImage sourceCopy = source;
                 helper::TransformImage(sourceCopy, actual, t.transform, smooth);
-                EXPECT_TRUE(actual == expected) << t.what << (smooth ? " smooth" : " fast") << (opaque ? " opaque" : "");
-                // The HXImage8 form gives the same bytes.
-                QImage viaViews = Pattern(83, 71, false);
+                // An edge pixel: one the quad's outline crosses (a corner of it outside the quad).
+                const QTransform inverse = t.transform.inverted();
+                const auto inside = [&](double x, double y) {
+                    const QPointF p = inverse.map(QPointF(x, y));
+                    return p.x() >= 0 && p.x() <= source.width() && p.y() >= 0 && p.y() <= source.height();
+                };
+                int worstAlpha = 0;
+                int worstEdge = 0;
+                int worstColour = 0;
+                for (int y = 0; y < actual.height(); ++y)
+                    for (int x = 0; x < actual.width(); ++x) {
+                        const QRgb a = actual.pixel(x, y);
+                        const QRgb e = expected.pixel(x, y);
+                        const bool edge = smooth && !(inside(x, y) && inside(x + 1, y) && inside(x, y + 1) &&
+                                                      inside(x + 1, y + 1));
+                        int& worst = edge ? worstEdge : worstAlpha;
+                        worst = std::max(worst, std::abs(qAlpha(a) - qAlpha(e)));
+                        if (qAlpha(a) > 0 && qAlpha(e) > 0)
+                            worstColour = std::max({worstColour, std::abs(qRed(a) - qRed(e)),
+                                                    std::abs(qGreen(a) - qGreen(e)), std::abs(qBlue(a) - qBlue(e))});
+                    }
+                EXPECT_LE(worstAlpha, 1) << what;
+                EXPECT_LE(worstEdge, t.edgeTolerance) << what;
+                EXPECT_LE(worstColour, 1) << what;
+
+                // The HXImage8 form and the render pass (which replaces the whole target) agree.
+                QImage viaPass(83, 71, QImage::Format_ARGB32);
+                viaPass.fill(qRgba(1, 2, 3, 4));
                 const hvn::image::HXImage8 sourceView(const_cast<uchar*>(source.constBits()), source.width(),
                                                       source.height(), hvn::image::HXPixelChannelOrderBGRA);
-                hvn::image::HXImage8 targetView(viaViews.bits(), viaViews.width(), viaViews.height(),
+                hvn::image::HXImage8 targetView(viaPass.bits(), viaPass.width(), viaPass.height(),
                                                 hvn::image::HXPixelChannelOrderBGRA);
-                helper::TransformImage(sourceView, targetView, t.transform, smooth);
-                EXPECT_TRUE(viaViews == expected) << t.what << " through views";
+                RunTransformPass(t.transform, smooth, sourceView, targetView);
+                EXPECT_TRUE(viaPass == actual) << what << " through the render pass";
             }
         }
     }
 }
 
-TEST(TransformImage, IdentityKeepsColoursAndComposesAlpha)
+// A smooth placement covers each edge pixel by the part of its area inside the quad.
+TEST(TransformImage, EdgeCoverageIsTheCoveredArea)
 {
-    QImage source(2, 1, QImage::Format_ARGB32);
-    source.setPixel(0, 0, qRgba(200, 100, 50, 128));
+    QImage source(40, 40, QImage::Format_ARGB32);
+    source.fill(qRgba(10, 200, 30, 255));
+    const auto alphaAt = [&](const QTransform& transform, int x, int y) {
+        QImage target(60, 60, QImage::Format_ARGB32);
+        target.fill(0);
+        helper::TransformImage(source, target, transform, true);
+        return qAlpha(target.pixel(x, y));
+    };
+    // The left edge at x = 10.25 (scaled, so not a plain shift): three quarters of pixel 10.
+    EXPECT_EQ(alphaAt(QTransform(1.01, 0, 0, 1, 10.25, 5), 10, 20), 191);
+    // A square turned 45 degrees about its corner at (30, 0): its edges run through pixel corners
+    // and halve the pixels they cross.
+    QTransform diamond;
+    diamond.translate(30, 0).rotate(45);
+    EXPECT_EQ(alphaAt(diamond, 30, 0), 128);
+    EXPECT_EQ(alphaAt(diamond, 29, 0), 128);
+    EXPECT_EQ(alphaAt(diamond, 30, 5), 255);
+    EXPECT_EQ(alphaAt(diamond, 35, 5), 128);
+}
+
+// Over a target that already holds pixels the source goes source-over, premultiplied: where it is
+// transparent the target keeps its colour, where it is half transparent the two mix.
+TEST(TransformImage, ComposesOverTheTarget)
+{
+    QImage source(3, 1, QImage::Format_ARGB32);
+    source.setPixel(0, 0, qRgba(200, 100, 50, 255));
     source.setPixel(1, 0, qRgba(10, 20, 30, 0));
-    QImage target(2, 1, QImage::Format_ARGB32);
-    target.fill(qRgba(0, 0, 255, 128));
+    source.setPixel(2, 0, qRgba(200, 100, 50, 128));
+    QImage target(3, 1, QImage::Format_ARGB32);
+    target.fill(qRgba(0, 0, 250, 128));
     helper::TransformImage(source, target, QTransform(), true);
-    // Colours drawn opaque; alpha 128 over 128 is about 192.
-    EXPECT_EQ(qRed(target.pixel(0, 0)), 200);
-    EXPECT_EQ(qGreen(target.pixel(0, 0)), 100);
-    EXPECT_EQ(qBlue(target.pixel(0, 0)), 50);
-    EXPECT_NEAR(qAlpha(target.pixel(0, 0)), 192, 1);
-    EXPECT_EQ(qRgb(10, 20, 30), (target.pixel(1, 0) & 0xFFFFFFu) | 0xFF000000u);
-    EXPECT_EQ(qAlpha(target.pixel(1, 0)), 128);
+    EXPECT_EQ(target.pixel(0, 0), qRgba(200, 100, 50, 255));
+    EXPECT_EQ(target.pixel(1, 0), qRgba(0, 0, 250, 128));
+    // 128 over 128: alpha 192; colour two thirds the source's, one third the target's.
+    const QRgb mixed = target.pixel(2, 0);
+    EXPECT_NEAR(qAlpha(mixed), 192, 1);
+    EXPECT_NEAR(qRed(mixed), 133, 1);
+    EXPECT_NEAR(qGreen(mixed), 67, 1);
+    EXPECT_NEAR(qBlue(mixed), 117, 1);
 }
 
 // An opaque rectangle placed by the layer transform covers the window pixels between the corners

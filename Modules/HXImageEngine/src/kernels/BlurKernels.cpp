@@ -119,28 +119,24 @@ int BoxBlurColumns(const PlaneView& plane, int radius, int passes, int threads)
         (static_cast<std::size_t>(plane.height) + 2u * static_cast<std::size_t>(pad)) * kBoxStrip;
     std::vector<std::uint8_t> buffers(bufferBytes * 2u * static_cast<std::size_t>(workers));
     std::vector<std::uint32_t> sums(static_cast<std::size_t>(kBoxStrip) * workers);
-    // One worker a band of strips; each band owns its buffers.
-    ParallelFor(workers, threads, [&](int workerBegin, int workerEnd) {
-        for (int worker = workerBegin; worker < workerEnd; ++worker) {
-            std::uint8_t* a = buffers.data() + bufferBytes * 2u * worker;
-            std::uint8_t* b = a + bufferBytes;
-            const int sBegin = static_cast<int>(static_cast<std::int64_t>(strips) * worker / workers);
-            const int sEnd = static_cast<int>(static_cast<std::int64_t>(strips) * (worker + 1) / workers);
-            for (int strip = sBegin; strip < sEnd; ++strip) {
-                const int x0 = strip * kBoxStrip;
-                const int lanes = std::min(kBoxStrip, plane.width - x0);
-                for (int y = 0; y < plane.height; ++y) {
-                    std::uint8_t* row = a + static_cast<std::size_t>(y + pad) * lanes;
-                    for (int l = 0; l < lanes; ++l)
-                        row[l] = plane.At(x0 + l, y);
-                }
-                const std::uint8_t* result =
-                    BoxPasses(a, b, plane.height, radius, lanes, passes, sums.data() + kBoxStrip * worker);
-                for (int y = 0; y < plane.height; ++y) {
-                    const std::uint8_t* row = result + static_cast<std::size_t>(y + pad) * lanes;
-                    for (int l = 0; l < lanes; ++l)
-                        plane.At(x0 + l, y) = row[l];
-                }
+    // Bands of strips handed out as threads come free; each thread has its buffers.
+    ParallelFor(strips, workers, [&](int sBegin, int sEnd, int worker) {
+        std::uint8_t* a = buffers.data() + bufferBytes * 2u * worker;
+        std::uint8_t* b = a + bufferBytes;
+        for (int strip = sBegin; strip < sEnd; ++strip) {
+            const int x0 = strip * kBoxStrip;
+            const int lanes = std::min(kBoxStrip, plane.width - x0);
+            for (int y = 0; y < plane.height; ++y) {
+                std::uint8_t* row = a + static_cast<std::size_t>(y + pad) * lanes;
+                for (int l = 0; l < lanes; ++l)
+                    row[l] = plane.At(x0 + l, y);
+            }
+            const std::uint8_t* result =
+                BoxPasses(a, b, plane.height, radius, lanes, passes, sums.data() + kBoxStrip * worker);
+            for (int y = 0; y < plane.height; ++y) {
+                const std::uint8_t* row = result + static_cast<std::size_t>(y + pad) * lanes;
+                for (int l = 0; l < lanes; ++l)
+                    plane.At(x0 + l, y) = row[l];
             }
         }
     });
@@ -341,35 +337,31 @@ void StackRows(const ImageView& image, int radius, HXChannelsToProcess channels,
     const int groups = (image.height + kStackRowGroup - 1) / kStackRowGroup;
     const int workers = std::min(groups, std::max(1, threads));
     StackBuffers<Acc> buffers(workers, radius, laneCount * kStackRowGroup);
-    ParallelFor(workers, threads, [&](int workerBegin, int workerEnd) {
-        for (int worker = workerBegin; worker < workerEnd; ++worker) {
-            const StackState<Acc> state = buffers.For(worker, radius, laneCount * kStackRowGroup);
-            const int gBegin = static_cast<int>(static_cast<std::int64_t>(groups) * worker / workers);
-            const int gEnd = static_cast<int>(static_cast<std::int64_t>(groups) * (worker + 1) / workers);
-            for (int group = gBegin; group < gEnd; ++group) {
-                const int y0 = group * kStackRowGroup;
-                const int rows = std::min(kStackRowGroup, image.height - y0);
-                std::uint8_t* rowData[kStackRowGroup];
-                // A short last group repeats its last row; only real rows are written.
-                for (int g = 0; g < kStackRowGroup; ++g)
-                    rowData[g] = image.Row(y0 + std::min(g, rows - 1));
-                auto storeAll = [&](int x, const Acc* sums) {
-                    for (int g = 0; g < rows; ++g)
-                        store(sums + g * laneCount, rowData[g] + 4 * x);
+    ParallelFor(groups, workers, [&](int gBegin, int gEnd, int worker) {
+        const StackState<Acc> state = buffers.For(worker, radius, laneCount * kStackRowGroup);
+        for (int group = gBegin; group < gEnd; ++group) {
+            const int y0 = group * kStackRowGroup;
+            const int rows = std::min(kStackRowGroup, image.height - y0);
+            std::uint8_t* rowData[kStackRowGroup];
+            // A short last group repeats its last row; only real rows are written.
+            for (int g = 0; g < kStackRowGroup; ++g)
+                rowData[g] = image.Row(y0 + std::min(g, rows - 1));
+            auto storeAll = [&](int x, const Acc* sums) {
+                for (int g = 0; g < rows; ++g)
+                    store(sums + g * laneCount, rowData[g] + 4 * x);
+            };
+            if (channels == HXChannelsAlpha) {
+                auto fetch = [&](int x, std::uint16_t* lanes) {
+                    for (int g = 0; g < kStackRowGroup; ++g)
+                        lanes[g] = rowData[g][4 * x + 3];
                 };
-                if (channels == HXChannelsAlpha) {
-                    auto fetch = [&](int x, std::uint16_t* lanes) {
-                        for (int g = 0; g < kStackRowGroup; ++g)
-                            lanes[g] = rowData[g][4 * x + 3];
-                    };
-                    StackLine<Acc, kStackRowGroup>(state, image.width, fetch, storeAll);
-                } else {
-                    auto fetch = [&](int x, std::uint16_t* lanes) {
-                        for (int g = 0; g < kStackRowGroup; ++g)
-                            PremultipliedLanes(rowData[g] + 4 * x, lanes + 4 * g);
-                    };
-                    StackLine<Acc, 4 * kStackRowGroup>(state, image.width, fetch, storeAll);
-                }
+                StackLine<Acc, kStackRowGroup>(state, image.width, fetch, storeAll);
+            } else {
+                auto fetch = [&](int x, std::uint16_t* lanes) {
+                    for (int g = 0; g < kStackRowGroup; ++g)
+                        PremultipliedLanes(rowData[g] + 4 * x, lanes + 4 * g);
+                };
+                StackLine<Acc, 4 * kStackRowGroup>(state, image.width, fetch, storeAll);
             }
         }
     });
@@ -383,34 +375,30 @@ void StackColumns(const ImageView& image, int radius, HXChannelsToProcess channe
     const int strips = (image.width + kStackStripPixels - 1) / kStackStripPixels;
     const int workers = std::min(strips, std::max(1, threads));
     StackBuffers<Acc> buffers(workers, radius, laneCount * kStackStripPixels);
-    ParallelFor(workers, threads, [&](int workerBegin, int workerEnd) {
-        for (int worker = workerBegin; worker < workerEnd; ++worker) {
-            const int sBegin = static_cast<int>(static_cast<std::int64_t>(strips) * worker / workers);
-            const int sEnd = static_cast<int>(static_cast<std::int64_t>(strips) * (worker + 1) / workers);
-            for (int strip = sBegin; strip < sEnd; ++strip) {
-                const int x0 = strip * kStackStripPixels;
-                const int pixels = std::min(kStackStripPixels, image.width - x0);
-                const StackState<Acc> state = buffers.For(worker, radius, laneCount * pixels);
-                auto storeRow = [&](int y, const Acc* sums) {
-                    std::uint8_t* p = image.Pixel(x0, y);
+    ParallelFor(strips, workers, [&](int sBegin, int sEnd, int worker) {
+        for (int strip = sBegin; strip < sEnd; ++strip) {
+            const int x0 = strip * kStackStripPixels;
+            const int pixels = std::min(kStackStripPixels, image.width - x0);
+            const StackState<Acc> state = buffers.For(worker, radius, laneCount * pixels);
+            auto storeRow = [&](int y, const Acc* sums) {
+                std::uint8_t* p = image.Pixel(x0, y);
+                for (int i = 0; i < pixels; ++i)
+                    store(sums + i * laneCount, p + 4 * i);
+            };
+            if (channels == HXChannelsAlpha) {
+                auto fetch = [&](int y, std::uint16_t* lanes) {
+                    const std::uint8_t* p = image.Pixel(x0, y);
                     for (int i = 0; i < pixels; ++i)
-                        store(sums + i * laneCount, p + 4 * i);
+                        lanes[i] = p[4 * i + 3];
                 };
-                if (channels == HXChannelsAlpha) {
-                    auto fetch = [&](int y, std::uint16_t* lanes) {
-                        const std::uint8_t* p = image.Pixel(x0, y);
-                        for (int i = 0; i < pixels; ++i)
-                            lanes[i] = p[4 * i + 3];
-                    };
-                    StackLine<Acc, 0>(state, image.height, fetch, storeRow);
-                } else {
-                    auto fetch = [&](int y, std::uint16_t* lanes) {
-                        const std::uint8_t* p = image.Pixel(x0, y);
-                        for (int i = 0; i < pixels; ++i)
-                            PremultipliedLanes(p + 4 * i, lanes + 4 * i);
-                    };
-                    StackLine<Acc, 0>(state, image.height, fetch, storeRow);
-                }
+                StackLine<Acc, 0>(state, image.height, fetch, storeRow);
+            } else {
+                auto fetch = [&](int y, std::uint16_t* lanes) {
+                    const std::uint8_t* p = image.Pixel(x0, y);
+                    for (int i = 0; i < pixels; ++i)
+                        PremultipliedLanes(p + 4 * i, lanes + 4 * i);
+                };
+                StackLine<Acc, 0>(state, image.height, fetch, storeRow);
             }
         }
     });
@@ -711,7 +699,8 @@ struct FastColumns {
     int StripPixels(int threads) const
     {
         const int budget = 192 * 1024 / (RingRows() * 2 * LanesPerPixel());
-        const int share = (image.width + threads - 1) / threads;
+        // Four strips a thread at least, so that bands balance when a thread is held up.
+        const int share = (image.width + 4 * threads - 1) / (4 * threads);
         const int pixels = std::min({budget, share, 2048});
         return std::max(16, (pixels + 3) / 4 * 4);
     }
@@ -839,13 +828,9 @@ void FastStackBlur(const ImageView& image, int radius, bool horizontal, bool ver
         const int groups = (image.height + group - 1) / group;
         const int workers = std::min(groups, threads);
         Scratch scratch(workers, rows.LineLanes() * sizeof(std::uint16_t));
-        ParallelFor(workers, threads, [&](int workerBegin, int workerEnd) {
-            for (int worker = workerBegin; worker < workerEnd; ++worker) {
-                const int gBegin = static_cast<int>(static_cast<std::int64_t>(groups) * worker / workers);
-                const int gEnd = static_cast<int>(static_cast<std::int64_t>(groups) * (worker + 1) / workers);
-                for (int g = gBegin; g < gEnd; ++g)
-                    rows.Run(scratch.For<std::uint16_t>(worker), g * group, std::min(group, image.height - g * group));
-            }
+        ParallelFor(groups, workers, [&](int gBegin, int gEnd, int worker) {
+            for (int g = gBegin; g < gEnd; ++g)
+                rows.Run(scratch.For<std::uint16_t>(worker), g * group, std::min(group, image.height - g * group));
         });
     }
     if (vertical) {
@@ -854,15 +839,10 @@ void FastStackBlur(const ImageView& image, int radius, bool horizontal, bool ver
         const int strips = (image.width + stripPixels - 1) / stripPixels;
         const int workers = std::min(strips, threads);
         Scratch scratch(workers, FastColumns::Bytes(columns.RingRows(), stripPixels, columns.LanesPerPixel()));
-        ParallelFor(workers, threads, [&](int workerBegin, int workerEnd) {
-            for (int worker = workerBegin; worker < workerEnd; ++worker) {
-                const int sBegin = static_cast<int>(static_cast<std::int64_t>(strips) * worker / workers);
-                const int sEnd = static_cast<int>(static_cast<std::int64_t>(strips) * (worker + 1) / workers);
-                for (int s = sBegin; s < sEnd; ++s) {
-                    const int x0 = s * stripPixels;
-                    columns.Run(scratch.For<std::uint8_t>(worker), stripPixels, x0,
-                                std::min(stripPixels, image.width - x0));
-                }
+        ParallelFor(strips, workers, [&](int sBegin, int sEnd, int worker) {
+            for (int s = sBegin; s < sEnd; ++s) {
+                const int x0 = s * stripPixels;
+                columns.Run(scratch.For<std::uint8_t>(worker), stripPixels, x0, std::min(stripPixels, image.width - x0));
             }
         });
     }

@@ -15,6 +15,7 @@
 //   (Render() turns it into HXResultOutOfMemory). Nothing else is thrown.
 
 #include "hvn/common/HXLookupTables.h"
+#include "hvn/common/HXParallel.h"
 #include "hvn/image/HXImage.h"
 #include "hvn/image/HXOperation.h"
 
@@ -51,20 +52,14 @@ struct KernelContext {
     double opacity;   // the compositor's own opacity; 1 elsewhere
 };
 
-// Runs body(begin, end) over [0, count) split into fixed bands on ctx.threads threads.
+// Runs body(begin, end) over [0, count) split into fixed bands on up to ctx.threads threads, four
+// bands a thread, handed out as threads come free. A body may take a third argument, the worker
+// index in [0, threads), for per-thread scratch.
 template <class Body>
 void ParallelFor(int count, int threads, Body&& body)
 {
-    if (count <= 0)
-        return;
     threads = std::max(1, threads);
-    const int bands = std::min(count, threads * 4);
-#pragma omp parallel for num_threads(threads) schedule(static)
-    for (int band = 0; band < bands; ++band) {
-        const int begin = static_cast<int>(static_cast<std::int64_t>(count) * band / bands);
-        const int end = static_cast<int>(static_cast<std::int64_t>(count) * (band + 1) / bands);
-        body(begin, end);
-    }
+    common::HXParallelBands(count, threads * 4, threads, body);
 }
 
 // NaN or infinite arguments are refused rather than turned into undefined conversions.

@@ -3,11 +3,11 @@
 #include "kernels/Primitives.h"
 
 #include <array>
+#include <atomic>
 #include <cmath>
 #include <cstring>
 #include <functional>
 #include <limits>
-#include <omp.h>
 #include <vector>
 
 namespace hvn::image::kernels {
@@ -65,7 +65,7 @@ int YUVBlur(const HXOperation& op, const ImageView& image, const KernelContext& 
     std::uint8_t* cr = cb + count;
     std::uint8_t* alpha = cr + count;
     const std::uint8_t* multiply = ctx.tables.MultiplyTable();
-    int translucentRows = 0;
+    std::atomic<bool> anyTranslucent{false};
     ParallelFor(image.height, ctx.threads, [&](int begin, int end) {
         int translucent = 0;
         for (int y = begin; y < end; ++y) {
@@ -79,11 +79,10 @@ int YUVBlur(const HXOperation& op, const ImageView& image, const KernelContext& 
                 translucent |= a != 255;
             }
         }
-        if (translucent) {
-#pragma omp atomic write
-            translucentRows = 1;
-        }
+        if (translucent)
+            anyTranslucent.store(true, std::memory_order_relaxed);
     });
+    const bool translucentRows = anyTranslucent.load();
     const auto plane = [&](std::uint8_t* data) {
         return PlaneView{data, image.width, image.height, 1, static_cast<std::ptrdiff_t>(image.width)};
     };
@@ -960,8 +959,8 @@ FrameStatistics MeasureFrame(const ImageView& image, const KeyRowFunctions& rows
     parts.assign(static_cast<std::size_t>(threads), FrameStatistics{});
     const std::size_t stride = static_cast<std::size_t>(image.width) + 2;
     buffers.resize(static_cast<std::size_t>(threads) * stride);
-    ParallelFor(sampled, threads, [&](int begin, int end) {
-        const std::size_t thread = static_cast<std::size_t>(omp_get_thread_num());
+    ParallelFor(sampled, threads, [&](int begin, int end, int worker) {
+        const std::size_t thread = static_cast<std::size_t>(worker);
         FrameStatistics& part = parts[thread];
         float* d = buffers.data() + thread * stride + 1;
         for (int i = begin; i < end; ++i) {
@@ -1056,8 +1055,8 @@ const std::vector<std::int32_t>& NearestWarm(const std::vector<WarmCell>& cells,
     const int longest = fw + 4 * reach + 1;
     std::vector<std::uint64_t>& work = scratch.work;
     work.resize(static_cast<std::size_t>(threads) * 3 * longest);
-    ParallelFor(fh, threads, [&](int begin, int end) {
-        std::uint64_t* w = work.data() + static_cast<std::size_t>(omp_get_thread_num()) * 3 * longest;
+    ParallelFor(fh, threads, [&](int begin, int end, int worker) {
+        std::uint64_t* w = work.data() + static_cast<std::size_t>(worker) * 3 * longest;
         for (int j = begin; j < end; ++j)
             WindowMinimum(keys.data() + static_cast<std::size_t>(j) * fw, 1, fw, reach, w);
     });
@@ -1065,8 +1064,8 @@ const std::vector<std::int32_t>& NearestWarm(const std::vector<WarmCell>& cells,
     nearest.resize(cells.size());
     std::vector<std::uint64_t>& lowest = scratch.lowest;
     lowest.resize(static_cast<std::size_t>(threads) * fw);
-    ParallelFor(fh, threads, [&](int begin, int end) {
-        std::uint64_t* low = lowest.data() + static_cast<std::size_t>(omp_get_thread_num()) * fw;
+    ParallelFor(fh, threads, [&](int begin, int end, int worker) {
+        std::uint64_t* low = lowest.data() + static_cast<std::size_t>(worker) * fw;
         for (int j = begin; j < end; ++j) {
             std::fill_n(low, fw, ~std::uint64_t{0});
             for (int k = std::max(0, j - reach); k <= std::min(fh - 1, j + reach); ++k) {
@@ -1194,8 +1193,8 @@ int AutoColorDifferenceKey(const HXOperation& op, const ImageView& image, const 
     std::vector<WarmCell>& warmCells = ws.warmCells;
     warmCells.assign(static_cast<std::size_t>(fw) * fh, WarmCell{});
     const std::size_t binStride = static_cast<std::size_t>(width) + 2;
-    ParallelFor(gh, threads, [&](int begin, int end) {
-        RowScratch& s = ws.rows[static_cast<std::size_t>(omp_get_thread_num())];
+    ParallelFor(gh, threads, [&](int begin, int end, int worker) {
+        RowScratch& s = ws.rows[static_cast<std::size_t>(worker)];
         DifferenceRows differences(image, rows, terms, tau, s.differences.data());
         const auto bins = [&](int y) { return s.bins.data() + static_cast<std::size_t>((y + 3) % 3) * binStride + 1; };
         const auto smoothed = [&](int y) { return s.smoothed.data() + static_cast<std::size_t>(y & 1) * width; };
@@ -1362,11 +1361,11 @@ int AutoColorDifferenceKey(const HXOperation& op, const ImageView& image, const 
             }
         }
     });
-    ParallelFor(bands, threads, [&](int firstBand, int lastBand) {
+    ParallelFor(bands, threads, [&](int firstBand, int lastBand, int worker) {
         for (int band = firstBand; band < lastBand; ++band) {
             const int begin = bandBegin(band);
             const int end = bandBegin(band + 1);
-            RowScratch& s = ws.rows[static_cast<std::size_t>(omp_get_thread_num())];
+            RowScratch& s = ws.rows[static_cast<std::size_t>(worker)];
             DifferenceRows differences(image, rows, terms, tau, s.differences.data());
             differences.KeepRows([&, band, begin, end](int y) -> const float* {
                 return y == begin - 2 ? keptRow(band, 0) : y == begin - 1 ? keptRow(band, 1)

@@ -9,7 +9,6 @@
 #include <new>
 #include <vector>
 
-#include <omp.h>
 #if defined(__SSE2__)
 #include <emmintrin.h>
 #endif
@@ -49,8 +48,8 @@ AlphaCells SummariseAlpha(const ImageView& layer, int threads)
     threads = std::max(1, threads);
     const std::size_t rowBytes = layer.RowBytes();
     std::vector<std::uint8_t> columns(rowBytes * 2 * static_cast<std::size_t>(threads));
-    ParallelFor(cells.rows, threads, [&](int begin, int end) {
-        std::uint8_t* low = columns.data() + rowBytes * 2 * static_cast<std::size_t>(omp_get_thread_num());
+    ParallelFor(cells.rows, threads, [&](int begin, int end, int worker) {
+        std::uint8_t* low = columns.data() + rowBytes * 2 * static_cast<std::size_t>(worker);
         std::uint8_t* high = low + rowBytes;
         for (int cy = begin; cy < end; ++cy) {
             std::memset(low, 255, rowBytes);
@@ -346,21 +345,23 @@ int LightSpillLayer(const HXOperation& op, const ImageView& image, const KernelC
             for (int r = firstRun; r < firstRun + runCount; ++r)
                 WrapRun(setup, runs[r], carry.data(), carryTop, std::min(waveTop, carryBottom), lightBytes, edgeBytes,
                         wrapped.data() + runs[r].offset, ctx.threads);
-        } else
-#pragma omp parallel num_threads(std::max(1, ctx.threads))
-        {
-            std::vector<std::uint8_t> lightBytes, edgeBytes;
-#pragma omp for schedule(dynamic, 1)
-            for (int r = firstRun; r < firstRun + runCount; ++r) {
-                if (outOfMemory.load(std::memory_order_relaxed))
-                    continue;
-                try {
-                    WrapRun(setup, runs[r], carry.data(), carryTop, std::min(waveTop, carryBottom), lightBytes,
-                            edgeBytes, wrapped.data() + runs[r].offset, 1);
-                } catch (const std::bad_alloc&) {
-                    outOfMemory = true;
+        } else {
+            // One band a run; each thread keeps its scratch from run to run.
+            const int threads = std::max(1, ctx.threads);
+            std::vector<std::vector<std::uint8_t>> lightBytes(static_cast<std::size_t>(threads));
+            std::vector<std::vector<std::uint8_t>> edgeBytes(static_cast<std::size_t>(threads));
+            common::HXParallelBands(runCount, runCount, threads, [&](int begin, int end, int worker) {
+                for (int r = firstRun + begin; r < firstRun + end; ++r) {
+                    if (outOfMemory.load(std::memory_order_relaxed))
+                        return;
+                    try {
+                        WrapRun(setup, runs[r], carry.data(), carryTop, std::min(waveTop, carryBottom),
+                                lightBytes[worker], edgeBytes[worker], wrapped.data() + runs[r].offset, 1);
+                    } catch (const std::bad_alloc&) {
+                        outOfMemory = true;
+                    }
                 }
-            }
+            });
         }
         if (outOfMemory)
             return HXResultOutOfMemory;

@@ -93,24 +93,20 @@ void FilterLines(const PlaneView& plane, int k, int slope, int threads)
     const int width = plane.width;
     const int height = plane.height;
     if (slope == 0) {
-        const int bandCount = std::min(height, std::max(1, threads));
+        const int workers = std::min(height, std::max(1, threads));
         const std::size_t total = static_cast<std::size_t>(width + 2 * k + 2 * k + 1);
-        std::vector<std::uint8_t> buffers(total * 4u * static_cast<std::size_t>(bandCount));
-        ParallelFor(bandCount, threads, [&](int bandBegin, int bandEnd) {
-            for (int band = bandBegin; band < bandEnd; ++band) {
-                std::uint8_t* f = buffers.data() + total * 4u * band;
-                std::uint8_t* g = f + total;
-                std::uint8_t* h = g + total;
-                std::uint8_t* out = h + total;
-                const int yBegin = static_cast<int>(static_cast<std::int64_t>(height) * band / bandCount);
-                const int yEnd = static_cast<int>(static_cast<std::int64_t>(height) * (band + 1) / bandCount);
-                for (int y = yBegin; y < yEnd; ++y) {
-                    for (int x = 0; x < width; ++x)
-                        f[x] = plane.At(x, y);
-                    LineFilter<Op>(f, out, g, h, width, k, 1);
-                    for (int x = 0; x < width; ++x)
-                        plane.At(x, y) = out[x];
-                }
+        std::vector<std::uint8_t> buffers(total * 4u * static_cast<std::size_t>(workers));
+        ParallelFor(height, workers, [&](int yBegin, int yEnd, int worker) {
+            std::uint8_t* f = buffers.data() + total * 4u * worker;
+            std::uint8_t* g = f + total;
+            std::uint8_t* h = g + total;
+            std::uint8_t* out = h + total;
+            for (int y = yBegin; y < yEnd; ++y) {
+                for (int x = 0; x < width; ++x)
+                    f[x] = plane.At(x, y);
+                LineFilter<Op>(f, out, g, h, width, k, 1);
+                for (int x = 0; x < width; ++x)
+                    plane.At(x, y) = out[x];
             }
         });
         return;
@@ -123,46 +119,42 @@ void FilterLines(const PlaneView& plane, int k, int slope, int threads)
     const int workers = std::min(strips, std::max(1, threads));
     const std::size_t total = static_cast<std::size_t>(height + 2 * k + 2 * k + 1) * kStrip;
     std::vector<std::uint8_t> buffers(total * 4u * static_cast<std::size_t>(workers));
-    ParallelFor(workers, threads, [&](int workerBegin, int workerEnd) {
-        for (int worker = workerBegin; worker < workerEnd; ++worker) {
-            std::uint8_t* f = buffers.data() + total * 4u * worker;
-            std::uint8_t* g = f + total;
-            std::uint8_t* h = g + total;
-            std::uint8_t* out = h + total;
-            const int sBegin = static_cast<int>(static_cast<std::int64_t>(strips) * worker / workers);
-            const int sEnd = static_cast<int>(static_cast<std::int64_t>(strips) * (worker + 1) / workers);
-            for (int strip = sBegin; strip < sEnd; ++strip) {
-                const int j0 = firstLine + strip * kStrip;
-                const int lanes = std::min(kStrip, firstLine + lineCount - j0);
-                // Lanes whose pixel lies outside a row take the neutral value: the line is shorter.
-                auto range = [&](int y, int& begin, int& end) {
-                    const int x0 = j0 + step * y;
-                    begin = std::clamp(-x0, 0, lanes);
-                    end = std::clamp(width - x0, 0, lanes);
-                };
-                for (int y = 0; y < height; ++y) {
-                    std::uint8_t* row = f + static_cast<std::size_t>(y) * lanes;
-                    int begin = 0;
-                    int end = 0;
-                    range(y, begin, end);
-                    const int x0 = j0 + step * y;
-                    for (int l = 0; l < begin; ++l)
-                        row[l] = Op::kNeutral;
-                    for (int l = begin; l < end; ++l)
-                        row[l] = plane.At(x0 + l, y);
-                    for (int l = std::max(begin, end); l < lanes; ++l)
-                        row[l] = Op::kNeutral;
-                }
-                LineFilter<Op>(f, out, g, h, height, k, lanes);
-                for (int y = 0; y < height; ++y) {
-                    const std::uint8_t* row = out + static_cast<std::size_t>(y) * lanes;
-                    int begin = 0;
-                    int end = 0;
-                    range(y, begin, end);
-                    const int x0 = j0 + step * y;
-                    for (int l = begin; l < end; ++l)
-                        plane.At(x0 + l, y) = row[l];
-                }
+    ParallelFor(strips, workers, [&](int sBegin, int sEnd, int worker) {
+        std::uint8_t* f = buffers.data() + total * 4u * worker;
+        std::uint8_t* g = f + total;
+        std::uint8_t* h = g + total;
+        std::uint8_t* out = h + total;
+        for (int strip = sBegin; strip < sEnd; ++strip) {
+            const int j0 = firstLine + strip * kStrip;
+            const int lanes = std::min(kStrip, firstLine + lineCount - j0);
+            // Lanes whose pixel lies outside a row take the neutral value: the line is shorter.
+            auto range = [&](int y, int& begin, int& end) {
+                const int x0 = j0 + step * y;
+                begin = std::clamp(-x0, 0, lanes);
+                end = std::clamp(width - x0, 0, lanes);
+            };
+            for (int y = 0; y < height; ++y) {
+                std::uint8_t* row = f + static_cast<std::size_t>(y) * lanes;
+                int begin = 0;
+                int end = 0;
+                range(y, begin, end);
+                const int x0 = j0 + step * y;
+                for (int l = 0; l < begin; ++l)
+                    row[l] = Op::kNeutral;
+                for (int l = begin; l < end; ++l)
+                    row[l] = plane.At(x0 + l, y);
+                for (int l = std::max(begin, end); l < lanes; ++l)
+                    row[l] = Op::kNeutral;
+            }
+            LineFilter<Op>(f, out, g, h, height, k, lanes);
+            for (int y = 0; y < height; ++y) {
+                const std::uint8_t* row = out + static_cast<std::size_t>(y) * lanes;
+                int begin = 0;
+                int end = 0;
+                range(y, begin, end);
+                const int x0 = j0 + step * y;
+                for (int l = begin; l < end; ++l)
+                    plane.At(x0 + l, y) = row[l];
             }
         }
     });

@@ -1,0 +1,38 @@
+#pragma once
+
+// Reading photographs for the layers: whole, or first as a quick preview straight from the file.
+
+#include "AppExport.h"
+
+#include <QFuture>
+#include <QImage>
+#include <QSize>
+#include <QString>
+
+namespace lumo::app {
+
+// The most Qt may allocate for one image while the library reads a photo. Qt's own limit (128 MB
+// in Qt 6.4) refuses a 42-megapixel photo (168 MB decoded) as if the file were damaged.
+inline constexpr int kPhotoAllocationLimitMegabytes = 1024;
+
+// Raises Qt's image allocation limit to kPhotoAllocationLimitMegabytes where it is lower; a higher
+// limit, or none, stays. Every read below does this itself.
+APP_EXPORT void AllowPhotoAllocations();
+
+// The photo decoded whole, its format found from its content, its pixels as stored (the layer
+// applies the EXIF orientation). A null image when the file cannot be read.
+APP_EXPORT QImage ReadPhoto(const QString& path);
+// The same on a worker thread, so that the caller can go on (with the preview, say).
+APP_EXPORT QFuture<QImage> ReadPhotoInBackground(const QString& path);
+
+struct PhotoPreview {
+    QImage image;   // the photo at the preview size, its pixels as stored (not turned upright)
+    QSize fullSize; // the photo's size as stored in the file
+};
+
+// The photo decoded straight at the size of the render pipeline's preview source: a JPEG through
+// its decoder's own scaling, which skips most of the work. A null image when the file cannot be
+// read; fullSize is then empty too.
+APP_EXPORT PhotoPreview ReadPhotoPreview(const QString& path);
+
+} // namespace lumo::app
