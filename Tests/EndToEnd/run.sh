@@ -277,12 +277,28 @@ step_a_relative_path_on_the_command_line_opens() {
   ((program_status == 0)) || fail "exit status $program_status"
 }
 
+step_the_sample_project_beside_the_program_opens() {
+  local samples="$build/Modules/UI/Sample Images"
+  [ -f "$samples/Sample Project.lumo4" ] || fail "no sample project beside the program" || return 1
+  start_program "$sandbox" "$samples/Sample Project.lumo4"
+  local window
+  window="$(wait_for_window "^Sample Project - $app_name\$")" || return 1
+  wait_for_first_render || return 1
+  # The photograph is found where the project says: no offline image, no question.
+  ! grep -qi "offline\|cannot" "$program_log" || fail "the sample project reported a missing image" || return 1
+  screenshot 06-sample-project || return 1
+  press_keys "$window" alt+F4 || return 1
+  wait_for_program_exit || return 1
+  ((program_status == 0)) || fail "exit status $program_status"
+}
+
 steps=(
   step_opens_the_project_and_shows_the_keyed_render
   step_a_key_press_closes_the_window_and_settings_are_saved
   step_without_a_project_it_starts_untitled
   step_a_damaged_project_warns_and_leaves_an_untitled_project
   step_a_relative_path_on_the_command_line_opens
+  step_the_sample_project_beside_the_program_opens
 )
 
 run_step() {

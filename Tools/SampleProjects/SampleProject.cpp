@@ -5,6 +5,7 @@
 #include "Project.h"
 
 #include <QDir>
+#include <QFileInfo>
 
 #include <algorithm>
 #include <stdexcept>
@@ -79,6 +80,17 @@ GreenScreenProjectFiles WriteGreenScreenProject(const QString& folder, const Gre
     SetResolution(result.background);
     Require(result.background.save(result.backgroundPath, spec.imageFormat, quality), "cannot write the background");
 
+    WriteCompositeProject(result.projectPath, {result.photoPath, QSize(width, height), result.backgroundPath,
+                                               QSize(width, height), QString(), QSize()},
+                          spec.applicationVersion);
+    return result;
+}
+
+void WriteCompositeProject(const QString& projectPath, const CompositeProjectFiles& files,
+                           const QString& applicationVersion)
+{
+    const int width = files.photoSize.width();
+    const int height = files.photoSize.height();
     app::LMerr code = app::LMerrDefaultProject;
     app::Project project(code);
     Require(code == app::LMerrSuccess, "no default project");
@@ -89,14 +101,16 @@ GreenScreenProjectFiles WriteGreenScreenProject(const QString& folder, const Gre
     canvas.SetOrientation(width > height ? app::CanvasOrientationLandscape : app::CanvasOrientationPortrait);
     canvas.SetDPI(kDpi);
     const app::LayerManagerPtr manager = project.GetLayerManager();
-    Place(manager->GetBackground(), result.backgroundPath, QSize(width, height));
-    const auto subject = std::make_shared<app::ForegroundImageLayer>(QStringLiteral("portrait"), result.photoPath);
-    Place(subject, result.photoPath, QSize(width, height));
+    Place(manager->GetBackground(), files.backgroundPath, files.backgroundSize);
+    if (!files.overlayPath.isEmpty())
+        Place(manager->GetOverlay(), files.overlayPath, files.overlaySize);
+    const QString name = QFileInfo(files.photoPath).completeBaseName();
+    const auto subject = std::make_shared<app::ForegroundImageLayer>(name, files.photoPath);
+    Place(subject, files.photoPath, files.photoSize);
     Require(manager->AddForegroundLayer(subject) == app::LMerrSuccess, "cannot add the foreground");
     manager->SetCurrentForegroundId(subject->Id());
-    Require(project.SaveToXml(result.projectPath, spec.applicationVersion, QStringLiteral("4.0")) == app::LMerrSuccess,
+    Require(project.SaveToXml(projectPath, applicationVersion, QStringLiteral("4.0")) == app::LMerrSuccess,
             "cannot save the project");
-    return result;
 }
 
 } // namespace lumora::samples

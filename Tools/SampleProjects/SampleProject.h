@@ -7,6 +7,7 @@
 #include "KeyingScenes.h"
 
 #include <QImage>
+#include <QSize>
 #include <QString>
 
 namespace lumora::samples {
@@ -31,5 +32,19 @@ struct GreenScreenProjectSpec {
 // into folder. The canvas is the photograph's size at 300 dpi; the foreground is the current one.
 // Throws std::runtime_error when a file cannot be written.
 GreenScreenProjectFiles WriteGreenScreenProject(const QString& folder, const GreenScreenProjectSpec& spec = {});
+
+// A project over image files that exist already: the photograph as the current foreground, a
+// background and, when overlayPath is not empty, an overlay, each with its pixel size; the canvas is
+// the photograph's size at 300 dpi. Throws std::runtime_error when it cannot be saved.
+struct CompositeProjectFiles {
+    QString photoPath;
+    QSize photoSize;
+    QString backgroundPath;
+    QSize backgroundSize;
+    QString overlayPath;
+    QSize overlaySize;
+};
+void WriteCompositeProject(const QString& projectPath, const CompositeProjectFiles& files,
+                           const QString& applicationVersion = QStringLiteral("4.1.0004"));
 
 } // namespace lumora::samples
