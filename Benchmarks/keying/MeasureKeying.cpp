@@ -17,8 +17,10 @@
 //   channel still stands above the mean of the other two.
 // For the default chain it also splits the errors by the kind of region a pixel belongs to, so a
 // change can be judged where keys are hard (strands, soft edges, semi-transparent areas).
-// Usage: MeasureKeying <folder> [--save <folder>] [--no-baseline]
-//        --save writes each keyed result as PNG; --no-baseline skips the chroma-distance key.
+// Usage: MeasureKeying <folder> [--save <folder>] [--no-baseline] [--scene <name>]
+//        --save writes each keyed result as PNG; --no-baseline skips the chroma-distance key;
+//        --scene measures only <name>-photo.png with its truths (any photograph written in the
+//        generator's form, such as a sample image with its true matte).
 
 #include "KeyingScenes.h"
 
@@ -407,17 +409,20 @@ int main(int argc, char** argv)
     QCoreApplication app(argc, argv);
     QString saveFolder;
     bool baseline = true;
+    std::string only;
     bool usage = argc < 2;
     for (int i = 2; i < argc && !usage; ++i) {
         if (std::strcmp(argv[i], "--save") == 0 && i + 1 < argc)
             saveFolder = QString::fromLocal8Bit(argv[++i]);
         else if (std::strcmp(argv[i], "--no-baseline") == 0)
             baseline = false;
+        else if (std::strcmp(argv[i], "--scene") == 0 && i + 1 < argc)
+            only = argv[++i];
         else
             usage = true;
     }
     if (usage) {
-        std::fprintf(stderr, "usage: %s <folder> [--save <folder>] [--no-baseline]\n", argv[0]);
+        std::fprintf(stderr, "usage: %s <folder> [--save <folder>] [--no-baseline] [--scene <name>]\n", argv[0]);
         return 2;
     }
     const QString folder = QString::fromLocal8Bit(argv[1]);
@@ -434,7 +439,12 @@ int main(int argc, char** argv)
     Errors::PrintHeader();
     // The files of the next few scenes are read while one is keyed (decoding takes longer than
     // keying); keying itself runs alone, so its time is not disturbed by more than the readers.
-    const std::vector<SceneSpec> specs = StandardScenes();
+    std::vector<SceneSpec> specs = StandardScenes();
+    if (!only.empty()) {
+        SceneSpec named;
+        named.name = only;
+        specs = {named};
+    }
     std::deque<std::future<SceneFiles>> pending;
     std::size_t next = 0;
     const auto refill = [&] {
