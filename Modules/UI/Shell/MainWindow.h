@@ -40,6 +40,11 @@ public:
     // "Untitled Project" for an empty path, otherwise the file name without its last extension.
     static QString ProjectTitle(const QString& path);
 
+    // Removes every key of one settings group.
+    static void RemoveSettingsGroup(const QString& group);
+    // Removes a folder with its files and folders; hidden files keep it, and them, in place.
+    static void RemoveDirectoryRecursively(const QString& path);
+
     // The parts of the window, for start-up and tests.
     CanvasView* GetCanvasView() const;
     CanvasScene* GetCanvasScene() const;
@@ -104,6 +109,8 @@ private:
     void OpenProjectFile(const QString& path);
     bool SaveProjectFile(const QString& path);
     void SetCurrentProjectPath(const QString& path);
+    // Drops recent projects whose files are gone and shows the first five in the submenu.
+    void UpdateRecentProjectsMenu();
     void ResetToNewProject();
     // The notifications that follow opening or resetting a project.
     void AnnounceOpenedProject();

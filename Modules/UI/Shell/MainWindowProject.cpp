@@ -1,5 +1,6 @@
-// The main window's project commands: new, open, save, save as, the question that guards unsaved
-// work, the window title and the restoring of the default settings.
+// The main window's project commands: new, open, open recent, save, save as, revert, the question
+// that guards unsaved work, the window title, the recent-project list, the restoring of the default
+// settings and the removal of an untitled project's thumbnail cache.
 
 #include "Shell/MainWindow.h"
 #include "Shell/MainWindowPrivate.h"
@@ -9,11 +10,15 @@
 #include "Shell/OverrideCursor.h"
 #include "Shell/Settings.h"
 
+#include "Controls/ThumbnailCache.h"
+
 #include "Project.h"
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
+#include <QMenu>
 #include <QStandardPaths>
 
 namespace lumo::ui {
@@ -23,6 +28,8 @@ namespace {
 const QString kProjectFolderGroup = QStringLiteral("RecentFolders");
 const QString kProjectFolderKey = QStringLiteral("project");
 const QString kProjectSuffix = QStringLiteral("lumo4");
+const QString kRecentListKey = QStringLiteral("RecentProjectList");
+constexpr int kRecentProjects = 5;
 
 
 // Where the project dialogs start: the folder of the last project opened or saved, else the
@@ -53,6 +60,57 @@ void MainWindow::SetCurrentProjectPath(const QString& path)
     d->projectPath = path;
     setWindowModified(false);
     setWindowTitle(tr("%1 - %2").arg(ProjectTitle(path), ApplicationName));
+    if (!path.isEmpty()) {
+        // Newest first, no duplicates (paths compared exactly: letter case counts), at most five.
+        ProgramSettings settings;
+        settings.beginGroup(kProjectFolderGroup);
+        QStringList recent = settings.value(kRecentListKey).toStringList();
+        recent.removeAll(path);
+        recent.prepend(path);
+        while (recent.size() > kRecentProjects)
+            recent.removeLast();
+        settings.setValue(kRecentListKey, recent);
+    }
+    if (d->revertAction != nullptr)
+        d->revertAction->setEnabled(!path.isEmpty());
+    UpdateRecentProjectsMenu();
+}
+
+void MainWindow::UpdateRecentProjectsMenu()
+{
+    ProgramSettings settings;
+    settings.beginGroup(kProjectFolderGroup);
+    QStringList recent = settings.value(kRecentListKey).toStringList();
+    // Entries whose files are gone are dropped; the walk stops once five are kept.
+    int kept = 0;
+    for (int index = 0; index < recent.size() && kept < kRecentProjects;) {
+        const QFileInfo file(recent.at(index));
+        if (file.fileName().isEmpty() || !file.exists())
+            recent.removeAt(index);
+        else
+            ++index, ++kept;
+    }
+    settings.setValue(kRecentListKey, recent);
+    if (d->recentActions.isEmpty())
+        return;
+    bool any = false;
+    for (int index = 0; index < d->recentActions.size(); ++index) {
+        QAction* action = d->recentActions.at(index);
+        if (index < recent.size()) {
+            // "&" in a file name is shown, not taken for a mnemonic.
+            QString name = QFileInfo(recent.at(index)).fileName();
+            name.replace(QLatin1Char('&'), QStringLiteral("&&"));
+            action->setText(tr("&%1 - %2").arg(index + 1).arg(name));
+            action->setData(recent.at(index));
+            action->setVisible(true);
+            any = true;
+        } else {
+            action->setData(QVariant());
+            action->setVisible(false);
+        }
+    }
+    if (d->recentMenu != nullptr)
+        d->recentMenu->setEnabled(any);
 }
 
 bool MainWindow::MaybeSaveChanges()
@@ -177,15 +235,35 @@ bool MainWindow::SlotSaveProject()
 {
     if (d->projectPath.isEmpty())
         return SlotSaveProjectAs();
+    if (d->projectPath.toLower().endsWith(QStringLiteral(".lumo3"))) {
+        const QMessageBox::StandardButton answer = Application::Instance()->Dialogs().Message(
+            {.parent = this,
+             .icon = QMessageBox::Question,
+             .text = tr("The current project is in Lumora 3 format and must be upgraded.\n\nDo you want to save a "
+                        "copy as a Lumora 4 project?"),
+             .buttons = QMessageBox::Yes | QMessageBox::No});
+        return answer == QMessageBox::Yes && SlotSaveProjectAs();
+    }
     return SaveProjectFile(d->projectPath);
 }
 
 bool MainWindow::SlotSaveProjectAs()
 {
-    const QString path = Application::Instance()->Dialogs().SaveFileName(
-        this, tr("Save Project"), ProjectDialogFolder(), tr("Lumora 4 projects (*.lumo4)"), kProjectSuffix);
+    // The name proposed: the foreground photograph's, up to its first dot, as a project.
+    const QString folder = ProjectDialogFolder();
+    QString proposed = folder;
+    if (const QString foreground = Application::Instance()->CurrentForegroundPath(); !foreground.isEmpty()) {
+        const QString base = QFileInfo(foreground).fileName().section(QLatin1Char('.'), 0, 0);
+        if (!base.isEmpty())
+            proposed = QDir(folder).filePath(base + QLatin1Char('.') + kProjectSuffix);
+    }
+    QString path = Application::Instance()->Dialogs().SaveFileName(
+        this, tr("Save Project"), proposed, tr("Lumora 4 projects (*.lumo4)"), kProjectSuffix);
     if (path.isEmpty())
         return false;
+    // A name typed without the extension gets it: the dialog does not add it everywhere.
+    if (!path.endsWith(QLatin1Char('.') + kProjectSuffix, Qt::CaseInsensitive))
+        path += QLatin1Char('.') + kProjectSuffix;
     RememberProjectFolder(path);
     if (const app::ProjectPtr project = CurrentProject())
         project->SetName(path);
@@ -203,12 +281,9 @@ bool MainWindow::SlotRestoreDefaultSettings()
          .guardsData = true,
          .buttonTexts = {{QMessageBox::Ok, tr("Continue")}}});
     if (answer == QMessageBox::Ok) {
+        for (const char* group : {"Canvas", "DialogStates", "Export", "MainWindow", "RecentFolders"})
+            RemoveSettingsGroup(QString::fromLatin1(group));
         ProgramSettings settings;
-        for (const char* group : {"Canvas", "DialogStates", "Export", "MainWindow", "RecentFolders"}) {
-            settings.beginGroup(QString::fromLatin1(group));
-            settings.remove(QString());
-            settings.endGroup();
-        }
         settings.clear();
         // This window keeps its geometry; closing it must not write the settings back.
         d->defaultsRestored = true;
@@ -216,20 +291,84 @@ bool MainWindow::SlotRestoreDefaultSettings()
     return true;
 }
 
-// The recent-project list, reverting and the untitled project's cache are not kept yet: the
-// submenu stays disabled and Revert with it, and no project cache is written to remove.
-void MainWindow::SlotOpenRecentProject() {}
+void MainWindow::SlotOpenRecentProject()
+{
+    if (!MaybeSaveChanges())
+        return;
+    const auto* action = qobject_cast<const QAction*>(sender());
+    if (action == nullptr)
+        return;
+    const QString path = action->data().toString();
+    if (path.isEmpty())
+        return;
+    RememberProjectFolder(path);
+    OpenProjectFile(path);
+}
 
-void MainWindow::SlotCheckRecentProjectLinks() {}
+void MainWindow::SlotCheckRecentProjectLinks()
+{
+    UpdateRecentProjectsMenu();
+    if (!d->projectPath.isEmpty() && !QFileInfo::exists(d->projectPath) && d->revertAction != nullptr)
+        d->revertAction->setEnabled(false);
+}
 
 bool MainWindow::SlotRevertProject()
 {
-    return false;
+    const QMessageBox::StandardButton answer = Application::Instance()->Dialogs().Message(
+        {.parent = this,
+         .icon = QMessageBox::Warning,
+         .text = tr("Are you sure you want to revert to the saved version of this project?"),
+         .buttons = QMessageBox::Ok | QMessageBox::Cancel,
+         .guardsData = true,
+         .buttonTexts = {{QMessageBox::Ok, tr("Continue")}}});
+    if (answer != QMessageBox::Ok)
+        return false;
+    // Reverting drops the unsaved changes without asking again.
+    OpenProjectFile(d->projectPath);
+    return true;
 }
 
 bool MainWindow::SlotDeleteProjectCache()
 {
-    return false;
+    const app::ProjectPtr project = CurrentProject();
+    QString root;
+    if (!project || !GetThumbnailCacheRoot(root))
+        return false;
+    // Only one plain folder under the cache root is ever removed: a name from a project file that
+    // is empty, "..", absolute or has a separator removes nothing (an empty one would be every
+    // project's cache).
+    const QString folder = project->CurrentThumbnailFolder();
+    if (!IsPlainFolderName(folder))
+        return false;
+    const WaitCursor busy;
+    RemoveDirectoryRecursively(QDir(root).filePath(folder));
+    return true;
+}
+
+void MainWindow::RemoveSettingsGroup(const QString& group)
+{
+    ProgramSettings settings;
+    settings.beginGroup(group);
+    settings.remove(QString());
+    settings.endGroup();
+}
+
+void MainWindow::RemoveDirectoryRecursively(const QString& path)
+{
+    QDir dir(path);
+    if (!dir.exists())
+        return;
+    for (const QString& file : dir.entryList(QDir::Files | QDir::NoDotAndDotDot, QDir::Unsorted))
+        dir.remove(file);
+    // Links to folders are removed as links, never followed out of the folder.
+    for (const QFileInfo& sub : dir.entryInfoList(QDir::Dirs | QDir::NoDotAndDotDot | QDir::NoSymLinks, QDir::Unsorted))
+        RemoveDirectoryRecursively(sub.absoluteFilePath());
+    for (const QFileInfo& link : dir.entryInfoList(QDir::Dirs | QDir::NoDotAndDotDot | QDir::System, QDir::Unsorted))
+        if (link.isSymLink())
+            QFile::remove(link.absoluteFilePath());
+    const QString name = dir.dirName();
+    if (dir.cdUp())
+        dir.rmdir(name);
 }
 
 } // namespace lumo::ui

@@ -15,6 +15,7 @@
 #include "Shell/Settings.h"
 #include "Toolbox/ToolboxDockWidget.h"
 #include "Toolbox/ToolsetWidget.h"
+#include "Controls/ThumbnailCache.h"
 
 #include "ImageLayer.h"
 #include "LayerManager.h"
@@ -23,7 +24,9 @@
 #include <QDragEnterEvent>
 #include <QGridLayout>
 #include <QMenuBar>
+#include <QMenu>
 #include <QMimeData>
+#include <unistd.h>
 #include <QPushButton>
 #include <QScreen>
 #include <QSignalSpy>
@@ -662,6 +665,264 @@ TEST_F(MainWindowTest, MenuEntriesShortcutsAndBarButtonsReachTheirCommands)
     // Exit closes the window.
     Action("File/Exit")->trigger();
     EXPECT_FALSE(window->isVisible());
+}
+
+} // namespace
+} // namespace lumo::ui::testing
+
+namespace lumo::ui::testing {
+namespace {
+
+// ---- Project commands
+
+QStringList RecentList()
+{
+    return ProgramSettings().value("RecentFolders/RecentProjectList").toStringList();
+}
+
+// A saved project file in folder, named name.
+QString SavedProject(const app::ProjectPtr& project, const QTemporaryDir& folder, const QString& name)
+{
+    const QString path = folder.filePath(name);
+    EXPECT_EQ(project->SaveToXml(path, "4.1.0004", "4.0"), app::LMerrSuccess);
+    return path;
+}
+
+QStringList VisibleRecentEntries(MainWindow& window, const QString& menuPath)
+{
+    QStringList shown;
+    for (QMenu* menu : window.menuBar()->findChildren<QMenu*>())
+        if (menu->title().remove('&') == menuPath)
+            for (QAction* action : menu->actions())
+                if (action->isVisible())
+                    shown << action->data().toString();
+    return shown;
+}
+
+TEST_F(MainWindowTest, TheRecentListKeepsFiveExistingProjectsNewestFirst)
+{
+    ProgramSettings().clear();
+    QTemporaryDir folder;
+    ShowWindow();
+    QStringList paths;
+    for (const char* name : {"a.lumo4", "b.lumo4", "c.lumo4", "d.lumo4", "e.lumo4", "f.lumo4", "A.lumo4"})
+        paths << SavedProject(CurrentProject(), folder, name);
+
+    // Each save moves its path to the front; a sixth pushes the oldest out; letter case counts.
+    Dialogs().AnswerFiles({paths[0]});
+    ASSERT_TRUE(QMetaObject::invokeMethod(window.get(), "SlotSaveProjectAs"));
+    for (int i = 1; i < 5; ++i) {
+        Dialogs().AnswerFiles({paths[i]});
+        ASSERT_TRUE(QMetaObject::invokeMethod(window.get(), "SlotSaveProjectAs"));
+    }
+    EXPECT_EQ(RecentList(), QStringList({paths[4], paths[3], paths[2], paths[1], paths[0]}));
+    // Saving one already listed moves it to the front without a duplicate.
+    Dialogs().AnswerFiles({paths[2]});
+    ASSERT_TRUE(QMetaObject::invokeMethod(window.get(), "SlotSaveProjectAs"));
+    EXPECT_EQ(RecentList(), QStringList({paths[2], paths[4], paths[3], paths[1], paths[0]}));
+    Dialogs().AnswerFiles({paths[5]}).AnswerFiles({paths[6]});
+    ASSERT_TRUE(QMetaObject::invokeMethod(window.get(), "SlotSaveProjectAs"));
+    ASSERT_TRUE(QMetaObject::invokeMethod(window.get(), "SlotSaveProjectAs"));
+    EXPECT_EQ(RecentList(), QStringList({paths[6], paths[5], paths[2], paths[4], paths[3]}));
+    EXPECT_EQ(VisibleRecentEntries(*window, "Recent Projects"), RecentList());
+    EXPECT_TRUE(Action("File/Revert")->isEnabled());
+
+    // Two missing files in a row are both dropped when the File menu is about to show.
+    QFile::remove(paths[2]);
+    QFile::remove(paths[4]);
+    ASSERT_TRUE(QMetaObject::invokeMethod(window.get(), "SlotCheckRecentProjectLinks"));
+    EXPECT_EQ(RecentList(), QStringList({paths[6], paths[5], paths[3]}));
+    const QStringList shown = VisibleRecentEntries(*window, "Recent Projects");
+    EXPECT_EQ(shown, RecentList());
+    // The entries read "&1 - A.lumo4" and open their project.
+    QAction* third = nullptr;
+    for (QMenu* menu : window->menuBar()->findChildren<QMenu*>())
+        if (menu->title().remove('&') == "Recent Projects") {
+            EXPECT_EQ(menu->actions().at(0)->text(), "&1 - A.lumo4");
+            third = menu->actions().at(2);
+        }
+    ASSERT_NE(third, nullptr);
+    third->trigger();
+    EXPECT_EQ(window->CurrentProjectPath(), paths[3]);
+    EXPECT_EQ(window->windowTitle(), "d - Halvern Lumora 4");
+    EXPECT_EQ(RecentList().front(), paths[3]);
+
+    // The current project's file gone: Revert is disabled when the menu shows.
+    QFile::remove(paths[3]);
+    ASSERT_TRUE(QMetaObject::invokeMethod(window.get(), "SlotCheckRecentProjectLinks"));
+    EXPECT_FALSE(Action("File/Revert")->isEnabled());
+}
+
+TEST_F(MainWindowTest, SaveAsAddsTheSuffixAndAFailedSaveKeepsThePathAndTheOldFile)
+{
+    QTemporaryDir folder;
+    ShowWindow();
+    // A name typed without the extension gets ".lumo4".
+    Dialogs().AnswerFiles({folder.filePath("typed")});
+    ASSERT_TRUE(QMetaObject::invokeMethod(window.get(), "SlotSaveProjectAs"));
+    const QString saved = folder.filePath("typed.lumo4");
+    ASSERT_EQ(window->CurrentProjectPath(), saved);
+    QFile file(saved);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const QByteArray before = file.readAll();
+    file.close();
+
+    // The folder made read-only (root writes there all the same, so only for other users): the
+    // save warns, keeps the path, leaves the file as it was and answers that nothing was saved.
+    CurrentProject()->GetCanvas().SetUseCanvasColor(!CurrentProject()->GetCanvas().UseCanvasColor());
+    bool saveResult = true;
+    if (::geteuid() != 0) {
+        ASSERT_TRUE(QFile::setPermissions(folder.path(), QFileDevice::ReadOwner | QFileDevice::ExeOwner));
+        Dialogs().AnswerMessage(QMessageBox::Ok);
+        ASSERT_TRUE(QMetaObject::invokeMethod(window.get(), "SlotSaveProject", Q_RETURN_ARG(bool, saveResult)));
+        QFile::setPermissions(folder.path(), QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+        EXPECT_FALSE(saveResult);
+        EXPECT_EQ(Dialogs().RequestsOf(DialogRequest::Message).back().message.text,
+                  "Could not save the project to:\n\n" + saved);
+        EXPECT_EQ(window->CurrentProjectPath(), saved);
+        ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+        EXPECT_EQ(file.readAll(), before);
+        file.close();
+    }
+
+    // A save into a folder that does not exist fails the same way, whoever runs the test.
+    Dialogs().AnswerFiles({folder.filePath("gone/elsewhere.lumo4")}).AnswerMessage(QMessageBox::Ok);
+    ASSERT_TRUE(QMetaObject::invokeMethod(window.get(), "SlotSaveProjectAs", Q_RETURN_ARG(bool, saveResult)));
+    EXPECT_FALSE(saveResult);
+    EXPECT_EQ(window->CurrentProjectPath(), saved);
+    EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+}
+
+TEST_F(MainWindowTest, AnOldProjectIsUpgradedThroughSaveAsAndRevertReloadsOrKeeps)
+{
+    QTemporaryDir folder;
+    // A project of the older format, as its name says.
+    const QString old = folder.filePath("old.lumo3");
+    ASSERT_EQ(CurrentProject()->SaveToXml(old, "4.1.0004", "4.0"), app::LMerrSuccess);
+    ShowWindow(old);
+    ASSERT_EQ(window->CurrentProjectPath(), old);
+
+    bool result = true;
+    Dialogs().AnswerMessage(QMessageBox::No);
+    ASSERT_TRUE(QMetaObject::invokeMethod(window.get(), "SlotSaveProject", Q_RETURN_ARG(bool, result)));
+    EXPECT_FALSE(result);
+    EXPECT_EQ(Dialogs().RequestsOf(DialogRequest::Message).back().message.text,
+              "The current project is in Lumora 3 format and must be upgraded.\n\nDo you want to save a copy as a "
+              "Lumora 4 project?");
+    const QString upgraded = folder.filePath("old.lumo4");
+    Dialogs().AnswerMessage(QMessageBox::Yes).AnswerFiles({upgraded});
+    ASSERT_TRUE(QMetaObject::invokeMethod(window.get(), "SlotSaveProject", Q_RETURN_ARG(bool, result)));
+    EXPECT_TRUE(result);
+    EXPECT_EQ(window->CurrentProjectPath(), upgraded);
+    EXPECT_TRUE(QFileInfo::exists(upgraded));
+
+    // Revert: Cancel keeps the changed project, Continue reloads the saved one without asking again.
+    const app::ProjectPtr edited = CurrentProject();
+    edited->GetCanvas().SetUseCanvasColor(!edited->GetCanvas().UseCanvasColor());
+    Dialogs().AnswerMessage(QMessageBox::Cancel);
+    ASSERT_TRUE(QMetaObject::invokeMethod(window.get(), "SlotRevertProject", Q_RETURN_ARG(bool, result)));
+    EXPECT_FALSE(result);
+    EXPECT_EQ(CurrentProject(), edited);
+    const MessageRequest& question = Dialogs().RequestsOf(DialogRequest::Message).back().message;
+    EXPECT_EQ(question.text, "Are you sure you want to revert to the saved version of this project?");
+    EXPECT_EQ(question.buttonTexts.value(QMessageBox::Ok), "Continue");
+    Dialogs().AnswerMessage(QMessageBox::Ok);
+    ASSERT_TRUE(QMetaObject::invokeMethod(window.get(), "SlotRevertProject", Q_RETURN_ARG(bool, result)));
+    EXPECT_TRUE(result);
+    EXPECT_NE(CurrentProject(), edited);
+    EXPECT_TRUE(CurrentProject()->IsEqualToSavedProject(upgraded));
+    EXPECT_EQ(Dialogs().UnusedAnswers(), 0);
+    EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+}
+
+TEST_F(MainWindowTest, OnlyTheUntitledProjectsOwnCacheFolderIsEverRemoved)
+{
+    QString root;
+    ASSERT_TRUE(GetThumbnailCacheRoot(root));
+    ASSERT_TRUE(QDir().mkpath(root + "/20261210120000000"));
+    ASSERT_TRUE(QDir().mkpath(root + "/other"));
+    QFile(root + "/20261210120000000/thumb.png").open(QIODevice::WriteOnly);
+    QFile(root + "/kept.png").open(QIODevice::WriteOnly);
+    ShowWindow();
+    struct Case {
+        const char* folder;
+        bool removes;
+    };
+    for (const Case c : {Case{"", false}, Case{"..", false}, Case{".", false}, Case{"/tmp", false},
+                         Case{"other/..", false}, Case{"../cache", false}, Case{"20261210120000000", true}}) {
+        SCOPED_TRACE(c.folder);
+        CurrentProject()->SetCurrentThumbnailFolder(QString::fromUtf8(c.folder));
+        bool result = false;
+        ASSERT_TRUE(QMetaObject::invokeMethod(window.get(), "SlotDeleteProjectCache", Q_RETURN_ARG(bool, result)));
+        EXPECT_EQ(result, c.removes);
+        EXPECT_TRUE(QFileInfo::exists(root + "/kept.png"));
+        EXPECT_TRUE(QFileInfo::exists(root + "/other"));
+        EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+    }
+    EXPECT_FALSE(QFileInfo::exists(root + "/20261210120000000"));
+    QDir(root).removeRecursively();
+}
+
+TEST_F(MainWindowTest, RestoringTheDefaultsThenClosingLeavesNoSettingsFile)
+{
+    ShowWindow();
+    WriteSetting("RecentFolders", "project", QDir::tempPath());
+    WriteSetting("TextItem", "FontSize", "20");
+    Dialogs().AnswerMessage(QMessageBox::Ok);
+    ASSERT_TRUE(QMetaObject::invokeMethod(window.get(), "SlotRestoreDefaultSettings"));
+    window->close();
+    window.reset();
+    const QString file = ProgramSettings().fileName();
+    ProgramSettings().sync();
+    EXPECT_TRUE(ProgramSettings().allKeys().isEmpty());
+    EXPECT_FALSE(QFileInfo::exists(file) && QFileInfo(file).size() > 0) << file.toStdString();
+}
+
+// Every command, on each of its ways out, leaves no override cursor behind.
+TEST_F(MainWindowTest, NoCommandLeavesAnOverrideCursorBehind)
+{
+    QTemporaryDir folder;
+    ShowWindow();
+    const auto changed = [this] {
+        CurrentProject()->GetCanvas().SetUseCanvasColor(!CurrentProject()->GetCanvas().UseCanvasColor());
+    };
+    struct Case {
+        const char* name;
+        std::function<void()> script; // the answers and the state before the command
+        const char* slot;
+    };
+    const std::vector<Case> cases = {
+        {"new, unchanged", [] {}, "SlotNewProject"},
+        {"new, save cancelled", [&] { changed(); Dialogs().AnswerMessage(QMessageBox::Cancel); }, "SlotNewProject"},
+        {"new, changes dropped", [this] { Dialogs().AnswerMessage(QMessageBox::No); }, "SlotNewProject"},
+        {"open, no file chosen", [this] { Dialogs().AnswerFiles({}); }, "SlotOpenProject"},
+        {"open, damaged file", [&] {
+             QFile damaged(folder.filePath("damaged.lumo4"));
+             damaged.open(QIODevice::WriteOnly);
+             damaged.write("<lumora");
+             damaged.close();
+             Dialogs().AnswerFiles({damaged.fileName()}).AnswerMessage(QMessageBox::Ok);
+         }, "SlotOpenProject"},
+        {"save as, cancelled", [this] { Dialogs().AnswerFiles({}); }, "SlotSaveProjectAs"},
+        {"save as, failing", [&] {
+             Dialogs().AnswerFiles({folder.filePath("none/x.lumo4")}).AnswerMessage(QMessageBox::Ok);
+         }, "SlotSaveProjectAs"},
+        {"save as", [&] { Dialogs().AnswerFiles({folder.filePath("x.lumo4")}); }, "SlotSaveProjectAs"},
+        {"revert, cancelled", [this] { Dialogs().AnswerMessage(QMessageBox::Cancel); }, "SlotRevertProject"},
+        {"revert", [this] { Dialogs().AnswerMessage(QMessageBox::Ok); }, "SlotRevertProject"},
+        {"greeting card", [] {}, "SlotNewGreetingCard"},
+        {"delete cache", [] {}, "SlotDeleteProjectCache"},
+        {"restore defaults, cancelled", [this] { Dialogs().AnswerMessage(QMessageBox::Cancel); },
+         "SlotRestoreDefaultSettings"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        c.script();
+        ASSERT_TRUE(QMetaObject::invokeMethod(window.get(), c.slot));
+        ProcessEvents();
+        EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+        EXPECT_EQ(Dialogs().UnusedAnswers(), 0);
+    }
 }
 
 } // namespace
