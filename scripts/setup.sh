@@ -9,6 +9,7 @@ packages=(
   clang-14 libclang-rt-14-dev
   xvfb xauth fonts-dejavu-core adwaita-icon-theme locales
   xdotool openbox
+  poppler-utils
 )
 
 missing=()

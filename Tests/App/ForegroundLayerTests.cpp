@@ -258,6 +258,13 @@ TEST(LayerManagerTest, RemovingLayers)
     EXPECT_TRUE(p.layers->CurrentForegroundId().isNull());
     EXPECT_FALSE(p.layers->IsCurrentForegroundUnique());
     EXPECT_EQ(p.layers->RemoveForegroundLayer(current->Id()), LMerrForegroundMissing);
+
+    // Removing the current foreground by the current id itself (a reference to what is cleared).
+    const auto other = p.Add(QStringLiteral("Other"));
+    p.layers->SetCurrentForegroundId(other->Id());
+    EXPECT_EQ(p.layers->RemoveForegroundLayer(p.layers->CurrentForegroundId()), LMerrSuccess);
+    EXPECT_FALSE(p.layers->GetForeground(other->Id()));
+    EXPECT_TRUE(p.layers->CurrentForegroundId().isNull());
 }
 
 TEST(LayerManagerTest, LookupsByType)

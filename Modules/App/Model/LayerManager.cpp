@@ -96,9 +96,11 @@ LMerr LayerManager::RemoveLayer(const QUuid& id)
 
 LMerr LayerManager::RemoveForegroundLayer(const QUuid& id)
 {
-    if (id == m_impl->currentForegroundId)
+    // A copy: the id may be the current id itself, which is cleared here.
+    const QUuid removed = id;
+    if (removed == m_impl->currentForegroundId)
         m_impl->currentForegroundId = QUuid();
-    return m_impl->foregroundLayerList->Remove(id);
+    return m_impl->foregroundLayerList->Remove(removed);
 }
 
 LMerr LayerManager::RemoveForegroundLayerFromPath(const QString& path)

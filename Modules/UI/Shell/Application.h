@@ -84,6 +84,10 @@ public:
     bool IsFirstForegroundPending() const;
     void SetFirstForegroundPending(bool pending);
     QPrinter& GetPrinter() const;
+    // Renders the current foreground's page for printing into a temporary PNG and hands it to the
+    // print service; false without a current foreground or when the page could not be made or
+    // painted (a cancelled print dialog is not a failure).
+    bool PrintImage();
     // The text of ":CSS/MainWindow.css"; empty when it cannot be read.
     const QString& ApplicationStyleSheet() const;
     // The list of foreground images (7 columns), its sorting proxy and the selection over the

@@ -231,6 +231,8 @@ void MainWindow::CreateFileMenu()
     connect(canvasExport, &QAction::triggered, Application::Instance(), &Application::SignalStandardQuickExportClicked);
     file->addSeparator();
 
+    file->addAction(tr("Page Setup..."), this, &MainWindow::SlotDisplayPageSetupDialog);
+    file->addAction(tr("Print Preview..."), this, &MainWindow::SlotDisplayPrintPreviewDialog);
     QAction* print = file->addAction(tr("Print..."), this, &MainWindow::SlotDisplayPrintDialog);
     print->setShortcut(QKeySequence::Print);
     file->addSeparator();
@@ -301,6 +303,7 @@ void MainWindow::CreateWebMenu()
 void MainWindow::CreateCanvasToolbar()
 {
     connect(d->actions, &CanvasActionsWidget::SignalFocusButtonClicked, this, &MainWindow::SlotFocusButtonClicked);
+    connect(Application::Instance(), &Application::SignalStandardQuickExportClicked, this, &MainWindow::SlotQuickExport);
     connect(d->actions, &CanvasActionsWidget::SignalCanvasZoomChanged, this, &MainWindow::SlotCanvasZoomChanged);
     auto* toolbar = new QToolBar(this);
     toolbar->setObjectName(QStringLiteral("CanvasToolbar"));

@@ -7,6 +7,7 @@
 #include <QFont>
 #include <QPageSetupDialog>
 #include <QPrintDialog>
+#include <QIcon>
 #include <QPrintPreviewDialog>
 #include <QPrinter>
 #include <QPushButton>
@@ -95,6 +96,11 @@ bool StandardUserDialogs::Print(QPrinter& printer, QWidget* parent)
 bool StandardUserDialogs::PrintPreview(QPrinter& printer, QWidget* parent, const std::function<void(QPrinter*)>& paint)
 {
     QPrintPreviewDialog dialog(&printer, parent);
+    dialog.setWindowTitle(QObject::tr("Print Preview"));
+    dialog.setWindowFlags((dialog.windowFlags() & ~Qt::WindowContextHelpButtonHint) | Qt::WindowMinMaxButtonsHint);
+    if (parent != nullptr)
+        dialog.resize(static_cast<int>(parent->width() * 0.75), static_cast<int>(parent->height() * 0.90));
+    dialog.setWindowIcon(QIcon(QStringLiteral(":/Icons/LumoIcon.png")));
     QObject::connect(&dialog, &QPrintPreviewDialog::paintRequested, &dialog, [&paint](QPrinter* target) {
         if (paint)
             paint(target);

@@ -131,10 +131,13 @@ bool ScriptedDialogs::Print(QPrinter& /*printer*/, QWidget* /*parent*/)
     return answer && answer->accept;
 }
 
-bool ScriptedDialogs::PrintPreview(QPrinter& /*printer*/, QWidget* /*parent*/,
-                                   const std::function<void(QPrinter*)>& /*paint*/)
+bool ScriptedDialogs::PrintPreview(QPrinter& printer, QWidget* /*parent*/,
+                                   const std::function<void(QPrinter*)>& paint)
 {
     const auto answer = Take({.kind = DialogRequest::PrintPreview}, QString());
+    // An accepted preview has painted its page once, as the dialog does when it shows.
+    if (answer && answer->accept && paint)
+        paint(&printer);
     return answer && answer->accept;
 }
 
