@@ -2,6 +2,9 @@
 // under X takes the whole screen with the window manager's frames.
 //   ScreenCheck grab OUT.png
 //       saves the screen.
+//   ScreenCheck keyed-file IMAGE SAME_SIZE_AS DOTS_PER_METRE
+//       an exported picture of the fixture project: the size of another image (the photograph),
+//       the resolution, keyed over the sky
 //   ScreenCheck keyed-canvas OUT.png X Y WIDTH HEIGHT [TIMEOUT_SECONDS]
 //       grabs until the rectangle shows a keyed render of the fixture project (much of the sky
 //       background, next to none of the green backdrop) or the time is up; saves the last grab
@@ -9,6 +12,7 @@
 
 #include <QElapsedTimer>
 #include <QGuiApplication>
+#include <QImageReader>
 #include <QImage>
 #include <QPixmap>
 #include <QScreen>
@@ -68,7 +72,8 @@ QImage GrabScreen()
 int Usage()
 {
     std::fprintf(stderr, "usage: ScreenCheck grab OUT.png\n"
-                         "       ScreenCheck keyed-canvas OUT.png X Y WIDTH HEIGHT [TIMEOUT_SECONDS]\n");
+                         "       ScreenCheck keyed-canvas OUT.png X Y WIDTH HEIGHT [TIMEOUT_SECONDS]\n"
+                         "       ScreenCheck keyed-file IMAGE SAME_SIZE_AS DOTS_PER_METRE\n");
     return 2;
 }
 
@@ -86,6 +91,20 @@ int main(int argc, char** argv)
     if (command == QLatin1String("grab") && arguments.size() == 3) {
         const QImage image = GrabScreen();
         return !image.isNull() && image.save(out) ? 0 : 1;
+    }
+    if (command == QLatin1String("keyed-file") && arguments.size() == 5) {
+        QImageReader reader(out);
+        const QImage image = reader.read().convertToFormat(QImage::Format_RGB32);
+        if (image.isNull()) {
+            std::printf("cannot read %s: %s\n", qPrintable(out), qPrintable(reader.errorString()));
+            return 1;
+        }
+        const Census census = Count(image, image.rect());
+        std::printf("%d x %d, %d dots per metre, sky %.1f %%, green backdrop %.2f %%\n", image.width(),
+                    image.height(), image.dotsPerMeterX(), census.total > 0 ? 100.0 * census.sky / census.total : 0.0,
+                    census.total > 0 ? 100.0 * census.backdrop / census.total : 0.0);
+        const QSize expected = QImageReader(arguments.at(3)).size();
+        return census.Keyed() && image.size() == expected && image.dotsPerMeterX() == arguments.at(4).toInt() ? 0 : 1;
     }
     if (command != QLatin1String("keyed-canvas") || arguments.size() < 7)
         return Usage();

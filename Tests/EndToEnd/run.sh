@@ -30,6 +30,7 @@ started=()       # every process started here, in order
 program_pid=""   # the program of the current step, while it runs
 program_status="" # its exit status once it ended
 program_log=""    # its standard output and error
+widget_map=""     # the map of its widgets it keeps written (class, text, place of each)
 starts=0
 
 sandbox="$(mktemp -d "${TMPDIR:-/tmp}/lumora-e2e-XXXXXX")"
@@ -110,7 +111,8 @@ start_program() {
   [ -z "$program_pid" ] || stop_program
   starts=$((starts + 1))
   program_log="$sandbox/program-$starts.log"
-  (cd "$folder" && LUMORA_STARTUP_TRACE=1 exec "$program" "$@") >"$program_log" 2>&1 &
+  widget_map="$sandbox/widgets-$starts.json"
+  (cd "$folder" && LUMORA_STARTUP_TRACE=1 LUMORA_WIDGET_MAP="$widget_map" exec "$program" "$@") >"$program_log" 2>&1 &
   program_pid=$!
   program_status=""
   started+=("$program_pid")
@@ -189,6 +191,15 @@ expect_keyed_render() {
   # shellcheck disable=SC2086 # the four numbers are separate arguments
   "$screen_check" keyed-canvas "$shots/$name.png" $geometry "$render_timeout" 2>/dev/null ||
     fail "no keyed render in the window (see $shots/$name.png)"
+}
+
+# wait_for_text TEXT: waits until a visible widget of the program shows the text (its widget map).
+wait_for_text() {
+  local text=$1 deadline=$((SECONDS + window_timeout))
+  until [ -f "$widget_map" ] && grep -qF -- "$text" "$widget_map"; do
+    ((SECONDS < deadline)) || { fail "no widget shows '$text' within ${window_timeout} s"; return 1; }
+    sleep 0.1
+  done
 }
 
 # ---- Settings
@@ -292,6 +303,29 @@ step_the_sample_project_beside_the_program_opens() {
   ((program_status == 0)) || fail "exit status $program_status"
 }
 
+step_ctrl_e_exports_the_keyed_picture() {
+  local exports="$sandbox/exports" window dialog message
+  mkdir -p "$exports"
+  start_program "$sandbox" "$projects/portrait.lumo4"
+  window="$(wait_for_window "^portrait - $app_name\$")" || return 1
+  wait_for_first_render || return 1
+  press_keys "$window" ctrl+e || return 1
+  dialog="$(wait_for_window "^Export\$")" || return 1
+  screenshot 07-export-dialog || return 1
+  # Qt's own file dialog takes a typed name in its file name box, which has the focus.
+  press_keys "$dialog" ctrl+a || return 1
+  xdotool type --delay 5 "$exports/portrait.png" && xdotool key Return
+  wait_for_text "Finished exporting." || return 1
+  message="$(wait_for_window "^$app_name\$")" || return 1
+  screenshot 08-finished-exporting || return 1
+  press_keys "$message" Return || return 1
+  "$screen_check" keyed-file "$exports/portrait.png" "$projects/portrait.png" 11811 ||
+    fail "the exported picture is not the keyed composite" || return 1
+  press_keys "$window" alt+F4 || return 1
+  wait_for_program_exit || return 1
+  ((program_status == 0)) || fail "exit status $program_status"
+}
+
 steps=(
   step_opens_the_project_and_shows_the_keyed_render
   step_a_key_press_closes_the_window_and_settings_are_saved
@@ -299,6 +333,7 @@ steps=(
   step_a_damaged_project_warns_and_leaves_an_untitled_project
   step_a_relative_path_on_the_command_line_opens
   step_the_sample_project_beside_the_program_opens
+  step_ctrl_e_exports_the_keyed_picture
 )
 
 run_step() {

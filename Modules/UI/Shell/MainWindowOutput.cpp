@@ -150,8 +150,12 @@ void MainWindow::SlotQuickExport()
     const QString proposed = settings.Format() == app::ExportFormatTiff  ? QStringLiteral("tif")
                              : settings.Format() == app::ExportFormatPng ? QStringLiteral("png")
                                                                          : QStringLiteral("jpg");
+    // The proposed format's filter first, so that the dialog shows the files of that format.
+    QStringList filters = {tr("JPEG (*.jpg *.jpeg)"), tr("PNG (*.png)"), tr("TIFF (*.tif *.tiff)")};
+    const qsizetype chosen = proposed == "png" ? 1 : proposed == "tif" ? 2 : 0;
+    filters.move(chosen, 0);
     QString path = app->Dialogs().SaveFileName(this, tr("Export"), QDir(folder).filePath(base + '.' + proposed),
-                                               tr("JPEG (*.jpg *.jpeg);;PNG (*.png);;TIFF (*.tif *.tiff)"), proposed);
+                                               filters.join(QStringLiteral(";;")), proposed);
     if (path.isEmpty())
         return;
     QString suffix = QFileInfo(path).suffix().toLower();

@@ -1,4 +1,5 @@
 #include "Shell/StartUp.h"
+#include "Shell/WidgetMap.h"
 
 #include "Shell/Application.h"
 #include "Shell/Identity.h"
@@ -87,6 +88,8 @@ int RunProgram(Application& app)
     QObject::connect(&app, &QGuiApplication::lastWindowClosed, &app, &QCoreApplication::quit);
     // The start folder is not added to the library paths: plugins come from Qt's own folders only.
     QApplication::setOverrideCursor(QCursor(Qt::WaitCursor));
+    // For the end-to-end run only: a map of the widgets, when the environment asks for one.
+    WidgetMapWriter::StartFromEnvironment(&app);
 
     SplashScreen splash;
     splash.show();

@@ -1,0 +1,166 @@
+#include "Shell/WidgetMap.h"
+
+#include "Canvas/CanvasView.h"
+
+#include <QAbstractButton>
+#include <QAbstractSlider>
+#include <QAbstractSpinBox>
+#include <QApplication>
+#include <QComboBox>
+#include <QDockWidget>
+#include <QDoubleSpinBox>
+#include <QGroupBox>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QPlainTextEdit>
+#include <QSaveFile>
+#include <QSpinBox>
+#include <QTabBar>
+#include <QTextEdit>
+
+namespace lumo::ui {
+
+namespace {
+
+QJsonArray RectOf(const QWidget* widget)
+{
+    const QPoint topLeft = widget->mapToGlobal(QPoint(0, 0));
+    return {topLeft.x(), topLeft.y(), widget->width(), widget->height()};
+}
+
+// The text or value a person reads on the widget; null when it shows none.
+QJsonValue ValueOf(const QWidget* widget)
+{
+    if (const auto* button = qobject_cast<const QAbstractButton*>(widget))
+        return button->text();
+    if (const auto* label = qobject_cast<const QLabel*>(widget))
+        return label->text();
+    if (const auto* line = qobject_cast<const QLineEdit*>(widget))
+        return line->text();
+    if (const auto* spin = qobject_cast<const QSpinBox*>(widget))
+        return spin->value();
+    if (const auto* spin = qobject_cast<const QDoubleSpinBox*>(widget))
+        return spin->value();
+    if (const auto* spin = qobject_cast<const QAbstractSpinBox*>(widget))
+        return spin->text();
+    if (const auto* slider = qobject_cast<const QAbstractSlider*>(widget))
+        return slider->value();
+    if (const auto* combo = qobject_cast<const QComboBox*>(widget))
+        return combo->currentText();
+    if (const auto* text = qobject_cast<const QTextEdit*>(widget))
+        return text->toPlainText();
+    if (const auto* text = qobject_cast<const QPlainTextEdit*>(widget))
+        return text->toPlainText();
+    if (const auto* tabs = qobject_cast<const QTabBar*>(widget)) {
+        QJsonArray names;
+        for (int index = 0; index < tabs->count(); ++index)
+            names.append(tabs->tabText(index));
+        return QJsonObject{{"tabs", names}, {"current", tabs->currentIndex()}};
+    }
+    return QJsonValue();
+}
+
+// The titles of the group boxes and docks around a widget, innermost first.
+QJsonArray BoxTitles(const QWidget* widget)
+{
+    QJsonArray titles;
+    for (const QWidget* parent = widget->parentWidget(); parent != nullptr && !parent->isWindow();
+         parent = parent->parentWidget()) {
+        if (const auto* group = qobject_cast<const QGroupBox*>(parent); group && !group->title().isEmpty())
+            titles.append(group->title());
+        else if (const auto* dock = qobject_cast<const QDockWidget*>(parent))
+            titles.append(dock->windowTitle());
+    }
+    return titles;
+}
+
+void DescribeChildren(const QWidget* parent, QJsonArray& widgets, QJsonArray& canvas)
+{
+    for (const QObject* child : parent->children()) {
+        const auto* widget = qobject_cast<const QWidget*>(child);
+        if (widget == nullptr || widget->isWindow() || !widget->isVisible())
+            continue;
+        QJsonObject entry{{"class", QString::fromLatin1(widget->metaObject()->className())},
+                          {"name", widget->objectName()},
+                          {"enabled", widget->isEnabled()},
+                          {"rect", RectOf(widget)}};
+        if (const QJsonValue value = ValueOf(widget); !value.isNull())
+            entry.insert("value", value);
+        if (const auto* button = qobject_cast<const QAbstractButton*>(widget); button && button->isCheckable())
+            entry.insert("checked", button->isChecked());
+        if (!widget->toolTip().isEmpty())
+            entry.insert("tooltip", widget->toolTip());
+        if (const QJsonArray boxes = BoxTitles(widget); !boxes.isEmpty())
+            entry.insert("boxes", boxes);
+        widgets.append(entry);
+        if (const auto* view = qobject_cast<const CanvasView*>(widget); view && canvas.isEmpty())
+            canvas = RectOf(view->viewport());
+        DescribeChildren(widget, widgets, canvas);
+    }
+}
+
+} // namespace
+
+QJsonObject DescribeWidgets()
+{
+    QJsonArray windows;
+    QJsonArray canvas;
+    for (const QWidget* window : QApplication::topLevelWidgets()) {
+        if (!window->isVisible())
+            continue;
+        QJsonArray widgets;
+        DescribeChildren(window, widgets, canvas);
+        QJsonObject entry{{"class", QString::fromLatin1(window->metaObject()->className())},
+                          {"name", window->objectName()},
+                          {"title", window->windowTitle()},
+                          {"active", window->isActiveWindow()},
+                          {"rect", RectOf(window)},
+                          {"widgets", widgets}};
+        if (const auto* menu = qobject_cast<const QMenu*>(window)) {
+            QJsonArray entries;
+            for (QAction* action : menu->actions()) {
+                if (action->isSeparator() || !action->isVisible())
+                    continue;
+                const QRect place = menu->actionGeometry(action);
+                const QPoint topLeft = menu->mapToGlobal(place.topLeft());
+                entries.append(QJsonObject{{"text", action->text()},
+                                           {"enabled", action->isEnabled()},
+                                           {"rect", QJsonArray{topLeft.x(), topLeft.y(), place.width(), place.height()}}});
+            }
+            entry.insert("actions", entries);
+        }
+        windows.append(entry);
+    }
+    return QJsonObject{{"windows", windows}, {"canvas", canvas}};
+}
+
+WidgetMapWriter::WidgetMapWriter(const QString& path, int intervalMs, QObject* parent)
+    : QObject(parent), m_path(path)
+{
+    m_timer.setInterval(intervalMs);
+    connect(&m_timer, &QTimer::timeout, this, [this] { WriteIfChanged(); });
+    m_timer.start();
+}
+
+bool WidgetMapWriter::WriteIfChanged()
+{
+    const QByteArray map = QJsonDocument(DescribeWidgets()).toJson(QJsonDocument::Indented);
+    if (map == m_written)
+        return true;
+    QSaveFile file(m_path);
+    if (!file.open(QIODevice::WriteOnly) || file.write(map) != map.size() || !file.commit())
+        return false;
+    m_written = map;
+    return true;
+}
+
+WidgetMapWriter* WidgetMapWriter::StartFromEnvironment(QObject* parent)
+{
+    const QString path = qEnvironmentVariable("LUMORA_WIDGET_MAP");
+    return path.isEmpty() ? nullptr : new WidgetMapWriter(path, 100, parent);
+}
+
+} // namespace lumo::ui

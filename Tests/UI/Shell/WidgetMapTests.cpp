@@ -1,0 +1,105 @@
+// The widget map of the end-to-end run: what a driver with only X input reads of the windows.
+
+#include "UiTest.h"
+
+#include "Shell/WidgetMap.h"
+
+#include <QCheckBox>
+#include <QFile>
+#include <QFileInfo>
+#include <QGroupBox>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QPushButton>
+#include <QSpinBox>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QVBoxLayout>
+
+namespace lumo::ui::testing {
+namespace {
+
+using WidgetMapTest = UiTest;
+
+QJsonObject FindWidget(const QJsonObject& map, const QString& name)
+{
+    for (const QJsonValue window : map["windows"].toArray())
+        for (const QJsonValue widget : window["widgets"].toArray())
+            if (widget["name"].toString() == name)
+                return widget.toObject();
+    return {};
+}
+
+TEST_F(WidgetMapTest, AWindowsWidgetsAreListedWithValuesPlacesAndBoxes)
+{
+    QWidget window;
+    window.setWindowTitle("Map window");
+    auto* layout = new QVBoxLayout(&window);
+    auto* box = new QGroupBox("Export", &window);
+    auto* inner = new QVBoxLayout(box);
+    auto* button = new QPushButton("Export Image", box);
+    button->setObjectName("exportButton");
+    auto* spin = new QSpinBox(box);
+    spin->setObjectName("quality");
+    spin->setRange(0, 100);
+    spin->setValue(75);
+    auto* check = new QCheckBox("Fit", box);
+    check->setObjectName("fit");
+    check->setChecked(true);
+    check->setEnabled(false);
+    auto* hidden = new QPushButton("Hidden", box);
+    hidden->setObjectName("hidden");
+    hidden->hide();
+    inner->addWidget(button);
+    inner->addWidget(spin);
+    inner->addWidget(check);
+    layout->addWidget(box);
+    window.move(100, 50);
+    window.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+
+    const QJsonObject map = DescribeWidgets();
+    const QJsonObject exportButton = FindWidget(map, "exportButton");
+    EXPECT_EQ(exportButton["value"].toString(), "Export Image");
+    EXPECT_EQ(exportButton["boxes"].toArray(), QJsonArray({"Export"}));
+    const QPoint global = button->mapToGlobal(QPoint(0, 0));
+    EXPECT_EQ(exportButton["rect"].toArray(), QJsonArray({global.x(), global.y(), button->width(), button->height()}));
+    EXPECT_EQ(FindWidget(map, "quality")["value"].toInt(), 75);
+    EXPECT_TRUE(FindWidget(map, "fit")["checked"].toBool());
+    EXPECT_FALSE(FindWidget(map, "fit")["enabled"].toBool());
+    EXPECT_TRUE(FindWidget(map, "hidden").isEmpty());
+}
+
+TEST_F(WidgetMapTest, TheMapIsWrittenWholeAndOnlyWhenItChanged)
+{
+    QTemporaryDir folder;
+    ASSERT_TRUE(folder.isValid());
+    const QString path = folder.filePath("map.json");
+    QWidget window;
+    window.setWindowTitle("Map window");
+    window.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+    // A long interval: the test writes by hand.
+    WidgetMapWriter writer(path, 1000000);
+    ASSERT_TRUE(writer.WriteIfChanged());
+    QFile first(path);
+    ASSERT_TRUE(first.open(QIODevice::ReadOnly));
+    const QJsonDocument document = QJsonDocument::fromJson(first.readAll());
+    first.close();
+    ASSERT_TRUE(document.isObject());
+    bool listed = false;
+    for (const QJsonValue entry : document["windows"].toArray())
+        listed = listed || entry["title"].toString() == "Map window";
+    EXPECT_TRUE(listed);
+
+    // Unchanged: the file is left as it is.
+    ASSERT_TRUE(QFile::remove(path));
+    ASSERT_TRUE(writer.WriteIfChanged());
+    EXPECT_FALSE(QFileInfo::exists(path));
+    window.setWindowTitle("Renamed");
+    ASSERT_TRUE(writer.WriteIfChanged());
+    EXPECT_TRUE(QFileInfo::exists(path));
+}
+
+} // namespace
+} // namespace lumo::ui::testing
