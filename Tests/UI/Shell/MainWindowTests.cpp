@@ -2,6 +2,7 @@
 // follows model notifications, its keys, file drags and closing, and the activation check.
 
 #include "Grabs.h"
+#include "GreenScreenProject.h"
 #include "Modal.h"
 #include "RefreshSignals.h"
 #include "UiTest.h"
@@ -13,6 +14,7 @@
 #include "Shell/AboutWidget.h"
 #include "Shell/MainWindow.h"
 #include "Shell/Settings.h"
+#include "ProjectTestUtils.h"
 #include "Toolbox/ToolboxDockWidget.h"
 #include "Toolbox/ToolsetWidget.h"
 #include "Controls/ThumbnailCache.h"
@@ -536,35 +538,61 @@ TEST_F(MainWindowTest, UnsavedChangesAreSavedDroppedOrKeepTheWindowOpen)
 {
     QTemporaryDir folder;
     ASSERT_TRUE(folder.isValid());
-    const QString saved = folder.filePath("changed.lumo4");
+    enum class Save { None, Succeeds, Fails };
     struct Case {
-        QMessageBox::StandardButton answer;
+        const char* name;
+        bool changed;
+        QMessageBox::StandardButton answer; // NoButton: no question
+        Save save;
         bool closes;
-        bool saves;
     };
-    for (const Case c : {Case{QMessageBox::Cancel, false, false}, Case{QMessageBox::No, true, false},
-                         Case{QMessageBox::Yes, true, true}}) {
-        SCOPED_TRACE(c.answer);
+    const Case cases[] = {
+        {"unchanged", false, QMessageBox::NoButton, Save::None, true},
+        {"cancelled", true, QMessageBox::Cancel, Save::None, false},
+        {"dropped", true, QMessageBox::No, Save::None, true},
+        {"saved", true, QMessageBox::Yes, Save::Succeeds, true},
+        // A save that fails warns and keeps the window and the work.
+        {"save fails", true, QMessageBox::Yes, Save::Fails, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const QString saved = folder.filePath(QString(c.name) + ".lumo4");
         ProgramSettings().clear();
         ASSERT_EQ(App().OpenProject(QString()), app::LMerrSuccess);
         ShowWindow();
-        CurrentProject()->GetCanvas().SetUseCanvasColor(true);
-        Dialogs().AnswerMessage(c.answer);
-        if (c.saves)
+        if (c.changed)
+            CurrentProject()->GetCanvas().SetUseCanvasColor(true);
+        const std::size_t asked = Dialogs().RequestsOf(DialogRequest::Message).size();
+        if (c.answer != QMessageBox::NoButton)
+            Dialogs().AnswerMessage(c.answer);
+        if (c.save == Save::Succeeds)
             Dialogs().AnswerFiles({saved});
+        if (c.save == Save::Fails)
+            Dialogs().AnswerFiles({folder.filePath("gone/" + QString(c.name) + ".lumo4")}).AnswerMessage(QMessageBox::Ok);
         EXPECT_EQ(window->close(), c.closes);
         EXPECT_EQ(window->isVisible(), !c.closes);
-        const MessageRequest& question = Dialogs().RequestsOf(DialogRequest::Message).back().message;
-        EXPECT_EQ(question.text, "Do you want to save the changes to 'Untitled Project'?\t");
-        EXPECT_EQ(question.buttons, QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
-        EXPECT_TRUE(question.guardsData);
-        EXPECT_EQ(QFileInfo::exists(saved), c.saves);
+        const std::vector<DialogRequest> messages = Dialogs().RequestsOf(DialogRequest::Message);
+        if (c.answer == QMessageBox::NoButton) {
+            EXPECT_EQ(messages.size(), asked);
+        } else {
+            ASSERT_GT(messages.size(), asked);
+            const MessageRequest& question = messages[asked].message;
+            EXPECT_EQ(question.text, "Do you want to save the changes to 'Untitled Project'?\t");
+            EXPECT_EQ(question.buttons, QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
+            EXPECT_TRUE(question.guardsData);
+        }
+        if (c.save == Save::Fails) {
+            EXPECT_TRUE(messages.back().message.text.startsWith("Could not save the project to:"));
+            EXPECT_TRUE(window->CurrentProjectPath().isEmpty());
+        }
+        EXPECT_EQ(QFileInfo::exists(saved), c.save == Save::Succeeds);
         // A window that stays open has written nothing yet.
         EXPECT_EQ(ProgramSettings().contains("MainWindow/Geometry"), c.closes);
-        if (c.saves) {
+        if (c.save == Save::Succeeds) {
             EXPECT_EQ(window->CurrentProjectPath(), saved);
             EXPECT_TRUE(CurrentProject()->IsEqualToSavedProject(saved));
         }
+        EXPECT_EQ(QApplication::overrideCursor(), nullptr);
         window.reset();
     }
 }
@@ -791,12 +819,43 @@ TEST_F(MainWindowTest, SaveAsAddsTheSuffixAndAFailedSaveKeepsThePathAndTheOldFil
         file.close();
     }
 
+    // A full disk (the file size limit of the process): the same warning, the old file intact.
+    {
+        const test::FileSizeLimit full(64);
+        ASSERT_TRUE(full.IsActive());
+        Dialogs().AnswerMessage(QMessageBox::Ok);
+        ASSERT_TRUE(QMetaObject::invokeMethod(window.get(), "SlotSaveProject", Q_RETURN_ARG(bool, saveResult)));
+    }
+    EXPECT_FALSE(saveResult);
+    EXPECT_EQ(Dialogs().RequestsOf(DialogRequest::Message).back().message.text,
+              "Could not save the project to:\n\n" + saved);
+    EXPECT_EQ(window->CurrentProjectPath(), saved);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    EXPECT_EQ(file.readAll(), before);
+    file.close();
+
     // A save into a folder that does not exist fails the same way, whoever runs the test.
     Dialogs().AnswerFiles({folder.filePath("gone/elsewhere.lumo4")}).AnswerMessage(QMessageBox::Ok);
     ASSERT_TRUE(QMetaObject::invokeMethod(window.get(), "SlotSaveProjectAs", Q_RETURN_ARG(bool, saveResult)));
     EXPECT_FALSE(saveResult);
     EXPECT_EQ(window->CurrentProjectPath(), saved);
     EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+}
+
+TEST_F(MainWindowTest, SaveAsProposesThePhotographsNameAsAProject)
+{
+    QTemporaryDir folder;
+    ASSERT_TRUE(folder.isValid());
+    const GreenScreenProject written = WriteGreenScreenProject(folder.path(), 0.05);
+    ASSERT_EQ(App().OpenProject(written.projectPath), app::LMerrSuccess);
+    ShowWindow(written.projectPath);
+    Dialogs().AnswerFiles({});
+    bool saved = true;
+    ASSERT_TRUE(QMetaObject::invokeMethod(window.get(), "SlotSaveProjectAs", Q_RETURN_ARG(bool, saved)));
+    EXPECT_FALSE(saved);
+    const std::vector<DialogRequest> files = Dialogs().RequestsOf(DialogRequest::Files);
+    ASSERT_EQ(files.size(), 1u);
+    EXPECT_EQ(QFileInfo(files[0].file.folder).fileName(), QFileInfo(written.photoPath).completeBaseName() + ".lumo4");
 }
 
 TEST_F(MainWindowTest, AnOldProjectIsUpgradedThroughSaveAsAndRevertReloadsOrKeeps)
