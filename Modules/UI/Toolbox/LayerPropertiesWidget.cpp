@@ -43,15 +43,9 @@ constexpr int kSpacing = 10;
 constexpr int kTitleReserve = 51;
 const QString kRecentKey = QStringLiteral("layer");
 
-app::ProjectPtr CurrentProjectOf()
-{
-    const Application* app = Application::Instance();
-    return app != nullptr ? app->GetDocument()->GetProject() : nullptr;
-}
-
 app::ImageLayerSettingsPtr SettingsOf(const QUuid& layerId)
 {
-    const app::ProjectPtr project = CurrentProjectOf();
+    const app::ProjectPtr project = CurrentPanelProject();
     return project && !layerId.isNull() ? project->GetLayerManager()->GetLayerSettings(layerId) : nullptr;
 }
 
@@ -168,7 +162,7 @@ LayerPropertiesWidget::~LayerPropertiesWidget() = default;
 
 app::ImageLayerPtr LayerPropertiesWidget::Layer() const
 {
-    const app::ProjectPtr project = CurrentProjectOf();
+    const app::ProjectPtr project = CurrentPanelProject();
     return project && !m_layerId.isNull() ? project->GetLayerManager()->GetLayer(m_layerId) : nullptr;
 }
 
@@ -192,7 +186,7 @@ app::FitTo LayerPropertiesWidget::ComboMode() const
 
 bool LayerPropertiesWidget::InLayersToolset()
 {
-    const app::ProjectPtr project = CurrentProjectOf();
+    const app::ProjectPtr project = CurrentPanelProject();
     return project && project->CurrentToolset() == app::ToolsetSectionLayers;
 }
 
@@ -395,7 +389,7 @@ void LayerPropertiesWidget::SlotRelinkImage()
 
 void LayerPropertiesWidget::ApplyFit(const QUuid& layerId, app::FitTo mode)
 {
-    const app::ProjectPtr project = CurrentProjectOf();
+    const app::ProjectPtr project = CurrentPanelProject();
     const app::ImageLayerPtr layer = project && !layerId.isNull() ? project->GetLayerManager()->GetLayer(layerId) : nullptr;
     const auto placement = PlacementOf(layerId);
     if (!layer || !placement)
@@ -449,26 +443,27 @@ void LayerPropertiesWidget::RequestRefresh(HXDownsampleFactor downsample)
     emit Application::Instance()->SignalCanvasRefreshRequested(m_layerId, app::RenderLevelPostFilter, downsample);
 }
 
+void LayerPropertiesWidget::AfterPlacementEdit(HXDownsampleFactor downsample)
+{
+    RequestRefresh(downsample);
+    if (CanvasView* view = CurrentCanvasView())
+        view->UpdateLayerHandles();
+}
+
 void LayerPropertiesWidget::SlotUpdateHorizontalPosition(double value, HXDownsampleFactor downsample, bool update)
 {
     if (const auto placement = Placement())
         placement->SetTranslateX(value * 0.01);
-    if (update) {
-        RequestRefresh(downsample);
-        if (CanvasView* view = CurrentCanvasView())
-            view->UpdateLayerHandles();
-    }
+    if (update)
+        AfterPlacementEdit(downsample);
 }
 
 void LayerPropertiesWidget::SlotUpdateVerticalPosition(double value, HXDownsampleFactor downsample, bool update)
 {
     if (const auto placement = Placement())
         placement->SetTranslateY(value * 0.01);
-    if (update) {
-        RequestRefresh(downsample);
-        if (CanvasView* view = CurrentCanvasView())
-            view->UpdateLayerHandles();
-    }
+    if (update)
+        AfterPlacementEdit(downsample);
 }
 
 void LayerPropertiesWidget::SlotUpdateScale(double value, HXDownsampleFactor downsample, bool update)
@@ -477,22 +472,16 @@ void LayerPropertiesWidget::SlotUpdateScale(double value, HXDownsampleFactor dow
         placement->SetScaleX(value / 100.0 * (m_flipHorizontal ? -1.0 : 1.0));
         placement->SetScaleY(value / 100.0 * (m_flipVertical ? -1.0 : 1.0));
     }
-    if (update) {
-        RequestRefresh(downsample);
-        if (CanvasView* view = CurrentCanvasView())
-            view->UpdateLayerHandles();
-    }
+    if (update)
+        AfterPlacementEdit(downsample);
 }
 
 void LayerPropertiesWidget::SlotUpdateRotation(double value, HXDownsampleFactor downsample, bool update)
 {
     if (const auto placement = Placement())
         placement->SetRotation(value);
-    if (update) {
-        RequestRefresh(downsample);
-        if (CanvasView* view = CurrentCanvasView())
-            view->UpdateLayerHandles();
-    }
+    if (update)
+        AfterPlacementEdit(downsample);
 }
 
 void LayerPropertiesWidget::SlotFlipHorizontal(bool update)
@@ -500,11 +489,8 @@ void LayerPropertiesWidget::SlotFlipHorizontal(bool update)
     m_flipHorizontal = !m_flipHorizontal;
     if (const auto placement = Placement())
         placement->SetScaleX(-placement->ScaleX());
-    if (update) {
-        RequestRefresh(HXDownsampleFactor0);
-        if (CanvasView* view = CurrentCanvasView())
-            view->UpdateLayerHandles();
-    }
+    if (update)
+        AfterPlacementEdit(HXDownsampleFactor0);
 }
 
 void LayerPropertiesWidget::SlotFlipVertical(bool update)
@@ -512,11 +498,8 @@ void LayerPropertiesWidget::SlotFlipVertical(bool update)
     m_flipVertical = !m_flipVertical;
     if (const auto placement = Placement())
         placement->SetScaleY(-placement->ScaleY());
-    if (update) {
-        RequestRefresh(HXDownsampleFactor0);
-        if (CanvasView* view = CurrentCanvasView())
-            view->UpdateLayerHandles();
-    }
+    if (update)
+        AfterPlacementEdit(HXDownsampleFactor0);
 }
 
 void LayerPropertiesWidget::SlotResetLayerParameters()

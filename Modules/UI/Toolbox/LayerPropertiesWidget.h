@@ -98,6 +98,8 @@ private:
     // The four controls from the placement, without announcing anything.
     void LoadControls(const app::TransformationTransformItem* placement);
     void RequestRefresh(hvn::image::HXDownsampleFactor downsample);
+    // The layer redrawn from its placement and its canvas handles following.
+    void AfterPlacementEdit(hvn::image::HXDownsampleFactor downsample);
     static bool InLayersToolset();
 
     QUuid m_layerId;

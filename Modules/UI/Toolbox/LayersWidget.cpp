@@ -37,13 +37,6 @@ namespace {
 constexpr int kSpacing = 10;
 constexpr int kTableMinimumHeight = 320;
 
-app::LayerManagerPtr CurrentLayerManager()
-{
-    const Application* app = Application::Instance();
-    const app::ProjectPtr project = app != nullptr ? app->GetDocument()->GetProject() : nullptr;
-    return project ? project->GetLayerManager() : nullptr;
-}
-
 // The arrows keep their own colours in cells that are not enabled (a click on them only moves).
 QTableWidgetItem* IconItem(const QString& path, Qt::ItemFlags flags)
 {

@@ -9,6 +9,7 @@
 #include "Shell/OverrideCursor.h"
 #include "Shell/Settings.h"
 #include "Toolbox/ImageFileChoice.h"
+#include "Toolbox/PanelSupport.h"
 
 #include "ForegroundImageLayer.h"
 #include "ItemLists.h"
@@ -32,13 +33,6 @@ using hvn::image::HXDownsampleFactor3;
 namespace {
 
 constexpr int kSpacing = 10;
-
-app::LayerManagerPtr CurrentLayerManager()
-{
-    const Application* app = Application::Instance();
-    const app::ProjectPtr project = app != nullptr ? app->GetDocument()->GetProject() : nullptr;
-    return project ? project->GetLayerManager() : nullptr;
-}
 
 } // namespace
 
@@ -162,6 +156,14 @@ void SingleImport::ShowLoaded(const app::ImageLayerPtr& layer)
     SetChangeText(true);
 }
 
+void SingleImport::ShowAdded(const app::ImageLayerPtr& layer)
+{
+    ShowLoaded(layer);
+    const app::LayerManagerPtr manager = CurrentLayerManager();
+    emit SignalNewImageAdded(m_kind == app::LayerTypeForeground && manager ? manager->LayerList()->StaticForegroundId()
+                                                                            : layer->Id());
+}
+
 void SingleImport::ShowOffline(const app::ImageLayerPtr& layer)
 {
     m_layerId = layer->Id();
@@ -192,10 +194,7 @@ bool SingleImport::SetImage(const QString& path)
     const app::ImageLayerPtr layer = imported ? Layer() : nullptr;
     if (!layer)
         return false;
-    ShowLoaded(layer);
-    const app::LayerManagerPtr manager = CurrentLayerManager();
-    emit SignalNewImageAdded(m_kind == app::LayerTypeForeground ? manager->LayerList()->StaticForegroundId()
-                                                                 : layer->Id());
+    ShowAdded(layer);
     // The import has refreshed the foreground itself; the background's filters start again.
     if (m_kind == app::LayerTypeBackground) {
         app->InvalidateLayerCache(app::LayerTypeBackground, app::RenderLevelFilter, HXDownsampleFactor3);
@@ -210,13 +209,9 @@ bool SingleImport::ReloadImage(const app::ImageLayerPtr& layer, const QString& p
     QApplication::setOverrideCursor(QCursor(Qt::WaitCursor));
     const bool loaded = app->ReloadLayerImage(layer->Id(), path);
     RestoreOverrideCursor();
-    if (!loaded)
-        return false;
-    ShowLoaded(layer);
-    const app::LayerManagerPtr manager = CurrentLayerManager();
-    emit SignalNewImageAdded(m_kind == app::LayerTypeForeground ? manager->LayerList()->StaticForegroundId()
-                                                                 : layer->Id());
-    return true;
+    if (loaded)
+        ShowAdded(layer);
+    return loaded;
 }
 
 void SingleImport::SlotChangeImage(const QString& filePath)

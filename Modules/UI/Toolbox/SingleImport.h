@@ -76,6 +76,8 @@ private:
     // The sample folder of the kind beside the program, else the desktop.
     QString StartFolder() const;
     void ShowLoaded(const app::ImageLayerPtr& layer);
+    // Shown as loaded, and told: the foreground by its slot's fixed id.
+    void ShowAdded(const app::ImageLayerPtr& layer);
     void ShowOffline(const app::ImageLayerPtr& layer);
     void ShowEmpty();
     void SetChangeText(bool loaded);

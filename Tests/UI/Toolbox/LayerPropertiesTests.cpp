@@ -18,12 +18,22 @@
 #include "TransformItems.h"
 
 #include <QLabel>
+#include <QTest>
+
+#include "Canvas/HandleGraphicsItems.h"
 
 namespace lumo::ui::testing {
 namespace {
 
 class LayerPropertiesTest : public ImagePanelTest {
 protected:
+    static void ClickCell(QTableWidget& table, int row, int column)
+    {
+        const QTableWidgetItem* item = table.item(row, column);
+        ASSERT_NE(item, nullptr) << "row " << row << " column " << column;
+        QTest::mouseClick(table.viewport(), Qt::LeftButton, {}, table.visualItemRect(item).center());
+    }
+
     void SetUp() override
     {
         ImagePanelTest::SetUp();
@@ -143,6 +153,29 @@ TEST_F(LayerPropertiesTest, AFlipFollowedByAScaleStaysFlipped)
     emit Properties().GetContainer()->SignalReset();
     EXPECT_EQ(Placement(layerId)->ScaleX(), 1.0);
     EXPECT_FALSE(Properties().IsFlippedHorizontally());
+}
+
+TEST_F(LayerPropertiesTest, TheCanvasHandlesFollowTheShownLayerAndHideWhileFitted)
+{
+    ASSERT_TRUE(Properties().SetImage(WriteImage("frame.png")));
+    ASSERT_NE(view.LayerQuad(), nullptr);
+    EXPECT_EQ(view.LayerQuad()->LayerId(), layerId);
+    EXPECT_TRUE(view.LayerQuad()->isVisible());
+    FitTo(0);
+    EXPECT_FALSE(view.LayerQuad()->isVisible());
+    Properties().FitCheckBox()->setChecked(false);
+    EXPECT_TRUE(view.LayerQuad()->isVisible());
+
+    // A layer without an image has none; a switched-off layer's stay hidden.
+    layers->SlotAddNewLayer();
+    EXPECT_EQ(view.LayerQuad(), nullptr);
+    ClickCell(*layers->Table(), layers->FindRow(layerId), LayersWidget::NameColumn);
+    ASSERT_NE(view.LayerQuad(), nullptr);
+    ClickCell(*layers->Table(), layers->FindRow(layerId), LayersWidget::EnableColumn);
+    EXPECT_FALSE(manager->GetLayer(layerId)->IsEnabled());
+    EXPECT_FALSE(view.LayerQuad()->isVisible());
+    EXPECT_FALSE(Properties().isEnabled());
+    EXPECT_EQ(layers->SelectedRow(), layers->FindRow(layerId));
 }
 
 TEST_F(LayerPropertiesTest, TwoDroppedFilesAskAndCancelLoadsNothing)

@@ -8,6 +8,7 @@
 #include "Controls/TableWidget.h"
 #include "Toolbox/LayerPropertiesWidget.h"
 #include "Toolbox/LayersWidget.h"
+#include "Toolbox/SingleImport.h"
 
 #include <QAction>
 #include <QDragEnterEvent>
@@ -300,6 +301,17 @@ TEST_F(LayersPanelTest, EnableNoticesOnAnEmptyOrStaleTableAreSkipped)
     panel->UpdateLayerEnabledState(app::LayerTypeForeground);
     panel->UpdateLayerEnabledState(app::LayerTypeBackground);
     EXPECT_EQ(panel->FindRow(manager->GetBackground()->Id()), -1);
+
+    // At an open the import boxes rebuild first; their switches reach the emptied table.
+    SingleImport foreground(QStringLiteral("Foreground"), app::LayerTypeForeground, nullptr);
+    SingleImport background(QStringLiteral("Background"), app::LayerTypeBackground, nullptr);
+    QObject::connect(&foreground, &SingleImport::SignalForegroundEnabled, panel,
+            [this] { panel->UpdateLayerEnabledState(app::LayerTypeForeground); });
+    QObject::connect(&background, &SingleImport::SignalBackgroundEnabled, panel,
+            [this] { panel->UpdateLayerEnabledState(app::LayerTypeBackground); });
+    foreground.UpdateFromModel();
+    background.UpdateFromModel();
+    EXPECT_EQ(Table().rowCount(), 0);
 
     // The table of the previous project, as at an open before the layers section rebuilds.
     panel->UpdateFromModel();
