@@ -614,6 +614,10 @@ void LayersWidget::SlotAreLayersOffline()
         const app::ImageLayerPtr layer = LayerOfRow(row);
         const bool offline = layer && layer->IsValid() && !IsImageFileReadable(layer->Path());
         if (layer && layer->IsValid()) {
+            // A file back in place that never reached the canvas (missing when the project
+            // opened) is loaded into its layer.
+            if (!offline && layer->IsOffline() && !Application::Instance()->GetThumbnail(layer->Id()))
+                Application::Instance()->ReloadLayerImage(layer->Id());
             layer->SetOffline(offline);
             if (row == selected)
                 m_properties->SetCurrentLayer(layer, true);

@@ -295,6 +295,28 @@ TEST_F(LayersPanelTest, RelinkingOneOfTwoMovedFilesRelinksBoth)
     EXPECT_TRUE(Table().isColumnHidden(LayersWidget::OfflineColumn));
 }
 
+TEST_F(LayersPanelTest, AFileMissingAtOpeningIsLoadedWhenItComesBack)
+{
+    const QString path = WriteImage("late.png");
+    const QUuid id = AddLayerWithImage(path);
+    const QString projectPath = files.filePath("late.lumo4");
+    ASSERT_EQ(CurrentProject()->SaveToXml(projectPath, ApplicationVersion, "4.0"), app::LMerrSuccess);
+    ASSERT_TRUE(QFile::rename(path, path + ".away"));
+    ASSERT_EQ(App().OpenProject(projectPath), app::LMerrSuccess);
+    manager = CurrentProject()->GetLayerManager();
+    EXPECT_FALSE(App().LoadProjectImages());
+    panel->UpdateFromModel();
+    EXPECT_TRUE(manager->GetLayer(id)->IsOffline());
+    EXPECT_FALSE(Table().isColumnHidden(LayersWidget::OfflineColumn));
+
+    ASSERT_TRUE(QFile::rename(path + ".away", path));
+    emit App().SignalCheckOfflineImages();
+    EXPECT_FALSE(manager->GetLayer(id)->IsOffline());
+    EXPECT_TRUE(App().GetThumbnail(id));
+    EXPECT_TRUE(Table().isColumnHidden(LayersWidget::OfflineColumn));
+    EXPECT_TRUE(Dialogs().Requests().empty());
+}
+
 TEST_F(LayersPanelTest, EnableNoticesOnAnEmptyOrStaleTableAreSkipped)
 {
     panel->ClearLayerTable();
