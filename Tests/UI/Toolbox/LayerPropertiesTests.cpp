@@ -149,6 +149,15 @@ TEST_F(LayerPropertiesTest, AFlipFollowedByAScaleStaysFlipped)
     EXPECT_FALSE(Properties().IsFlippedVertically());
     EXPECT_EQ(Properties().ScaleControl()->GetSpinBox()->value(), 150.0);
 
+    // A handle drag on the canvas: the controls follow the layer's placement, not another's.
+    Placement(layerId)->SetTranslateX(-0.25);
+    Placement(layerId)->SetRotation(30);
+    Properties().UpdateTransform(QUuid::createUuid());
+    EXPECT_EQ(Properties().HorizontalControl()->GetSpinBox()->value(), 0.0);
+    Properties().UpdateTransform(layerId);
+    EXPECT_EQ(Properties().HorizontalControl()->GetSpinBox()->value(), -25.0);
+    EXPECT_EQ(Properties().RotationControl()->GetSpinBox()->value(), 30.0);
+
     // The reset button returns the layer to unplaced.
     emit Properties().GetContainer()->SignalReset();
     EXPECT_EQ(Placement(layerId)->ScaleX(), 1.0);

@@ -403,13 +403,30 @@ TEST_F(LayersPanelTest, AfterEveryActionTheTableIsTheCompositeOrderReversed)
     EXPECT_EQ(NameOfRow(0), "Layer #1");
 }
 
-TEST_F(LayersPanelTest, TheContextMenuOffersRemoveAllOnlyWithFurtherLayers)
+TEST_F(LayersPanelTest, TheContextMenuSwitchesEveryRowAndOffersRemoveAllOnlyWithFurtherLayers)
 {
     EXPECT_EQ(panel->CreateContextMenu()->actions().size(), 2);
-    panel->SlotAddNewLayer();
+    const QUuid id = panel->SlotAddNewLayer();
+    canvasRefreshes->clear();
     const auto menu = panel->CreateContextMenu();
     ASSERT_EQ(menu->actions().size(), 4);
     EXPECT_EQ(menu->actions().last()->text(), "Remove All");
+
+    QSignalSpy foreground(panel, &LayersWidget::SignalForegroundEnabled);
+    QSignalSpy background(panel, &LayersWidget::SignalBackgroundEnabled);
+    menu->actions().at(1)->trigger();
+    EXPECT_FALSE(manager->ForegroundLayerList()->IsEnabled());
+    EXPECT_FALSE(manager->GetBackground()->IsEnabled());
+    EXPECT_FALSE(manager->GetLayer(id)->IsEnabled());
+    for (int row = 0; row < Table().rowCount(); ++row)
+        EXPECT_EQ(Table().item(row, LayersWidget::EnableColumn)->checkState(), Qt::Unchecked) << row;
+    EXPECT_EQ(foreground.count(), 1);
+    EXPECT_EQ(background.count(), 1);
+    EXPECT_FALSE(panel->Properties()->isEnabled());
+    EXPECT_EQ(canvasRefreshes->count(), 1);
+    menu->actions().at(0)->trigger();
+    EXPECT_TRUE(manager->GetLayer(id)->IsEnabled());
+    EXPECT_TRUE(panel->Properties()->isEnabled());
     panel->ClearLayerTable();
     EXPECT_EQ(panel->CreateContextMenu(), nullptr);
 }
