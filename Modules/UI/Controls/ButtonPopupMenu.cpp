@@ -164,4 +164,19 @@ bool ButtonPopupMenu::HasRecentPlaces() const
     return std::any_of(m_actions.begin(), m_actions.end(), [](const QAction* action) { return action->isVisible(); });
 }
 
+void AddRecentPlace(const QString& settingsKey, const QString& path)
+{
+    const QString absolutePath = QFileInfo(path).absoluteFilePath();
+    ProgramSettings settings;
+    settings.beginGroup(kRecentFoldersGroup);
+    const QString key = settingsKey.toLower();
+    QStringList places = settings.value(key).toStringList();
+    places.removeAll(absolutePath);
+    places.prepend(absolutePath);
+    while (places.size() > ButtonPopupMenu::MaximumRecentPlaces)
+        places.removeLast();
+    settings.setValue(key, places);
+    settings.endGroup();
+}
+
 } // namespace lumo::ui

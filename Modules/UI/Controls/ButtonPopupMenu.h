@@ -59,4 +59,8 @@ private:
     QPushButton* m_menuButton;
 };
 
+// Puts the file's absolute path at the top of the list "RecentFolders"/<key>, once, keeping the
+// newest MaximumRecentPlaces entries.
+void AddRecentPlace(const QString& settingsKey, const QString& path);
+
 } // namespace lumo::ui

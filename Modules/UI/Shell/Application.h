@@ -157,6 +157,10 @@ public:
     // found marks the layer offline without a message. False when the layer is missing, names no
     // file, or its file is offline or cannot be used.
     bool ReloadLayerImage(const QUuid& layerId);
+    // The reload form of the import: loads the file at path (a relinked or returned file) into that
+    // same layer, which keeps its id, name and settings, where ImportImage of kind 1 would make a
+    // new foreground. A chosen file that cannot be used is warned about; the layer is then as it was.
+    bool ReloadLayerImage(const QUuid& layerId, const QString& path);
     // Reloads the images of every layer of the open project that names a file (background,
     // further layers, overlay, current foreground), as reopening a project needs, then redraws the
     // whole canvas once. True when each of them loaded.
@@ -220,8 +224,8 @@ private:
     // Puts a checked image into the layer and the render processor; on failure the layer is as it
     // was and the user has been told.
     bool PlaceImageInLayer(const app::ImageLayerPtr& layer, const QImage& image, const QString& absolutePath);
-    // Reads the file the layer names into it; a missing file marks it offline.
-    bool LoadLayerFile(const app::ImageLayerPtr& layer);
+    // Reads the file at path into the layer; the layer's own file missing marks it offline.
+    bool LoadLayerFile(const app::ImageLayerPtr& layer, const QString& path);
     void RefreshAfterImport(const app::ImageLayerPtr& layer);
     void ReportLayerImageFailure(app::LMerr code, const QString& absolutePath);
 

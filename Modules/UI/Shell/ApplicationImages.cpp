@@ -279,12 +279,13 @@ void Application::RefreshAfterImport(const ImageLayerPtr& layer)
 
 // ---- Reloading a project's images
 
-bool Application::LoadLayerFile(const ImageLayerPtr& layer)
+bool Application::LoadLayerFile(const ImageLayerPtr& layer, const QString& path)
 {
-    if (layer->Path().isEmpty())
+    if (path.isEmpty())
         return false;
-    const QString absolutePath = QFileInfo(layer->Path()).absoluteFilePath();
-    if (!QFileInfo(absolutePath).isFile()) {
+    const QString absolutePath = QFileInfo(path).absoluteFilePath();
+    // The layer's own file gone missing is no error: the layer waits offline to be relinked.
+    if (!QFileInfo(absolutePath).isFile() && absolutePath == QFileInfo(layer->Path()).absoluteFilePath()) {
         layer->SetOffline(true);
         return false;
     }
@@ -294,6 +295,11 @@ bool Application::LoadLayerFile(const ImageLayerPtr& layer)
 
 bool Application::ReloadLayerImage(const QUuid& layerId)
 {
+    return ReloadLayerImage(layerId, QString());
+}
+
+bool Application::ReloadLayerImage(const QUuid& layerId, const QString& path)
+{
     const ProjectPtr project = GetDocument()->GetProject();
     if (!project || !GetRenderProcessor())
         return false;
@@ -302,7 +308,7 @@ bool Application::ReloadLayerImage(const QUuid& layerId)
     if (!layer || (layer->Type() == app::LayerTypeForeground &&
                    layer->Id() != project->GetLayerManager()->CurrentForegroundId()))
         return false;
-    if (!LoadLayerFile(layer))
+    if (!LoadLayerFile(layer, path.isEmpty() ? layer->Path() : path))
         return false;
     RefreshAfterImport(layer);
     return true;

@@ -19,7 +19,6 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QMenu>
-#include <QStandardPaths>
 
 namespace lumo::ui {
 
@@ -39,8 +38,7 @@ QString ProjectDialogFolder()
     const QString stored = ReadSetting(kProjectFolderGroup, kProjectFolderKey);
     if (!stored.isEmpty() && QFileInfo(stored).isDir())
         return stored;
-    const QString desktop = QStandardPaths::writableLocation(QStandardPaths::DesktopLocation);
-    return QFileInfo(desktop).isDir() ? desktop : QDir::homePath();
+    return DesktopFolder();
 }
 
 void RememberProjectFolder(const QString& path)

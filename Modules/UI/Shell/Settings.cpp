@@ -4,6 +4,8 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QFileInfo>
+#include <QStandardPaths>
 
 namespace lumo::ui {
 
@@ -78,6 +80,12 @@ QString ApplicationDirectory()
 void SetApplicationDirectory(const QString& folder)
 {
     ApplicationDirectoryOverride() = folder.isEmpty() ? QString() : QDir(folder).absolutePath();
+}
+
+QString DesktopFolder()
+{
+    const QString desktop = QStandardPaths::writableLocation(QStandardPaths::DesktopLocation);
+    return !desktop.isEmpty() && QFileInfo(desktop).isDir() ? desktop : QDir::homePath();
 }
 
 } // namespace lumo::ui

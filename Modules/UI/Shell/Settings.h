@@ -32,4 +32,8 @@ QString ApplicationDirectory();
 // Tests point the program folder elsewhere; an empty folder returns to the program's own.
 void SetApplicationDirectory(const QString& folder);
 
+// Where file dialogs start without a better place: the desktop folder, or the home folder when
+// there is no desktop folder.
+QString DesktopFolder();
+
 } // namespace lumo::ui

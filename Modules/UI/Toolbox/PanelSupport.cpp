@@ -20,12 +20,23 @@ namespace {
 
 app::ForegroundImageLayerSettingsPtr CurrentSettings()
 {
-    const Application* app = Application::Instance();
-    const app::ProjectPtr project = app != nullptr ? app->GetDocument()->GetProject() : nullptr;
-    return project ? project->GetLayerManager()->GetForegroundSettings() : nullptr;
+    const app::LayerManagerPtr manager = CurrentLayerManager();
+    return manager ? manager->GetForegroundSettings() : nullptr;
 }
 
 } // namespace
+
+app::ProjectPtr CurrentPanelProject()
+{
+    const Application* app = Application::Instance();
+    return app != nullptr ? app->GetDocument()->GetProject() : nullptr;
+}
+
+app::LayerManagerPtr CurrentLayerManager()
+{
+    const app::ProjectPtr project = CurrentPanelProject();
+    return project ? project->GetLayerManager() : nullptr;
+}
 
 CanvasView* CurrentCanvasView()
 {

@@ -1,9 +1,11 @@
 #pragma once
 
-// What the masks and text panels share besides their table: the lists they edit, the message at
-// an item limit, the refresh after a mask edit and the title of a properties panel.
+// What the toolbox panels share besides their tables: the project, layers and lists they edit,
+// the message at an item limit, the refresh after a mask edit and the title of a properties panel.
 
+#include "LayerManager.h"
 #include "Mask.h"
+#include "Project.h"
 #include "RenderProcessor.h"
 #include "TextItem.h"
 
@@ -18,6 +20,10 @@ class QLabel;
 namespace lumo::ui {
 
 class CanvasView;
+
+// The open project and its layers, looked up afresh at each call; null without them.
+app::ProjectPtr CurrentPanelProject();
+app::LayerManagerPtr CurrentLayerManager();
 
 // The application's canvas view and render processor; null without them.
 CanvasView* CurrentCanvasView();

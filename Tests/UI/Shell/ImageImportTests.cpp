@@ -364,6 +364,40 @@ TEST_F(ReopenedProjectTest, AMovedFileLeavesItsLayerOfflineWithoutAWord)
     EXPECT_EQ(App().RenderAllLayersToCanvas(canvas, HXDownsampleFactor0), app::LMerrSuccess);
 }
 
+TEST_F(ReopenedProjectTest, TheReloadFormPutsAnotherFileIntoTheSameForeground)
+{
+    const app::ForegroundImageLayerPtr foreground = manager->GetForeground(manager->CurrentForegroundId());
+    ASSERT_EQ(foreground->SetUnique(true), app::LMerrSuccess);
+    const auto ownSettings = foreground->ForegroundSettings();
+    const QString moved = folder.filePath(QStringLiteral("moved.png"));
+    ASSERT_TRUE(QFile::rename(written.photoPath, moved));
+    EXPECT_FALSE(App().LoadProjectImages());
+    EXPECT_TRUE(foreground->IsOffline());
+
+    // A file that cannot be used is reported and leaves the layer as it was.
+    const QString notAnImage = folder.filePath(QStringLiteral("notes.png"));
+    QFile text(notAnImage);
+    ASSERT_TRUE(text.open(QIODevice::WriteOnly));
+    text.write("not a picture");
+    text.close();
+    Dialogs().AnswerMessage(QMessageBox::Ok);
+    EXPECT_FALSE(App().ReloadLayerImage(foreground->Id(), notAnImage));
+    EXPECT_EQ(foreground->Path(), written.photoPath);
+    EXPECT_TRUE(foreground->IsOffline());
+
+    QSignalSpy canvasSpy(&App(), kCanvasSignal);
+    EXPECT_TRUE(App().ReloadLayerImage(manager->LayerList()->StaticForegroundId(), moved));
+    EXPECT_EQ(manager->GetForeground(manager->CurrentForegroundId()), foreground);
+    EXPECT_EQ(manager->Count(app::LayerTypeForeground), 1);
+    EXPECT_EQ(foreground->ForegroundSettings(), ownSettings);
+    EXPECT_EQ(foreground->Path(), moved);
+    EXPECT_FALSE(foreground->IsOffline());
+    EXPECT_TRUE(App().GetThumbnail(foreground->Id()));
+    // The project's first foreground places the other layers: the whole canvas redraws.
+    EXPECT_EQ(canvasSpy.count(), 1);
+    EXPECT_FALSE(App().IsFirstForegroundPending());
+}
+
 TEST_F(ReopenedProjectTest, FilesThatCannotBeUsedAreReportedInLayerOrderAndTheOthersLoad)
 {
     // Photographs are decoded ahead on other threads; what is said about them comes in order.
