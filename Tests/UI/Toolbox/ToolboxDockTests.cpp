@@ -132,6 +132,24 @@ TEST_F(DockTest, TheStackHoldsTheElevenSectionsByIndexAndFollowsTheCurrentToolse
     EXPECT_EQ(dock->Stack()->currentIndex(), 9);
 }
 
+TEST_F(DockTest, OpeningAnotherProjectRebuildsEveryPageForItsForeground)
+{
+    const QPointer<AbstractEffectWidget> key = Keys()->PanelAt(0);
+    const QPointer<AbstractEffectWidget> effect = Effects()->PanelAt(0);
+    ASSERT_TRUE(key && effect);
+    ASSERT_TRUE(folder.isValid());
+    const GreenScreenProject other = WriteGreenScreenProject(folder.path(), 0.05);
+    ASSERT_EQ(App().OpenProject(other.projectPath), app::LMerrSuccess);
+    Notify(DataTypeProject, FieldTypeRefreshAll);
+    EXPECT_TRUE(key.isNull());
+    EXPECT_TRUE(effect.isNull());
+    const QUuid current = Manager()->CurrentForegroundId();
+    for (const int index : {2, 3, 4, 6, 7, 8, 9})
+        EXPECT_EQ(dock->Section(index)->RecordedForegroundId(), current) << index;
+    const auto keys = Manager()->GetForegroundSettings()->Keys().Begin();
+    EXPECT_EQ(qobject_cast<AbstractKeyWidget*>(Keys()->PanelAt(0))->Info().id, (*keys)->Id());
+}
+
 TEST_F(DockTest, EachToolsetMakesTheLayerTypeItsPanelsEditCurrent)
 {
     struct Case {

@@ -225,8 +225,10 @@ TEST_F(ToolboxWindowTest, GrabsOfEveryPageAndOfTheCollapsedBar)
         QCoreApplication::processEvents();
         SaveGrab(window->grab().toImage(), QStringLiteral("toolbox-page-%1-%2").arg(index, 2, 10, QChar('0')).arg(names[index]));
     }
+    const int expandedWidth = Bar().width();
     QTest::mouseClick(Bar().SlideButton(), Qt::LeftButton);
-    QCoreApplication::processEvents();
+    // The window lays the narrower bar out from its posted layout request.
+    ASSERT_TRUE(QTest::qWaitFor([this, expandedWidth] { return Bar().width() < expandedWidth; }));
     SaveGrab(window->grab().toImage(), QStringLiteral("toolbox-bar-collapsed"));
 }
 
