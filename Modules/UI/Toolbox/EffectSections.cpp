@@ -6,6 +6,7 @@
 #include "Panels/KeyWidgets.h"
 #include "Shell/Application.h"
 #include "Shell/OverrideCursor.h"
+#include "Toolbox/PanelSupport.h"
 
 #include "LayerManager.h"
 #include "LayerSettings.h"
@@ -19,17 +20,6 @@ namespace lumo::ui {
 
 using hvn::image::HXDownsampleFactor0;
 using hvn::image::HXDownsampleFactor3;
-
-namespace {
-
-app::ForegroundImageLayerSettingsPtr CurrentForegroundSettings()
-{
-    const Application* app = Application::Instance();
-    const app::ProjectPtr project = app != nullptr ? app->GetDocument()->GetProject() : nullptr;
-    return project ? project->GetLayerManager()->GetForegroundSettings() : nullptr;
-}
-
-} // namespace
 
 // ---- EffectListSection
 

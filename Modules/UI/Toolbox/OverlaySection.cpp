@@ -8,6 +8,7 @@
 #include "Controls/ValueControls.h"
 #include "Shell/Application.h"
 #include "Shell/OverrideCursor.h"
+#include "Toolbox/PanelSupport.h"
 
 #include "ItemLists.h"
 #include "LayerManager.h"
@@ -30,31 +31,25 @@ constexpr int kMargin = 10;
 constexpr int kSpacing = 10;
 constexpr double kNoScale = 100.0;
 
-std::shared_ptr<app::TransformationTransformItem> OverlayTransform()
+// The overlay's transform item of the type, as its class, in the current foreground's settings.
+template <class Item>
+std::shared_ptr<Item> OverlayItem(app::TransformItemType type)
 {
     const Application* app = Application::Instance();
     const app::ProjectPtr project = app != nullptr ? app->GetDocument()->GetProject() : nullptr;
     const app::ImageLayerSettingsPtr settings =
         project ? project->GetLayerManager()->GetLayerSettings(app::LayerTypeOverlay) : nullptr;
-    return settings ? app::FindItemOfType<app::TransformationTransformItem>(settings->Transforms(),
-                                                                             app::TransformItemTypeTransformation)
-                    : nullptr;
+    return settings ? app::FindItemOfType<Item>(settings->Transforms(), type) : nullptr;
+}
+
+std::shared_ptr<app::TransformationTransformItem> OverlayTransform()
+{
+    return OverlayItem<app::TransformationTransformItem>(app::TransformItemTypeTransformation);
 }
 
 std::shared_ptr<app::FitTransformItem> OverlayFit()
 {
-    const Application* app = Application::Instance();
-    const app::ProjectPtr project = app != nullptr ? app->GetDocument()->GetProject() : nullptr;
-    const app::ImageLayerSettingsPtr settings =
-        project ? project->GetLayerManager()->GetLayerSettings(app::LayerTypeOverlay) : nullptr;
-    return settings ? app::FindItemOfType<app::FitTransformItem>(settings->Transforms(), app::TransformItemTypeFit)
-                    : nullptr;
-}
-
-CanvasView* View()
-{
-    const Application* app = Application::Instance();
-    return app != nullptr ? app->GetCanvasView() : nullptr;
+    return OverlayItem<app::FitTransformItem>(app::TransformItemTypeFit);
 }
 
 // Combo entries in order: "Canvas", "Foreground", "Background".
@@ -201,7 +196,7 @@ void OverlaySection::Invalidate()
 
 void OverlaySection::UpdateHandles()
 {
-    if (CanvasView* view = View())
+    if (CanvasView* view = CurrentCanvasView())
         view->UpdateLayerHandles();
 }
 
@@ -286,7 +281,7 @@ void OverlaySection::SlotFitToCanvas(bool update)
     m_flipV = false;
     ShowFitted();
     if (IsOwnToolset())
-        if (CanvasView* view = View())
+        if (CanvasView* view = CurrentCanvasView())
             view->SetLayerHandlesVisible(false);
     m_fitCombo->setEnabled(true);
     for (Container* box : {m_position, m_scaleBox, m_rotationBox})
@@ -327,7 +322,7 @@ void OverlaySection::SlotActualSize(bool update)
         Refresh(HXDownsampleFactor0);
     }
     if (IsOwnToolset())
-        if (CanvasView* view = View())
+        if (CanvasView* view = CurrentCanvasView())
             view->SetLayerHandlesVisible(true);
 }
 
@@ -413,7 +408,7 @@ void OverlaySection::SlotNewImageAdded()
         return;
     const app::ImageLayerPtr overlay = project->GetLayerManager()->GetOverlay();
     if (overlay && IsOwnToolset())
-        if (CanvasView* view = View()) {
+        if (CanvasView* view = CurrentCanvasView()) {
             view->CreateLayerHandles(overlay->Id());
             view->UpdateLayerHandles();
         }
@@ -457,7 +452,7 @@ void OverlaySection::Rebuild()
     }
     SlotNewImageAdded();
     if (IsOwnToolset())
-        if (CanvasView* view = View()) {
+        if (CanvasView* view = CurrentCanvasView()) {
             view->UpdateLayerHandles();
             view->SetLayerHandlesVisible(!fitted);
         }

@@ -16,16 +16,12 @@ namespace lumo::ui {
 using hvn::image::HXDownsampleFactor0;
 using hvn::image::HXDownsampleFactor3;
 
-namespace {
-
-app::ForegroundImageLayerSettingsPtr CurrentSettings()
+app::ForegroundImageLayerSettingsPtr CurrentForegroundSettings()
 {
     const Application* app = Application::Instance();
     const app::ProjectPtr project = app != nullptr ? app->GetDocument()->GetProject() : nullptr;
     return project ? project->GetLayerManager()->GetForegroundSettings() : nullptr;
 }
-
-} // namespace
 
 CanvasView* CurrentCanvasView()
 {
@@ -41,13 +37,13 @@ std::shared_ptr<app::RenderProcessor> CurrentRenderProcessor()
 
 app::MaskList* CurrentMaskList()
 {
-    const app::ForegroundImageLayerSettingsPtr settings = CurrentSettings();
+    const app::ForegroundImageLayerSettingsPtr settings = CurrentForegroundSettings();
     return settings ? &settings->Masks() : nullptr;
 }
 
 app::TextList* CurrentTextList()
 {
-    const app::ForegroundImageLayerSettingsPtr settings = CurrentSettings();
+    const app::ForegroundImageLayerSettingsPtr settings = CurrentForegroundSettings();
     return settings ? &settings->TextItems() : nullptr;
 }
 

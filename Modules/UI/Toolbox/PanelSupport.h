@@ -3,6 +3,7 @@
 // What the masks and text panels share besides their table: the lists they edit, the message at
 // an item limit, the refresh after a mask edit and the title of a properties panel.
 
+#include "LayerSettings.h"
 #include "Mask.h"
 #include "RenderProcessor.h"
 #include "TextItem.h"
@@ -22,6 +23,10 @@ class CanvasView;
 // The application's canvas view and render processor; null without them.
 CanvasView* CurrentCanvasView();
 std::shared_ptr<app::RenderProcessor> CurrentRenderProcessor();
+
+// The current foreground's settings (the shared defaults' while it has none of its own); null
+// without a project.
+app::ForegroundImageLayerSettingsPtr CurrentForegroundSettings();
 
 // The current foreground's lists (the shared defaults' while there is none), looked up afresh at
 // each call; null only without a project.
