@@ -14,7 +14,11 @@
 #include "LayerManager.h"
 #include "LayerSettings.h"
 
+#include <benchmark/benchmark.h>
+
 #include <QCoreApplication>
+
+#include <chrono>
 
 namespace {
 
@@ -28,7 +32,12 @@ public:
         auto* app = static_cast<ui::Application*>(QCoreApplication::instance());
         m_model = std::make_shared<ui::LumoModel>(app->GetDocument());
         SetModel(m_model);
-        m_model->NotifyObservers(ui::DataTypeProject, app->GetDocument()->Id(), ui::FieldTypeRefreshAll);
+        Notify(ui::DataTypeProject, ui::FieldTypeRefreshAll);
+    }
+
+    void Notify(ui::DataType type, ui::FieldType field)
+    {
+        m_model->NotifyObservers(type, m_model->GetDocument()->Id(), field);
     }
 
 private:
@@ -56,5 +65,43 @@ const bool registered = lumora::bench::RegisterSliderDrag(
                      dragged.slider = pair->GetSlider();
          return dragged;
      }});
+
+// The key page when the current foreground stops being unique: the page is rebuilt for the shared
+// settings, as for a switch between a unique and a shared foreground (the same work). A frame is the
+// notification and the layout it leaves; run after KeyPageRemoval, which opens the project.
+void KeyPageSwitch(benchmark::State& state)
+{
+    auto* app = static_cast<ui::Application*>(QCoreApplication::instance());
+    const app::ProjectPtr project = app->GetDocument()->GetProject();
+    const app::LayerManagerPtr layers = project ? project->GetLayerManager() : nullptr;
+    const app::ForegroundImageLayerPtr foreground = layers ? layers->GetForeground(layers->CurrentForegroundId()) : nullptr;
+    if (!foreground) {
+        state.SkipWithError("no foreground: run with the KeyPageRemoval cases");
+        return;
+    }
+    project->SetCurrentToolset(app::ToolsetSectionKey);
+    BenchDock dock;
+    dock.resize(380, 1000);
+    dock.show();
+    dock.Notify(ui::DataTypeInterface, ui::FieldTypeCurrentToolset);
+    QCoreApplication::processEvents();
+    for (auto _ : state) {
+        state.PauseTiming();
+        foreground->SetUnique(true);
+        dock.Notify(ui::DataTypeProject, ui::FieldTypeForegroundUniqueness);
+        QCoreApplication::processEvents();
+        state.ResumeTiming();
+        foreground->SetUnique(false);
+        dock.Notify(ui::DataTypeProject, ui::FieldTypeForegroundUniqueness);
+        QCoreApplication::processEvents();
+    }
+}
+
+const bool switchRegistered = [] {
+    benchmark::RegisterBenchmark("Switch/KeyPageUniqueToShared", KeyPageSwitch)
+        ->Unit(benchmark::kMillisecond)
+        ->UseRealTime();
+    return true;
+}();
 
 } // namespace

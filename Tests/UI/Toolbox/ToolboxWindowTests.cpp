@@ -130,24 +130,41 @@ TEST_F(ToolboxWindowTest, CtrlTabCyclesTheSectionsFromATextBoxAndFromTheFloating
     text->Panel()->AddButton()->click();
     TextEdit* box = text->Panel()->Properties()->TextBox();
     ASSERT_TRUE(box->isVisible());
-    box->setFocus();
-    ShowToolset(app::ToolsetSectionExport);
     QLineEdit line(window.get());
     line.show();
-    line.setFocus();
-    QTest::keyClick(&line, Qt::Key_Tab, Qt::ControlModifier);
-    EXPECT_EQ(CurrentProject()->CurrentToolset(), app::ToolsetSectionCanvasSize);
-    EXPECT_EQ(Page(), 0);
-    EXPECT_EQ(CheckedButton(), 0);
-    QTest::keyClick(&line, Qt::Key_Backtab, Qt::ControlModifier | Qt::ShiftModifier);
-    EXPECT_EQ(CurrentProject()->CurrentToolset(), app::ToolsetSectionExport);
-    QTest::keyClick(&line, Qt::Key_Tab, Qt::ControlModifier | Qt::ShiftModifier);
-    EXPECT_EQ(CurrentProject()->CurrentToolset(), app::ToolsetSectionText);
+    // The text panel's box and a line edit: neither keeps the keys from the window's actions.
+    for (QWidget* focus : {static_cast<QWidget*>(box), static_cast<QWidget*>(&line)}) {
+        SCOPED_TRACE(focus->metaObject()->className());
+        ShowToolset(app::ToolsetSectionExport);
+        focus->setFocus();
+        QTest::keyClick(focus, Qt::Key_Tab, Qt::ControlModifier);
+        EXPECT_EQ(CurrentProject()->CurrentToolset(), app::ToolsetSectionCanvasSize);
+        EXPECT_EQ(Page(), 0);
+        EXPECT_EQ(CheckedButton(), 0);
+        QTest::keyClick(focus, Qt::Key_Backtab, Qt::ControlModifier | Qt::ShiftModifier);
+        EXPECT_EQ(CurrentProject()->CurrentToolset(), app::ToolsetSectionExport);
+        QTest::keyClick(focus, Qt::Key_Tab, Qt::ControlModifier | Qt::ShiftModifier);
+        EXPECT_EQ(CurrentProject()->CurrentToolset(), app::ToolsetSectionText);
+    }
 
     Dock().setFloating(true);
     QWidget* inDock = Dock().Stack()->currentWidget();
     QTest::keyClick(inDock, Qt::Key_Tab, Qt::ControlModifier);
     EXPECT_EQ(CurrentProject()->CurrentToolset(), app::ToolsetSectionExport);
+}
+
+TEST_F(ToolboxWindowTest, ShiftWithALetterShowsItsPageAndChecksItsButton)
+{
+    ShowWindow();
+    const std::pair<Qt::Key, int> keys[] = {{Qt::Key_A, app::ToolsetSectionImport},
+                                            {Qt::Key_Z, app::ToolsetSectionKey},
+                                            {Qt::Key_X, app::ToolsetSectionPosition},
+                                            {Qt::Key_C, app::ToolsetSectionLayers}};
+    for (const auto& [key, toolset] : keys) {
+        QTest::keyClick(window.get(), key, Qt::ShiftModifier);
+        EXPECT_EQ(Page(), toolset);
+        EXPECT_EQ(CheckedButton(), toolset);
+    }
 }
 
 TEST_F(ToolboxWindowTest, AToolsetOutsideTheSectionsKeepsThePageAndCyclesAsTheFirst)
