@@ -146,6 +146,8 @@ TEST_F(DockTest, OpeningAnotherProjectRebuildsEveryPageForItsForeground)
     const QUuid current = Manager()->CurrentForegroundId();
     for (const int index : {2, 3, 4, 6, 7, 8, 9})
         EXPECT_EQ(dock->Section(index)->RecordedForegroundId(), current) << index;
+    // The position page records a foreground only when it is shown.
+    EXPECT_TRUE(dock->Section(app::ToolsetSectionPosition)->RecordedForegroundId().isNull());
     const auto keys = Manager()->GetForegroundSettings()->Keys().Begin();
     EXPECT_EQ(qobject_cast<AbstractKeyWidget*>(Keys()->PanelAt(0))->Info().id, (*keys)->Id());
 }
@@ -274,11 +276,16 @@ TEST_F(DockTest, LosingUniquenessRebuildsAndGainingItDoesNot)
     EXPECT_EQ(Keys()->PanelAt(0), before.data());
     EXPECT_TRUE(Keys()->RecordedForegroundUnique());
 
-    // Away from its own toolset the key page ignores the change.
+    // Away from its own toolset the key page ignores the change; the text page takes it anyway.
     ShowToolset(app::ToolsetSectionCanvasSize);
+    Notify(DataTypeProject, FieldTypeRefreshAll);
+    before = Keys()->PanelAt(0);
+    ASSERT_TRUE(dock->Section(app::ToolsetSectionText)->RecordedForegroundUnique());
     beta->SetUnique(false);
     Notify(DataTypeProject, FieldTypeForegroundUniqueness);
     EXPECT_EQ(Keys()->PanelAt(0), before.data());
+    EXPECT_TRUE(Keys()->RecordedForegroundUnique());
+    EXPECT_FALSE(dock->Section(app::ToolsetSectionText)->RecordedForegroundUnique());
 }
 
 TEST_F(DockTest, TheKeyPageListsTheKeysInOrderAndResetsEachToItsOwnState)
