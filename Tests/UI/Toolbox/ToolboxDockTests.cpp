@@ -328,6 +328,24 @@ TEST_F(DockTest, TheKeyPageListsTheKeysInOrderAndResetsEachToItsOwnState)
     EXPECT_EQ(canvasRefreshes->count(), 0);
 }
 
+TEST_F(DockTest, OpeningAClosedPanelEnlargesTheScrolledPageAtOnce)
+{
+    ShowToolset(app::ToolsetSectionKey);
+    dock->resize(380, 600);
+    dock->show();
+    QCoreApplication::processEvents();
+    AbstractEffectWidget* panel = Keys()->PanelAt(0);
+    panel->SlotSetEnabled(false, false);
+    panel->GetContainer()->SetBodyState(false, false);
+    Keys()->SlotContainerExpandChanged();
+    QWidget* frame = Keys()->Grid()->parentWidget();
+    const int closedHeight = frame->height();
+    // Opening a switched-off panel switches it on, which re-lays the page before returning.
+    panel->GetContainer()->SlotExpandBody(true);
+    EXPECT_GT(frame->height(), closedHeight);
+    dock->hide();
+}
+
 // The rich project's composite list holds four effects without a panel after the vignette and the
 // tint: their rows stay empty, and moves and the reset pass over them.
 TEST_F(DockTest, EffectsPanelsMoveWithTheirItemsAndResetDisablesAndClosesThem)
