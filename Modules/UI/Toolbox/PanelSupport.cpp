@@ -16,15 +16,11 @@ namespace lumo::ui {
 using hvn::image::HXDownsampleFactor0;
 using hvn::image::HXDownsampleFactor3;
 
-namespace {
-
-app::ForegroundImageLayerSettingsPtr CurrentSettings()
+app::ForegroundImageLayerSettingsPtr CurrentForegroundSettings()
 {
     const app::LayerManagerPtr manager = CurrentLayerManager();
     return manager ? manager->GetForegroundSettings() : nullptr;
 }
-
-} // namespace
 
 app::ProjectPtr CurrentPanelProject()
 {
@@ -52,13 +48,13 @@ std::shared_ptr<app::RenderProcessor> CurrentRenderProcessor()
 
 app::MaskList* CurrentMaskList()
 {
-    const app::ForegroundImageLayerSettingsPtr settings = CurrentSettings();
+    const app::ForegroundImageLayerSettingsPtr settings = CurrentForegroundSettings();
     return settings ? &settings->Masks() : nullptr;
 }
 
 app::TextList* CurrentTextList()
 {
-    const app::ForegroundImageLayerSettingsPtr settings = CurrentSettings();
+    const app::ForegroundImageLayerSettingsPtr settings = CurrentForegroundSettings();
     return settings ? &settings->TextItems() : nullptr;
 }
 

@@ -4,6 +4,7 @@
 // the message at an item limit, the refresh after a mask edit and the title of a properties panel.
 
 #include "LayerManager.h"
+#include "LayerSettings.h"
 #include "Mask.h"
 #include "Project.h"
 #include "RenderProcessor.h"
@@ -28,6 +29,10 @@ app::LayerManagerPtr CurrentLayerManager();
 // The application's canvas view and render processor; null without them.
 CanvasView* CurrentCanvasView();
 std::shared_ptr<app::RenderProcessor> CurrentRenderProcessor();
+
+// The current foreground's settings (the shared defaults' while it has none of its own); null
+// without a project.
+app::ForegroundImageLayerSettingsPtr CurrentForegroundSettings();
 
 // The current foreground's lists (the shared defaults' while there is none), looked up afresh at
 // each call; null only without a project.

@@ -6,6 +6,7 @@
 #include "Canvas/CanvasActionsWidget.h"
 #include "Shell/LumoModel.h"
 #include "Toolbox/ToolboxDockWidget.h"
+#include "Toolbox/ToolboxSections.h"
 #include "Toolbox/ToolsetWidget.h"
 
 #include <QLayout>
@@ -43,7 +44,13 @@ TEST_F(CanvasBarsTest, TheDockObservesProjectAndInterfaceNotifications)
     const auto model = std::make_shared<LumoModel>(App().GetDocument());
     ToolboxDockWidget dock("Toolbox");
     dock.SetModel(model);
-    EXPECT_EQ(model->Observers(), QList<LumoModelObserver*>({&dock}));
+    // The dock first, then its sections in index order, each for the canvas too.
+    QList<LumoModelObserver*> expected({&dock});
+    for (int index = 0; index < 11; ++index) {
+        expected.append(dock.Section(index));
+        EXPECT_TRUE(model->IsSubscribed(dock.Section(index), DataTypeCanvas)) << index;
+    }
+    EXPECT_EQ(model->Observers(), expected);
     EXPECT_TRUE(model->IsSubscribed(&dock, DataTypeProject));
     EXPECT_TRUE(model->IsSubscribed(&dock, DataTypeInterface));
     EXPECT_FALSE(model->IsSubscribed(&dock, DataTypeCanvas));

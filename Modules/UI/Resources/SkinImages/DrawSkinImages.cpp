@@ -15,9 +15,6 @@
 //   Icons/FlipHorizontal.png, Icons/FlipVertical.png, Icons/Portrait.png, Icons/Landscape.png,
 //   Icons/export.png (position, canvas size and export panels)
 //   Icons/BlankIcon.png, Icons/ImageOffline.png, Icons/ImageOfflineEnabled.png (layers panel)
-//   Toolset/SectionCanvasSize.png ... Toolset/SectionExport.png (eleven section icons),
-//   Toolset/ToolsetBackgroundLeft.png, Toolset/ToolsetBackgroundRight.png,
-//   Toolset/ToolsetCollapsed.png, Toolset/ToolsetExpanded.png (toolset bar)
 
 #include <QDir>
 #include <QFileInfo>
@@ -699,16 +696,190 @@ QImage AlignIcon(Qt::Alignment alignment)
     return image;
 }
 
+
+// The bar's backdrop, rounded on the side away from the window edge where it stands.
+QImage ToolsetBackground(bool right)
+{
+    QImage image = Blank(16, 16);
+    Painter painter(&image);
+    const QRectF r = right ? QRectF(0.5, 0.5, 17, 15) : QRectF(-2.5, 0.5, 18, 15);
+    const QPainterPath shape = right ? RoundedRect(r, 5, 0, 0, 5) : RoundedRect(r, 0, 5, 5, 0);
+    painter.setPen(palette::Line);
+    painter.setBrush(QColor(20, 20, 20, 215));
+    painter.drawPath(shape);
+    return image;
+}
+
+QImage FloatGlyph(const QColor& colour)
+{
+    QImage image = Blank(16, 16);
+    Painter painter(&image);
+    painter.setPen(QPen(colour, 1));
+    painter.setBrush(Qt::NoBrush);
+    painter.drawRect(QRectF(2.5, 5.5, 8, 8));
+    painter.setBrush(palette::Toolbox);
+    painter.drawRect(QRectF(5.5, 2.5, 8, 8));
+    painter.fillRect(QRectF(5.5, 2.5, 8.5, 2), colour);
+    return image;
+}
+
+QImage Chevrons(Direction direction)
+{
+    QImage image = Blank(16, 16);
+    Painter painter(&image);
+    const double sign = direction == Direction::Right ? 1 : -1;
+    for (const double x : {5.5, 10.5})
+        Stroke(painter, {{x - sign * 2, 4}, {x + sign * 2, 8}, {x - sign * 2, 12}}, palette::Glyph, 1.6);
+    return image;
+}
+
 struct SkinImage {
     const char* path;
     std::function<QImage()> draw;
 };
 
+
+// ---- The toolset bar: section icons (24 x 24), its backgrounds and the slide button
+
+QImage SectionIcon(const std::function<void(QPainter&)>& draw)
+{
+    QImage image = Blank(24, 24);
+    Painter painter(&image);
+    painter.setPen(GlyphPen(palette::Glyph, 1.6));
+    painter.setBrush(Qt::NoBrush);
+    draw(painter);
+    return image;
+}
+
+void ArrowHead(QPainter& painter, const QPointF& tip, const QPointF& along, double size)
+{
+    const QPointF across(-along.y(), along.x());
+    FillPolygon(painter, {tip, tip - along * size + across * size * 0.6, tip - along * size - across * size * 0.6},
+                palette::Glyph);
+}
+
+std::vector<SkinImage> ToolsetImages()
+{
+    using palette::Glyph;
+    const QColor veil(Glyph.red(), Glyph.green(), Glyph.blue(), 50);
+    return {
+        // A page with its size marked along two sides.
+        {"Toolset/SectionCanvasSize.png", [] { return SectionIcon([](QPainter& p) {
+             p.drawRect(QRectF(7.5, 3.5, 13, 17));
+             p.drawLine(QPointF(3.5, 5), QPointF(3.5, 19));
+             ArrowHead(p, {3.5, 3.5}, {0, -1}, 3);
+             ArrowHead(p, {3.5, 20.5}, {0, 1}, 3);
+         }); }},
+        // An arrow into a tray.
+        {"Toolset/SectionImport.png", [] { return SectionIcon([](QPainter& p) {
+             p.drawPolyline(QPolygonF({{3.5, 14}, {3.5, 20.5}, {20.5, 20.5}, {20.5, 14}}));
+             p.drawLine(QPointF(12, 3), QPointF(12, 13));
+             ArrowHead(p, {12, 17}, {0, 1}, 5);
+         }); }},
+        // A figure cut from its backdrop.
+        {"Toolset/SectionKey.png", [veil] { return SectionIcon([veil](QPainter& p) {
+             p.fillRect(QRectF(3, 3, 18, 18), veil);
+             p.setPen(Qt::NoPen);
+             p.setBrush(palette::Glyph);
+             p.drawEllipse(QPointF(12, 9), 3.6, 3.6);
+             QPainterPath body;
+             body.moveTo(5, 21);
+             body.cubicTo(5, 13.5, 19, 13.5, 19, 21);
+             body.closeSubpath();
+             p.drawPath(body);
+         }); }},
+        // A curved outline through its points.
+        {"Toolset/SectionMask.png", [] { return SectionIcon([](QPainter& p) {
+             QPainterPath path;
+             path.moveTo(5, 15);
+             path.cubicTo(3, 5, 17, 2, 19, 10);
+             path.cubicTo(21, 18, 9, 23, 5, 15);
+             p.drawPath(path);
+             for (const QPointF& node : {QPointF(5, 15), QPointF(19, 10), QPointF(12, 4.7)})
+                 Node(p, node, palette::Glyph);
+         }); }},
+        // Three sliders.
+        {"Toolset/SectionFilters.png", [] { return SectionIcon([](QPainter& p) {
+             const double knobs[] = {8, 15, 11};
+             for (int row = 0; row < 3; ++row) {
+                 const double y = 6 + row * 6;
+                 p.setPen(GlyphPen(palette::Glyph, 1.6));
+                 p.drawLine(QPointF(3.5, y), QPointF(20.5, y));
+                 p.setPen(Qt::NoPen);
+                 p.setBrush(palette::Glyph);
+                 p.drawEllipse(QPointF(knobs[row], y), 2.4, 2.4);
+             }
+         }); }},
+        // Arrows to the four sides.
+        {"Toolset/SectionPosition.png", [] { return SectionIcon([](QPainter& p) {
+             p.drawLine(QPointF(12, 5), QPointF(12, 19));
+             p.drawLine(QPointF(5, 12), QPointF(19, 12));
+             ArrowHead(p, {12, 2.5}, {0, -1}, 4);
+             ArrowHead(p, {12, 21.5}, {0, 1}, 4);
+             ArrowHead(p, {2.5, 12}, {-1, 0}, 4);
+             ArrowHead(p, {21.5, 12}, {1, 0}, 4);
+         }); }},
+        // Sheets stacked.
+        {"Toolset/SectionLayers.png", [veil] { return SectionIcon([veil](QPainter& p) {
+             for (int sheet = 2; sheet >= 0; --sheet) {
+                 const double y = 6 + sheet * 5;
+                 const QPointF diamond[] = {{12, y - 4}, {21, y}, {12, y + 4}, {3, y}};
+                 p.setBrush(sheet == 0 ? QBrush(veil) : QBrush(palette::Toolbox));
+                 p.drawPolygon(diamond, 4);
+             }
+         }); }},
+        // A sparkle.
+        {"Toolset/SectionEffects.png", [] { return SectionIcon([](QPainter& p) {
+             QPainterPath star;
+             star.moveTo(11, 2);
+             star.quadTo(12, 10, 20, 11);
+             star.quadTo(12, 12, 11, 20);
+             star.quadTo(10, 12, 2, 11);
+             star.quadTo(10, 10, 11, 2);
+             p.setBrush(palette::Glyph);
+             p.drawPath(star);
+             p.setPen(Qt::NoPen);
+             p.drawEllipse(QPointF(19, 4.5), 1.6, 1.6);
+             p.drawEllipse(QPointF(19.5, 19.5), 1.2, 1.2);
+         }); }},
+        // A frame laid over a picture.
+        {"Toolset/SectionOverlay.png", [veil] { return SectionIcon([veil](QPainter& p) {
+             p.fillRect(QRectF(7, 7, 10, 10), veil);
+             QPainterPath frame;
+             frame.addRect(QRectF(3, 3, 18, 18));
+             frame.addRect(QRectF(7, 7, 10, 10));
+             p.setPen(Qt::NoPen);
+             p.setBrush(palette::Glyph);
+             p.drawPath(frame);
+         }); }},
+        // A capital T.
+        {"Toolset/SectionText.png", [] { return SectionIcon([](QPainter& p) {
+             p.setPen(GlyphPen(palette::Glyph, 2.6));
+             p.drawLine(QPointF(5, 5), QPointF(19, 5));
+             p.drawLine(QPointF(12, 5), QPointF(12, 20));
+         }); }},
+        // An arrow out of a tray.
+        {"Toolset/SectionExport.png", [] { return SectionIcon([](QPainter& p) {
+             p.drawPolyline(QPolygonF({{3.5, 14}, {3.5, 20.5}, {20.5, 20.5}, {20.5, 14}}));
+             p.drawLine(QPointF(12, 7), QPointF(12, 16));
+             ArrowHead(p, {12, 2.5}, {0, -1}, 5);
+         }); }},
+        {"Toolset/ToolsetBackgroundRight.png", [] { return ToolsetBackground(true); }},
+        {"Toolset/ToolsetBackgroundLeft.png", [] { return ToolsetBackground(false); }},
+        // The slide button shows where the bar goes when clicked: toward the edge, or out again.
+        {"Toolset/ToolsetCollapsed.png", [] { return Chevrons(Direction::Right); }},
+        {"Toolset/ToolsetExpanded.png", [] { return Chevrons(Direction::Left); }},
+        // The dock's float button: a window lifted off another.
+        {"Toolbox/FloatButton.png", [] { return FloatGlyph(palette::Glyph); }},
+        {"Toolbox/FloatButtonOver.png", [] { return FloatGlyph(palette::GlyphOver); }},
+    };
+}
+
 std::vector<SkinImage> SkinImages()
 {
     using palette::Glyph, palette::GlyphOver, palette::GlyphDisabled;
     const Surface disabledPopup = kButtonDisabled;
-    return {
+    std::vector<SkinImage> images = {
         // Containers (title bars, their buttons)
         {"Toolbox/FilterTitle.png", [] { return Title(false); }},
         {"Toolbox/FilterTitleCollapsed.png", [] { return Title(true); }},
@@ -798,6 +969,9 @@ std::vector<SkinImage> SkinImages()
         {"Icons/TextAlignCenter.png", [] { return AlignIcon(Qt::AlignHCenter); }},
         {"Icons/TextAlignRight.png", [] { return AlignIcon(Qt::AlignRight); }},
     };
+    const std::vector<SkinImage> toolset = ToolsetImages();
+    images.insert(images.end(), toolset.begin(), toolset.end());
+    return images;
 }
 
 } // namespace
