@@ -308,16 +308,18 @@ TEST_F(CanvasSizePanelTest, ResetsAndTheColourRedrawWithoutFocusing)
     EXPECT_EQ(Panel().ColorPicker()->Color(), QColor(255, 255, 255, 255));
 }
 
-TEST_F(CanvasSizePanelTest, DISABLED_EveryStoredPresetIsRecognisedOnReopening)
+TEST_F(CanvasSizePanelTest, EveryStoredPresetIsRecognisedOnReopening)
 {
-    const CanvasOptions& options = Panel().Options();
+    // Copies: the panel that read them is replaced below.
+    const QList<CanvasSizePreset> sizes = Panel().Options().Sizes();
+    const QList<int> resolutions = Panel().Options().Resolutions();
     int checked = 0;
-    for (int preset = 0; preset < options.Sizes().size(); ++preset) {
+    for (int preset = 0; preset < sizes.size(); ++preset) {
         for (const bool portrait : {true, false}) {
-            for (int resolution = 0; resolution < options.Resolutions().size(); ++resolution) {
-                const int dpi = options.Resolutions()[resolution];
-                const double a = double(float(dpi)) * options.Sizes()[preset].width;
-                const double b = double(float(dpi)) * options.Sizes()[preset].height;
+            for (int resolution = 0; resolution < resolutions.size(); ++resolution) {
+                const int dpi = resolutions[resolution];
+                const double a = double(float(dpi)) * sizes[preset].width;
+                const double b = double(float(dpi)) * sizes[preset].height;
                 if (qRound64(a) * qRound64(b) > 42'250'000)
                     continue;
                 SCOPED_TRACE(QString("%1 %2 %3").arg(preset).arg(portrait).arg(dpi).toStdString());
