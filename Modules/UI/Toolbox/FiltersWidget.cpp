@@ -6,6 +6,7 @@
 #include "Shell/Application.h"
 #include "Shell/LumoDocument.h"
 #include "Shell/OverrideCursor.h"
+#include "Toolbox/PanelSupport.h"
 
 #include "LayerManager.h"
 #include "LayerSettings.h"
@@ -15,8 +16,6 @@
 #include <QCoreApplication>
 #include <QFrame>
 #include <QGridLayout>
-#include <QScrollArea>
-#include <QVBoxLayout>
 
 namespace lumo::ui {
 
@@ -24,19 +23,9 @@ FiltersWidget::FiltersWidget(int kind, QWidget* parent)
     : QWidget(parent)
     , m_kind(kind)
 {
-    auto* layout = new QVBoxLayout(this);
-    layout->setContentsMargins(0, 0, 0, 0);
-    auto* scroll = new QScrollArea(this);
-    scroll->setWidgetResizable(true);
-    scroll->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-    scroll->setFrameStyle(QFrame::NoFrame | QFrame::Plain);
-    auto* frame = new QFrame(scroll);
-    frame->setObjectName(QStringLiteral("ToolboxFrame"));
-    m_grid = new QGridLayout(frame);
+    m_grid = new QGridLayout(AddToolboxScrollFrame(*this));
     m_grid->setContentsMargins(10, 10, 10, 10);
     m_grid->setVerticalSpacing(10);
-    scroll->setWidget(frame);
-    layout->addWidget(scroll);
 }
 
 app::FilterList* FiltersWidget::CurrentFilterList() const

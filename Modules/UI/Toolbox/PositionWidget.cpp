@@ -8,6 +8,7 @@
 #include "Controls/ValueControls.h"
 #include "Shell/Application.h"
 #include "Shell/LumoDocument.h"
+#include "Toolbox/PanelSupport.h"
 
 #include "ImageLayer.h"
 #include "LayerManager.h"
@@ -20,7 +21,6 @@
 #include <QFrame>
 #include <QGridLayout>
 #include <QHBoxLayout>
-#include <QScrollArea>
 #include <QVBoxLayout>
 
 #include <cmath>
@@ -63,16 +63,7 @@ PositionWidget::PositionWidget(int kind, QWidget* parent)
     : QWidget(parent)
     , m_kind(kind)
 {
-    auto* layout = new QVBoxLayout(this);
-    layout->setContentsMargins(0, 0, 0, 0);
-    auto* scroll = new QScrollArea(this);
-    scroll->setWidgetResizable(true);
-    scroll->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-    scroll->setFrameStyle(QFrame::NoFrame | QFrame::Plain);
-    auto* frame = new QFrame(scroll);
-    frame->setObjectName(QStringLiteral("ToolboxFrame"));
-    scroll->setWidget(frame);
-    layout->addWidget(scroll);
+    QFrame* frame = AddToolboxScrollFrame(*this);
 
     m_positionContainer = new Container(tr("Position"), ContainerFeatureReset, frame);
     QWidget* positionBody = m_positionContainer->Body();

@@ -3,6 +3,7 @@
 // resets and mask scaling.
 
 #include "GreenScreenProject.h"
+#include "Grabs.h"
 #include "RefreshSignals.h"
 #include "UiTest.h"
 
@@ -352,6 +353,19 @@ TEST_F(PositionPanelTest, TheCurrentLayerIsEditedAndOnlyTheForegroundScalesMasks
     Position(1).SlotResetPositionSection();
     EXPECT_EQ(refreshes.count(), 0);
     EXPECT_FLOAT_EQ(mask->Scale(), 0.8f);
+}
+
+TEST_F(PositionPanelTest, Grab)
+{
+    OpenGreenScreen();
+    Position().resize(330, 560);
+    Position().setStyleSheet(App().ApplicationStyleSheet());
+    Position().show();
+    Panel().resize(330, 700);
+    Panel().show();
+    ProcessEvents();
+    SaveGrab(Position().grab().toImage(), "position-panel");
+    SaveGrab(Panel().grab().toImage(), "filters-list");
 }
 
 } // namespace
