@@ -303,7 +303,6 @@ void MainWindow::CreateWebMenu()
 void MainWindow::CreateCanvasToolbar()
 {
     connect(d->actions, &CanvasActionsWidget::SignalFocusButtonClicked, this, &MainWindow::SlotFocusButtonClicked);
-    connect(Application::Instance(), &Application::SignalStandardQuickExportClicked, this, &MainWindow::SlotQuickExport);
     connect(d->actions, &CanvasActionsWidget::SignalCanvasZoomChanged, this, &MainWindow::SlotCanvasZoomChanged);
     auto* toolbar = new QToolBar(this);
     toolbar->setObjectName(QStringLiteral("CanvasToolbar"));

@@ -80,8 +80,6 @@ private slots:
     void SlotDisplayPrintPreviewDialog();
     void SlotDisplayPrintDialog();
     void SlotPrintPreviewPaintRequested(QPrinter* printer);
-    // Canvas Export (menu, Ctrl+E, the actions bar): asks for a file and exports the picture.
-    void SlotQuickExport();
 
 protected:
     bool event(QEvent* event) override;

@@ -12,7 +12,6 @@
 #include "Shell/Settings.h"
 
 #include "Canvas.h"
-#include "ExportSettings.h"
 #include "LayerManager.h"
 #include "Project.h"
 #include "RenderProcessor.h"
@@ -20,9 +19,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QPrinter>
-#include <QStandardPaths>
 
-#include <algorithm>
 #include <new>
 
 namespace lumo::ui {
@@ -126,54 +123,6 @@ void MainWindow::SlotPrintPreviewPaintRequested(QPrinter* printer)
         app->PostFatalError(std::make_exception_ptr(std::bad_alloc()));
     else if (!painted)
         Warn(this, tr("Could not create the image for printing."));
-}
-
-void MainWindow::SlotQuickExport()
-{
-    Application* app = Application::Instance();
-    const app::ProjectPtr project = app->GetDocument()->GetProject();
-    if (!project || !HasCurrentForeground()) {
-        Warn(this, tr("There is currently no foreground image to export."));
-        return;
-    }
-    // Starts where the last export went, with the photograph's name.
-    QString folder = ReadSetting(QStringLiteral("RecentFolders"), QStringLiteral("export"));
-    if (folder.isEmpty() || !QFileInfo(folder).isDir())
-        folder = QStandardPaths::writableLocation(QStandardPaths::PicturesLocation);
-    if (folder.isEmpty() || !QFileInfo(folder).isDir())
-        folder = QDir::homePath();
-    QString base = QFileInfo(app->CurrentForegroundPath()).fileName().section(QLatin1Char('.'), 0, 0);
-    if (base.isEmpty())
-        base = tr("Composite");
-    // The project's export format and quality are the starting choice.
-    const app::ExportSettings& settings = project->GetExportSettings();
-    const QString proposed = settings.Format() == app::ExportFormatTiff  ? QStringLiteral("tif")
-                             : settings.Format() == app::ExportFormatPng ? QStringLiteral("png")
-                                                                         : QStringLiteral("jpg");
-    // The proposed format's filter first, so that the dialog shows the files of that format.
-    QStringList filters = {tr("JPEG (*.jpg *.jpeg)"), tr("PNG (*.png)"), tr("TIFF (*.tif *.tiff)")};
-    const qsizetype chosen = proposed == "png" ? 1 : proposed == "tif" ? 2 : 0;
-    filters.move(chosen, 0);
-    QString path = app->Dialogs().SaveFileName(this, tr("Export"), QDir(folder).filePath(base + '.' + proposed),
-                                               filters.join(QStringLiteral(";;")), proposed);
-    if (path.isEmpty())
-        return;
-    QString suffix = QFileInfo(path).suffix().toLower();
-    if (suffix != "jpg" && suffix != "jpeg" && suffix != "png" && suffix != "tif" && suffix != "tiff") {
-        path += '.' + proposed;
-        suffix = proposed;
-    }
-    const QString format = suffix == "png" ? QStringLiteral("PNG")
-                           : suffix.startsWith(QLatin1String("tif")) ? QStringLiteral("TIFF")
-                                                                      : QStringLiteral("JPEG");
-    WriteSetting(QStringLiteral("RecentFolders"), QStringLiteral("export"), QFileInfo(path).absolutePath());
-    // The quality applies to JPEG; PNG and TIFF take the writer's default (a PNG quality would
-    // lower its compression).
-    const int quality = format == "JPEG" ? std::clamp(settings.Quality(), 0, 100) : -1;
-    if (ExportCurrentForeground(path, format, quality))
-        app->Dialogs().Message({.parent = this, .icon = QMessageBox::Information, .text = tr("Finished exporting.\t")});
-    else
-        Warn(this, tr("Could not export the image to:\n\n%1").arg(QDir::toNativeSeparators(path)));
 }
 
 } // namespace lumo::ui

@@ -7,6 +7,9 @@
 #include "Project.h"
 
 #include <QFontMetrics>
+#include <QFrame>
+#include <QScrollArea>
+#include <QVBoxLayout>
 #include <QLabel>
 
 #include <algorithm>
@@ -87,6 +90,21 @@ void SetPropertiesTitle(QLabel& label, const QString& name, int width, int reser
     const QFontMetrics metrics(label.font());
     const int room = width - metrics.horizontalAdvance(suffix) - reserve;
     label.setText(QObject::tr("%1 Properties").arg(metrics.elidedText(name, Qt::ElideRight, std::max(room, 0))));
+}
+
+QFrame* AddToolboxScrollFrame(QWidget& owner)
+{
+    auto* layout = new QVBoxLayout(&owner);
+    layout->setContentsMargins(0, 0, 0, 0);
+    auto* scroll = new QScrollArea(&owner);
+    scroll->setWidgetResizable(true);
+    scroll->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    scroll->setFrameStyle(QFrame::NoFrame | QFrame::Plain);
+    auto* frame = new QFrame(scroll);
+    frame->setObjectName(QStringLiteral("ToolboxFrame"));
+    scroll->setWidget(frame);
+    layout->addWidget(scroll);
+    return frame;
 }
 
 } // namespace lumo::ui

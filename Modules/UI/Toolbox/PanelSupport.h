@@ -16,7 +16,9 @@
 #include <iterator>
 #include <memory>
 
+class QFrame;
 class QLabel;
+class QWidget;
 
 namespace lumo::ui {
 
@@ -60,5 +62,9 @@ void RequestMaskRefresh(const QUuid& maskId = QUuid());
 // Shows "<name> Properties" in the label, the name cut with an ellipsis so that the whole fits in
 // width less reserve pixels.
 void SetPropertiesTitle(QLabel& label, const QString& name, int width, int reserve);
+
+// A section body that scrolls: fills owner (margins 0) with a frameless scroll area, its vertical
+// bar always shown, and returns the area's frame ("ToolboxFrame") for the body's layout.
+QFrame* AddToolboxScrollFrame(QWidget& owner);
 
 } // namespace lumo::ui

@@ -1,0 +1,250 @@
+// The export panel: its start values from the settings, the file it proposes and the extension it
+// makes sure of, the quick-export command, a real export read back and a failing one that leaves
+// an existing file alone.
+
+#include "GreenScreenProject.h"
+#include "Grabs.h"
+#include "RefreshSignals.h"
+#include "UiTest.h"
+
+#include "Controls/Buttons.h"
+#include "Controls/SmallWidgets.h"
+#include "Controls/ValueControls.h"
+#include "Shell/ExportImage.h"
+#include "Shell/Settings.h"
+#include "Toolbox/BasicExportWidget.h"
+
+#include "Canvas.h"
+#include "ExportSettings.h"
+#include "ForegroundImageLayer.h"
+#include "LayerManager.h"
+
+#include <QDir>
+#include <QFile>
+#include <QImageReader>
+#include <QLabel>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+
+#include <functional>
+#include <memory>
+#include <optional>
+
+namespace lumo::ui::testing {
+namespace {
+
+class ExportPanelTest : public UiTest {
+protected:
+    void TearDown() override
+    {
+        panel.reset();
+        UiTest::TearDown();
+    }
+    BasicExportWidget& Panel()
+    {
+        if (!panel)
+            panel = std::make_unique<BasicExportWidget>(nullptr);
+        return *panel;
+    }
+    static void WriteExportSettings(int format, int quality)
+    {
+        ProgramSettings settings;
+        settings.beginGroup("Export");
+        settings.setValue("Format", format);
+        settings.setValue("Quality", quality);
+    }
+    // Chooses the format, answers the save dialog with `answer`, then the message that follows,
+    // and clicks Export.
+    void ExportAs(int formatIndex, const QString& answer, QMessageBox::StandardButton message = QMessageBox::Ok,
+                  std::function<void()> duringMessage = {})
+    {
+        Panel().FormatComboBox()->setCurrentIndex(formatIndex);
+        Dialogs().AnswerFiles({answer}).AnswerMessage(message, std::move(duringMessage));
+        Panel().ExportButton()->click();
+    }
+    // A canvas without pixels cannot be rendered: the export fails after the file was chosen.
+    static void BreakRender() { CurrentProject()->GetCanvas().SetDimensions(0, 0); }
+    static QByteArray Contents(const QString& path)
+    {
+        QFile file(path);
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    }
+
+    std::unique_ptr<BasicExportWidget> panel;
+    QTemporaryDir folder;
+};
+
+struct StartCase {
+    const char* name;
+    std::optional<std::pair<int, int>> stored; // Format and Quality of the settings
+    int index;
+    int quality;
+    bool qualityEnabled;
+    app::ExportFormat projectFormat;
+};
+
+TEST_F(ExportPanelTest, StartValuesComeFromTheSettings)
+{
+    const StartCase cases[] = {
+        {"no settings", std::nullopt, 1, 100, false, app::ExportFormatPng},
+        {"JPG at 75", std::pair(4, 75), 0, 75, true, app::ExportFormatJpg},
+        {"PNG", std::pair(3, 75), 1, 100, false, app::ExportFormatPng},
+        {"TIFF", std::pair(2, 75), 2, 100, false, app::ExportFormatTiff},
+        // An unknown format keeps the first entry at full quality; the project follows the combo.
+        {"unknown format", std::pair(9, 75), 0, 100, true, app::ExportFormatJpg},
+    };
+    for (const StartCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        ProgramSettings().remove("Export");
+        if (c.stored)
+            WriteExportSettings(c.stored->first, c.stored->second);
+        CurrentProject()->GetExportSettings().SetFormat(app::ExportFormatTiff);
+        panel.reset();
+        EXPECT_EQ(Panel().FormatComboBox()->currentIndex(), c.index);
+        EXPECT_EQ(Panel().FormatComboBox()->currentText(), QStringList({"JPG", "PNG", "TIFF"})[c.index]);
+        EXPECT_EQ(Panel().QualitySpinSlider()->GetSlider()->value(), c.quality);
+        EXPECT_EQ(Panel().QualitySpinSlider()->isEnabled(), c.qualityEnabled);
+        EXPECT_EQ(Panel().QualityLabel()->isEnabled(), c.qualityEnabled);
+        EXPECT_EQ(CurrentProject()->GetExportSettings().Format(), c.projectFormat);
+    }
+}
+
+TEST_F(ExportPanelTest, FormatAndQualityAreWrittenIntoTheProject)
+{
+    Panel().FormatComboBox()->setCurrentIndex(2);
+    EXPECT_EQ(CurrentProject()->GetExportSettings().Format(), app::ExportFormatTiff);
+    EXPECT_FALSE(Panel().QualitySpinSlider()->isEnabled());
+    Panel().FormatComboBox()->setCurrentIndex(0);
+    EXPECT_EQ(CurrentProject()->GetExportSettings().Format(), app::ExportFormatJpg);
+    EXPECT_TRUE(Panel().QualitySpinSlider()->isEnabled());
+    Panel().QualitySpinSlider()->GetSpinBox()->setValue(42);
+    EXPECT_EQ(CurrentProject()->GetExportSettings().Quality(), 42);
+}
+
+TEST_F(ExportPanelTest, TheChosenNameGetsTheFormatsExtension)
+{
+    ASSERT_TRUE(folder.isValid());
+    const QDir dir(folder.path());
+    struct Case {
+        int index;
+        QString typed;
+        QString written;
+    };
+    // Each export fails, so its warning names the file.
+    BreakRender();
+    const Case cases[] = {
+        {0, "a.JPG", "a.JPG"},
+        {0, "a", "a.jpg"},
+        {1, "b.png", "b.png"},
+        {2, "a.png", "a.png.tiff"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.typed.toStdString());
+        ExportAs(c.index, dir.filePath(c.typed));
+        const DialogRequest& request = Dialogs().RequestsOf(DialogRequest::Files).back();
+        EXPECT_EQ(request.file.title, "Save As");
+        EXPECT_EQ(request.file.mode, FileDialogMode::SaveFile);
+        EXPECT_EQ(request.file.defaultSuffix, BasicExportWidget::ExtensionOf(c.index));
+        EXPECT_EQ(request.file.filter, "*." + BasicExportWidget::ExtensionOf(c.index));
+        EXPECT_EQ(Dialogs().Requests().back().message.text,
+                  "The following image could not be saved:\n\n" + dir.filePath(c.written));
+    }
+}
+
+TEST_F(ExportPanelTest, AnAppendedExtensionOntoAnExistingFileIsAskedAbout)
+{
+    ASSERT_TRUE(folder.isValid());
+    const QString existing = QDir(folder.path()).filePath("a.png.tiff");
+    QFile file(existing);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write("kept");
+    file.close();
+    // Declined: nothing is written or remembered.
+    ExportAs(2, QDir(folder.path()).filePath("a.png"), QMessageBox::No);
+    const DialogRequest question = Dialogs().Requests().back();
+    EXPECT_EQ(question.message.text, "a.png.tiff already exists.\nDo you want to replace it?");
+    EXPECT_EQ(question.message.defaultButton, QMessageBox::No);
+    EXPECT_TRUE(question.message.guardsData);
+    EXPECT_TRUE(ReadSetting("RecentFolders", "export").isEmpty());
+    EXPECT_EQ(Contents(existing), "kept");
+}
+
+TEST_F(ExportPanelTest, TheProposalIsThePhotographsNameInTheRememberedFolder)
+{
+    ASSERT_TRUE(folder.isValid());
+    const GreenScreenProject project = WriteGreenScreenProject(folder.path(), 0.05);
+    ASSERT_EQ(App().OpenProject(project.projectPath), app::LMerrSuccess);
+    const app::LayerManagerPtr layers = CurrentProject()->GetLayerManager();
+    layers->GetForeground(layers->CurrentForegroundId())->SetPath("/photos/portrait.final.tif");
+    WriteSetting("RecentFolders", "export", "/exports");
+
+    // The button and the quick-export command open the same dialog (cancelled here).
+    Dialogs().AnswerFiles({}).AnswerFiles({});
+    Panel().FormatComboBox()->setCurrentIndex(1);
+    Panel().ExportButton()->click();
+    emit App().SignalStandardQuickExportClicked();
+    const std::vector<DialogRequest> files = Dialogs().RequestsOf(DialogRequest::Files);
+    ASSERT_EQ(files.size(), 2u);
+    for (const DialogRequest& request : files) {
+        EXPECT_EQ(request.file.folder, "/exports/portrait.png");
+        EXPECT_EQ(request.file.title, "Save As");
+    }
+}
+
+TEST_F(ExportPanelTest, AnExportIsWrittenAtTheCanvasResolutionAndReported)
+{
+    ASSERT_TRUE(folder.isValid());
+    const GreenScreenProject project = WriteGreenScreenProject(folder.path(), 0.05);
+    ASSERT_EQ(App().OpenProject(project.projectPath), app::LMerrSuccess);
+    LoadLayerImages(App());
+    CurrentProject()->GetCanvas().SetDimensionType(app::CanvasDimensionCustom);
+    CurrentProject()->GetCanvas().SetDPI(200);
+    QDir(folder.path()).mkdir("out");
+    const QString path = QDir(folder.path()).filePath("out/picture.png");
+
+    QSignalSpy refreshes(&App(), kCanvasSignal);
+    bool exportingDuringMessage = true;
+    ExportAs(1, path, QMessageBox::Ok, [&] { exportingDuringMessage = App().IsExporting(); });
+    EXPECT_EQ(Dialogs().Requests().back().message.text, "Finished exporting.\t");
+    EXPECT_FALSE(exportingDuringMessage);
+    ASSERT_GE(refreshes.count(), 1);
+    EXPECT_EQ(refreshes.last().at(0).value<hvn::image::HXDownsampleFactor>(), hvn::image::HXDownsampleFactor0);
+    EXPECT_EQ(ReadSetting("RecentFolders", "export"), QDir(folder.path()).filePath("out"));
+
+    QImageReader reader(path);
+    const QImage written = reader.read();
+    ASSERT_FALSE(written.isNull()) << reader.errorString().toStdString();
+    EXPECT_EQ(written.dotsPerMeterX(), DotsPerMetre(200));
+    EXPECT_EQ(written.dotsPerMeterY(), DotsPerMetre(200));
+    EXPECT_TRUE(written.hasAlphaChannel());
+}
+
+TEST_F(ExportPanelTest, AFailedExportLeavesTheExistingFileAndNamesIt)
+{
+    ASSERT_TRUE(folder.isValid());
+    const QString path = QDir(folder.path()).filePath("earlier.png");
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write("an earlier export");
+    file.close();
+    BreakRender();
+    ExportAs(1, path);
+    const DialogRequest warning = Dialogs().Requests().back();
+    EXPECT_EQ(warning.message.icon, QMessageBox::Warning);
+    EXPECT_EQ(warning.message.text, "The following image could not be saved:\n\n" + path);
+    EXPECT_EQ(Contents(path), "an earlier export");
+    EXPECT_FALSE(App().IsExporting());
+}
+
+TEST_F(ExportPanelTest, Grab)
+{
+    WriteExportSettings(4, 80);
+    Panel().resize(330, Panel().sizeHint().height());
+    Panel().setStyleSheet(App().ApplicationStyleSheet());
+    Panel().show();
+    ProcessEvents();
+    SaveGrab(Panel().grab().toImage(), "export-panel");
+}
+
+} // namespace
+} // namespace lumo::ui::testing
