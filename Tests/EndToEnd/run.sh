@@ -310,7 +310,7 @@ step_ctrl_e_exports_the_keyed_picture() {
   window="$(wait_for_window "^portrait - $app_name\$")" || return 1
   wait_for_first_render || return 1
   press_keys "$window" ctrl+e || return 1
-  dialog="$(wait_for_window "^Export\$")" || return 1
+  dialog="$(wait_for_window "^Save As\$")" || return 1
   screenshot 07-export-dialog || return 1
   # Qt's own file dialog takes a typed name in its file name box, which has the focus.
   press_keys "$dialog" ctrl+a || return 1

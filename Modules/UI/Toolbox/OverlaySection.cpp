@@ -1,4 +1,5 @@
 #include "Toolbox/OverlaySection.h"
+#include "Toolbox/SingleImport.h"
 
 #include "Canvas/CanvasView.h"
 #include "Controls/Buttons.h"
@@ -96,6 +97,9 @@ OverlaySection::OverlaySection(QWidget* parent)
     m_frameLayout = new QVBoxLayout(frame);
     m_frameLayout->setContentsMargins(kMargin, kMargin, kMargin, kMargin);
     m_frameLayout->setSpacing(kSpacing);
+    m_import = new SingleImport(tr("Overlay"), app::LayerTypeOverlay, frame);
+    m_frameLayout->addWidget(m_import);
+    connect(m_import, &SingleImport::SignalNewImageAdded, this, [this] { SlotNewImageAdded(); });
 
     m_autofit = new Container(tr("Autofit"), ContainerFeatureReset, frame);
     m_fitCheck = new CheckBox(tr("Fit to"), m_autofit->Body());
@@ -450,6 +454,7 @@ void OverlaySection::Rebuild()
         m_scale->SetValue(scale);
         m_rotation->SetValue(transform->Rotation());
     }
+    m_import->UpdateFromModel();
     SlotNewImageAdded();
     if (IsOwnToolset())
         if (CanvasView* view = CurrentCanvasView()) {

@@ -19,6 +19,7 @@ class ButtonDefault;
 class Container;
 class DoubleSpinDial;
 class DoubleSpinSlider;
+class SingleImport;
 
 class OverlaySection final : public AbstractToolboxSection {
     Q_OBJECT
@@ -29,6 +30,7 @@ public:
 
     // Where the overlay import box goes (at index 0, above "Autofit").
     QVBoxLayout* FrameLayout() const { return m_frameLayout; }
+    SingleImport* ImportBox() const { return m_import; }
     QCheckBox* FitCheck() const { return m_fitCheck; }
     QComboBox* FitCombo() const { return m_fitCombo; }
     DoubleSpinSlider* HorizontalSlider() const { return m_horizontal; }
@@ -73,6 +75,7 @@ private:
     bool m_flipH = false;
     bool m_flipV = false;
     QVBoxLayout* m_frameLayout = nullptr;
+    SingleImport* m_import = nullptr;
     Container* m_autofit = nullptr;
     QCheckBox* m_fitCheck = nullptr;
     QComboBox* m_fitCombo = nullptr;

@@ -3,7 +3,14 @@
 #include "Controls/SmallWidgets.h"
 #include "Panels/FilterWidgets.h"
 #include "Shell/Application.h"
+#include "Toolbox/BasicExportWidget.h"
+#include "Toolbox/CanvasSizeWidget.h"
+#include "Toolbox/FiltersWidget.h"
+#include "Toolbox/LayerPropertiesWidget.h"
+#include "Toolbox/LayersWidget.h"
 #include "Toolbox/MasksWidget.h"
+#include "Toolbox/PositionWidget.h"
+#include "Toolbox/SingleImport.h"
 #include "Toolbox/TextPropertiesWidget.h"
 #include "Toolbox/TextWidget.h"
 
@@ -171,14 +178,32 @@ QFrame* AbstractToolboxSection::CreateScrollFrame(bool horizontalScrollBar)
 CanvasSizeSection::CanvasSizeSection(QWidget* parent)
     : AbstractToolboxSection({app::ToolsetSectionCanvasSize, app::LayerTypeForeground}, parent)
 {
-    m_layout = new QVBoxLayout(CreateScrollFrame());
+    QFrame* frame = CreateScrollFrame();
+    m_layout = new QVBoxLayout(frame);
     m_layout->setContentsMargins(0, 0, 0, 0);
     m_layout->setSpacing(0);
+    m_panel = new CanvasSizeWidget(frame);
+    m_layout->addWidget(m_panel);
+    m_layout->addStretch();
+    connect(m_panel, &CanvasSizeWidget::SignalFocusCanvas, this, &CanvasSizeSection::SlotFocusCanvas);
 }
 
 void CanvasSizeSection::SlotFocusCanvas()
 {
     Notify(DataTypeCanvas, FieldTypeFocusCanvas);
+}
+
+void CanvasSizeSection::Rebuild()
+{
+    m_panel->UpdateFromModel();
+}
+
+void CanvasSizeSection::OtherChange(DataType type, const QUuid& id, FieldType field)
+{
+    if (type == DataTypeProject && field == FieldTypeImageAdded)
+        m_panel->UpdateLayerDimensions(id);
+    else if (type == DataTypeInterface && field == FieldTypeGreetingCard)
+        m_panel->UpdateGreetingsCardState();
 }
 
 // ---- ImportSection
@@ -190,7 +215,32 @@ ImportSection::ImportSection(QWidget* parent)
     m_layout = new QVBoxLayout(frame);
     m_layout->setContentsMargins(kFrameMargin, kFrameMargin, kFrameMargin, kFrameMargin);
     m_layout->setSpacing(kFrameSpacing);
+    m_foreground = new SingleImport(tr("Foreground"), app::LayerTypeForeground, frame);
+    m_background = new SingleImport(tr("Background"), app::LayerTypeBackground, frame);
+    m_layout->addWidget(m_foreground);
+    m_layout->addWidget(m_background);
     m_layout->addWidget(CreateStretchWidget(frame));
+    for (SingleImport* box : {m_foreground, m_background}) {
+        connect(box, &SingleImport::SignalNewImageAdded, this, &ImportSection::SlotNewImageAdded);
+        connect(box, &SingleImport::SignalForegroundEnabled, this, &ImportSection::SlotForegroundEnabled);
+        connect(box, &SingleImport::SignalBackgroundEnabled, this, &ImportSection::SlotBackgroundEnabled);
+    }
+}
+
+void ImportSection::Rebuild()
+{
+    m_foreground->UpdateFromModel();
+    m_background->UpdateFromModel();
+}
+
+void ImportSection::OtherChange(DataType type, const QUuid& /*id*/, FieldType field)
+{
+    if (type != DataTypeProject)
+        return;
+    if (field == FieldTypeForegroundEnabled)
+        m_foreground->UpdateLayer(app::LayerTypeForeground);
+    else if (field == FieldTypeBackgroundEnabled)
+        m_background->UpdateLayer(app::LayerTypeBackground);
 }
 
 void ImportSection::SlotNewImageAdded(QUuid id)
@@ -322,43 +372,14 @@ FiltersSection::FiltersSection(QWidget* parent)
 
 void FiltersSection::Rebuild()
 {
-    // A plain list of each layer's filter panels in list order.
-    const ProjectPtr project = CurrentProject();
-    for (const LayerType kind : {app::LayerTypeForeground, app::LayerTypeBackground}) {
-        QVBoxLayout* layout = PanelLayout(kind);
-        while (QLayoutItem* item = layout->takeAt(0)) {
-            delete item->widget();
-            delete item;
-        }
-        if (!project)
-            continue;
-        const app::LayerManagerPtr manager = project->GetLayerManager();
-        const app::ForegroundImageLayerSettingsPtr foreground = manager->GetForegroundSettings();
-        const app::ImageLayerSettingsPtr background = manager->GetLayerSettings(app::LayerTypeBackground);
-        const app::FilterList* filters = kind == app::LayerTypeForeground ? (foreground ? &foreground->Filters() : nullptr)
-                                                                          : (background ? &background->Filters() : nullptr);
-        auto* scroll = new QScrollArea(layout->parentWidget());
-        scroll->setObjectName(QStringLiteral("ScrollArea"));
-        scroll->setWidgetResizable(true);
-        scroll->setFrameShape(QFrame::NoFrame);
-        scroll->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-        auto* frame = new QFrame(scroll);
-        frame->setObjectName(QStringLiteral("ToolboxFrame"));
-        auto* panels = new QVBoxLayout(frame);
-        panels->setContentsMargins(kFrameMargin, kFrameMargin, kFrameMargin, kFrameMargin);
-        panels->setSpacing(kFrameSpacing);
-        if (filters != nullptr) {
-            int position = 0;
-            for (auto it = filters->Begin(); it != filters->End(); ++it, ++position)
-                if (AbstractFilterWidget* panel = CreateFilterWidget(*it, position, frame))
-                    panels->addWidget(panel);
-        }
-        panels->addStretch();
-        scroll->setWidget(frame);
-        layout->addWidget(scroll);
+    if (m_foreground == nullptr) {
+        m_foreground = new FiltersWidget(app::LayerTypeForeground, PanelLayout(app::LayerTypeForeground)->parentWidget());
+        m_background = new FiltersWidget(app::LayerTypeBackground, PanelLayout(app::LayerTypeBackground)->parentWidget());
+        PanelLayout(app::LayerTypeForeground)->addWidget(m_foreground);
+        PanelLayout(app::LayerTypeBackground)->addWidget(m_background);
     }
-    if (const Application* app = Application::Instance())
-        setStyleSheet(app->ApplicationStyleSheet());
+    m_foreground->UpdateFromModel();
+    m_background->UpdateFromModel();
 }
 
 // ---- PositionSection
@@ -366,6 +387,24 @@ void FiltersSection::Rebuild()
 PositionSection::PositionSection(QWidget* parent)
     : TabbedToolboxSection({app::ToolsetSectionPosition, app::LayerTypeForeground, true}, false, parent)
 {
+    m_foreground = new PositionWidget(app::LayerTypeForeground, PanelLayout(app::LayerTypeForeground)->parentWidget());
+    m_background = new PositionWidget(app::LayerTypeBackground, PanelLayout(app::LayerTypeBackground)->parentWidget());
+    PanelLayout(app::LayerTypeForeground)->addWidget(m_foreground);
+    PanelLayout(app::LayerTypeBackground)->addWidget(m_background);
+}
+
+void PositionSection::Rebuild()
+{
+    m_foreground->UpdateFromModel();
+    m_background->UpdateFromModel();
+}
+
+void PositionSection::OtherChange(DataType type, const QUuid& id, FieldType field)
+{
+    if (type == DataTypeCanvas && field == FieldTypeLayerTransform) {
+        m_foreground->UpdateLayer(id);
+        m_background->UpdateLayer(id);
+    }
 }
 
 // ---- LayersSection
@@ -373,7 +412,29 @@ PositionSection::PositionSection(QWidget* parent)
 LayersSection::LayersSection(QWidget* parent)
     : AbstractToolboxSection({app::ToolsetSectionLayers, app::LayerTypeImage, true}, parent)
 {
-    m_layout = CreatePanelGrid(CreateScrollFrame(false));
+    QFrame* frame = CreateScrollFrame(false);
+    m_layout = CreatePanelGrid(frame);
+    m_layers = new LayersWidget(frame);
+    m_layout->addWidget(m_layers, 0, 0);
+    connect(m_layers, &LayersWidget::SignalForegroundEnabled, this, &LayersSection::SlotNotifyForegroundEnabled);
+    connect(m_layers, &LayersWidget::SignalBackgroundEnabled, this, &LayersSection::SlotNotifyBackgroundEnabled);
+}
+
+void LayersSection::Rebuild()
+{
+    m_layers->UpdateFromModel();
+}
+
+void LayersSection::OtherChange(DataType type, const QUuid& id, FieldType field)
+{
+    if (type == DataTypeProject && field == FieldTypeProjectOpened)
+        m_layers->ClearLayerTable();
+    else if (type == DataTypeProject && field == FieldTypeForegroundEnabled)
+        m_layers->UpdateLayerEnabledState(app::LayerTypeForeground);
+    else if (type == DataTypeProject && field == FieldTypeBackgroundEnabled)
+        m_layers->UpdateLayerEnabledState(app::LayerTypeBackground);
+    else if (type == DataTypeCanvas && field == FieldTypeLayerTransform)
+        m_layers->Properties()->UpdateTransform(id);
 }
 
 void LayersSection::SlotNotifyForegroundEnabled()
@@ -414,6 +475,8 @@ ExportSection::ExportSection(QWidget* parent)
 {
     QFrame* frame = CreateScrollFrame(false);
     m_layout = CreatePanelGrid(frame);
+    m_export = new BasicExportWidget(frame);
+    m_layout->addWidget(m_export, 0, 0);
     m_layout->addWidget(CreateStretchWidget(frame), 1, 0);
 }
 

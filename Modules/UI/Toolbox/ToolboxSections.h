@@ -27,7 +27,13 @@ class QVBoxLayout;
 
 namespace lumo::ui {
 
+class BasicExportWidget;
+class CanvasSizeWidget;
+class FiltersWidget;
+class LayersWidget;
 class MasksWidget;
+class PositionWidget;
+class SingleImport;
 class TabWidget;
 class TextWidget;
 
@@ -89,7 +95,7 @@ private:
     QScrollArea* m_scrollArea = nullptr;
 };
 
-// Page 0: the canvas size panel, placed with SetPanel.
+// Page 0: the canvas size panel.
 class CanvasSizeSection final : public AbstractToolboxSection {
     Q_OBJECT
 
@@ -97,12 +103,18 @@ public:
     explicit CanvasSizeSection(QWidget* parent);
     // Where the canvas size panel goes (margins 0, spacing 0).
     QVBoxLayout* PanelLayout() const { return m_layout; }
+    CanvasSizeWidget* Panel() const { return m_panel; }
 
 public slots:
     void SlotFocusCanvas();
 
+protected:
+    void Rebuild() override;
+    void OtherChange(DataType type, const QUuid& id, FieldType field) override;
+
 private:
     QVBoxLayout* m_layout = nullptr;
+    CanvasSizeWidget* m_panel = nullptr;
 };
 
 // Page 1: the foreground and the background import boxes, above a stretch.
@@ -113,6 +125,8 @@ public:
     explicit ImportSection(QWidget* parent);
     // Where the boxes go: the foreground box at 0, the background box at 1, before the stretch.
     QVBoxLayout* BoxLayout() const { return m_layout; }
+    SingleImport* ForegroundBox() const { return m_foreground; }
+    SingleImport* BackgroundBox() const { return m_background; }
 
 public slots:
     void SlotNewImageAdded(QUuid id);
@@ -123,8 +137,15 @@ public slots:
     void SlotForegroundEnabled();
     void SlotBackgroundEnabled();
 
+protected:
+    // The foreground box, then the background box, from the project.
+    void Rebuild() override;
+    void OtherChange(DataType type, const QUuid& id, FieldType field) override;
+
 private:
     QVBoxLayout* m_layout = nullptr;
+    SingleImport* m_foreground = nullptr;
+    SingleImport* m_background = nullptr;
 };
 
 // Page 3: the masks panel.
@@ -182,6 +203,10 @@ public:
 protected:
     bool RecordsOnRefreshAll() const override { return true; }
     void Rebuild() override;
+
+private:
+    FiltersWidget* m_foreground = nullptr;
+    FiltersWidget* m_background = nullptr;
 };
 
 // Page 5: the position panels of the foreground and of the background.
@@ -193,6 +218,12 @@ public:
 
 protected:
     bool RecordsOnRefreshAll() const override { return false; }
+    void Rebuild() override;
+    void OtherChange(DataType type, const QUuid& id, FieldType field) override;
+
+private:
+    PositionWidget* m_foreground = nullptr;
+    PositionWidget* m_background = nullptr;
 };
 
 // Page 6: the layers panel and its layer properties.
@@ -203,13 +234,19 @@ public:
     explicit LayersSection(QWidget* parent);
     // Where the layers panel goes (margins 10, vertical spacing 10).
     QGridLayout* PanelLayout() const { return m_layout; }
+    LayersWidget* Panel() const { return m_layers; }
 
 public slots:
     void SlotNotifyForegroundEnabled();
     void SlotNotifyBackgroundEnabled();
 
+protected:
+    void Rebuild() override;
+    void OtherChange(DataType type, const QUuid& id, FieldType field) override;
+
 private:
     QGridLayout* m_layout = nullptr;
+    LayersWidget* m_layers = nullptr;
 };
 
 // Page 9: the text panel. Unlike the others it applies the uniqueness rule on any toolset.
@@ -236,12 +273,15 @@ public:
     explicit ExportSection(QWidget* parent);
     // Where the export panel goes: at (0, 0), above the stretch.
     QGridLayout* PanelLayout() const { return m_layout; }
+    BasicExportWidget* Panel() const { return m_export; }
 
 protected:
     void RefreshAll() override;
 
 private:
     QGridLayout* m_layout = nullptr;
+    // The one export panel of the program: it also answers Canvas Export (Ctrl+E).
+    BasicExportWidget* m_export = nullptr;
 };
 
 } // namespace lumo::ui

@@ -36,6 +36,8 @@ public:
     ScriptedDialogs& ExpectExit();
 
     const std::vector<DialogRequest>& Requests() const { return m_requests; }
+    // Forgets the requests made so far (the scripted answers stay).
+    void Clear() { m_requests.clear(); }
     // The requests of one kind, in order.
     std::vector<DialogRequest> RequestsOf(DialogRequest::Kind kind) const;
     // Scripted answers nobody asked for.

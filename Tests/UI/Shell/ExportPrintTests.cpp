@@ -364,12 +364,16 @@ TEST_F(ExportPrintTest, ThePreviewPaintsTheProjectAtItsPrintSizeAndNothingWithou
     printer.setPageSize(QPageSize(QSizeF(8, 6), QPageSize::Inch, QString(), QPageSize::ExactMatch));
     SetPrinterProbeForTesting([] { return true; });
     Dialogs().AnswerPrintPreview(true);
-    // The preview works on the application's printer; here it paints into the PDF.
+    // The preview works on the application's printer; here it paints into the PDF. The window
+    // first: its canvas panel sets the printer's sheet from the canvas.
+    Window();
     QPrinter& shared = App().GetPrinter();
     shared.setOutputFormat(QPrinter::PdfFormat);
     shared.setOutputFileName(pdf);
     shared.setResolution(100);
     shared.setPageSize(QPageSize(QSizeF(8, 6), QPageSize::Inch, QString(), QPageSize::ExactMatch));
+    // The canvas panel turns the printer with the canvas: the sheet is set upright here.
+    shared.setPageOrientation(QPageLayout::Portrait);
     shared.setPageMargins(QMarginsF(0, 0, 0, 0), QPageLayout::Inch);
     QMetaObject::invokeMethod(&Window(), "SlotDisplayPrintPreviewDialog");
     const QImage page = RenderPdfPage(pdf, 100);

@@ -616,10 +616,14 @@ TEST_F(MainWindowTest, MenuEntriesShortcutsAndBarButtonsReachTheirCommands)
 {
     ShowWindow();
     QSignalSpy exports(&App(), &Application::SignalStandardQuickExportClicked);
-    // The menu entry and its shortcut announce the quick export; the export panel answers it.
+    // The menu entry and its shortcut announce the quick export; the toolbox's export panel
+    // answers each with its file dialog (cancelled here).
+    Dialogs().AnswerFiles({}).AnswerFiles({});
     Action("File/Canvas Export")->trigger();
     QTest::keyClick(window.get(), Qt::Key_E, Qt::ControlModifier);
     EXPECT_EQ(exports.count(), 2);
+    EXPECT_EQ(Dialogs().RequestsOf(DialogRequest::Files).size(), 2u);
+    Dialogs().Clear();
 
     // The file dialogs of open, save and save as (cancelled here).
     Dialogs().AnswerFiles({}).AnswerFiles({}).AnswerFiles({});
@@ -641,6 +645,9 @@ TEST_F(MainWindowTest, MenuEntriesShortcutsAndBarButtonsReachTheirCommands)
     EXPECT_NE(CurrentProject(), before);
     QList<FieldType> announced = recorder.Fields();
     announced.removeAll(FieldTypeCanvasScale);
+    // The import boxes tell the switched states of the new project's layers on the way.
+    announced.removeAll(FieldTypeForegroundEnabled);
+    announced.removeAll(FieldTypeBackgroundEnabled);
     EXPECT_EQ(announced, QList<FieldType>({FieldTypeProjectOpened, FieldTypeRefreshAll, FieldTypeFocusCanvas}));
 
     // The view commands.

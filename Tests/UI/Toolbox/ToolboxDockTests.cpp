@@ -556,7 +556,9 @@ TEST_F(OverlayTest, APlacementIsShownFromTheProjectAndFromTheCanvas)
     overlay->SetIsValid(true);
     transform->SetTranslateX(0.33);
     transform->SetRotation(12);
+    // (The page's import box has just marked the overlay's missing file offline, with its refresh.)
     layerRefreshes->clear();
+    canvasRefreshes->clear();
     Notify(DataTypeCanvas, FieldTypeLayerTransform, overlay->Id());
     EXPECT_DOUBLE_EQ(Overlay()->HorizontalSlider()->GetSpinBox()->value(), 33);
     EXPECT_DOUBLE_EQ(Overlay()->RotationDial()->GetSpinBox()->value(), 12);
