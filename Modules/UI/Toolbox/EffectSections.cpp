@@ -63,8 +63,7 @@ void EffectListSection::Rebuild()
     connect(reset, &QPushButton::clicked, this, &EffectListSection::SlotResetFilters);
     m_grid->addWidget(reset, m_rows, 0, Qt::AlignRight);
     m_grid->setRowStretch(m_rows + 1, 1);
-    if (const Application* app = Application::Instance())
-        setStyleSheet(app->ApplicationStyleSheet());
+    ApplyApplicationStyleSheet(this);
 }
 
 void EffectListSection::Relayout()

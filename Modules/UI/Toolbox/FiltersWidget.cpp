@@ -83,7 +83,7 @@ void FiltersWidget::UpdateFromModel()
     connect(m_resetButton, &QPushButton::clicked, this, &FiltersWidget::SlotResetFilters);
     m_grid->addWidget(m_resetButton, m_rows, 0, Qt::AlignRight);
     m_grid->setRowStretch(m_rows + 1, 1);
-    setStyleSheet(Application::Instance()->ApplicationStyleSheet());
+    ApplyApplicationStyleSheet(this);
 }
 
 void FiltersWidget::SlotMoveFilterUp()

@@ -37,6 +37,19 @@ app::LayerManagerPtr CurrentLayerManager()
     return project ? project->GetLayerManager() : nullptr;
 }
 
+void ApplyApplicationStyleSheet(QWidget* widget)
+{
+    const Application* app = Application::Instance();
+    if (widget == nullptr || app == nullptr)
+        return;
+    const QString& sheet = app->ApplicationStyleSheet();
+    for (const QWidget* around = widget->parentWidget(); around != nullptr; around = around->parentWidget())
+        if (around->styleSheet() == sheet)
+            return;
+    if (widget->styleSheet() != sheet)
+        widget->setStyleSheet(sheet);
+}
+
 CanvasView* CurrentCanvasView()
 {
     const Application* app = Application::Instance();

@@ -32,6 +32,11 @@ app::LayerManagerPtr CurrentLayerManager();
 CanvasView* CurrentCanvasView();
 std::shared_ptr<app::RenderProcessor> CurrentRenderProcessor();
 
+// Gives the widget the application's style sheet, unless a window or panel around it carries it
+// already: the widget's new children take it from there, and setting it again would parse and
+// polish the whole sheet once more for every rebuild.
+void ApplyApplicationStyleSheet(QWidget* widget);
+
 // The current foreground's settings (the shared defaults' while it has none of its own); null
 // without a project.
 app::ForegroundImageLayerSettingsPtr CurrentForegroundSettings();

@@ -3,6 +3,7 @@
 #include "Controls/SmallWidgets.h"
 #include "Panels/FilterWidgets.h"
 #include "Shell/Application.h"
+#include "Toolbox/PanelSupport.h"
 #include "Toolbox/BasicExportWidget.h"
 #include "Toolbox/CanvasSizeWidget.h"
 #include "Toolbox/FiltersWidget.h"
@@ -482,8 +483,7 @@ ExportSection::ExportSection(QWidget* parent)
 
 void ExportSection::RefreshAll()
 {
-    if (const Application* app = Application::Instance())
-        setStyleSheet(app->ApplicationStyleSheet());
+    ApplyApplicationStyleSheet(this);
 }
 
 } // namespace lumo::ui
