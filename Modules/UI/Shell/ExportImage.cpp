@@ -1,6 +1,7 @@
 #include "Shell/ExportImage.h"
 
 #include "Shell/Application.h"
+#include "Shell/DesktopServices.h"
 #include "Shell/LumoDocument.h"
 #include "Shell/OverrideCursor.h"
 
@@ -320,6 +321,11 @@ QString HelpPageOf(int section)
 QString HelpFolder()
 {
     return QDir(QCoreApplication::applicationDirPath()).absoluteFilePath(QStringLiteral("help"));
+}
+
+bool OpenHelpPage(const QString& page)
+{
+    return OpenUrl(QDir(HelpFolder()).absoluteFilePath(page));
 }
 
 } // namespace lumo::ui

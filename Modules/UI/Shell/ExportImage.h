@@ -82,5 +82,7 @@ void SetPrinterProbeForTesting(std::function<bool()> probe);
 QString HelpPageOf(int section);
 // The folder of the help pages: "help" beside the program.
 QString HelpFolder();
+// Opens a page of that folder in the desktop's browser, under the wait cursor.
+bool OpenHelpPage(const QString& page);
 
 } // namespace lumo::ui

@@ -45,7 +45,7 @@ bool HasCurrentForeground()
 
 void MainWindow::SlotOpenHelp(int section)
 {
-    OpenUrl(QDir(HelpFolder()).absoluteFilePath(HelpPageOf(section)));
+    OpenHelpPage(HelpPageOf(section));
 }
 
 void MainWindow::SlotOpenHelp()
@@ -55,7 +55,7 @@ void MainWindow::SlotOpenHelp()
 
 void MainWindow::SlotOpenQuickStart()
 {
-    OpenUrl(QDir(HelpFolder()).absoluteFilePath(QStringLiteral("your_first_composite.htm")));
+    OpenHelpPage(QStringLiteral("your_first_composite.htm"));
 }
 
 void MainWindow::SlotDisplayPageSetupDialog()
