@@ -111,7 +111,7 @@ PositionWidget::PositionWidget(int kind, QWidget* parent)
     column->addWidget(m_positionContainer);
     column->addWidget(m_scaleContainer);
     column->addWidget(m_rotationContainer);
-    column->addWidget(m_resetButton);
+    column->addWidget(m_resetButton, 0, Qt::AlignRight);
     column->addStretch();
 
     connect(m_horizontal, &DoubleSpinSlider::SliderUpdate, this,

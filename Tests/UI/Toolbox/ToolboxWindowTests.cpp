@@ -3,6 +3,7 @@
 // every page at the full-HD size.
 
 #include "Grabs.h"
+#include "GreenScreenProject.h"
 #include "UiTest.h"
 
 #include "Canvas/CanvasScene.h"
@@ -25,6 +26,7 @@
 #include <QLineEdit>
 #include <QMimeData>
 #include <QStackedWidget>
+#include <QTemporaryDir>
 #include <QTest>
 
 namespace lumo::ui::testing {
@@ -45,9 +47,9 @@ protected:
         UiTest::TearDown();
     }
 
-    MainWindow& ShowWindow()
+    MainWindow& ShowWindow(const QString& projectPath = QString())
     {
-        window = std::make_unique<MainWindow>(QString());
+        window = std::make_unique<MainWindow>(projectPath);
         recorder.SetModel(window->Model(), {});
         window->show();
         EXPECT_TRUE(QTest::qWaitForWindowExposed(window.get()));
@@ -235,7 +237,13 @@ TEST_F(ToolboxWindowTest, TheSlideButtonCollapsesTheBarWhoseTooltipsShowAwayFrom
 
 TEST_F(ToolboxWindowTest, GrabsOfEveryPageAndOfTheCollapsedBar)
 {
-    ShowWindow();
+    // The pages as a user meets them: over a keyed green-screen photograph and its background.
+    QTemporaryDir folder;
+    ASSERT_TRUE(folder.isValid());
+    const GreenScreenProject project = WriteGreenScreenProject(folder.path());
+    ASSERT_EQ(App().OpenProject(project.projectPath), app::LMerrSuccess);
+    LoadLayerImages(App());
+    ShowWindow(project.projectPath);
     window->setWindowState(Qt::WindowNoState);
     window->resize(1920, 1080);
     ASSERT_TRUE(QTest::qWaitFor([this] { return window->GetCanvasScene()->IsDrawingEnabled(); }, 10000));
@@ -253,12 +261,6 @@ TEST_F(ToolboxWindowTest, GrabsOfEveryPageAndOfTheCollapsedBar)
     ASSERT_TRUE(QTest::qWaitFor([this, expandedWidth] { return Bar().width() < expandedWidth; }));
     SaveGrab(window->grab().toImage(), QStringLiteral("toolbox-bar-collapsed"));
 }
-
-} // namespace
-} // namespace lumo::ui::testing
-
-namespace lumo::ui::testing {
-namespace {
 
 // Opening a project reaches the import boxes first, which tell the layers' switched states while
 // the layers table still shows the previous project: the table skips them, then shows the new one.
