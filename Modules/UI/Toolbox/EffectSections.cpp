@@ -25,58 +25,24 @@ using hvn::image::HXDownsampleFactor3;
 
 EffectListSection::EffectListSection(app::ToolsetSections index, QWidget* parent)
     : AbstractToolboxSection({index, app::LayerTypeForeground, true}, parent)
+    , m_column(std::make_unique<EffectPanelColumn>(CreateScrollFrame()))
 {
-    m_grid = new QGridLayout(CreateScrollFrame());
-    m_grid->setContentsMargins(10, 10, 10, 10);
-    m_grid->setVerticalSpacing(10);
-}
-
-AbstractEffectWidget* EffectListSection::PanelAt(int row) const
-{
-    if (row < 0 || row >= m_rows)
-        return nullptr;
-    const QLayoutItem* item = m_grid->itemAtPosition(row, 0);
-    return item != nullptr ? qobject_cast<AbstractEffectWidget*>(item->widget()) : nullptr;
 }
 
 void EffectListSection::Rebuild()
 {
-    while (QLayoutItem* item = m_grid->takeAt(0)) {
-        delete item->widget();
-        delete item;
-    }
-    // The stretch of the former last row would otherwise stay.
-    for (int row = 0; row < m_grid->rowCount(); ++row)
-        m_grid->setRowStretch(row, 0);
-
     const std::vector<AbstractEffectWidget*> panels = CreatePanels();
-    m_rows = static_cast<int>(panels.size());
-    for (int row = 0; row < m_rows; ++row) {
-        AbstractEffectWidget* panel = panels[row];
-        if (panel == nullptr)
-            continue;
-        connect(panel, &AbstractEffectWidget::SignalContainerExpandChanged, this,
-                &EffectListSection::SlotContainerExpandChanged);
-        m_grid->addWidget(panel, row, 0);
-    }
-    auto* reset = new ButtonDefault(QIcon(QStringLiteral(":Icons/Reset.png")), tr("Reset"), m_grid->parentWidget());
-    connect(reset, &QPushButton::clicked, this, &EffectListSection::SlotResetFilters);
-    m_grid->addWidget(reset, m_rows, 0, Qt::AlignRight);
-    m_grid->setRowStretch(m_rows + 1, 1);
+    for (AbstractEffectWidget* panel : panels)
+        if (panel != nullptr)
+            connect(panel, &AbstractEffectWidget::SignalContainerExpandChanged, this,
+                    &EffectListSection::SlotContainerExpandChanged);
+    connect(m_column->Fill(panels), &QPushButton::clicked, this, &EffectListSection::SlotResetFilters);
     ApplyApplicationStyleSheet(this);
-}
-
-void EffectListSection::Relayout()
-{
-    m_grid->invalidate();
-    QCoreApplication::processEvents();
-    m_grid->update();
-    QCoreApplication::processEvents();
 }
 
 void EffectListSection::SlotContainerExpandChanged()
 {
-    Relayout();
+    m_column->Relayout();
 }
 
 // ---- KeySection
@@ -112,7 +78,7 @@ void KeySection::SlotResetFilters()
             panel->SlotSetExpanded(expanded);
             panel->GetContainer()->SetBodyState(enabled, expanded);
         }
-        Relayout();
+        Column().Relayout();
         app->InvalidateShadowCache(HXDownsampleFactor0);
         app->InvalidateShadowCache(HXDownsampleFactor3);
         app->InvalidateLayerCache(app::LayerTypeForeground, app::RenderLevelKey, HXDownsampleFactor3);
@@ -199,16 +165,7 @@ void EffectsSection::SlotResetFilters()
         return;
     {
         const WaitCursor wait;
-        for (int row = 0; row < ListRows(); ++row) {
-            AbstractEffectWidget* panel = PanelAt(row);
-            if (panel == nullptr)
-                continue;
-            panel->SlotResetWidgetParameters(false);
-            panel->SlotSetEnabled(false, false);
-            panel->SlotSetExpanded(false);
-            panel->GetContainer()->SetBodyState(false, false);
-        }
-        Relayout();
+        Column().ResetPanelsOff();
         emit app->SignalCanvasRefreshRequested(HXDownsampleFactor0);
     }
 }

@@ -4,7 +4,10 @@
 // list, in list order, then Reset. An item type without a panel leaves its row empty; moves and
 // resets skip such rows.
 
+#include "Toolbox/EffectPanelColumn.h"
 #include "Toolbox/ToolboxSections.h"
+
+#include <memory>
 
 class QGridLayout;
 
@@ -17,11 +20,11 @@ class EffectListSection : public AbstractToolboxSection {
 
 public:
     // The frame's grid: row i the panel of list item i (or nothing), then Reset, then a stretch.
-    QGridLayout* Grid() const { return m_grid; }
+    QGridLayout* Grid() const { return m_column->Grid(); }
     // The panel in row i, null for an empty row or a row past the list.
-    AbstractEffectWidget* PanelAt(int row) const;
+    AbstractEffectWidget* PanelAt(int row) const { return m_column->PanelAt(row); }
     // Rows of the list (the row of Reset).
-    int ListRows() const { return m_rows; }
+    int ListRows() const { return m_column->Rows(); }
 
 public slots:
     void SlotContainerExpandChanged();
@@ -33,11 +36,10 @@ protected:
     void Rebuild() override;
     // The panels of the list in order (null where an item has none).
     virtual std::vector<AbstractEffectWidget*> CreatePanels() = 0;
-    void Relayout();
+    EffectPanelColumn& Column() { return *m_column; }
 
 private:
-    QGridLayout* m_grid = nullptr;
-    int m_rows = 0;
+    std::unique_ptr<EffectPanelColumn> m_column;
 };
 
 // Page 2: the key panels of the current foreground.

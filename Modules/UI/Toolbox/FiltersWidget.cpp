@@ -22,10 +22,8 @@ namespace lumo::ui {
 FiltersWidget::FiltersWidget(int kind, QWidget* parent)
     : QWidget(parent)
     , m_kind(kind)
+    , m_column(AddToolboxScrollFrame(*this))
 {
-    m_grid = new QGridLayout(AddToolboxScrollFrame(*this));
-    m_grid->setContentsMargins(10, 10, 10, 10);
-    m_grid->setVerticalSpacing(10);
 }
 
 app::FilterList* FiltersWidget::CurrentFilterList() const
@@ -45,44 +43,26 @@ app::FilterList* FiltersWidget::CurrentFilterList() const
 
 AbstractFilterWidget* FiltersWidget::PanelAt(int row) const
 {
-    if (row < 0 || row >= m_rows)
-        return nullptr;
-    const QLayoutItem* item = m_grid->itemAtPosition(row, 0);
-    return item != nullptr ? qobject_cast<AbstractFilterWidget*>(item->widget()) : nullptr;
+    return qobject_cast<AbstractFilterWidget*>(m_column.PanelAt(row));
 }
 
 void FiltersWidget::UpdateFromModel()
 {
-    // The panels go from the event loop: a rebuild may be asked for from one of their own signals.
-    while (QLayoutItem* item = m_grid->takeAt(0)) {
-        if (QWidget* widget = item->widget()) {
-            widget->hide();
-            widget->deleteLater();
-        }
-        delete item;
-    }
-    for (int row = 0; row < m_grid->rowCount(); ++row)
-        m_grid->setRowStretch(row, 0);
-    m_resetButton = nullptr;
-
-    int row = 0;
+    std::vector<AbstractEffectWidget*> panels;
     if (const app::FilterList* list = CurrentFilterList()) {
-        for (auto it = list->Begin(); it != list->End(); ++it, ++row) {
-            AbstractFilterWidget* panel = CreateFilterWidget(*it, row, this);
-            if (panel == nullptr)
-                continue;
-            connect(panel, &AbstractEffectWidget::SignalMoveFilterUp, this, &FiltersWidget::SlotMoveFilterUp);
-            connect(panel, &AbstractEffectWidget::SignalMoveFilterDown, this, &FiltersWidget::SlotMoveFilterDown);
-            connect(panel, &AbstractEffectWidget::SignalContainerExpandChanged, this,
-                    &FiltersWidget::SlotContainerExpandChanged);
-            m_grid->addWidget(panel, row, 0);
+        for (auto it = list->Begin(); it != list->End(); ++it) {
+            AbstractFilterWidget* panel = CreateFilterWidget(*it, static_cast<int>(panels.size()), this);
+            if (panel != nullptr) {
+                connect(panel, &AbstractEffectWidget::SignalMoveFilterUp, this, &FiltersWidget::SlotMoveFilterUp);
+                connect(panel, &AbstractEffectWidget::SignalMoveFilterDown, this, &FiltersWidget::SlotMoveFilterDown);
+                connect(panel, &AbstractEffectWidget::SignalContainerExpandChanged, this,
+                        &FiltersWidget::SlotContainerExpandChanged);
+            }
+            panels.push_back(panel);
         }
     }
-    m_rows = row;
-    m_resetButton = new ButtonDefault(QIcon(QStringLiteral(":/Icons/Reset.png")), tr("Reset"), this);
+    m_resetButton = m_column.Fill(panels);
     connect(m_resetButton, &QPushButton::clicked, this, &FiltersWidget::SlotResetFilters);
-    m_grid->addWidget(m_resetButton, m_rows, 0, Qt::AlignRight);
-    m_grid->setRowStretch(m_rows + 1, 1);
     ApplyApplicationStyleSheet(this);
 }
 
@@ -112,11 +92,11 @@ void FiltersWidget::MoveFilter(AbstractFilterWidget* panel, bool down)
     if ((down ? list->MoveDown(panel->Info().id) : list->MoveUp(panel->Info().id)) != app::LMerrSuccess)
         return;
     if (AbstractFilterWidget* other = PanelAt(target)) {
-        m_grid->removeWidget(other);
-        m_grid->removeWidget(panel);
-        m_grid->addWidget(other, position, 0);
+        Grid()->removeWidget(other);
+        Grid()->removeWidget(panel);
+        Grid()->addWidget(other, position, 0);
         other->Info().position = position;
-        m_grid->addWidget(panel, target, 0);
+        Grid()->addWidget(panel, target, 0);
         panel->Info().position = target;
     } else {
         // The neighbour has no panel: the model is the order, the column is built from it again.
@@ -132,33 +112,15 @@ void FiltersWidget::RequestFilterRefresh()
     app->RequestLayerRefresh(m_kind, app::RenderLevelFilter, hvn::image::HXDownsampleFactor0);
 }
 
-void FiltersWidget::Relayout()
-{
-    // The column closes up at once when a panel opens or closes.
-    m_grid->invalidate();
-    QCoreApplication::processEvents();
-    m_grid->update();
-    QCoreApplication::processEvents();
-}
-
 void FiltersWidget::SlotContainerExpandChanged()
 {
-    Relayout();
+    m_column.Relayout();
 }
 
 void FiltersWidget::SlotResetFilters()
 {
     const WaitCursor busy;
-    for (int row = 0; row < m_rows; ++row) {
-        AbstractFilterWidget* panel = PanelAt(row);
-        if (panel == nullptr)
-            continue;
-        panel->SlotResetWidgetParameters(false);
-        panel->SlotSetEnabled(false, false);
-        panel->SlotSetExpanded(false);
-        panel->GetContainer()->SetBodyState(false, false);
-    }
-    Relayout();
+    m_column.ResetPanelsOff();
     if (m_kind == 1) {
         if (const auto processor = Application::Instance()->GetRenderProcessor()) {
             processor->InvalidateShadowCache(hvn::image::HXDownsampleFactor0);

@@ -5,9 +5,9 @@
 // background. Panels move up and down the chain; "Reset" returns every filter to its defaults,
 // disabled and closed, in its order.
 
-#include <QWidget>
+#include "Toolbox/EffectPanelColumn.h"
 
-class QGridLayout;
+#include <QWidget>
 
 namespace lumo::app {
 class FilterList;
@@ -30,7 +30,7 @@ public:
     void UpdateFromModel();
 
     int Kind() const { return m_kind; }
-    QGridLayout* Grid() const { return m_grid; }
+    QGridLayout* Grid() const { return m_column.Grid(); }
     // The panel in a row; null for an empty row or past the list.
     AbstractFilterWidget* PanelAt(int row) const;
     ButtonDefault* ResetButton() const { return m_resetButton; }
@@ -45,12 +45,10 @@ private:
     // The list of this kind in the current project; null without one.
     app::FilterList* CurrentFilterList() const;
     void MoveFilter(AbstractFilterWidget* panel, bool down);
-    void Relayout();
     void RequestFilterRefresh();
 
     int m_kind;
-    QGridLayout* m_grid;
-    int m_rows = 0; // items of the list shown
+    EffectPanelColumn m_column;
     ButtonDefault* m_resetButton = nullptr;
 };
 

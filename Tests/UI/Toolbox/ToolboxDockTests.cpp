@@ -141,6 +141,8 @@ TEST_F(DockTest, OpeningAnotherProjectRebuildsEveryPageForItsForeground)
     const GreenScreenProject other = WriteGreenScreenProject(folder.path(), 0.05);
     ASSERT_EQ(App().OpenProject(other.projectPath), app::LMerrSuccess);
     Notify(DataTypeProject, FieldTypeRefreshAll);
+    // Rebuilt panels go from the event loop.
+    ProcessEvents();
     EXPECT_TRUE(key.isNull());
     EXPECT_TRUE(effect.isNull());
     const QUuid current = Manager()->CurrentForegroundId();
@@ -238,6 +240,7 @@ TEST_F(DockTest, OnlyAUniqueForegroundRebuildsTheFollowingSections)
 
         // To the unique one: rebuilt; its own lists are shown.
         Notify(DataTypeProject, FieldTypeImageAdded, Manager()->LayerList()->StaticForegroundId());
+        ProcessEvents();
         EXPECT_TRUE(shared.isNull());
         EXPECT_EQ(section->RecordedForegroundId(), kBeta);
         EXPECT_TRUE(section->RecordedForegroundUnique());
@@ -267,6 +270,7 @@ TEST_F(DockTest, LosingUniquenessRebuildsAndGainingItDoesNot)
     ASSERT_NE(before, nullptr);
     beta->SetUnique(false);
     Notify(DataTypeProject, FieldTypeForegroundUniqueness);
+    ProcessEvents();
     EXPECT_TRUE(before.isNull());
     EXPECT_FALSE(Keys()->RecordedForegroundUnique());
 
