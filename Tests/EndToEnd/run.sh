@@ -256,17 +256,20 @@ canvas_rect() {
   jq -er '.canvas | map(tostring) | join(" ")' "$widget_map" 2>/dev/null
 }
 
-# type_file_name DIALOG NAME: types a name into Qt's file dialog, whose name box has the focus.
+# type_file_name DIALOG NAME: types a name into Qt's own file dialog, whose name box has the focus,
+# and accepts it.
 type_file_name() {
   press_keys "$1" ctrl+a || return 1
   xdotool type --delay 5 "$2" && xdotool key Return
 }
 
-# answer_finished_exporting: waits for the message after an export and closes it.
+# answer_finished_exporting [SCREENSHOT]: waits for the message after an export, takes the
+# screenshot while it shows, and closes it.
 answer_finished_exporting() {
   local message
   wait_for_text "Finished exporting." || return 1
   message="$(wait_for_window "^$app_name\$")" || return 1
+  [ -z "${1:-}" ] || screenshot "$1" || return 1
   press_keys "$message" Return || return 1
   wait_for_no_window "^$app_name\$" || return 1
   # The map catches up too, or the next export's wait would read this message.
@@ -393,7 +396,7 @@ step_the_sample_project_beside_the_program_opens() {
 }
 
 step_ctrl_e_exports_the_keyed_picture() {
-  local exports="$sandbox/exports" window dialog message
+  local exports="$sandbox/exports" window dialog
   mkdir -p "$exports"
   start_program "$sandbox" "$projects/portrait.lumo4"
   window="$(wait_for_window "^portrait - $app_name\$")" || return 1
@@ -401,13 +404,8 @@ step_ctrl_e_exports_the_keyed_picture() {
   press_keys "$window" ctrl+e || return 1
   dialog="$(wait_for_window "^Save As\$")" || return 1
   screenshot 07-export-dialog || return 1
-  # Qt's own file dialog takes a typed name in its file name box, which has the focus.
-  press_keys "$dialog" ctrl+a || return 1
-  xdotool type --delay 5 "$exports/portrait.png" && xdotool key Return
-  wait_for_text "Finished exporting." || return 1
-  message="$(wait_for_window "^$app_name\$")" || return 1
-  screenshot 08-finished-exporting || return 1
-  press_keys "$message" Return || return 1
+  type_file_name "$dialog" "$exports/portrait.png" || return 1
+  answer_finished_exporting 08-finished-exporting || return 1
   "$screen_check" keyed-file "$exports/portrait.png" "$projects/portrait.png" 11811 ||
     fail "the exported picture is not the keyed composite" || return 1
   press_keys "$window" alt+F4 || return 1
@@ -464,6 +462,10 @@ choose_format() {
 choose_preset() {
   choose_in_combo "select((.class | test(\"ComboBox\")) and (.value | type == \"string\") and (.value | test(\"inch|Custom|As foreground|As background\")))" "$1"
 }
+
+# The text box of the text page, showing the caption the journey types (the window's title holds
+# the program's name, so a plain text wait would not do).
+readonly caption='select(.class == "lumo::ui::TextEdit" and .value == "Lumora")'
 
 type_caption() {
   click_widget 'select(.class == "lumo::ui::TextEdit")' "text box" || return 1
@@ -543,7 +545,7 @@ step_journey_masks_captions_and_sizes() {
   click_widget "select($(shows "Add Text"))" "Add Text" || return 1
   wait_for_text "Text #1" || return 1
   type_caption || return 1
-  wait_for_text "Lumora" || return 1
+  wait_for_widget "$caption" "the caption" >/dev/null || return 1
   screenshot 14-captioned || return 1
 
   click_section Canvas || return 1
@@ -553,13 +555,13 @@ step_journey_masks_captions_and_sizes() {
   screenshot 15-sized
 }
 
-# export_as NAME: answers the export's Save As dialog with a path in the journey folder and waits
-# for the message.
+# export_as NAME [SCREENSHOT]: answers the export's Save As dialog with a path in the journey
+# folder and waits for the message.
 export_as() {
   local dialog
   dialog="$(wait_for_window "^Save As\$")" || return 1
   type_file_name "$dialog" "$journey/$1" || return 1
-  answer_finished_exporting
+  answer_finished_exporting "${2:-}"
 }
 
 # check_export FILE [TOLERANCE]: the checker on an exported file against the saved project.
@@ -573,8 +575,7 @@ step_journey_exports_jpg_png_and_tiff() {
   click_section Export || return 1
   choose_format JPG || return 1
   click_widget "select(.class == \"lumo::ui::ButtonDefault\" and $(shows Export))" "Export button" || return 1
-  export_as journey.jpg || return 1
-  screenshot 16-exported-jpg || return 1
+  export_as journey.jpg 16-exported-jpg || return 1
   choose_format PNG || return 1
   press_keys "$journey_window" ctrl+e || return 1
   export_as journey.png || return 1
@@ -610,7 +611,7 @@ step_journey_reopens_the_same_work() {
   [ "$(widget_value "$keyer_slider")" = "$key_value" ] ||
     fail "the keyer shows $(widget_value "$keyer_slider"), saved was $key_value" || return 1
   click_section Masks && wait_for_text "Mask #1" || return 1
-  click_section Text && wait_for_text "Lumora" || return 1
+  click_section Text && wait_for_widget "$caption" "the caption" >/dev/null || return 1
   click_section Canvas && wait_for_widget "select($(shows "5 x 7 inch"))" "preset 5 x 7 inch" >/dev/null || return 1
   screenshot 18-reopened || return 1
   # The project remembers TIFF, the last format exported.
