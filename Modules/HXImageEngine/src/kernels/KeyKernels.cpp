@@ -690,6 +690,26 @@ template <int Key>
     }
 }
 
+// The frame's purity bin (kBins where transparent, 0 where too dark to tell) of every other pixel
+// of a row and the step of D from it to the next, in quarter levels (the sample MeasureFrame counts).
+template <int Key>
+[[gnu::always_inline]] inline void FrameBinsRow(const std::uint8_t* __restrict row, const float* __restrict d,
+                                                int width, std::uint16_t* __restrict purity,
+                                                std::uint16_t* __restrict steps)
+{
+    for (int i = 0; i < (width + 1) / 2; ++i) {
+        const std::uint32_t v = LoadPixel(row + 8 * i);
+        const float k = ByteOf<Key>(v);
+        const float share = std::min(float(kBins - 1), std::max(d[2 * i], 0.0f) * float(kBins) / std::max(k, 1.0f));
+        const std::uint32_t bin = static_cast<std::uint32_t>(static_cast<int>(share)) & SelectMask(k >= float(kMinimumKey));
+        const std::uint32_t transparent = SelectMask((v >> 24) == 0);
+        purity[i] = static_cast<std::uint16_t>((bin & ~transparent) | (std::uint32_t{kBins} & transparent));
+    }
+    for (int i = 0; i < width / 2; ++i)
+        steps[i] = static_cast<std::uint16_t>(
+            std::min(1023, static_cast<int>(std::abs(d[2 * i + 1] - d[2 * i]) * 4.0f)));
+}
+
 // Per pixel of a row, the nearby warm subject colour (bytes 0..2) where there is one.
 struct WarmRow {
     float* c[3];
@@ -814,6 +834,7 @@ struct KeyRowFunctions {
     void (*smooth)(const float*, const float*, const float*, int, float, float*, float*, float*);
     void (*smoothMean)(const float*, const float*, const float*, int, float, float*, float*, float*);
     void (*purity)(const std::uint8_t*, const float*, int, std::uint8_t*);
+    void (*frameBins)(const std::uint8_t*, const float*, int, std::uint16_t*, std::uint16_t*);
     void (*statistics)(const StatisticsRow&, CellSums*, WarmCell*);
     void (*seeds)(const PlateSpan*, int, const float*, const float*, const float*, std::uint8_t*);
     void (*key)(std::uint8_t*, const PlateSpan*, int, int, int, const float*, const SeedRows&, const WarmRow&);
@@ -855,6 +876,16 @@ struct RowBuilds {
     {
         PurityRow<Key>(row, d, width, bins);
     }
+    static void FrameBins(const std::uint8_t* row, const float* d, int width, std::uint16_t* purity,
+                          std::uint16_t* steps)
+    {
+        FrameBinsRow<Key>(row, d, width, purity, steps);
+    }
+    HX_TARGET_AVX2 static void FrameBinsAvx2(const std::uint8_t* row, const float* d, int width,
+                                             std::uint16_t* purity, std::uint16_t* steps)
+    {
+        FrameBinsRow<Key>(row, d, width, purity, steps);
+    }
     static void Seeds(const PlateSpan* spans, int count, const float* s, const float* l, const float* j,
                       std::uint8_t* seeds)
     {
@@ -880,9 +911,10 @@ struct RowBuilds {
     static KeyRowFunctions Choose()
     {
         return HasAvx2() ? KeyRowFunctions{&DifferenceAvx2, &SmoothAvx2<true>, &SmoothAvx2<false>, &PurityAvx2,
-                                           &StatisticsAvx2, &SeedsAvx2,         &KeyAvx2<false>,   &KeyAvx2<true>}
-                         : KeyRowFunctions{&Difference,    &Smooth<true>, &Smooth<false>,    &Purity,
-                                           &Statistics,    &Seeds,         &KeyBase<false>, &KeyBase<true>};
+                                           &FrameBinsAvx2,  &StatisticsAvx2,   &SeedsAvx2,         &KeyAvx2<false>,
+                                           &KeyAvx2<true>}
+                         : KeyRowFunctions{&Difference, &Smooth<true>, &Smooth<false>,  &Purity,       &FrameBins,
+                                           &Statistics, &Seeds,        &KeyBase<false>, &KeyBase<true>};
     }
 };
 
@@ -951,7 +983,8 @@ struct FrameStatistics {
 };
 
 FrameStatistics MeasureFrame(const ImageView& image, const KeyRowFunctions& rows, const DifferenceTerms& terms,
-                             int keyByte, int threads, std::vector<FrameStatistics>& parts, std::vector<float>& buffers)
+                             int threads, std::vector<FrameStatistics>& parts, std::vector<float>& buffers,
+                             std::vector<std::uint16_t>& binBuffers)
 {
     // About 512 rows, every other pixel: plenty for a histogram and a median, and cheap.
     const int step = std::max(1, image.height / 512);
@@ -959,25 +992,41 @@ FrameStatistics MeasureFrame(const ImageView& image, const KeyRowFunctions& rows
     parts.assign(static_cast<std::size_t>(threads), FrameStatistics{});
     const std::size_t stride = static_cast<std::size_t>(image.width) + 2;
     buffers.resize(static_cast<std::size_t>(threads) * stride);
+    const int half = (image.width + 1) / 2;
+    binBuffers.resize(static_cast<std::size_t>(threads) * 2 * half);
     ParallelFor(sampled, threads, [&](int begin, int end, int worker) {
         const std::size_t thread = static_cast<std::size_t>(worker);
         FrameStatistics& part = parts[thread];
         float* d = buffers.data() + thread * stride + 1;
+        std::uint16_t* purity = binBuffers.data() + thread * 2 * half;
+        std::uint16_t* steps = purity + half;
+        // Counted into two halves: neighbouring backdrop pixels mostly fall in the same bin, and
+        // one counter would make each count wait for the one before.
+        std::uint64_t purityCounts[2][kBins + 1] = {};
+        std::uint64_t stepCounts[2][1024] = {};
         for (int i = begin; i < end; ++i) {
             const std::uint8_t* row = image.Row(i * step);
             rows.difference(row, image.width, terms, d);
-            for (int x = 0; x < image.width; x += 2) {
-                const std::uint8_t* p = row + 4 * x;
-                const float k = p[keyByte];
-                const int bin = p[3] == 0 ? kBins
-                                : k < float(kMinimumKey)
-                                    ? 0
-                                    : std::min(kBins - 1, static_cast<int>(std::max(d[x], 0.0f) * float(kBins) / k));
-                ++part.purity[bin];
+            rows.frameBins(row, d, image.width, purity, steps);
+            int x = 0;
+            for (; x + 1 < half; x += 2) {
+                ++purityCounts[0][purity[x]];
+                ++purityCounts[1][purity[x + 1]];
             }
-            for (int x = 0; x + 1 < image.width; x += 2)
-                ++part.steps[std::min(1023, static_cast<int>(std::abs(d[x + 1] - d[x]) * 4.0f))];
+            for (; x < half; ++x)
+                ++purityCounts[0][purity[x]];
+            int j = 0;
+            for (; j + 1 < image.width / 2; j += 2) {
+                ++stepCounts[0][steps[j]];
+                ++stepCounts[1][steps[j + 1]];
+            }
+            for (; j < image.width / 2; ++j)
+                ++stepCounts[0][steps[j]];
         }
+        for (int b = 0; b <= kBins; ++b)
+            part.purity[b] += purityCounts[0][b] + purityCounts[1][b];
+        for (int b = 0; b < 1024; ++b)
+            part.steps[b] += stepCounts[0][b] + stepCounts[1][b];
     });
     // Integer counts: the sum does not depend on how rows were split.
     FrameStatistics frame;
@@ -1114,6 +1163,7 @@ struct KeyWorkspace {
     std::vector<RowScratch> rows; // one a worker thread
     std::vector<FrameStatistics> frameParts;
     std::vector<float> frameRows;
+    std::vector<std::uint16_t> frameBins;
     std::vector<CellSums> sums;
     std::vector<WarmCell> warmCells;
     std::vector<RefColor> grid;
@@ -1168,7 +1218,7 @@ int AutoColorDifferenceKey(const HXOperation& op, const ImageView& image, const 
 
     // 1. The frame: its backdrop level (the purest 3 %) and the noise of D.
     KeyWorkspace& ws = Workspace();
-    const FrameStatistics frame = MeasureFrame(image, rows, terms, ch.key, threads, ws.frameParts, ws.frameRows);
+    const FrameStatistics frame = MeasureFrame(image, rows, terms, threads, ws.frameParts, ws.frameRows, ws.frameBins);
     std::uint64_t framePixels = 0;
     for (int b = 0; b < kBins; ++b)
         framePixels += frame.purity[b];
