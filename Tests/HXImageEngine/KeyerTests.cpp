@@ -292,6 +292,28 @@ TEST(ColorDifferenceKey, SameBytesWithOneAndEightThreads)
     EXPECT_TRUE(SameBytes(*one, *eight));
 }
 
+// Keyed into another image, the key reads the source itself rather than a copy of it: the same bytes
+// as keying a copy in place, every pixel of the destination written whatever it held, the source
+// left as it was.
+TEST(ColorDifferenceKey, KeyingIntoAnotherImageMatchesKeyingInPlace)
+{
+    auto photo = Photo(kGreenBackdrop, 300, 211);
+    auto noisy = NoiseImage(300, 211, 5);
+    for (std::size_t i = 0; i < photo->BufferByteSize(); ++i)
+        if (i % 4 != 3)
+            photo->Buffer()[i] = static_cast<std::uint8_t>(std::clamp(photo->Buffer()[i] + noisy->Buffer()[i] / 32 - 4, 0, 255));
+    const auto original = Clone(*photo);
+    ThreadCount threads(3);
+    auto inPlace = Clone(*photo);
+    ASSERT_EQ(Key(*inPlace), HXResultOk);
+    auto target = SolidImage(300, 211, 90, 10, 200, 77);
+    HXImageKeyer keyer(*photo, *target, Tables(), HXDownsampleFactor0);
+    keyer.SetAutoColorDifferenceKey(HXKeyColorAuto, 1.0, 0.0, 0.33);
+    ASSERT_EQ(keyer.Render(), HXResultOk);
+    EXPECT_TRUE(SameBytes(*inPlace, *target));
+    EXPECT_TRUE(SameBytes(*original, *photo));
+}
+
 // The order only says where red and blue lie: an RGBA photograph keys, and loses its spill, to the
 // same pixels as its BGRA twin (the key channel sits at byte 0, 1 or 2 depending on both).
 TEST(ColorDifferenceKey, ChannelOrderDoesNotChangeTheKey)
@@ -330,6 +352,13 @@ TEST(ColorDifferenceKey, RefusesUnknownKeyColor)
     HXImageKeyer keyer(*image, *image, Tables(), HXDownsampleFactor0);
     keyer.SetAutoColorDifferenceKey(static_cast<HXKeyColor>(3), 1, 0, 0.33);
     EXPECT_NE(keyer.Render(), HXResultOk);
+
+    // Refused into another image, the destination holds the copy of the source it started from.
+    auto target = SolidImage(4, 4, 9, 9, 9, 9);
+    HXImageKeyer into(*image, *target, Tables(), HXDownsampleFactor0);
+    into.SetAutoColorDifferenceKey(static_cast<HXKeyColor>(3), 1, 0, 0.33);
+    EXPECT_NE(into.Render(), HXResultOk);
+    EXPECT_TRUE(SameBytes(*image, *target));
 }
 
 // --- Spill suppression ---------------------------------------------------------------------

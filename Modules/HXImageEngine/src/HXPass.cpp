@@ -95,6 +95,23 @@ int RunPass(const std::vector<HXOperation>& queue, const HXAbstractImage& source
             const kernels::Kernel kernel = kernels::KernelFor(op.kind);
             if (!kernel)
                 return HXResultBadArgument;
+            if (pendingSource && kernels::ReadsSource(op.kind)) {
+                // The kernel reads the source itself and writes every pixel: no copy first.
+                kernels::KernelContext fromSource = ctx;
+                fromSource.source = std::exchange(pendingSource, nullptr);
+                int result = HXResultOutOfMemory;
+                try {
+                    result = kernel(op, view, fromSource);
+                } catch (const std::bad_alloc&) {
+                }
+                if (result) {
+                    // A refused or failed pass leaves the copy the kernel would have started from.
+                    pendingSource = fromSource.source;
+                    copySource();
+                    return result;
+                }
+                continue;
+            }
             if (const int result = kernel(op, view, ctx))
                 return result;
         }

@@ -747,9 +747,9 @@ struct SeedRows {
 // The pixels [from, to) of the row; Warm when a warm subject colour lies near all of them (the
 // row is split into runs of fine cells that have one and runs that do not).
 template <int Key, bool Warm>
-[[gnu::always_inline]] inline void KeyRow(std::uint8_t* __restrict row, const PlateSpan* spans, int count, int from,
-                                          int to, const float* __restrict smoothed, const SeedRows& seeds,
-                                          const WarmRow& warm)
+[[gnu::always_inline]] inline void KeyRow(const std::uint8_t* __restrict row, std::uint8_t* __restrict out,
+                                          const PlateSpan* spans, int count, int from, int to,
+                                          const float* __restrict smoothed, const SeedRows& seeds, const WarmRow& warm)
 {
     const std::uint8_t* __restrict above = seeds.above;
     const std::uint8_t* __restrict here = seeds.here;
@@ -821,9 +821,9 @@ template <int Key, bool Warm>
                 return (static_cast<std::uint32_t>(static_cast<int>(f + 0.5f)) & unmixed) | (kept & ~unmixed);
             };
             const float a = ByteOf<3>(v);
-            const std::uint32_t out = unmix(c[0], b[0]) | unmix(c[1], b[1]) << 8 | unmix(c[2], b[2]) << 16 |
+            const std::uint32_t keyed = unmix(c[0], b[0]) | unmix(c[1], b[1]) << 8 | unmix(c[2], b[2]) << 16 |
                                       static_cast<std::uint32_t>(static_cast<int>(alpha * a + 0.5f)) << 24;
-            StorePixel(row + 4 * x, out);
+            StorePixel(out + 4 * x, keyed);
         }
     }
 }
@@ -837,8 +837,10 @@ struct KeyRowFunctions {
     void (*frameBins)(const std::uint8_t*, const float*, int, std::uint16_t*, std::uint16_t*);
     void (*statistics)(const StatisticsRow&, CellSums*, WarmCell*);
     void (*seeds)(const PlateSpan*, int, const float*, const float*, const float*, std::uint8_t*);
-    void (*key)(std::uint8_t*, const PlateSpan*, int, int, int, const float*, const SeedRows&, const WarmRow&);
-    void (*keyWarm)(std::uint8_t*, const PlateSpan*, int, int, int, const float*, const SeedRows&, const WarmRow&);
+    void (*key)(const std::uint8_t*, std::uint8_t*, const PlateSpan*, int, int, int, const float*, const SeedRows&,
+                const WarmRow&);
+    void (*keyWarm)(const std::uint8_t*, std::uint8_t*, const PlateSpan*, int, int, int, const float*,
+                    const SeedRows&, const WarmRow&);
 };
 
 template <int Key>
@@ -897,16 +899,16 @@ struct RowBuilds {
         SeedRow(spans, count, s, l, j, seeds);
     }
     template <bool Warm>
-    static void KeyBase(std::uint8_t* row, const PlateSpan* spans, int count, int from, int to, const float* s,
-                        const SeedRows& seeds, const WarmRow& w)
+    static void KeyBase(const std::uint8_t* row, std::uint8_t* out, const PlateSpan* spans, int count, int from,
+                        int to, const float* s, const SeedRows& seeds, const WarmRow& w)
     {
-        KeyRow<Key, Warm>(row, spans, count, from, to, s, seeds, w);
+        KeyRow<Key, Warm>(row, out, spans, count, from, to, s, seeds, w);
     }
     template <bool Warm>
-    HX_TARGET_AVX2 static void KeyAvx2(std::uint8_t* row, const PlateSpan* spans, int count, int from, int to,
-                                       const float* s, const SeedRows& seeds, const WarmRow& w)
+    HX_TARGET_AVX2 static void KeyAvx2(const std::uint8_t* row, std::uint8_t* out, const PlateSpan* spans, int count,
+                                       int from, int to, const float* s, const SeedRows& seeds, const WarmRow& w)
     {
-        KeyRow<Key, Warm>(row, spans, count, from, to, s, seeds, w);
+        KeyRow<Key, Warm>(row, out, spans, count, from, to, s, seeds, w);
     }
     static KeyRowFunctions Choose()
     {
@@ -1141,6 +1143,7 @@ struct RowScratch {
     std::vector<float> warm;           // three rows: the nearby warm subject colour
     std::vector<float> cellRow;        // one row of the plate grid, interpolated
     std::vector<PlateSpan> spans;      // two rows
+    std::vector<std::uint8_t> pixels;  // the row being keyed in place, as it was
 
     void Fit(int width, int gw)
     {
@@ -1154,6 +1157,7 @@ struct RowScratch {
         warm.resize(3 * w);
         cellRow.resize(kPlanes * static_cast<std::size_t>(gw));
         spans.resize(2 * (static_cast<std::size_t>(gw) + 2));
+        pixels.resize(4 * w);
     }
 };
 
@@ -1188,11 +1192,16 @@ int AutoColorDifferenceKey(const HXOperation& op, const ImageView& image, const 
     int keyColor = static_cast<int>(op.Arg(0));
     if (keyColor < HXKeyColorAuto || keyColor > HXKeyColorBlue)
         return HXResultBadArgument;
+    // What the key reads: the pass's source when the image is not a copy of it yet, else the image
+    // itself, keyed in place.
+    const bool inPlace = ctx.source == nullptr;
+    const ImageView input =
+        inPlace ? image : ImageView{const_cast<std::uint8_t*>(ctx.source), image.width, image.height, image.order};
     const double detail = Finite(op.Arg(1), 0.0, 1.0, 1.0);
     const double greyDetail = Finite(op.Arg(2), 0.0, 1.0, 0.0);
     const double greyThreshold = Finite(op.Arg(3), 0.0, 1.0, 0.0);
     if (keyColor == HXKeyColorAuto) {
-        keyColor = DetectKeyColor(image, ctx.threads);
+        keyColor = DetectKeyColor(input, ctx.threads);
         if (keyColor == HXKeyColorAuto)
             keyColor = HXKeyColorGreen;
     }
@@ -1218,7 +1227,7 @@ int AutoColorDifferenceKey(const HXOperation& op, const ImageView& image, const 
 
     // 1. The frame: its backdrop level (the purest 3 %) and the noise of D.
     KeyWorkspace& ws = Workspace();
-    const FrameStatistics frame = MeasureFrame(image, rows, terms, threads, ws.frameParts, ws.frameRows, ws.frameBins);
+    const FrameStatistics frame = MeasureFrame(input, rows, terms, threads, ws.frameParts, ws.frameRows, ws.frameBins);
     std::uint64_t framePixels = 0;
     for (int b = 0; b < kBins; ++b)
         framePixels += frame.purity[b];
@@ -1245,7 +1254,7 @@ int AutoColorDifferenceKey(const HXOperation& op, const ImageView& image, const 
     const std::size_t binStride = static_cast<std::size_t>(width) + 2;
     ParallelFor(gh, threads, [&](int begin, int end, int worker) {
         RowScratch& s = ws.rows[static_cast<std::size_t>(worker)];
-        DifferenceRows differences(image, rows, terms, tau, s.differences.data());
+        DifferenceRows differences(input, rows, terms, tau, s.differences.data());
         const auto bins = [&](int y) { return s.bins.data() + static_cast<std::size_t>((y + 3) % 3) * binStride + 1; };
         const auto smoothed = [&](int y) { return s.smoothed.data() + static_cast<std::size_t>(y & 1) * width; };
         // Smoothed D and purity of row y (edge rows repeated beyond the image).
@@ -1253,7 +1262,7 @@ int AutoColorDifferenceKey(const HXOperation& op, const ImageView& image, const 
             const int clamped = std::clamp(y, 0, height - 1);
             differences.Advance(clamped, smoothed(y), nullptr, nullptr);
             std::uint8_t* b = bins(y);
-            rows.purity(image.Row(clamped), smoothed(y), width, b);
+            rows.purity(input.Row(clamped), smoothed(y), width, b);
             b[-1] = b[0];
             b[width] = b[width - 1];
         };
@@ -1281,7 +1290,7 @@ int AutoColorDifferenceKey(const HXOperation& op, const ImageView& image, const 
                 // Every other row is plenty for the statistics (a cell has hundreds of backdrop pixels).
                 if ((y - y0) & 1)
                     continue;
-                r.pixels = image.Row(y);
+                r.pixels = input.Row(y);
                 r.above = bins(y - 1);
                 r.here = bins(y);
                 r.below = bins(y + 1);
@@ -1386,19 +1395,20 @@ int AutoColorDifferenceKey(const HXOperation& op, const ImageView& image, const 
     const std::vector<std::int32_t>& nearestWarm =
         NearestWarm(warmCells, isWarm, fw, fh, warmReach, threads, ws.nearest);
 
-    // 5. Alpha and unmixed colour, one row at a time against the interpolated clean plate. The key
-    // writes in place while it reads two rows around each row, so each band of rows takes the D of
-    // the two rows on either side of it from copies made before any band writes.
+    // 5. Alpha and unmixed colour, one row at a time against the interpolated clean plate. Keyed in
+    // place, the key writes while it reads two rows around each row, so each band of rows takes the
+    // D of the two rows on either side of it from copies made before any band writes.
     const float sideF = float(side);
     const int bands = std::min(height, 4 * threads);
     const auto bandBegin = [&](int band) { return static_cast<int>(static_cast<std::int64_t>(height) * band / bands); };
     const std::size_t keptStride = static_cast<std::size_t>(width) + 2;
     std::vector<float>& kept = ws.keptRows;
-    kept.resize(static_cast<std::size_t>(bands) * 4 * keptStride);
+    if (inPlace)
+        kept.resize(static_cast<std::size_t>(bands) * 4 * keptStride);
     const auto keptRow = [&](int band, int which) {
         return kept.data() + (static_cast<std::size_t>(band) * 4 + which) * keptStride;
     };
-    ParallelFor(bands, threads, [&](int first, int last) {
+    ParallelFor(inPlace ? bands : 0, threads, [&](int first, int last) {
         for (int band = first; band < last; ++band) {
             const int rowsAround[4] = {bandBegin(band) - 2, bandBegin(band) - 1, bandBegin(band + 1),
                                        bandBegin(band + 1) + 1};
@@ -1416,11 +1426,12 @@ int AutoColorDifferenceKey(const HXOperation& op, const ImageView& image, const 
             const int begin = bandBegin(band);
             const int end = bandBegin(band + 1);
             RowScratch& s = ws.rows[static_cast<std::size_t>(worker)];
-            DifferenceRows differences(image, rows, terms, tau, s.differences.data());
-            differences.KeepRows([&, band, begin, end](int y) -> const float* {
-                return y == begin - 2 ? keptRow(band, 0) : y == begin - 1 ? keptRow(band, 1)
-                       : y == end ? keptRow(band, 2) : y == end + 1 ? keptRow(band, 3) : nullptr;
-            });
+            DifferenceRows differences(input, rows, terms, tau, s.differences.data());
+            if (inPlace)
+                differences.KeepRows([&, band, begin, end](int y) -> const float* {
+                    return y == begin - 2 ? keptRow(band, 0) : y == begin - 1 ? keptRow(band, 1)
+                           : y == end ? keptRow(band, 2) : y == end + 1 ? keptRow(band, 3) : nullptr;
+                });
             const WarmRow warmRow{
                 {s.warm.data(), s.warm.data() + width, s.warm.data() + 2 * static_cast<std::size_t>(width)}};
             const std::size_t spanStride = static_cast<std::size_t>(gw) + 2;
@@ -1490,13 +1501,18 @@ int AutoColorDifferenceKey(const HXOperation& op, const ImageView& image, const 
                         }
                 }
                 // Runs of fine cells with and without a warm subject nearby.
-                std::uint8_t* const pixels = image.Row(y);
+                std::uint8_t* const keyed = image.Row(y);
+                const std::uint8_t* pixels = input.Row(y);
+                if (inPlace) {
+                    std::memcpy(s.pixels.data(), keyed, image.RowBytes());
+                    pixels = s.pixels.data();
+                }
                 for (int i = 0; i < fw;) {
                     const bool hasWarm = nearestOfRow[i] >= 0;
                     int next = i + 1;
                     while (next < fw && (nearestOfRow[next] >= 0) == hasWarm)
                         ++next;
-                    (hasWarm ? rows.keyWarm : rows.key)(pixels, spans, count, i * fine, std::min(width, next * fine),
+                    (hasWarm ? rows.keyWarm : rows.key)(pixels, keyed, spans, count, i * fine, std::min(width, next * fine),
                                                         smoothed, seeds, warmRow);
                     i = next;
                 }
