@@ -242,8 +242,10 @@ struct FillScratch {
 
 // Fills cells without a backdrop estimate from their estimated neighbours, ring by ring, then
 // smooths the filled cells with a 1-2-1 kernel; measured cells keep their own colour, so a shadow
-// a cell or two wide is followed. Runs on one thread: the grid is small.
-void FillAndSmooth(std::vector<RefColor>& grid, std::vector<std::uint8_t>& known, int gw, int gh, FillScratch& f)
+// a cell or two wide is followed. Runs on one thread but for the relaxation, whose three colour
+// planes are independent of each other: the grid is small.
+void FillAndSmooth(std::vector<RefColor>& grid, std::vector<std::uint8_t>& known, int gw, int gh, FillScratch& f,
+                   int threads)
 {
     f.measured.assign(known.begin(), known.end());
     const std::vector<std::uint8_t>& measured = f.measured;
@@ -347,25 +349,32 @@ void FillAndSmooth(std::vector<RefColor>& grid, std::vector<std::uint8_t>& known
             inverse[j] = 1.0f / float(count);
         }
     }
-    for (int sweep = 0; sweep < 2 * kSweeps; ++sweep) {
-        const int parity = sweep & 1;
-        for (int y = 1; y <= gh; ++y) {
-            const std::size_t row = static_cast<std::size_t>(y) * stride;
-            const int first = f.extent[2 * static_cast<std::size_t>(y)];
-            const int last = f.extent[2 * static_cast<std::size_t>(y) + 1];
-            for (int k = 0; k < 3; ++k) {
-                const float* __restrict v = in + k * padded + row;
-                float* __restrict o = out + k * padded + row;
-                const float* __restrict w = step + static_cast<std::size_t>(parity) * padded + row;
-                const float* __restrict n = inverse + row;
-                for (int x = first; x <= last; ++x) {
-                    const float sum = v[x - 1] + v[x + 1] + v[x - stride] + v[x + stride];
-                    o[x] = v[x] + w[x] * (sum * n[x] - v[x]);
+    // Each colour plane relaxes on its own, so the planes run side by side; an even count of
+    // half-sweeps leaves every plane's result in `in`.
+    static_assert(kSweeps > 0);
+    ParallelFor(3, threads, [&](int kBegin, int kEnd) {
+        for (int k = kBegin; k < kEnd; ++k) {
+            float* planeIn = in + k * padded;
+            float* planeOut = out + k * padded;
+            for (int sweep = 0; sweep < 2 * kSweeps; ++sweep) {
+                const int parity = sweep & 1;
+                for (int y = 1; y <= gh; ++y) {
+                    const std::size_t row = static_cast<std::size_t>(y) * stride;
+                    const int first = f.extent[2 * static_cast<std::size_t>(y)];
+                    const int last = f.extent[2 * static_cast<std::size_t>(y) + 1];
+                    const float* __restrict v = planeIn + row;
+                    float* __restrict o = planeOut + row;
+                    const float* __restrict w = step + static_cast<std::size_t>(parity) * padded + row;
+                    const float* __restrict n = inverse + row;
+                    for (int x = first; x <= last; ++x) {
+                        const float sum = v[x - 1] + v[x + 1] + v[x - stride] + v[x + stride];
+                        o[x] = v[x] + w[x] * (sum * n[x] - v[x]);
+                    }
                 }
+                std::swap(planeIn, planeOut);
             }
         }
-        std::swap(in, out);
-    }
+    });
     for (int y = 0; y < gh; ++y)
         for (int x = 0; x < gw; ++x) {
             const std::size_t j = static_cast<std::size_t>(y + 1) * stride + x + 1;
@@ -1337,7 +1346,7 @@ int AutoColorDifferenceKey(const HXOperation& op, const ImageView& image, const 
     } else {
         for (int k = 0; k < 3; ++k)
             global.c[k] = static_cast<float>(sum[k] / double(sumCount));
-        FillAndSmooth(grid, known, gw, gh, ws.fill);
+        FillAndSmooth(grid, known, gw, gh, ws.fill, threads);
     }
 
     // "Removal" (grey detail 0) keys against the local backdrop and takes shadows and uneven light
