@@ -582,6 +582,27 @@ struct StatisticsRow {
     std::int32_t* smoothedQ; // width
     std::int32_t* rawQ;      // width
     std::int32_t* steps;     // width
+    int y;                   // the row's index
+    std::int32_t* columns;   // kColumnSums planes of width: see ColumnSum
+};
+
+// Per column of the rows of a plate cell's row (plane of width values each): pixels that count,
+// clean pixels, their bytes 0..2, steps, squared steps of D and of the smoothed D; then, over the
+// rows of a fine cell's row, the lowest smoothed D of a visible pixel, its row and its bytes 0..2.
+// Sums over at most 32 rows of a column stay within 32 bits (a squared step is below 2^24).
+enum ColumnSum {
+    ColumnTotal,
+    ColumnCount,
+    ColumnColor0,
+    ColumnColor1,
+    ColumnColor2,
+    ColumnSteps,
+    ColumnRawSquares,
+    ColumnSmoothedSquares,
+    ColumnLowest,
+    ColumnLowestRow,
+    ColumnLowestColor,
+    kColumnSums
 };
 
 // Sums over a plate cell's clean backdrop pixels (D in eighths of a level).
@@ -600,9 +621,62 @@ struct WarmCell {
     std::uint8_t c[3] = {0, 0, 0};
 };
 
-// Adds one row to its plate cells' sums and fine cells' most subject-like pixels. A pixel is clean
-// backdrop when it and its eight neighbours are at least `first` pure.
-[[gnu::always_inline]] inline void StatisticsOfRow(const StatisticsRow& r, CellSums* cells, WarmCell* warm)
+// The loops of StatisticsOfRow over the column sums, each plane passed on its own so that the
+// compiler knows they do not overlap.
+[[gnu::always_inline]] inline void AddToColumns(const std::uint8_t* __restrict pixels,
+                                                const std::uint8_t* __restrict clean,
+                                                const std::uint8_t* __restrict visible, int width,
+                                                std::int32_t* __restrict total, std::int32_t* __restrict count,
+                                                std::int32_t* __restrict c0, std::int32_t* __restrict c1,
+                                                std::int32_t* __restrict c2)
+{
+    for (int x = 0; x < width; ++x) {
+        const std::uint32_t v = LoadPixel(pixels + 4 * x);
+        const std::int32_t m = clean[x];
+        total[x] += visible[x];
+        count[x] += m;
+        c0[x] += static_cast<std::int32_t>(v & 255u) * m;
+        c1[x] += static_cast<std::int32_t>((v >> 8) & 255u) * m;
+        c2[x] += static_cast<std::int32_t>((v >> 16) & 255u) * m;
+    }
+}
+
+[[gnu::always_inline]] inline void AddStepsToColumns(const std::int32_t* __restrict rawQ,
+                                                     const std::int32_t* __restrict smoothedQ,
+                                                     const std::int32_t* __restrict steps, int stepped,
+                                                     std::int32_t* __restrict stepCount,
+                                                     std::int32_t* __restrict rawSquares,
+                                                     std::int32_t* __restrict smoothedSquares)
+{
+    for (int x = 0; x < stepped; ++x) {
+        const std::int32_t d = rawQ[x + kStep] - rawQ[x];
+        const std::int32_t e = smoothedQ[x + kStep] - smoothedQ[x];
+        stepCount[x] += steps[x];
+        rawSquares[x] += d * d * steps[x];
+        smoothedSquares[x] += e * e * steps[x];
+    }
+}
+
+[[gnu::always_inline]] inline void LowerColumns(const std::uint8_t* __restrict pixels,
+                                                const std::uint8_t* __restrict visible,
+                                                const std::int32_t* __restrict smoothedQ, std::int32_t y, int width,
+                                                std::int32_t* __restrict lowest, std::int32_t* __restrict lowestRow,
+                                                std::int32_t* __restrict lowestColor)
+{
+    for (int x = 0; x < width; ++x) {
+        const std::uint32_t v = LoadPixel(pixels + 4 * x);
+        const std::int32_t lower = -static_cast<std::int32_t>(visible[x] & (smoothedQ[x] < lowest[x]));
+        lowest[x] = (smoothedQ[x] & lower) | (lowest[x] & ~lower);
+        lowestRow[x] = (y & lower) | (lowestRow[x] & ~lower);
+        lowestColor[x] = (static_cast<std::int32_t>(v & 0xffffffu) & lower) | (lowestColor[x] & ~lower);
+    }
+}
+
+// Adds one row to the column sums of its plate cells and the lowest of its fine cells (see
+// ColumnSum). A pixel is clean backdrop when it and its eight neighbours are at least `first` pure.
+// Integer sums and a lowest value taken at the first row that reaches it give the cells the same
+// figures as adding row by row.
+[[gnu::always_inline]] inline void StatisticsOfRow(const StatisticsRow& r)
 {
     const std::uint8_t* __restrict above = r.above;
     const std::uint8_t* __restrict here = r.here;
@@ -631,58 +705,71 @@ struct WarmCell {
     // (shadows, hot spots) barely touches while a JPEG's 8-pixel blocks show in them; the smoothed
     // D's 3 x 3 windows do not overlap over that distance. A step has twice the variance of a pixel.
     std::int32_t* __restrict steps = r.steps;
-    for (int x = 0; x < width; ++x)
-        steps[x] = static_cast<std::int32_t>(clean[x]) & (x + kStep < width ? clean[x + kStep] : 0);
-    for (int x0 = 0, cell = 0; x0 < width; x0 += r.side, ++cell) {
-        const int x1 = std::min(width, x0 + r.side);
-        std::uint32_t total = 0, count = 0, c0 = 0, c1 = 0, c2 = 0;
-        // At most 64 steps of at most 4096 eighths each: within 32 bits.
-        std::int32_t rawSteps = 0, rawSquares = 0, smoothedSteps = 0, smoothedSquares = 0;
-        for (int x = x0; x < x1; ++x) {
-            const std::uint32_t m = clean[x];
-            total += visible[x];
-            count += m;
-            c0 += pixels[4 * x] * m;
-            c1 += pixels[4 * x + 1] * m;
-            c2 += pixels[4 * x + 2] * m;
-        }
-        for (int x = x0; x < std::min(x1, width - kStep); ++x) {
-            const std::int32_t d = rawQ[x + kStep] - rawQ[x];
-            const std::int32_t e = smoothedQ[x + kStep] - smoothedQ[x];
-            rawSteps += steps[x];
-            rawSquares += d * d * steps[x];
-            smoothedSquares += e * e * steps[x];
-        }
-        smoothedSteps = rawSteps;
+    const int stepped = std::max(0, width - kStep);
+    for (int x = 0; x < stepped; ++x)
+        steps[x] = static_cast<std::int32_t>(clean[x] & clean[x + kStep]);
+    std::int32_t* const columns = r.columns;
+    const std::size_t plane = static_cast<std::size_t>(width);
+    const auto sum = [&](int which) { return columns + which * plane; };
+    AddToColumns(pixels, clean, visible, width, sum(ColumnTotal), sum(ColumnCount), sum(ColumnColor0),
+                 sum(ColumnColor1), sum(ColumnColor2));
+    AddStepsToColumns(rawQ, smoothedQ, steps, stepped, sum(ColumnSteps), sum(ColumnRawSquares),
+                      sum(ColumnSmoothedSquares));
+    LowerColumns(pixels, visible, smoothedQ, r.y, width, sum(ColumnLowest), sum(ColumnLowestRow),
+                 sum(ColumnLowestColor));
+}
+
+// Empty column sums for the next row of cells.
+void ClearColumnSums(std::int32_t* columns, int width)
+{
+    const std::size_t plane = static_cast<std::size_t>(width);
+    std::fill_n(columns, ColumnLowest * plane, 0);
+    std::fill_n(columns + ColumnLowest * plane, plane, std::numeric_limits<std::int32_t>::max());
+}
+
+// Adds the column sums of a row of plate cells to the cells' sums.
+void AddColumnsToCells(const std::int32_t* columns, int width, int side, CellSums* cells)
+{
+    const std::size_t plane = static_cast<std::size_t>(width);
+    const auto at = [&](int sum, int x) { return columns[sum * plane + static_cast<std::size_t>(x)]; };
+    for (int x0 = 0, cell = 0; x0 < width; x0 += side, ++cell) {
+        const int x1 = std::min(width, x0 + side);
         CellSums& sums = cells[cell];
-        sums.total += total;
-        sums.count += count;
-        sums.c[0] += c0;
-        sums.c[1] += c1;
-        sums.c[2] += c2;
-        sums.rawSteps += rawSteps;
-        sums.rawSquares += rawSquares;
-        sums.smoothedSteps += smoothedSteps;
-        sums.smoothedSquares += smoothedSquares;
-    }
-    for (int x0 = 0, cell = 0; x0 < width; x0 += r.fine, ++cell) {
-        const int x1 = std::min(width, x0 + r.fine);
-        std::int32_t lowest = std::numeric_limits<std::int32_t>::max();
         for (int x = x0; x < x1; ++x) {
-            const std::int32_t seen = -static_cast<std::int32_t>(visible[x]);
-            lowest = std::min(lowest, (smoothedQ[x] & seen) | (std::numeric_limits<std::int32_t>::max() & ~seen));
+            sums.total += static_cast<std::uint32_t>(at(ColumnTotal, x));
+            sums.count += static_cast<std::uint32_t>(at(ColumnCount, x));
+            for (int k = 0; k < 3; ++k)
+                sums.c[k] += static_cast<std::uint32_t>(at(ColumnColor0 + k, x));
+            sums.rawSteps += static_cast<std::uint32_t>(at(ColumnSteps, x));
+            sums.rawSquares += at(ColumnRawSquares, x);
+            sums.smoothedSteps += static_cast<std::uint32_t>(at(ColumnSteps, x));
+            sums.smoothedSquares += at(ColumnSmoothedSquares, x);
         }
-        WarmCell& w = warm[cell];
-        if (lowest >= w.q)
-            continue;
-        for (int x = x0; x < x1; ++x)
-            if (visible[x] && smoothedQ[x] == lowest) {
-                w.q = lowest;
-                for (int k = 0; k < 3; ++k)
-                    w.c[k] = pixels[4 * x + k];
-                break;
-            }
     }
+}
+
+// The most subject-like pixel of each fine cell of a row of them from the column lowest values:
+// the lowest, at the first row reaching it, and there the first pixel. Starts them over.
+void TakeLowestOfColumns(std::int32_t* columns, int width, int fine, WarmCell* warm)
+{
+    const std::size_t plane = static_cast<std::size_t>(width);
+    std::int32_t* lowest = columns + ColumnLowest * plane;
+    const std::int32_t* lowestRow = columns + ColumnLowestRow * plane;
+    const std::int32_t* lowestColor = columns + ColumnLowestColor * plane;
+    for (int x0 = 0, cell = 0; x0 < width; x0 += fine, ++cell) {
+        const int x1 = std::min(width, x0 + fine);
+        int best = -1;
+        for (int x = x0; x < x1; ++x)
+            if (lowest[x] != std::numeric_limits<std::int32_t>::max() &&
+                (best < 0 || lowest[x] < lowest[best] || (lowest[x] == lowest[best] && lowestRow[x] < lowestRow[best])))
+                best = x;
+        if (best >= 0 && lowest[best] < warm[cell].q) {
+            warm[cell].q = lowest[best];
+            for (int k = 0; k < 3; ++k)
+                warm[cell].c[k] = static_cast<std::uint8_t>(lowestColor[best] >> (8 * k));
+        }
+    }
+    std::fill_n(lowest, plane, std::numeric_limits<std::int32_t>::max());
 }
 
 // Purity bins of one row from its smoothed D (0 for a pixel too dark to tell or transparent).
@@ -724,12 +811,18 @@ struct WarmRow {
     float* c[3];
 };
 
-// Seed flags of a row and its two neighbours, each padded by one 0 on either side.
-struct SeedRows {
-    const std::uint8_t* above;
-    const std::uint8_t* here;
-    const std::uint8_t* below;
-};
+// Non-zero where a pixel lies next to a seed (within its 3 x 3 neighbourhood), from the seed flags
+// of its row and the two around it (each padded by one 0 on either side); `columns` holds
+// width + 2 values.
+inline void NearSeedRow(const std::uint8_t* __restrict above, const std::uint8_t* __restrict here,
+                        const std::uint8_t* __restrict below, int width, std::uint8_t* __restrict columns,
+                        std::uint8_t* __restrict near)
+{
+    for (int i = -1; i <= width; ++i)
+        columns[i + 1] = above[i] | here[i] | below[i];
+    for (int x = 0; x < width; ++x)
+        near[x] = columns[x] | columns[x + 1] | columns[x + 2];
+}
 
 // 1 where a pixel stands clear of the backdrop's noise: along a line of three pixels, or over its
 // smoothed neighbourhood (at least three of the nine pixels joined the mean).
@@ -758,11 +851,9 @@ struct SeedRows {
 template <int Key, bool Warm>
 [[gnu::always_inline]] inline void KeyRow(const std::uint8_t* __restrict row, std::uint8_t* __restrict out,
                                           const PlateSpan* spans, int count, int from, int to,
-                                          const float* __restrict smoothed, const SeedRows& seeds, const WarmRow& warm)
+                                          const float* __restrict smoothed, const std::uint8_t* __restrict near,
+                                          const WarmRow& warm)
 {
-    const std::uint8_t* __restrict above = seeds.above;
-    const std::uint8_t* __restrict here = seeds.here;
-    const std::uint8_t* __restrict below = seeds.below;
     constexpr int other1 = KeyLayout<Key>::other1;
     constexpr int other2 = KeyLayout<Key>::other2;
     const float* __restrict f0 = warm.c[0];
@@ -816,9 +907,7 @@ template <int Key, bool Warm>
             // Keyed at all only next to a seed: a pixel where a line of pixels or the smoothed area
             // stands clear of the noise (so the faint rims of a strand stay with it, lone noisy
             // pixels go).
-            const auto column = [&](int i) { return above[i] | here[i] | below[i]; };
-            const bool seeded = (column(x - 1) | column(x) | column(x + 1)) != 0;
-            linear = seeded ? linear : std::min(linear, 0.0f);
+            linear = near[x] != 0 ? linear : std::min(linear, 0.0f);
 
             const float alpha = std::min(1.0f, std::max(0.0f, (linear - at(PlaneLow)) * at(PlaneSpan)));
             // C = alpha F + (1 - alpha) B, so F = B + (C - B) / alpha; kept as C where alpha is 0.
@@ -826,12 +915,12 @@ template <int Key, bool Warm>
             const std::uint32_t unmixed = SelectMask(alpha > 0.0f);
             const auto unmix = [&](float ck, float bk) {
                 const float f = std::min(255.0f, std::max(0.0f, bk + (ck - bk) * inverse));
-                const std::uint32_t kept = static_cast<std::uint32_t>(static_cast<int>(ck + 0.5f));
-                return (static_cast<std::uint32_t>(static_cast<int>(f + 0.5f)) & unmixed) | (kept & ~unmixed);
+                return static_cast<std::uint32_t>(static_cast<int>(f + 0.5f));
             };
             const float a = ByteOf<3>(v);
-            const std::uint32_t keyed = unmix(c[0], b[0]) | unmix(c[1], b[1]) << 8 | unmix(c[2], b[2]) << 16 |
-                                      static_cast<std::uint32_t>(static_cast<int>(alpha * a + 0.5f)) << 24;
+            const std::uint32_t colour = unmix(c[0], b[0]) | unmix(c[1], b[1]) << 8 | unmix(c[2], b[2]) << 16;
+            const std::uint32_t keyed = (colour & unmixed) | (v & 0x00ffffffu & ~unmixed) |
+                                        static_cast<std::uint32_t>(static_cast<int>(alpha * a + 0.5f)) << 24;
             StorePixel(out + 4 * x, keyed);
         }
     }
@@ -844,12 +933,12 @@ struct KeyRowFunctions {
     void (*smoothMean)(const float*, const float*, const float*, int, float, float*, float*, float*);
     void (*purity)(const std::uint8_t*, const float*, int, std::uint8_t*);
     void (*frameBins)(const std::uint8_t*, const float*, int, std::uint16_t*, std::uint16_t*);
-    void (*statistics)(const StatisticsRow&, CellSums*, WarmCell*);
+    void (*statistics)(const StatisticsRow&);
     void (*seeds)(const PlateSpan*, int, const float*, const float*, const float*, std::uint8_t*);
-    void (*key)(const std::uint8_t*, std::uint8_t*, const PlateSpan*, int, int, int, const float*, const SeedRows&,
-                const WarmRow&);
+    void (*key)(const std::uint8_t*, std::uint8_t*, const PlateSpan*, int, int, int, const float*,
+                const std::uint8_t*, const WarmRow&);
     void (*keyWarm)(const std::uint8_t*, std::uint8_t*, const PlateSpan*, int, int, int, const float*,
-                    const SeedRows&, const WarmRow&);
+                    const std::uint8_t*, const WarmRow&);
 };
 
 template <int Key>
@@ -874,11 +963,8 @@ struct RowBuilds {
     {
         SmoothRow<Full>(up, mid, down, width, tau, s, l, j);
     }
-    static void Statistics(const StatisticsRow& r, CellSums* cells, WarmCell* warm) { StatisticsOfRow(r, cells, warm); }
-    HX_TARGET_AVX2 static void StatisticsAvx2(const StatisticsRow& r, CellSums* cells, WarmCell* warm)
-    {
-        StatisticsOfRow(r, cells, warm);
-    }
+    static void Statistics(const StatisticsRow& r) { StatisticsOfRow(r); }
+    HX_TARGET_AVX2 static void StatisticsAvx2(const StatisticsRow& r) { StatisticsOfRow(r); }
     static void Purity(const std::uint8_t* row, const float* d, int width, std::uint8_t* bins)
     {
         PurityRow<Key>(row, d, width, bins);
@@ -909,15 +995,16 @@ struct RowBuilds {
     }
     template <bool Warm>
     static void KeyBase(const std::uint8_t* row, std::uint8_t* out, const PlateSpan* spans, int count, int from,
-                        int to, const float* s, const SeedRows& seeds, const WarmRow& w)
+                        int to, const float* s, const std::uint8_t* near, const WarmRow& w)
     {
-        KeyRow<Key, Warm>(row, out, spans, count, from, to, s, seeds, w);
+        KeyRow<Key, Warm>(row, out, spans, count, from, to, s, near, w);
     }
     template <bool Warm>
     HX_TARGET_AVX2 static void KeyAvx2(const std::uint8_t* row, std::uint8_t* out, const PlateSpan* spans, int count,
-                                       int from, int to, const float* s, const SeedRows& seeds, const WarmRow& w)
+                                       int from, int to, const float* s, const std::uint8_t* near,
+                                       const WarmRow& w)
     {
-        KeyRow<Key, Warm>(row, out, spans, count, from, to, s, seeds, w);
+        KeyRow<Key, Warm>(row, out, spans, count, from, to, s, near, w);
     }
     static KeyRowFunctions Choose()
     {
@@ -1147,8 +1234,10 @@ struct RowScratch {
     std::vector<std::uint8_t> bins;    // three rows of purity bins, padded
     std::vector<float> smoothed;       // two rows of smoothed D, line opening and joined counts each
     std::vector<std::uint8_t> seeds;   // three rows of seed flags, padded
+    std::vector<std::uint8_t> near;    // next to a seed: one row, and room for its columns
     std::vector<std::uint8_t> masks;   // two rows: clean backdrop, visible
     std::vector<std::int32_t> eighths; // three rows: smoothed D and D in eighths, which steps count
+    std::vector<std::int32_t> columns; // column sums over a row of cells (ColumnSum)
     std::vector<float> warm;           // three rows: the nearby warm subject colour
     std::vector<float> cellRow;        // one row of the plate grid, interpolated
     std::vector<PlateSpan> spans;      // two rows
@@ -1161,8 +1250,10 @@ struct RowScratch {
         bins.resize(3 * (w + 2));
         smoothed.resize(6 * w);
         seeds.resize(3 * (w + 2));
+        near.resize(2 * w + 2);
         masks.resize(2 * w);
         eighths.resize(3 * w);
+        columns.resize(kColumnSums * w);
         warm.resize(3 * w);
         cellRow.resize(kPlanes * static_cast<std::size_t>(gw));
         spans.resize(2 * (static_cast<std::size_t>(gw) + 2));
@@ -1285,6 +1376,9 @@ int AutoColorDifferenceKey(const HXOperation& op, const ImageView& image, const 
         r.smoothedQ = s.eighths.data();
         r.rawQ = s.eighths.data() + width;
         r.steps = s.eighths.data() + 2 * static_cast<std::size_t>(width);
+        r.columns = s.columns.data();
+        // Steps beyond the last that has a partner kStep on stay 0.
+        std::fill_n(r.steps, width, 0);
         for (int gy = begin; gy < end; ++gy) {
             const int y0 = gy * side;
             const int y1 = std::min(height, y0 + side);
@@ -1294,6 +1388,7 @@ int AutoColorDifferenceKey(const HXOperation& op, const ImageView& image, const 
                 prepare(y0);
             }
             CellSums* cellRow = sums.data() + static_cast<std::size_t>(gy) * gw;
+            ClearColumnSums(r.columns, width);
             for (int y = y0; y < y1; ++y) {
                 prepare(y + 1); // keeps rows y - 1 .. y + 2 of D, so D of row y is still there
                 // Every other row is plenty for the statistics (a cell has hundreds of backdrop pixels).
@@ -1305,8 +1400,14 @@ int AutoColorDifferenceKey(const HXOperation& op, const ImageView& image, const 
                 r.below = bins(y + 1);
                 r.smoothed = smoothed(y);
                 r.raw = differences.D(y);
-                rows.statistics(r, cellRow, warmCells.data() + static_cast<std::size_t>(y / fine) * fw);
+                r.y = y;
+                rows.statistics(r);
+                // The last statistics row of a row of fine cells (plate cells hold whole ones).
+                if (y + 2 >= y1 || (y + 2) / fine != y / fine)
+                    TakeLowestOfColumns(r.columns, width, fine,
+                                        warmCells.data() + static_cast<std::size_t>(y / fine) * fw);
             }
+            AddColumnsToCells(r.columns, width, side, cellRow);
         }
     });
 
@@ -1494,7 +1595,8 @@ int AutoColorDifferenceKey(const HXOperation& op, const ImageView& image, const 
             int warmRowIndex = -1;
             for (int y = begin; y < end; ++y) {
                 prepare(y + 1);
-                const SeedRows seeds{seedsOf(y - 1), seedsOf(y), seedsOf(y + 1)};
+                std::uint8_t* const near = s.near.data();
+                NearSeedRow(seedsOf(y - 1), seedsOf(y), seedsOf(y + 1), width, near + width, near);
                 const PlateSpan* spans = s.spans.data() + static_cast<std::size_t>(y & 1) * spanStride;
                 const int count = spanCount[y & 1];
                 const float* smoothed = output(y, 0);
@@ -1522,7 +1624,7 @@ int AutoColorDifferenceKey(const HXOperation& op, const ImageView& image, const 
                     while (next < fw && (nearestOfRow[next] >= 0) == hasWarm)
                         ++next;
                     (hasWarm ? rows.keyWarm : rows.key)(pixels, keyed, spans, count, i * fine, std::min(width, next * fine),
-                                                        smoothed, seeds, warmRow);
+                                                        smoothed, near, warmRow);
                     i = next;
                 }
             }
