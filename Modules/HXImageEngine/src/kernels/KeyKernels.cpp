@@ -820,10 +820,10 @@ struct WarmRow {
 
 // Non-zero where a pixel lies next to a seed (within its 3 x 3 neighbourhood), from the seed flags
 // of its row and the two around it (each padded by one 0 on either side); `columns` holds
-// width + 2 values.
+// width + 2 values. Words rather than bytes, so that the key's loop has only 32-bit lanes.
 inline void NearSeedRow(const std::uint8_t* __restrict above, const std::uint8_t* __restrict here,
                         const std::uint8_t* __restrict below, int width, std::uint8_t* __restrict columns,
-                        std::uint8_t* __restrict near)
+                        std::int32_t* __restrict near)
 {
     for (int i = -1; i <= width; ++i)
         columns[i + 1] = above[i] | here[i] | below[i];
@@ -858,7 +858,7 @@ inline void NearSeedRow(const std::uint8_t* __restrict above, const std::uint8_t
 template <int Key, bool Warm>
 [[gnu::always_inline]] inline void KeyRow(const std::uint8_t* __restrict row, std::uint8_t* __restrict out,
                                           const PlateSpan* spans, int count, int from, int to,
-                                          const float* __restrict smoothed, const std::uint8_t* __restrict near,
+                                          const float* __restrict smoothed, const std::int32_t* __restrict near,
                                           const WarmRow& warm)
 {
     constexpr int other1 = KeyLayout<Key>::other1;
@@ -943,9 +943,9 @@ struct KeyRowFunctions {
     void (*statistics)(const StatisticsRow&);
     void (*seeds)(const PlateSpan*, int, const float*, const float*, const float*, std::uint8_t*);
     void (*key)(const std::uint8_t*, std::uint8_t*, const PlateSpan*, int, int, int, const float*,
-                const std::uint8_t*, const WarmRow&);
+                const std::int32_t*, const WarmRow&);
     void (*keyWarm)(const std::uint8_t*, std::uint8_t*, const PlateSpan*, int, int, int, const float*,
-                    const std::uint8_t*, const WarmRow&);
+                    const std::int32_t*, const WarmRow&);
 };
 
 template <int Key>
@@ -1002,13 +1002,13 @@ struct RowBuilds {
     }
     template <bool Warm>
     static void KeyBase(const std::uint8_t* row, std::uint8_t* out, const PlateSpan* spans, int count, int from,
-                        int to, const float* s, const std::uint8_t* near, const WarmRow& w)
+                        int to, const float* s, const std::int32_t* near, const WarmRow& w)
     {
         KeyRow<Key, Warm>(row, out, spans, count, from, to, s, near, w);
     }
     template <bool Warm>
     HX_TARGET_AVX2 static void KeyAvx2(const std::uint8_t* row, std::uint8_t* out, const PlateSpan* spans, int count,
-                                       int from, int to, const float* s, const std::uint8_t* near,
+                                       int from, int to, const float* s, const std::int32_t* near,
                                        const WarmRow& w)
     {
         KeyRow<Key, Warm>(row, out, spans, count, from, to, s, near, w);
@@ -1241,7 +1241,8 @@ struct RowScratch {
     std::vector<std::uint8_t> bins;    // three rows of purity bins, padded
     std::vector<float> smoothed;       // two rows of smoothed D, line opening and joined counts each
     std::vector<std::uint8_t> seeds;   // three rows of seed flags, padded
-    std::vector<std::uint8_t> near;    // next to a seed: one row, and room for its columns
+    std::vector<std::uint8_t> seedColumns; // one row: seed flags over three rows
+    std::vector<std::int32_t> near;        // one row: next to a seed
     std::vector<std::uint8_t> masks;   // two rows: clean backdrop, visible
     std::vector<std::int32_t> eighths; // three rows: smoothed D and D in eighths, which steps count
     std::vector<std::int32_t> columns; // column sums over a row of cells (ColumnSum)
@@ -1258,7 +1259,8 @@ struct RowScratch {
         bins.resize(3 * (w + 2));
         smoothed.resize(6 * w);
         seeds.resize(3 * (w + 2));
-        near.resize(2 * w + 2);
+        seedColumns.resize(w + 2);
+        near.resize(w);
         masks.resize(2 * w);
         eighths.resize(3 * w);
         columns.resize(kColumnSums * w);
@@ -1604,8 +1606,8 @@ int AutoColorDifferenceKey(const HXOperation& op, const ImageView& image, const 
             int warmRowIndex = -1;
             for (int y = begin; y < end; ++y) {
                 prepare(y + 1);
-                std::uint8_t* const near = s.near.data();
-                NearSeedRow(seedsOf(y - 1), seedsOf(y), seedsOf(y + 1), width, near + width, near);
+                std::int32_t* const near = s.near.data();
+                NearSeedRow(seedsOf(y - 1), seedsOf(y), seedsOf(y + 1), width, s.seedColumns.data(), near);
                 const PlateSpan* spans = s.spans.data() + static_cast<std::size_t>(y & 1) * spanStride;
                 const int count = spanCount[y & 1];
                 const float* smoothed = output(y, 0);
