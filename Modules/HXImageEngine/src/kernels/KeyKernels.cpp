@@ -820,9 +820,9 @@ struct WarmRow {
 
 // Non-zero where a pixel lies next to a seed (within its 3 x 3 neighbourhood), from the seed flags
 // of its row and the two around it (each padded by one 0 on either side); `columns` holds
-// width + 2 values. Words rather than bytes, so that the key's loop has only 32-bit lanes.
-inline void NearSeedRow(const std::uint8_t* __restrict above, const std::uint8_t* __restrict here,
-                        const std::uint8_t* __restrict below, int width, std::uint8_t* __restrict columns,
+// width + 2 values. Words rather than bytes, so that the seed and key loops have only 32-bit lanes.
+inline void NearSeedRow(const std::int32_t* __restrict above, const std::int32_t* __restrict here,
+                        const std::int32_t* __restrict below, int width, std::int32_t* __restrict columns,
                         std::int32_t* __restrict near)
 {
     for (int i = -1; i <= width; ++i)
@@ -835,7 +835,7 @@ inline void NearSeedRow(const std::uint8_t* __restrict above, const std::uint8_t
 // smoothed neighbourhood (at least three of the nine pixels joined the mean).
 [[gnu::always_inline]] inline void SeedRow(const PlateSpan* spans, int count, const float* __restrict smoothed,
                                            const float* __restrict line, const float* __restrict joined,
-                                           std::uint8_t* __restrict seeds)
+                                           std::int32_t* __restrict seeds)
 {
     for (int s = 0; s < count; ++s) {
         const PlateSpan plate = spans[s];
@@ -847,7 +847,7 @@ inline void NearSeedRow(const std::uint8_t* __restrict above, const std::uint8_t
             // The smoothed D is a mean of `joined` pixels: its noise is that of D over their root.
             const float area = std::max(at(PlaneAreaGate) / std::sqrt(joined[x]), kGateFloor * inverseD);
             const bool areaClear = (joined[x] >= 3.0f) & (1.0f - smoothed[x] * inverseD >= area);
-            seeds[x] = static_cast<std::uint8_t>(lineClear | areaClear);
+            seeds[x] = static_cast<std::int32_t>(lineClear | areaClear);
         }
     }
 }
@@ -941,7 +941,7 @@ struct KeyRowFunctions {
     void (*purity)(const std::uint8_t*, const float*, int, std::uint8_t*);
     void (*frameBins)(const std::uint8_t*, const float*, int, std::uint16_t*, std::uint16_t*);
     void (*statistics)(const StatisticsRow&);
-    void (*seeds)(const PlateSpan*, int, const float*, const float*, const float*, std::uint8_t*);
+    void (*seeds)(const PlateSpan*, int, const float*, const float*, const float*, std::int32_t*);
     void (*key)(const std::uint8_t*, std::uint8_t*, const PlateSpan*, int, int, int, const float*,
                 const std::int32_t*, const WarmRow&);
     void (*keyWarm)(const std::uint8_t*, std::uint8_t*, const PlateSpan*, int, int, int, const float*,
@@ -991,12 +991,12 @@ struct RowBuilds {
         FrameBinsRow<Key>(row, d, width, purity, steps);
     }
     static void Seeds(const PlateSpan* spans, int count, const float* s, const float* l, const float* j,
-                      std::uint8_t* seeds)
+                      std::int32_t* seeds)
     {
         SeedRow(spans, count, s, l, j, seeds);
     }
     HX_TARGET_AVX2 static void SeedsAvx2(const PlateSpan* spans, int count, const float* s, const float* l,
-                                         const float* j, std::uint8_t* seeds)
+                                         const float* j, std::int32_t* seeds)
     {
         SeedRow(spans, count, s, l, j, seeds);
     }
@@ -1240,8 +1240,8 @@ struct RowScratch {
     std::vector<float> differences;    // four rows of D, padded
     std::vector<std::uint8_t> bins;    // three rows of purity bins, padded
     std::vector<float> smoothed;       // two rows of smoothed D, line opening and joined counts each
-    std::vector<std::uint8_t> seeds;   // three rows of seed flags, padded
-    std::vector<std::uint8_t> seedColumns; // one row: seed flags over three rows
+    std::vector<std::int32_t> seeds;       // three rows of seed flags, padded
+    std::vector<std::int32_t> seedColumns; // one row: seed flags over three rows
     std::vector<std::int32_t> near;        // one row: next to a seed
     std::vector<std::uint8_t> masks;   // two rows: clean backdrop, visible
     std::vector<std::int32_t> eighths; // three rows: smoothed D and D in eighths, which steps count
@@ -1567,9 +1567,9 @@ int AutoColorDifferenceKey(const HXOperation& op, const ImageView& image, const 
             int spanCount[2] = {0, 0};
             // Smoothing, plate and seeds of row y (rows beyond the image have no seeds).
             const auto prepare = [&](int y) {
-                std::uint8_t* seeds = seedsOf(y);
+                std::int32_t* seeds = seedsOf(y);
                 if (y < 0 || y >= height) {
-                    std::fill_n(seeds - 1, seedStride, std::uint8_t{0});
+                    std::fill_n(seeds - 1, seedStride, 0);
                     return;
                 }
                 differences.Advance(y, output(y, 0), output(y, 1), output(y, 2));
