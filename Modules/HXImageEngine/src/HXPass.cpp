@@ -91,7 +91,9 @@ int RunPass(const std::vector<HXOperation>& queue, const HXAbstractImage& source
                 stages.push_back(stage);
                 continue;
             }
-            flush();
+            // A kernel that reads the source itself needs no copy made first.
+            if (!stages.empty() || !(pendingSource && kernels::ReadsSource(op.kind)))
+                flush();
             const kernels::Kernel kernel = kernels::KernelFor(op.kind);
             if (!kernel)
                 return HXResultBadArgument;
