@@ -91,14 +91,14 @@ int RunPass(const std::vector<HXOperation>& queue, const HXAbstractImage& source
                 stages.push_back(stage);
                 continue;
             }
-            // A kernel that reads the source itself needs no copy made first.
-            if (!stages.empty() || !(pendingSource && kernels::ReadsSource(op.kind)))
+            // A kernel that reads the source itself and writes every pixel needs no copy made first.
+            const bool readsSource = pendingSource && stages.empty() && kernels::ReadsSource(op.kind);
+            if (!readsSource)
                 flush();
             const kernels::Kernel kernel = kernels::KernelFor(op.kind);
             if (!kernel)
                 return HXResultBadArgument;
-            if (pendingSource && kernels::ReadsSource(op.kind)) {
-                // The kernel reads the source itself and writes every pixel: no copy first.
+            if (readsSource) {
                 kernels::KernelContext fromSource = ctx;
                 fromSource.source = std::exchange(pendingSource, nullptr);
                 int result = HXResultOutOfMemory;
