@@ -272,13 +272,22 @@ TEST(ColorDifferenceKey, GreenishClothStaysOpaqueBesideAShadow)
     }
 }
 
-TEST(ColorDifferenceKey, SameBytesWithOneAndEightThreads)
+namespace {
+// The green-screen photograph with a few levels of noise on its colour.
+std::unique_ptr<HXImage8> NoisyPhoto(int width, int height, unsigned seed)
 {
-    auto photo = Photo(kGreenBackdrop, 300, 211);
-    auto noisy = NoiseImage(300, 211, 3);
+    auto photo = Photo(kGreenBackdrop, width, height);
+    auto noisy = NoiseImage(width, height, seed);
     for (std::size_t i = 0; i < photo->BufferByteSize(); ++i)
         if (i % 4 != 3)
             photo->Buffer()[i] = static_cast<std::uint8_t>(std::clamp(photo->Buffer()[i] + noisy->Buffer()[i] / 32 - 4, 0, 255));
+    return photo;
+}
+} // namespace
+
+TEST(ColorDifferenceKey, SameBytesWithOneAndEightThreads)
+{
+    auto photo = NoisyPhoto(300, 211, 3);
     auto one = Clone(*photo);
     auto eight = Clone(*photo);
     {
@@ -297,11 +306,7 @@ TEST(ColorDifferenceKey, SameBytesWithOneAndEightThreads)
 // left as it was.
 TEST(ColorDifferenceKey, KeyingIntoAnotherImageMatchesKeyingInPlace)
 {
-    auto photo = Photo(kGreenBackdrop, 300, 211);
-    auto noisy = NoiseImage(300, 211, 5);
-    for (std::size_t i = 0; i < photo->BufferByteSize(); ++i)
-        if (i % 4 != 3)
-            photo->Buffer()[i] = static_cast<std::uint8_t>(std::clamp(photo->Buffer()[i] + noisy->Buffer()[i] / 32 - 4, 0, 255));
+    auto photo = NoisyPhoto(300, 211, 5);
     const auto original = Clone(*photo);
     ThreadCount threads(3);
     auto inPlace = Clone(*photo);
