@@ -28,13 +28,6 @@ double Finite(double value, double low, double high, double fallback)
     return std::isnan(value) ? fallback : std::clamp(value, low, high);
 }
 
-// A team sized to a small pass of about `work` simple steps: waking a thread costs about what
-// 65,536 of them take, and a busy machine may not run every thread of a large team at once.
-int TeamFor(std::int64_t work, int threads)
-{
-    return static_cast<int>(std::clamp<std::int64_t>(work >> 16, 1, std::max(1, threads)));
-}
-
 // ---------------------------------------------------------------------------------------------
 // UV blur: chroma (full-range YCbCr, BT.601) is blurred, luma is kept. The colour change is added
 // to the original bytes, so a region of even chroma keeps its bytes exactly.
@@ -1205,8 +1198,7 @@ const std::vector<std::int32_t>& NearestWarm(const std::vector<WarmCell>& cells,
     // D (offset to be positive) above, index below: the lowest key is the warmest cell.
     std::vector<std::uint64_t>& keys = scratch.keys;
     keys.resize(cells.size());
-    const std::int64_t cellCount = static_cast<std::int64_t>(fw) * fh;
-    ParallelFor(fh, TeamFor(cellCount, threads), [&](int begin, int end) {
+    ParallelFor(fh, threads, [&](int begin, int end) {
         for (std::size_t i = static_cast<std::size_t>(begin) * fw; i < static_cast<std::size_t>(end) * fw; ++i)
             keys[i] = warm[i]
                           ? (static_cast<std::uint64_t>(static_cast<std::uint32_t>(cells[i].q) ^ 0x80000000u) << 32) | i
@@ -1217,7 +1209,7 @@ const std::vector<std::int32_t>& NearestWarm(const std::vector<WarmCell>& cells,
     const int longest = fw + 4 * reach + 1;
     std::vector<std::uint64_t>& work = scratch.work;
     work.resize(static_cast<std::size_t>(threads) * 3 * longest);
-    ParallelFor(fh, TeamFor(3 * cellCount, threads), [&](int begin, int end, int worker) {
+    ParallelFor(fh, threads, [&](int begin, int end, int worker) {
         std::uint64_t* w = work.data() + static_cast<std::size_t>(worker) * 3 * longest;
         for (int j = begin; j < end; ++j)
             WindowMinimum(keys.data() + static_cast<std::size_t>(j) * fw, 1, fw, reach, w);
@@ -1226,7 +1218,7 @@ const std::vector<std::int32_t>& NearestWarm(const std::vector<WarmCell>& cells,
     nearest.resize(cells.size());
     std::vector<std::uint64_t>& lowest = scratch.lowest;
     lowest.resize(static_cast<std::size_t>(threads) * fw);
-    ParallelFor(fh, TeamFor((2 * reach + 1) * cellCount, threads), [&](int begin, int end, int worker) {
+    ParallelFor(fh, threads, [&](int begin, int end, int worker) {
         std::uint64_t* low = lowest.data() + static_cast<std::size_t>(worker) * fw;
         for (int j = begin; j < end; ++j) {
             std::fill_n(low, fw, ~std::uint64_t{0});
@@ -1511,7 +1503,7 @@ int AutoColorDifferenceKey(const HXOperation& op, const ImageView& image, const 
     // 4. Subject colours that are clearly warm (D well below 0), the nearest for every fine cell.
     std::vector<std::uint8_t>& isWarm = ws.isWarm;
     isWarm.resize(warmCells.size());
-    ParallelFor(fh, TeamFor(static_cast<std::int64_t>(fw) * fh, threads), [&](int begin, int end) {
+    ParallelFor(fh, threads, [&](int begin, int end) {
         for (int j = begin; j < end; ++j)
             for (int i = 0; i < fw; ++i) {
                 const std::size_t index = static_cast<std::size_t>(j) * fw + i;
