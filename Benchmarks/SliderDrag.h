@@ -23,11 +23,20 @@
 #include <memory>
 #include <string>
 
+namespace lumo::ui {
+class CanvasScene;
+class CanvasView;
+} // namespace lumo::ui
+
 namespace lumora::bench {
 
 struct DraggedPanel {
     std::unique_ptr<QWidget> panel; // shown by the benchmark as a window of its own
     QAbstractSlider* slider = nullptr;
+    // A panel that is a whole main window brings its own canvas: the frames repaint and time this
+    // view (its scene's renders) instead of the benchmark's, and the window fills the screen.
+    lumo::ui::CanvasView* view = nullptr;
+    lumo::ui::CanvasScene* scene = nullptr;
 };
 
 struct SliderDragCase {
@@ -41,5 +50,9 @@ struct SliderDragCase {
 // Release/<name>/busy (four threads spinning beside them, BusyMachine.h); returns true, for a
 // namespace-scope registrar.
 bool RegisterSliderDrag(SliderDragCase dragCase);
+
+// Opens the project (once) and builds the named case's panel (once), for a benchmark of its own
+// that uses that panel; false when no case has the name.
+bool BuildSliderDragCase(const std::string& name);
 
 } // namespace lumora::bench

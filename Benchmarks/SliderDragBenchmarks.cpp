@@ -27,6 +27,7 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <deque>
 #include <optional>
 #include <vector>
 
@@ -73,24 +74,34 @@ public:
     // Its widgets go before the Application does.
     static void Close() { s_instance.reset(); }
 
-    // The case's panel, built and shown on first use.
+    // The case's panel, built and shown on first use, and its canvas made the one painted.
     QAbstractSlider* Slider(const SliderDragCase& dragCase)
     {
-        for (const Built& built : m_built)
-            if (built.name == dragCase.name)
+        for (Built& built : m_built)
+            if (built.name == dragCase.name) {
+                Activate(built);
                 return built.dragged.slider;
+            }
         Built built{dragCase.name, dragCase.build(*m_app.GetDocument()->GetProject())};
         if (!built.dragged.panel || built.dragged.slider == nullptr)
             Fail("a case built no panel or no slider");
-        built.dragged.panel->resize(380, built.dragged.panel->sizeHint().height());
-        built.dragged.panel->show();
-        QCoreApplication::processEvents();
+        if (built.dragged.view != nullptr) {
+            built.dragged.scene->SetRenderCall([this](QImage& image, const ui::CanvasRenderRequest& request) {
+                return TimedRender(image, request);
+            });
+            built.dragged.panel->setGeometry(0, 0, kScreenWidth, kScreenHeight);
+        } else {
+            built.dragged.panel->resize(380, built.dragged.panel->sizeHint().height());
+        }
         m_built.push_back(std::move(built));
+        Activate(m_built.back());
+        if (m_built.back().dragged.view != nullptr)
+            SettleCanvas(*m_built.back().dragged.scene);
         return m_built.back().dragged.slider;
     }
 
     // Paints the view now; what the scene was asked for is rendered in this paint.
-    void Repaint() { m_view.viewport()->repaint(); }
+    void Repaint() { m_painted->viewport()->repaint(); }
 
     // Runs what the paint left queued (the scene's own update request), outside the timing.
     static void Settle() { QCoreApplication::processEvents(); }
@@ -102,6 +113,34 @@ private:
         std::string name;
         DraggedPanel dragged;
     };
+
+    // One canvas is shown and painted at a time: a hidden view neither paints nor renders.
+    void Activate(Built& active)
+    {
+        for (Built& built : m_built)
+            if (built.dragged.view != nullptr && &built != &active)
+                built.dragged.panel->hide();
+        ui::CanvasView* view = active.dragged.view != nullptr ? active.dragged.view : &m_view;
+        if (view != &m_view)
+            m_view.hide();
+        active.dragged.panel->show();
+        view->show();
+        m_app.SetCanvasView(view);
+        m_painted = view;
+        QCoreApplication::processEvents();
+    }
+
+    // Waits for the scene to take its size, then renders it whole and makes the previews' sources:
+    // a drag's first frame finds them made.
+    void SettleCanvas(ui::CanvasScene& scene)
+    {
+        if (!QTest::qWaitFor([&scene] { return scene.IsDrawingEnabled(); }, 10000))
+            Fail("the canvas never settled");
+        Repaint();
+        scene.SlotRedrawScene(hvn::image::HXDownsampleFactor3);
+        Repaint();
+        Settle();
+    }
 
     Workspace() : m_app(*static_cast<ui::Application*>(QCoreApplication::instance()))
     {
@@ -129,13 +168,7 @@ private:
         m_view.resize(kScreenWidth, kScreenHeight);
         m_view.show();
         m_model->NotifyObservers(ui::DataTypeProject, m_app.GetDocument()->Id(), ui::FieldTypeRefreshAll);
-        if (!QTest::qWaitFor([this] { return m_scene.IsDrawingEnabled(); }, 10000))
-            Fail("the canvas never settled");
-        // The first full render, then the previews' sources: a drag's first frame finds them made.
-        Repaint();
-        m_scene.SlotRedrawScene(hvn::image::HXDownsampleFactor3);
-        Repaint();
-        Settle();
+        SettleCanvas(m_scene);
     }
 
     void WriteImages()
@@ -197,7 +230,9 @@ private:
     ui::LumoModelPtr m_model = std::make_shared<ui::LumoModel>(m_app.GetDocument());
     ui::CanvasScene m_scene;
     ui::CanvasView m_view;
-    std::vector<Built> m_built;
+    ui::CanvasView* m_painted = &m_view;
+    // Deque: a case's window keeps its place while others are built.
+    std::deque<Built> m_built;
 
     static inline std::unique_ptr<Workspace> s_instance;
 };
@@ -321,6 +356,16 @@ std::string LoadAverage()
 }
 
 } // namespace
+
+bool BuildSliderDragCase(const std::string& name)
+{
+    for (const SliderDragCase& dragCase : Cases())
+        if (dragCase.name == name) {
+            Workspace::Get().Slider(dragCase);
+            return true;
+        }
+    return false;
+}
 
 bool RegisterSliderDrag(SliderDragCase dragCase)
 {
