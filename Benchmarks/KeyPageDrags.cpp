@@ -20,6 +20,19 @@
 
 #include <chrono>
 
+namespace lumora::bench {
+
+QAbstractSlider* KeyRemovalSlider(lumo::ui::KeySection& keys)
+{
+    for (int row = 0; row < keys.ListRows(); ++row)
+        if (auto* panel = qobject_cast<lumo::ui::AutoColorDifferenceKeyWidget*>(keys.PanelAt(row)))
+            if (auto* pair = panel->RowControlAs<lumo::ui::SpinSlider>(lumo::ui::AutoColorDifferenceKeyWidget::RowRemoval))
+                return pair->GetSlider();
+    return nullptr;
+}
+
+} // namespace lumora::bench
+
 namespace {
 
 using namespace lumo;
@@ -58,11 +71,8 @@ const bool registered = lumora::bench::RegisterSliderDrag(
          item->SetCollapsed(true);
          auto* dock = new BenchDock;
          dragged.panel.reset(dock);
-         auto* keys = qobject_cast<ui::KeySection*>(dock->Section(app::ToolsetSectionKey));
-         for (int row = 0; keys != nullptr && row < keys->ListRows(); ++row)
-             if (auto* panel = qobject_cast<ui::AutoColorDifferenceKeyWidget*>(keys->PanelAt(row)))
-                 if (auto* pair = panel->RowControlAs<ui::SpinSlider>(ui::AutoColorDifferenceKeyWidget::RowRemoval))
-                     dragged.slider = pair->GetSlider();
+         if (auto* keys = qobject_cast<ui::KeySection*>(dock->Section(app::ToolsetSectionKey)))
+             dragged.slider = lumora::bench::KeyRemovalSlider(*keys);
          return dragged;
      }});
 

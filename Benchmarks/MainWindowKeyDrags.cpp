@@ -5,8 +5,6 @@
 #include "SliderDrag.h"
 
 #include "Canvas/CanvasView.h"
-#include "Controls/ValueControls.h"
-#include "Panels/KeyWidgets.h"
 #include "Shell/Application.h"
 #include "Shell/LumoModel.h"
 #include "Shell/MainWindow.h"
@@ -43,15 +41,6 @@ ui::KeySection* DockedKeyPage()
                : nullptr;
 }
 
-QAbstractSlider* RemovalSlider(ui::KeySection& keys)
-{
-    for (int row = 0; row < keys.ListRows(); ++row)
-        if (auto* panel = qobject_cast<ui::AutoColorDifferenceKeyWidget*>(keys.PanelAt(row)))
-            if (auto* pair = panel->RowControlAs<ui::SpinSlider>(ui::AutoColorDifferenceKeyWidget::RowRemoval))
-                return pair->GetSlider();
-    return nullptr;
-}
-
 const bool registered = lumora::bench::RegisterSliderDrag(
     {kCase, [](app::Project& project) {
          project.SetCurrentToolset(app::ToolsetSectionKey);
@@ -68,7 +57,7 @@ const bool registered = lumora::bench::RegisterSliderDrag(
          auto window = std::make_unique<ui::MainWindow>(QString());
          g_window = window.get();
          if (ui::KeySection* keys = DockedKeyPage())
-             dragged.slider = RemovalSlider(*keys);
+             dragged.slider = lumora::bench::KeyRemovalSlider(*keys);
          dragged.view = window->GetCanvasView();
          dragged.scene = window->GetCanvasScene();
          dragged.panel = std::move(window);

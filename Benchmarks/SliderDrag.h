@@ -26,6 +26,7 @@
 namespace lumo::ui {
 class CanvasScene;
 class CanvasView;
+class KeySection;
 } // namespace lumo::ui
 
 namespace lumora::bench {
@@ -54,5 +55,8 @@ bool RegisterSliderDrag(SliderDragCase dragCase);
 // Opens the project (once) and builds the named case's panel (once), for a benchmark of its own
 // that uses that panel; false when no case has the name.
 bool BuildSliderDragCase(const std::string& name);
+
+// The main keyer's Removal slider in a key page, or null when the page shows no such panel.
+QAbstractSlider* KeyRemovalSlider(lumo::ui::KeySection& keys);
 
 } // namespace lumora::bench
