@@ -1108,6 +1108,131 @@ struct RowScratch {
     }
 };
 
+// Holes in opaque subject. Subject colours that the backdrop's colour difference cannot tell from
+// a mix (green-ish or cyan cloth, grey beside spill) key a little below opaque: their noise
+// scatters pixels of an opaque area below 0.9, and where the plate dims beside the subject (its
+// shadow on the backdrop) a band along its edge sinks further. A pixel keyed between kHoleLow and
+// kHoleOpaque becomes opaque, with its own colour back, when
+// - it lies in a speckle: a run of at most kSpeckle pixels of its row between two opaque pixels,
+//   with opaque pixels above and below it too (within kHoleReach; its colour says little, the
+//   noise that made it a speckle pushed it towards the backdrop), or
+// - it has the colour of an opaque pixel at an end of its run (at most kHoleReach long): within
+//   kHoleColourShare of that colour's distance from the backdrop or kHoleColourFloor levels, and
+//   within kHoleMixShare of the distance a mix keyed that much lower would lie from it.
+// A mix of subject and backdrop (a veil, a soft edge, backdrop seen through the subject) lies as
+// far from the subject's colour as its alpha says, and backdrop seen through the subject reaches
+// pixels keyed below kHoleLow.
+constexpr int kHoleOpaque = 230;
+constexpr int kHoleLow = 128;
+constexpr double kHoleReach = 128.0; // full-resolution pixels
+constexpr double kSpeckle = 16.0;     // full-resolution pixels
+constexpr float kHoleColourShare = 0.1f;
+constexpr float kHoleColourFloor = 10.0f;
+constexpr float kHoleMixShare = 0.75f;
+
+struct HoleCandidate {
+    std::int32_t x;
+    std::int32_t y;
+    std::uint32_t colour; // the pixel as photographed (alpha byte opaque); 0: left as keyed
+    bool enclosed;        // between two opaque pixels of its row: the column must agree
+};
+
+// The plate's value of plane p at pixel x of a row of spans.
+float PlateAt(const PlateSpan* spans, int count, int x, int p)
+{
+    int s = 0;
+    while (s + 1 < count && x >= spans[s].x1)
+        ++s;
+    return spans[s].start[p] + (float(x) + 0.5f - spans[s].left) * spans[s].step[p];
+}
+
+bool InHoleRange(int alpha)
+{
+    return alpha >= kHoleLow && alpha < kHoleOpaque;
+}
+
+// After row y is keyed: the pixels of its runs in the hole range, at most `reach` long, that have
+// the colour of an opaque pixel at an end of their run, with the colours they had before unmixing
+// (C = B + alpha (F - B)).
+void CollectHoleRuns(const std::uint8_t* row, int width, int y, const PlateSpan* spans, int count, int reach,
+                     int speckle, std::vector<HoleCandidate>& out)
+{
+    const auto photographed = [&](int i, float* c, float* b) {
+        const std::uint8_t* p = row + 4 * i;
+        const float a = float(p[3]) / 255.0f;
+        for (int k = 0; k < 3; ++k) {
+            b[k] = PlateAt(spans, count, i, PlaneColor0 + k);
+            c[k] = std::min(255.0f, std::max(0.0f, b[k] + a * (float(p[k]) - b[k])));
+        }
+    };
+    int x = 0;
+    while (x < width) {
+        if (!InHoleRange(row[4 * x + 3])) {
+            ++x;
+            continue;
+        }
+        const int begin = x;
+        while (x < width && InHoleRange(row[4 * x + 3]))
+            ++x;
+        const bool left = begin > 0 && row[4 * (begin - 1) + 3] >= kHoleOpaque;
+        const bool right = x < width && row[4 * x + 3] >= kHoleOpaque;
+        if (!(left || right) || x - begin > reach)
+            continue;
+        float ends[2][3], b[3];
+        if (left)
+            photographed(begin - 1, ends[0], b);
+        if (right)
+            photographed(x, ends[1], b);
+        const bool enclosed = left && right && x - begin <= speckle;
+        const int endAlpha[2] = {left ? row[4 * (begin - 1) + 3] : 0, right ? row[4 * x + 3] : 0};
+        for (int i = begin; i < x; ++i) {
+            float c[3];
+            photographed(i, c, b);
+            bool same = enclosed;
+            for (int e = 0; e < 2 && !same; ++e) {
+                if (!(e == 0 ? left : right))
+                    continue;
+                float away = 0.0f, apart = 0.0f;
+                for (int k = 0; k < 3; ++k) {
+                    away += (ends[e][k] - b[k]) * (ends[e][k] - b[k]);
+                    apart += (c[k] - ends[e][k]) * (c[k] - ends[e][k]);
+                }
+                const float mix = kHoleMixShare * float(endAlpha[e] - row[4 * i + 3]) / float(endAlpha[e]);
+                const float tolerance =
+                    std::min(std::max(kHoleColourFloor, kHoleColourShare * std::sqrt(away)), mix * std::sqrt(away));
+                same = apart <= tolerance * tolerance;
+            }
+            if (!same)
+                continue;
+            std::uint32_t colour = 255u << 24;
+            for (int k = 0; k < 3; ++k)
+                colour |= static_cast<std::uint32_t>(static_cast<int>(c[k] + 0.5f)) << (8 * k);
+            out.push_back({i, y, colour, enclosed});
+        }
+    }
+}
+
+// Whether the nearest pixels out of the hole range above and below pixel (x, y) are opaque, within
+// `reach` rows whose source pixels are all opaque.
+bool EnclosedVertically(const ImageView& image, int x, int y, int reach, const std::uint8_t* opaqueRows)
+{
+    for (const int step : {-1, 1}) {
+        int yy = y + step;
+        for (; yy >= 0 && yy < image.height && std::abs(yy - y) <= reach; yy += step) {
+            if (!opaqueRows[yy])
+                return false;
+            const int alpha = image.Pixel(x, yy)[3];
+            if (alpha >= kHoleOpaque)
+                break;
+            if (alpha < kHoleLow)
+                return false;
+        }
+        if (yy < 0 || yy >= image.height || std::abs(yy - y) > reach)
+            return false;
+    }
+    return true;
+}
+
 // Everything the key allocates, kept between calls on the thread that renders: the first touch
 // of a fresh page costs far more than filling it, and a 42-megapixel key needs megabytes.
 struct KeyWorkspace {
@@ -1123,6 +1248,8 @@ struct KeyWorkspace {
     FillScratch fill;
     NearestScratch nearest;
     std::vector<float> keptRows;
+    std::vector<std::vector<HoleCandidate>> holes; // one list a band of rows
+    std::vector<std::uint8_t> opaqueRows;                 // rows whose source pixels are all opaque
 };
 
 KeyWorkspace& Workspace()
@@ -1361,10 +1488,16 @@ int AutoColorDifferenceKey(const HXOperation& op, const ImageView& image, const 
             }
         }
     });
+    const int holeReach = std::max(2, static_cast<int>(std::lround(kHoleReach * ctx.scale)));
+    const int speckle = std::max(1, static_cast<int>(std::lround(kSpeckle * ctx.scale)));
+    ws.holes.resize(static_cast<std::size_t>(bands));
+    ws.opaqueRows.resize(static_cast<std::size_t>(height));
     ParallelFor(bands, threads, [&](int firstBand, int lastBand, int worker) {
         for (int band = firstBand; band < lastBand; ++band) {
             const int begin = bandBegin(band);
             const int end = bandBegin(band + 1);
+            std::vector<HoleCandidate>& holes = ws.holes[static_cast<std::size_t>(band)];
+            holes.clear();
             RowScratch& s = ws.rows[static_cast<std::size_t>(worker)];
             DifferenceRows differences(image, rows, terms, tau, s.differences.data());
             differences.KeepRows([&, band, begin, end](int y) -> const float* {
@@ -1441,6 +1574,10 @@ int AutoColorDifferenceKey(const HXOperation& op, const ImageView& image, const 
                 }
                 // Runs of fine cells with and without a warm subject nearby.
                 std::uint8_t* const pixels = image.Row(y);
+                bool opaqueRow = true;
+                for (int x = 0; x < width; ++x)
+                    opaqueRow &= pixels[4 * x + 3] == 255;
+                ws.opaqueRows[static_cast<std::size_t>(y)] = opaqueRow;
                 for (int i = 0; i < fw;) {
                     const bool hasWarm = nearestOfRow[i] >= 0;
                     int next = i + 1;
@@ -1450,8 +1587,24 @@ int AutoColorDifferenceKey(const HXOperation& op, const ImageView& image, const 
                                                         smoothed, seeds, warmRow);
                     i = next;
                 }
+                if (opaqueRow)
+                    CollectHoleRuns(pixels, width, y, spans, count, holeReach, speckle, holes);
             }
         }
+    });
+
+    // 6. Holes enclosed by opaque subject: decided on the finished matte, then filled.
+    ParallelFor(bands, threads, [&](int firstBand, int lastBand) {
+        for (int band = firstBand; band < lastBand; ++band)
+            for (HoleCandidate& hole : ws.holes[static_cast<std::size_t>(band)])
+                if (hole.enclosed && !EnclosedVertically(image, hole.x, hole.y, holeReach, ws.opaqueRows.data()))
+                    hole.colour = 0;
+    });
+    ParallelFor(bands, threads, [&](int firstBand, int lastBand) {
+        for (int band = firstBand; band < lastBand; ++band)
+            for (const HoleCandidate& hole : ws.holes[static_cast<std::size_t>(band)])
+                if (hole.colour != 0)
+                    StorePixel(image.Pixel(hole.x, hole.y), hole.colour);
     });
     return HXResultOk;
 }
