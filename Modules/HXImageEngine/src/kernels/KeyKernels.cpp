@@ -1134,89 +1134,149 @@ struct HoleCandidate {
     std::int32_t x;
     std::int32_t y;
     std::uint32_t colour; // the pixel as photographed (alpha byte opaque); 0: left as keyed
-    bool enclosed;        // between two opaque pixels of its row: the column must agree
+    std::uint8_t walk;    // a speckle: 1 the column above, 2 below, still to be walked
 };
 
-// The plate's value of plane p at pixel x of a row of spans.
-float PlateAt(const PlateSpan* spans, int count, int x, int p)
+constexpr std::uint8_t kWalkUp = 1;
+constexpr std::uint8_t kWalkDown = 2;
+
+// A speckle's neighbour in the column beside it (row `next`, whose source is opaque or not):
+// an opaque one settles that side, one below kHoleLow (or a translucent source) rules the speckle
+// out, one in the hole range leaves the column to walk.
+void SettleSpeckle(HoleCandidate& hole, const std::uint8_t* next, bool nextOpaque, std::uint8_t side)
 {
-    int s = 0;
-    while (s + 1 < count && x >= spans[s].x1)
-        ++s;
-    return spans[s].start[p] + (float(x) + 0.5f - spans[s].left) * spans[s].step[p];
+    const int alpha = next[4 * hole.x + 3];
+    if (!nextOpaque || alpha < kHoleLow)
+        hole.colour = 0;
+    else if (alpha >= kHoleOpaque)
+        hole.walk &= static_cast<std::uint8_t>(~side);
 }
 
 bool InHoleRange(int alpha)
 {
-    return alpha >= kHoleLow && alpha < kHoleOpaque;
+    return static_cast<unsigned>(alpha - kHoleLow) < static_cast<unsigned>(kHoleOpaque - kHoleLow);
 }
 
-// After row y is keyed: the pixels of its runs in the hole range, at most `reach` long, that have
-// the colour of an opaque pixel at an end of their run, with the colours they had before unmixing
-// (C = B + alpha (F - B)).
-void CollectHoleRuns(const std::uint8_t* row, int width, int y, const PlateSpan* spans, int count, int reach,
-                     int speckle, std::vector<HoleCandidate>& out)
+// The first pixel from x on whose alpha is in the hole range, or width; most rows have few, so
+// aligned blocks of pixels are tested at once.
+int NextInHoleRange(const std::uint8_t* row, int x, int width)
 {
-    const auto photographed = [&](int i, float* c, float* b) {
+    constexpr int kBlock = 16;
+    for (; x < width && (x % kBlock) != 0; ++x)
+        if (InHoleRange(row[4 * x + 3]))
+            return x;
+    for (; x + kBlock <= width; x += kBlock) {
+        std::uint32_t any = 0;
+        for (int i = 0; i < kBlock; ++i)
+            any |= ((LoadPixel(row + 4 * (x + i)) >> 24) - std::uint32_t{kHoleLow}) <
+                   std::uint32_t{kHoleOpaque - kHoleLow};
+        if (any)
+            break;
+    }
+    while (x < width && !InHoleRange(row[4 * x + 3]))
+        ++x;
+    return x;
+}
+
+// After row y is keyed: the pixels of its runs in the hole range, at most `reach` long, that are
+// speckles or have the colour of an opaque pixel at an end of their run, with the colours they had
+// before unmixing (C = B + alpha (F - B), B taken at one end of the run: the plate hardly changes
+// over a run).
+// Speckles are settled against the row above when it is given (keyed already).
+void CollectHoleRuns(const std::uint8_t* row, int width, int y, const PlateSpan* spans, int count, int reach,
+                     int speckle, const std::uint8_t* above, bool aboveOpaque, std::vector<HoleCandidate>& out)
+{
+    int span = 0; // pixels are asked for left to right, but for one step back at a run's start
+    const auto plateAt = [&](int i, float* b) {
+        while (span > 0 && i < spans[span].x0)
+            --span;
+        while (span + 1 < count && i >= spans[span].x1)
+            ++span;
+        const PlateSpan& plate = spans[span];
+        for (int k = 0; k < 3; ++k)
+            b[k] = plate.start[PlaneColor0 + k] + (float(i) + 0.5f - plate.left) * plate.step[PlaneColor0 + k];
+    };
+    const auto photographed = [&](int i, const float* b, float* c) {
         const std::uint8_t* p = row + 4 * i;
-        const float a = float(p[3]) / 255.0f;
-        for (int k = 0; k < 3; ++k) {
-            b[k] = PlateAt(spans, count, i, PlaneColor0 + k);
+        const float a = float(p[3]) * (1.0f / 255.0f);
+        for (int k = 0; k < 3; ++k)
             c[k] = std::min(255.0f, std::max(0.0f, b[k] + a * (float(p[k]) - b[k])));
-        }
     };
     int x = 0;
-    while (x < width) {
-        if (!InHoleRange(row[4 * x + 3])) {
-            ++x;
-            continue;
-        }
+    while ((x = NextInHoleRange(row, x, width)) < width) {
         const int begin = x;
         while (x < width && InHoleRange(row[4 * x + 3]))
             ++x;
         const bool left = begin > 0 && row[4 * (begin - 1) + 3] >= kHoleOpaque;
         const bool right = x < width && row[4 * x + 3] >= kHoleOpaque;
-        if (!(left || right) || x - begin > reach)
+        const int length = x - begin;
+        if (!(left || right) || length > reach)
             continue;
-        float ends[2][3], b[3];
-        if (left)
-            photographed(begin - 1, ends[0], b);
-        if (right)
-            photographed(x, ends[1], b);
-        const bool enclosed = left && right && x - begin <= speckle;
-        const int endAlpha[2] = {left ? row[4 * (begin - 1) + 3] : 0, right ? row[4 * x + 3] : 0};
-        for (int i = begin; i < x; ++i) {
-            float c[3];
-            photographed(i, c, b);
-            bool same = enclosed;
-            for (int e = 0; e < 2 && !same; ++e) {
-                if (!(e == 0 ? left : right))
-                    continue;
-                float away = 0.0f, apart = 0.0f;
-                for (int k = 0; k < 3; ++k) {
-                    away += (ends[e][k] - b[k]) * (ends[e][k] - b[k]);
-                    apart += (c[k] - ends[e][k]) * (c[k] - ends[e][k]);
-                }
-                const float mix = kHoleMixShare * float(endAlpha[e] - row[4 * i + 3]) / float(endAlpha[e]);
-                const float tolerance =
-                    std::min(std::max(kHoleColourFloor, kHoleColourShare * std::sqrt(away)), mix * std::sqrt(away));
-                same = apart <= tolerance * tolerance;
+        if (left && right && length <= speckle) {
+            float b[3];
+            plateAt(begin, b);
+            for (int i = begin; i < x; ++i) {
+                float c[3];
+                photographed(i, b, c);
+                std::uint32_t colour = 255u << 24;
+                for (int k = 0; k < 3; ++k)
+                    colour |= static_cast<std::uint32_t>(static_cast<int>(c[k] + 0.5f)) << (8 * k);
+                HoleCandidate hole{i, y, colour, kWalkUp | kWalkDown};
+                if (above)
+                    SettleSpeckle(hole, above, aboveOpaque, kWalkUp);
+                if (hole.colour != 0)
+                    out.push_back(hole);
             }
-            if (!same)
+            continue;
+        }
+        // Per end: its colour, the largest tolerance and the tolerance per level of alpha below it.
+        float b[3], ends[2][3], most[2] = {-1.0f, -1.0f}, perLevel[2] = {0.0f, 0.0f};
+        int endAlpha[2] = {0, 0};
+        for (int e = 0; e < 2; ++e) {
+            if (!(e == 0 ? left : right))
                 continue;
+            const int at = e == 0 ? begin - 1 : x;
+            plateAt(at, b);
+            photographed(at, b, ends[e]);
+            float away = 0.0f;
+            for (int k = 0; k < 3; ++k)
+                away += (ends[e][k] - b[k]) * (ends[e][k] - b[k]);
+            away = std::sqrt(away);
+            endAlpha[e] = row[4 * at + 3];
+            most[e] = std::max(kHoleColourFloor, kHoleColourShare * away);
+            perLevel[e] = kHoleMixShare * away / float(endAlpha[e]);
+        }
+        const auto add = [&](int i, const float* c) {
             std::uint32_t colour = 255u << 24;
             for (int k = 0; k < 3; ++k)
                 colour |= static_cast<std::uint32_t>(static_cast<int>(c[k] + 0.5f)) << (8 * k);
-            out.push_back({i, y, colour, enclosed});
+            out.push_back({i, y, colour, 0});
+        };
+        for (int i = begin; i < x; ++i) {
+            float c[3];
+            photographed(i, b, c);
+            bool same = false;
+            for (int e = 0; e < 2 && !same; ++e) {
+                const float tolerance = std::min(most[e], perLevel[e] * float(endAlpha[e] - row[4 * i + 3]));
+                float apart = 0.0f;
+                for (int k = 0; k < 3; ++k)
+                    apart += (c[k] - ends[e][k]) * (c[k] - ends[e][k]);
+                same = tolerance > 0.0f && apart <= tolerance * tolerance;
+            }
+            if (same)
+                add(i, c);
         }
     }
 }
 
-// Whether the nearest pixels out of the hole range above and below pixel (x, y) are opaque, within
-// `reach` rows whose source pixels are all opaque.
-bool EnclosedVertically(const ImageView& image, int x, int y, int reach, const std::uint8_t* opaqueRows)
+// Whether the nearest pixels out of the hole range above and below pixel (x, y) (the sides in
+// `walk`) are opaque, within `reach` rows whose source pixels are all opaque.
+bool EnclosedVertically(const ImageView& image, int x, int y, std::uint8_t walk, int reach,
+                        const std::uint8_t* opaqueRows)
 {
     for (const int step : {-1, 1}) {
+        if (!(walk & (step < 0 ? kWalkUp : kWalkDown)))
+            continue;
         int yy = y + step;
         for (; yy >= 0 && yy < image.height && std::abs(yy - y) <= reach; yy += step) {
             if (!opaqueRows[yy])
@@ -1498,6 +1558,7 @@ int AutoColorDifferenceKey(const HXOperation& op, const ImageView& image, const 
             const int end = bandBegin(band + 1);
             std::vector<HoleCandidate>& holes = ws.holes[static_cast<std::size_t>(band)];
             holes.clear();
+            std::size_t previousRow = 0; // where the candidates of the row above start
             RowScratch& s = ws.rows[static_cast<std::size_t>(worker)];
             DifferenceRows differences(image, rows, terms, tau, s.differences.data());
             differences.KeepRows([&, band, begin, end](int y) -> const float* {
@@ -1574,9 +1635,10 @@ int AutoColorDifferenceKey(const HXOperation& op, const ImageView& image, const 
                 }
                 // Runs of fine cells with and without a warm subject nearby.
                 std::uint8_t* const pixels = image.Row(y);
-                bool opaqueRow = true;
+                std::uint32_t sourceAlpha = ~std::uint32_t{0};
                 for (int x = 0; x < width; ++x)
-                    opaqueRow &= pixels[4 * x + 3] == 255;
+                    sourceAlpha &= LoadPixel(pixels + 4 * x);
+                const bool opaqueRow = sourceAlpha >> 24 == 255;
                 ws.opaqueRows[static_cast<std::size_t>(y)] = opaqueRow;
                 for (int i = 0; i < fw;) {
                     const bool hasWarm = nearestOfRow[i] >= 0;
@@ -1587,8 +1649,13 @@ int AutoColorDifferenceKey(const HXOperation& op, const ImageView& image, const 
                                                         smoothed, seeds, warmRow);
                     i = next;
                 }
+                for (std::size_t h = previousRow; h < holes.size(); ++h)
+                    if (holes[h].walk & kWalkDown)
+                        SettleSpeckle(holes[h], pixels, opaqueRow, kWalkDown);
+                previousRow = holes.size();
                 if (opaqueRow)
-                    CollectHoleRuns(pixels, width, y, spans, count, holeReach, speckle, holes);
+                    CollectHoleRuns(pixels, width, y, spans, count, holeReach, speckle, y > begin ? image.Row(y - 1) : nullptr,
+                                    y > begin && ws.opaqueRows[static_cast<std::size_t>(y - 1)], holes);
             }
         }
     });
@@ -1597,7 +1664,8 @@ int AutoColorDifferenceKey(const HXOperation& op, const ImageView& image, const 
     ParallelFor(bands, threads, [&](int firstBand, int lastBand) {
         for (int band = firstBand; band < lastBand; ++band)
             for (HoleCandidate& hole : ws.holes[static_cast<std::size_t>(band)])
-                if (hole.enclosed && !EnclosedVertically(image, hole.x, hole.y, holeReach, ws.opaqueRows.data()))
+                if (hole.colour != 0 && hole.walk &&
+                    !EnclosedVertically(image, hole.x, hole.y, hole.walk, holeReach, ws.opaqueRows.data()))
                     hole.colour = 0;
     });
     ParallelFor(bands, threads, [&](int firstBand, int lastBand) {
