@@ -1121,10 +1121,11 @@ struct RowScratch {
 //   within kHoleMixShare of the distance a mix keyed that much lower would lie from it.
 // A mix of subject and backdrop (a veil, a soft edge, backdrop seen through the subject) lies as
 // far from the subject's colour as its alpha says, and backdrop seen through the subject reaches
-// pixels keyed below kHoleLow.
+// pixels keyed below kHoleLow. Rows whose source is not wholly opaque take no part: a filled pixel
+// could not get its source's alpha back.
 constexpr int kHoleOpaque = 230;
 constexpr int kHoleLow = 128;
-constexpr double kHoleReach = 128.0; // full-resolution pixels
+constexpr double kHoleReach = 512.0; // full-resolution pixels
 constexpr double kSpeckle = 16.0;     // full-resolution pixels
 constexpr float kHoleColourShare = 0.1f;
 constexpr float kHoleColourFloor = 10.0f;
@@ -1653,9 +1654,11 @@ int AutoColorDifferenceKey(const HXOperation& op, const ImageView& image, const 
                     if (holes[h].walk & kWalkDown)
                         SettleSpeckle(holes[h], pixels, opaqueRow, kWalkDown);
                 previousRow = holes.size();
+                const bool above = y > begin;
                 if (opaqueRow)
-                    CollectHoleRuns(pixels, width, y, spans, count, holeReach, speckle, y > begin ? image.Row(y - 1) : nullptr,
-                                    y > begin && ws.opaqueRows[static_cast<std::size_t>(y - 1)], holes);
+                    CollectHoleRuns(pixels, width, y, spans, count, holeReach, speckle,
+                                    above ? image.Row(y - 1) : nullptr,
+                                    above && ws.opaqueRows[static_cast<std::size_t>(y - 1)], holes);
             }
         }
     });
