@@ -1114,8 +1114,8 @@ struct RowScratch {
 // shadow on the backdrop) a band along its edge sinks further. A pixel keyed between kHoleLow and
 // kHoleOpaque becomes opaque, with its own colour back, when
 // - it lies in a speckle: a run of at most kSpeckle pixels of its row between two opaque pixels,
-//   with opaque pixels above and below it too (within kHoleReach; its colour says little, the
-//   noise that made it a speckle pushed it towards the backdrop), or
+//   with opaque pixels above and below it too, within four times that (its colour says little,
+//   the noise that made it a speckle pushed it towards the backdrop), or
 // - it has the colour of an opaque pixel at an end of its run (at most kHoleReach long): within
 //   kHoleColourShare of that colour's distance from the backdrop or kHoleColourFloor levels, and
 //   within kHoleMixShare of the distance a mix keyed that much lower would lie from it.
@@ -1668,7 +1668,7 @@ int AutoColorDifferenceKey(const HXOperation& op, const ImageView& image, const 
         for (int band = firstBand; band < lastBand; ++band)
             for (HoleCandidate& hole : ws.holes[static_cast<std::size_t>(band)])
                 if (hole.colour != 0 && hole.walk &&
-                    !EnclosedVertically(image, hole.x, hole.y, hole.walk, holeReach, ws.opaqueRows.data()))
+                    !EnclosedVertically(image, hole.x, hole.y, hole.walk, 4 * speckle, ws.opaqueRows.data()))
                     hole.colour = 0;
     });
     ParallelFor(bands, threads, [&](int firstBand, int lastBand) {
