@@ -1187,7 +1187,7 @@ int NextInHoleRange(const std::uint8_t* row, int x, int width)
 void CollectHoleRuns(const std::uint8_t* row, int width, int y, const PlateSpan* spans, int count, int reach,
                      int speckle, const std::uint8_t* above, bool aboveOpaque, std::vector<HoleCandidate>& out)
 {
-    int span = 0; // pixels are asked for left to right, but for one step back at a run's start
+    int span = 0; // pixels are asked for mostly left to right
     const auto plateAt = [&](int i, float* b) {
         while (span > 0 && i < spans[span].x0)
             --span;
@@ -1202,6 +1202,12 @@ void CollectHoleRuns(const std::uint8_t* row, int width, int y, const PlateSpan*
         const float a = float(p[3]) * (1.0f / 255.0f);
         for (int k = 0; k < 3; ++k)
             c[k] = std::min(255.0f, std::max(0.0f, b[k] + a * (float(p[k]) - b[k])));
+    };
+    const auto opaque = [](const float* c) {
+        std::uint32_t colour = 255u << 24;
+        for (int k = 0; k < 3; ++k)
+            colour |= static_cast<std::uint32_t>(static_cast<int>(c[k] + 0.5f)) << (8 * k);
+        return colour;
     };
     int x = 0;
     while ((x = NextInHoleRange(row, x, width)) < width) {
@@ -1219,10 +1225,7 @@ void CollectHoleRuns(const std::uint8_t* row, int width, int y, const PlateSpan*
             for (int i = begin; i < x; ++i) {
                 float c[3];
                 photographed(i, b, c);
-                std::uint32_t colour = 255u << 24;
-                for (int k = 0; k < 3; ++k)
-                    colour |= static_cast<std::uint32_t>(static_cast<int>(c[k] + 0.5f)) << (8 * k);
-                HoleCandidate hole{i, y, colour, kWalkUp | kWalkDown};
+                HoleCandidate hole{i, y, opaque(c), kWalkUp | kWalkDown};
                 if (above)
                     SettleSpeckle(hole, above, aboveOpaque, kWalkUp);
                 if (hole.colour != 0)
@@ -1247,12 +1250,6 @@ void CollectHoleRuns(const std::uint8_t* row, int width, int y, const PlateSpan*
             most[e] = std::max(kHoleColourFloor, kHoleColourShare * away);
             perLevel[e] = kHoleMixShare * away / float(endAlpha[e]);
         }
-        const auto add = [&](int i, const float* c) {
-            std::uint32_t colour = 255u << 24;
-            for (int k = 0; k < 3; ++k)
-                colour |= static_cast<std::uint32_t>(static_cast<int>(c[k] + 0.5f)) << (8 * k);
-            out.push_back({i, y, colour, 0});
-        };
         for (int i = begin; i < x; ++i) {
             float c[3];
             photographed(i, b, c);
@@ -1265,7 +1262,7 @@ void CollectHoleRuns(const std::uint8_t* row, int width, int y, const PlateSpan*
                 same = tolerance > 0.0f && apart <= tolerance * tolerance;
             }
             if (same)
-                add(i, c);
+                out.push_back({i, y, opaque(c), 0});
         }
     }
 }
