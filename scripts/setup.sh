@@ -8,7 +8,7 @@ packages=(
   libtomcrypt-dev libgtest-dev libgmock-dev libbenchmark-dev libtbb-dev
   clang-14 libclang-rt-14-dev
   xvfb xauth fonts-dejavu-core adwaita-icon-theme locales
-  xdotool openbox
+  xdotool openbox jq
   poppler-utils
 )
 

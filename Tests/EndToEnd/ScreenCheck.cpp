@@ -9,6 +9,13 @@
 //       grabs until the rectangle shows a keyed render of the fixture project (much of the sky
 //       background, next to none of the green backdrop) or the time is up; saves the last grab
 //       and answers 0 when it was seen, 1 when not.
+//   ScreenCheck settled OUT.png X Y WIDTH HEIGHT [TIMEOUT_SECONDS]
+//       grabs until the rectangle stays the same over two grabs in a row (a render finished), saves it.
+//   ScreenCheck changed BEFORE.png OUT.png X Y WIDTH HEIGHT [TIMEOUT_SECONDS]
+//       grabs until the rectangle differs from the one in BEFORE.png in at least 1 % of its pixels
+//       and then stays the same; saves it.
+//   ScreenCheck same-pixels IMAGE OTHER
+//       the two pictures have the same size and the same pixels.
 
 #include <QElapsedTimer>
 #include <QGuiApplication>
@@ -69,11 +76,62 @@ QImage GrabScreen()
     return screen != nullptr ? screen->grabWindow(0).toImage().convertToFormat(QImage::Format_RGB32) : QImage();
 }
 
+// The share of the rectangle's pixels that differ between two screens.
+double DifferentShare(const QImage& a, const QImage& b, const QRect& area)
+{
+    const QRect inside = area.intersected(a.rect()).intersected(b.rect());
+    if (inside.isEmpty())
+        return 0.0;
+    qint64 different = 0;
+    for (int y = inside.top(); y <= inside.bottom(); ++y) {
+        const auto* rowA = reinterpret_cast<const QRgb*>(a.constScanLine(y));
+        const auto* rowB = reinterpret_cast<const QRgb*>(b.constScanLine(y));
+        for (int x = inside.left(); x <= inside.right(); ++x)
+            different += (rowA[x] & 0xffffff) != (rowB[x] & 0xffffff) ? 1 : 0;
+    }
+    return static_cast<double>(different) / (static_cast<double>(inside.width()) * inside.height());
+}
+
+// Grabs every 150 ms until the rectangle holds still (and, given a screen before, differs from
+// it) or the time is up; saves the last grab. 0 when it did.
+int WaitForStillArea(const QImage& before, const QString& out, const QRect& area, int timeoutMs)
+{
+    QElapsedTimer clock;
+    clock.start();
+    QImage previous = GrabScreen();
+    bool done = false;
+    while (!done && clock.elapsed() < timeoutMs) {
+        QThread::msleep(150);
+        const QImage image = GrabScreen();
+        done = DifferentShare(previous, image, area) == 0.0 &&
+               (before.isNull() || DifferentShare(before, image, area) >= 0.01);
+        previous = image;
+    }
+    previous.save(out);
+    if (!before.isNull())
+        std::printf("%.1f %% of the area changed\n", 100.0 * DifferentShare(before, previous, area));
+    return done ? 0 : 1;
+}
+
+QRect AreaOf(const QStringList& arguments, int first)
+{
+    return QRect(arguments.at(first).toInt(), arguments.at(first + 1).toInt(), arguments.at(first + 2).toInt(),
+                 arguments.at(first + 3).toInt());
+}
+
+int TimeoutOf(const QStringList& arguments, int index)
+{
+    return static_cast<int>((arguments.size() > index ? arguments.at(index).toDouble() : 20.0) * 1000);
+}
+
 int Usage()
 {
     std::fprintf(stderr, "usage: ScreenCheck grab OUT.png\n"
                          "       ScreenCheck keyed-canvas OUT.png X Y WIDTH HEIGHT [TIMEOUT_SECONDS]\n"
-                         "       ScreenCheck keyed-file IMAGE SAME_SIZE_AS DOTS_PER_METRE\n");
+                         "       ScreenCheck keyed-file IMAGE SAME_SIZE_AS DOTS_PER_METRE\n"
+                         "       ScreenCheck settled OUT.png X Y WIDTH HEIGHT [TIMEOUT_SECONDS]\n"
+                         "       ScreenCheck changed BEFORE.png OUT.png X Y WIDTH HEIGHT [TIMEOUT_SECONDS]\n"
+                         "       ScreenCheck same-pixels IMAGE OTHER\n");
     return 2;
 }
 
@@ -106,10 +164,23 @@ int main(int argc, char** argv)
         const QSize expected = QImageReader(arguments.at(3)).size();
         return census.Keyed() && image.size() == expected && image.dotsPerMeterX() == arguments.at(4).toInt() ? 0 : 1;
     }
+    if (command == QLatin1String("same-pixels") && arguments.size() == 4) {
+        const QImage image = QImage(out).convertToFormat(QImage::Format_ARGB32);
+        const QImage other = QImage(arguments.at(3)).convertToFormat(QImage::Format_ARGB32);
+        return !image.isNull() && image == other ? 0 : 1;
+    }
+    if (command == QLatin1String("settled") && arguments.size() >= 7)
+        return WaitForStillArea(QImage(), out, AreaOf(arguments, 3), TimeoutOf(arguments, 7));
+    if (command == QLatin1String("changed") && arguments.size() >= 8) {
+        const QImage before = QImage(out).convertToFormat(QImage::Format_RGB32);
+        if (before.isNull())
+            return Usage();
+        return WaitForStillArea(before, arguments.at(3), AreaOf(arguments, 4), TimeoutOf(arguments, 8));
+    }
     if (command != QLatin1String("keyed-canvas") || arguments.size() < 7)
         return Usage();
-    const QRect area(arguments.at(3).toInt(), arguments.at(4).toInt(), arguments.at(5).toInt(), arguments.at(6).toInt());
-    const int timeoutMs = static_cast<int>((arguments.size() > 7 ? arguments.at(7).toDouble() : 20.0) * 1000);
+    const QRect area = AreaOf(arguments, 3);
+    const int timeoutMs = TimeoutOf(arguments, 7);
 
     QElapsedTimer clock;
     clock.start();

@@ -17,6 +17,7 @@ build="$(cd "${1:-${LUMORA_BUILD_DIR:-$root/build}}" && pwd)"
 program="$build/Modules/UI/Lumora4"
 make_fixture="$build/Tests/EndToEnd/MakeFixtureProject"
 screen_check="$build/Tests/EndToEnd/ScreenCheck"
+journey_check="$build/Tests/EndToEnd/JourneyCheck"
 shots="$build/Tests/EndToEnd/screenshots"
 
 readonly app_name="Halvern Lumora 4"
@@ -202,6 +203,97 @@ wait_for_text() {
   done
 }
 
+# ---- Widgets of the program (its widget map, read with jq)
+
+# widget_rect FILTER: prints "X Y WIDTH HEIGHT" of the first visible widget the jq filter selects
+# (applied to each widget of every window), or fails.
+widget_rect() {
+  [ -f "$widget_map" ] || return 1
+  jq -er "first(.windows[].widgets[] | $1) | .rect | map(tostring) | join(\" \")" "$widget_map" 2>/dev/null
+}
+
+# widget_value FILTER: prints the text or value of the first widget the filter selects.
+widget_value() {
+  [ -f "$widget_map" ] || return 1
+  jq -er "first(.windows[].widgets[] | $1) | .value | tostring" "$widget_map" 2>/dev/null
+}
+
+# wait_for_widget FILTER [WHAT]: waits until a widget the filter selects is shown; prints its rectangle.
+wait_for_widget() {
+  local filter=$1 what=${2:-$1} deadline=$((SECONDS + window_timeout)) rect
+  until rect="$(widget_rect "$filter")"; do
+    ((SECONDS < deadline)) || { fail "no widget $what within ${window_timeout} s"; return 1; }
+    sleep 0.1
+  done
+  printf '%s\n' "$rect"
+}
+
+# in_box TITLE: a jq condition: the widget is inside a box (or dock) of that title.
+in_box() { printf '((.boxes // []) | index("%s") != null)' "$1"; }
+# shows TEXT: a jq condition: the widget shows that text.
+shows() { printf '(.value == "%s")' "$1"; }
+
+# click_at X Y: a left click at a point of the screen.
+click_at() {
+  xdotool mousemove --sync "$1" "$2" click 1
+}
+
+# click_widget FILTER [WHAT]: waits for the widget, then clicks its middle.
+click_widget() {
+  local rect
+  rect="$(wait_for_widget "$@")" || return 1
+  read -r -a rect <<<"$rect"
+  click_at $((rect[0] + rect[2] / 2)) $((rect[1] + rect[3] / 2))
+}
+
+# click_section NAME: the toolset's button of a section of the toolbox (Canvas, Masks, Text...).
+click_section() {
+  click_widget "select(.class == \"lumo::ui::ToolsetButton\" and $(shows "$1"))" "toolset button $1"
+}
+
+# canvas_rect: the canvas's rectangle on the screen.
+canvas_rect() {
+  jq -er '.canvas | map(tostring) | join(" ")' "$widget_map" 2>/dev/null
+}
+
+# type_file_name DIALOG NAME: types a name into Qt's own file dialog, whose name box has the focus,
+# and accepts it.
+type_file_name() {
+  press_keys "$1" ctrl+a || return 1
+  xdotool type --delay 5 "$2" && xdotool key Return
+}
+
+# answer_finished_exporting [SCREENSHOT]: waits for the message after an export, takes the
+# screenshot while it shows, and closes it.
+answer_finished_exporting() {
+  local message
+  wait_for_text "Finished exporting." || return 1
+  message="$(wait_for_window "^$app_name\$")" || return 1
+  [ -z "${1:-}" ] || screenshot "$1" || return 1
+  press_keys "$message" Return || return 1
+  wait_for_no_window "^$app_name\$" || return 1
+  # The map catches up too, or the next export's wait would read this message.
+  wait_for_no_text "Finished exporting."
+}
+
+# wait_for_no_text TEXT: waits until no visible widget shows the text.
+wait_for_no_text() {
+  local deadline=$((SECONDS + window_timeout))
+  while grep -qF -- "$1" "$widget_map" 2>/dev/null; do
+    ((SECONDS < deadline)) || { fail "'$1' stayed shown"; return 1; }
+    sleep 0.1
+  done
+}
+
+# wait_for_no_window PATTERN: waits until no visible window has a matching title.
+wait_for_no_window() {
+  local deadline=$((SECONDS + window_timeout))
+  while [ -n "$(xdotool search --onlyvisible --name "$1" 2>/dev/null)" ]; do
+    ((SECONDS < deadline)) || { fail "a window titled /$1/ stayed"; return 1; }
+    sleep 0.1
+  done
+}
+
 # ---- Settings
 
 # setting GROUP KEY: the value in the program's settings file, or nothing.
@@ -304,7 +396,7 @@ step_the_sample_project_beside_the_program_opens() {
 }
 
 step_ctrl_e_exports_the_keyed_picture() {
-  local exports="$sandbox/exports" window dialog message
+  local exports="$sandbox/exports" window dialog
   mkdir -p "$exports"
   start_program "$sandbox" "$projects/portrait.lumo4"
   window="$(wait_for_window "^portrait - $app_name\$")" || return 1
@@ -312,15 +404,225 @@ step_ctrl_e_exports_the_keyed_picture() {
   press_keys "$window" ctrl+e || return 1
   dialog="$(wait_for_window "^Save As\$")" || return 1
   screenshot 07-export-dialog || return 1
-  # Qt's own file dialog takes a typed name in its file name box, which has the focus.
-  press_keys "$dialog" ctrl+a || return 1
-  xdotool type --delay 5 "$exports/portrait.png" && xdotool key Return
-  wait_for_text "Finished exporting." || return 1
-  message="$(wait_for_window "^$app_name\$")" || return 1
-  screenshot 08-finished-exporting || return 1
-  press_keys "$message" Return || return 1
+  type_file_name "$dialog" "$exports/portrait.png" || return 1
+  answer_finished_exporting 08-finished-exporting || return 1
   "$screen_check" keyed-file "$exports/portrait.png" "$projects/portrait.png" 11811 ||
     fail "the exported picture is not the keyed composite" || return 1
+  press_keys "$window" alt+F4 || return 1
+  wait_for_program_exit || return 1
+  ((program_status == 0)) || fail "exit status $program_status"
+}
+
+# ---- The whole journey: one program from no project to a saved one, found again after a restart
+
+journey="" # the journey's exports and project, kept beside the screenshots for a person to look at
+samples="$build/Modules/UI/Sample Images"
+truths="$build/SampleTruths"
+journey_window=""
+key_value="" # the main keyer's value after the drag
+
+# import_into BOX NAME: clicks the box's Add, types the sample's name into the dialog it opens
+# ("Import <box> image"), waits for the box to offer "Change".
+import_into() {
+  local box=$1 name=$2 dialog
+  click_widget "select($(in_box "$box") and $(shows Add))" "Add in $box" || return 1
+  dialog="$(wait_for_window "^Import ${box,,} image\$")" || return 1
+  type_file_name "$dialog" "$name" || return 1
+  wait_for_widget "select($(in_box "$box") and $(shows Change))" "Change in $box" >/dev/null
+}
+
+# choose_in_combo FILTER TEXT: opens the combo box by a click and picks the entry by typing its
+# beginning (the list's keyboard search), then Return; waits until the box shows it.
+choose_in_combo() {
+  local filter=$1 text=$2
+  [ "$(widget_value "$filter")" = "$text" ] && return 0
+  click_widget "$filter" "combo box for $text" || return 1
+  wait_for_popup || return 1
+  xdotool type --delay 5 "$text" && xdotool key Return || return 1
+  local deadline=$((SECONDS + window_timeout))
+  until [ "$(widget_value "$filter")" = "$text" ]; do
+    ((SECONDS < deadline)) || { fail "the combo box did not take '$text'"; return 1; }
+    sleep 0.1
+  done
+}
+
+# wait_for_popup: waits until a combo box's list shows (a window of its own in the map).
+wait_for_popup() {
+  local deadline=$((SECONDS + window_timeout))
+  until jq -e '[.windows[] | select(.class == "QComboBoxPrivateContainer")] | length > 0' "$widget_map" >/dev/null 2>&1; do
+    ((SECONDS < deadline)) || { fail "no list opened"; return 1; }
+    sleep 0.1
+  done
+}
+
+choose_format() {
+  choose_in_combo "select((.class | test(\"ComboBox\")) and (.value == \"JPG\" or .value == \"PNG\" or .value == \"TIFF\"))" "$1"
+}
+
+choose_preset() {
+  choose_in_combo "select((.class | test(\"ComboBox\")) and (.value | type == \"string\") and (.value | test(\"inch|Custom|As foreground|As background\")))" "$1"
+}
+
+# The text box of the text page, showing the caption the journey types (the window's title holds
+# the program's name, so a plain text wait would not do).
+readonly caption='select(.class == "lumo::ui::TextEdit" and .value == "Lumora")'
+
+type_caption() {
+  click_widget 'select(.class == "lumo::ui::TextEdit")' "text box" || return 1
+  xdotool key --clearmodifiers ctrl+a && xdotool type --delay 5 "Lumora"
+}
+
+step_journey_imports_photograph_background_and_overlay() {
+  journey="$build/Tests/EndToEnd/journey"
+  rm -rf "$journey"
+  mkdir -p "$journey"
+  start_program "$sandbox"
+  journey_window="$(wait_for_window "^Untitled Project - $app_name\$")" || return 1
+  wait_for_first_render || return 1
+  press_keys "$journey_window" shift+a || return 1
+  # The dialogs open in the sample folders beside the program: relative names are enough.
+  import_into Foreground "Portrait Green.jpg" || return 1
+  screenshot 09-foreground-imported || return 1
+  import_into Background "Evening Sky.jpg" || return 1
+  click_section Overlay || return 1
+  import_into Overlay "White Frame.png" || return 1
+  screenshot 10-overlay-imported
+}
+
+# The main keyer's slider: Removal, the first slider of its panel.
+readonly keyer_panel="Auto Color Difference"
+readonly keyer_slider="select(.class == \"lumo::ui::Slider\" and $(in_box "$keyer_panel"))"
+
+# show_keyer: the key page, with the main keyer's panel open (a click on its title's arrow when
+# it is folded).
+show_keyer() {
+  press_keys "$1" shift+z || return 1
+  wait_for_widget "select($(shows "$keyer_panel"))" "the $keyer_panel panel" >/dev/null || return 1
+  widget_rect "$keyer_slider" >/dev/null && return 0
+  click_widget "select(.class == \"lumo::ui::TitleButton\" and $(in_box "$keyer_panel"))" "its arrow" &&
+    wait_for_widget "$keyer_slider" "keyer slider" >/dev/null
+}
+
+step_journey_keys_and_drags_the_main_keyer() {
+  local canvas before handle rect value
+  show_keyer "$journey_window" || return 1
+  canvas="$(canvas_rect)" || fail "no canvas in the map" || return 1
+  # shellcheck disable=SC2086 # the four numbers are separate arguments
+  "$screen_check" settled "$shots/11-keyed.png" $canvas "$render_timeout" >/dev/null ||
+    fail "the keyed canvas did not settle" || return 1
+  before="$(widget_value "$keyer_slider")"
+  read -r -a rect <<<"$(widget_rect "$keyer_slider")"
+  read -r -a handle <<<"$(jq -r "first(.windows[].widgets[] | $keyer_slider) | .handle | map(tostring) | join(\" \")" "$widget_map")"
+  # From the handle to the middle of the groove, as a hand drags it.
+  local y=$((handle[1] + handle[3] / 2)) from=$((handle[0] + handle[2] / 2)) to=$((rect[0] + rect[2] / 2))
+  xdotool mousemove --sync "$from" "$y" mousedown 1 || return 1
+  xdotool mousemove --sync $(((from + to) / 2)) "$y" mousemove --sync "$to" "$y" mouseup 1 || return 1
+  # shellcheck disable=SC2086
+  "$screen_check" changed "$shots/11-keyed.png" "$shots/12-keyer-dragged.png" $canvas "$render_timeout" >/dev/null ||
+    fail "the canvas did not change after the drag" || return 1
+  value="$(widget_value "$keyer_slider")"
+  [ "$value" != "$before" ] || fail "the slider stayed at $before" || return 1
+  key_value="$value"
+}
+
+step_journey_masks_captions_and_sizes() {
+  local canvas
+  click_section Masks || return 1
+  click_widget "select($(shows "Add Mask"))" "Add Mask" || return 1
+  wait_for_widget "select($(shows "Close Mask"))" "Close Mask" >/dev/null || return 1
+  read -r -a canvas <<<"$(canvas_rect)"
+  # A quadrilateral over the upper left of the subject's middle.
+  local x=${canvas[0]} y=${canvas[1]} w=${canvas[2]} h=${canvas[3]}
+  click_at $((x + w * 40 / 100)) $((y + h * 35 / 100)) &&
+    click_at $((x + w * 52 / 100)) $((y + h * 35 / 100)) &&
+    click_at $((x + w * 52 / 100)) $((y + h * 55 / 100)) &&
+    click_at $((x + w * 40 / 100)) $((y + h * 55 / 100)) || return 1
+  click_widget "select($(shows "Close Mask"))" "Close Mask" || return 1
+  wait_for_text "Mask #1" || return 1
+  screenshot 13-masked || return 1
+
+  click_section Text || return 1
+  click_widget "select($(shows "Add Text"))" "Add Text" || return 1
+  wait_for_text "Text #1" || return 1
+  type_caption || return 1
+  wait_for_widget "$caption" "the caption" >/dev/null || return 1
+  screenshot 14-captioned || return 1
+
+  click_section Canvas || return 1
+  choose_preset "5 x 7 inch" || return 1
+  wait_for_widget "select($(shows 1500))" "width 1500" >/dev/null &&
+    wait_for_widget "select($(shows 2100))" "height 2100" >/dev/null || return 1
+  screenshot 15-sized
+}
+
+# export_as NAME [SCREENSHOT]: answers the export's Save As dialog with a path in the journey
+# folder and waits for the message.
+export_as() {
+  local dialog
+  dialog="$(wait_for_window "^Save As\$")" || return 1
+  type_file_name "$dialog" "$journey/$1" || return 1
+  answer_finished_exporting "${2:-}"
+}
+
+# check_export FILE [TOLERANCE]: the checker on an exported file against the saved project.
+check_export() {
+  say "   $1:"
+  "$journey_check" "$journey/journey.lumo4" "$journey/$1" "$truths" "${2:-40}" 2>&1 | sed 's/^/     /'
+  ((PIPESTATUS[0] == 0)) || fail "the checker found faults in $1"
+}
+
+step_journey_exports_jpg_png_and_tiff() {
+  click_section Export || return 1
+  choose_format JPG || return 1
+  click_widget "select(.class == \"lumo::ui::ButtonDefault\" and $(shows Export))" "Export button" || return 1
+  export_as journey.jpg 16-exported-jpg || return 1
+  choose_format PNG || return 1
+  press_keys "$journey_window" ctrl+e || return 1
+  export_as journey.png || return 1
+  choose_format TIFF || return 1
+  press_keys "$journey_window" ctrl+e || return 1
+  export_as journey.tif || return 1
+  for file in journey.jpg journey.png journey.tif; do
+    [ -s "$journey/$file" ] || fail "$file was not written" || return 1
+  done
+}
+
+step_journey_saves_and_quits() {
+  local dialog
+  press_keys "$journey_window" ctrl+s || return 1
+  dialog="$(wait_for_window "^Save Project\$")" || return 1
+  type_file_name "$dialog" "$journey/journey" || return 1
+  wait_for_window "^journey - $app_name\$" >/dev/null || return 1
+  [ -f "$journey/journey.lumo4" ] || fail "no journey.lumo4" || return 1
+  screenshot 17-saved || return 1
+  press_keys "$journey_window" alt+F4 || return 1
+  wait_for_program_exit || return 1
+  ((program_status == 0)) || fail "exit status $program_status" || return 1
+  # The exported pictures hold what the saved project places.
+  check_export journey.png && check_export journey.tif && check_export journey.jpg 60
+}
+
+step_journey_reopens_the_same_work() {
+  local window
+  start_program "$sandbox" "$journey/journey.lumo4"
+  window="$(wait_for_window "^journey - $app_name\$")" || return 1
+  wait_for_first_render || return 1
+  show_keyer "$window" || return 1
+  [ "$(widget_value "$keyer_slider")" = "$key_value" ] ||
+    fail "the keyer shows $(widget_value "$keyer_slider"), saved was $key_value" || return 1
+  click_section Masks && wait_for_text "Mask #1" || return 1
+  click_section Text && wait_for_widget "$caption" "the caption" >/dev/null || return 1
+  click_section Canvas && wait_for_widget "select($(shows "5 x 7 inch"))" "preset 5 x 7 inch" >/dev/null || return 1
+  screenshot 18-reopened || return 1
+  # The project remembers TIFF, the last format exported.
+  click_section Export && choose_format PNG || return 1
+  press_keys "$window" ctrl+e || return 1
+  local dialog
+  dialog="$(wait_for_window "^Save As\$")" || return 1
+  type_file_name "$dialog" "$journey/again.png" || return 1
+  answer_finished_exporting || return 1
+  "$screen_check" same-pixels "$journey/journey.png" "$journey/again.png" ||
+    fail "the export after reopening differs from the first" || return 1
   press_keys "$window" alt+F4 || return 1
   wait_for_program_exit || return 1
   ((program_status == 0)) || fail "exit status $program_status"
@@ -334,6 +636,12 @@ steps=(
   step_a_relative_path_on_the_command_line_opens
   step_the_sample_project_beside_the_program_opens
   step_ctrl_e_exports_the_keyed_picture
+  step_journey_imports_photograph_background_and_overlay
+  step_journey_keys_and_drags_the_main_keyer
+  step_journey_masks_captions_and_sizes
+  step_journey_exports_jpg_png_and_tiff
+  step_journey_saves_and_quits
+  step_journey_reopens_the_same_work
 )
 
 run_step() {
@@ -345,15 +653,17 @@ run_step() {
   else
     failed=$((failed + 1))
     say "   FAILED"
+    # What the screen showed when the step gave up.
+    "$screen_check" grab "$shots/failed-${name#step_}.png" 2>/dev/null
   fi
 }
 
 main() {
   local tool
-  for tool in Xvfb openbox xdotool; do
+  for tool in Xvfb openbox xdotool jq; do
     command -v "$tool" >/dev/null || { say "$tool is missing: run scripts/setup.sh"; say "0 passed, 1 failed"; exit 1; }
   done
-  for tool in "$program" "$make_fixture" "$screen_check"; do
+  for tool in "$program" "$make_fixture" "$screen_check" "$journey_check"; do
     [ -x "$tool" ] || { say "$tool is missing: build first"; say "0 passed, 1 failed"; exit 1; }
   done
   rm -rf "$shots"

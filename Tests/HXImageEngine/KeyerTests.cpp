@@ -313,13 +313,22 @@ TEST(ColorDifferenceKey, SpecklesInsideTheSubjectFillAndRealHolesStay)
     EXPECT_LT(PixelAt(*image, 381, 200)[3], 220) << "soft edge";
 }
 
-TEST(ColorDifferenceKey, SameBytesWithOneAndEightThreads)
+namespace {
+// The green-screen photograph with a few levels of noise on its colour.
+std::unique_ptr<HXImage8> NoisyPhoto(int width, int height, unsigned seed)
 {
-    auto photo = Photo(kGreenBackdrop, 300, 211);
-    auto noisy = NoiseImage(300, 211, 3);
+    auto photo = Photo(kGreenBackdrop, width, height);
+    auto noisy = NoiseImage(width, height, seed);
     for (std::size_t i = 0; i < photo->BufferByteSize(); ++i)
         if (i % 4 != 3)
             photo->Buffer()[i] = static_cast<std::uint8_t>(std::clamp(photo->Buffer()[i] + noisy->Buffer()[i] / 32 - 4, 0, 255));
+    return photo;
+}
+} // namespace
+
+TEST(ColorDifferenceKey, SameBytesWithOneAndEightThreads)
+{
+    auto photo = NoisyPhoto(300, 211, 3);
     auto one = Clone(*photo);
     auto eight = Clone(*photo);
     {
@@ -331,6 +340,24 @@ TEST(ColorDifferenceKey, SameBytesWithOneAndEightThreads)
         ASSERT_EQ(Key(*eight), HXResultOk);
     }
     EXPECT_TRUE(SameBytes(*one, *eight));
+}
+
+// Keyed into another image, the key reads the source itself rather than a copy of it: the same bytes
+// as keying a copy in place, every pixel of the destination written whatever it held, the source
+// left as it was.
+TEST(ColorDifferenceKey, KeyingIntoAnotherImageMatchesKeyingInPlace)
+{
+    auto photo = NoisyPhoto(300, 211, 5);
+    const auto original = Clone(*photo);
+    ThreadCount threads(3);
+    auto inPlace = Clone(*photo);
+    ASSERT_EQ(Key(*inPlace), HXResultOk);
+    auto target = SolidImage(300, 211, 90, 10, 200, 77);
+    HXImageKeyer keyer(*photo, *target, Tables(), HXDownsampleFactor0);
+    keyer.SetAutoColorDifferenceKey(HXKeyColorAuto, 1.0, 0.0, 0.33);
+    ASSERT_EQ(keyer.Render(), HXResultOk);
+    EXPECT_TRUE(SameBytes(*inPlace, *target));
+    EXPECT_TRUE(SameBytes(*original, *photo));
 }
 
 // The order only says where red and blue lie: an RGBA photograph keys, and loses its spill, to the
@@ -371,6 +398,13 @@ TEST(ColorDifferenceKey, RefusesUnknownKeyColor)
     HXImageKeyer keyer(*image, *image, Tables(), HXDownsampleFactor0);
     keyer.SetAutoColorDifferenceKey(static_cast<HXKeyColor>(3), 1, 0, 0.33);
     EXPECT_NE(keyer.Render(), HXResultOk);
+
+    // Refused into another image, the destination holds the copy of the source it started from.
+    auto target = SolidImage(4, 4, 9, 9, 9, 9);
+    HXImageKeyer into(*image, *target, Tables(), HXDownsampleFactor0);
+    into.SetAutoColorDifferenceKey(static_cast<HXKeyColor>(3), 1, 0, 0.33);
+    EXPECT_NE(into.Render(), HXResultOk);
+    EXPECT_TRUE(SameBytes(*image, *target));
 }
 
 // --- Spill suppression ---------------------------------------------------------------------

@@ -91,10 +91,29 @@ int RunPass(const std::vector<HXOperation>& queue, const HXAbstractImage& source
                 stages.push_back(stage);
                 continue;
             }
-            flush();
+            // A kernel that reads the source itself and writes every pixel needs no copy made first.
+            const bool readsSource = pendingSource && stages.empty() && kernels::ReadsSource(op.kind);
+            if (!readsSource)
+                flush();
             const kernels::Kernel kernel = kernels::KernelFor(op.kind);
             if (!kernel)
                 return HXResultBadArgument;
+            if (readsSource) {
+                kernels::KernelContext fromSource = ctx;
+                fromSource.source = std::exchange(pendingSource, nullptr);
+                int result = HXResultOutOfMemory;
+                try {
+                    result = kernel(op, view, fromSource);
+                } catch (const std::bad_alloc&) {
+                }
+                if (result) {
+                    // A refused or failed pass leaves the copy the kernel would have started from.
+                    pendingSource = fromSource.source;
+                    copySource();
+                    return result;
+                }
+                continue;
+            }
             if (const int result = kernel(op, view, ctx))
                 return result;
         }

@@ -1583,7 +1583,8 @@ void CanvasView::CreateMaskItems(const QUuid& maskId)
         }
     }
     SetMaskMode(settings->Masks().CurrentMaskMode());
-    mask->SetZoom(project->GetCanvas().Scale());
+    // The zoom is the one the mask was drawn at (its feather follows it): showing the mask at
+    // another zoom changes neither the mask nor the project; storing an edit renews it.
     UpdateMaskItemsTransform();
     if (mask->IsClosed()) {
         d->maskShape->SetClosedFlag(true);

@@ -124,7 +124,6 @@ MainWindow::MainWindow(const QString& projectPath, QWidget* parent, Qt::WindowFl
     d->scene->SetModel(d->model, {DataTypeProject, DataTypeInterface, DataTypeCanvas});
     d->dock->SetModel(d->model);
 
-    SetCurrentProjectPath(projectPath);
     app->SetCanvasView(d->view);
     // The fatal road offers to save the project under a new name before the program ends.
     app->SetSaveProjectHandler([this] { return SlotSaveProjectAs(); });
@@ -134,6 +133,9 @@ MainWindow::MainWindow(const QString& projectPath, QWidget* parent, Qt::WindowFl
     setMinimumSize(kMinimumWindowSize);
     RestoreWindowSettings();
     Notify(DataTypeProject, FieldTypeRefreshAll);
+    // Last: it writes the recent projects in the background, which a later read of the settings
+    // waits for.
+    SetCurrentProjectPath(projectPath);
 }
 
 MainWindow::~MainWindow()
@@ -146,6 +148,7 @@ MainWindow::~MainWindow()
             app->SetCanvasView(nullptr);
         app->SetSaveProjectHandler({});
     }
+    WaitForBackgroundSettings();
 }
 
 const QString& MainWindow::CurrentProjectPath() const

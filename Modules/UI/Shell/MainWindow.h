@@ -109,8 +109,9 @@ private:
     void OpenProjectFile(const QString& path);
     bool SaveProjectFile(const QString& path);
     void SetCurrentProjectPath(const QString& path);
-    // Drops recent projects whose files are gone and shows the first five in the submenu.
-    void UpdateRecentProjectsMenu();
+    // Puts newest (when given) at the front of the recent projects, drops those whose files are
+    // gone and shows the first five in the submenu.
+    void UpdateRecentProjectsMenu(const QString& newest = QString());
     void ResetToNewProject();
     // The notifications that follow opening or resetting a project.
     void AnnounceOpenedProject();

@@ -58,27 +58,27 @@ void MainWindow::SetCurrentProjectPath(const QString& path)
     d->projectPath = path;
     setWindowModified(false);
     setWindowTitle(tr("%1 - %2").arg(ProjectTitle(path), ApplicationName));
-    if (!path.isEmpty()) {
-        // Newest first, no duplicates (paths compared exactly: letter case counts), at most five.
-        ProgramSettings settings;
-        settings.beginGroup(kProjectFolderGroup);
-        QStringList recent = settings.value(kRecentListKey).toStringList();
-        recent.removeAll(path);
-        recent.prepend(path);
-        while (recent.size() > kRecentProjects)
-            recent.removeLast();
-        settings.setValue(kRecentListKey, recent);
-    }
     if (d->revertAction != nullptr)
         d->revertAction->setEnabled(!path.isEmpty());
-    UpdateRecentProjectsMenu();
+    UpdateRecentProjectsMenu(path);
 }
 
-void MainWindow::UpdateRecentProjectsMenu()
+void MainWindow::UpdateRecentProjectsMenu(const QString& newest)
 {
-    ProgramSettings settings;
-    settings.beginGroup(kProjectFolderGroup);
-    QStringList recent = settings.value(kRecentListKey).toStringList();
+    QStringList stored;
+    {
+        ProgramSettings settings;
+        settings.beginGroup(kProjectFolderGroup);
+        stored = settings.value(kRecentListKey).toStringList();
+    }
+    QStringList recent = stored;
+    if (!newest.isEmpty()) {
+        // Newest first, no duplicates (paths compared exactly: letter case counts), at most five.
+        recent.removeAll(newest);
+        recent.prepend(newest);
+        while (recent.size() > kRecentProjects)
+            recent.removeLast();
+    }
     // Entries whose files are gone are dropped; the walk stops once five are kept.
     int kept = 0;
     for (int index = 0; index < recent.size() && kept < kRecentProjects;) {
@@ -88,7 +88,9 @@ void MainWindow::UpdateRecentProjectsMenu()
         else
             ++index, ++kept;
     }
-    settings.setValue(kRecentListKey, recent);
+    // Off the window's thread: opening a project from the command line shows the window sooner.
+    if (recent != stored)
+        WriteSettingInBackground(kProjectFolderGroup, kRecentListKey, recent);
     if (d->recentActions.isEmpty())
         return;
     bool any = false;

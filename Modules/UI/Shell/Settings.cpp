@@ -6,6 +6,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QStandardPaths>
+#include <QThreadPool>
 
 namespace lumo::ui {
 
@@ -17,9 +18,37 @@ QString& ApplicationDirectoryOverride()
     return folder;
 }
 
+// One thread, so that the writes keep their order. Never destroyed: a write may still be queued
+// while static objects go.
+QThreadPool& SettingsWriter()
+{
+    static QThreadPool* const writer = [] {
+        auto* pool = new QThreadPool;
+        pool->setMaxThreadCount(1);
+        return pool;
+    }();
+    return *writer;
+}
+
 } // namespace
 
-ProgramSettings::ProgramSettings() : QSettings(OrganisationName, SettingsApplicationName) {}
+// The wait comes before QSettings reads the file, in its constructor.
+ProgramSettings::ProgramSettings() : QSettings((WaitForBackgroundSettings(), OrganisationName), SettingsApplicationName) {}
+
+void WriteSettingInBackground(const QString& group, const QString& key, const QVariant& value)
+{
+    SettingsWriter().start([group, key, value] {
+        // Not a ProgramSettings: that would wait for this very write.
+        QSettings settings(OrganisationName, SettingsApplicationName);
+        settings.beginGroup(group);
+        settings.setValue(key, value);
+    });
+}
+
+void WaitForBackgroundSettings()
+{
+    SettingsWriter().waitForDone();
+}
 
 QString ReadSetting(const QString& group, const QString& key)
 {

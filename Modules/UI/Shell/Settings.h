@@ -11,10 +11,18 @@ namespace lumo::ui {
 
 // The program's settings store ($XDG_CONFIG_HOME/Halvern/Lumora4.conf). Always use this: a
 // QSettings built without arguments would take the display name and read another file.
+// Made after a WriteSettingInBackground, it waits for that write, so that settings are read and
+// written in the order of the calls.
 class ProgramSettings : public QSettings {
 public:
     ProgramSettings();
 };
+
+// Writes one value of the settings on a thread of their own, in the order of the calls: the file
+// is flushed to the disk when written, which can hold the caller up for a tenth of a second.
+void WriteSettingInBackground(const QString& group, const QString& key, const QVariant& value);
+// Returns once every background write has ended.
+void WaitForBackgroundSettings();
 
 // One text value of the settings; empty when it was never written.
 QString ReadSetting(const QString& group, const QString& key);

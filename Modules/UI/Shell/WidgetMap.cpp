@@ -1,6 +1,7 @@
 #include "Shell/WidgetMap.h"
 
 #include "Canvas/CanvasView.h"
+#include "Controls/Container.h"
 
 #include <QAbstractButton>
 #include <QAbstractSlider>
@@ -17,6 +18,9 @@
 #include <QMenu>
 #include <QPlainTextEdit>
 #include <QSaveFile>
+#include <QSlider>
+#include <QStyle>
+#include <QStyleOptionSlider>
 #include <QSpinBox>
 #include <QTabBar>
 #include <QTextEdit>
@@ -63,7 +67,8 @@ QJsonValue ValueOf(const QWidget* widget)
     return QJsonValue();
 }
 
-// The titles of the group boxes and docks around a widget, innermost first.
+// The titles of the group boxes, titled containers (the toolbox's boxes) and docks around a widget,
+// innermost first.
 QJsonArray BoxTitles(const QWidget* widget)
 {
     QJsonArray titles;
@@ -71,10 +76,39 @@ QJsonArray BoxTitles(const QWidget* widget)
          parent = parent->parentWidget()) {
         if (const auto* group = qobject_cast<const QGroupBox*>(parent); group && !group->title().isEmpty())
             titles.append(group->title());
+        else if (const auto* container = qobject_cast<const Container*>(parent);
+                 container && container->Title() != nullptr && container->Title()->TitleLabel() != nullptr)
+            titles.append(container->Title()->TitleLabel()->text());
         else if (const auto* dock = qobject_cast<const QDockWidget*>(parent))
             titles.append(dock->windowTitle());
     }
     return titles;
+}
+
+// Where a slider's handle is, so that a driver can press on it and drag; as QSlider fills its own
+// style option (initStyleOption is protected).
+QJsonArray HandleRectOf(const QSlider* slider)
+{
+    QStyleOptionSlider option;
+    option.initFrom(slider);
+    option.subControls = QStyle::SC_None;
+    option.activeSubControls = QStyle::SC_None;
+    option.orientation = slider->orientation();
+    option.maximum = slider->maximum();
+    option.minimum = slider->minimum();
+    option.tickPosition = slider->tickPosition();
+    option.tickInterval = slider->tickInterval();
+    option.upsideDown = slider->orientation() == Qt::Horizontal
+                            ? slider->invertedAppearance() != (option.direction == Qt::RightToLeft)
+                            : !slider->invertedAppearance();
+    option.direction = Qt::LeftToRight;
+    option.sliderPosition = slider->sliderPosition();
+    option.sliderValue = slider->value();
+    option.singleStep = slider->singleStep();
+    option.pageStep = slider->pageStep();
+    const QRect handle = slider->style()->subControlRect(QStyle::CC_Slider, &option, QStyle::SC_SliderHandle, slider);
+    const QPoint topLeft = slider->mapToGlobal(handle.topLeft());
+    return {topLeft.x(), topLeft.y(), handle.width(), handle.height()};
 }
 
 void DescribeChildren(const QWidget* parent, QJsonArray& widgets, QJsonArray& canvas)
@@ -91,6 +125,10 @@ void DescribeChildren(const QWidget* parent, QJsonArray& widgets, QJsonArray& ca
             entry.insert("value", value);
         if (const auto* button = qobject_cast<const QAbstractButton*>(widget); button && button->isCheckable())
             entry.insert("checked", button->isChecked());
+        if (const auto* slider = qobject_cast<const QSlider*>(widget)) {
+            entry.insert("range", QJsonArray{slider->minimum(), slider->maximum()});
+            entry.insert("handle", HandleRectOf(slider));
+        }
         if (!widget->toolTip().isEmpty())
             entry.insert("tooltip", widget->toolTip());
         if (const QJsonArray boxes = BoxTitles(widget); !boxes.isEmpty())

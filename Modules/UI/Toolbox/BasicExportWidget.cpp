@@ -159,7 +159,12 @@ void BasicExportWidget::ExportButtonClicked()
     QString path = app->Dialogs().SaveFileName(this, tr("Save As"), proposal, filter, ext);
     if (path.isEmpty())
         return;
-    if (!path.toLower().endsWith(QLatin1Char('.') + ext)) {
+    // The format's other usual spelling (a.tif, a.jpeg) is its own extension too.
+    const QString other = ext == QLatin1String("tiff") ? QStringLiteral("tif")
+                          : ext == QLatin1String("jpg") ? QStringLiteral("jpeg")
+                                                        : QString();
+    const QString suffix = QFileInfo(path).suffix().toLower();
+    if (suffix != ext && (other.isEmpty() || suffix != other)) {
         // A name with another image extension (a.png with TIFF chosen) still gets the format's own;
         // the dialog asked about the name without it, so the file really written is asked about here.
         path += QLatin1Char('.') + ext;

@@ -24,7 +24,7 @@ using hvn::image::HXDownsampleFactor3;
 // ---- EffectListSection
 
 EffectListSection::EffectListSection(app::ToolsetSections index, QWidget* parent)
-    : AbstractToolboxSection({index, app::LayerTypeForeground, true}, parent)
+    : AbstractToolboxSection({index, app::LayerTypeForeground, true, false, true}, parent)
     , m_column(std::make_unique<EffectPanelColumn>(CreateScrollFrame()))
 {
 }

@@ -80,8 +80,11 @@ void AbstractToolboxSection::ModelChanged(DataType type, const QUuid& id, FieldT
     if (type == DataTypeProject && field == FieldTypeRefreshAll) {
         RefreshAll();
     } else if (type == DataTypeInterface && field == FieldTypeCurrentToolset) {
-        if (IsOwnToolset())
+        if (IsOwnToolset()) {
             OwnToolsetChosen();
+            if (m_rebuildPending)
+                RequestRebuild();
+        }
     } else if (m_rules.followsForeground && type == DataTypeProject && field == FieldTypeImageAdded) {
         if (IsOwnToolset() && id == project->GetLayerManager()->LayerList()->StaticForegroundId())
             FollowForeground();
@@ -95,7 +98,7 @@ void AbstractToolboxSection::ModelChanged(DataType type, const QUuid& id, FieldT
 
 void AbstractToolboxSection::RefreshAll()
 {
-    Rebuild();
+    RequestRebuild();
     if (m_rules.followsForeground)
         RecordForeground();
 }
@@ -119,7 +122,7 @@ void AbstractToolboxSection::FollowForeground()
     const QUuid id = manager->CurrentForegroundId();
     const bool unique = manager->IsCurrentForegroundUnique();
     if (id != m_foregroundId && (unique || m_foregroundUnique))
-        Rebuild();
+        RequestRebuild();
     m_foregroundId = id;
     m_foregroundUnique = unique;
 }
@@ -131,8 +134,15 @@ void AbstractToolboxSection::ApplyUniqueness()
         return;
     const bool unique = project->GetLayerManager()->IsCurrentForegroundUnique();
     if (m_foregroundUnique && !unique)
-        Rebuild();
+        RequestRebuild();
     m_foregroundUnique = unique;
+}
+
+void AbstractToolboxSection::RequestRebuild()
+{
+    m_rebuildPending = m_rules.rebuildsWhenShown && !IsOwnToolset();
+    if (!m_rebuildPending)
+        Rebuild();
 }
 
 void AbstractToolboxSection::RecordForeground()
@@ -353,7 +363,7 @@ LayerType TabbedToolboxSection::ShowLayerTab(bool writeProject)
 void TabbedToolboxSection::RefreshAll()
 {
     ShowLayerTab(IsOwnToolset());
-    Rebuild();
+    RequestRebuild();
     if (RecordsOnRefreshAll())
         RecordForeground();
 }
@@ -367,7 +377,7 @@ void TabbedToolboxSection::OwnToolsetChosen()
 // ---- FiltersSection
 
 FiltersSection::FiltersSection(QWidget* parent)
-    : TabbedToolboxSection({app::ToolsetSectionFilters, app::LayerTypeForeground, true}, true, parent)
+    : TabbedToolboxSection({app::ToolsetSectionFilters, app::LayerTypeForeground, true, false, true}, true, parent)
 {
 }
 

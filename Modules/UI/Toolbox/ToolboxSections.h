@@ -11,6 +11,8 @@
 //   settings objects);
 // - uniqueness: a rebuild only when the recorded foreground was unique and the current one is not;
 // - image added: the follow rule runs when the foreground slot's id is announced.
+// A page of many panels may wait with its rebuilds while another page is shown, and rebuild once
+// when its own toolset is chosen (SectionRules::rebuildsWhenShown).
 // A section states which rules apply in its SectionRules and overrides the hooks where it differs.
 
 #include "Shell/LumoModel.h"
@@ -45,6 +47,9 @@ struct SectionRules {
     bool followsForeground = false;
     // The uniqueness rule applies whatever toolset is current (otherwise only on the own toolset).
     bool uniquenessOnAnyToolset = false;
+    // Rebuilds wait until the own toolset is chosen: building the key, effects and filters panels
+    // of pages out of sight would hold up opening a project and starting the program.
+    bool rebuildsWhenShown = false;
 };
 
 class AbstractToolboxSection : public QFrame, public LumoModelObserver {
@@ -78,6 +83,10 @@ protected:
     void FollowForeground();
     void ApplyUniqueness();
     void RecordForeground();
+    // Rebuild now, or once the own toolset is chosen (rebuildsWhenShown).
+    void RequestRebuild();
+    // A rebuild is owed to the page.
+    bool RebuildPending() const { return m_rebuildPending; }
 
     // Sends the pair with the document's id.
     void Notify(DataType type, FieldType field);
@@ -92,6 +101,7 @@ private:
     SectionRules m_rules;
     QUuid m_foregroundId;
     bool m_foregroundUnique = false;
+    bool m_rebuildPending = false;
     QScrollArea* m_scrollArea = nullptr;
 };
 

@@ -432,6 +432,59 @@ TEST_F(RenderCacheTest, PhotoOpenedPreviewFirst)
     EXPECT_FALSE(Tables().SourceImages.contains(background->Id()));
 }
 
+// The preview read straight from the file looks like the whole photo made small: channels in
+// place, the size that of the preview source (also where the photo's size is no multiple of the
+// decoder's scale), opaque; for a grey JPEG and for other formats too.
+TEST(PhotoPreviewTest, LooksLikeTheWholePhotoMadeSmall)
+{
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const auto gradient = [](int width, int height) {
+        QImage image(width, height, QImage::Format_RGB32);
+        for (int y = 0; y < height; ++y)
+            for (int x = 0; x < width; ++x)
+                image.setPixel(x, y, qRgb(x * 255 / width, 128 + (x + y) % 7, y * 255 / height));
+        return image;
+    };
+    struct Case {
+        const char* name;
+        QImage image;
+        const char* format;
+    };
+    const Case cases[] = {
+        {"colour.jpg", gradient(400, 200), "JPG"},
+        {"uneven.jpg", gradient(403, 201), "JPG"},
+        {"grey.jpg", gradient(403, 201).convertToFormat(QImage::Format_Grayscale8), "JPG"},
+        {"colour.png", gradient(403, 201), "PNG"},
+    };
+    for (const Case& c : cases) {
+        const QString path = dir.filePath(c.name);
+        ASSERT_TRUE(c.image.save(path, c.format, 95)) << c.name;
+        const PhotoPreview preview = ReadPhotoPreview(path);
+        ASSERT_FALSE(preview.image.isNull()) << c.name;
+        EXPECT_EQ(preview.fullSize, c.image.size()) << c.name;
+        const QSize size = PreviewSourceSize(c.image.size());
+        ASSERT_EQ(preview.image.size(), size) << c.name;
+        const QImage expected =
+            ReadPhoto(path).convertToFormat(QImage::Format_RGB32).scaled(size, Qt::IgnoreAspectRatio,
+                                                                          Qt::SmoothTransformation);
+        const QImage actual = preview.image.convertToFormat(QImage::Format_ARGB32);
+        double difference = 0.0;
+        bool opaque = true;
+        for (int y = 0; y < size.height(); ++y) {
+            const auto* a = reinterpret_cast<const QRgb*>(actual.constScanLine(y));
+            const auto* e = reinterpret_cast<const QRgb*>(expected.constScanLine(y));
+            for (int x = 0; x < size.width(); ++x) {
+                opaque = opaque && qAlpha(a[x]) == 255;
+                difference += std::abs(qRed(a[x]) - qRed(e[x])) + std::abs(qGreen(a[x]) - qGreen(e[x])) +
+                              std::abs(qBlue(a[x]) - qBlue(e[x]));
+            }
+        }
+        EXPECT_TRUE(opaque) << c.name;
+        EXPECT_LT(difference / (3.0 * size.width() * size.height()), 4.0) << c.name;
+    }
+}
+
 TEST_F(RenderCacheTest, FailuresAreReportedAndLeaveThePreviousSource)
 {
     ASSERT_EQ(processor->SetLayer(foreground, QImage(16, 16, QImage::Format_ARGB32)), LMerrSuccess);

@@ -234,6 +234,22 @@ TEST_F(MaskEditingTest, BuildingThenStoringKeepsTheMaskAndRenewsItsHandles)
     EXPECT_TRUE(MaskCacheValid(plain->Id())) << "another mask's coverage stays";
 }
 
+// Opening a saved project and looking at its mask at another zoom is no change: the project
+// asks no save question and the feather, which follows the zoom the mask was drawn at, stays.
+TEST_F(MaskEditingTest, ShowingAMaskKeepsTheZoomItWasDrawnAt)
+{
+    ASSERT_NO_FATAL_FAILURE(ShowAtScaleOne());
+    const app::MaskPtr mask = AddMask({Straight(30, 30), Straight(130, 30), Straight(80, 130)}, true);
+    mask->SetZoom(0.5f);
+    ShowMasksToolset();
+    settings->Masks().SetCurrentlySelectedMask(mask->Id());
+    view.CreateMaskItems(mask->Id());
+    ASSERT_NE(view.MaskShape(), nullptr);
+    EXPECT_EQ(mask->Zoom(), 0.5f);
+    view.StoreMaskHandles();
+    EXPECT_EQ(mask->Zoom(), project->GetCanvas().Scale()) << "an edit is stored at the zoom it was made at";
+}
+
 TEST_F(MaskEditingTest, AReleaseWritesTheEditBackAndAClosedMaskRedrawsTheForeground)
 {
     ASSERT_NO_FATAL_FAILURE(ShowAtScaleOne());

@@ -52,6 +52,18 @@ TEST_F(ShellServicesTest, SettingsLiveInTheProgramsOwnFile)
     EXPECT_TRUE(QFileInfo::exists(file));
 }
 
+TEST_F(ShellServicesTest, BackgroundWritesKeepTheirOrderAndAreSeenByTheNextRead)
+{
+    for (int i = 0; i < 20; ++i)
+        WriteSettingInBackground("RecentFolders", "order", i);
+    // A read right after waits for the writes; the last one stands.
+    EXPECT_EQ(ReadSetting("RecentFolders", "order"), "19");
+    WriteSettingInBackground("RecentFolders", "order", QStringList{"a", "b"});
+    WaitForBackgroundSettings();
+    QSettings file(ProgramSettings().fileName(), QSettings::IniFormat);
+    EXPECT_EQ(file.value("RecentFolders/order").toStringList(), QStringList({"a", "b"}));
+}
+
 TEST_F(ShellServicesTest, FoldersOfTheProgramAndItsCaches)
 {
     EXPECT_EQ(ApplicationDirectory(), QCoreApplication::applicationDirPath());

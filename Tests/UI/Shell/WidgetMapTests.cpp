@@ -2,6 +2,7 @@
 
 #include "UiTest.h"
 
+#include "Controls/Container.h"
 #include "Shell/WidgetMap.h"
 
 #include <QCheckBox>
@@ -11,6 +12,7 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QPushButton>
+#include <QSlider>
 #include <QSpinBox>
 #include <QTemporaryDir>
 #include <QTest>
@@ -50,9 +52,22 @@ TEST_F(WidgetMapTest, AWindowsWidgetsAreListedWithValuesPlacesAndBoxes)
     auto* hidden = new QPushButton("Hidden", box);
     hidden->setObjectName("hidden");
     hidden->hide();
+    // The toolbox's own titled boxes count as boxes too, innermost first.
+    auto* container = new Container("Foreground", 0, box);
+    auto* add = new QPushButton("Add", container->Body());
+    add->setObjectName("add");
+    (new QVBoxLayout(container->Body()))->addWidget(add);
     inner->addWidget(button);
     inner->addWidget(spin);
     inner->addWidget(check);
+    inner->addWidget(container);
+    // A slider tells its range and where its handle is, for a drag by X input.
+    auto* slider = new QSlider(Qt::Horizontal, box);
+    slider->setObjectName("removal");
+    slider->setRange(0, 100);
+    slider->setValue(75);
+    slider->setFixedWidth(200);
+    inner->addWidget(slider);
     layout->addWidget(box);
     window.move(100, 50);
     window.show();
@@ -68,6 +83,14 @@ TEST_F(WidgetMapTest, AWindowsWidgetsAreListedWithValuesPlacesAndBoxes)
     EXPECT_TRUE(FindWidget(map, "fit")["checked"].toBool());
     EXPECT_FALSE(FindWidget(map, "fit")["enabled"].toBool());
     EXPECT_TRUE(FindWidget(map, "hidden").isEmpty());
+    EXPECT_EQ(FindWidget(map, "add")["boxes"].toArray(), QJsonArray({"Foreground", "Export"}));
+    const QJsonObject removal = FindWidget(map, "removal");
+    EXPECT_EQ(removal["range"].toArray(), QJsonArray({0, 100}));
+    const QJsonArray handle = removal["handle"].toArray();
+    const QPoint sliderLeft = slider->mapToGlobal(QPoint(0, 0));
+    const int handleMiddle = handle[0].toInt() + handle[2].toInt() / 2 - sliderLeft.x();
+    EXPECT_GT(handleMiddle, 200 * 60 / 100);
+    EXPECT_LT(handleMiddle, 200 * 90 / 100);
 }
 
 TEST_F(WidgetMapTest, TheMapIsWrittenWholeAndOnlyWhenItChanged)

@@ -137,6 +137,11 @@ TEST_F(ExportPanelTest, TheChosenNameGetsTheFormatsExtension)
         {0, "a", "a.jpg"},
         {1, "b.png", "b.png"},
         {2, "a.png", "a.png.tiff"},
+        // The other usual spellings of the chosen format are kept, not doubled.
+        {0, "c.jpeg", "c.jpeg"},
+        {2, "d.tif", "d.tif"},
+        {2, "e.TIF", "e.TIF"},
+        {2, "f.jpeg", "f.jpeg.tiff"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.typed.toStdString());

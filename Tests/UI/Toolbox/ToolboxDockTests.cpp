@@ -134,6 +134,11 @@ TEST_F(DockTest, TheStackHoldsTheElevenSectionsByIndexAndFollowsTheCurrentToolse
 
 TEST_F(DockTest, OpeningAnotherProjectRebuildsEveryPageForItsForeground)
 {
+    // The pages of many panels are built when first shown, not by the refresh of a page out of sight.
+    EXPECT_EQ(Keys()->PanelAt(0), nullptr);
+    EXPECT_EQ(Effects()->PanelAt(0), nullptr);
+    ShowToolset(app::ToolsetSectionEffects);
+    ShowToolset(app::ToolsetSectionKey);
     const QPointer<AbstractEffectWidget> key = Keys()->PanelAt(0);
     const QPointer<AbstractEffectWidget> effect = Effects()->PanelAt(0);
     ASSERT_TRUE(key && effect);
@@ -143,15 +148,31 @@ TEST_F(DockTest, OpeningAnotherProjectRebuildsEveryPageForItsForeground)
     Notify(DataTypeProject, FieldTypeRefreshAll);
     // Rebuilt panels go from the event loop.
     ProcessEvents();
-    EXPECT_TRUE(key.isNull());
-    EXPECT_TRUE(effect.isNull());
     const QUuid current = Manager()->CurrentForegroundId();
     for (const int index : {2, 3, 4, 6, 7, 8, 9})
         EXPECT_EQ(dock->Section(index)->RecordedForegroundId(), current) << index;
     // The position page records a foreground only when it is shown.
     EXPECT_TRUE(dock->Section(app::ToolsetSectionPosition)->RecordedForegroundId().isNull());
+    // Pages out of sight keep their old panels until they are shown, then show the new project's.
+    EXPECT_NE(CurrentProject()->CurrentToolset(), app::ToolsetSectionKey);
+    EXPECT_FALSE(key.isNull());
+    ShowToolset(app::ToolsetSectionKey);
+    ProcessEvents();
+    EXPECT_TRUE(key.isNull());
     const auto keys = Manager()->GetForegroundSettings()->Keys().Begin();
     EXPECT_EQ(qobject_cast<AbstractKeyWidget*>(Keys()->PanelAt(0))->Info().id, (*keys)->Id());
+    EXPECT_FALSE(effect.isNull());
+    ShowToolset(app::ToolsetSectionEffects);
+    ProcessEvents();
+    EXPECT_TRUE(effect.isNull());
+    const auto compositors = Manager()->GetForegroundSettings()->Compositors().Begin();
+    ASSERT_NE(Effects()->PanelAt(0), nullptr);
+    EXPECT_EQ(qobject_cast<AbstractCompositeWidget*>(Effects()->PanelAt(0))->Info().id, (*compositors)->Id());
+    // Shown again without a change, it is not rebuilt.
+    const QPointer<AbstractEffectWidget> shown = Effects()->PanelAt(0);
+    ShowToolset(app::ToolsetSectionKey);
+    ShowToolset(app::ToolsetSectionEffects);
+    EXPECT_EQ(Effects()->PanelAt(0), shown.data());
 }
 
 TEST_F(DockTest, EachToolsetMakesTheLayerTypeItsPanelsEditCurrent)

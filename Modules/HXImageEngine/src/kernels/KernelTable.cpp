@@ -47,4 +47,9 @@ Kernel KernelFor(HXOperationKind kind)
     return nullptr;
 }
 
+bool ReadsSource(HXOperationKind kind)
+{
+    return kind == HXOperationKind::AutoColorDifferenceKey;
+}
+
 } // namespace hvn::image::kernels

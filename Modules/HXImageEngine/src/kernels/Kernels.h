@@ -50,6 +50,10 @@ struct KernelContext {
     double scale;     // DownsampleValue(factor)
     int threads;      // at least 1
     double opacity;   // the compositor's own opacity; 1 elsewhere
+    // The pass's source pixels (same size and order as the image) when the image does not hold a
+    // copy of them yet: given only to a kernel that reads its input from here and writes every
+    // pixel of the image (see ReadsSource), which saves the copy of a whole image.
+    const std::uint8_t* source = nullptr;
 };
 
 // Runs body(begin, end) over [0, count) split into fixed bands on up to ctx.threads threads, four
@@ -71,6 +75,8 @@ inline bool FiniteArgs(const HXOperation& op)
 using Kernel = int (*)(const HXOperation& op, const ImageView& image, const KernelContext& ctx);
 // The kernel that runs an operation kind.
 Kernel KernelFor(HXOperationKind kind);
+// Whether the kind's kernel can take an out-of-place pass's source as its input (ctx.source).
+bool ReadsSource(HXOperationKind kind);
 
 // The per-pixel colour operations (tables on each byte, or a 3 x 3 matrix on the colour) as data,
 // so that a run of them shares one pass over the image: same bytes as running them one by one.

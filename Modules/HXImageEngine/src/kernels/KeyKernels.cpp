@@ -242,8 +242,10 @@ struct FillScratch {
 
 // Fills cells without a backdrop estimate from their estimated neighbours, ring by ring, then
 // smooths the filled cells with a 1-2-1 kernel; measured cells keep their own colour, so a shadow
-// a cell or two wide is followed. Runs on one thread: the grid is small.
-void FillAndSmooth(std::vector<RefColor>& grid, std::vector<std::uint8_t>& known, int gw, int gh, FillScratch& f)
+// a cell or two wide is followed. Runs on one thread but for the relaxation, whose three colour
+// planes are independent of each other: the grid is small.
+void FillAndSmooth(std::vector<RefColor>& grid, std::vector<std::uint8_t>& known, int gw, int gh, FillScratch& f,
+                   int threads)
 {
     f.measured.assign(known.begin(), known.end());
     const std::vector<std::uint8_t>& measured = f.measured;
@@ -347,25 +349,32 @@ void FillAndSmooth(std::vector<RefColor>& grid, std::vector<std::uint8_t>& known
             inverse[j] = 1.0f / float(count);
         }
     }
-    for (int sweep = 0; sweep < 2 * kSweeps; ++sweep) {
-        const int parity = sweep & 1;
-        for (int y = 1; y <= gh; ++y) {
-            const std::size_t row = static_cast<std::size_t>(y) * stride;
-            const int first = f.extent[2 * static_cast<std::size_t>(y)];
-            const int last = f.extent[2 * static_cast<std::size_t>(y) + 1];
-            for (int k = 0; k < 3; ++k) {
-                const float* __restrict v = in + k * padded + row;
-                float* __restrict o = out + k * padded + row;
-                const float* __restrict w = step + static_cast<std::size_t>(parity) * padded + row;
-                const float* __restrict n = inverse + row;
-                for (int x = first; x <= last; ++x) {
-                    const float sum = v[x - 1] + v[x + 1] + v[x - stride] + v[x + stride];
-                    o[x] = v[x] + w[x] * (sum * n[x] - v[x]);
+    // Each colour plane relaxes on its own, so the planes run side by side; an even count of
+    // half-sweeps leaves every plane's result in `in`.
+    static_assert(kSweeps > 0);
+    ParallelFor(3, threads, [&](int kBegin, int kEnd) {
+        for (int k = kBegin; k < kEnd; ++k) {
+            float* planeIn = in + k * padded;
+            float* planeOut = out + k * padded;
+            for (int sweep = 0; sweep < 2 * kSweeps; ++sweep) {
+                const int parity = sweep & 1;
+                for (int y = 1; y <= gh; ++y) {
+                    const std::size_t row = static_cast<std::size_t>(y) * stride;
+                    const int first = f.extent[2 * static_cast<std::size_t>(y)];
+                    const int last = f.extent[2 * static_cast<std::size_t>(y) + 1];
+                    const float* __restrict v = planeIn + row;
+                    float* __restrict o = planeOut + row;
+                    const float* __restrict w = step + static_cast<std::size_t>(parity) * padded + row;
+                    const float* __restrict n = inverse + row;
+                    for (int x = first; x <= last; ++x) {
+                        const float sum = v[x - 1] + v[x + 1] + v[x - stride] + v[x + stride];
+                        o[x] = v[x] + w[x] * (sum * n[x] - v[x]);
+                    }
                 }
+                std::swap(planeIn, planeOut);
             }
         }
-        std::swap(in, out);
-    }
+    });
     for (int y = 0; y < gh; ++y)
         for (int x = 0; x < gw; ++x) {
             const std::size_t j = static_cast<std::size_t>(y + 1) * stride + x + 1;
@@ -437,9 +446,16 @@ float EdgeSlope(const float* plane, int from, int to, float side)
 // The spans of one row from the grid row `cells` (kPlanes planes of gw values, centres at
 // (i + 0.5) * side): linear between neighbouring centres and on along the edge slopes beyond the
 // first and last. A pixel belongs to the span whose right centre x + 0.5 has not reached. Returns
-// the count.
-int PlateSpans(const float* cells, int gw, float side, int width, PlateSpan* spans)
+// the count. `slopes` holds kPlanes * gw values.
+int PlateSpans(const float* cells, int gw, float side, int width, PlateSpan* spans, float* slopes)
 {
+    // The slopes between neighbouring centres first, plane by plane: a loop that vectorises.
+    for (int p = 0; p < kPlanes; ++p) {
+        const float* __restrict plane = cells + p * gw;
+        float* __restrict slope = slopes + p * gw;
+        for (int i = 0; i + 1 < gw; ++i)
+            slope[i] = (plane[i + 1] - plane[i]) / side;
+    }
     int count = 0;
     // `edge`: -1 before the first centre, 1 beyond the last, 0 between centres i and i + 1.
     const auto add = [&](int x0, int x1, int i, int edge) {
@@ -455,7 +471,7 @@ int PlateSpans(const float* cells, int gw, float side, int width, PlateSpan* spa
             span.step[p] = gw < 2       ? 0.0f
                            : edge < 0   ? EdgeSlope(plane, 0, 1, side)
                            : edge > 0   ? -EdgeSlope(plane, gw - 1, gw - 2, side)
-                                        : (plane[i + 1] - plane[i]) / side;
+                                        : slopes[p * gw + i];
         }
     };
     // x + 0.5 <= side / 2 up to floor(side / 2 - 0.5).
@@ -573,6 +589,27 @@ struct StatisticsRow {
     std::int32_t* smoothedQ; // width
     std::int32_t* rawQ;      // width
     std::int32_t* steps;     // width
+    int y;                   // the row's index
+    std::int32_t* columns;   // kColumnSums planes of width: see ColumnSum
+};
+
+// Per column of the rows of a plate cell's row (plane of width values each): pixels that count,
+// clean pixels, their bytes 0..2, steps, squared steps of D and of the smoothed D; then, over the
+// rows of a fine cell's row, the lowest smoothed D of a visible pixel, its row and its bytes 0..2.
+// Sums over at most 32 rows of a column stay within 32 bits (a squared step is below 2^24).
+enum ColumnSum {
+    ColumnTotal,
+    ColumnCount,
+    ColumnColor0,
+    ColumnColor1,
+    ColumnColor2,
+    ColumnSteps,
+    ColumnRawSquares,
+    ColumnSmoothedSquares,
+    ColumnLowest,
+    ColumnLowestRow,
+    ColumnLowestColor,
+    kColumnSums
 };
 
 // Sums over a plate cell's clean backdrop pixels (D in eighths of a level).
@@ -591,9 +628,62 @@ struct WarmCell {
     std::uint8_t c[3] = {0, 0, 0};
 };
 
-// Adds one row to its plate cells' sums and fine cells' most subject-like pixels. A pixel is clean
-// backdrop when it and its eight neighbours are at least `first` pure.
-[[gnu::always_inline]] inline void StatisticsOfRow(const StatisticsRow& r, CellSums* cells, WarmCell* warm)
+// The loops of StatisticsOfRow over the column sums, each plane passed on its own so that the
+// compiler knows they do not overlap.
+[[gnu::always_inline]] inline void AddToColumns(const std::uint8_t* __restrict pixels,
+                                                const std::uint8_t* __restrict clean,
+                                                const std::uint8_t* __restrict visible, int width,
+                                                std::int32_t* __restrict total, std::int32_t* __restrict count,
+                                                std::int32_t* __restrict c0, std::int32_t* __restrict c1,
+                                                std::int32_t* __restrict c2)
+{
+    for (int x = 0; x < width; ++x) {
+        const std::uint32_t v = LoadPixel(pixels + 4 * x);
+        const std::int32_t m = clean[x];
+        total[x] += visible[x];
+        count[x] += m;
+        c0[x] += static_cast<std::int32_t>(v & 255u) * m;
+        c1[x] += static_cast<std::int32_t>((v >> 8) & 255u) * m;
+        c2[x] += static_cast<std::int32_t>((v >> 16) & 255u) * m;
+    }
+}
+
+[[gnu::always_inline]] inline void AddStepsToColumns(const std::int32_t* __restrict rawQ,
+                                                     const std::int32_t* __restrict smoothedQ,
+                                                     const std::int32_t* __restrict steps, int stepped,
+                                                     std::int32_t* __restrict stepCount,
+                                                     std::int32_t* __restrict rawSquares,
+                                                     std::int32_t* __restrict smoothedSquares)
+{
+    for (int x = 0; x < stepped; ++x) {
+        const std::int32_t d = rawQ[x + kStep] - rawQ[x];
+        const std::int32_t e = smoothedQ[x + kStep] - smoothedQ[x];
+        stepCount[x] += steps[x];
+        rawSquares[x] += d * d * steps[x];
+        smoothedSquares[x] += e * e * steps[x];
+    }
+}
+
+[[gnu::always_inline]] inline void LowerColumns(const std::uint8_t* __restrict pixels,
+                                                const std::uint8_t* __restrict visible,
+                                                const std::int32_t* __restrict smoothedQ, std::int32_t y, int width,
+                                                std::int32_t* __restrict lowest, std::int32_t* __restrict lowestRow,
+                                                std::int32_t* __restrict lowestColor)
+{
+    for (int x = 0; x < width; ++x) {
+        const std::uint32_t v = LoadPixel(pixels + 4 * x);
+        const std::int32_t lower = -static_cast<std::int32_t>(visible[x] & (smoothedQ[x] < lowest[x]));
+        lowest[x] = (smoothedQ[x] & lower) | (lowest[x] & ~lower);
+        lowestRow[x] = (y & lower) | (lowestRow[x] & ~lower);
+        lowestColor[x] = (static_cast<std::int32_t>(v & 0xffffffu) & lower) | (lowestColor[x] & ~lower);
+    }
+}
+
+// Adds one row to the column sums of its plate cells and the lowest of its fine cells (see
+// ColumnSum). A pixel is clean backdrop when it and its eight neighbours are at least `first` pure.
+// Integer sums and a lowest value taken at the first row that reaches it give the cells the same
+// figures as adding row by row.
+[[gnu::always_inline]] inline void StatisticsOfRow(const StatisticsRow& r)
 {
     const std::uint8_t* __restrict above = r.above;
     const std::uint8_t* __restrict here = r.here;
@@ -622,58 +712,71 @@ struct WarmCell {
     // (shadows, hot spots) barely touches while a JPEG's 8-pixel blocks show in them; the smoothed
     // D's 3 x 3 windows do not overlap over that distance. A step has twice the variance of a pixel.
     std::int32_t* __restrict steps = r.steps;
-    for (int x = 0; x < width; ++x)
-        steps[x] = static_cast<std::int32_t>(clean[x]) & (x + kStep < width ? clean[x + kStep] : 0);
-    for (int x0 = 0, cell = 0; x0 < width; x0 += r.side, ++cell) {
-        const int x1 = std::min(width, x0 + r.side);
-        std::uint32_t total = 0, count = 0, c0 = 0, c1 = 0, c2 = 0;
-        // At most 64 steps of at most 4096 eighths each: within 32 bits.
-        std::int32_t rawSteps = 0, rawSquares = 0, smoothedSteps = 0, smoothedSquares = 0;
-        for (int x = x0; x < x1; ++x) {
-            const std::uint32_t m = clean[x];
-            total += visible[x];
-            count += m;
-            c0 += pixels[4 * x] * m;
-            c1 += pixels[4 * x + 1] * m;
-            c2 += pixels[4 * x + 2] * m;
-        }
-        for (int x = x0; x < std::min(x1, width - kStep); ++x) {
-            const std::int32_t d = rawQ[x + kStep] - rawQ[x];
-            const std::int32_t e = smoothedQ[x + kStep] - smoothedQ[x];
-            rawSteps += steps[x];
-            rawSquares += d * d * steps[x];
-            smoothedSquares += e * e * steps[x];
-        }
-        smoothedSteps = rawSteps;
+    const int stepped = std::max(0, width - kStep);
+    for (int x = 0; x < stepped; ++x)
+        steps[x] = static_cast<std::int32_t>(clean[x] & clean[x + kStep]);
+    std::int32_t* const columns = r.columns;
+    const std::size_t plane = static_cast<std::size_t>(width);
+    const auto sum = [&](int which) { return columns + which * plane; };
+    AddToColumns(pixels, clean, visible, width, sum(ColumnTotal), sum(ColumnCount), sum(ColumnColor0),
+                 sum(ColumnColor1), sum(ColumnColor2));
+    AddStepsToColumns(rawQ, smoothedQ, steps, stepped, sum(ColumnSteps), sum(ColumnRawSquares),
+                      sum(ColumnSmoothedSquares));
+    LowerColumns(pixels, visible, smoothedQ, r.y, width, sum(ColumnLowest), sum(ColumnLowestRow),
+                 sum(ColumnLowestColor));
+}
+
+// Empty column sums for the next row of cells.
+void ClearColumnSums(std::int32_t* columns, int width)
+{
+    const std::size_t plane = static_cast<std::size_t>(width);
+    std::fill_n(columns, ColumnLowest * plane, 0);
+    std::fill_n(columns + ColumnLowest * plane, plane, std::numeric_limits<std::int32_t>::max());
+}
+
+// Adds the column sums of a row of plate cells to the cells' sums.
+void AddColumnsToCells(const std::int32_t* columns, int width, int side, CellSums* cells)
+{
+    const std::size_t plane = static_cast<std::size_t>(width);
+    const auto at = [&](int sum, int x) { return columns[sum * plane + static_cast<std::size_t>(x)]; };
+    for (int x0 = 0, cell = 0; x0 < width; x0 += side, ++cell) {
+        const int x1 = std::min(width, x0 + side);
         CellSums& sums = cells[cell];
-        sums.total += total;
-        sums.count += count;
-        sums.c[0] += c0;
-        sums.c[1] += c1;
-        sums.c[2] += c2;
-        sums.rawSteps += rawSteps;
-        sums.rawSquares += rawSquares;
-        sums.smoothedSteps += smoothedSteps;
-        sums.smoothedSquares += smoothedSquares;
-    }
-    for (int x0 = 0, cell = 0; x0 < width; x0 += r.fine, ++cell) {
-        const int x1 = std::min(width, x0 + r.fine);
-        std::int32_t lowest = std::numeric_limits<std::int32_t>::max();
         for (int x = x0; x < x1; ++x) {
-            const std::int32_t seen = -static_cast<std::int32_t>(visible[x]);
-            lowest = std::min(lowest, (smoothedQ[x] & seen) | (std::numeric_limits<std::int32_t>::max() & ~seen));
+            sums.total += static_cast<std::uint32_t>(at(ColumnTotal, x));
+            sums.count += static_cast<std::uint32_t>(at(ColumnCount, x));
+            for (int k = 0; k < 3; ++k)
+                sums.c[k] += static_cast<std::uint32_t>(at(ColumnColor0 + k, x));
+            sums.rawSteps += static_cast<std::uint32_t>(at(ColumnSteps, x));
+            sums.rawSquares += at(ColumnRawSquares, x);
+            sums.smoothedSteps += static_cast<std::uint32_t>(at(ColumnSteps, x));
+            sums.smoothedSquares += at(ColumnSmoothedSquares, x);
         }
-        WarmCell& w = warm[cell];
-        if (lowest >= w.q)
-            continue;
-        for (int x = x0; x < x1; ++x)
-            if (visible[x] && smoothedQ[x] == lowest) {
-                w.q = lowest;
-                for (int k = 0; k < 3; ++k)
-                    w.c[k] = pixels[4 * x + k];
-                break;
-            }
     }
+}
+
+// The most subject-like pixel of each fine cell of a row of them from the column lowest values:
+// the lowest, at the first row reaching it, and there the first pixel. Starts them over.
+void TakeLowestOfColumns(std::int32_t* columns, int width, int fine, WarmCell* warm)
+{
+    const std::size_t plane = static_cast<std::size_t>(width);
+    std::int32_t* lowest = columns + ColumnLowest * plane;
+    const std::int32_t* lowestRow = columns + ColumnLowestRow * plane;
+    const std::int32_t* lowestColor = columns + ColumnLowestColor * plane;
+    for (int x0 = 0, cell = 0; x0 < width; x0 += fine, ++cell) {
+        const int x1 = std::min(width, x0 + fine);
+        int best = -1;
+        for (int x = x0; x < x1; ++x)
+            if (lowest[x] != std::numeric_limits<std::int32_t>::max() &&
+                (best < 0 || lowest[x] < lowest[best] || (lowest[x] == lowest[best] && lowestRow[x] < lowestRow[best])))
+                best = x;
+        if (best >= 0 && lowest[best] < warm[cell].q) {
+            warm[cell].q = lowest[best];
+            for (int k = 0; k < 3; ++k)
+                warm[cell].c[k] = static_cast<std::uint8_t>(lowestColor[best] >> (8 * k));
+        }
+    }
+    std::fill_n(lowest, plane, std::numeric_limits<std::int32_t>::max());
 }
 
 // Purity bins of one row from its smoothed D (0 for a pixel too dark to tell or transparent).
@@ -690,23 +793,49 @@ template <int Key>
     }
 }
 
+// The frame's purity bin (kBins where transparent, 0 where too dark to tell) of every other pixel
+// of a row and the step of D from it to the next, in quarter levels (the sample MeasureFrame counts).
+template <int Key>
+[[gnu::always_inline]] inline void FrameBinsRow(const std::uint8_t* __restrict row, const float* __restrict d,
+                                                int width, std::uint16_t* __restrict purity,
+                                                std::uint16_t* __restrict steps)
+{
+    for (int i = 0; i < (width + 1) / 2; ++i) {
+        const std::uint32_t v = LoadPixel(row + 8 * i);
+        const float k = ByteOf<Key>(v);
+        const float share = std::min(float(kBins - 1), std::max(d[2 * i], 0.0f) * float(kBins) / std::max(k, 1.0f));
+        const std::uint32_t bin = static_cast<std::uint32_t>(static_cast<int>(share)) & SelectMask(k >= float(kMinimumKey));
+        const std::uint32_t transparent = SelectMask((v >> 24) == 0);
+        purity[i] = static_cast<std::uint16_t>((bin & ~transparent) | (std::uint32_t{kBins} & transparent));
+    }
+    for (int i = 0; i < width / 2; ++i)
+        steps[i] = static_cast<std::uint16_t>(
+            std::min(1023, static_cast<int>(std::abs(d[2 * i + 1] - d[2 * i]) * 4.0f)));
+}
+
 // Per pixel of a row, the nearby warm subject colour (bytes 0..2) where there is one.
 struct WarmRow {
     float* c[3];
 };
 
-// Seed flags of a row and its two neighbours, each padded by one 0 on either side.
-struct SeedRows {
-    const std::uint8_t* above;
-    const std::uint8_t* here;
-    const std::uint8_t* below;
-};
+// Non-zero where a pixel lies next to a seed (within its 3 x 3 neighbourhood), from the seed flags
+// of its row and the two around it (each padded by one 0 on either side); `columns` holds
+// width + 2 values. Words rather than bytes, so that the seed and key loops have only 32-bit lanes.
+inline void NearSeedRow(const std::int32_t* __restrict above, const std::int32_t* __restrict here,
+                        const std::int32_t* __restrict below, int width, std::int32_t* __restrict columns,
+                        std::int32_t* __restrict near)
+{
+    for (int i = -1; i <= width; ++i)
+        columns[i + 1] = above[i] | here[i] | below[i];
+    for (int x = 0; x < width; ++x)
+        near[x] = columns[x] | columns[x + 1] | columns[x + 2];
+}
 
 // 1 where a pixel stands clear of the backdrop's noise: along a line of three pixels, or over its
 // smoothed neighbourhood (at least three of the nine pixels joined the mean).
 [[gnu::always_inline]] inline void SeedRow(const PlateSpan* spans, int count, const float* __restrict smoothed,
                                            const float* __restrict line, const float* __restrict joined,
-                                           std::uint8_t* __restrict seeds)
+                                           std::int32_t* __restrict seeds)
 {
     for (int s = 0; s < count; ++s) {
         const PlateSpan plate = spans[s];
@@ -718,7 +847,7 @@ struct SeedRows {
             // The smoothed D is a mean of `joined` pixels: its noise is that of D over their root.
             const float area = std::max(at(PlaneAreaGate) / std::sqrt(joined[x]), kGateFloor * inverseD);
             const bool areaClear = (joined[x] >= 3.0f) & (1.0f - smoothed[x] * inverseD >= area);
-            seeds[x] = static_cast<std::uint8_t>(lineClear | areaClear);
+            seeds[x] = static_cast<std::int32_t>(lineClear | areaClear);
         }
     }
 }
@@ -727,13 +856,11 @@ struct SeedRows {
 // The pixels [from, to) of the row; Warm when a warm subject colour lies near all of them (the
 // row is split into runs of fine cells that have one and runs that do not).
 template <int Key, bool Warm>
-[[gnu::always_inline]] inline void KeyRow(std::uint8_t* __restrict row, const PlateSpan* spans, int count, int from,
-                                          int to, const float* __restrict smoothed, const SeedRows& seeds,
+[[gnu::always_inline]] inline void KeyRow(const std::uint8_t* __restrict row, std::uint8_t* __restrict out,
+                                          const PlateSpan* spans, int count, int from, int to,
+                                          const float* __restrict smoothed, const std::int32_t* __restrict near,
                                           const WarmRow& warm)
 {
-    const std::uint8_t* __restrict above = seeds.above;
-    const std::uint8_t* __restrict here = seeds.here;
-    const std::uint8_t* __restrict below = seeds.below;
     constexpr int other1 = KeyLayout<Key>::other1;
     constexpr int other2 = KeyLayout<Key>::other2;
     const float* __restrict f0 = warm.c[0];
@@ -787,9 +914,7 @@ template <int Key, bool Warm>
             // Keyed at all only next to a seed: a pixel where a line of pixels or the smoothed area
             // stands clear of the noise (so the faint rims of a strand stay with it, lone noisy
             // pixels go).
-            const auto column = [&](int i) { return above[i] | here[i] | below[i]; };
-            const bool seeded = (column(x - 1) | column(x) | column(x + 1)) != 0;
-            linear = seeded ? linear : std::min(linear, 0.0f);
+            linear = near[x] != 0 ? linear : std::min(linear, 0.0f);
 
             const float alpha = std::min(1.0f, std::max(0.0f, (linear - at(PlaneLow)) * at(PlaneSpan)));
             // C = alpha F + (1 - alpha) B, so F = B + (C - B) / alpha; kept as C where alpha is 0.
@@ -797,13 +922,13 @@ template <int Key, bool Warm>
             const std::uint32_t unmixed = SelectMask(alpha > 0.0f);
             const auto unmix = [&](float ck, float bk) {
                 const float f = std::min(255.0f, std::max(0.0f, bk + (ck - bk) * inverse));
-                const std::uint32_t kept = static_cast<std::uint32_t>(static_cast<int>(ck + 0.5f));
-                return (static_cast<std::uint32_t>(static_cast<int>(f + 0.5f)) & unmixed) | (kept & ~unmixed);
+                return static_cast<std::uint32_t>(static_cast<int>(f + 0.5f));
             };
             const float a = ByteOf<3>(v);
-            const std::uint32_t out = unmix(c[0], b[0]) | unmix(c[1], b[1]) << 8 | unmix(c[2], b[2]) << 16 |
-                                      static_cast<std::uint32_t>(static_cast<int>(alpha * a + 0.5f)) << 24;
-            StorePixel(row + 4 * x, out);
+            const std::uint32_t colour = unmix(c[0], b[0]) | unmix(c[1], b[1]) << 8 | unmix(c[2], b[2]) << 16;
+            const std::uint32_t keyed = (colour & unmixed) | (v & 0x00ffffffu & ~unmixed) |
+                                        static_cast<std::uint32_t>(static_cast<int>(alpha * a + 0.5f)) << 24;
+            StorePixel(out + 4 * x, keyed);
         }
     }
 }
@@ -814,10 +939,13 @@ struct KeyRowFunctions {
     void (*smooth)(const float*, const float*, const float*, int, float, float*, float*, float*);
     void (*smoothMean)(const float*, const float*, const float*, int, float, float*, float*, float*);
     void (*purity)(const std::uint8_t*, const float*, int, std::uint8_t*);
-    void (*statistics)(const StatisticsRow&, CellSums*, WarmCell*);
-    void (*seeds)(const PlateSpan*, int, const float*, const float*, const float*, std::uint8_t*);
-    void (*key)(std::uint8_t*, const PlateSpan*, int, int, int, const float*, const SeedRows&, const WarmRow&);
-    void (*keyWarm)(std::uint8_t*, const PlateSpan*, int, int, int, const float*, const SeedRows&, const WarmRow&);
+    void (*frameBins)(const std::uint8_t*, const float*, int, std::uint16_t*, std::uint16_t*);
+    void (*statistics)(const StatisticsRow&);
+    void (*seeds)(const PlateSpan*, int, const float*, const float*, const float*, std::int32_t*);
+    void (*key)(const std::uint8_t*, std::uint8_t*, const PlateSpan*, int, int, int, const float*,
+                const std::int32_t*, const WarmRow&);
+    void (*keyWarm)(const std::uint8_t*, std::uint8_t*, const PlateSpan*, int, int, int, const float*,
+                    const std::int32_t*, const WarmRow&);
 };
 
 template <int Key>
@@ -842,11 +970,8 @@ struct RowBuilds {
     {
         SmoothRow<Full>(up, mid, down, width, tau, s, l, j);
     }
-    static void Statistics(const StatisticsRow& r, CellSums* cells, WarmCell* warm) { StatisticsOfRow(r, cells, warm); }
-    HX_TARGET_AVX2 static void StatisticsAvx2(const StatisticsRow& r, CellSums* cells, WarmCell* warm)
-    {
-        StatisticsOfRow(r, cells, warm);
-    }
+    static void Statistics(const StatisticsRow& r) { StatisticsOfRow(r); }
+    HX_TARGET_AVX2 static void StatisticsAvx2(const StatisticsRow& r) { StatisticsOfRow(r); }
     static void Purity(const std::uint8_t* row, const float* d, int width, std::uint8_t* bins)
     {
         PurityRow<Key>(row, d, width, bins);
@@ -855,34 +980,46 @@ struct RowBuilds {
     {
         PurityRow<Key>(row, d, width, bins);
     }
+    static void FrameBins(const std::uint8_t* row, const float* d, int width, std::uint16_t* purity,
+                          std::uint16_t* steps)
+    {
+        FrameBinsRow<Key>(row, d, width, purity, steps);
+    }
+    HX_TARGET_AVX2 static void FrameBinsAvx2(const std::uint8_t* row, const float* d, int width,
+                                             std::uint16_t* purity, std::uint16_t* steps)
+    {
+        FrameBinsRow<Key>(row, d, width, purity, steps);
+    }
     static void Seeds(const PlateSpan* spans, int count, const float* s, const float* l, const float* j,
-                      std::uint8_t* seeds)
+                      std::int32_t* seeds)
     {
         SeedRow(spans, count, s, l, j, seeds);
     }
     HX_TARGET_AVX2 static void SeedsAvx2(const PlateSpan* spans, int count, const float* s, const float* l,
-                                         const float* j, std::uint8_t* seeds)
+                                         const float* j, std::int32_t* seeds)
     {
         SeedRow(spans, count, s, l, j, seeds);
     }
     template <bool Warm>
-    static void KeyBase(std::uint8_t* row, const PlateSpan* spans, int count, int from, int to, const float* s,
-                        const SeedRows& seeds, const WarmRow& w)
+    static void KeyBase(const std::uint8_t* row, std::uint8_t* out, const PlateSpan* spans, int count, int from,
+                        int to, const float* s, const std::int32_t* near, const WarmRow& w)
     {
-        KeyRow<Key, Warm>(row, spans, count, from, to, s, seeds, w);
+        KeyRow<Key, Warm>(row, out, spans, count, from, to, s, near, w);
     }
     template <bool Warm>
-    HX_TARGET_AVX2 static void KeyAvx2(std::uint8_t* row, const PlateSpan* spans, int count, int from, int to,
-                                       const float* s, const SeedRows& seeds, const WarmRow& w)
+    HX_TARGET_AVX2 static void KeyAvx2(const std::uint8_t* row, std::uint8_t* out, const PlateSpan* spans, int count,
+                                       int from, int to, const float* s, const std::int32_t* near,
+                                       const WarmRow& w)
     {
-        KeyRow<Key, Warm>(row, spans, count, from, to, s, seeds, w);
+        KeyRow<Key, Warm>(row, out, spans, count, from, to, s, near, w);
     }
     static KeyRowFunctions Choose()
     {
         return HasAvx2() ? KeyRowFunctions{&DifferenceAvx2, &SmoothAvx2<true>, &SmoothAvx2<false>, &PurityAvx2,
-                                           &StatisticsAvx2, &SeedsAvx2,         &KeyAvx2<false>,   &KeyAvx2<true>}
-                         : KeyRowFunctions{&Difference,    &Smooth<true>, &Smooth<false>,    &Purity,
-                                           &Statistics,    &Seeds,         &KeyBase<false>, &KeyBase<true>};
+                                           &FrameBinsAvx2,  &StatisticsAvx2,   &SeedsAvx2,         &KeyAvx2<false>,
+                                           &KeyAvx2<true>}
+                         : KeyRowFunctions{&Difference, &Smooth<true>, &Smooth<false>,  &Purity,       &FrameBins,
+                                           &Statistics, &Seeds,        &KeyBase<false>, &KeyBase<true>};
     }
 };
 
@@ -951,7 +1088,8 @@ struct FrameStatistics {
 };
 
 FrameStatistics MeasureFrame(const ImageView& image, const KeyRowFunctions& rows, const DifferenceTerms& terms,
-                             int keyByte, int threads, std::vector<FrameStatistics>& parts, std::vector<float>& buffers)
+                             int threads, std::vector<FrameStatistics>& parts, std::vector<float>& buffers,
+                             std::vector<std::uint16_t>& binBuffers)
 {
     // About 512 rows, every other pixel: plenty for a histogram and a median, and cheap.
     const int step = std::max(1, image.height / 512);
@@ -959,25 +1097,41 @@ FrameStatistics MeasureFrame(const ImageView& image, const KeyRowFunctions& rows
     parts.assign(static_cast<std::size_t>(threads), FrameStatistics{});
     const std::size_t stride = static_cast<std::size_t>(image.width) + 2;
     buffers.resize(static_cast<std::size_t>(threads) * stride);
+    const int half = (image.width + 1) / 2;
+    binBuffers.resize(static_cast<std::size_t>(threads) * 2 * half);
     ParallelFor(sampled, threads, [&](int begin, int end, int worker) {
         const std::size_t thread = static_cast<std::size_t>(worker);
         FrameStatistics& part = parts[thread];
         float* d = buffers.data() + thread * stride + 1;
+        std::uint16_t* purity = binBuffers.data() + thread * 2 * half;
+        std::uint16_t* steps = purity + half;
+        // Counted into two halves: neighbouring backdrop pixels mostly fall in the same bin, and
+        // one counter would make each count wait for the one before.
+        std::uint64_t purityCounts[2][kBins + 1] = {};
+        std::uint64_t stepCounts[2][1024] = {};
         for (int i = begin; i < end; ++i) {
             const std::uint8_t* row = image.Row(i * step);
             rows.difference(row, image.width, terms, d);
-            for (int x = 0; x < image.width; x += 2) {
-                const std::uint8_t* p = row + 4 * x;
-                const float k = p[keyByte];
-                const int bin = p[3] == 0 ? kBins
-                                : k < float(kMinimumKey)
-                                    ? 0
-                                    : std::min(kBins - 1, static_cast<int>(std::max(d[x], 0.0f) * float(kBins) / k));
-                ++part.purity[bin];
+            rows.frameBins(row, d, image.width, purity, steps);
+            int x = 0;
+            for (; x + 1 < half; x += 2) {
+                ++purityCounts[0][purity[x]];
+                ++purityCounts[1][purity[x + 1]];
             }
-            for (int x = 0; x + 1 < image.width; x += 2)
-                ++part.steps[std::min(1023, static_cast<int>(std::abs(d[x + 1] - d[x]) * 4.0f))];
+            for (; x < half; ++x)
+                ++purityCounts[0][purity[x]];
+            int j = 0;
+            for (; j + 1 < image.width / 2; j += 2) {
+                ++stepCounts[0][steps[j]];
+                ++stepCounts[1][steps[j + 1]];
+            }
+            for (; j < image.width / 2; ++j)
+                ++stepCounts[0][steps[j]];
         }
+        for (int b = 0; b <= kBins; ++b)
+            part.purity[b] += purityCounts[0][b] + purityCounts[1][b];
+        for (int b = 0; b < 1024; ++b)
+            part.steps[b] += stepCounts[0][b] + stepCounts[1][b];
     });
     // Integer counts: the sum does not depend on how rows were split.
     FrameStatistics frame;
@@ -1086,12 +1240,17 @@ struct RowScratch {
     std::vector<float> differences;    // four rows of D, padded
     std::vector<std::uint8_t> bins;    // three rows of purity bins, padded
     std::vector<float> smoothed;       // two rows of smoothed D, line opening and joined counts each
-    std::vector<std::uint8_t> seeds;   // three rows of seed flags, padded
+    std::vector<std::int32_t> seeds;       // three rows of seed flags, padded
+    std::vector<std::int32_t> seedColumns; // one row: seed flags over three rows
+    std::vector<std::int32_t> near;        // one row: next to a seed
     std::vector<std::uint8_t> masks;   // two rows: clean backdrop, visible
     std::vector<std::int32_t> eighths; // three rows: smoothed D and D in eighths, which steps count
+    std::vector<std::int32_t> columns; // column sums over a row of cells (ColumnSum)
     std::vector<float> warm;           // three rows: the nearby warm subject colour
     std::vector<float> cellRow;        // one row of the plate grid, interpolated
+    std::vector<float> slopes;         // its slopes between neighbouring cells
     std::vector<PlateSpan> spans;      // two rows
+    std::vector<std::uint8_t> pixels;  // the row being keyed in place, as it was
 
     void Fit(int width, int gw)
     {
@@ -1100,11 +1259,16 @@ struct RowScratch {
         bins.resize(3 * (w + 2));
         smoothed.resize(6 * w);
         seeds.resize(3 * (w + 2));
+        seedColumns.resize(w + 2);
+        near.resize(w);
         masks.resize(2 * w);
         eighths.resize(3 * w);
+        columns.resize(kColumnSums * w);
         warm.resize(3 * w);
         cellRow.resize(kPlanes * static_cast<std::size_t>(gw));
+        slopes.resize(kPlanes * static_cast<std::size_t>(gw));
         spans.resize(2 * (static_cast<std::size_t>(gw) + 2));
+        pixels.resize(4 * w);
     }
 };
 
@@ -1297,6 +1461,7 @@ struct KeyWorkspace {
     std::vector<RowScratch> rows; // one a worker thread
     std::vector<FrameStatistics> frameParts;
     std::vector<float> frameRows;
+    std::vector<std::uint16_t> frameBins;
     std::vector<CellSums> sums;
     std::vector<WarmCell> warmCells;
     std::vector<RefColor> grid;
@@ -1323,11 +1488,16 @@ int AutoColorDifferenceKey(const HXOperation& op, const ImageView& image, const 
     int keyColor = static_cast<int>(op.Arg(0));
     if (keyColor < HXKeyColorAuto || keyColor > HXKeyColorBlue)
         return HXResultBadArgument;
+    // What the key reads: the pass's source when the image is not a copy of it yet, else the image
+    // itself, keyed in place.
+    const bool inPlace = ctx.source == nullptr;
+    const ImageView input =
+        inPlace ? image : ImageView{const_cast<std::uint8_t*>(ctx.source), image.width, image.height, image.order};
     const double detail = Finite(op.Arg(1), 0.0, 1.0, 1.0);
     const double greyDetail = Finite(op.Arg(2), 0.0, 1.0, 0.0);
     const double greyThreshold = Finite(op.Arg(3), 0.0, 1.0, 0.0);
     if (keyColor == HXKeyColorAuto) {
-        keyColor = DetectKeyColor(image, ctx.threads);
+        keyColor = DetectKeyColor(input, ctx.threads);
         if (keyColor == HXKeyColorAuto)
             keyColor = HXKeyColorGreen;
     }
@@ -1353,7 +1523,7 @@ int AutoColorDifferenceKey(const HXOperation& op, const ImageView& image, const 
 
     // 1. The frame: its backdrop level (the purest 3 %) and the noise of D.
     KeyWorkspace& ws = Workspace();
-    const FrameStatistics frame = MeasureFrame(image, rows, terms, ch.key, threads, ws.frameParts, ws.frameRows);
+    const FrameStatistics frame = MeasureFrame(input, rows, terms, threads, ws.frameParts, ws.frameRows, ws.frameBins);
     std::uint64_t framePixels = 0;
     for (int b = 0; b < kBins; ++b)
         framePixels += frame.purity[b];
@@ -1380,7 +1550,7 @@ int AutoColorDifferenceKey(const HXOperation& op, const ImageView& image, const 
     const std::size_t binStride = static_cast<std::size_t>(width) + 2;
     ParallelFor(gh, threads, [&](int begin, int end, int worker) {
         RowScratch& s = ws.rows[static_cast<std::size_t>(worker)];
-        DifferenceRows differences(image, rows, terms, tau, s.differences.data());
+        DifferenceRows differences(input, rows, terms, tau, s.differences.data());
         const auto bins = [&](int y) { return s.bins.data() + static_cast<std::size_t>((y + 3) % 3) * binStride + 1; };
         const auto smoothed = [&](int y) { return s.smoothed.data() + static_cast<std::size_t>(y & 1) * width; };
         // Smoothed D and purity of row y (edge rows repeated beyond the image).
@@ -1388,7 +1558,7 @@ int AutoColorDifferenceKey(const HXOperation& op, const ImageView& image, const 
             const int clamped = std::clamp(y, 0, height - 1);
             differences.Advance(clamped, smoothed(y), nullptr, nullptr);
             std::uint8_t* b = bins(y);
-            rows.purity(image.Row(clamped), smoothed(y), width, b);
+            rows.purity(input.Row(clamped), smoothed(y), width, b);
             b[-1] = b[0];
             b[width] = b[width - 1];
         };
@@ -1402,6 +1572,9 @@ int AutoColorDifferenceKey(const HXOperation& op, const ImageView& image, const 
         r.smoothedQ = s.eighths.data();
         r.rawQ = s.eighths.data() + width;
         r.steps = s.eighths.data() + 2 * static_cast<std::size_t>(width);
+        r.columns = s.columns.data();
+        // Steps beyond the last that has a partner kStep on stay 0.
+        std::fill_n(r.steps, width, 0);
         for (int gy = begin; gy < end; ++gy) {
             const int y0 = gy * side;
             const int y1 = std::min(height, y0 + side);
@@ -1411,19 +1584,26 @@ int AutoColorDifferenceKey(const HXOperation& op, const ImageView& image, const 
                 prepare(y0);
             }
             CellSums* cellRow = sums.data() + static_cast<std::size_t>(gy) * gw;
+            ClearColumnSums(r.columns, width);
             for (int y = y0; y < y1; ++y) {
                 prepare(y + 1); // keeps rows y - 1 .. y + 2 of D, so D of row y is still there
                 // Every other row is plenty for the statistics (a cell has hundreds of backdrop pixels).
                 if ((y - y0) & 1)
                     continue;
-                r.pixels = image.Row(y);
+                r.pixels = input.Row(y);
                 r.above = bins(y - 1);
                 r.here = bins(y);
                 r.below = bins(y + 1);
                 r.smoothed = smoothed(y);
                 r.raw = differences.D(y);
-                rows.statistics(r, cellRow, warmCells.data() + static_cast<std::size_t>(y / fine) * fw);
+                r.y = y;
+                rows.statistics(r);
+                // The last statistics row of a row of fine cells (plate cells hold whole ones).
+                if (y + 2 >= y1 || (y + 2) / fine != y / fine)
+                    TakeLowestOfColumns(r.columns, width, fine,
+                                        warmCells.data() + static_cast<std::size_t>(y / fine) * fw);
             }
+            AddColumnsToCells(r.columns, width, side, cellRow);
         }
     });
 
@@ -1463,7 +1643,7 @@ int AutoColorDifferenceKey(const HXOperation& op, const ImageView& image, const 
     } else {
         for (int k = 0; k < 3; ++k)
             global.c[k] = static_cast<float>(sum[k] / double(sumCount));
-        FillAndSmooth(grid, known, gw, gh, ws.fill);
+        FillAndSmooth(grid, known, gw, gh, ws.fill, threads);
     }
 
     // "Removal" (grey detail 0) keys against the local backdrop and takes shadows and uneven light
@@ -1521,19 +1701,20 @@ int AutoColorDifferenceKey(const HXOperation& op, const ImageView& image, const 
     const std::vector<std::int32_t>& nearestWarm =
         NearestWarm(warmCells, isWarm, fw, fh, warmReach, threads, ws.nearest);
 
-    // 5. Alpha and unmixed colour, one row at a time against the interpolated clean plate. The key
-    // writes in place while it reads two rows around each row, so each band of rows takes the D of
-    // the two rows on either side of it from copies made before any band writes.
+    // 5. Alpha and unmixed colour, one row at a time against the interpolated clean plate. Keyed in
+    // place, the key writes while it reads two rows around each row, so each band of rows takes the
+    // D of the two rows on either side of it from copies made before any band writes.
     const float sideF = float(side);
     const int bands = std::min(height, 4 * threads);
     const auto bandBegin = [&](int band) { return static_cast<int>(static_cast<std::int64_t>(height) * band / bands); };
     const std::size_t keptStride = static_cast<std::size_t>(width) + 2;
     std::vector<float>& kept = ws.keptRows;
-    kept.resize(static_cast<std::size_t>(bands) * 4 * keptStride);
+    if (inPlace)
+        kept.resize(static_cast<std::size_t>(bands) * 4 * keptStride);
     const auto keptRow = [&](int band, int which) {
         return kept.data() + (static_cast<std::size_t>(band) * 4 + which) * keptStride;
     };
-    ParallelFor(bands, threads, [&](int first, int last) {
+    ParallelFor(inPlace ? bands : 0, threads, [&](int first, int last) {
         for (int band = first; band < last; ++band) {
             const int rowsAround[4] = {bandBegin(band) - 2, bandBegin(band) - 1, bandBegin(band + 1),
                                        bandBegin(band + 1) + 1};
@@ -1558,11 +1739,12 @@ int AutoColorDifferenceKey(const HXOperation& op, const ImageView& image, const 
             holes.clear();
             std::size_t previousRow = 0; // where the candidates of the row above start
             RowScratch& s = ws.rows[static_cast<std::size_t>(worker)];
-            DifferenceRows differences(image, rows, terms, tau, s.differences.data());
-            differences.KeepRows([&, band, begin, end](int y) -> const float* {
-                return y == begin - 2 ? keptRow(band, 0) : y == begin - 1 ? keptRow(band, 1)
-                       : y == end ? keptRow(band, 2) : y == end + 1 ? keptRow(band, 3) : nullptr;
-            });
+            DifferenceRows differences(input, rows, terms, tau, s.differences.data());
+            if (inPlace)
+                differences.KeepRows([&, band, begin, end](int y) -> const float* {
+                    return y == begin - 2 ? keptRow(band, 0) : y == begin - 1 ? keptRow(band, 1)
+                           : y == end ? keptRow(band, 2) : y == end + 1 ? keptRow(band, 3) : nullptr;
+                });
             const WarmRow warmRow{
                 {s.warm.data(), s.warm.data() + width, s.warm.data() + 2 * static_cast<std::size_t>(width)}};
             const std::size_t spanStride = static_cast<std::size_t>(gw) + 2;
@@ -1577,9 +1759,9 @@ int AutoColorDifferenceKey(const HXOperation& op, const ImageView& image, const 
             int spanCount[2] = {0, 0};
             // Smoothing, plate and seeds of row y (rows beyond the image have no seeds).
             const auto prepare = [&](int y) {
-                std::uint8_t* seeds = seedsOf(y);
+                std::int32_t* seeds = seedsOf(y);
                 if (y < 0 || y >= height) {
-                    std::fill_n(seeds - 1, seedStride, std::uint8_t{0});
+                    std::fill_n(seeds - 1, seedStride, 0);
                     return;
                 }
                 differences.Advance(y, output(y, 0), output(y, 1), output(y, 2));
@@ -1606,7 +1788,7 @@ int AutoColorDifferenceKey(const HXOperation& op, const ImageView& image, const 
                     }
                 }
                 PlateSpan* spans = s.spans.data() + static_cast<std::size_t>(y & 1) * spanStride;
-                spanCount[y & 1] = PlateSpans(s.cellRow.data(), gw, sideF, width, spans);
+                spanCount[y & 1] = PlateSpans(s.cellRow.data(), gw, sideF, width, spans, s.slopes.data());
                 rows.seeds(spans, spanCount[y & 1], output(y, 0), output(y, 1), output(y, 2), seeds);
                 seeds[-1] = 0;
                 seeds[width] = 0;
@@ -1616,7 +1798,8 @@ int AutoColorDifferenceKey(const HXOperation& op, const ImageView& image, const 
             int warmRowIndex = -1;
             for (int y = begin; y < end; ++y) {
                 prepare(y + 1);
-                const SeedRows seeds{seedsOf(y - 1), seedsOf(y), seedsOf(y + 1)};
+                std::int32_t* const near = s.near.data();
+                NearSeedRow(seedsOf(y - 1), seedsOf(y), seedsOf(y + 1), width, s.seedColumns.data(), near);
                 const PlateSpan* spans = s.spans.data() + static_cast<std::size_t>(y & 1) * spanStride;
                 const int count = spanCount[y & 1];
                 const float* smoothed = output(y, 0);
@@ -1632,7 +1815,12 @@ int AutoColorDifferenceKey(const HXOperation& op, const ImageView& image, const 
                         }
                 }
                 // Runs of fine cells with and without a warm subject nearby.
-                std::uint8_t* const pixels = image.Row(y);
+                std::uint8_t* const keyed = image.Row(y);
+                const std::uint8_t* pixels = input.Row(y);
+                if (inPlace) {
+                    std::memcpy(s.pixels.data(), keyed, image.RowBytes());
+                    pixels = s.pixels.data();
+                }
                 std::uint32_t sourceAlpha = ~std::uint32_t{0};
                 for (int x = 0; x < width; ++x)
                     sourceAlpha &= LoadPixel(pixels + 4 * x);
@@ -1643,17 +1831,17 @@ int AutoColorDifferenceKey(const HXOperation& op, const ImageView& image, const 
                     int next = i + 1;
                     while (next < fw && (nearestOfRow[next] >= 0) == hasWarm)
                         ++next;
-                    (hasWarm ? rows.keyWarm : rows.key)(pixels, spans, count, i * fine, std::min(width, next * fine),
-                                                        smoothed, seeds, warmRow);
+                    (hasWarm ? rows.keyWarm : rows.key)(pixels, keyed, spans, count, i * fine, std::min(width, next * fine),
+                                                        smoothed, near, warmRow);
                     i = next;
                 }
                 for (std::size_t h = previousRow; h < holes.size(); ++h)
                     if (holes[h].walk & kWalkDown)
-                        SettleSpeckle(holes[h], pixels, opaqueRow, kWalkDown);
+                        SettleSpeckle(holes[h], keyed, opaqueRow, kWalkDown);
                 previousRow = holes.size();
                 const bool above = y > begin;
                 if (opaqueRow)
-                    CollectHoleRuns(pixels, width, y, spans, count, holeReach, speckle,
+                    CollectHoleRuns(keyed, width, y, spans, count, holeReach, speckle,
                                     above ? image.Row(y - 1) : nullptr,
                                     above && ws.opaqueRows[static_cast<std::size_t>(y - 1)], holes);
             }
