@@ -3,12 +3,17 @@
 #include "kernels/Primitives.h"
 
 #include <array>
+#include <bit>
 #include <atomic>
 #include <cmath>
 #include <cstring>
 #include <functional>
 #include <limits>
 #include <vector>
+
+#if defined(__GNUC__) && defined(__x86_64__)
+#include <immintrin.h>
+#endif
 
 namespace hvn::image::kernels {
 
@@ -1251,11 +1256,14 @@ struct RowScratch {
     std::vector<float> slopes;         // its slopes between neighbouring cells
     std::vector<PlateSpan> spans;      // two rows
     std::vector<std::uint8_t> pixels;  // the row being keyed in place, as it was
+    std::vector<std::uint64_t> holeBits; // one row: alpha in the hole range, a bit a pixel
+    std::vector<std::uint32_t> walking;  // the band's speckles whose column below is still to be walked
 
     void Fit(int width, int gw)
     {
         const std::size_t w = static_cast<std::size_t>(width);
         differences.resize(4 * (w + 2));
+        holeBits.resize((w + 63) / 64);
         bins.resize(3 * (w + 2));
         smoothed.resize(6 * w);
         seeds.resize(3 * (w + 2));
@@ -1322,34 +1330,99 @@ bool InHoleRange(int alpha)
     return static_cast<unsigned>(alpha - kHoleLow) < static_cast<unsigned>(kHoleOpaque - kHoleLow);
 }
 
-// The first pixel from x on whose alpha is in the hole range, or width; most rows have few, so
-// aligned blocks of pixels are tested at once.
-int NextInHoleRange(const std::uint8_t* row, int x, int width)
+// Bit x % 64 of word x / 64 set where pixel x's alpha is in the hole range; whether any is. Most
+// rows have none or few, so the row is tested eight pixels at a time and runs are found by words.
+bool HoleRangeBits(const std::uint8_t* row, int width, std::uint64_t* bits)
 {
-    constexpr int kBlock = 16;
-    for (; x < width && (x % kBlock) != 0; ++x)
-        if (InHoleRange(row[4 * x + 3]))
-            return x;
-    for (; x + kBlock <= width; x += kBlock) {
-        std::uint32_t any = 0;
-        for (int i = 0; i < kBlock; ++i)
-            any |= ((LoadPixel(row + 4 * (x + i)) >> 24) - std::uint32_t{kHoleLow}) <
-                   std::uint32_t{kHoleOpaque - kHoleLow};
-        if (any)
-            break;
+    std::uint64_t any = 0;
+    for (int x = 0; x < width; x += 64) {
+        std::uint64_t word = 0;
+        for (int i = 0; i < std::min(64, width - x); ++i)
+            word |= std::uint64_t{InHoleRange(row[4 * (x + i) + 3])} << i;
+        bits[x / 64] = word;
+        any |= word;
     }
-    while (x < width && !InHoleRange(row[4 * x + 3]))
-        ++x;
-    return x;
+    return any != 0;
+}
+
+// Whether every pixel of the row is opaque.
+bool AllOpaque(const std::uint8_t* row, int width)
+{
+    std::uint32_t all = ~std::uint32_t{0};
+    for (int x = 0; x < width; ++x)
+        all &= LoadPixel(row + 4 * x);
+    return all >> 24 == 255;
+}
+
+#if defined(__GNUC__) && defined(__x86_64__)
+HX_TARGET_AVX2 bool HoleRangeBitsAvx2(const std::uint8_t* row, int width, std::uint64_t* bits)
+{
+    const __m256i below = _mm256_set1_epi32(kHoleLow - 1);
+    const __m256i above = _mm256_set1_epi32(kHoleOpaque);
+    std::uint64_t any = 0;
+    int x = 0;
+    for (; x + 64 <= width; x += 64) {
+        std::uint64_t word = 0;
+        for (int i = 0; i < 8; ++i) {
+            const __m256i v = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(row + 4 * (x + 8 * i)));
+            const __m256i alpha = _mm256_srli_epi32(v, 24);
+            const __m256i in = _mm256_and_si256(_mm256_cmpgt_epi32(alpha, below), _mm256_cmpgt_epi32(above, alpha));
+            word |= std::uint64_t{static_cast<unsigned>(_mm256_movemask_ps(_mm256_castsi256_ps(in)))} << (8 * i);
+        }
+        bits[x / 64] = word;
+        any |= word;
+    }
+    if (x < width)
+        any |= HoleRangeBits(row + 4 * x, width - x, bits + x / 64) ? 1 : 0;
+    return any != 0;
+}
+
+HX_TARGET_AVX2 bool AllOpaqueAvx2(const std::uint8_t* row, int width)
+{
+    std::uint32_t all = ~std::uint32_t{0};
+    for (int x = 0; x < width; ++x)
+        all &= LoadPixel(row + 4 * x);
+    return all >> 24 == 255;
+}
+#endif
+
+struct HoleScans {
+    bool (*bits)(const std::uint8_t*, int, std::uint64_t*);
+    bool (*opaque)(const std::uint8_t*, int);
+};
+
+HoleScans ChooseHoleScans()
+{
+#if defined(__GNUC__) && defined(__x86_64__)
+    if (HasAvx2())
+        return {&HoleRangeBitsAvx2, &AllOpaqueAvx2};
+#endif
+    return {&HoleRangeBits, &AllOpaque};
+}
+
+// The first pixel from x on whose bit is `set` (bits past the row's end are clear), or width.
+int NextBit(const std::uint64_t* bits, int x, int width, bool set)
+{
+    const int words = (width + 63) / 64;
+    int w = x / 64;
+    if (w >= words)
+        return width;
+    const std::uint64_t flip = set ? 0 : ~std::uint64_t{0};
+    std::uint64_t word = (bits[w] ^ flip) & (~std::uint64_t{0} << (x % 64));
+    while (word == 0) {
+        if (++w >= words)
+            return width;
+        word = bits[w] ^ flip;
+    }
+    return std::min(width, w * 64 + std::countr_zero(word));
 }
 
 // After row y is keyed: the pixels of its runs in the hole range, at most `reach` long, that are
 // speckles or have the colour of an opaque pixel at an end of their run, with the colours they had
 // before unmixing (C = B + alpha (F - B), B taken at one end of the run: the plate hardly changes
 // over a run).
-// Speckles are settled against the row above when it is given (keyed already).
-void CollectHoleRuns(const std::uint8_t* row, int width, int y, const PlateSpan* spans, int count, int reach,
-                     int speckle, const std::uint8_t* above, bool aboveOpaque, std::vector<HoleCandidate>& out)
+void CollectHoleRuns(const std::uint8_t* row, const std::uint64_t* bits, int width, int y, const PlateSpan* spans,
+                     int count, int reach, int speckle, std::vector<HoleCandidate>& out)
 {
     int span = 0; // pixels are asked for mostly left to right
     const auto plateAt = [&](int i, float* b) {
@@ -1374,10 +1447,9 @@ void CollectHoleRuns(const std::uint8_t* row, int width, int y, const PlateSpan*
         return colour;
     };
     int x = 0;
-    while ((x = NextInHoleRange(row, x, width)) < width) {
+    while ((x = NextBit(bits, x, width, true)) < width) {
         const int begin = x;
-        while (x < width && InHoleRange(row[4 * x + 3]))
-            ++x;
+        x = NextBit(bits, x, width, false);
         const bool left = begin > 0 && row[4 * (begin - 1) + 3] >= kHoleOpaque;
         const bool right = x < width && row[4 * x + 3] >= kHoleOpaque;
         const int length = x - begin;
@@ -1389,11 +1461,7 @@ void CollectHoleRuns(const std::uint8_t* row, int width, int y, const PlateSpan*
             for (int i = begin; i < x; ++i) {
                 float c[3];
                 photographed(i, b, c);
-                HoleCandidate hole{i, y, opaque(c), kWalkUp | kWalkDown};
-                if (above)
-                    SettleSpeckle(hole, above, aboveOpaque, kWalkUp);
-                if (hole.colour != 0)
-                    out.push_back(hole);
+                out.push_back({i, y, opaque(c), kWalkUp | kWalkDown});
             }
             continue;
         }
@@ -1431,28 +1499,26 @@ void CollectHoleRuns(const std::uint8_t* row, int width, int y, const PlateSpan*
     }
 }
 
-// Whether the nearest pixels out of the hole range above and below pixel (x, y) (the sides in
-// `walk`) are opaque, within `reach` rows whose source pixels are all opaque.
-bool EnclosedVertically(const ImageView& image, int x, int y, std::uint8_t walk, int reach,
-                        const std::uint8_t* opaqueRows)
+// The nearest pixel out of the hole range in column x from row y + step on, within `reach` rows
+// whose source pixels are all opaque and rows [first, last) at hand: 1 it is opaque, 0 it is not
+// (or the walk leaves those rows or the image), -1 the rows at hand end first.
+int WalkColumn(const ImageView& image, int x, int y, int step, int reach, int first, int last,
+               const std::uint8_t* opaqueRows)
 {
-    for (const int step : {-1, 1}) {
-        if (!(walk & (step < 0 ? kWalkUp : kWalkDown)))
-            continue;
-        int yy = y + step;
-        for (; yy >= 0 && yy < image.height && std::abs(yy - y) <= reach; yy += step) {
-            if (!opaqueRows[yy])
-                return false;
-            const int alpha = image.Pixel(x, yy)[3];
-            if (alpha >= kHoleOpaque)
-                break;
-            if (alpha < kHoleLow)
-                return false;
-        }
-        if (yy < 0 || yy >= image.height || std::abs(yy - y) > reach)
-            return false;
+    for (int yy = y + step; std::abs(yy - y) <= reach; yy += step) {
+        if (yy < 0 || yy >= image.height)
+            return 0;
+        if (yy < first || yy >= last)
+            return -1;
+        if (!opaqueRows[yy])
+            return 0;
+        const int alpha = image.Pixel(x, yy)[3];
+        if (alpha >= kHoleOpaque)
+            return 1;
+        if (alpha < kHoleLow)
+            return 0;
     }
-    return true;
+    return 0;
 }
 
 // Everything the key allocates, kept between calls on the thread that renders: the first touch
@@ -1729,6 +1795,8 @@ int AutoColorDifferenceKey(const HXOperation& op, const ImageView& image, const 
     });
     const int holeReach = std::max(2, static_cast<int>(std::lround(kHoleReach * ctx.scale)));
     const int speckle = std::max(1, static_cast<int>(std::lround(kSpeckle * ctx.scale)));
+    const int walkReach = 4 * speckle; // a speckle's column is walked at most four speckle widths
+    static const HoleScans holeScans = ChooseHoleScans();
     ws.holes.resize(static_cast<std::size_t>(bands));
     ws.opaqueRows.resize(static_cast<std::size_t>(height));
     ParallelFor(bands, threads, [&](int firstBand, int lastBand, int worker) {
@@ -1737,8 +1805,8 @@ int AutoColorDifferenceKey(const HXOperation& op, const ImageView& image, const 
             const int end = bandBegin(band + 1);
             std::vector<HoleCandidate>& holes = ws.holes[static_cast<std::size_t>(band)];
             holes.clear();
-            std::size_t previousRow = 0; // where the candidates of the row above start
             RowScratch& s = ws.rows[static_cast<std::size_t>(worker)];
+            s.walking.clear();
             DifferenceRows differences(input, rows, terms, tau, s.differences.data());
             if (inPlace)
                 differences.KeepRows([&, band, begin, end](int y) -> const float* {
@@ -1821,10 +1889,7 @@ int AutoColorDifferenceKey(const HXOperation& op, const ImageView& image, const 
                     std::memcpy(s.pixels.data(), keyed, image.RowBytes());
                     pixels = s.pixels.data();
                 }
-                std::uint32_t sourceAlpha = ~std::uint32_t{0};
-                for (int x = 0; x < width; ++x)
-                    sourceAlpha &= LoadPixel(pixels + 4 * x);
-                const bool opaqueRow = sourceAlpha >> 24 == 255;
+                const bool opaqueRow = holeScans.opaque(pixels, width);
                 ws.opaqueRows[static_cast<std::size_t>(y)] = opaqueRow;
                 for (int i = 0; i < fw;) {
                     const bool hasWarm = nearestOfRow[i] >= 0;
@@ -1835,15 +1900,35 @@ int AutoColorDifferenceKey(const HXOperation& op, const ImageView& image, const 
                                                         smoothed, near, warmRow);
                     i = next;
                 }
-                for (std::size_t h = previousRow; h < holes.size(); ++h)
-                    if (holes[h].walk & kWalkDown)
-                        SettleSpeckle(holes[h], keyed, opaqueRow, kWalkDown);
-                previousRow = holes.size();
-                const bool above = y > begin;
-                if (opaqueRow)
-                    CollectHoleRuns(keyed, width, y, spans, count, holeReach, speckle,
-                                    above ? image.Row(y - 1) : nullptr,
-                                    above && ws.opaqueRows[static_cast<std::size_t>(y - 1)], holes);
+                // Speckles above walking down their columns take this row's pixel; then this row's
+                // candidates, its speckles walked up their columns as far as the band's rows go.
+                std::size_t stillWalking = 0;
+                for (const std::uint32_t h : s.walking) {
+                    HoleCandidate& hole = holes[h];
+                    if (y - hole.y > walkReach)
+                        hole.colour = 0;
+                    else
+                        SettleSpeckle(hole, keyed, opaqueRow, kWalkDown);
+                    if (hole.colour != 0 && (hole.walk & kWalkDown))
+                        s.walking[stillWalking++] = h;
+                }
+                s.walking.resize(stillWalking);
+                if (!opaqueRow || !holeScans.bits(keyed, width, s.holeBits.data()))
+                    continue;
+                const std::size_t first = holes.size();
+                CollectHoleRuns(keyed, s.holeBits.data(), width, y, spans, count, holeReach, speckle, holes);
+                for (std::size_t h = first; h < holes.size(); ++h) {
+                    HoleCandidate& hole = holes[h];
+                    if (!(hole.walk & kWalkUp))
+                        continue;
+                    const int up = WalkColumn(image, hole.x, y, -1, walkReach, begin, y, ws.opaqueRows.data());
+                    if (up == 0)
+                        hole.colour = 0;
+                    else if (up == 1)
+                        hole.walk &= static_cast<std::uint8_t>(~kWalkUp);
+                    if (hole.colour != 0)
+                        s.walking.push_back(static_cast<std::uint32_t>(h));
+                }
             }
         }
     });
@@ -1852,9 +1937,11 @@ int AutoColorDifferenceKey(const HXOperation& op, const ImageView& image, const 
     ParallelFor(bands, threads, [&](int firstBand, int lastBand) {
         for (int band = firstBand; band < lastBand; ++band)
             for (HoleCandidate& hole : ws.holes[static_cast<std::size_t>(band)])
-                if (hole.colour != 0 && hole.walk &&
-                    !EnclosedVertically(image, hole.x, hole.y, hole.walk, 4 * speckle, ws.opaqueRows.data()))
-                    hole.colour = 0;
+                if (hole.colour != 0 && hole.walk)
+                    for (const int step : {-1, 1})
+                        if ((hole.walk & (step < 0 ? kWalkUp : kWalkDown)) &&
+                            WalkColumn(image, hole.x, hole.y, step, walkReach, 0, height, ws.opaqueRows.data()) != 1)
+                            hole.colour = 0;
     });
     ParallelFor(bands, threads, [&](int firstBand, int lastBand) {
         for (int band = firstBand; band < lastBand; ++band)
