@@ -1257,13 +1257,21 @@ struct RowScratch {
     std::vector<PlateSpan> spans;      // two rows
     std::vector<std::uint8_t> pixels;  // the row being keyed in place, as it was
     std::vector<std::uint64_t> holeBits; // one row: alpha in the hole range, a bit a pixel
-    std::vector<std::uint32_t> walking;  // the band's speckles whose column below is still to be walked
+    // A speckle's column, walked as the band's rows are keyed: per column, the nearest row above
+    // out of the hole range (HoleRangeBits), the columns and lists of speckles still walking down.
+    std::vector<std::int32_t> breaks;
+    std::vector<std::uint64_t> walkingDown;
+    std::vector<std::int32_t> firstWalking; // per column, -1 for none
+    std::vector<std::int32_t> nextWalking;  // per candidate of the band
 
     void Fit(int width, int gw)
     {
         const std::size_t w = static_cast<std::size_t>(width);
         differences.resize(4 * (w + 2));
         holeBits.resize((w + 63) / 64);
+        walkingDown.resize((w + 63) / 64);
+        breaks.resize(w);
+        firstWalking.resize(w);
         bins.resize(3 * (w + 2));
         smoothed.resize(6 * w);
         seeds.resize(3 * (w + 2));
@@ -1313,18 +1321,6 @@ struct HoleCandidate {
 constexpr std::uint8_t kWalkUp = 1;
 constexpr std::uint8_t kWalkDown = 2;
 
-// A speckle's neighbour in the column beside it (row `next`, whose source is opaque or not):
-// an opaque one settles that side, one below kHoleLow (or a translucent source) rules the speckle
-// out, one in the hole range leaves the column to walk.
-void SettleSpeckle(HoleCandidate& hole, const std::uint8_t* next, bool nextOpaque, std::uint8_t side)
-{
-    const int alpha = next[4 * hole.x + 3];
-    if (!nextOpaque || alpha < kHoleLow)
-        hole.colour = 0;
-    else if (alpha >= kHoleOpaque)
-        hole.walk &= static_cast<std::uint8_t>(~side);
-}
-
 bool InHoleRange(int alpha)
 {
     return static_cast<unsigned>(alpha - kHoleLow) < static_cast<unsigned>(kHoleOpaque - kHoleLow);
@@ -1332,13 +1328,20 @@ bool InHoleRange(int alpha)
 
 // Bit x % 64 of word x / 64 set where pixel x's alpha is in the hole range; whether any is. Most
 // rows have none or few, so the row is tested eight pixels at a time and runs are found by words.
-bool HoleRangeBits(const std::uint8_t* row, int width, std::uint64_t* bits)
+// Each pixel out of the range sets its column's break to `code` + 1 when opaque, `code` when not.
+bool HoleRangeBits(const std::uint8_t* row, int width, std::int32_t code, std::uint64_t* bits,
+                   std::int32_t* breaks)
 {
     std::uint64_t any = 0;
     for (int x = 0; x < width; x += 64) {
         std::uint64_t word = 0;
-        for (int i = 0; i < std::min(64, width - x); ++i)
-            word |= std::uint64_t{InHoleRange(row[4 * (x + i) + 3])} << i;
+        for (int i = 0; i < std::min(64, width - x); ++i) {
+            const int alpha = row[4 * (x + i) + 3];
+            const bool in = InHoleRange(alpha);
+            word |= std::uint64_t{in} << i;
+            if (!in)
+                breaks[x + i] = code + (alpha >= kHoleOpaque);
+        }
         bits[x / 64] = word;
         any |= word;
     }
@@ -1355,8 +1358,10 @@ bool AllOpaque(const std::uint8_t* row, int width)
 }
 
 #if defined(__GNUC__) && defined(__x86_64__)
-HX_TARGET_AVX2 bool HoleRangeBitsAvx2(const std::uint8_t* row, int width, std::uint64_t* bits)
+HX_TARGET_AVX2 bool HoleRangeBitsAvx2(const std::uint8_t* row, int width, std::int32_t code, std::uint64_t* bits,
+                                      std::int32_t* breaks)
 {
+    const __m256i codes = _mm256_set1_epi32(code);
     const __m256i below = _mm256_set1_epi32(kHoleLow - 1);
     const __m256i above = _mm256_set1_epi32(kHoleOpaque);
     std::uint64_t any = 0;
@@ -1366,14 +1371,17 @@ HX_TARGET_AVX2 bool HoleRangeBitsAvx2(const std::uint8_t* row, int width, std::u
         for (int i = 0; i < 8; ++i) {
             const __m256i v = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(row + 4 * (x + 8 * i)));
             const __m256i alpha = _mm256_srli_epi32(v, 24);
-            const __m256i in = _mm256_and_si256(_mm256_cmpgt_epi32(alpha, below), _mm256_cmpgt_epi32(above, alpha));
+            const __m256i opaque = _mm256_cmpgt_epi32(alpha, _mm256_sub_epi32(above, _mm256_set1_epi32(1)));
+            const __m256i in = _mm256_andnot_si256(opaque, _mm256_cmpgt_epi32(alpha, below));
+            __m256i* columns = reinterpret_cast<__m256i*>(breaks + x + 8 * i);
+            _mm256_storeu_si256(columns, _mm256_blendv_epi8(_mm256_sub_epi32(codes, opaque), _mm256_loadu_si256(columns), in));
             word |= std::uint64_t{static_cast<unsigned>(_mm256_movemask_ps(_mm256_castsi256_ps(in)))} << (8 * i);
         }
         bits[x / 64] = word;
         any |= word;
     }
     if (x < width)
-        any |= HoleRangeBits(row + 4 * x, width - x, bits + x / 64) ? 1 : 0;
+        any |= HoleRangeBits(row + 4 * x, width - x, code, bits + x / 64, breaks + x) ? 1 : 0;
     return any != 0;
 }
 
@@ -1387,7 +1395,7 @@ HX_TARGET_AVX2 bool AllOpaqueAvx2(const std::uint8_t* row, int width)
 #endif
 
 struct HoleScans {
-    bool (*bits)(const std::uint8_t*, int, std::uint64_t*);
+    bool (*bits)(const std::uint8_t*, int, std::int32_t, std::uint64_t*, std::int32_t*);
     bool (*opaque)(const std::uint8_t*, int);
 };
 
@@ -1499,26 +1507,20 @@ void CollectHoleRuns(const std::uint8_t* row, const std::uint64_t* bits, int wid
     }
 }
 
-// The nearest pixel out of the hole range in column x from row y + step on, within `reach` rows
-// whose source pixels are all opaque and rows [first, last) at hand: 1 it is opaque, 0 it is not
-// (or the walk leaves those rows or the image), -1 the rows at hand end first.
-int WalkColumn(const ImageView& image, int x, int y, int step, int reach, int first, int last,
-               const std::uint8_t* opaqueRows)
+// Whether the nearest pixel out of the hole range in column x from row y + step on is opaque and
+// within `reach` rows whose source pixels are all opaque.
+bool OpaqueAlongColumn(const ImageView& image, int x, int y, int step, int reach, const std::uint8_t* opaqueRows)
 {
-    for (int yy = y + step; std::abs(yy - y) <= reach; yy += step) {
-        if (yy < 0 || yy >= image.height)
-            return 0;
-        if (yy < first || yy >= last)
-            return -1;
+    for (int yy = y + step; yy >= 0 && yy < image.height && std::abs(yy - y) <= reach; yy += step) {
         if (!opaqueRows[yy])
-            return 0;
+            return false;
         const int alpha = image.Pixel(x, yy)[3];
         if (alpha >= kHoleOpaque)
-            return 1;
+            return true;
         if (alpha < kHoleLow)
-            return 0;
+            return false;
     }
-    return 0;
+    return false;
 }
 
 // Everything the key allocates, kept between calls on the thread that renders: the first touch
@@ -1806,7 +1808,10 @@ int AutoColorDifferenceKey(const HXOperation& op, const ImageView& image, const 
             std::vector<HoleCandidate>& holes = ws.holes[static_cast<std::size_t>(band)];
             holes.clear();
             RowScratch& s = ws.rows[static_cast<std::size_t>(worker)];
-            s.walking.clear();
+            std::fill_n(s.breaks.begin(), width, -1);
+            std::fill(s.walkingDown.begin(), s.walkingDown.end(), 0);
+            std::fill_n(s.firstWalking.begin(), width, -1);
+            s.nextWalking.clear();
             DifferenceRows differences(input, rows, terms, tau, s.differences.data());
             if (inPlace)
                 differences.KeepRows([&, band, begin, end](int y) -> const float* {
@@ -1900,36 +1905,61 @@ int AutoColorDifferenceKey(const HXOperation& op, const ImageView& image, const 
                                                         smoothed, near, warmRow);
                     i = next;
                 }
-                // Speckles above walking down their columns take this row's pixel; then this row's
-                // candidates, its speckles walked up their columns as far as the band's rows go.
-                std::size_t stillWalking = 0;
-                for (const std::uint32_t h : s.walking) {
-                    HoleCandidate& hole = holes[h];
-                    if (y - hole.y > walkReach)
-                        hole.colour = 0;
-                    else
-                        SettleSpeckle(hole, keyed, opaqueRow, kWalkDown);
-                    if (hole.colour != 0 && (hole.walk & kWalkDown))
-                        s.walking[stillWalking++] = h;
-                }
-                s.walking.resize(stillWalking);
-                if (!opaqueRow || !holeScans.bits(keyed, width, s.holeBits.data()))
+                // Speckles above walking down their columns: those whose column leaves the hole range
+                // in this row settle. Then this row's candidates; its speckles take the nearest row
+                // above out of the hole range, if the band's rows hold it.
+                const auto settleColumn = [&](int x, bool opaque, int row) {
+                    for (std::int32_t h = s.firstWalking[x]; h >= 0; h = s.nextWalking[h]) {
+                        HoleCandidate& hole = holes[static_cast<std::size_t>(h)];
+                        if (opaque && row - hole.y <= walkReach)
+                            hole.walk &= static_cast<std::uint8_t>(~kWalkDown);
+                        else
+                            hole.colour = 0;
+                    }
+                    s.firstWalking[x] = -1;
+                    s.walkingDown[x / 64] &= ~(std::uint64_t{1} << (x % 64));
+                };
+                const bool anyHole = opaqueRow && holeScans.bits(keyed, width, 2 * y, s.holeBits.data(), s.breaks.data());
+                if (!opaqueRow)
+                    std::fill_n(s.breaks.begin(), width, 2 * y);
+                for (int w = 0; w * 64 < width; ++w)
+                    for (std::uint64_t settled = s.walkingDown[w] & (opaqueRow ? ~s.holeBits[w] : ~std::uint64_t{0});
+                         settled != 0; settled &= settled - 1) {
+                        const int x = w * 64 + std::countr_zero(settled);
+                        settleColumn(x, opaqueRow && keyed[4 * x + 3] >= kHoleOpaque, y);
+                    }
+                if (!anyHole)
                     continue;
                 const std::size_t first = holes.size();
                 CollectHoleRuns(keyed, s.holeBits.data(), width, y, spans, count, holeReach, speckle, holes);
+                s.nextWalking.resize(holes.size(), -1);
                 for (std::size_t h = first; h < holes.size(); ++h) {
                     HoleCandidate& hole = holes[h];
                     if (!(hole.walk & kWalkUp))
                         continue;
-                    const int up = WalkColumn(image, hole.x, y, -1, walkReach, begin, y, ws.opaqueRows.data());
-                    if (up == 0)
+                    const std::int32_t above = s.breaks[static_cast<std::size_t>(hole.x)];
+                    if (above >= 0 ? y - above / 2 > walkReach || !(above & 1) : y - begin >= walkReach)
                         hole.colour = 0;
-                    else if (up == 1)
+                    else if (above >= 0)
                         hole.walk &= static_cast<std::uint8_t>(~kWalkUp);
-                    if (hole.colour != 0)
-                        s.walking.push_back(static_cast<std::uint32_t>(h));
+                    if (hole.colour == 0)
+                        continue;
+                    s.nextWalking[h] = s.firstWalking[hole.x];
+                    s.firstWalking[hole.x] = static_cast<std::int32_t>(h);
+                    s.walkingDown[hole.x / 64] |= std::uint64_t{1} << (hole.x % 64);
                 }
             }
+            // Columns still walking down at the band's last row: too far already, or left for after
+            // the key.
+            for (int w = 0; w * 64 < width; ++w)
+                for (std::uint64_t walking = s.walkingDown[w]; walking != 0; walking &= walking - 1) {
+                    const int x = w * 64 + std::countr_zero(walking);
+                    for (std::int32_t h = s.firstWalking[x]; h >= 0; h = s.nextWalking[h]) {
+                        HoleCandidate& hole = holes[static_cast<std::size_t>(h)];
+                        if (end - 1 - hole.y >= walkReach)
+                            hole.colour = 0;
+                    }
+                }
         }
     });
 
@@ -1940,7 +1970,7 @@ int AutoColorDifferenceKey(const HXOperation& op, const ImageView& image, const 
                 if (hole.colour != 0 && hole.walk)
                     for (const int step : {-1, 1})
                         if ((hole.walk & (step < 0 ? kWalkUp : kWalkDown)) &&
-                            WalkColumn(image, hole.x, hole.y, step, walkReach, 0, height, ws.opaqueRows.data()) != 1)
+                            !OpaqueAlongColumn(image, hole.x, hole.y, step, walkReach, ws.opaqueRows.data()))
                             hole.colour = 0;
     });
     ParallelFor(bands, threads, [&](int firstBand, int lastBand) {
