@@ -1258,11 +1258,11 @@ struct RowScratch {
     std::vector<std::uint8_t> pixels;  // the row being keyed in place, as it was
     std::vector<std::uint64_t> holeBits; // one row: alpha in the hole range, a bit a pixel
     // A speckle's column, walked as the band's rows are keyed: per column, the nearest row above
-    // out of the hole range (HoleRangeBits), the columns and lists of speckles still walking down.
+    // out of the hole range (HoleRangeBits), the columns with a speckle above still in the range
+    // and the chain they are in.
     std::vector<std::int32_t> breaks;
     std::vector<std::uint64_t> walkingDown;
-    std::vector<std::int32_t> firstWalking; // per column, -1 for none
-    std::vector<std::int32_t> nextWalking;  // per candidate of the band
+    std::vector<std::int32_t> chainOf; // per column, -1 for none
 
     void Fit(int width, int gw)
     {
@@ -1271,7 +1271,7 @@ struct RowScratch {
         holeBits.resize((w + 63) / 64);
         walkingDown.resize((w + 63) / 64);
         breaks.resize(w);
-        firstWalking.resize(w);
+        chainOf.resize(w);
         bins.resize(3 * (w + 2));
         smoothed.resize(6 * w);
         seeds.resize(3 * (w + 2));
@@ -1316,6 +1316,7 @@ struct HoleCandidate {
     std::int32_t y;
     std::uint32_t colour; // the pixel as photographed (alpha byte opaque); 0: left as keyed
     std::uint8_t walk;    // a speckle: 1 the column above, 2 below, still to be walked
+    std::int32_t chain = -1; // a speckle: the run of its column below in the hole range, in its band
 };
 
 constexpr std::uint8_t kWalkUp = 1;
@@ -1540,6 +1541,9 @@ struct KeyWorkspace {
     NearestScratch nearest;
     std::vector<float> keptRows;
     std::vector<std::vector<HoleCandidate>> holes; // one list a band of rows
+    // Per band, per run of a column in the hole range below a speckle: the break that ended it
+    // (2 row + 1 if opaque), -1 if the band ended first.
+    std::vector<std::vector<std::int32_t>> chains;
     std::vector<std::uint8_t> opaqueRows;                 // rows whose source pixels are all opaque
 };
 
@@ -1800,6 +1804,7 @@ int AutoColorDifferenceKey(const HXOperation& op, const ImageView& image, const 
     const int walkReach = 4 * speckle; // a speckle's column is walked at most four speckle widths
     static const HoleScans holeScans = ChooseHoleScans();
     ws.holes.resize(static_cast<std::size_t>(bands));
+    ws.chains.resize(static_cast<std::size_t>(bands));
     ws.opaqueRows.resize(static_cast<std::size_t>(height));
     ParallelFor(bands, threads, [&](int firstBand, int lastBand, int worker) {
         for (int band = firstBand; band < lastBand; ++band) {
@@ -1810,8 +1815,9 @@ int AutoColorDifferenceKey(const HXOperation& op, const ImageView& image, const 
             RowScratch& s = ws.rows[static_cast<std::size_t>(worker)];
             std::fill_n(s.breaks.begin(), width, -1);
             std::fill(s.walkingDown.begin(), s.walkingDown.end(), 0);
-            std::fill_n(s.firstWalking.begin(), width, -1);
-            s.nextWalking.clear();
+            std::fill_n(s.chainOf.begin(), width, -1);
+            std::vector<std::int32_t>& chains = ws.chains[static_cast<std::size_t>(band)];
+            chains.clear();
             DifferenceRows differences(input, rows, terms, tau, s.differences.data());
             if (inPlace)
                 differences.KeepRows([&, band, begin, end](int y) -> const float* {
@@ -1908,17 +1914,6 @@ int AutoColorDifferenceKey(const HXOperation& op, const ImageView& image, const 
                 // Speckles above walking down their columns: those whose column leaves the hole range
                 // in this row settle. Then this row's candidates; its speckles take the nearest row
                 // above out of the hole range, if the band's rows hold it.
-                const auto settleColumn = [&](int x, bool opaque, int row) {
-                    for (std::int32_t h = s.firstWalking[x]; h >= 0; h = s.nextWalking[h]) {
-                        HoleCandidate& hole = holes[static_cast<std::size_t>(h)];
-                        if (opaque && row - hole.y <= walkReach)
-                            hole.walk &= static_cast<std::uint8_t>(~kWalkDown);
-                        else
-                            hole.colour = 0;
-                    }
-                    s.firstWalking[x] = -1;
-                    s.walkingDown[x / 64] &= ~(std::uint64_t{1} << (x % 64));
-                };
                 const bool anyHole = opaqueRow && holeScans.bits(keyed, width, 2 * y, s.holeBits.data(), s.breaks.data());
                 if (!opaqueRow)
                     std::fill_n(s.breaks.begin(), width, 2 * y);
@@ -1926,13 +1921,15 @@ int AutoColorDifferenceKey(const HXOperation& op, const ImageView& image, const 
                     for (std::uint64_t settled = s.walkingDown[w] & (opaqueRow ? ~s.holeBits[w] : ~std::uint64_t{0});
                          settled != 0; settled &= settled - 1) {
                         const int x = w * 64 + std::countr_zero(settled);
-                        settleColumn(x, opaqueRow && keyed[4 * x + 3] >= kHoleOpaque, y);
+                        chains[static_cast<std::size_t>(s.chainOf[x])] =
+                            2 * y + (opaqueRow && keyed[4 * x + 3] >= kHoleOpaque);
+                        s.chainOf[x] = -1;
+                        s.walkingDown[w] &= ~(std::uint64_t{1} << (x % 64));
                     }
                 if (!anyHole)
                     continue;
                 const std::size_t first = holes.size();
                 CollectHoleRuns(keyed, s.holeBits.data(), width, y, spans, count, holeReach, speckle, holes);
-                s.nextWalking.resize(holes.size(), -1);
                 for (std::size_t h = first; h < holes.size(); ++h) {
                     HoleCandidate& hole = holes[h];
                     if (!(hole.walk & kWalkUp))
@@ -1944,34 +1941,39 @@ int AutoColorDifferenceKey(const HXOperation& op, const ImageView& image, const 
                         hole.walk &= static_cast<std::uint8_t>(~kWalkUp);
                     if (hole.colour == 0)
                         continue;
-                    s.nextWalking[h] = s.firstWalking[hole.x];
-                    s.firstWalking[hole.x] = static_cast<std::int32_t>(h);
-                    s.walkingDown[hole.x / 64] |= std::uint64_t{1} << (hole.x % 64);
+                    std::int32_t& chain = s.chainOf[static_cast<std::size_t>(hole.x)];
+                    if (chain < 0) {
+                        chain = static_cast<std::int32_t>(chains.size());
+                        chains.push_back(-1);
+                        s.walkingDown[hole.x / 64] |= std::uint64_t{1} << (hole.x % 64);
+                    }
+                    hole.chain = chain;
                 }
             }
-            // Columns still walking down at the band's last row: too far already, or left for after
-            // the key.
-            for (int w = 0; w * 64 < width; ++w)
-                for (std::uint64_t walking = s.walkingDown[w]; walking != 0; walking &= walking - 1) {
-                    const int x = w * 64 + std::countr_zero(walking);
-                    for (std::int32_t h = s.firstWalking[x]; h >= 0; h = s.nextWalking[h]) {
-                        HoleCandidate& hole = holes[static_cast<std::size_t>(h)];
-                        if (end - 1 - hole.y >= walkReach)
-                            hole.colour = 0;
-                    }
-                }
         }
     });
 
     // 6. Holes enclosed by opaque subject: decided on the finished matte, then filled.
     ParallelFor(bands, threads, [&](int firstBand, int lastBand) {
-        for (int band = firstBand; band < lastBand; ++band)
-            for (HoleCandidate& hole : ws.holes[static_cast<std::size_t>(band)])
-                if (hole.colour != 0 && hole.walk)
-                    for (const int step : {-1, 1})
-                        if ((hole.walk & (step < 0 ? kWalkUp : kWalkDown)) &&
-                            !OpaqueAlongColumn(image, hole.x, hole.y, step, walkReach, ws.opaqueRows.data()))
-                            hole.colour = 0;
+        for (int band = firstBand; band < lastBand; ++band) {
+            // A speckle's column below: settled by its chain, or walked past the band's last row.
+            const int last = bandBegin(band + 1) - 1;
+            const std::vector<std::int32_t>& chains = ws.chains[static_cast<std::size_t>(band)];
+            for (HoleCandidate& hole : ws.holes[static_cast<std::size_t>(band)]) {
+                if (hole.colour == 0 || !hole.walk)
+                    continue;
+                bool enclosed = !(hole.walk & kWalkUp) ||
+                                OpaqueAlongColumn(image, hole.x, hole.y, -1, walkReach, ws.opaqueRows.data());
+                if (enclosed && (hole.walk & kWalkDown)) {
+                    const std::int32_t end = chains[static_cast<std::size_t>(hole.chain)];
+                    enclosed = end >= 0 ? (end & 1) && end / 2 - hole.y <= walkReach
+                                        : last - hole.y < walkReach &&
+                                              OpaqueAlongColumn(image, hole.x, hole.y, 1, walkReach, ws.opaqueRows.data());
+                }
+                if (!enclosed)
+                    hole.colour = 0;
+            }
+        }
     });
     ParallelFor(bands, threads, [&](int firstBand, int lastBand) {
         for (int band = firstBand; band < lastBand; ++band)
