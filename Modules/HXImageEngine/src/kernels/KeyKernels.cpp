@@ -1900,8 +1900,6 @@ int AutoColorDifferenceKey(const HXOperation& op, const ImageView& image, const 
                     std::memcpy(s.pixels.data(), keyed, image.RowBytes());
                     pixels = s.pixels.data();
                 }
-                const bool opaqueRow = holeScans.opaque(pixels, width);
-                ws.opaqueRows[static_cast<std::size_t>(y)] = opaqueRow;
                 for (int i = 0; i < fw;) {
                     const bool hasWarm = nearestOfRow[i] >= 0;
                     int next = i + 1;
@@ -1911,6 +1909,9 @@ int AutoColorDifferenceKey(const HXOperation& op, const ImageView& image, const 
                                                         smoothed, near, warmRow);
                     i = next;
                 }
+                // The source row is read after the key, which brought it in from memory.
+                const bool opaqueRow = holeScans.opaque(pixels, width);
+                ws.opaqueRows[static_cast<std::size_t>(y)] = opaqueRow;
                 // Speckles above walking down their columns: those whose column leaves the hole range
                 // in this row settle. Then this row's candidates; its speckles take the nearest row
                 // above out of the hole range, if the band's rows hold it.
