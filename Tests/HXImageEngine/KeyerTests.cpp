@@ -272,6 +272,47 @@ TEST(ColorDifferenceKey, GreenishClothStaysOpaqueBesideAShadow)
     }
 }
 
+// Inside an opaque grey subject: lone pixels pushed towards the backdrop (as noise does to an
+// ambiguous colour) come back opaque with their own colour; a window of backdrop and a wide patch
+// of an even subject and backdrop mix (a veil) keep their alpha, and so does the subject's soft edge.
+TEST(ColorDifferenceKey, SpecklesInsideTheSubjectFillAndRealHolesStay)
+{
+    const int width = 512;
+    const int height = 384;
+    const auto inSubject = [](int x, int y) { return x >= 128 && x < 384 && y >= 96 && y < 320; };
+    const auto inWindow = [](int x, int y) { return x >= 160 && x < 200 && y >= 140 && y < 180; };
+    const auto inVeil = [](int x, int y) { return x >= 260 && x < 320 && y >= 140 && y < 200; };
+    const auto isSpeckle = [](int x, int y) { return y >= 230 && y < 300 && x % 17 == 5 && y % 13 == 3; };
+    const Rgb speckle = Mix(kGrey, kGreenBackdrop, 0.6);
+    auto image = MakeImage(width, height, [&](int x, int y, std::uint8_t* p) {
+        if (!inSubject(x, y) || inWindow(x, y))
+            Put(p, kGreenBackdrop);
+        else if (inVeil(x, y))
+            Put(p, Mix(kGrey, kGreenBackdrop, 0.5));
+        else if (isSpeckle(x, y) && x >= 140 && x < 372)
+            Put(p, speckle);
+        else if (x >= 378) // a soft right edge, 6 px wide
+            Put(p, Mix(kGrey, kGreenBackdrop, (384 - x) / 7.0));
+        else
+            Put(p, kGrey);
+    });
+    ASSERT_EQ(Key(*image, HXKeyColorGreen), HXResultOk);
+    int speckles = 0;
+    for (int y = 230; y < 300; ++y)
+        for (int x = 140; x < 372; ++x)
+            if (isSpeckle(x, y)) {
+                ++speckles;
+                const std::uint8_t* p = PixelAt(*image, x, y);
+                ASSERT_EQ(p[3], 255) << x << ", " << y;
+                EXPECT_NEAR(p[1], speckle.g, 2) << x << ", " << y;
+                EXPECT_NEAR(p[2], speckle.r, 2) << x << ", " << y;
+            }
+    EXPECT_GT(speckles, 50);
+    EXPECT_EQ(PixelAt(*image, 180, 160)[3], 0) << "window of backdrop";
+    EXPECT_NEAR(PixelAt(*image, 290, 170)[3], 0.5 * 255 / 0.769, 40) << "veil";
+    EXPECT_LT(PixelAt(*image, 381, 200)[3], 220) << "soft edge";
+}
+
 namespace {
 // The green-screen photograph with a few levels of noise on its colour.
 std::unique_ptr<HXImage8> NoisyPhoto(int width, int height, unsigned seed)

@@ -3,12 +3,17 @@
 #include "kernels/Primitives.h"
 
 #include <array>
+#include <bit>
 #include <atomic>
 #include <cmath>
 #include <cstring>
 #include <functional>
 #include <limits>
 #include <vector>
+
+#if defined(__GNUC__) && defined(__x86_64__)
+#include <immintrin.h>
+#endif
 
 namespace hvn::image::kernels {
 
@@ -1251,11 +1256,22 @@ struct RowScratch {
     std::vector<float> slopes;         // its slopes between neighbouring cells
     std::vector<PlateSpan> spans;      // two rows
     std::vector<std::uint8_t> pixels;  // the row being keyed in place, as it was
+    std::vector<std::uint64_t> holeBits; // one row: alpha in the hole range, a bit a pixel
+    // A speckle's column, walked as the band's rows are keyed: per column, the nearest row above
+    // out of the hole range (HoleRangeBits), the columns with a speckle above still in the range
+    // and the chain they are in.
+    std::vector<std::int32_t> breaks;
+    std::vector<std::uint64_t> walkingDown;
+    std::vector<std::int32_t> chainOf; // per column, -1 for none
 
     void Fit(int width, int gw)
     {
         const std::size_t w = static_cast<std::size_t>(width);
         differences.resize(4 * (w + 2));
+        holeBits.resize((w + 63) / 64);
+        walkingDown.resize((w + 63) / 64);
+        breaks.resize(w);
+        chainOf.resize(w);
         bins.resize(3 * (w + 2));
         smoothed.resize(6 * w);
         seeds.resize(3 * (w + 2));
@@ -1271,6 +1287,242 @@ struct RowScratch {
         pixels.resize(4 * w);
     }
 };
+
+// Holes in opaque subject. Subject colours that the backdrop's colour difference cannot tell from
+// a mix (green-ish or cyan cloth, grey beside spill) key a little below opaque: their noise
+// scatters pixels of an opaque area below 0.9, and where the plate dims beside the subject (its
+// shadow on the backdrop) a band along its edge sinks further. A pixel keyed between kHoleLow and
+// kHoleOpaque becomes opaque, with its own colour back, when
+// - it lies in a speckle: a run of at most kSpeckle pixels of its row between two opaque pixels,
+//   with opaque pixels above and below it too, within four times that (its colour says little,
+//   the noise that made it a speckle pushed it towards the backdrop), or
+// - it has the colour of an opaque pixel at an end of its run (at most kHoleReach long): within
+//   kHoleColourShare of that colour's distance from the backdrop or kHoleColourFloor levels, and
+//   within kHoleMixShare of the distance a mix keyed that much lower would lie from it.
+// A mix of subject and backdrop (a veil, a soft edge, backdrop seen through the subject) lies as
+// far from the subject's colour as its alpha says, and backdrop seen through the subject reaches
+// pixels keyed below kHoleLow. Rows whose source is not wholly opaque take no part: a filled pixel
+// could not get its source's alpha back.
+constexpr int kHoleOpaque = 230;
+constexpr int kHoleLow = 128;
+constexpr double kHoleReach = 512.0; // full-resolution pixels
+constexpr double kSpeckle = 16.0;     // full-resolution pixels
+constexpr float kHoleColourShare = 0.1f;
+constexpr float kHoleColourFloor = 10.0f;
+constexpr float kHoleMixShare = 0.75f;
+
+struct HoleCandidate {
+    std::int32_t x;
+    std::int32_t y;
+    std::uint32_t colour; // the pixel as photographed (alpha byte opaque); 0: left as keyed
+    std::uint8_t walk;    // a speckle: 1 the column above, 2 below, still to be walked
+    std::int32_t chain = -1; // a speckle: the run of its column below in the hole range, in its band
+};
+
+constexpr std::uint8_t kWalkUp = 1;
+constexpr std::uint8_t kWalkDown = 2;
+
+bool InHoleRange(int alpha)
+{
+    return static_cast<unsigned>(alpha - kHoleLow) < static_cast<unsigned>(kHoleOpaque - kHoleLow);
+}
+
+// Bit x % 64 of word x / 64 set where pixel x's alpha is in the hole range; whether any is. Most
+// rows have none or few, so the row is tested eight pixels at a time and runs are found by words.
+// Each pixel out of the range sets its column's break to `code` + 1 when opaque, `code` when not.
+bool HoleRangeBits(const std::uint8_t* row, int width, std::int32_t code, std::uint64_t* bits,
+                   std::int32_t* breaks)
+{
+    std::uint64_t any = 0;
+    for (int x = 0; x < width; x += 64) {
+        std::uint64_t word = 0;
+        for (int i = 0; i < std::min(64, width - x); ++i) {
+            const int alpha = row[4 * (x + i) + 3];
+            const bool in = InHoleRange(alpha);
+            word |= std::uint64_t{in} << i;
+            if (!in)
+                breaks[x + i] = code + (alpha >= kHoleOpaque);
+        }
+        bits[x / 64] = word;
+        any |= word;
+    }
+    return any != 0;
+}
+
+// Whether every pixel of the row is opaque.
+bool AllOpaque(const std::uint8_t* row, int width)
+{
+    std::uint32_t all = ~std::uint32_t{0};
+    for (int x = 0; x < width; ++x)
+        all &= LoadPixel(row + 4 * x);
+    return all >> 24 == 255;
+}
+
+#if defined(__GNUC__) && defined(__x86_64__)
+HX_TARGET_AVX2 bool HoleRangeBitsAvx2(const std::uint8_t* row, int width, std::int32_t code, std::uint64_t* bits,
+                                      std::int32_t* breaks)
+{
+    const __m256i codes = _mm256_set1_epi32(code);
+    const __m256i below = _mm256_set1_epi32(kHoleLow - 1);
+    const __m256i above = _mm256_set1_epi32(kHoleOpaque);
+    std::uint64_t any = 0;
+    int x = 0;
+    for (; x + 64 <= width; x += 64) {
+        std::uint64_t word = 0;
+        for (int i = 0; i < 8; ++i) {
+            const __m256i v = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(row + 4 * (x + 8 * i)));
+            const __m256i alpha = _mm256_srli_epi32(v, 24);
+            const __m256i opaque = _mm256_cmpgt_epi32(alpha, _mm256_sub_epi32(above, _mm256_set1_epi32(1)));
+            const __m256i in = _mm256_andnot_si256(opaque, _mm256_cmpgt_epi32(alpha, below));
+            __m256i* columns = reinterpret_cast<__m256i*>(breaks + x + 8 * i);
+            _mm256_storeu_si256(columns, _mm256_blendv_epi8(_mm256_sub_epi32(codes, opaque), _mm256_loadu_si256(columns), in));
+            word |= std::uint64_t{static_cast<unsigned>(_mm256_movemask_ps(_mm256_castsi256_ps(in)))} << (8 * i);
+        }
+        bits[x / 64] = word;
+        any |= word;
+    }
+    if (x < width)
+        any |= HoleRangeBits(row + 4 * x, width - x, code, bits + x / 64, breaks + x) ? 1 : 0;
+    return any != 0;
+}
+
+HX_TARGET_AVX2 bool AllOpaqueAvx2(const std::uint8_t* row, int width)
+{
+    std::uint32_t all = ~std::uint32_t{0};
+    for (int x = 0; x < width; ++x)
+        all &= LoadPixel(row + 4 * x);
+    return all >> 24 == 255;
+}
+#endif
+
+struct HoleScans {
+    bool (*bits)(const std::uint8_t*, int, std::int32_t, std::uint64_t*, std::int32_t*);
+    bool (*opaque)(const std::uint8_t*, int);
+};
+
+HoleScans ChooseHoleScans()
+{
+#if defined(__GNUC__) && defined(__x86_64__)
+    if (HasAvx2())
+        return {&HoleRangeBitsAvx2, &AllOpaqueAvx2};
+#endif
+    return {&HoleRangeBits, &AllOpaque};
+}
+
+// The first pixel from x on whose bit is `set` (bits past the row's end are clear), or width.
+int NextBit(const std::uint64_t* bits, int x, int width, bool set)
+{
+    const int words = (width + 63) / 64;
+    int w = x / 64;
+    if (w >= words)
+        return width;
+    const std::uint64_t flip = set ? 0 : ~std::uint64_t{0};
+    std::uint64_t word = (bits[w] ^ flip) & (~std::uint64_t{0} << (x % 64));
+    while (word == 0) {
+        if (++w >= words)
+            return width;
+        word = bits[w] ^ flip;
+    }
+    return std::min(width, w * 64 + std::countr_zero(word));
+}
+
+// After row y is keyed: the pixels of its runs in the hole range, at most `reach` long, that are
+// speckles or have the colour of an opaque pixel at an end of their run, with the colours they had
+// before unmixing (C = B + alpha (F - B), B taken at one end of the run: the plate hardly changes
+// over a run).
+void CollectHoleRuns(const std::uint8_t* row, const std::uint64_t* bits, int width, int y, const PlateSpan* spans,
+                     int count, int reach, int speckle, std::vector<HoleCandidate>& out)
+{
+    int span = 0; // pixels are asked for mostly left to right
+    const auto plateAt = [&](int i, float* b) {
+        while (span > 0 && i < spans[span].x0)
+            --span;
+        while (span + 1 < count && i >= spans[span].x1)
+            ++span;
+        const PlateSpan& plate = spans[span];
+        for (int k = 0; k < 3; ++k)
+            b[k] = plate.start[PlaneColor0 + k] + (float(i) + 0.5f - plate.left) * plate.step[PlaneColor0 + k];
+    };
+    const auto photographed = [&](int i, const float* b, float* c) {
+        const std::uint8_t* p = row + 4 * i;
+        const float a = float(p[3]) * (1.0f / 255.0f);
+        for (int k = 0; k < 3; ++k)
+            c[k] = std::min(255.0f, std::max(0.0f, b[k] + a * (float(p[k]) - b[k])));
+    };
+    const auto opaque = [](const float* c) {
+        std::uint32_t colour = 255u << 24;
+        for (int k = 0; k < 3; ++k)
+            colour |= static_cast<std::uint32_t>(static_cast<int>(c[k] + 0.5f)) << (8 * k);
+        return colour;
+    };
+    int x = 0;
+    while ((x = NextBit(bits, x, width, true)) < width) {
+        const int begin = x;
+        x = NextBit(bits, x, width, false);
+        const bool left = begin > 0 && row[4 * (begin - 1) + 3] >= kHoleOpaque;
+        const bool right = x < width && row[4 * x + 3] >= kHoleOpaque;
+        const int length = x - begin;
+        if (!(left || right) || length > reach)
+            continue;
+        if (left && right && length <= speckle) {
+            float b[3];
+            plateAt(begin, b);
+            for (int i = begin; i < x; ++i) {
+                float c[3];
+                photographed(i, b, c);
+                out.push_back({i, y, opaque(c), kWalkUp | kWalkDown});
+            }
+            continue;
+        }
+        // Per end: its colour, the largest tolerance and the tolerance per level of alpha below it.
+        float b[3], ends[2][3], most[2] = {-1.0f, -1.0f}, perLevel[2] = {0.0f, 0.0f};
+        int endAlpha[2] = {0, 0};
+        for (int e = 0; e < 2; ++e) {
+            if (!(e == 0 ? left : right))
+                continue;
+            const int at = e == 0 ? begin - 1 : x;
+            plateAt(at, b);
+            photographed(at, b, ends[e]);
+            float away = 0.0f;
+            for (int k = 0; k < 3; ++k)
+                away += (ends[e][k] - b[k]) * (ends[e][k] - b[k]);
+            away = std::sqrt(away);
+            endAlpha[e] = row[4 * at + 3];
+            most[e] = std::max(kHoleColourFloor, kHoleColourShare * away);
+            perLevel[e] = kHoleMixShare * away / float(endAlpha[e]);
+        }
+        for (int i = begin; i < x; ++i) {
+            float c[3];
+            photographed(i, b, c);
+            bool same = false;
+            for (int e = 0; e < 2 && !same; ++e) {
+                const float tolerance = std::min(most[e], perLevel[e] * float(endAlpha[e] - row[4 * i + 3]));
+                float apart = 0.0f;
+                for (int k = 0; k < 3; ++k)
+                    apart += (c[k] - ends[e][k]) * (c[k] - ends[e][k]);
+                same = tolerance > 0.0f && apart <= tolerance * tolerance;
+            }
+            if (same)
+                out.push_back({i, y, opaque(c), 0});
+        }
+    }
+}
+
+// Whether the nearest pixel out of the hole range in column x from row y + step on is opaque and
+// within `reach` rows whose source pixels are all opaque.
+bool OpaqueAlongColumn(const ImageView& image, int x, int y, int step, int reach, const std::uint8_t* opaqueRows)
+{
+    for (int yy = y + step; yy >= 0 && yy < image.height && std::abs(yy - y) <= reach; yy += step) {
+        if (!opaqueRows[yy])
+            return false;
+        const int alpha = image.Pixel(x, yy)[3];
+        if (alpha >= kHoleOpaque)
+            return true;
+        if (alpha < kHoleLow)
+            return false;
+    }
+    return false;
+}
 
 // Everything the key allocates, kept between calls on the thread that renders: the first touch
 // of a fresh page costs far more than filling it, and a 42-megapixel key needs megabytes.
@@ -1288,6 +1540,11 @@ struct KeyWorkspace {
     FillScratch fill;
     NearestScratch nearest;
     std::vector<float> keptRows;
+    std::vector<std::vector<HoleCandidate>> holes; // one list a band of rows
+    // Per band, per run of a column in the hole range below a speckle: the break that ended it
+    // (2 row + 1 if opaque), -1 if the band ended first.
+    std::vector<std::vector<std::int32_t>> chains;
+    std::vector<std::uint8_t> opaqueRows;                 // rows whose source pixels are all opaque
 };
 
 KeyWorkspace& Workspace()
@@ -1542,11 +1799,25 @@ int AutoColorDifferenceKey(const HXOperation& op, const ImageView& image, const 
             }
         }
     });
+    const int holeReach = std::max(2, static_cast<int>(std::lround(kHoleReach * ctx.scale)));
+    const int speckle = std::max(1, static_cast<int>(std::lround(kSpeckle * ctx.scale)));
+    const int walkReach = 4 * speckle; // a speckle's column is walked at most four speckle widths
+    static const HoleScans holeScans = ChooseHoleScans();
+    ws.holes.resize(static_cast<std::size_t>(bands));
+    ws.chains.resize(static_cast<std::size_t>(bands));
+    ws.opaqueRows.resize(static_cast<std::size_t>(height));
     ParallelFor(bands, threads, [&](int firstBand, int lastBand, int worker) {
         for (int band = firstBand; band < lastBand; ++band) {
             const int begin = bandBegin(band);
             const int end = bandBegin(band + 1);
+            std::vector<HoleCandidate>& holes = ws.holes[static_cast<std::size_t>(band)];
+            holes.clear();
             RowScratch& s = ws.rows[static_cast<std::size_t>(worker)];
+            std::fill_n(s.breaks.begin(), width, -1);
+            std::fill(s.walkingDown.begin(), s.walkingDown.end(), 0);
+            std::fill_n(s.chainOf.begin(), width, -1);
+            std::vector<std::int32_t>& chains = ws.chains[static_cast<std::size_t>(band)];
+            chains.clear();
             DifferenceRows differences(input, rows, terms, tau, s.differences.data());
             if (inPlace)
                 differences.KeepRows([&, band, begin, end](int y) -> const float* {
@@ -1638,8 +1909,78 @@ int AutoColorDifferenceKey(const HXOperation& op, const ImageView& image, const 
                                                         smoothed, near, warmRow);
                     i = next;
                 }
+                // The source row is read after the key, which brought it in from memory.
+                const bool opaqueRow = holeScans.opaque(pixels, width);
+                ws.opaqueRows[static_cast<std::size_t>(y)] = opaqueRow;
+                // Speckles above walking down their columns: those whose column leaves the hole range
+                // in this row settle. Then this row's candidates; its speckles take the nearest row
+                // above out of the hole range, if the band's rows hold it.
+                const bool anyHole = opaqueRow && holeScans.bits(keyed, width, 2 * y, s.holeBits.data(), s.breaks.data());
+                if (!opaqueRow)
+                    std::fill_n(s.breaks.begin(), width, 2 * y);
+                for (int w = 0; w * 64 < width; ++w)
+                    for (std::uint64_t settled = s.walkingDown[w] & (opaqueRow ? ~s.holeBits[w] : ~std::uint64_t{0});
+                         settled != 0; settled &= settled - 1) {
+                        const int x = w * 64 + std::countr_zero(settled);
+                        chains[static_cast<std::size_t>(s.chainOf[x])] =
+                            2 * y + (opaqueRow && keyed[4 * x + 3] >= kHoleOpaque);
+                        s.chainOf[x] = -1;
+                        s.walkingDown[w] &= ~(std::uint64_t{1} << (x % 64));
+                    }
+                if (!anyHole)
+                    continue;
+                const std::size_t first = holes.size();
+                CollectHoleRuns(keyed, s.holeBits.data(), width, y, spans, count, holeReach, speckle, holes);
+                for (std::size_t h = first; h < holes.size(); ++h) {
+                    HoleCandidate& hole = holes[h];
+                    if (!(hole.walk & kWalkUp))
+                        continue;
+                    const std::int32_t above = s.breaks[static_cast<std::size_t>(hole.x)];
+                    if (above >= 0 ? y - above / 2 > walkReach || !(above & 1) : y - begin >= walkReach)
+                        hole.colour = 0;
+                    else if (above >= 0)
+                        hole.walk &= static_cast<std::uint8_t>(~kWalkUp);
+                    if (hole.colour == 0)
+                        continue;
+                    std::int32_t& chain = s.chainOf[static_cast<std::size_t>(hole.x)];
+                    if (chain < 0) {
+                        chain = static_cast<std::int32_t>(chains.size());
+                        chains.push_back(-1);
+                        s.walkingDown[hole.x / 64] |= std::uint64_t{1} << (hole.x % 64);
+                    }
+                    hole.chain = chain;
+                }
             }
         }
+    });
+
+    // 6. Holes enclosed by opaque subject: decided on the finished matte, then filled.
+    ParallelFor(bands, threads, [&](int firstBand, int lastBand) {
+        for (int band = firstBand; band < lastBand; ++band) {
+            // A speckle's column below: settled by its chain, or walked past the band's last row.
+            const int last = bandBegin(band + 1) - 1;
+            const std::vector<std::int32_t>& chains = ws.chains[static_cast<std::size_t>(band)];
+            for (HoleCandidate& hole : ws.holes[static_cast<std::size_t>(band)]) {
+                if (hole.colour == 0 || !hole.walk)
+                    continue;
+                bool enclosed = !(hole.walk & kWalkUp) ||
+                                OpaqueAlongColumn(image, hole.x, hole.y, -1, walkReach, ws.opaqueRows.data());
+                if (enclosed && (hole.walk & kWalkDown)) {
+                    const std::int32_t end = chains[static_cast<std::size_t>(hole.chain)];
+                    enclosed = end >= 0 ? (end & 1) && end / 2 - hole.y <= walkReach
+                                        : last - hole.y < walkReach &&
+                                              OpaqueAlongColumn(image, hole.x, hole.y, 1, walkReach, ws.opaqueRows.data());
+                }
+                if (!enclosed)
+                    hole.colour = 0;
+            }
+        }
+    });
+    ParallelFor(bands, threads, [&](int firstBand, int lastBand) {
+        for (int band = firstBand; band < lastBand; ++band)
+            for (const HoleCandidate& hole : ws.holes[static_cast<std::size_t>(band)])
+                if (hole.colour != 0)
+                    StorePixel(image.Pixel(hole.x, hole.y), hole.colour);
     });
     return HXResultOk;
 }
