@@ -85,8 +85,6 @@ protected:
     void RecordForeground();
     // Rebuild now, or once the own toolset is chosen (rebuildsWhenShown).
     void RequestRebuild();
-    // A rebuild is owed to the page.
-    bool RebuildPending() const { return m_rebuildPending; }
 
     // Sends the pair with the document's id.
     void Notify(DataType type, FieldType field);
