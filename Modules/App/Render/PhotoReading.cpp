@@ -68,4 +68,15 @@ PhotoPreview ReadPhotoPreview(const QString& path)
     return {std::move(image), stored};
 }
 
+bool HasQuickPreview(QImageReader& reader)
+{
+    if (reader.format() != "jpeg")
+        return false;
+    const QSize stored = reader.size();
+    const QSize preview = PreviewSourceSize(stored);
+    const qint64 pixels = static_cast<qint64>(stored.width()) * stored.height();
+    return !preview.isEmpty() && pixels >= kQuickPreviewMinimumPixels &&
+           4 * static_cast<qint64>(preview.width()) * preview.height() <= pixels;
+}
+
 } // namespace lumo::app

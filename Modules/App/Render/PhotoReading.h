@@ -9,6 +9,8 @@
 #include <QSize>
 #include <QString>
 
+class QImageReader;
+
 namespace lumo::app {
 
 // The most Qt may allocate for one image while the library reads a photo. Qt's own limit (128 MB
@@ -37,5 +39,14 @@ struct PhotoPreview {
 // its decoder's own scaling, which skips most of the work. A null image when the file cannot be
 // read; fullSize is then empty too.
 APP_EXPORT PhotoPreview ReadPhotoPreview(const QString& path);
+
+// Photos smaller than this decode whole about as fast as a preview and a whole decode together.
+inline constexpr qint64 kQuickPreviewMinimumPixels = 4'000'000;
+
+// True when ReadPhotoPreview spares most of the decoding of the photo the reader is set on: a JPEG
+// of at least kQuickPreviewMinimumPixels, which its decoder reduces while decoding, whose preview
+// has at most a quarter of its pixels. Any other format is decoded whole either way. Reads the
+// header only.
+APP_EXPORT bool HasQuickPreview(QImageReader& reader);
 
 } // namespace lumo::app

@@ -462,6 +462,16 @@ LMerr RenderProcessor::SetLayerPreview(const std::shared_ptr<ImageLayer>& layer,
     return LMerrSuccess;
 }
 
+bool RenderProcessor::AwaitsWholePhoto(const ImageLayer& layer) const
+{
+    return m_impl->PreviewOnly.contains(layer.Id());
+}
+
+bool RenderProcessor::AwaitsWholePhoto() const
+{
+    return !m_impl->PreviewOnly.isEmpty();
+}
+
 LMerr RenderProcessor::RemoveLayer(const std::shared_ptr<ImageLayer>& layer)
 {
     if (!layer)

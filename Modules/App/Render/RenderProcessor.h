@@ -59,6 +59,9 @@ public:
     // (the photo is missing) until SetLayer gives the photo, which then keeps this preview and
     // what was rendered from it. Results as SetLayer.
     LMerr SetLayerPreview(const std::shared_ptr<ImageLayer>& layer, const QImage& preview, const QSize& photoSize);
+    // True while the layer, or any layer, loaded from its preview waits for its whole photo.
+    bool AwaitsWholePhoto(const ImageLayer& layer) const;
+    bool AwaitsWholePhoto() const;
     // Frees the layer's caches; removing the foreground makes every layer's placement stale.
     LMerr RemoveLayer(const std::shared_ptr<ImageLayer>& layer);
 

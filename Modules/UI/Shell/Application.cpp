@@ -10,11 +10,13 @@
 #include "ForegroundImageLayer.h"
 #include "ImageLayer.h"
 #include "LayerManager.h"
+#include "PhotoReading.h"
 #include "Project.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QFutureWatcher>
 #include <QHash>
 #include <QIcon>
 #include <QImageReader>
@@ -89,6 +91,12 @@ struct Application::Private {
         foregroundSelection = new QItemSelectionModel(foregroundSort, owner);
     }
 
+    // A photo shown from its preview, decoded whole on a worker thread.
+    struct PhotoDecode {
+        QString path;
+        QFutureWatcher<QImage>* watcher = nullptr;
+    };
+
     int canvasActionsHeight = 0;
     int toolsetWidth = -1;
     bool firstForegroundPending = true;
@@ -97,6 +105,7 @@ struct Application::Private {
     LumoDocumentPtr document;
     CanvasView* canvasView = nullptr;
     RenderProcessorPtr renderProcessor;
+    QHash<QUuid, PhotoDecode> photoDecodes;
     QHash<QUuid, std::shared_ptr<QImage>> thumbnails;
     QString styleSheet;
     QStandardItemModel* foregroundItems;
@@ -123,7 +132,10 @@ Application::Application(int& argc, char** argv) : QApplication(argc, argv), d(s
     d->styleSheet = ReadResourceText(QStringLiteral(":CSS/MainWindow.css"));
 }
 
-Application::~Application() = default;
+Application::~Application()
+{
+    ForgetPhotoDecodes();
+}
 
 Application* Application::Instance()
 {
@@ -181,6 +193,7 @@ LMerr Application::OpenProject(const QString& path)
     }
 
     d->document->RemoveTemporaryFiles();
+    ForgetPhotoDecodes();
     d->document->SetProject(project);
     d->renderProcessor = processor;
     d->toolsetWidth = -1;
@@ -446,6 +459,8 @@ LMerr Application::RenderLayerToCanvas(QImage& image, const QUuid& layerId, Rend
 {
     if (d->exporting)
         return app::LMerrCanvasRender;
+    if (RenderableFactor(factor) != factor)
+        return RenderAllLayersToCanvas(image, HXDownsampleFactor3);
     const ProjectPtr project = d->document->GetProject();
     if (!project || !d->renderProcessor)
         return app::LMerrRenderFailed;
@@ -466,6 +481,7 @@ LMerr Application::RenderAllLayersToCanvas(QImage& image, HXDownsampleFactor fac
 {
     if (d->exporting)
         return app::LMerrCanvasRender;
+    factor = RenderableFactor(factor);
     const ProjectPtr project = d->document->GetProject();
     if (!project || !d->renderProcessor)
         return app::LMerrRenderFailed;
@@ -486,6 +502,92 @@ LMerr Application::RenderAllLayersToCanvas(QImage& image, HXDownsampleFactor fac
         if (const LMerr code = d->renderProcessor->RenderLayer(overlay, app::RenderLevelPostFilter, factor))
             return code;
     return d->renderProcessor->RenderCanvasImage(factor, image);
+}
+
+HXDownsampleFactor Application::RenderableFactor(HXDownsampleFactor factor)
+{
+    if (factor != HXDownsampleFactor0 || !AwaitsWholePhotos())
+        return factor;
+    // What changed was marked stale at full resolution only: the preview is made afresh.
+    InvalidateCompositeCaches(HXDownsampleFactor3);
+    InvalidateShadowCache(HXDownsampleFactor3);
+    return HXDownsampleFactor3;
+}
+
+// ---- Photos shown from their previews
+
+bool Application::AwaitsWholePhotos() const
+{
+    return d->renderProcessor && d->renderProcessor->AwaitsWholePhoto();
+}
+
+void Application::DecodeWholePhoto(const ImageLayerPtr& layer, const QString& absolutePath)
+{
+    const QUuid id = layer->Id();
+    // A decode started for an earlier photo of the layer no longer counts.
+    if (const auto earlier = d->photoDecodes.constFind(id); earlier != d->photoDecodes.constEnd()) {
+        earlier->watcher->disconnect(this);
+        earlier->watcher->deleteLater();
+        d->photoDecodes.erase(earlier);
+    }
+    auto* watcher = new QFutureWatcher<QImage>(this);
+    d->photoDecodes.insert(id, {absolutePath, watcher});
+    connect(watcher, &QFutureWatcherBase::finished, this, [this, id] { RunGuarded([&] { CompletePhotoDecode(id); }); });
+    watcher->setFuture(app::ReadPhotoInBackground(absolutePath));
+}
+
+void Application::CompletePhotoDecode(const QUuid& layerId)
+{
+    const auto found = d->photoDecodes.constFind(layerId);
+    if (found == d->photoDecodes.constEnd())
+        return;
+    const Private::PhotoDecode decode = *found;
+    d->photoDecodes.erase(found);
+    decode.watcher->disconnect(this);
+    decode.watcher->deleteLater();
+    QImage whole;
+    try {
+        whole = decode.watcher->result();
+    } catch (...) {
+        // Out of memory while decoding: as a photo that could not be read.
+    }
+    const ImageLayerPtr layer = LayerWithId(layerId);
+    // The layer may have gone, or taken another photo, meanwhile; only the current foreground has
+    // the foreground caches.
+    if (!layer || !d->renderProcessor || !d->renderProcessor->AwaitsWholePhoto(*layer) ||
+        QFileInfo(layer->Path()).absoluteFilePath() != decode.path ||
+        (layer->Type() == app::LayerTypeForeground && layer != LayerOfKind(app::LayerTypeForeground)))
+        return;
+    const LMerr code = whole.isNull() ? app::LMerrRenderFailed : d->renderProcessor->SetLayer(layer, whole);
+    whole = QImage();
+    if (code != app::LMerrSuccess) {
+        // The preview cannot stand in for the photo: the layer waits to be relinked, as for a
+        // missing file, and the project keeps it.
+        ReportLayerImageFailure(code, decode.path);
+        Thumbnails().remove(layerId);
+        d->renderProcessor->RemoveLayer(layer);
+        layer->SetOffline(true);
+    }
+    emit SignalCanvasRefreshRequested(HXDownsampleFactor0);
+}
+
+void Application::FinishPhotoDecodes()
+{
+    while (!d->photoDecodes.isEmpty()) {
+        const QUuid id = d->photoDecodes.constBegin().key();
+        d->photoDecodes.constBegin()->watcher->waitForFinished();
+        CompletePhotoDecode(id);
+    }
+}
+
+void Application::ForgetPhotoDecodes()
+{
+    // The decodes under way finish on their threads; their photos are dropped.
+    for (const Private::PhotoDecode& decode : std::as_const(d->photoDecodes)) {
+        decode.watcher->disconnect(this);
+        decode.watcher->deleteLater();
+    }
+    d->photoDecodes.clear();
 }
 
 // ---- Dialogs and the fatal road

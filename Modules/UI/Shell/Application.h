@@ -165,6 +165,15 @@ public:
     // further layers, overlay, current foreground), as reopening a project needs, then redraws the
     // whole canvas once. True when each of them loaded.
     bool LoadProjectImages();
+    // A large JPEG is shown from a preview decoded at the preview's size, and decoded whole on a
+    // worker thread meanwhile, which then completes its layer and redraws the canvas at full
+    // resolution; until then the canvas shows the preview. True while a layer of the open project
+    // waits for its whole photo.
+    bool AwaitsWholePhotos() const;
+    // Waits for every whole decode under way and completes the layers (export and printing, which
+    // need the whole photos). A photo that cannot be decoded whole after all is warned about and its
+    // layer is marked offline, to be relinked.
+    void FinishPhotoDecodes();
     // Removes a layer from the canvas view, the render processor and the project: kind 0 the
     // background and 2 the overlay (emptied in their slots), 1 the current foreground, 3 the further
     // layer with the id. Other kinds and missing layers: nothing.
@@ -217,13 +226,22 @@ private:
     QHash<QUuid, std::shared_ptr<QImage>>& Thumbnails();
     // The layer an import or removal of the kind acts on: kind 3 only by its id.
     app::ImageLayerPtr TargetLayer(app::LayerType kind, const QUuid& id) const;
-    // Reads and checks the image file (size first, from its header), with the warnings.
-    bool ReadImportImage(const QString& absolutePath, QImage& image);
+    // Reads and checks the image file (size first, from its header), with the warnings; a large
+    // JPEG as its preview.
+    bool ReadImportImage(const QString& absolutePath, DecodedImage& decoded);
     // The warnings for a decoded file that is too large or no image; true when it can be used.
     bool CheckDecodedImage(const DecodedImage& decoded, const QString& absolutePath);
-    // Puts a checked image into the layer and the render processor; on failure the layer is as it
-    // was and the user has been told.
-    bool PlaceImageInLayer(const app::ImageLayerPtr& layer, const QImage& image, const QString& absolutePath);
+    // Puts a checked image, or a photo's preview, into the layer and the render processor (a
+    // preview's whole decode is started); on failure the layer is as it was and the user has been
+    // told.
+    bool PlaceImageInLayer(const app::ImageLayerPtr& layer, const DecodedImage& decoded, const QString& absolutePath);
+    void DecodeWholePhoto(const app::ImageLayerPtr& layer, const QString& absolutePath);
+    // Gives the layer its whole photo once decoded (the decode taken off the list), or warns.
+    void CompletePhotoDecode(const QUuid& layerId);
+    void ForgetPhotoDecodes();
+    // The factor a canvas render can be made at: full resolution falls back to the preview while
+    // a photo waits for its whole decode.
+    hvn::image::HXDownsampleFactor RenderableFactor(hvn::image::HXDownsampleFactor factor);
     // Reads the file at path into the layer; the layer's own file missing marks it offline.
     bool LoadLayerFile(const app::ImageLayerPtr& layer, const QString& path);
     void RefreshAfterImport(const app::ImageLayerPtr& layer);
@@ -235,13 +253,16 @@ private:
 
 // An image file as read: the size its header states (invalid when it states none) and its pixels,
 // which are left null when the header is over the import limit or the file cannot be decoded.
+// wholeSize is valid when the pixels are only the photo's preview (the photo's size as stored).
 struct DecodedImage {
     QSize headerSize;
     QImage image;
+    QSize wholeSize;
 };
 
-// Reads an image file for a layer, without messages; safe on any thread.
-DecodedImage DecodeImageFile(const QString& absolutePath);
+// Reads an image file for a layer, without messages; safe on any thread. previewFirst: a photo
+// that decodes much faster at the preview's size (a large JPEG) is read at that size only.
+DecodedImage DecodeImageFile(const QString& absolutePath, bool previewFirst = false);
 
 // The camera was held on its side (EXIF orientation 6 or 8): the picture as seen is the file's
 // pixels turned a quarter, its width and height swapped.

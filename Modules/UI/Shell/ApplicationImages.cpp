@@ -12,6 +12,7 @@
 #include "ForegroundImageLayer.h"
 #include "LayerManager.h"
 #include "LayerSettings.h"
+#include "PhotoReading.h"
 #include "Project.h"
 #include "TransformItems.h"
 #include "TransformationFunctions.h"
@@ -110,7 +111,7 @@ bool Application::CheckImportImageSize(const QSize& size, const QString& path)
     return false;
 }
 
-DecodedImage DecodeImageFile(const QString& absolutePath)
+DecodedImage DecodeImageFile(const QString& absolutePath, bool previewFirst)
 {
     DecodedImage decoded;
     try {
@@ -124,6 +125,12 @@ DecodedImage DecodeImageFile(const QString& absolutePath)
         if (decoded.headerSize.isValid() &&
             static_cast<qint64>(decoded.headerSize.width()) * decoded.headerSize.height() > MaximumImagePixels)
             return decoded;
+        if (previewFirst && app::HasQuickPreview(reader)) {
+            app::PhotoPreview preview = app::ReadPhotoPreview(absolutePath);
+            decoded.image = std::move(preview.image);
+            decoded.wholeSize = preview.fullSize;
+            return decoded;
+        }
         decoded.image = reader.read();
     } catch (...) {
         // Out of memory while decoding: as an image that could not be read.
@@ -139,13 +146,10 @@ bool Application::CheckDecodedImage(const DecodedImage& decoded, const QString& 
     return CheckImportImage(decoded.image, absolutePath);
 }
 
-bool Application::ReadImportImage(const QString& absolutePath, QImage& image)
+bool Application::ReadImportImage(const QString& absolutePath, DecodedImage& decoded)
 {
-    DecodedImage decoded = DecodeImageFile(absolutePath);
-    if (!CheckDecodedImage(decoded, absolutePath))
-        return false;
-    image = std::move(decoded.image);
-    return true;
+    decoded = DecodeImageFile(absolutePath, true);
+    return CheckDecodedImage(decoded, absolutePath);
 }
 
 // ---- Import
@@ -174,8 +178,8 @@ bool Application::ImportImage(const QString& path, const QUuid& layerId, LayerTy
     }
 
     const QString absolutePath = QFileInfo(path).absoluteFilePath();
-    QImage image;
-    if (!ReadImportImage(absolutePath, image))
+    DecodedImage decoded;
+    if (!ReadImportImage(absolutePath, decoded))
         return false;
 
     if (kind == app::LayerTypeForeground) {
@@ -196,7 +200,7 @@ bool Application::ImportImage(const QString& path, const QUuid& layerId, LayerTy
         target = foreground;
     }
 
-    if (!PlaceImageInLayer(target, image, absolutePath)) {
+    if (!PlaceImageInLayer(target, decoded, absolutePath)) {
         // A foreground without pixels would claim to be there: it goes again.
         if (kind == app::LayerTypeForeground) {
             manager->RemoveForegroundLayer(target->Id());
@@ -208,8 +212,11 @@ bool Application::ImportImage(const QString& path, const QUuid& layerId, LayerTy
     return true;
 }
 
-bool Application::PlaceImageInLayer(const ImageLayerPtr& layer, const QImage& image, const QString& absolutePath)
+bool Application::PlaceImageInLayer(const ImageLayerPtr& layer, const DecodedImage& decoded, const QString& absolutePath)
 {
+    const QImage& image = decoded.image;
+    const bool preview = decoded.wholeSize.isValid();
+    const QSize stored = preview ? decoded.wholeSize : image.size();
     const QString oldPath = layer->Path();
     const QSize oldDimensions = layer->Dimensions();
     const unsigned int oldDpiX = layer->DpiX();
@@ -220,12 +227,13 @@ bool Application::PlaceImageInLayer(const ImageLayerPtr& layer, const QImage& im
     layer->SetPath(absolutePath);
     layer->SetDpiX(DotsPerInch(image.dotsPerMeterX()));
     layer->SetDpiY(DotsPerInch(image.dotsPerMeterY()));
-    layer->SetDimensions(TurnsQuarter(EXIF::CameraOrientation(absolutePath)) ? image.size().transposed()
-                                                                              : image.size());
+    layer->SetDimensions(TurnsQuarter(EXIF::CameraOrientation(absolutePath)) ? stored.transposed() : stored);
     layer->SetIsValid(true);
     layer->SetOffline(false);
     // The render processor reads the orientation from the layer's path, so it is set first.
-    if (const LMerr code = GetRenderProcessor()->SetLayer(layer, image); code != app::LMerrSuccess) {
+    const RenderProcessorPtr processor = GetRenderProcessor();
+    if (const LMerr code = preview ? processor->SetLayerPreview(layer, image, stored) : processor->SetLayer(layer, image);
+        code != app::LMerrSuccess) {
         layer->SetPath(oldPath);
         layer->SetDimensions(oldDimensions);
         layer->SetDpiX(oldDpiX);
@@ -236,6 +244,8 @@ bool Application::PlaceImageInLayer(const ImageLayerPtr& layer, const QImage& im
         return false;
     }
     Thumbnails().insert(layer->Id(), CreateOrientedThumbnail(image, absolutePath));
+    if (preview)
+        DecodeWholePhoto(layer, absolutePath);
     return true;
 }
 
@@ -289,8 +299,8 @@ bool Application::LoadLayerFile(const ImageLayerPtr& layer, const QString& path)
         layer->SetOffline(true);
         return false;
     }
-    QImage image;
-    return ReadImportImage(absolutePath, image) && PlaceImageInLayer(layer, image, absolutePath);
+    DecodedImage decoded;
+    return ReadImportImage(absolutePath, decoded) && PlaceImageInLayer(layer, decoded, absolutePath);
 }
 
 bool Application::ReloadLayerImage(const QUuid& layerId)
@@ -353,7 +363,7 @@ bool Application::LoadProjectImages()
     std::size_t next = 0;
     const auto decodeAhead = [&](std::size_t count) {
         while (decoding.size() < count && next < files.size())
-            decoding.push_back(QtConcurrent::run(DecodeImageFile, files[next++].path));
+            decoding.push_back(QtConcurrent::run(DecodeImageFile, files[next++].path, true));
     };
     decodeAhead(kPhotographsDecodedAhead);
     bool foregroundLoaded = false;
@@ -361,7 +371,7 @@ bool Application::LoadProjectImages()
         DecodedImage decoded = decoding.front().result();
         decoding.pop_front();
         decodeAhead(kPhotographsDecodedAhead - 1);
-        if (!CheckDecodedImage(decoded, file.path) || !PlaceImageInLayer(file.layer, decoded.image, file.path)) {
+        if (!CheckDecodedImage(decoded, file.path) || !PlaceImageInLayer(file.layer, decoded, file.path)) {
             allLoaded = false;
             continue;
         }

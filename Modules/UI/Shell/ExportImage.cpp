@@ -94,6 +94,7 @@ bool ExportRenderedImage(const QUuid& foregroundId, const QString& path, const Q
     if (!project || !processor || path.isEmpty())
         return false;
     const WaitCursor busy;
+    app->FinishPhotoDecodes();
     QImage image;
     if (processor->RenderExportImage(foregroundId, image) != app::LMerrSuccess || image.isNull())
         return false;
@@ -136,6 +137,10 @@ bool ExportCurrentForeground(const QString& path, const QString& format, int qua
     if (!project || !processor)
         return false;
     const QUuid foreground = project->GetLayerManager()->CurrentForegroundId();
+    {
+        const WaitCursor busy;
+        app->FinishPhotoDecodes();
+    }
     app->SetExporting(true);
     processor->RemoveCacheBeforeExport();
     const bool written = ExportRenderedImage(foreground, path, format, quality);
@@ -162,6 +167,7 @@ bool Application::PrintImage()
     bool restored = true;
     {
         const WaitCursor busy;
+        FinishPhotoDecodes();
         SetExporting(true);
         processor->RemoveCacheBeforeExport();
         QImage rendered;

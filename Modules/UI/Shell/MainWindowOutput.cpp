@@ -107,6 +107,7 @@ void MainWindow::SlotPrintPreviewPaintRequested(QPrinter* printer)
     bool restored = true;
     {
         const WaitCursor busy;
+        app->FinishPhotoDecodes();
         app->SetExporting(true);
         processor->RemoveCacheBeforeExport();
         QImage rendered;

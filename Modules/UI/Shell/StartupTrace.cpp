@@ -2,6 +2,7 @@
 
 #include "Canvas/CanvasScene.h"
 #include "Canvas/CanvasView.h"
+#include "Shell/Application.h"
 #include "Shell/MainWindow.h"
 
 #include <QCoreApplication>
@@ -52,6 +53,11 @@ protected:
             m_renderStarted = true;
             Mark("canvas-render-started");
         }
+        // What the paint renders is decided now: nothing completes a photo during it.
+        if (event->type() == QEvent::Paint) {
+            const Application* app = Application::Instance();
+            m_paintedPreview = app != nullptr && app->AwaitsWholePhotos();
+        }
         // The check runs once the paint has finished.
         if (event->type() == QEvent::Paint && !m_checkQueued) {
             m_checkQueued = true;
@@ -66,7 +72,15 @@ private:
         m_checkQueued = false;
         if (m_scene.isNull() || m_scene->CanvasImage().isNull())
             return;
-        Mark("canvas-rendered");
+        if (!m_rendered) {
+            m_rendered = true;
+            Mark("canvas-rendered");
+        }
+        // A photo shown from its preview first: the watch goes on until a paint after its whole
+        // decode, which renders at full resolution.
+        if (m_paintedPreview)
+            return;
+        Mark("canvas-full-resolution");
         if (!m_view.isNull())
             m_view->viewport()->removeEventFilter(this);
         if (qEnvironmentVariableIsSet(kExitVariable))
@@ -78,6 +92,8 @@ private:
     QPointer<CanvasScene> m_scene;
     bool m_checkQueued = false;
     bool m_renderStarted = false;
+    bool m_rendered = false;
+    bool m_paintedPreview = false;
 };
 
 } // namespace

@@ -5,7 +5,7 @@
 //   lumora-startup <milestone> <milliseconds>
 // counted from LUMORA_STARTUP_TRACE_ORIGIN (CLOCK_MONOTONIC in nanoseconds, taken by whoever
 // started the process), or from the first milestone without it. With LUMORA_STARTUP_TRACE_EXIT set
-// as well, the program ends once the first rendered canvas is painted. Without LUMORA_STARTUP_TRACE
+// as well, the program ends once the canvas is painted at full resolution. Without LUMORA_STARTUP_TRACE
 // nothing is measured or written.
 
 namespace lumo::ui {
@@ -17,7 +17,9 @@ namespace startuptrace {
 bool Enabled();
 void Mark(const char* milestone);
 // Marks "canvas-render-started" at the first paint of the window's canvas once its size has settled,
-// and "canvas-rendered" after the first paint that drew a rendered image.
+// "canvas-rendered" after the first paint that drew a rendered image, and "canvas-full-resolution"
+// after the first one at full resolution (later, when photos were shown from their previews first;
+// the program ends after this one).
 void WatchFirstRender(MainWindow& window);
 
 } // namespace startuptrace

@@ -7,6 +7,8 @@
 #include "RefreshSignals.h"
 #include "UiTest.h"
 
+#include "Shell/ExportImage.h"
+
 #include "ForegroundImageLayer.h"
 #include "ImageLayer.h"
 #include "LayerManager.h"
@@ -16,6 +18,7 @@
 #include <QScopeGuard>
 #include <QSignalSpy>
 #include <QTemporaryDir>
+#include <QTest>
 
 namespace lumo::ui::testing {
 namespace {
@@ -305,6 +308,154 @@ TEST_F(ImportTest, WhenTheRenderProcessorCannotTakeTheImageTheUserIsToldAndNoLay
     EXPECT_TRUE(App().CurrentForegroundPath().isEmpty());
     EXPECT_GE(canvasSpy.count(), 1);
     EXPECT_EQ(App().RenderAllLayersToCanvas(canvas, HXDownsampleFactor0), app::LMerrSuccess);
+}
+
+// ---- Large photos shown from their previews first
+
+class PreviewFirstTest : public ImportTest {
+protected:
+    // Over the size from which a JPEG is shown from its preview first.
+    QString WriteLargeJpeg(const QString& name, QRgb colour)
+    {
+        const QString path = folder.filePath(name);
+        EXPECT_TRUE(Photo(2400, 1700, colour).save(path, "JPG", 90)) << path.toStdString();
+        return path;
+    }
+
+    bool FullResolutionCurrent(const app::ImageLayerPtr& layer) const
+    {
+        RenderLevel stale = app::RenderLevelFinal;
+        return App().GetRenderProcessor()->IsCacheValid(layer, HXDownsampleFactor0, stale);
+    }
+
+    QSize WholeSourceSize(const app::ImageLayerPtr& layer) const
+    {
+        auto& tables = app::RenderProcessorTestPeer::Impl(*App().GetRenderProcessor());
+        const auto source = tables.SourceImages.value(layer->Id()).value(HXDownsampleFactor0);
+        return source ? QSize(source->Width(), source->Height()) : QSize();
+    }
+};
+
+TEST_F(PreviewFirstTest, ALargeJpegShowsFromItsPreviewUntilItsWholeDecodeCompletesIt)
+{
+    const QString path = WriteLargeJpeg(QStringLiteral("large.jpg"), qRgb(40, 160, 90));
+    QSignalSpy canvasSpy(&App(), kCanvasSignal);
+    ASSERT_TRUE(App().ImportImage(path, QUuid(), app::LayerTypeForeground));
+    ASSERT_TRUE(App().AwaitsWholePhotos());
+    // The layer learns the whole photo's size and resolution from its preview.
+    const app::ImageLayerPtr foreground = Foreground();
+    EXPECT_EQ(foreground->Dimensions(), QSize(2400, 1700));
+    EXPECT_EQ(foreground->DpiX(), 200u);
+    EXPECT_EQ(foreground->DpiY(), 300u);
+    EXPECT_EQ(App().GetThumbnail(foreground->Id())->size(), QSize(400, 283));
+    EXPECT_FALSE(WholeSourceSize(foreground).isValid());
+
+    // Meanwhile a full-resolution render of the canvas or of one layer shows the preview.
+    QImage canvas;
+    EXPECT_EQ(App().RenderAllLayersToCanvas(canvas, HXDownsampleFactor0), app::LMerrSuccess);
+    EXPECT_EQ(App().RenderLayerToCanvas(canvas, manager->LayerList()->StaticForegroundId(), app::RenderLevelKey,
+                                        HXDownsampleFactor0),
+              app::LMerrSuccess);
+    EXPECT_FALSE(canvas.isNull());
+    EXPECT_FALSE(FullResolutionCurrent(foreground));
+
+    // The whole photo completes the layer and the canvas is redrawn at full resolution.
+    canvasSpy.clear();
+    QTRY_VERIFY_WITH_TIMEOUT(!App().AwaitsWholePhotos(), 20000);
+    ASSERT_GE(canvasSpy.count(), 1);
+    EXPECT_EQ(canvasSpy.last().at(0).value<HXDownsampleFactor>(), HXDownsampleFactor0);
+    EXPECT_EQ(WholeSourceSize(foreground), QSize(2400, 1700));
+    EXPECT_EQ(App().RenderAllLayersToCanvas(canvas, HXDownsampleFactor0), app::LMerrSuccess);
+    EXPECT_TRUE(FullResolutionCurrent(foreground));
+    EXPECT_TRUE(Dialogs().Requests().empty());
+
+    // A small JPEG is decoded whole at once.
+    ASSERT_TRUE(App().ImportImage(Write(QStringLiteral("small.jpg"), Photo(600, 400)), QUuid(), app::LayerTypeBackground));
+    EXPECT_FALSE(App().AwaitsWholePhotos());
+    EXPECT_EQ(WholeSourceSize(manager->GetBackground()), QSize(600, 400));
+}
+
+TEST_F(PreviewFirstTest, ExportingWaitsForTheWholePhoto)
+{
+    ASSERT_TRUE(App().ImportImage(WriteLargeJpeg(QStringLiteral("large.jpg"), qRgb(40, 160, 90)), QUuid(),
+                                  app::LayerTypeForeground));
+    ASSERT_TRUE(App().AwaitsWholePhotos());
+    const QString exported = folder.filePath(QStringLiteral("exported.png"));
+    ASSERT_TRUE(ExportCurrentForeground(exported, QStringLiteral("PNG"), 100));
+    EXPECT_FALSE(App().AwaitsWholePhotos());
+    EXPECT_EQ(WholeSourceSize(Foreground()), QSize(2400, 1700));
+    EXPECT_FALSE(QImage(exported).isNull());
+}
+
+TEST_F(PreviewFirstTest, APhotoReplacedBeforeItsWholeDecodeEndsKeepsTheNewOne)
+{
+    const app::ImageLayerPtr background = manager->GetBackground();
+    ASSERT_TRUE(App().ImportImage(WriteLargeJpeg(QStringLiteral("first.jpg"), qRgb(200, 40, 40)), QUuid(),
+                                  app::LayerTypeBackground));
+    ASSERT_TRUE(App().AwaitsWholePhotos());
+    const QString second = Write(QStringLiteral("second.png"), Photo(300, 200));
+    ASSERT_TRUE(App().ImportImage(second, QUuid(), app::LayerTypeBackground));
+    EXPECT_FALSE(App().AwaitsWholePhotos());
+    // The first photo's decode ends unused.
+    App().FinishPhotoDecodes();
+    QTest::qWait(50);
+    EXPECT_EQ(background->Path(), second);
+    EXPECT_EQ(WholeSourceSize(background), QSize(300, 200));
+
+    // And a second large photo takes the place of the first's decode.
+    const QString third = WriteLargeJpeg(QStringLiteral("third.jpg"), qRgb(40, 40, 200));
+    ASSERT_TRUE(App().ImportImage(WriteLargeJpeg(QStringLiteral("fourth.jpg"), qRgb(200, 40, 40)), QUuid(),
+                                  app::LayerTypeBackground));
+    ASSERT_TRUE(App().ImportImage(third, QUuid(), app::LayerTypeBackground));
+    QTRY_VERIFY_WITH_TIMEOUT(!App().AwaitsWholePhotos(), 20000);
+    QTest::qWait(50);
+    EXPECT_EQ(background->Path(), third);
+    auto& tables = app::RenderProcessorTestPeer::Impl(*App().GetRenderProcessor());
+    const auto source = tables.SourceImages.value(background->Id()).value(HXDownsampleFactor0);
+    ASSERT_TRUE(source);
+    const std::uint8_t* centre = source->Buffer() + (static_cast<std::size_t>(850) * 2400 + 1200) * 4;
+    EXPECT_GT(centre[0], 150) << "blue of the third photo (BGRA)";
+    EXPECT_LT(centre[2], 100);
+    EXPECT_TRUE(Dialogs().Requests().empty());
+}
+
+TEST_F(PreviewFirstTest, AWholeDecodeThatCannotBeUsedLeavesTheLayerOfflineAfterAWarning)
+{
+    const QString path = WriteLargeJpeg(QStringLiteral("large.jpg"), qRgb(40, 160, 90));
+    auto& tables = app::RenderProcessorTestPeer::Impl(*App().GetRenderProcessor());
+    ASSERT_TRUE(App().ImportImage(path, QUuid(), app::LayerTypeForeground));
+    const app::ImageLayerPtr foreground = Foreground();
+    // The preview is taken; the whole photo finds no memory.
+    tables.allocationsBeforeFailure = 0;
+    Dialogs().AnswerMessage(QMessageBox::Ok);
+    App().FinishPhotoDecodes();
+    tables.allocationsBeforeFailure = -1;
+    ASSERT_EQ(Dialogs().Requests().size(), 1u);
+    EXPECT_TRUE(Dialogs().Requests().back().message.text.contains("not enough memory"));
+    EXPECT_FALSE(App().AwaitsWholePhotos());
+    // The project keeps the layer, offline, to be relinked; the renderer holds nothing of it.
+    EXPECT_EQ(Foreground(), foreground);
+    EXPECT_TRUE(foreground->IsOffline());
+    EXPECT_EQ(foreground->Path(), path);
+    EXPECT_FALSE(App().GetThumbnail(foreground->Id()));
+    EXPECT_FALSE(tables.SourceImages.value(foreground->Id()).value(hvn::image::HXDownsampleFactor3));
+    QImage canvas;
+    EXPECT_EQ(App().RenderAllLayersToCanvas(canvas, HXDownsampleFactor0), app::LMerrSuccess);
+}
+
+TEST_F(PreviewFirstTest, AReopenedProjectShowsItsLargePhotosFromTheirPreviewsFirst)
+{
+    const auto written = lumora::samples::WriteGreenScreenProject(folder.path(), {.megapixels = 4.2, .imageFormat = "JPG"});
+    ASSERT_EQ(App().OpenProject(written.projectPath), app::LMerrSuccess);
+    manager = CurrentProject()->GetLayerManager();
+    ASSERT_TRUE(App().LoadProjectImages());
+    EXPECT_TRUE(App().AwaitsWholePhotos());
+    const app::ImageLayerPtr background = manager->GetBackground();
+    EXPECT_EQ(Foreground()->Dimensions(), QSize(written.scene.width, written.scene.height));
+    QTRY_VERIFY_WITH_TIMEOUT(!App().AwaitsWholePhotos(), 20000);
+    EXPECT_EQ(WholeSourceSize(Foreground()), QSize(written.scene.width, written.scene.height));
+    EXPECT_EQ(WholeSourceSize(background), written.background.size());
+    EXPECT_TRUE(Dialogs().Requests().empty());
 }
 
 // A reopened project: its layers name their files, the render processor has none of them yet.
