@@ -268,6 +268,10 @@ void CanvasScene::drawBackground(QPainter* painter, const QRectF& /*exposed*/)
             painter->drawRect(whole);
         } else if (const Application* app = Application::Instance();
                    app != nullptr && !d->image.isNull() && d->image.constBits() != nullptr) {
+            // A photo shown from its preview until it is decoded whole: the reduced render is
+            // smoothed rather than drawn in blocks (a drag's frames stay unsmoothed, for speed).
+            if (app->AwaitsWholePhotos() && d->image.width() < app->WindowCacheRect().width())
+                painter->setRenderHint(QPainter::SmoothPixmapTransform);
             painter->drawImage(app->WindowCacheRect(), d->image);
         }
     }
