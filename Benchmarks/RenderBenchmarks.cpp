@@ -133,9 +133,9 @@ void BM_OpenPhotoToFirstPreview42MP(benchmark::State& state)
         clock.start();
         LMerr loaded = LMerrSuccess;
         if (previewFirst) {
-            const PhotoPreview preview = ReadPhotoPreview(path);
+            PhotoPreview preview = ReadPhotoPreview(path);
             decodeMs += clock.nsecsElapsed() / 1.0e6;
-            loaded = processor.SetLayerPreview(foreground, preview.image, preview.fullSize);
+            loaded = processor.SetLayerPreview(foreground, std::move(preview.image), preview.fullSize);
         } else {
             const QImage photo = ReadPhoto(path);
             decodeMs += clock.nsecsElapsed() / 1.0e6;

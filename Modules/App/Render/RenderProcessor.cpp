@@ -251,7 +251,11 @@ FactorImages RenderProcessor::Impl::SetLayerPreviewImage(QImage preview, const Q
     if (preview.isNull())
         throw std::bad_alloc();
     const int threads = hvn::image::EngineThreadCount(static_cast<long long>(size.width()) * size.height());
-    ImagePtr previewImage = PipelineCopy8(preview, quarterTurns, pixelOrder, threads);
+    // A decoded JPEG is already in the pipeline's layout: when it is the caller's to give, it
+    // becomes the cache (a copy would cost the new memory's page faults, which dominate here).
+    ImagePtr previewImage = quarterTurns == 0 && pixelOrder == hvn::image::HXPixelChannelOrderBGRA && preview.isDetached()
+                                ? AdoptImage(ToPipelineFormat(std::move(preview)), pixelOrder)
+                                : PipelineCopy8(preview, quarterTurns, pixelOrder, threads);
     if (!previewImage)
         throw std::bad_alloc();
 
@@ -443,7 +447,7 @@ LMerr RenderProcessor::SetLayer(const std::shared_ptr<ImageLayer>& layer, const 
     return LMerrSuccess;
 }
 
-LMerr RenderProcessor::SetLayerPreview(const std::shared_ptr<ImageLayer>& layer, const QImage& preview,
+LMerr RenderProcessor::SetLayerPreview(const std::shared_ptr<ImageLayer>& layer, QImage preview,
                                        const QSize& photoSize)
 {
     if (!layer)
@@ -452,7 +456,7 @@ LMerr RenderProcessor::SetLayerPreview(const std::shared_ptr<ImageLayer>& layer,
         return LMerrInvalidRenderLayer;
     Impl& d = *m_impl;
     try {
-        FactorImages sources = d.SetLayerPreviewImage(preview, photoSize, *layer);
+        FactorImages sources = d.SetLayerPreviewImage(std::move(preview), photoSize, *layer);
         d.InstallLayer(*layer, std::move(sources));
         d.PreviewOnly.insert(layer->Id(), QuarterTurns(*layer) != 0 ? photoSize.transposed() : photoSize);
     } catch (...) {

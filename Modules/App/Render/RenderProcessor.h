@@ -58,7 +58,9 @@ public:
     // colour and caches as SetLayer, at the preview factor only: renders at full quality fail
     // (the photo is missing) until SetLayer gives the photo, which then keeps this preview and
     // what was rendered from it. Results as SetLayer.
-    LMerr SetLayerPreview(const std::shared_ptr<ImageLayer>& layer, const QImage& preview, const QSize& photoSize);
+    // A preview handed over (moved) in the pipeline's layout (32 bits, not turned) becomes the cache
+    // itself rather than being copied.
+    LMerr SetLayerPreview(const std::shared_ptr<ImageLayer>& layer, QImage preview, const QSize& photoSize);
     // True while the layer, or any layer, loaded from its preview waits for its whole photo.
     bool AwaitsWholePhoto(const ImageLayer& layer) const;
     bool AwaitsWholePhoto() const;

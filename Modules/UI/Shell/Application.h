@@ -234,7 +234,7 @@ private:
     // Puts a checked image, or a photo's preview, into the layer and the render processor (a
     // preview's whole decode is started); on failure the layer is as it was and the user has been
     // told.
-    bool PlaceImageInLayer(const app::ImageLayerPtr& layer, const DecodedImage& decoded, const QString& absolutePath);
+    bool PlaceImageInLayer(const app::ImageLayerPtr& layer, DecodedImage decoded, const QString& absolutePath);
     void DecodeWholePhoto(const app::ImageLayerPtr& layer, const QString& absolutePath);
     // Gives the layer its whole photo once decoded (the decode taken off the list), or warns.
     void CompletePhotoDecode(const QUuid& layerId);

@@ -200,7 +200,7 @@ bool Application::ImportImage(const QString& path, const QUuid& layerId, LayerTy
         target = foreground;
     }
 
-    if (!PlaceImageInLayer(target, decoded, absolutePath)) {
+    if (!PlaceImageInLayer(target, std::move(decoded), absolutePath)) {
         // A foreground without pixels would claim to be there: it goes again.
         if (kind == app::LayerTypeForeground) {
             manager->RemoveForegroundLayer(target->Id());
@@ -212,9 +212,9 @@ bool Application::ImportImage(const QString& path, const QUuid& layerId, LayerTy
     return true;
 }
 
-bool Application::PlaceImageInLayer(const ImageLayerPtr& layer, const DecodedImage& decoded, const QString& absolutePath)
+bool Application::PlaceImageInLayer(const ImageLayerPtr& layer, DecodedImage decoded, const QString& absolutePath)
 {
-    const QImage& image = decoded.image;
+    QImage image = std::move(decoded.image);
     const bool preview = decoded.wholeSize.isValid();
     const QSize stored = preview ? decoded.wholeSize : image.size();
     const QString oldPath = layer->Path();
@@ -230,9 +230,12 @@ bool Application::PlaceImageInLayer(const ImageLayerPtr& layer, const DecodedIma
     layer->SetDimensions(TurnsQuarter(EXIF::CameraOrientation(absolutePath)) ? stored.transposed() : stored);
     layer->SetIsValid(true);
     layer->SetOffline(false);
+    // Made first: a preview is handed to the render processor, which keeps its pixels.
+    std::shared_ptr<QImage> thumbnail = CreateOrientedThumbnail(image, absolutePath);
     // The render processor reads the orientation from the layer's path, so it is set first.
     const RenderProcessorPtr processor = GetRenderProcessor();
-    if (const LMerr code = preview ? processor->SetLayerPreview(layer, image, stored) : processor->SetLayer(layer, image);
+    if (const LMerr code =
+            preview ? processor->SetLayerPreview(layer, std::move(image), stored) : processor->SetLayer(layer, image);
         code != app::LMerrSuccess) {
         layer->SetPath(oldPath);
         layer->SetDimensions(oldDimensions);
@@ -243,7 +246,7 @@ bool Application::PlaceImageInLayer(const ImageLayerPtr& layer, const DecodedIma
         ReportLayerImageFailure(code, absolutePath);
         return false;
     }
-    Thumbnails().insert(layer->Id(), CreateOrientedThumbnail(image, absolutePath));
+    Thumbnails().insert(layer->Id(), std::move(thumbnail));
     if (preview)
         DecodeWholePhoto(layer, absolutePath);
     return true;
@@ -300,7 +303,7 @@ bool Application::LoadLayerFile(const ImageLayerPtr& layer, const QString& path)
         return false;
     }
     DecodedImage decoded;
-    return ReadImportImage(absolutePath, decoded) && PlaceImageInLayer(layer, decoded, absolutePath);
+    return ReadImportImage(absolutePath, decoded) && PlaceImageInLayer(layer, std::move(decoded), absolutePath);
 }
 
 bool Application::ReloadLayerImage(const QUuid& layerId)
@@ -371,7 +374,7 @@ bool Application::LoadProjectImages()
         DecodedImage decoded = decoding.front().result();
         decoding.pop_front();
         decodeAhead(kPhotographsDecodedAhead - 1);
-        if (!CheckDecodedImage(decoded, file.path) || !PlaceImageInLayer(file.layer, decoded, file.path)) {
+        if (!CheckDecodedImage(decoded, file.path) || !PlaceImageInLayer(file.layer, std::move(decoded), file.path)) {
             allLoaded = false;
             continue;
         }

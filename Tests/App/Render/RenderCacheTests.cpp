@@ -423,6 +423,21 @@ TEST_F(RenderCacheTest, PhotoOpenedPreviewFirst)
         EXPECT_EQ(processor->RenderLayer(foreground, RenderLevelKey, HXDownsampleFactor0), LMerrSuccess);
     }
 
+    // A preview handed over becomes the cache itself, with the bytes a copied one has.
+    {
+        const QString path = dir.filePath("photo1.jpg");
+        foreground->SetPath(path);
+        PhotoPreview preview = ReadPhotoPreview(path);
+        ASSERT_EQ(processor->SetLayerPreview(foreground, preview.image, preview.fullSize), LMerrSuccess);
+        const ImagePtr copied = Tables().SourceImages[foreground->Id()].value(HXDownsampleFactor3);
+        const std::vector<std::uint8_t> copiedBytes(copied->Buffer(), copied->Buffer() + copied->BufferByteSize());
+        const uchar* decodedBits = preview.image.constBits();
+        ASSERT_EQ(processor->SetLayerPreview(foreground, std::move(preview.image), preview.fullSize), LMerrSuccess);
+        const ImagePtr adopted = Tables().SourceImages[foreground->Id()].value(HXDownsampleFactor3);
+        EXPECT_EQ(adopted->Buffer(), decodedBits);
+        EXPECT_EQ(std::vector<std::uint8_t>(adopted->Buffer(), adopted->Buffer() + adopted->BufferByteSize()), copiedBytes);
+    }
+
     // A file that is not a photo gives no preview, and no preview loads nothing.
     const QString text = dir.filePath("notes.jpg");
     ASSERT_TRUE(WriteFile(text, "not a photo"));
