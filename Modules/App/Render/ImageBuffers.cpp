@@ -11,6 +11,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <new>
 #include <vector>
 
 #if defined(__x86_64__) || defined(__i386__)
@@ -157,6 +158,45 @@ void SetAlphaOpaque(QImage& image)
 std::shared_ptr<HXImage8> ImageView8(QImage& image)
 {
     return std::make_shared<HXImage8>(image.bits(), image.width(), image.height(), HXPixelChannelOrderBGRA);
+}
+
+std::shared_ptr<HXImage8> AdoptImage8(QImage image, hvn::image::HXPixelChannelOrder order)
+{
+    uchar* bits = image.bits();
+    if (bits == nullptr)
+        throw std::bad_alloc();
+    const int width = image.width();
+    const int height = image.height();
+    return std::shared_ptr<HXImage8>(new HXImage8(bits, width, height, order),
+                                     [kept = std::move(image)](HXImage8* view) mutable {
+                                         delete view;
+                                         kept = QImage();
+                                     });
+}
+
+std::shared_ptr<HXImage8> AdoptOpaquePhoto8(QImage& image, int quarterTurns, hvn::image::HXPixelChannelOrder order,
+                                            int threads)
+{
+    if (image.isNull() || image.format() != QImage::Format_RGB32 || !image.isDetached() || quarterTurns != 0 ||
+        order != HXPixelChannelOrderBGRA || image.bytesPerLine() != image.width() * 4)
+        return nullptr;
+    uchar* bits = image.bits();
+    const int width = image.width();
+    const int height = image.height();
+    const std::size_t stride = static_cast<std::size_t>(image.bytesPerLine());
+    hvn::common::HXParallelBands(height, std::min(height, std::max(1, threads) * 4), std::max(1, threads),
+                                 [&](int begin, int end) {
+                                     for (int y = begin; y < end; ++y) {
+                                         std::uint8_t* row = bits + y * stride;
+                                         for (int x = 0; x < width; ++x) {
+                                             std::uint32_t pixel;
+                                             std::memcpy(&pixel, row + x * 4, 4);
+                                             pixel |= 0xFF000000u;
+                                             std::memcpy(row + x * 4, &pixel, 4);
+                                         }
+                                     }
+                                 });
+    return AdoptImage8(std::move(image), order);
 }
 
 std::shared_ptr<HXImage8> PipelineCopy8(const QImage& image, int quarterTurns, hvn::image::HXPixelChannelOrder order,

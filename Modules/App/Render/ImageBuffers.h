@@ -78,6 +78,19 @@ APP_EXPORT std::shared_ptr<hvn::image::HXImage8> PipelineCopy8(const QImage& ima
                                                                hvn::image::HXPixelChannelOrder order, int threads,
                                                                bool* opaque = nullptr);
 
+// An HXImage8 over the image's pixels that keeps the image alive: a decoded photo becomes the cache
+// itself instead of being copied once more. The image is detached first, so the result never
+// shares pixels with another image. Throws std::bad_alloc when the image has no pixels.
+APP_EXPORT std::shared_ptr<hvn::image::HXImage8> AdoptImage8(QImage image, hvn::image::HXPixelChannelOrder order);
+
+// The photo itself as the pipeline image, where it can be: when the caller hands it over (image
+// is not shared), it is upright (quarterTurns 0), Format_RGB32 (every decoded JPEG) and the order
+// is BGRA. Its alpha bytes are then made 255 in place, as PipelineCopy8 makes them, and the image
+// is moved into the result, which keeps its pixels alive. An empty pointer, image untouched,
+// otherwise. Spares the copy, whose new memory costs more than the copying itself.
+APP_EXPORT std::shared_ptr<hvn::image::HXImage8> AdoptOpaquePhoto8(QImage& image, int quarterTurns,
+                                                                   hvn::image::HXPixelChannelOrder order, int threads);
+
 // The nearest-neighbour scale that QImage::transformed(QTransform::fromScale(sx, sy),
 // Qt::FastTransformation) gives for an opaque Format_ARGB32 image, byte for byte (Qt paints
 // through premultiplied values, which changes pixels that are not opaque: those are not taken), computed straight into

@@ -46,22 +46,6 @@ QImage ToPipelineFormat(QImage image)
     return converted;
 }
 
-// An HXImage8 over the image's pixels that keeps the image alive: the decoded photo becomes the
-// cache itself instead of being copied once more. The image is detached first, so the cache never
-// shares pixels with the caller's image.
-ImagePtr AdoptImage(QImage image, hvn::image::HXPixelChannelOrder order)
-{
-    uchar* bits = image.bits();
-    if (bits == nullptr)
-        throw std::bad_alloc();
-    const int width = image.width();
-    const int height = image.height();
-    return ImagePtr(new HXImage8(bits, width, height, order), [kept = std::move(image)](HXImage8* view) mutable {
-        delete view;
-        kept = QImage();
-    });
-}
-
 } // namespace
 
 int ExceptionToErrorCode(const std::exception_ptr& error)
@@ -185,10 +169,13 @@ FactorImages RenderProcessor::Impl::SetLayerImage(QImage image, ImageLayer& laye
     const int threads = hvn::common::HXSystem::GetCPUCoreCount();
     const int quarterTurns = QuarterTurns(layer);
 
-    // The usual decoded formats are converted and turned in one parallel pass into the cache;
-    // anything else goes through Qt, and the cache then keeps Qt's image.
-    bool opaque = false;
-    ImagePtr fullImage = PipelineCopy8(image, quarterTurns, pixelOrder, threads, &opaque);
+    // A decoded JPEG handed over becomes the cache; the usual decoded formats are otherwise
+    // converted and turned in one parallel pass into the cache; anything else goes through Qt, and
+    // the cache then keeps Qt's image.
+    ImagePtr fullImage = AdoptOpaquePhoto8(image, quarterTurns, pixelOrder, threads);
+    bool opaque = fullImage != nullptr;
+    if (!fullImage)
+        fullImage = PipelineCopy8(image, quarterTurns, pixelOrder, threads, &opaque);
     QImage full;
     if (!fullImage) {
         full = ToPipelineFormat(std::move(image));
@@ -217,10 +204,10 @@ FactorImages RenderProcessor::Impl::SetLayerImage(QImage image, ImageLayer& laye
                                         : full;
         QImage preview = scale.oneRow ? fullQt.scaled(scale.width, 1, Qt::IgnoreAspectRatio, Qt::FastTransformation)
                                       : fullQt.scaledToWidth(scale.width, Qt::FastTransformation);
-        previewImage = AdoptImage(ToPipelineFormat(std::move(preview)), pixelOrder);
+        previewImage = AdoptImage8(ToPipelineFormat(std::move(preview)), pixelOrder);
     }
     if (!fullImage)
-        fullImage = AdoptImage(std::move(full), pixelOrder);
+        fullImage = AdoptImage8(std::move(full), pixelOrder);
 
     FactorImages sources;
     sources.insert(HXDownsampleFactor3, previewImage);
@@ -251,11 +238,9 @@ FactorImages RenderProcessor::Impl::SetLayerPreviewImage(QImage preview, const Q
     if (preview.isNull())
         throw std::bad_alloc();
     const int threads = hvn::image::EngineThreadCount(static_cast<long long>(size.width()) * size.height());
-    // A decoded JPEG is already in the pipeline's layout: when it is the caller's to give, it
-    // becomes the cache (a copy would cost the new memory's page faults, which dominate here).
-    ImagePtr previewImage = quarterTurns == 0 && pixelOrder == hvn::image::HXPixelChannelOrderBGRA && preview.isDetached()
-                                ? AdoptImage(ToPipelineFormat(std::move(preview)), pixelOrder)
-                                : PipelineCopy8(preview, quarterTurns, pixelOrder, threads);
+    ImagePtr previewImage = AdoptOpaquePhoto8(preview, quarterTurns, pixelOrder, threads);
+    if (!previewImage)
+        previewImage = PipelineCopy8(preview, quarterTurns, pixelOrder, threads);
     if (!previewImage)
         throw std::bad_alloc();
 
@@ -417,7 +402,7 @@ void RenderProcessor::Impl::CompleteLayer(ImageLayer& layer, FactorImages source
     }
 }
 
-LMerr RenderProcessor::SetLayer(const std::shared_ptr<ImageLayer>& layer, const QImage& image)
+LMerr RenderProcessor::SetLayer(const std::shared_ptr<ImageLayer>& layer, QImage image)
 {
     if (!layer)
         return LMerrRenderFailed;
@@ -431,7 +416,7 @@ LMerr RenderProcessor::SetLayer(const std::shared_ptr<ImageLayer>& layer, const 
         const ImagePtr preview = pending != d.PreviewOnly.constEnd() ? d.SourceImages.value(id).value(HXDownsampleFactor3)
                                                                      : nullptr;
         const hvn::image::HXKeyColor previewKeyColor = layer->DominantKeyColor();
-        FactorImages sources = d.SetLayerImage(image, *layer, preview);
+        FactorImages sources = d.SetLayerImage(std::move(image), *layer, preview);
         const ImagePtr full = sources.value(HXDownsampleFactor0);
         if (preview && sources.value(HXDownsampleFactor3) == preview &&
             QSize(full->Width(), full->Height()) == *pending) {

@@ -51,15 +51,16 @@ public:
     // Decodes the layer's photo into its source caches (EXIF orientation applied) and makes its
     // screen caches; every stage of the layer becomes stale. 40 for an unknown layer type, 44 for
     // an image that cannot be used, 55 when memory runs out; on failure nothing changes.
-    LMerr SetLayer(const std::shared_ptr<ImageLayer>& layer, const QImage& image);
+    // A decoded JPEG handed over (moved) becomes the full-resolution cache itself rather than being
+    // copied.
+    LMerr SetLayer(const std::shared_ptr<ImageLayer>& layer, QImage image);
     // Loads a layer from a quick preview of its photo alone (the photo decoded at the preview
     // source's size, as ReadPhotoPreview gives it; photoSize: the photo's size as stored), so that
     // renders at the preview factor can start while the whole photo is decoded. Orientation, key
     // colour and caches as SetLayer, at the preview factor only: renders at full quality fail
     // (the photo is missing) until SetLayer gives the photo, which then keeps this preview and
     // what was rendered from it. Results as SetLayer.
-    // A preview handed over (moved) in the pipeline's layout (32 bits, not turned) becomes the cache
-    // itself rather than being copied.
+    // A preview handed over as SetLayer's photo becomes the cache itself.
     LMerr SetLayerPreview(const std::shared_ptr<ImageLayer>& layer, QImage preview, const QSize& photoSize);
     // True while the layer, or any layer, loaded from its preview waits for its whole photo.
     bool AwaitsWholePhoto(const ImageLayer& layer) const;

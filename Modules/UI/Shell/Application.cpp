@@ -547,7 +547,8 @@ void Application::CompletePhotoDecode(const QUuid& layerId)
     decode.watcher->deleteLater();
     QImage whole;
     try {
-        whole = decode.watcher->result();
+        // Taken, not shared with the future: the render processor then keeps these pixels.
+        whole = decode.watcher->future().takeResult();
     } catch (...) {
         // Out of memory while decoding: as a photo that could not be read.
     }
@@ -558,8 +559,7 @@ void Application::CompletePhotoDecode(const QUuid& layerId)
         QFileInfo(layer->Path()).absoluteFilePath() != decode.path ||
         (layer->Type() == app::LayerTypeForeground && layer != LayerOfKind(app::LayerTypeForeground)))
         return;
-    const LMerr code = whole.isNull() ? app::LMerrRenderFailed : d->renderProcessor->SetLayer(layer, whole);
-    whole = QImage();
+    const LMerr code = whole.isNull() ? app::LMerrRenderFailed : d->renderProcessor->SetLayer(layer, std::move(whole));
     if (code != app::LMerrSuccess) {
         // The preview cannot stand in for the photo: the layer waits to be relinked, as for a
         // missing file, and the project keeps it.

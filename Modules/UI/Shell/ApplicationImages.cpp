@@ -230,12 +230,12 @@ bool Application::PlaceImageInLayer(const ImageLayerPtr& layer, DecodedImage dec
     layer->SetDimensions(TurnsQuarter(EXIF::CameraOrientation(absolutePath)) ? stored.transposed() : stored);
     layer->SetIsValid(true);
     layer->SetOffline(false);
-    // Made first: a preview is handed to the render processor, which keeps its pixels.
+    // Made first: the image is handed to the render processor, which may keep its pixels.
     std::shared_ptr<QImage> thumbnail = CreateOrientedThumbnail(image, absolutePath);
     // The render processor reads the orientation from the layer's path, so it is set first.
     const RenderProcessorPtr processor = GetRenderProcessor();
     if (const LMerr code =
-            preview ? processor->SetLayerPreview(layer, std::move(image), stored) : processor->SetLayer(layer, image);
+            preview ? processor->SetLayerPreview(layer, std::move(image), stored) : processor->SetLayer(layer, std::move(image));
         code != app::LMerrSuccess) {
         layer->SetPath(oldPath);
         layer->SetDimensions(oldDimensions);

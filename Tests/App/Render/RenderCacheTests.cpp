@@ -615,16 +615,29 @@ TEST_F(RenderCacheTest, SourceImagesEqualQtsConversionTurnAndFastScale)
                         .convertToFormat(QImage::Format_ARGB32);
 
                 foreground->SetPath(orientationFile[orientation]);
-                ASSERT_EQ(processor->SetLayer(foreground, photo), LMerrSuccess);
-                const FactorImages& sources = Tables().SourceImages[foreground->Id()];
-                ASSERT_TRUE(sources.value(HXDownsampleFactor0) && sources.value(HXDownsampleFactor3));
-                const std::string name = "format " + std::to_string(format) + ", " + std::to_string(size.width()) +
-                                         "x" + std::to_string(size.height()) + ", orientation " +
-                                         std::to_string(orientation);
-                EXPECT_TRUE(SameBytes(*sources.value(HXDownsampleFactor0), full)) << name;
-                EXPECT_TRUE(SameBytes(*sources.value(HXDownsampleFactor3), preview)) << name;
-                // The cache never shares pixels with the caller's image.
-                EXPECT_NE(sources.value(HXDownsampleFactor0)->Buffer(), photo.constBits()) << name;
+                // The caller's image is kept, or handed over (moved): an upright RGB32 one is then
+                // taken as the cache itself, with the same bytes.
+                for (const bool handedOver : {false, true}) {
+                    QImage given = handedOver ? photo.copy() : photo;
+                    const uchar* givenBits = given.constBits();
+                    ASSERT_EQ(handedOver ? processor->SetLayer(foreground, std::move(given))
+                                         : processor->SetLayer(foreground, photo),
+                              LMerrSuccess);
+                    const FactorImages& sources = Tables().SourceImages[foreground->Id()];
+                    ASSERT_TRUE(sources.value(HXDownsampleFactor0) && sources.value(HXDownsampleFactor3));
+                    const std::string name = "format " + std::to_string(format) + ", " +
+                                             std::to_string(size.width()) + "x" + std::to_string(size.height()) +
+                                             ", orientation " + std::to_string(orientation) +
+                                             (handedOver ? ", handed over" : "");
+                    EXPECT_TRUE(SameBytes(*sources.value(HXDownsampleFactor0), full)) << name;
+                    EXPECT_TRUE(SameBytes(*sources.value(HXDownsampleFactor3), preview)) << name;
+                    // The cache never shares pixels with an image the caller keeps. (A handed-over
+                    // image that is copied is freed, and its memory may serve the copy.)
+                    if (handedOver && format == QImage::Format_RGB32 && orientation == 1)
+                        EXPECT_EQ(sources.value(HXDownsampleFactor0)->Buffer(), givenBits) << name;
+                    else if (!handedOver)
+                        EXPECT_NE(sources.value(HXDownsampleFactor0)->Buffer(), photo.constBits()) << name;
+                }
             }
         }
     }
