@@ -137,9 +137,9 @@ void BM_OpenPhotoToFirstPreview42MP(benchmark::State& state)
             decodeMs += clock.nsecsElapsed() / 1.0e6;
             loaded = processor.SetLayerPreview(foreground, std::move(preview.image), preview.fullSize);
         } else {
-            const QImage photo = ReadPhoto(path);
+            QImage photo = ReadPhoto(path);
             decodeMs += clock.nsecsElapsed() / 1.0e6;
-            loaded = processor.SetLayer(foreground, photo);
+            loaded = processor.SetLayer(foreground, std::move(photo));
         }
         if (loaded != LMerrSuccess)
             state.SkipWithError("loading the layer failed");
