@@ -72,6 +72,13 @@ QString ReadResourceText(const QString& path)
     return QString::fromUtf8(file.readAll());
 }
 
+// A whole decode no longer awaited: its photo is dropped when it ends.
+void DropPhotoDecode(QFutureWatcher<QImage>* watcher, QObject* receiver)
+{
+    watcher->disconnect(receiver);
+    watcher->deleteLater();
+}
+
 bool IsCompositeLayerType(app::LayerType type)
 {
     return type == app::LayerTypeBackground || type == app::LayerTypeOverlay || type == app::LayerTypeImage;
@@ -526,8 +533,7 @@ void Application::DecodeWholePhoto(const ImageLayerPtr& layer, const QString& ab
     const QUuid id = layer->Id();
     // A decode started for an earlier photo of the layer no longer counts.
     if (const auto earlier = d->photoDecodes.constFind(id); earlier != d->photoDecodes.constEnd()) {
-        earlier->watcher->disconnect(this);
-        earlier->watcher->deleteLater();
+        DropPhotoDecode(earlier->watcher, this);
         d->photoDecodes.erase(earlier);
     }
     auto* watcher = new QFutureWatcher<QImage>(this);
@@ -543,8 +549,7 @@ void Application::CompletePhotoDecode(const QUuid& layerId)
         return;
     const Private::PhotoDecode decode = *found;
     d->photoDecodes.erase(found);
-    decode.watcher->disconnect(this);
-    decode.watcher->deleteLater();
+    DropPhotoDecode(decode.watcher, this);
     QImage whole;
     try {
         // Taken, not shared with the future: the render processor then keeps these pixels.
@@ -583,10 +588,8 @@ void Application::FinishPhotoDecodes()
 void Application::ForgetPhotoDecodes()
 {
     // The decodes under way finish on their threads; their photos are dropped.
-    for (const Private::PhotoDecode& decode : std::as_const(d->photoDecodes)) {
-        decode.watcher->disconnect(this);
-        decode.watcher->deleteLater();
-    }
+    for (const Private::PhotoDecode& decode : std::as_const(d->photoDecodes))
+        DropPhotoDecode(decode.watcher, this);
     d->photoDecodes.clear();
 }
 
