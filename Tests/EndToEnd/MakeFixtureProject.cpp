@@ -16,7 +16,7 @@ int main(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);
     const QStringList arguments = app.arguments();
-    if (arguments.size() < 2) {
+    if (arguments.size() < 2 || arguments.at(1).startsWith(QLatin1Char('-'))) {
         std::fprintf(stderr, "usage: MakeFixtureProject FOLDER [MEGAPIXELS [PNG|JPG]]\n");
         return 2;
     }
