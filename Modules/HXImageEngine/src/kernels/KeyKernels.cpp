@@ -245,6 +245,47 @@ struct FillScratch {
     std::vector<RefColor> next;
 };
 
+// `sweeps` red-black sweeps of successive over-relaxation over one padded colour plane, from `in`
+// through `out` and back (an even count of half-sweeps), so the result is in `in`. `step` holds a
+// plane per parity (the over-relaxation where a cell is relaxed, else 0), `inverse` 1 / the cell's
+// neighbours inside the grid, `extent` per padded row the columns [first, last] with relaxed cells.
+[[gnu::always_inline]] inline void RelaxPlane(float* planeIn, float* planeOut, const float* step,
+                                              const float* inverse, const int* extent, int gh, int stride,
+                                              std::size_t padded, int sweeps)
+{
+    for (int sweep = 0; sweep < 2 * sweeps; ++sweep) {
+        const int parity = sweep & 1;
+        for (int y = 1; y <= gh; ++y) {
+            const std::size_t row = static_cast<std::size_t>(y) * stride;
+            const int first = extent[2 * static_cast<std::size_t>(y)];
+            const int last = extent[2 * static_cast<std::size_t>(y) + 1];
+            const float* __restrict v = planeIn + row;
+            float* __restrict o = planeOut + row;
+            const float* __restrict w = step + static_cast<std::size_t>(parity) * padded + row;
+            const float* __restrict n = inverse + row;
+            for (int x = first; x <= last; ++x) {
+                const float sum = v[x - 1] + v[x + 1] + v[x - stride] + v[x + stride];
+                o[x] = v[x] + w[x] * (sum * n[x] - v[x]);
+            }
+        }
+        std::swap(planeIn, planeOut);
+    }
+}
+
+using RelaxFunction = void (*)(float*, float*, const float*, const float*, const int*, int, int, std::size_t, int);
+
+void RelaxPlaneBase(float* in, float* out, const float* step, const float* inverse, const int* extent, int gh,
+                    int stride, std::size_t padded, int sweeps)
+{
+    RelaxPlane(in, out, step, inverse, extent, gh, stride, padded, sweeps);
+}
+
+HX_TARGET_AVX2 void RelaxPlaneAvx2(float* in, float* out, const float* step, const float* inverse, const int* extent,
+                                   int gh, int stride, std::size_t padded, int sweeps)
+{
+    RelaxPlane(in, out, step, inverse, extent, gh, stride, padded, sweeps);
+}
+
 // Fills cells without a backdrop estimate from their estimated neighbours, ring by ring, then
 // smooths the filled cells with a 1-2-1 kernel; measured cells keep their own colour, so a shadow
 // a cell or two wide is followed. Runs on one thread but for the relaxation, whose three colour
@@ -357,28 +398,10 @@ void FillAndSmooth(std::vector<RefColor>& grid, std::vector<std::uint8_t>& known
     // Each colour plane relaxes on its own, so the planes run side by side; an even count of
     // half-sweeps leaves every plane's result in `in`.
     static_assert(kSweeps > 0);
+    static const RelaxFunction relax = HasAvx2() ? &RelaxPlaneAvx2 : &RelaxPlaneBase;
     ParallelFor(3, threads, [&](int kBegin, int kEnd) {
-        for (int k = kBegin; k < kEnd; ++k) {
-            float* planeIn = in + k * padded;
-            float* planeOut = out + k * padded;
-            for (int sweep = 0; sweep < 2 * kSweeps; ++sweep) {
-                const int parity = sweep & 1;
-                for (int y = 1; y <= gh; ++y) {
-                    const std::size_t row = static_cast<std::size_t>(y) * stride;
-                    const int first = f.extent[2 * static_cast<std::size_t>(y)];
-                    const int last = f.extent[2 * static_cast<std::size_t>(y) + 1];
-                    const float* __restrict v = planeIn + row;
-                    float* __restrict o = planeOut + row;
-                    const float* __restrict w = step + static_cast<std::size_t>(parity) * padded + row;
-                    const float* __restrict n = inverse + row;
-                    for (int x = first; x <= last; ++x) {
-                        const float sum = v[x - 1] + v[x + 1] + v[x - stride] + v[x + stride];
-                        o[x] = v[x] + w[x] * (sum * n[x] - v[x]);
-                    }
-                }
-                std::swap(planeIn, planeOut);
-            }
-        }
+        for (int k = kBegin; k < kEnd; ++k)
+            relax(in + k * padded, out + k * padded, step, inverse, f.extent.data(), gh, stride, padded, kSweeps);
     });
     for (int y = 0; y < gh; ++y)
         for (int x = 0; x < gw; ++x) {
@@ -770,12 +793,17 @@ void TakeLowestOfColumns(std::int32_t* columns, int width, int fine, WarmCell* w
     const std::int32_t* lowestColor = columns + ColumnLowestColor * plane;
     for (int x0 = 0, cell = 0; x0 < width; x0 += fine, ++cell) {
         const int x1 = std::min(width, x0 + fine);
-        int best = -1;
-        for (int x = x0; x < x1; ++x)
-            if (lowest[x] != std::numeric_limits<std::int32_t>::max() &&
-                (best < 0 || lowest[x] < lowest[best] || (lowest[x] == lowest[best] && lowestRow[x] < lowestRow[best])))
-                best = x;
-        if (best >= 0 && lowest[best] < warm[cell].q) {
+        // The lowest value, then the lowest row, as one key, and the first column that has it:
+        // without branches, which the noise of D would make unpredictable.
+        std::int64_t bestKey = std::numeric_limits<std::int64_t>::max();
+        int best = x0;
+        for (int x = x0; x < x1; ++x) {
+            const std::int64_t key = std::int64_t{lowest[x]} * (std::int64_t{1} << 32) + lowestRow[x];
+            best = key < bestKey ? x : best;
+            bestKey = std::min(bestKey, key);
+        }
+        // A column without a visible pixel keeps the highest value.
+        if (lowest[best] != std::numeric_limits<std::int32_t>::max() && lowest[best] < warm[cell].q) {
             warm[cell].q = lowest[best];
             for (int k = 0; k < 3; ++k)
                 warm[cell].c[k] = static_cast<std::uint8_t>(lowestColor[best] >> (8 * k));
@@ -1187,57 +1215,33 @@ void WindowMinimum(std::uint64_t* line, std::size_t stride, int count, int reach
         line[static_cast<std::size_t>(i) * stride] = std::min(h[i], g[i + 2 * reach]);
 }
 
-// For every fine cell, the index of the warm cell with the lowest D within `reach` cells (a
-// square; ties to the lower index, so the result does not depend on the threads), or -1. A cell
-// is warm when `warm` says so.
-struct NearestScratch {
-    std::vector<std::uint64_t> keys;
-    std::vector<std::uint64_t> work;
-    std::vector<std::uint64_t> lowest;
-    std::vector<std::int32_t> nearest;
-};
-
-const std::vector<std::int32_t>& NearestWarm(const std::vector<WarmCell>& cells, const std::vector<std::uint8_t>& warm,
-                                             int fw, int fh, int reach, int threads, NearestScratch& scratch)
+// The nearest warm subject of every fine cell: the warm cell with the lowest D within `reach`
+// cells (a square; ties to the lower index, so the result does not depend on the threads), or -1.
+// Keys hold D (offset to be positive) above and the index below, so the lowest key is the warmest
+// cell; a cell that is not warm holds the highest. WarmKeysOfRow takes a row of fine cells to the
+// lowest key within reach along the row, NearestOfRow then the lowest of the rows within reach.
+void WarmKeysOfRow(const WarmCell* cells, const std::uint8_t* warm, std::size_t first, int fw, int reach,
+                   std::uint64_t* keys, std::uint64_t* work)
 {
-    // D (offset to be positive) above, index below: the lowest key is the warmest cell.
-    std::vector<std::uint64_t>& keys = scratch.keys;
-    keys.resize(cells.size());
-    ParallelFor(fh, threads, [&](int begin, int end) {
-        for (std::size_t i = static_cast<std::size_t>(begin) * fw; i < static_cast<std::size_t>(end) * fw; ++i)
-            keys[i] = warm[i]
-                          ? (static_cast<std::uint64_t>(static_cast<std::uint32_t>(cells[i].q) ^ 0x80000000u) << 32) | i
+    for (int i = 0; i < fw; ++i)
+        keys[i] = warm[i] ? (static_cast<std::uint64_t>(static_cast<std::uint32_t>(cells[i].q) ^ 0x80000000u) << 32) |
+                                (first + static_cast<std::size_t>(i))
                           : ~std::uint64_t{0};
-    });
-    // Along rows with the running minimum, then down columns directly over the rows of the window
-    // (row by row, so that threads write rows of their own).
-    const int longest = fw + 4 * reach + 1;
-    std::vector<std::uint64_t>& work = scratch.work;
-    work.resize(static_cast<std::size_t>(threads) * 3 * longest);
-    ParallelFor(fh, threads, [&](int begin, int end, int worker) {
-        std::uint64_t* w = work.data() + static_cast<std::size_t>(worker) * 3 * longest;
-        for (int j = begin; j < end; ++j)
-            WindowMinimum(keys.data() + static_cast<std::size_t>(j) * fw, 1, fw, reach, w);
-    });
-    std::vector<std::int32_t>& nearest = scratch.nearest;
-    nearest.resize(cells.size());
-    std::vector<std::uint64_t>& lowest = scratch.lowest;
-    lowest.resize(static_cast<std::size_t>(threads) * fw);
-    ParallelFor(fh, threads, [&](int begin, int end, int worker) {
-        std::uint64_t* low = lowest.data() + static_cast<std::size_t>(worker) * fw;
-        for (int j = begin; j < end; ++j) {
-            std::fill_n(low, fw, ~std::uint64_t{0});
-            for (int k = std::max(0, j - reach); k <= std::min(fh - 1, j + reach); ++k) {
-                const std::uint64_t* row = keys.data() + static_cast<std::size_t>(k) * fw;
-                for (int i = 0; i < fw; ++i)
-                    low[i] = std::min(low[i], row[i]);
-            }
-            std::int32_t* out = nearest.data() + static_cast<std::size_t>(j) * fw;
-            for (int i = 0; i < fw; ++i)
-                out[i] = low[i] == ~std::uint64_t{0} ? -1 : static_cast<std::int32_t>(low[i] & 0xffffffffu);
-        }
-    });
-    return nearest;
+    WindowMinimum(keys, 1, fw, reach, work);
+}
+
+// `lowest` holds fw values.
+void NearestOfRow(const std::uint64_t* keys, int fw, int fh, int j, int reach, std::uint64_t* lowest,
+                  std::int32_t* nearest)
+{
+    std::fill_n(lowest, fw, ~std::uint64_t{0});
+    for (int k = std::max(0, j - reach); k <= std::min(fh - 1, j + reach); ++k) {
+        const std::uint64_t* row = keys + static_cast<std::size_t>(k) * fw;
+        for (int i = 0; i < fw; ++i)
+            lowest[i] = std::min(lowest[i], row[i]);
+    }
+    for (int i = 0; i < fw; ++i)
+        nearest[i] = lowest[i] == ~std::uint64_t{0} ? -1 : static_cast<std::int32_t>(lowest[i] & 0xffffffffu);
 }
 
 // What one thread needs while it keys or measures rows.
@@ -1263,10 +1267,18 @@ struct RowScratch {
     std::vector<std::int32_t> breaks;
     std::vector<std::uint64_t> walkingDown;
     std::vector<std::int32_t> chainOf; // per column, -1 for none
+    std::vector<std::uint64_t> warmLowest; // one row of fine cells: NearestOfRow's lowest keys
+    std::vector<std::int32_t> nearestWarm; // one row of fine cells: the nearest warm cell, or -1
+    std::vector<std::uint8_t> isWarm;      // one row of fine cells
+    std::vector<std::uint64_t> warmWork;   // WindowMinimum's room for a row of fine cells
 
-    void Fit(int width, int gw)
+    void Fit(int width, int gw, int fw, int warmReach)
     {
         const std::size_t w = static_cast<std::size_t>(width);
+        warmLowest.resize(static_cast<std::size_t>(fw));
+        nearestWarm.resize(static_cast<std::size_t>(fw));
+        isWarm.resize(static_cast<std::size_t>(fw));
+        warmWork.resize(3 * (static_cast<std::size_t>(fw) + 4 * static_cast<std::size_t>(warmReach) + 1));
         differences.resize(4 * (w + 2));
         holeBits.resize((w + 63) / 64);
         walkingDown.resize((w + 63) / 64);
@@ -1536,9 +1548,8 @@ struct KeyWorkspace {
     std::vector<RefColor> grid;
     std::vector<std::uint8_t> known;
     std::vector<float> planes;
-    std::vector<std::uint8_t> isWarm;
     FillScratch fill;
-    NearestScratch nearest;
+    std::vector<std::uint64_t> warmKeys; // per fine cell, after WarmKeysOfRow
     std::vector<float> keptRows;
     std::vector<std::vector<HoleCandidate>> holes; // one list a band of rows
     // Per band, per run of a column in the hole range below a speckle: the break that ended it
@@ -1610,7 +1621,7 @@ int AutoColorDifferenceKey(const HXOperation& op, const ImageView& image, const 
     if (ws.rows.size() < static_cast<std::size_t>(threads))
         ws.rows.resize(static_cast<std::size_t>(threads));
     for (int t = 0; t < threads; ++t)
-        ws.rows[static_cast<std::size_t>(t)].Fit(width, gw);
+        ws.rows[static_cast<std::size_t>(t)].Fit(width, gw, fw, warmReach);
 
     // 2. Per plate cell the clean backdrop pixels (pure after smoothing, with pure neighbours), per
     // fine cell its most subject-like pixel. One row of plate cells a task, so every cell's sums
@@ -1721,10 +1732,6 @@ int AutoColorDifferenceKey(const HXOperation& op, const ImageView& image, const 
     // "Removal" (grey detail 0) keys against the local backdrop and takes shadows and uneven light
     // out; grey detail 1 keys against the frame's backdrop, so shadows stay as a dark veil.
     const float keep = static_cast<float>(greyDetail);
-    for (RefColor& cell : grid)
-        for (int k = 0; k < 3; ++k)
-            cell.c[k] = (1.0f - keep) * cell.c[k] + keep * global.c[k];
-
     // Per cell, as planes for interpolation (see Plane). Alpha rises from 0 a few noise sigmas below
     // the backdrop's D to 1 at `high`.
     const float high = static_cast<float>(1.0 - kOpaqueShare * greyThreshold);
@@ -1732,8 +1739,10 @@ int AutoColorDifferenceKey(const HXOperation& op, const ImageView& image, const 
     const int headroomByte2 = ch.key == 2 ? 1 : 2;
     std::vector<float>& planes = ws.planes;
     planes.resize(cells * kPlanes);
-    for (std::size_t i = 0; i < cells; ++i) {
-        const RefColor& cell = grid[i];
+    const auto planesOfCell = [&](std::size_t i) {
+        RefColor& cell = grid[i];
+        for (int k = 0; k < 3; ++k)
+            cell.c[k] = (1.0f - keep) * cell.c[k] + keep * global.c[k];
         const float inverseD = 1.0f / std::max(float(kMinimumBackdropD), DifferenceOf(cell, ch, detailF));
         const float smoothedNoise = cell.c[3];
         // A cell's noise is measured on its cleanest pixels, which in a dim corner leaves out its
@@ -1755,23 +1764,31 @@ int AutoColorDifferenceKey(const HXOperation& op, const ImageView& image, const 
         };
         for (int p = 0; p < kPlanes; ++p)
             planes[static_cast<std::size_t>(p) * cells + i] = values[p];
-    }
+    };
 
-    // 4. Subject colours that are clearly warm (D well below 0), the nearest for every fine cell.
-    std::vector<std::uint8_t>& isWarm = ws.isWarm;
-    isWarm.resize(warmCells.size());
-    ParallelFor(fh, threads, [&](int begin, int end) {
-        for (int j = begin; j < end; ++j)
-            for (int i = 0; i < fw; ++i) {
-                const std::size_t index = static_cast<std::size_t>(j) * fw + i;
-                const std::size_t plate = static_cast<std::size_t>(std::min(gh - 1, j / finePerCell)) * gw +
-                                          std::min(gw - 1, i / finePerCell);
-                const float backdropD = 1.0f / planes[PlaneInverseD * cells + plate];
-                isWarm[index] = float(warmCells[index].q) / 8.0f <= -kWarmShare * backdropD;
+    // 4. Subject colours that are clearly warm (D well below 0). One pass over the rows of plate
+    // cells makes their planes and, for the rows of fine cells they hold (which need only those
+    // planes), the lowest warm key along each row; the key takes the nearest for every fine cell
+    // from the rows within reach as it goes (NearestOfRow).
+    std::vector<std::uint64_t>& warmKeys = ws.warmKeys;
+    warmKeys.resize(warmCells.size());
+    ParallelFor(gh, threads, [&](int begin, int end, int worker) {
+        RowScratch& s = ws.rows[static_cast<std::size_t>(worker)];
+        for (int gy = begin; gy < end; ++gy) {
+            for (int gx = 0; gx < gw; ++gx)
+                planesOfCell(static_cast<std::size_t>(gy) * gw + gx);
+            const float* inverseD = planes.data() + PlaneInverseD * cells + static_cast<std::size_t>(gy) * gw;
+            for (int j = gy * finePerCell; j < std::min(fh, (gy + 1) * finePerCell); ++j) {
+                const std::size_t first = static_cast<std::size_t>(j) * fw;
+                for (int i = 0; i < fw; ++i) {
+                    const float backdropD = 1.0f / inverseD[std::min(gw - 1, i / finePerCell)];
+                    s.isWarm[static_cast<std::size_t>(i)] = float(warmCells[first + i].q) / 8.0f <= -kWarmShare * backdropD;
+                }
+                WarmKeysOfRow(warmCells.data() + first, s.isWarm.data(), first, fw, warmReach, warmKeys.data() + first,
+                              s.warmWork.data());
             }
+        }
     });
-    const std::vector<std::int32_t>& nearestWarm =
-        NearestWarm(warmCells, isWarm, fw, fh, warmReach, threads, ws.nearest);
 
     // 5. Alpha and unmixed colour, one row at a time against the interpolated clean plate. Keyed in
     // place, the key writes while it reads two rows around each row, so each band of rows takes the
@@ -1882,9 +1899,11 @@ int AutoColorDifferenceKey(const HXOperation& op, const ImageView& image, const 
                 const PlateSpan* spans = s.spans.data() + static_cast<std::size_t>(y & 1) * spanStride;
                 const int count = spanCount[y & 1];
                 const float* smoothed = output(y, 0);
-                const std::int32_t* nearestOfRow = nearestWarm.data() + static_cast<std::size_t>(y / fine) * fw;
+                const std::int32_t* nearestOfRow = s.nearestWarm.data();
                 if (y / fine != warmRowIndex) {
                     warmRowIndex = y / fine;
+                    NearestOfRow(warmKeys.data(), fw, fh, warmRowIndex, warmReach, s.warmLowest.data(),
+                                 s.nearestWarm.data());
                     for (int i = 0; i < fw; ++i)
                         if (nearestOfRow[i] >= 0) {
                             const WarmCell& cell = warmCells[static_cast<std::size_t>(nearestOfRow[i])];
