@@ -471,36 +471,21 @@ float EdgeSlope(const float* plane, int from, int to, float side)
     return std::clamp((plane[to] - plane[from]) / side, -limit, limit);
 }
 
-// The spans of one row from the grid row `cells` (kPlanes planes of gw values, centres at
-// (i + 0.5) * side): linear between neighbouring centres and on along the edge slopes beyond the
-// first and last. A pixel belongs to the span whose right centre x + 0.5 has not reached. Returns
-// the count. `slopes` holds kPlanes * gw values.
-int PlateSpans(const float* cells, int gw, float side, int width, PlateSpan* spans, float* slopes)
+// Where the spans of a row lie, the same on every row: pixels [x0, x1) interpolated from cell
+// `cell` on, `edge` -1 before the first centre, 1 beyond the last, 0 between centres cell and
+// cell + 1. A pixel belongs to the span whose right centre x + 0.5 has not reached. Returns the count.
+struct SpanPlace {
+    int x0, x1;
+    int cell;
+    int edge;
+};
+
+int SpanPlaces(int gw, float side, int width, SpanPlace* places)
 {
-    // The slopes between neighbouring centres first, plane by plane: a loop that vectorises.
-    for (int p = 0; p < kPlanes; ++p) {
-        const float* __restrict plane = cells + p * gw;
-        float* __restrict slope = slopes + p * gw;
-        for (int i = 0; i + 1 < gw; ++i)
-            slope[i] = (plane[i + 1] - plane[i]) / side;
-    }
     int count = 0;
-    // `edge`: -1 before the first centre, 1 beyond the last, 0 between centres i and i + 1.
     const auto add = [&](int x0, int x1, int i, int edge) {
-        if (x1 <= x0)
-            return;
-        PlateSpan& span = spans[count++];
-        span.x0 = x0;
-        span.x1 = x1;
-        span.left = (float(i) + 0.5f) * side;
-        for (int p = 0; p < kPlanes; ++p) {
-            const float* plane = cells + p * gw;
-            span.start[p] = plane[i];
-            span.step[p] = gw < 2       ? 0.0f
-                           : edge < 0   ? EdgeSlope(plane, 0, 1, side)
-                           : edge > 0   ? -EdgeSlope(plane, gw - 1, gw - 2, side)
-                                        : slopes[p * gw + i];
-        }
+        if (x1 > x0)
+            places[count++] = {x0, x1, i, edge};
     };
     // x + 0.5 <= side / 2 up to floor(side / 2 - 0.5).
     int x = std::min(width, static_cast<int>(std::floor(0.5f * side - 0.5f)) + 1);
@@ -514,6 +499,121 @@ int PlateSpans(const float* cells, int gw, float side, int width, PlateSpan* spa
     add(x, width, gw - 1, 1);
     return count;
 }
+
+// The spans of one row from the grid row `cells` (kPlanes planes of gw values, centres at
+// (i + 0.5) * side): linear between neighbouring centres and on along the edge slopes beyond the
+// first and last. `slopes` holds kPlanes * gw values.
+[[gnu::always_inline]] inline void PlateSpans(const float* cells, int gw, float side, const SpanPlace* places,
+                                              int count, PlateSpan* spans, float* slopes)
+{
+    // The slopes between neighbouring centres first, plane by plane: a loop that vectorises. A
+    // side that is a power of two (as every render's is) divides exactly as its inverse multiplies.
+    const float inverseSide = 1.0f / side;
+    const bool exactInverse = std::has_single_bit(static_cast<unsigned>(side)) && float(static_cast<unsigned>(side)) == side;
+    for (int p = 0; p < kPlanes; ++p) {
+        const float* __restrict plane = cells + p * gw;
+        float* __restrict slope = slopes + p * gw;
+        if (exactInverse)
+            for (int i = 0; i + 1 < gw; ++i)
+                slope[i] = (plane[i + 1] - plane[i]) * inverseSide;
+        else
+            for (int i = 0; i + 1 < gw; ++i)
+                slope[i] = (plane[i + 1] - plane[i]) / side;
+    }
+    for (int n = 0; n < count; ++n) {
+        const SpanPlace& place = places[n];
+        const int i = place.cell;
+        PlateSpan& span = spans[n];
+        span.x0 = place.x0;
+        span.x1 = place.x1;
+        span.left = (float(i) + 0.5f) * side;
+        for (int p = 0; p < kPlanes; ++p) {
+            const float* plane = cells + p * gw;
+            span.start[p] = plane[i];
+            span.step[p] = gw < 2            ? 0.0f
+                           : place.edge < 0  ? EdgeSlope(plane, 0, 1, side)
+                           : place.edge > 0  ? -EdgeSlope(plane, gw - 1, gw - 2, side)
+                                             : slopes[p * gw + i];
+        }
+    }
+}
+
+// The clean plate of a row into `spans` (see PlateSpans), from the plate's planes (kPlanes planes
+// of cells values): between the two rows of cell centres j0 and j1 at wy, or on beyond the first or
+// last along the edge slope (as PlateSpans does across). `cellRow` holds kPlanes * gw values.
+[[gnu::always_inline]] inline void PlateRowInline(const float* planes, std::size_t cells, int gw, int j0, int j1,
+                                                  float wy, float side, const SpanPlace* places, int count,
+                                                  float* cellRow, float* slopes, PlateSpan* spans)
+{
+    const bool before = wy < 0.0f;
+    for (int k = 0; k < kPlanes; ++k) {
+        const float* __restrict a = planes + k * cells + static_cast<std::size_t>(j0) * gw;
+        const float* __restrict b = planes + k * cells + static_cast<std::size_t>(j1) * gw;
+        float* __restrict out = cellRow + static_cast<std::size_t>(k) * gw;
+        if (wy >= 0.0f && wy <= 1.0f) {
+            for (int i = 0; i < gw; ++i)
+                out[i] = a[i] + (b[i] - a[i]) * wy;
+        } else {
+            for (int i = 0; i < gw; ++i) {
+                const float near = before ? a[i] : b[i];
+                const float limit = 2.0f * kExtrapolatedShare * std::abs(near);
+                out[i] = near + std::clamp(b[i] - a[i], -limit, limit) * (before ? wy : wy - 1.0f);
+            }
+        }
+    }
+    PlateSpans(cellRow, gw, side, places, count, spans, slopes);
+}
+
+// Non-zero where a pixel lies next to a seed (within its 3 x 3 neighbourhood), from the seed flags
+// of its row and the two around it (each padded by one 0 on either side); `columns` holds
+// width + 2 values. Words rather than bytes, so that the seed and key loops have only 32-bit lanes.
+[[gnu::always_inline]] inline void NearSeedRowInline(const std::int32_t* __restrict above,
+                                                     const std::int32_t* __restrict here,
+                                                     const std::int32_t* __restrict below, int width,
+                                                     std::int32_t* __restrict columns, std::int32_t* __restrict near)
+{
+    for (int i = -1; i <= width; ++i)
+        columns[i + 1] = above[i] | here[i] | below[i];
+    for (int x = 0; x < width; ++x)
+        near[x] = columns[x] | columns[x + 1] | columns[x + 2];
+}
+
+// The row work of the key that does not depend on the key channel, in the baseline and the AVX2 build.
+struct PlateRowFunctions {
+    void (*plate)(const float*, std::size_t, int, int, int, float, float, const SpanPlace*, int, float*, float*,
+                  PlateSpan*);
+    void (*nearSeeds)(const std::int32_t*, const std::int32_t*, const std::int32_t*, int, std::int32_t*,
+                      std::int32_t*);
+};
+
+struct PlateRowBuilds {
+    static void Plate(const float* planes, std::size_t cells, int gw, int j0, int j1, float wy, float side,
+                      const SpanPlace* places, int count, float* cellRow, float* slopes, PlateSpan* spans)
+    {
+        PlateRowInline(planes, cells, gw, j0, j1, wy, side, places, count, cellRow, slopes, spans);
+    }
+    HX_TARGET_AVX2 static void PlateAvx2(const float* planes, std::size_t cells, int gw, int j0, int j1, float wy,
+                                         float side, const SpanPlace* places, int count, float* cellRow,
+                                         float* slopes, PlateSpan* spans)
+    {
+        PlateRowInline(planes, cells, gw, j0, j1, wy, side, places, count, cellRow, slopes, spans);
+    }
+    static void NearSeeds(const std::int32_t* above, const std::int32_t* here, const std::int32_t* below, int width,
+                          std::int32_t* columns, std::int32_t* near)
+    {
+        NearSeedRowInline(above, here, below, width, columns, near);
+    }
+    HX_TARGET_AVX2 static void NearSeedsAvx2(const std::int32_t* above, const std::int32_t* here,
+                                             const std::int32_t* below, int width, std::int32_t* columns,
+                                             std::int32_t* near)
+    {
+        NearSeedRowInline(above, here, below, width, columns, near);
+    }
+    static PlateRowFunctions Choose()
+    {
+        return HasAvx2() ? PlateRowFunctions{&PlateAvx2, &NearSeedsAvx2} : PlateRowFunctions{&Plate, &NearSeeds};
+    }
+};
 
 template <int Byte>
 inline float ByteOf(std::uint32_t v)
@@ -850,19 +950,6 @@ template <int Key>
 struct WarmRow {
     float* c[3];
 };
-
-// Non-zero where a pixel lies next to a seed (within its 3 x 3 neighbourhood), from the seed flags
-// of its row and the two around it (each padded by one 0 on either side); `columns` holds
-// width + 2 values. Words rather than bytes, so that the seed and key loops have only 32-bit lanes.
-inline void NearSeedRow(const std::int32_t* __restrict above, const std::int32_t* __restrict here,
-                        const std::int32_t* __restrict below, int width, std::int32_t* __restrict columns,
-                        std::int32_t* __restrict near)
-{
-    for (int i = -1; i <= width; ++i)
-        columns[i + 1] = above[i] | here[i] | below[i];
-    for (int x = 0; x < width; ++x)
-        near[x] = columns[x] | columns[x + 1] | columns[x + 2];
-}
 
 // 1 where a pixel stands clear of the backdrop's noise: along a line of three pixels, or over its
 // smoothed neighbourhood (at least three of the nine pixels joined the mean).
@@ -1550,6 +1637,7 @@ struct KeyWorkspace {
     std::vector<float> planes;
     FillScratch fill;
     std::vector<std::uint64_t> warmKeys; // per fine cell, after WarmKeysOfRow
+    std::vector<SpanPlace> places;       // where the plate's spans of a row lie
     std::vector<float> keptRows;
     std::vector<std::vector<HoleCandidate>> holes; // one list a band of rows
     // Per band, per run of a column in the hole range below a speckle: the break that ended it
@@ -1820,6 +1908,10 @@ int AutoColorDifferenceKey(const HXOperation& op, const ImageView& image, const 
     const int speckle = std::max(1, static_cast<int>(std::lround(kSpeckle * ctx.scale)));
     const int walkReach = 4 * speckle; // a speckle's column is walked at most four speckle widths
     static const HoleScans holeScans = ChooseHoleScans();
+    static const PlateRowFunctions plateRows = PlateRowBuilds::Choose();
+    std::vector<SpanPlace>& places = ws.places;
+    places.resize(static_cast<std::size_t>(gw) + 2);
+    const int placeCount = SpanPlaces(gw, sideF, width, places.data());
     ws.holes.resize(static_cast<std::size_t>(bands));
     ws.chains.resize(static_cast<std::size_t>(bands));
     ws.opaqueRows.resize(static_cast<std::size_t>(height));
@@ -1862,29 +1954,12 @@ int AutoColorDifferenceKey(const HXOperation& op, const ImageView& image, const 
                 }
                 differences.Advance(y, output(y, 0), output(y, 1), output(y, 2));
                 const float fy = (float(y) + 0.5f) / sideF - 0.5f;
-                // Between the two rows of cell centres around the row, or on beyond the first or
-                // last along the edge slope (as PlateSpans does across).
                 const int j0 = std::clamp(static_cast<int>(std::floor(fy)), 0, std::max(0, gh - 2));
                 const int j1 = std::min(gh - 1, j0 + 1);
-                const float wy = fy - float(j0);
-                const bool before = wy < 0.0f;
-                for (int k = 0; k < kPlanes; ++k) {
-                    const float* a = planes.data() + k * cells + static_cast<std::size_t>(j0) * gw;
-                    const float* b = planes.data() + k * cells + static_cast<std::size_t>(j1) * gw;
-                    float* out = s.cellRow.data() + static_cast<std::size_t>(k) * gw;
-                    if (wy >= 0.0f && wy <= 1.0f) {
-                        for (int i = 0; i < gw; ++i)
-                            out[i] = a[i] + (b[i] - a[i]) * wy;
-                    } else {
-                        for (int i = 0; i < gw; ++i) {
-                            const float near = before ? a[i] : b[i];
-                            const float limit = 2.0f * kExtrapolatedShare * std::abs(near);
-                            out[i] = near + std::clamp(b[i] - a[i], -limit, limit) * (before ? wy : wy - 1.0f);
-                        }
-                    }
-                }
                 PlateSpan* spans = s.spans.data() + static_cast<std::size_t>(y & 1) * spanStride;
-                spanCount[y & 1] = PlateSpans(s.cellRow.data(), gw, sideF, width, spans, s.slopes.data());
+                plateRows.plate(planes.data(), cells, gw, j0, j1, fy - float(j0), sideF, places.data(), placeCount,
+                                s.cellRow.data(), s.slopes.data(), spans);
+                spanCount[y & 1] = placeCount;
                 rows.seeds(spans, spanCount[y & 1], output(y, 0), output(y, 1), output(y, 2), seeds);
                 seeds[-1] = 0;
                 seeds[width] = 0;
@@ -1895,7 +1970,7 @@ int AutoColorDifferenceKey(const HXOperation& op, const ImageView& image, const 
             for (int y = begin; y < end; ++y) {
                 prepare(y + 1);
                 std::int32_t* const near = s.near.data();
-                NearSeedRow(seedsOf(y - 1), seedsOf(y), seedsOf(y + 1), width, s.seedColumns.data(), near);
+                plateRows.nearSeeds(seedsOf(y - 1), seedsOf(y), seedsOf(y + 1), width, s.seedColumns.data(), near);
                 const PlateSpan* spans = s.spans.data() + static_cast<std::size_t>(y & 1) * spanStride;
                 const int count = spanCount[y & 1];
                 const float* smoothed = output(y, 0);
