@@ -238,11 +238,13 @@ struct FillScratch {
     std::vector<std::uint8_t> queued;
     std::vector<std::uint32_t> ring;
     std::vector<std::uint32_t> nextRing;
-    std::vector<RefColor> values;
+    std::vector<std::uint32_t> filled;  // the cells filled, ring by ring
+    std::vector<std::uint32_t> sources; // per filled cell, the known neighbours it takes the mean of
+    std::vector<std::uint32_t> sourceEnd;
     std::vector<float> colour;
     std::vector<float> weights;
     std::vector<int> extent;
-    std::vector<RefColor> next;
+    std::vector<float> smoothed; // a plane a channel
 };
 
 // `sweeps` red-black sweeps of successive over-relaxation over one padded colour plane, from `in`
@@ -288,15 +290,16 @@ HX_TARGET_AVX2 void RelaxPlaneAvx2(float* in, float* out, const float* step, con
 
 // Fills cells without a backdrop estimate from their estimated neighbours, ring by ring, then
 // smooths the filled cells with a 1-2-1 kernel; measured cells keep their own colour, so a shadow
-// a cell or two wide is followed. Runs on one thread but for the relaxation, whose three colour
-// planes are independent of each other: the grid is small.
+// a cell or two wide is followed. Which cells each ring fills, and from which, is found first on
+// one thread; the channels are then filled, relaxed and smoothed side by side, as no channel reads
+// another: the grid is small.
 void FillAndSmooth(std::vector<RefColor>& grid, std::vector<std::uint8_t>& known, int gw, int gh, FillScratch& f,
                    int threads)
 {
     f.measured.assign(known.begin(), known.end());
     const std::vector<std::uint8_t>& measured = f.measured;
     // Ring by ring: the unknown cells next to a known one take the mean of their known neighbours,
-    // all from the cells known before the ring.
+    // all from the cells known before the ring (so the order within a ring does not matter).
     const auto unknownNeighbours = [&](std::size_t i, std::vector<std::uint8_t>& queued,
                                        std::vector<std::uint32_t>& ring) {
         const int x = static_cast<int>(i % gw);
@@ -321,16 +324,14 @@ void FillAndSmooth(std::vector<RefColor>& grid, std::vector<std::uint8_t>& known
     for (std::size_t i = 0; i < grid.size(); ++i)
         if (known[i])
             unknownNeighbours(i, queued, ring);
-    std::sort(ring.begin(), ring.end());
-    std::vector<RefColor>& values = f.values;
+    f.filled.clear();
+    f.sources.clear();
+    f.sourceEnd.clear();
     std::vector<std::uint32_t>& nextRing = f.nextRing;
     while (!ring.empty()) {
-        values.assign(ring.size(), RefColor{});
-        for (std::size_t r = 0; r < ring.size(); ++r) {
-            const int x = static_cast<int>(ring[r] % gw);
-            const int y = static_cast<int>(ring[r] / gw);
-            float sum[kRefChannels] = {};
-            int n = 0;
+        for (const std::uint32_t i : ring) {
+            const int x = static_cast<int>(i % gw);
+            const int y = static_cast<int>(i / gw);
             for (int dy = -1; dy <= 1; ++dy)
                 for (int dx = -1; dx <= 1; ++dx) {
                     const int nx = x + dx;
@@ -338,23 +339,17 @@ void FillAndSmooth(std::vector<RefColor>& grid, std::vector<std::uint8_t>& known
                     if (nx < 0 || ny < 0 || nx >= gw || ny >= gh)
                         continue;
                     const std::size_t j = static_cast<std::size_t>(ny) * gw + nx;
-                    if (!known[j])
-                        continue;
-                    for (int c = 0; c < kRefChannels; ++c)
-                        sum[c] += grid[j].c[c];
-                    ++n;
+                    if (known[j])
+                        f.sources.push_back(static_cast<std::uint32_t>(j));
                 }
-            for (int c = 0; c < kRefChannels; ++c)
-                values[r].c[c] = sum[c] / float(n);
+            f.filled.push_back(i);
+            f.sourceEnd.push_back(static_cast<std::uint32_t>(f.sources.size()));
         }
-        for (std::size_t r = 0; r < ring.size(); ++r) {
-            grid[ring[r]] = values[r];
-            known[ring[r]] = 1;
-        }
+        for (const std::uint32_t i : ring)
+            known[i] = 1;
         nextRing.clear();
         for (const std::uint32_t i : ring)
             unknownNeighbours(i, queued, nextRing);
-        std::sort(nextRing.begin(), nextRing.end());
         ring.swap(nextRing);
     }
     // The ring fill only averages the nearest ring, so light under a wide subject comes out flat
@@ -371,10 +366,9 @@ void FillAndSmooth(std::vector<RefColor>& grid, std::vector<std::uint8_t>& known
     const std::size_t padded = static_cast<std::size_t>(stride) * (gh + 2);
     f.colour.assign(6 * padded, 0.0f);
     f.weights.assign(3 * padded, 0.0f);
-    float* in = f.colour.data();         // three planes
-    float* out = in + 3 * padded;        // three planes
-    float* inverse = f.weights.data();   // 1 / its neighbours inside the grid
-    float* step = inverse + padded;      // per parity: over-relaxation where the cell is relaxed, else 0
+    float* const colour = f.colour.data(); // per colour channel, two planes
+    float* inverse = f.weights.data();     // 1 / its neighbours inside the grid
+    float* step = inverse + padded;        // per parity: over-relaxation where the cell is relaxed, else 0
     // Per row, the columns [first, last] that hold relaxed cells (first > last: none).
     f.extent.assign(2 * static_cast<std::size_t>(gh + 2), 0);
     for (int y = 0; y < gh; ++y) {
@@ -382,8 +376,6 @@ void FillAndSmooth(std::vector<RefColor>& grid, std::vector<std::uint8_t>& known
         for (int x = 0; x < gw; ++x) {
             const std::size_t i = static_cast<std::size_t>(y) * gw + x;
             const std::size_t j = static_cast<std::size_t>(y + 1) * stride + x + 1;
-            for (int k = 0; k < 3; ++k)
-                in[k * padded + j] = out[k * padded + j] = grid[i].c[k];
             if (measured[i] || !known[i])
                 continue;
             int& first = f.extent[2 * static_cast<std::size_t>(y + 1)];
@@ -395,41 +387,54 @@ void FillAndSmooth(std::vector<RefColor>& grid, std::vector<std::uint8_t>& known
             inverse[j] = 1.0f / float(count);
         }
     }
-    // Each colour plane relaxes on its own, so the planes run side by side; an even count of
-    // half-sweeps leaves every plane's result in `in`.
+    f.smoothed.resize(kRefChannels * grid.size());
     static_assert(kSweeps > 0);
     static const RelaxFunction relax = HasAvx2() ? &RelaxPlaneAvx2 : &RelaxPlaneBase;
-    ParallelFor(3, threads, [&](int kBegin, int kEnd) {
-        for (int k = kBegin; k < kEnd; ++k)
-            relax(in + k * padded, out + k * padded, step, inverse, f.extent.data(), gh, stride, padded, kSweeps);
-    });
-    for (int y = 0; y < gh; ++y)
-        for (int x = 0; x < gw; ++x) {
-            const std::size_t j = static_cast<std::size_t>(y + 1) * stride + x + 1;
-            for (int k = 0; k < 3; ++k)
-                grid[static_cast<std::size_t>(y) * gw + x].c[k] = in[k * padded + j];
-        }
-    std::vector<RefColor>& next = f.next;
-    next.assign(grid.begin(), grid.end());
-    const auto smooth = [&](bool horizontal) {
-        for (int y = 0; y < gh; ++y)
-            for (int x = 0; x < gw; ++x) {
-                const int x0 = horizontal ? std::max(0, x - 1) : x;
-                const int x1 = horizontal ? std::min(gw - 1, x + 1) : x;
-                const int y0 = horizontal ? y : std::max(0, y - 1);
-                const int y1 = horizontal ? y : std::min(gh - 1, y + 1);
-                const RefColor& a = grid[static_cast<std::size_t>(y0) * gw + x0];
-                const RefColor& b = grid[static_cast<std::size_t>(y) * gw + x];
-                const RefColor& c = grid[static_cast<std::size_t>(y1) * gw + x1];
-                if (measured[static_cast<std::size_t>(y) * gw + x])
-                    continue;
-                for (int k = 0; k < kRefChannels; ++k)
-                    next[static_cast<std::size_t>(y) * gw + x].c[k] = 0.25f * (a.c[k] + 2.0f * b.c[k] + c.c[k]);
+    ParallelFor(kRefChannels, threads, [&](int kBegin, int kEnd) {
+        for (int k = kBegin; k < kEnd; ++k) {
+            for (std::size_t r = 0; r < f.filled.size(); ++r) {
+                float sum = 0.0f;
+                for (std::uint32_t n = r == 0 ? 0 : f.sourceEnd[r - 1]; n < f.sourceEnd[r]; ++n)
+                    sum += grid[f.sources[n]].c[k];
+                const std::uint32_t count = f.sourceEnd[r] - (r == 0 ? 0 : f.sourceEnd[r - 1]);
+                grid[f.filled[r]].c[k] = sum / float(count);
             }
-        grid = next;
-    };
-    smooth(true);
-    smooth(false);
+            if (k < 3) {
+                // An even count of half-sweeps leaves the result in `in`.
+                float* in = colour + 2 * static_cast<std::size_t>(k) * padded;
+                float* out = in + padded;
+                for (int y = 0; y < gh; ++y)
+                    for (int x = 0; x < gw; ++x) {
+                        const std::size_t j = static_cast<std::size_t>(y + 1) * stride + x + 1;
+                        in[j] = out[j] = grid[static_cast<std::size_t>(y) * gw + x].c[k];
+                    }
+                relax(in, out, step, inverse, f.extent.data(), gh, stride, padded, kSweeps);
+                for (int y = 0; y < gh; ++y)
+                    for (int x = 0; x < gw; ++x)
+                        grid[static_cast<std::size_t>(y) * gw + x].c[k] =
+                            in[static_cast<std::size_t>(y + 1) * stride + x + 1];
+            }
+            float* next = f.smoothed.data() + static_cast<std::size_t>(k) * grid.size();
+            const auto smooth = [&](bool horizontal) {
+                for (int y = 0; y < gh; ++y)
+                    for (int x = 0; x < gw; ++x) {
+                        const std::size_t i = static_cast<std::size_t>(y) * gw + x;
+                        const int x0 = horizontal ? std::max(0, x - 1) : x;
+                        const int x1 = horizontal ? std::min(gw - 1, x + 1) : x;
+                        const int y0 = horizontal ? y : std::max(0, y - 1);
+                        const int y1 = horizontal ? y : std::min(gh - 1, y + 1);
+                        const float a = grid[static_cast<std::size_t>(y0) * gw + x0].c[k];
+                        const float b = grid[i].c[k];
+                        const float c = grid[static_cast<std::size_t>(y1) * gw + x1].c[k];
+                        next[i] = measured[i] ? b : 0.25f * (a + 2.0f * b + c);
+                    }
+                for (std::size_t i = 0; i < grid.size(); ++i)
+                    grid[i].c[k] = next[i];
+            };
+            smooth(true);
+            smooth(false);
+        }
+    });
 }
 
 // What the key needs of the clean plate, as planes interpolated over the grid: the backdrop's
@@ -521,20 +526,24 @@ int SpanPlaces(int gw, float side, int width, SpanPlace* places)
                 slope[i] = (plane[i + 1] - plane[i]) / side;
     }
     for (int n = 0; n < count; ++n) {
-        const SpanPlace& place = places[n];
-        const int i = place.cell;
-        PlateSpan& span = spans[n];
-        span.x0 = place.x0;
-        span.x1 = place.x1;
-        span.left = (float(i) + 0.5f) * side;
-        for (int p = 0; p < kPlanes; ++p) {
-            const float* plane = cells + p * gw;
-            span.start[p] = plane[i];
-            span.step[p] = gw < 2            ? 0.0f
-                           : place.edge < 0  ? EdgeSlope(plane, 0, 1, side)
-                           : place.edge > 0  ? -EdgeSlope(plane, gw - 1, gw - 2, side)
-                                             : slopes[p * gw + i];
+        spans[n].x0 = places[n].x0;
+        spans[n].x1 = places[n].x1;
+        spans[n].left = (float(places[n].cell) + 0.5f) * side;
+    }
+    // Plane by plane, so the loop over the spans has no branches; only the first span can lie
+    // before the first centre and only the last beyond the last (SpanPlaces).
+    for (int p = 0; p < kPlanes; ++p) {
+        const float* plane = cells + p * gw;
+        const float* slope = slopes + p * gw;
+        for (int n = 0; n < count; ++n) {
+            const int i = places[n].cell;
+            spans[n].start[p] = plane[i];
+            spans[n].step[p] = slope[i];
         }
+        if (places[0].edge < 0)
+            spans[0].step[p] = gw < 2 ? 0.0f : EdgeSlope(plane, 0, 1, side);
+        if (places[count - 1].edge > 0)
+            spans[count - 1].step[p] = gw < 2 ? 0.0f : -EdgeSlope(plane, gw - 1, gw - 2, side);
     }
 }
 
@@ -748,6 +757,12 @@ struct CellSums {
     // Steps between clean pixels and their squares (eighths of a level): of D, of the smoothed D.
     std::uint32_t rawSteps = 0, smoothedSteps = 0;
     std::int64_t rawSquares = 0, smoothedSquares = 0;
+};
+
+// A row of plate cells' clean backdrop pixels: their count and the sums of their bytes 0..2.
+struct CellRowTotals {
+    double c[3] = {0, 0, 0};
+    std::uint64_t count = 0;
 };
 
 // The most subject-like pixel (lowest smoothed D, in eighths of a level) of a fine cell and its colour.
@@ -990,6 +1005,22 @@ template <int Key, bool Warm>
         const PlateSpan plate = spans[s];
         const int x0 = std::max(plate.x0, from);
         const int x1 = std::min(plate.x1, to);
+        // Away from every seed alpha is 0 where the dead zone and the slope are not negative (they
+        // follow t monotonically, so their ends tell), so the pixel keeps its colour: plain
+        // backdrop, most of a frame, needs no more.
+        std::int32_t anyNear = 0;
+        for (int x = x0; x < x1; ++x)
+            anyNear |= near[x];
+        const auto notNegative = [&](int p) {
+            const float t0 = float(x0) + 0.5f - plate.left;
+            const float t1 = float(x1 - 1) + 0.5f - plate.left;
+            return plate.start[p] + t0 * plate.step[p] >= 0.0f && plate.start[p] + t1 * plate.step[p] >= 0.0f;
+        };
+        if (anyNear == 0 && x0 < x1 && notNegative(PlaneLow) && notNegative(PlaneSpan)) {
+            for (int x = x0; x < x1; ++x)
+                StorePixel(out + 4 * x, LoadPixel(row + 4 * x) & 0x00ffffffu);
+            continue;
+        }
         for (int x = x0; x < x1; ++x) {
             const float t = float(x) + 0.5f - plate.left;
             const auto at = [&](int p) { return plate.start[p] + t * plate.step[p]; };
@@ -1631,6 +1662,7 @@ struct KeyWorkspace {
     std::vector<float> frameRows;
     std::vector<std::uint16_t> frameBins;
     std::vector<CellSums> sums;
+    std::vector<CellRowTotals> cellRowTotals;
     std::vector<WarmCell> warmCells;
     std::vector<RefColor> grid;
     std::vector<std::uint8_t> known;
@@ -1716,6 +1748,37 @@ int AutoColorDifferenceKey(const HXOperation& op, const ImageView& image, const 
     // are made in one order whatever the threads.
     std::vector<CellSums>& sums = ws.sums;
     sums.assign(cells, CellSums{});
+    std::vector<RefColor>& grid = ws.grid;
+    grid.assign(cells, RefColor{});
+    std::vector<std::uint8_t>& known = ws.known;
+    known.assign(cells, 0);
+    ws.cellRowTotals.assign(static_cast<std::size_t>(gh), CellRowTotals{});
+    // A row of cells' backdrop estimates, once its sums are complete; the frame's backdrop sums
+    // add integers, exact in a double, so rows may be added in any split.
+    const auto measureCells = [&](int gy) {
+        if (!hasBackdrop)
+            return;
+        CellRowTotals& totals = ws.cellRowTotals[static_cast<std::size_t>(gy)];
+        for (std::size_t i = static_cast<std::size_t>(gy) * gw; i < static_cast<std::size_t>(gy + 1) * gw; ++i) {
+            const CellSums& cell = sums[i];
+            const double n = cell.count;
+            // A few pure pixels in a cell of subject (gaps in the hair) are too few to trust.
+            if (cell.count == 0 || n < kMeasuredShare * double(cell.total))
+                continue;
+            for (int k = 0; k < 3; ++k) {
+                grid[i].c[k] = static_cast<float>(double(cell.c[k]) / n);
+                totals.c[k] += double(cell.c[k]);
+            }
+            // Sigma in levels from squared steps in eighths.
+            const auto sigma = [](std::uint32_t steps, std::int64_t squares) {
+                return steps == 0 ? 0.0f : static_cast<float>(std::sqrt(double(squares) / (2.0 * steps)) / 8.0);
+            };
+            grid[i].c[3] = sigma(cell.smoothedSteps, cell.smoothedSquares);
+            grid[i].c[4] = sigma(cell.rawSteps, cell.rawSquares);
+            totals.count += cell.count;
+            known[i] = 1;
+        }
+    };
     std::vector<WarmCell>& warmCells = ws.warmCells;
     warmCells.assign(static_cast<std::size_t>(fw) * fh, WarmCell{});
     const std::size_t binStride = static_cast<std::size_t>(width) + 2;
@@ -1775,36 +1838,20 @@ int AutoColorDifferenceKey(const HXOperation& op, const ImageView& image, const 
                                         warmCells.data() + static_cast<std::size_t>(y / fine) * fw);
             }
             AddColumnsToCells(r.columns, width, side, cellRow);
+            measureCells(gy);
         }
     });
 
-    // 3. The plate: each trusted cell's mean backdrop colour and noise; the others filled in.
-    std::vector<RefColor>& grid = ws.grid;
-    grid.assign(cells, RefColor{});
-    std::vector<std::uint8_t>& known = ws.known;
-    known.assign(cells, 0);
+    // 3. The plate: each trusted cell's mean backdrop colour and noise (taken as the rows of cells
+    // were summed); the others filled in.
     double sum[3] = {0, 0, 0};
     std::uint64_t sumCount = 0;
-    if (hasBackdrop)
-        for (std::size_t i = 0; i < cells; ++i) {
-            const CellSums& cell = sums[i];
-            const double n = cell.count;
-            // A few pure pixels in a cell of subject (gaps in the hair) are too few to trust.
-            if (cell.count == 0 || n < kMeasuredShare * double(cell.total))
-                continue;
-            for (int k = 0; k < 3; ++k) {
-                grid[i].c[k] = static_cast<float>(double(cell.c[k]) / n);
-                sum[k] += double(cell.c[k]);
-            }
-            // Sigma in levels from squared steps in eighths.
-            const auto sigma = [](std::uint32_t steps, std::int64_t squares) {
-                return steps == 0 ? 0.0f : static_cast<float>(std::sqrt(double(squares) / (2.0 * steps)) / 8.0);
-            };
-            grid[i].c[3] = sigma(cell.smoothedSteps, cell.smoothedSquares);
-            grid[i].c[4] = sigma(cell.rawSteps, cell.rawSquares);
-            sumCount += cell.count;
-            known[i] = 1;
-        }
+    for (int gy = 0; gy < gh; ++gy) {
+        const CellRowTotals& totals = ws.cellRowTotals[static_cast<std::size_t>(gy)];
+        for (int k = 0; k < 3; ++k)
+            sum[k] += totals.c[k];
+        sumCount += totals.count;
+    }
     RefColor global{};
     if (sumCount == 0) {
         // No backdrop anywhere: key against the pure key colour.
@@ -2049,33 +2096,39 @@ int AutoColorDifferenceKey(const HXOperation& op, const ImageView& image, const 
     });
 
     // 6. Holes enclosed by opaque subject: decided on the finished matte, then filled.
-    ParallelFor(bands, threads, [&](int firstBand, int lastBand) {
-        for (int band = firstBand; band < lastBand; ++band) {
-            // A speckle's column below: settled by its chain, or walked past the band's last row.
-            const int last = bandBegin(band + 1) - 1;
-            const std::vector<std::int32_t>& chains = ws.chains[static_cast<std::size_t>(band)];
-            for (HoleCandidate& hole : ws.holes[static_cast<std::size_t>(band)]) {
-                if (hole.colour == 0 || !hole.walk)
-                    continue;
-                bool enclosed = !(hole.walk & kWalkUp) ||
-                                OpaqueAlongColumn(image, hole.x, hole.y, -1, walkReach, ws.opaqueRows.data());
-                if (enclosed && (hole.walk & kWalkDown)) {
-                    const std::int32_t end = chains[static_cast<std::size_t>(hole.chain)];
-                    enclosed = end >= 0 ? (end & 1) && end / 2 - hole.y <= walkReach
-                                        : last - hole.y < walkReach &&
-                                              OpaqueAlongColumn(image, hole.x, hole.y, 1, walkReach, ws.opaqueRows.data());
+    // A frame without candidates needs neither pass.
+    bool anyHole = false;
+    for (const std::vector<HoleCandidate>& holes : ws.holes)
+        anyHole = anyHole || !holes.empty();
+    if (anyHole) {
+        ParallelFor(bands, threads, [&](int firstBand, int lastBand) {
+            for (int band = firstBand; band < lastBand; ++band) {
+                // A speckle's column below: settled by its chain, or walked past the band's last row.
+                const int last = bandBegin(band + 1) - 1;
+                const std::vector<std::int32_t>& chains = ws.chains[static_cast<std::size_t>(band)];
+                for (HoleCandidate& hole : ws.holes[static_cast<std::size_t>(band)]) {
+                    if (hole.colour == 0 || !hole.walk)
+                        continue;
+                    bool enclosed = !(hole.walk & kWalkUp) ||
+                                    OpaqueAlongColumn(image, hole.x, hole.y, -1, walkReach, ws.opaqueRows.data());
+                    if (enclosed && (hole.walk & kWalkDown)) {
+                        const std::int32_t end = chains[static_cast<std::size_t>(hole.chain)];
+                        enclosed = end >= 0 ? (end & 1) && end / 2 - hole.y <= walkReach
+                                            : last - hole.y < walkReach &&
+                                                  OpaqueAlongColumn(image, hole.x, hole.y, 1, walkReach, ws.opaqueRows.data());
+                    }
+                    if (!enclosed)
+                        hole.colour = 0;
                 }
-                if (!enclosed)
-                    hole.colour = 0;
             }
-        }
-    });
-    ParallelFor(bands, threads, [&](int firstBand, int lastBand) {
-        for (int band = firstBand; band < lastBand; ++band)
-            for (const HoleCandidate& hole : ws.holes[static_cast<std::size_t>(band)])
-                if (hole.colour != 0)
-                    StorePixel(image.Pixel(hole.x, hole.y), hole.colour);
-    });
+        });
+        ParallelFor(bands, threads, [&](int firstBand, int lastBand) {
+            for (int band = firstBand; band < lastBand; ++band)
+                for (const HoleCandidate& hole : ws.holes[static_cast<std::size_t>(band)])
+                    if (hole.colour != 0)
+                        StorePixel(image.Pixel(hole.x, hole.y), hole.colour);
+        });
+    }
     return HXResultOk;
 }
 
