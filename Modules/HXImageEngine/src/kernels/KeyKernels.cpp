@@ -244,7 +244,7 @@ struct FillScratch {
     std::vector<float> colour;
     std::vector<float> weights;
     std::vector<int> extent;
-    std::vector<float> smoothed; // a plane a channel
+    std::vector<float> channels; // two planes a channel
 };
 
 // `sweeps` red-black sweeps of successive over-relaxation over one padded colour plane, from `in`
@@ -300,48 +300,40 @@ void FillAndSmooth(std::vector<RefColor>& grid, std::vector<std::uint8_t>& known
     const std::vector<std::uint8_t>& measured = f.measured;
     // Ring by ring: the unknown cells next to a known one take the mean of their known neighbours,
     // all from the cells known before the ring (so the order within a ring does not matter).
-    const auto unknownNeighbours = [&](std::size_t i, std::vector<std::uint8_t>& queued,
-                                       std::vector<std::uint32_t>& ring) {
-        const int x = static_cast<int>(i % gw);
-        const int y = static_cast<int>(i / gw);
-        for (int dy = -1; dy <= 1; ++dy)
-            for (int dx = -1; dx <= 1; ++dx) {
-                const int nx = x + dx;
-                const int ny = y + dy;
-                if (nx < 0 || ny < 0 || nx >= gw || ny >= gh)
-                    continue;
-                const std::size_t j = static_cast<std::size_t>(ny) * gw + nx;
-                if (!known[j] && !queued[j]) {
-                    queued[j] = 1;
-                    ring.push_back(static_cast<std::uint32_t>(j));
-                }
-            }
+    const auto neighbours = [&](std::uint32_t i, auto&& visit) {
+        const int x = static_cast<int>(i % static_cast<std::uint32_t>(gw));
+        const int y = static_cast<int>(i / static_cast<std::uint32_t>(gw));
+        for (int ny = std::max(0, y - 1); ny <= std::min(gh - 1, y + 1); ++ny)
+            for (int nx = std::max(0, x - 1); nx <= std::min(gw - 1, x + 1); ++nx)
+                if (nx != x || ny != y)
+                    visit(static_cast<std::uint32_t>(ny * gw + nx));
     };
     std::vector<std::uint8_t>& queued = f.queued;
     queued.assign(grid.size(), 0);
     std::vector<std::uint32_t>& ring = f.ring;
     ring.clear();
-    for (std::size_t i = 0; i < grid.size(); ++i)
+    // The first ring from the unknown cells, usually the fewer.
+    for (std::uint32_t i = 0; i < grid.size(); ++i) {
         if (known[i])
-            unknownNeighbours(i, queued, ring);
+            continue;
+        bool next = false;
+        neighbours(i, [&](std::uint32_t j) { next = next || known[j]; });
+        if (next) {
+            queued[i] = 1;
+            ring.push_back(i);
+        }
+    }
     f.filled.clear();
     f.sources.clear();
     f.sourceEnd.clear();
     std::vector<std::uint32_t>& nextRing = f.nextRing;
     while (!ring.empty()) {
+        // The sources in the order the mean adds them: rows, then columns, from the top left.
         for (const std::uint32_t i : ring) {
-            const int x = static_cast<int>(i % gw);
-            const int y = static_cast<int>(i / gw);
-            for (int dy = -1; dy <= 1; ++dy)
-                for (int dx = -1; dx <= 1; ++dx) {
-                    const int nx = x + dx;
-                    const int ny = y + dy;
-                    if (nx < 0 || ny < 0 || nx >= gw || ny >= gh)
-                        continue;
-                    const std::size_t j = static_cast<std::size_t>(ny) * gw + nx;
-                    if (known[j])
-                        f.sources.push_back(static_cast<std::uint32_t>(j));
-                }
+            neighbours(i, [&](std::uint32_t j) {
+                if (known[j])
+                    f.sources.push_back(j);
+            });
             f.filled.push_back(i);
             f.sourceEnd.push_back(static_cast<std::uint32_t>(f.sources.size()));
         }
@@ -349,7 +341,12 @@ void FillAndSmooth(std::vector<RefColor>& grid, std::vector<std::uint8_t>& known
             known[i] = 1;
         nextRing.clear();
         for (const std::uint32_t i : ring)
-            unknownNeighbours(i, queued, nextRing);
+            neighbours(i, [&](std::uint32_t j) {
+                if (!known[j] && !queued[j]) {
+                    queued[j] = 1;
+                    nextRing.push_back(j);
+                }
+            });
         ring.swap(nextRing);
     }
     // The ring fill only averages the nearest ring, so light under a wide subject comes out flat
@@ -364,7 +361,7 @@ void FillAndSmooth(std::vector<RefColor>& grid, std::vector<std::uint8_t>& known
     // of one colour read only cells of the other, so a half-sweep is a plain vectorised pass.
     const int stride = gw + 2;
     const std::size_t padded = static_cast<std::size_t>(stride) * (gh + 2);
-    f.colour.assign(6 * padded, 0.0f);
+    f.colour.resize(6 * padded); // zeroed by each channel's task
     f.weights.assign(3 * padded, 0.0f);
     float* const colour = f.colour.data(); // per colour channel, two planes
     float* inverse = f.weights.data();     // 1 / its neighbours inside the grid
@@ -387,34 +384,40 @@ void FillAndSmooth(std::vector<RefColor>& grid, std::vector<std::uint8_t>& known
             inverse[j] = 1.0f / float(count);
         }
     }
-    f.smoothed.resize(kRefChannels * grid.size());
+    // Each channel works in a plane of its own (threads writing neighbouring floats of one cell
+    // would fight over its cache line), written back to the grid at the end.
+    const std::size_t size = grid.size();
+    f.channels.resize(2 * kRefChannels * size);
     static_assert(kSweeps > 0);
     static const RelaxFunction relax = HasAvx2() ? &RelaxPlaneAvx2 : &RelaxPlaneBase;
     ParallelFor(kRefChannels, threads, [&](int kBegin, int kEnd) {
         for (int k = kBegin; k < kEnd; ++k) {
+            float* plane = f.channels.data() + 2 * static_cast<std::size_t>(k) * size;
+            float* next = plane + size;
+            for (std::size_t i = 0; i < size; ++i)
+                plane[i] = grid[i].c[k];
             for (std::size_t r = 0; r < f.filled.size(); ++r) {
                 float sum = 0.0f;
                 for (std::uint32_t n = r == 0 ? 0 : f.sourceEnd[r - 1]; n < f.sourceEnd[r]; ++n)
-                    sum += grid[f.sources[n]].c[k];
+                    sum += plane[f.sources[n]];
                 const std::uint32_t count = f.sourceEnd[r] - (r == 0 ? 0 : f.sourceEnd[r - 1]);
-                grid[f.filled[r]].c[k] = sum / float(count);
+                plane[f.filled[r]] = sum / float(count);
             }
             if (k < 3) {
                 // An even count of half-sweeps leaves the result in `in`.
                 float* in = colour + 2 * static_cast<std::size_t>(k) * padded;
                 float* out = in + padded;
+                std::fill_n(in, 2 * padded, 0.0f);
                 for (int y = 0; y < gh; ++y)
                     for (int x = 0; x < gw; ++x) {
                         const std::size_t j = static_cast<std::size_t>(y + 1) * stride + x + 1;
-                        in[j] = out[j] = grid[static_cast<std::size_t>(y) * gw + x].c[k];
+                        in[j] = out[j] = plane[static_cast<std::size_t>(y) * gw + x];
                     }
                 relax(in, out, step, inverse, f.extent.data(), gh, stride, padded, kSweeps);
                 for (int y = 0; y < gh; ++y)
                     for (int x = 0; x < gw; ++x)
-                        grid[static_cast<std::size_t>(y) * gw + x].c[k] =
-                            in[static_cast<std::size_t>(y + 1) * stride + x + 1];
+                        plane[static_cast<std::size_t>(y) * gw + x] = in[static_cast<std::size_t>(y + 1) * stride + x + 1];
             }
-            float* next = f.smoothed.data() + static_cast<std::size_t>(k) * grid.size();
             const auto smooth = [&](bool horizontal) {
                 for (int y = 0; y < gh; ++y)
                     for (int x = 0; x < gw; ++x) {
@@ -423,18 +426,20 @@ void FillAndSmooth(std::vector<RefColor>& grid, std::vector<std::uint8_t>& known
                         const int x1 = horizontal ? std::min(gw - 1, x + 1) : x;
                         const int y0 = horizontal ? y : std::max(0, y - 1);
                         const int y1 = horizontal ? y : std::min(gh - 1, y + 1);
-                        const float a = grid[static_cast<std::size_t>(y0) * gw + x0].c[k];
-                        const float b = grid[i].c[k];
-                        const float c = grid[static_cast<std::size_t>(y1) * gw + x1].c[k];
+                        const float a = plane[static_cast<std::size_t>(y0) * gw + x0];
+                        const float b = plane[i];
+                        const float c = plane[static_cast<std::size_t>(y1) * gw + x1];
                         next[i] = measured[i] ? b : 0.25f * (a + 2.0f * b + c);
                     }
-                for (std::size_t i = 0; i < grid.size(); ++i)
-                    grid[i].c[k] = next[i];
+                std::swap(plane, next);
             };
             smooth(true);
             smooth(false);
         }
     });
+    for (std::size_t i = 0; i < size; ++i)
+        for (int k = 0; k < kRefChannels; ++k)
+            grid[i].c[k] = f.channels[2 * static_cast<std::size_t>(k) * size + i];
 }
 
 // What the key needs of the clean plate, as planes interpolated over the grid: the backdrop's
