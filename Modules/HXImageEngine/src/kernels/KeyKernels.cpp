@@ -2101,12 +2101,15 @@ int AutoColorDifferenceKey(const HXOperation& op, const ImageView& image, const 
     });
 
     // 6. Holes enclosed by opaque subject: decided on the finished matte, then filled.
-    // A frame without candidates needs neither pass.
-    bool anyHole = false;
+    // A frame without candidates needs neither pass, and a few thousand take less than waking
+    // the other threads for them would (the bands are the same either way).
+    std::size_t candidates = 0;
     for (const std::vector<HoleCandidate>& holes : ws.holes)
-        anyHole = anyHole || !holes.empty();
-    if (anyHole) {
-        ParallelFor(bands, threads, [&](int firstBand, int lastBand) {
+        candidates += holes.size();
+    constexpr std::size_t kHolesForThreads = 16384;
+    const int holeThreads = candidates < kHolesForThreads ? 1 : threads;
+    if (candidates > 0) {
+        ParallelFor(bands, holeThreads, [&](int firstBand, int lastBand) {
             for (int band = firstBand; band < lastBand; ++band) {
                 // A speckle's column below: settled by its chain, or walked past the band's last row.
                 const int last = bandBegin(band + 1) - 1;
@@ -2127,7 +2130,7 @@ int AutoColorDifferenceKey(const HXOperation& op, const ImageView& image, const 
                 }
             }
         });
-        ParallelFor(bands, threads, [&](int firstBand, int lastBand) {
+        ParallelFor(bands, holeThreads, [&](int firstBand, int lastBand) {
             for (int band = firstBand; band < lastBand; ++band)
                 for (const HoleCandidate& hole : ws.holes[static_cast<std::size_t>(band)])
                     if (hole.colour != 0)
