@@ -517,7 +517,8 @@ int SpanPlaces(int gw, float side, int width, SpanPlace* places)
                                               int count, PlateSpan* spans, float* slopes)
 {
     // The slopes between neighbouring centres first, plane by plane: a loop that vectorises. A
-    // side that is a power of two (as every render's is) divides exactly as its inverse multiplies.
+    // side that is a power of two (a full render and its factor-2 and factor-3 previews) divides
+    // exactly as its inverse multiplies.
     const float inverseSide = 1.0f / side;
     const bool exactInverse = std::has_single_bit(static_cast<unsigned>(side)) && float(static_cast<unsigned>(side)) == side;
     for (int p = 0; p < kPlanes; ++p) {
