@@ -238,82 +238,115 @@ struct FillScratch {
     std::vector<std::uint8_t> queued;
     std::vector<std::uint32_t> ring;
     std::vector<std::uint32_t> nextRing;
-    std::vector<RefColor> values;
+    std::vector<std::uint32_t> filled;  // the cells filled, ring by ring
+    std::vector<std::uint32_t> sources; // per filled cell, the known neighbours it takes the mean of
+    std::vector<std::uint32_t> sourceEnd;
     std::vector<float> colour;
     std::vector<float> weights;
     std::vector<int> extent;
-    std::vector<RefColor> next;
+    std::vector<float> channels; // two planes a channel
 };
+
+// `sweeps` red-black sweeps of successive over-relaxation over one padded colour plane, from `in`
+// through `out` and back (an even count of half-sweeps), so the result is in `in`. `step` holds a
+// plane per parity (the over-relaxation where a cell is relaxed, else 0), `inverse` 1 / the cell's
+// neighbours inside the grid, `extent` per padded row the columns [first, last] with relaxed cells.
+[[gnu::always_inline]] inline void RelaxPlane(float* planeIn, float* planeOut, const float* step,
+                                              const float* inverse, const int* extent, int gh, int stride,
+                                              std::size_t padded, int sweeps)
+{
+    for (int sweep = 0; sweep < 2 * sweeps; ++sweep) {
+        const int parity = sweep & 1;
+        for (int y = 1; y <= gh; ++y) {
+            const std::size_t row = static_cast<std::size_t>(y) * stride;
+            const int first = extent[2 * static_cast<std::size_t>(y)];
+            const int last = extent[2 * static_cast<std::size_t>(y) + 1];
+            const float* __restrict v = planeIn + row;
+            float* __restrict o = planeOut + row;
+            const float* __restrict w = step + static_cast<std::size_t>(parity) * padded + row;
+            const float* __restrict n = inverse + row;
+            for (int x = first; x <= last; ++x) {
+                const float sum = v[x - 1] + v[x + 1] + v[x - stride] + v[x + stride];
+                o[x] = v[x] + w[x] * (sum * n[x] - v[x]);
+            }
+        }
+        std::swap(planeIn, planeOut);
+    }
+}
+
+using RelaxFunction = void (*)(float*, float*, const float*, const float*, const int*, int, int, std::size_t, int);
+
+void RelaxPlaneBase(float* in, float* out, const float* step, const float* inverse, const int* extent, int gh,
+                    int stride, std::size_t padded, int sweeps)
+{
+    RelaxPlane(in, out, step, inverse, extent, gh, stride, padded, sweeps);
+}
+
+HX_TARGET_AVX2 void RelaxPlaneAvx2(float* in, float* out, const float* step, const float* inverse, const int* extent,
+                                   int gh, int stride, std::size_t padded, int sweeps)
+{
+    RelaxPlane(in, out, step, inverse, extent, gh, stride, padded, sweeps);
+}
 
 // Fills cells without a backdrop estimate from their estimated neighbours, ring by ring, then
 // smooths the filled cells with a 1-2-1 kernel; measured cells keep their own colour, so a shadow
-// a cell or two wide is followed. Runs on one thread but for the relaxation, whose three colour
-// planes are independent of each other: the grid is small.
+// a cell or two wide is followed. Which cells each ring fills, and from which, is found first on
+// one thread; the channels are then filled, relaxed and smoothed side by side, as no channel reads
+// another: the grid is small.
 void FillAndSmooth(std::vector<RefColor>& grid, std::vector<std::uint8_t>& known, int gw, int gh, FillScratch& f,
                    int threads)
 {
     f.measured.assign(known.begin(), known.end());
     const std::vector<std::uint8_t>& measured = f.measured;
     // Ring by ring: the unknown cells next to a known one take the mean of their known neighbours,
-    // all from the cells known before the ring.
-    const auto unknownNeighbours = [&](std::size_t i, std::vector<std::uint8_t>& queued,
-                                       std::vector<std::uint32_t>& ring) {
-        const int x = static_cast<int>(i % gw);
-        const int y = static_cast<int>(i / gw);
-        for (int dy = -1; dy <= 1; ++dy)
-            for (int dx = -1; dx <= 1; ++dx) {
-                const int nx = x + dx;
-                const int ny = y + dy;
-                if (nx < 0 || ny < 0 || nx >= gw || ny >= gh)
-                    continue;
-                const std::size_t j = static_cast<std::size_t>(ny) * gw + nx;
-                if (!known[j] && !queued[j]) {
-                    queued[j] = 1;
-                    ring.push_back(static_cast<std::uint32_t>(j));
-                }
-            }
+    // all from the cells known before the ring (so the order within a ring does not matter).
+    const auto neighbours = [&](std::uint32_t i, auto&& visit) {
+        const int x = static_cast<int>(i % static_cast<std::uint32_t>(gw));
+        const int y = static_cast<int>(i / static_cast<std::uint32_t>(gw));
+        for (int ny = std::max(0, y - 1); ny <= std::min(gh - 1, y + 1); ++ny)
+            for (int nx = std::max(0, x - 1); nx <= std::min(gw - 1, x + 1); ++nx)
+                if (nx != x || ny != y)
+                    visit(static_cast<std::uint32_t>(ny * gw + nx));
     };
     std::vector<std::uint8_t>& queued = f.queued;
     queued.assign(grid.size(), 0);
     std::vector<std::uint32_t>& ring = f.ring;
     ring.clear();
-    for (std::size_t i = 0; i < grid.size(); ++i)
+    // The first ring from the unknown cells, usually the fewer.
+    for (std::uint32_t i = 0; i < grid.size(); ++i) {
         if (known[i])
-            unknownNeighbours(i, queued, ring);
-    std::sort(ring.begin(), ring.end());
-    std::vector<RefColor>& values = f.values;
+            continue;
+        bool next = false;
+        neighbours(i, [&](std::uint32_t j) { next = next || known[j]; });
+        if (next) {
+            queued[i] = 1;
+            ring.push_back(i);
+        }
+    }
+    f.filled.clear();
+    f.sources.clear();
+    f.sourceEnd.clear();
     std::vector<std::uint32_t>& nextRing = f.nextRing;
     while (!ring.empty()) {
-        values.assign(ring.size(), RefColor{});
-        for (std::size_t r = 0; r < ring.size(); ++r) {
-            const int x = static_cast<int>(ring[r] % gw);
-            const int y = static_cast<int>(ring[r] / gw);
-            float sum[kRefChannels] = {};
-            int n = 0;
-            for (int dy = -1; dy <= 1; ++dy)
-                for (int dx = -1; dx <= 1; ++dx) {
-                    const int nx = x + dx;
-                    const int ny = y + dy;
-                    if (nx < 0 || ny < 0 || nx >= gw || ny >= gh)
-                        continue;
-                    const std::size_t j = static_cast<std::size_t>(ny) * gw + nx;
-                    if (!known[j])
-                        continue;
-                    for (int c = 0; c < kRefChannels; ++c)
-                        sum[c] += grid[j].c[c];
-                    ++n;
-                }
-            for (int c = 0; c < kRefChannels; ++c)
-                values[r].c[c] = sum[c] / float(n);
+        // The sources in the order the mean adds them: rows, then columns, from the top left.
+        for (const std::uint32_t i : ring) {
+            neighbours(i, [&](std::uint32_t j) {
+                if (known[j])
+                    f.sources.push_back(j);
+            });
+            f.filled.push_back(i);
+            f.sourceEnd.push_back(static_cast<std::uint32_t>(f.sources.size()));
         }
-        for (std::size_t r = 0; r < ring.size(); ++r) {
-            grid[ring[r]] = values[r];
-            known[ring[r]] = 1;
-        }
+        for (const std::uint32_t i : ring)
+            known[i] = 1;
         nextRing.clear();
         for (const std::uint32_t i : ring)
-            unknownNeighbours(i, queued, nextRing);
-        std::sort(nextRing.begin(), nextRing.end());
+            neighbours(i, [&](std::uint32_t j) {
+                if (!known[j] && !queued[j]) {
+                    queued[j] = 1;
+                    nextRing.push_back(j);
+                }
+            });
         ring.swap(nextRing);
     }
     // The ring fill only averages the nearest ring, so light under a wide subject comes out flat
@@ -328,12 +361,11 @@ void FillAndSmooth(std::vector<RefColor>& grid, std::vector<std::uint8_t>& known
     // of one colour read only cells of the other, so a half-sweep is a plain vectorised pass.
     const int stride = gw + 2;
     const std::size_t padded = static_cast<std::size_t>(stride) * (gh + 2);
-    f.colour.assign(6 * padded, 0.0f);
+    f.colour.resize(6 * padded); // zeroed by each channel's task
     f.weights.assign(3 * padded, 0.0f);
-    float* in = f.colour.data();         // three planes
-    float* out = in + 3 * padded;        // three planes
-    float* inverse = f.weights.data();   // 1 / its neighbours inside the grid
-    float* step = inverse + padded;      // per parity: over-relaxation where the cell is relaxed, else 0
+    float* const colour = f.colour.data(); // per colour channel, two planes
+    float* inverse = f.weights.data();     // 1 / its neighbours inside the grid
+    float* step = inverse + padded;        // per parity: over-relaxation where the cell is relaxed, else 0
     // Per row, the columns [first, last] that hold relaxed cells (first > last: none).
     f.extent.assign(2 * static_cast<std::size_t>(gh + 2), 0);
     for (int y = 0; y < gh; ++y) {
@@ -341,8 +373,6 @@ void FillAndSmooth(std::vector<RefColor>& grid, std::vector<std::uint8_t>& known
         for (int x = 0; x < gw; ++x) {
             const std::size_t i = static_cast<std::size_t>(y) * gw + x;
             const std::size_t j = static_cast<std::size_t>(y + 1) * stride + x + 1;
-            for (int k = 0; k < 3; ++k)
-                in[k * padded + j] = out[k * padded + j] = grid[i].c[k];
             if (measured[i] || !known[i])
                 continue;
             int& first = f.extent[2 * static_cast<std::size_t>(y + 1)];
@@ -354,59 +384,62 @@ void FillAndSmooth(std::vector<RefColor>& grid, std::vector<std::uint8_t>& known
             inverse[j] = 1.0f / float(count);
         }
     }
-    // Each colour plane relaxes on its own, so the planes run side by side; an even count of
-    // half-sweeps leaves every plane's result in `in`.
+    // Each channel works in a plane of its own (threads writing neighbouring floats of one cell
+    // would fight over its cache line), written back to the grid at the end.
+    const std::size_t size = grid.size();
+    f.channels.resize(2 * kRefChannels * size);
     static_assert(kSweeps > 0);
-    ParallelFor(3, threads, [&](int kBegin, int kEnd) {
+    static const RelaxFunction relax = HasAvx2() ? &RelaxPlaneAvx2 : &RelaxPlaneBase;
+    ParallelFor(kRefChannels, threads, [&](int kBegin, int kEnd) {
         for (int k = kBegin; k < kEnd; ++k) {
-            float* planeIn = in + k * padded;
-            float* planeOut = out + k * padded;
-            for (int sweep = 0; sweep < 2 * kSweeps; ++sweep) {
-                const int parity = sweep & 1;
-                for (int y = 1; y <= gh; ++y) {
-                    const std::size_t row = static_cast<std::size_t>(y) * stride;
-                    const int first = f.extent[2 * static_cast<std::size_t>(y)];
-                    const int last = f.extent[2 * static_cast<std::size_t>(y) + 1];
-                    const float* __restrict v = planeIn + row;
-                    float* __restrict o = planeOut + row;
-                    const float* __restrict w = step + static_cast<std::size_t>(parity) * padded + row;
-                    const float* __restrict n = inverse + row;
-                    for (int x = first; x <= last; ++x) {
-                        const float sum = v[x - 1] + v[x + 1] + v[x - stride] + v[x + stride];
-                        o[x] = v[x] + w[x] * (sum * n[x] - v[x]);
-                    }
-                }
-                std::swap(planeIn, planeOut);
+            float* plane = f.channels.data() + 2 * static_cast<std::size_t>(k) * size;
+            float* next = plane + size;
+            for (std::size_t i = 0; i < size; ++i)
+                plane[i] = grid[i].c[k];
+            for (std::size_t r = 0; r < f.filled.size(); ++r) {
+                float sum = 0.0f;
+                for (std::uint32_t n = r == 0 ? 0 : f.sourceEnd[r - 1]; n < f.sourceEnd[r]; ++n)
+                    sum += plane[f.sources[n]];
+                const std::uint32_t count = f.sourceEnd[r] - (r == 0 ? 0 : f.sourceEnd[r - 1]);
+                plane[f.filled[r]] = sum / float(count);
             }
+            if (k < 3) {
+                // An even count of half-sweeps leaves the result in `in`.
+                float* in = colour + 2 * static_cast<std::size_t>(k) * padded;
+                float* out = in + padded;
+                std::fill_n(in, 2 * padded, 0.0f);
+                for (int y = 0; y < gh; ++y)
+                    for (int x = 0; x < gw; ++x) {
+                        const std::size_t j = static_cast<std::size_t>(y + 1) * stride + x + 1;
+                        in[j] = out[j] = plane[static_cast<std::size_t>(y) * gw + x];
+                    }
+                relax(in, out, step, inverse, f.extent.data(), gh, stride, padded, kSweeps);
+                for (int y = 0; y < gh; ++y)
+                    for (int x = 0; x < gw; ++x)
+                        plane[static_cast<std::size_t>(y) * gw + x] = in[static_cast<std::size_t>(y + 1) * stride + x + 1];
+            }
+            const auto smooth = [&](bool horizontal) {
+                for (int y = 0; y < gh; ++y)
+                    for (int x = 0; x < gw; ++x) {
+                        const std::size_t i = static_cast<std::size_t>(y) * gw + x;
+                        const int x0 = horizontal ? std::max(0, x - 1) : x;
+                        const int x1 = horizontal ? std::min(gw - 1, x + 1) : x;
+                        const int y0 = horizontal ? y : std::max(0, y - 1);
+                        const int y1 = horizontal ? y : std::min(gh - 1, y + 1);
+                        const float a = plane[static_cast<std::size_t>(y0) * gw + x0];
+                        const float b = plane[i];
+                        const float c = plane[static_cast<std::size_t>(y1) * gw + x1];
+                        next[i] = measured[i] ? b : 0.25f * (a + 2.0f * b + c);
+                    }
+                std::swap(plane, next);
+            };
+            smooth(true);
+            smooth(false);
         }
     });
-    for (int y = 0; y < gh; ++y)
-        for (int x = 0; x < gw; ++x) {
-            const std::size_t j = static_cast<std::size_t>(y + 1) * stride + x + 1;
-            for (int k = 0; k < 3; ++k)
-                grid[static_cast<std::size_t>(y) * gw + x].c[k] = in[k * padded + j];
-        }
-    std::vector<RefColor>& next = f.next;
-    next.assign(grid.begin(), grid.end());
-    const auto smooth = [&](bool horizontal) {
-        for (int y = 0; y < gh; ++y)
-            for (int x = 0; x < gw; ++x) {
-                const int x0 = horizontal ? std::max(0, x - 1) : x;
-                const int x1 = horizontal ? std::min(gw - 1, x + 1) : x;
-                const int y0 = horizontal ? y : std::max(0, y - 1);
-                const int y1 = horizontal ? y : std::min(gh - 1, y + 1);
-                const RefColor& a = grid[static_cast<std::size_t>(y0) * gw + x0];
-                const RefColor& b = grid[static_cast<std::size_t>(y) * gw + x];
-                const RefColor& c = grid[static_cast<std::size_t>(y1) * gw + x1];
-                if (measured[static_cast<std::size_t>(y) * gw + x])
-                    continue;
-                for (int k = 0; k < kRefChannels; ++k)
-                    next[static_cast<std::size_t>(y) * gw + x].c[k] = 0.25f * (a.c[k] + 2.0f * b.c[k] + c.c[k]);
-            }
-        grid = next;
-    };
-    smooth(true);
-    smooth(false);
+    for (std::size_t i = 0; i < size; ++i)
+        for (int k = 0; k < kRefChannels; ++k)
+            grid[i].c[k] = f.channels[2 * static_cast<std::size_t>(k) * size + i];
 }
 
 // What the key needs of the clean plate, as planes interpolated over the grid: the backdrop's
@@ -448,36 +481,21 @@ float EdgeSlope(const float* plane, int from, int to, float side)
     return std::clamp((plane[to] - plane[from]) / side, -limit, limit);
 }
 
-// The spans of one row from the grid row `cells` (kPlanes planes of gw values, centres at
-// (i + 0.5) * side): linear between neighbouring centres and on along the edge slopes beyond the
-// first and last. A pixel belongs to the span whose right centre x + 0.5 has not reached. Returns
-// the count. `slopes` holds kPlanes * gw values.
-int PlateSpans(const float* cells, int gw, float side, int width, PlateSpan* spans, float* slopes)
+// Where the spans of a row lie, the same on every row: pixels [x0, x1) interpolated from cell
+// `cell` on, `edge` -1 before the first centre, 1 beyond the last, 0 between centres cell and
+// cell + 1. A pixel belongs to the span whose right centre x + 0.5 has not reached. Returns the count.
+struct SpanPlace {
+    int x0, x1;
+    int cell;
+    int edge;
+};
+
+int SpanPlaces(int gw, float side, int width, SpanPlace* places)
 {
-    // The slopes between neighbouring centres first, plane by plane: a loop that vectorises.
-    for (int p = 0; p < kPlanes; ++p) {
-        const float* __restrict plane = cells + p * gw;
-        float* __restrict slope = slopes + p * gw;
-        for (int i = 0; i + 1 < gw; ++i)
-            slope[i] = (plane[i + 1] - plane[i]) / side;
-    }
     int count = 0;
-    // `edge`: -1 before the first centre, 1 beyond the last, 0 between centres i and i + 1.
     const auto add = [&](int x0, int x1, int i, int edge) {
-        if (x1 <= x0)
-            return;
-        PlateSpan& span = spans[count++];
-        span.x0 = x0;
-        span.x1 = x1;
-        span.left = (float(i) + 0.5f) * side;
-        for (int p = 0; p < kPlanes; ++p) {
-            const float* plane = cells + p * gw;
-            span.start[p] = plane[i];
-            span.step[p] = gw < 2       ? 0.0f
-                           : edge < 0   ? EdgeSlope(plane, 0, 1, side)
-                           : edge > 0   ? -EdgeSlope(plane, gw - 1, gw - 2, side)
-                                        : slopes[p * gw + i];
-        }
+        if (x1 > x0)
+            places[count++] = {x0, x1, i, edge};
     };
     // x + 0.5 <= side / 2 up to floor(side / 2 - 0.5).
     int x = std::min(width, static_cast<int>(std::floor(0.5f * side - 0.5f)) + 1);
@@ -491,6 +509,126 @@ int PlateSpans(const float* cells, int gw, float side, int width, PlateSpan* spa
     add(x, width, gw - 1, 1);
     return count;
 }
+
+// The spans of one row from the grid row `cells` (kPlanes planes of gw values, centres at
+// (i + 0.5) * side): linear between neighbouring centres and on along the edge slopes beyond the
+// first and last. `slopes` holds kPlanes * gw values.
+[[gnu::always_inline]] inline void PlateSpans(const float* cells, int gw, float side, const SpanPlace* places,
+                                              int count, PlateSpan* spans, float* slopes)
+{
+    // The slopes between neighbouring centres first, plane by plane: a loop that vectorises. A
+    // side that is a power of two (a full render and its factor-2 and factor-3 previews) divides
+    // exactly as its inverse multiplies.
+    const float inverseSide = 1.0f / side;
+    const bool exactInverse = std::has_single_bit(static_cast<unsigned>(side)) && float(static_cast<unsigned>(side)) == side;
+    for (int p = 0; p < kPlanes; ++p) {
+        const float* __restrict plane = cells + p * gw;
+        float* __restrict slope = slopes + p * gw;
+        if (exactInverse)
+            for (int i = 0; i + 1 < gw; ++i)
+                slope[i] = (plane[i + 1] - plane[i]) * inverseSide;
+        else
+            for (int i = 0; i + 1 < gw; ++i)
+                slope[i] = (plane[i + 1] - plane[i]) / side;
+    }
+    for (int n = 0; n < count; ++n) {
+        spans[n].x0 = places[n].x0;
+        spans[n].x1 = places[n].x1;
+        spans[n].left = (float(places[n].cell) + 0.5f) * side;
+    }
+    // Plane by plane, so the loop over the spans has no branches; only the first span can lie
+    // before the first centre and only the last beyond the last (SpanPlaces).
+    for (int p = 0; p < kPlanes; ++p) {
+        const float* plane = cells + p * gw;
+        const float* slope = slopes + p * gw;
+        for (int n = 0; n < count; ++n) {
+            const int i = places[n].cell;
+            spans[n].start[p] = plane[i];
+            spans[n].step[p] = slope[i];
+        }
+        if (places[0].edge < 0)
+            spans[0].step[p] = gw < 2 ? 0.0f : EdgeSlope(plane, 0, 1, side);
+        if (places[count - 1].edge > 0)
+            spans[count - 1].step[p] = gw < 2 ? 0.0f : -EdgeSlope(plane, gw - 1, gw - 2, side);
+    }
+}
+
+// The clean plate of a row into `spans` (see PlateSpans), from the plate's planes (kPlanes planes
+// of cells values): between the two rows of cell centres j0 and j1 at wy, or on beyond the first or
+// last along the edge slope (as PlateSpans does across). `cellRow` holds kPlanes * gw values.
+[[gnu::always_inline]] inline void PlateRowInline(const float* planes, std::size_t cells, int gw, int j0, int j1,
+                                                  float wy, float side, const SpanPlace* places, int count,
+                                                  float* cellRow, float* slopes, PlateSpan* spans)
+{
+    const bool before = wy < 0.0f;
+    for (int k = 0; k < kPlanes; ++k) {
+        const float* __restrict a = planes + k * cells + static_cast<std::size_t>(j0) * gw;
+        const float* __restrict b = planes + k * cells + static_cast<std::size_t>(j1) * gw;
+        float* __restrict out = cellRow + static_cast<std::size_t>(k) * gw;
+        if (wy >= 0.0f && wy <= 1.0f) {
+            for (int i = 0; i < gw; ++i)
+                out[i] = a[i] + (b[i] - a[i]) * wy;
+        } else {
+            for (int i = 0; i < gw; ++i) {
+                const float near = before ? a[i] : b[i];
+                const float limit = 2.0f * kExtrapolatedShare * std::abs(near);
+                out[i] = near + std::clamp(b[i] - a[i], -limit, limit) * (before ? wy : wy - 1.0f);
+            }
+        }
+    }
+    PlateSpans(cellRow, gw, side, places, count, spans, slopes);
+}
+
+// Non-zero where a pixel lies next to a seed (within its 3 x 3 neighbourhood), from the seed flags
+// of its row and the two around it (each padded by one 0 on either side); `columns` holds
+// width + 2 values. Words rather than bytes, so that the seed and key loops have only 32-bit lanes.
+[[gnu::always_inline]] inline void NearSeedRowInline(const std::int32_t* __restrict above,
+                                                     const std::int32_t* __restrict here,
+                                                     const std::int32_t* __restrict below, int width,
+                                                     std::int32_t* __restrict columns, std::int32_t* __restrict near)
+{
+    for (int i = -1; i <= width; ++i)
+        columns[i + 1] = above[i] | here[i] | below[i];
+    for (int x = 0; x < width; ++x)
+        near[x] = columns[x] | columns[x + 1] | columns[x + 2];
+}
+
+// The row work of the key that does not depend on the key channel, in the baseline and the AVX2 build.
+struct PlateRowFunctions {
+    void (*plate)(const float*, std::size_t, int, int, int, float, float, const SpanPlace*, int, float*, float*,
+                  PlateSpan*);
+    void (*nearSeeds)(const std::int32_t*, const std::int32_t*, const std::int32_t*, int, std::int32_t*,
+                      std::int32_t*);
+};
+
+struct PlateRowBuilds {
+    static void Plate(const float* planes, std::size_t cells, int gw, int j0, int j1, float wy, float side,
+                      const SpanPlace* places, int count, float* cellRow, float* slopes, PlateSpan* spans)
+    {
+        PlateRowInline(planes, cells, gw, j0, j1, wy, side, places, count, cellRow, slopes, spans);
+    }
+    HX_TARGET_AVX2 static void PlateAvx2(const float* planes, std::size_t cells, int gw, int j0, int j1, float wy,
+                                         float side, const SpanPlace* places, int count, float* cellRow,
+                                         float* slopes, PlateSpan* spans)
+    {
+        PlateRowInline(planes, cells, gw, j0, j1, wy, side, places, count, cellRow, slopes, spans);
+    }
+    static void NearSeeds(const std::int32_t* above, const std::int32_t* here, const std::int32_t* below, int width,
+                          std::int32_t* columns, std::int32_t* near)
+    {
+        NearSeedRowInline(above, here, below, width, columns, near);
+    }
+    HX_TARGET_AVX2 static void NearSeedsAvx2(const std::int32_t* above, const std::int32_t* here,
+                                             const std::int32_t* below, int width, std::int32_t* columns,
+                                             std::int32_t* near)
+    {
+        NearSeedRowInline(above, here, below, width, columns, near);
+    }
+    static PlateRowFunctions Choose()
+    {
+        return HasAvx2() ? PlateRowFunctions{&PlateAvx2, &NearSeedsAvx2} : PlateRowFunctions{&Plate, &NearSeeds};
+    }
+};
 
 template <int Byte>
 inline float ByteOf(std::uint32_t v)
@@ -625,6 +763,12 @@ struct CellSums {
     // Steps between clean pixels and their squares (eighths of a level): of D, of the smoothed D.
     std::uint32_t rawSteps = 0, smoothedSteps = 0;
     std::int64_t rawSquares = 0, smoothedSquares = 0;
+};
+
+// A row of plate cells' clean backdrop pixels: their count and the sums of their bytes 0..2.
+struct CellRowTotals {
+    double c[3] = {0, 0, 0};
+    std::uint64_t count = 0;
 };
 
 // The most subject-like pixel (lowest smoothed D, in eighths of a level) of a fine cell and its colour.
@@ -770,12 +914,17 @@ void TakeLowestOfColumns(std::int32_t* columns, int width, int fine, WarmCell* w
     const std::int32_t* lowestColor = columns + ColumnLowestColor * plane;
     for (int x0 = 0, cell = 0; x0 < width; x0 += fine, ++cell) {
         const int x1 = std::min(width, x0 + fine);
-        int best = -1;
-        for (int x = x0; x < x1; ++x)
-            if (lowest[x] != std::numeric_limits<std::int32_t>::max() &&
-                (best < 0 || lowest[x] < lowest[best] || (lowest[x] == lowest[best] && lowestRow[x] < lowestRow[best])))
-                best = x;
-        if (best >= 0 && lowest[best] < warm[cell].q) {
+        // The lowest value, then the lowest row, as one key, and the first column that has it:
+        // without branches, which the noise of D would make unpredictable.
+        std::int64_t bestKey = std::numeric_limits<std::int64_t>::max();
+        int best = x0;
+        for (int x = x0; x < x1; ++x) {
+            const std::int64_t key = std::int64_t{lowest[x]} * (std::int64_t{1} << 32) + lowestRow[x];
+            best = key < bestKey ? x : best;
+            bestKey = std::min(bestKey, key);
+        }
+        // A column without a visible pixel keeps the highest value.
+        if (lowest[best] != std::numeric_limits<std::int32_t>::max() && lowest[best] < warm[cell].q) {
             warm[cell].q = lowest[best];
             for (int k = 0; k < 3; ++k)
                 warm[cell].c[k] = static_cast<std::uint8_t>(lowestColor[best] >> (8 * k));
@@ -823,19 +972,6 @@ struct WarmRow {
     float* c[3];
 };
 
-// Non-zero where a pixel lies next to a seed (within its 3 x 3 neighbourhood), from the seed flags
-// of its row and the two around it (each padded by one 0 on either side); `columns` holds
-// width + 2 values. Words rather than bytes, so that the seed and key loops have only 32-bit lanes.
-inline void NearSeedRow(const std::int32_t* __restrict above, const std::int32_t* __restrict here,
-                        const std::int32_t* __restrict below, int width, std::int32_t* __restrict columns,
-                        std::int32_t* __restrict near)
-{
-    for (int i = -1; i <= width; ++i)
-        columns[i + 1] = above[i] | here[i] | below[i];
-    for (int x = 0; x < width; ++x)
-        near[x] = columns[x] | columns[x + 1] | columns[x + 2];
-}
-
 // 1 where a pixel stands clear of the backdrop's noise: along a line of three pixels, or over its
 // smoothed neighbourhood (at least three of the nine pixels joined the mean).
 [[gnu::always_inline]] inline void SeedRow(const PlateSpan* spans, int count, const float* __restrict smoothed,
@@ -875,6 +1011,22 @@ template <int Key, bool Warm>
         const PlateSpan plate = spans[s];
         const int x0 = std::max(plate.x0, from);
         const int x1 = std::min(plate.x1, to);
+        // Away from every seed alpha is 0 where the dead zone and the slope are not negative (they
+        // follow t monotonically, so their ends tell), so the pixel keeps its colour: plain
+        // backdrop, most of a frame, needs no more.
+        std::int32_t anyNear = 0;
+        for (int x = x0; x < x1; ++x)
+            anyNear |= near[x];
+        const auto notNegative = [&](int p) {
+            const float t0 = float(x0) + 0.5f - plate.left;
+            const float t1 = float(x1 - 1) + 0.5f - plate.left;
+            return plate.start[p] + t0 * plate.step[p] >= 0.0f && plate.start[p] + t1 * plate.step[p] >= 0.0f;
+        };
+        if (anyNear == 0 && x0 < x1 && notNegative(PlaneLow) && notNegative(PlaneSpan)) {
+            for (int x = x0; x < x1; ++x)
+                StorePixel(out + 4 * x, LoadPixel(row + 4 * x) & 0x00ffffffu);
+            continue;
+        }
         for (int x = x0; x < x1; ++x) {
             const float t = float(x) + 0.5f - plate.left;
             const auto at = [&](int p) { return plate.start[p] + t * plate.step[p]; };
@@ -1187,57 +1339,33 @@ void WindowMinimum(std::uint64_t* line, std::size_t stride, int count, int reach
         line[static_cast<std::size_t>(i) * stride] = std::min(h[i], g[i + 2 * reach]);
 }
 
-// For every fine cell, the index of the warm cell with the lowest D within `reach` cells (a
-// square; ties to the lower index, so the result does not depend on the threads), or -1. A cell
-// is warm when `warm` says so.
-struct NearestScratch {
-    std::vector<std::uint64_t> keys;
-    std::vector<std::uint64_t> work;
-    std::vector<std::uint64_t> lowest;
-    std::vector<std::int32_t> nearest;
-};
-
-const std::vector<std::int32_t>& NearestWarm(const std::vector<WarmCell>& cells, const std::vector<std::uint8_t>& warm,
-                                             int fw, int fh, int reach, int threads, NearestScratch& scratch)
+// The nearest warm subject of every fine cell: the warm cell with the lowest D within `reach`
+// cells (a square; ties to the lower index, so the result does not depend on the threads), or -1.
+// Keys hold D (offset to be positive) above and the index below, so the lowest key is the warmest
+// cell; a cell that is not warm holds the highest. WarmKeysOfRow takes a row of fine cells to the
+// lowest key within reach along the row, NearestOfRow then the lowest of the rows within reach.
+void WarmKeysOfRow(const WarmCell* cells, const std::uint8_t* warm, std::size_t first, int fw, int reach,
+                   std::uint64_t* keys, std::uint64_t* work)
 {
-    // D (offset to be positive) above, index below: the lowest key is the warmest cell.
-    std::vector<std::uint64_t>& keys = scratch.keys;
-    keys.resize(cells.size());
-    ParallelFor(fh, threads, [&](int begin, int end) {
-        for (std::size_t i = static_cast<std::size_t>(begin) * fw; i < static_cast<std::size_t>(end) * fw; ++i)
-            keys[i] = warm[i]
-                          ? (static_cast<std::uint64_t>(static_cast<std::uint32_t>(cells[i].q) ^ 0x80000000u) << 32) | i
+    for (int i = 0; i < fw; ++i)
+        keys[i] = warm[i] ? (static_cast<std::uint64_t>(static_cast<std::uint32_t>(cells[i].q) ^ 0x80000000u) << 32) |
+                                (first + static_cast<std::size_t>(i))
                           : ~std::uint64_t{0};
-    });
-    // Along rows with the running minimum, then down columns directly over the rows of the window
-    // (row by row, so that threads write rows of their own).
-    const int longest = fw + 4 * reach + 1;
-    std::vector<std::uint64_t>& work = scratch.work;
-    work.resize(static_cast<std::size_t>(threads) * 3 * longest);
-    ParallelFor(fh, threads, [&](int begin, int end, int worker) {
-        std::uint64_t* w = work.data() + static_cast<std::size_t>(worker) * 3 * longest;
-        for (int j = begin; j < end; ++j)
-            WindowMinimum(keys.data() + static_cast<std::size_t>(j) * fw, 1, fw, reach, w);
-    });
-    std::vector<std::int32_t>& nearest = scratch.nearest;
-    nearest.resize(cells.size());
-    std::vector<std::uint64_t>& lowest = scratch.lowest;
-    lowest.resize(static_cast<std::size_t>(threads) * fw);
-    ParallelFor(fh, threads, [&](int begin, int end, int worker) {
-        std::uint64_t* low = lowest.data() + static_cast<std::size_t>(worker) * fw;
-        for (int j = begin; j < end; ++j) {
-            std::fill_n(low, fw, ~std::uint64_t{0});
-            for (int k = std::max(0, j - reach); k <= std::min(fh - 1, j + reach); ++k) {
-                const std::uint64_t* row = keys.data() + static_cast<std::size_t>(k) * fw;
-                for (int i = 0; i < fw; ++i)
-                    low[i] = std::min(low[i], row[i]);
-            }
-            std::int32_t* out = nearest.data() + static_cast<std::size_t>(j) * fw;
-            for (int i = 0; i < fw; ++i)
-                out[i] = low[i] == ~std::uint64_t{0} ? -1 : static_cast<std::int32_t>(low[i] & 0xffffffffu);
-        }
-    });
-    return nearest;
+    WindowMinimum(keys, 1, fw, reach, work);
+}
+
+// `lowest` holds fw values.
+void NearestOfRow(const std::uint64_t* keys, int fw, int fh, int j, int reach, std::uint64_t* lowest,
+                  std::int32_t* nearest)
+{
+    std::fill_n(lowest, fw, ~std::uint64_t{0});
+    for (int k = std::max(0, j - reach); k <= std::min(fh - 1, j + reach); ++k) {
+        const std::uint64_t* row = keys + static_cast<std::size_t>(k) * fw;
+        for (int i = 0; i < fw; ++i)
+            lowest[i] = std::min(lowest[i], row[i]);
+    }
+    for (int i = 0; i < fw; ++i)
+        nearest[i] = lowest[i] == ~std::uint64_t{0} ? -1 : static_cast<std::int32_t>(lowest[i] & 0xffffffffu);
 }
 
 // What one thread needs while it keys or measures rows.
@@ -1263,10 +1391,18 @@ struct RowScratch {
     std::vector<std::int32_t> breaks;
     std::vector<std::uint64_t> walkingDown;
     std::vector<std::int32_t> chainOf; // per column, -1 for none
+    std::vector<std::uint64_t> warmLowest; // one row of fine cells: NearestOfRow's lowest keys
+    std::vector<std::int32_t> nearestWarm; // one row of fine cells: the nearest warm cell, or -1
+    std::vector<std::uint8_t> isWarm;      // one row of fine cells
+    std::vector<std::uint64_t> warmWork;   // WindowMinimum's room for a row of fine cells
 
-    void Fit(int width, int gw)
+    void Fit(int width, int gw, int fw, int warmReach)
     {
         const std::size_t w = static_cast<std::size_t>(width);
+        warmLowest.resize(static_cast<std::size_t>(fw));
+        nearestWarm.resize(static_cast<std::size_t>(fw));
+        isWarm.resize(static_cast<std::size_t>(fw));
+        warmWork.resize(3 * (static_cast<std::size_t>(fw) + 4 * static_cast<std::size_t>(warmReach) + 1));
         differences.resize(4 * (w + 2));
         holeBits.resize((w + 63) / 64);
         walkingDown.resize((w + 63) / 64);
@@ -1532,13 +1668,14 @@ struct KeyWorkspace {
     std::vector<float> frameRows;
     std::vector<std::uint16_t> frameBins;
     std::vector<CellSums> sums;
+    std::vector<CellRowTotals> cellRowTotals;
     std::vector<WarmCell> warmCells;
     std::vector<RefColor> grid;
     std::vector<std::uint8_t> known;
     std::vector<float> planes;
-    std::vector<std::uint8_t> isWarm;
     FillScratch fill;
-    NearestScratch nearest;
+    std::vector<std::uint64_t> warmKeys; // per fine cell, after WarmKeysOfRow
+    std::vector<SpanPlace> places;       // where the plate's spans of a row lie
     std::vector<float> keptRows;
     std::vector<std::vector<HoleCandidate>> holes; // one list a band of rows
     // Per band, per run of a column in the hole range below a speckle: the break that ended it
@@ -1610,13 +1747,44 @@ int AutoColorDifferenceKey(const HXOperation& op, const ImageView& image, const 
     if (ws.rows.size() < static_cast<std::size_t>(threads))
         ws.rows.resize(static_cast<std::size_t>(threads));
     for (int t = 0; t < threads; ++t)
-        ws.rows[static_cast<std::size_t>(t)].Fit(width, gw);
+        ws.rows[static_cast<std::size_t>(t)].Fit(width, gw, fw, warmReach);
 
     // 2. Per plate cell the clean backdrop pixels (pure after smoothing, with pure neighbours), per
     // fine cell its most subject-like pixel. One row of plate cells a task, so every cell's sums
     // are made in one order whatever the threads.
     std::vector<CellSums>& sums = ws.sums;
     sums.assign(cells, CellSums{});
+    std::vector<RefColor>& grid = ws.grid;
+    grid.assign(cells, RefColor{});
+    std::vector<std::uint8_t>& known = ws.known;
+    known.assign(cells, 0);
+    ws.cellRowTotals.assign(static_cast<std::size_t>(gh), CellRowTotals{});
+    // A row of cells' backdrop estimates, once its sums are complete; the frame's backdrop sums
+    // add integers, exact in a double, so rows may be added in any split.
+    const auto measureCells = [&](int gy) {
+        if (!hasBackdrop)
+            return;
+        CellRowTotals& totals = ws.cellRowTotals[static_cast<std::size_t>(gy)];
+        for (std::size_t i = static_cast<std::size_t>(gy) * gw; i < static_cast<std::size_t>(gy + 1) * gw; ++i) {
+            const CellSums& cell = sums[i];
+            const double n = cell.count;
+            // A few pure pixels in a cell of subject (gaps in the hair) are too few to trust.
+            if (cell.count == 0 || n < kMeasuredShare * double(cell.total))
+                continue;
+            for (int k = 0; k < 3; ++k) {
+                grid[i].c[k] = static_cast<float>(double(cell.c[k]) / n);
+                totals.c[k] += double(cell.c[k]);
+            }
+            // Sigma in levels from squared steps in eighths.
+            const auto sigma = [](std::uint32_t steps, std::int64_t squares) {
+                return steps == 0 ? 0.0f : static_cast<float>(std::sqrt(double(squares) / (2.0 * steps)) / 8.0);
+            };
+            grid[i].c[3] = sigma(cell.smoothedSteps, cell.smoothedSquares);
+            grid[i].c[4] = sigma(cell.rawSteps, cell.rawSquares);
+            totals.count += cell.count;
+            known[i] = 1;
+        }
+    };
     std::vector<WarmCell>& warmCells = ws.warmCells;
     warmCells.assign(static_cast<std::size_t>(fw) * fh, WarmCell{});
     const std::size_t binStride = static_cast<std::size_t>(width) + 2;
@@ -1676,36 +1844,20 @@ int AutoColorDifferenceKey(const HXOperation& op, const ImageView& image, const 
                                         warmCells.data() + static_cast<std::size_t>(y / fine) * fw);
             }
             AddColumnsToCells(r.columns, width, side, cellRow);
+            measureCells(gy);
         }
     });
 
-    // 3. The plate: each trusted cell's mean backdrop colour and noise; the others filled in.
-    std::vector<RefColor>& grid = ws.grid;
-    grid.assign(cells, RefColor{});
-    std::vector<std::uint8_t>& known = ws.known;
-    known.assign(cells, 0);
+    // 3. The plate: each trusted cell's mean backdrop colour and noise (taken as the rows of cells
+    // were summed); the others filled in.
     double sum[3] = {0, 0, 0};
     std::uint64_t sumCount = 0;
-    if (hasBackdrop)
-        for (std::size_t i = 0; i < cells; ++i) {
-            const CellSums& cell = sums[i];
-            const double n = cell.count;
-            // A few pure pixels in a cell of subject (gaps in the hair) are too few to trust.
-            if (cell.count == 0 || n < kMeasuredShare * double(cell.total))
-                continue;
-            for (int k = 0; k < 3; ++k) {
-                grid[i].c[k] = static_cast<float>(double(cell.c[k]) / n);
-                sum[k] += double(cell.c[k]);
-            }
-            // Sigma in levels from squared steps in eighths.
-            const auto sigma = [](std::uint32_t steps, std::int64_t squares) {
-                return steps == 0 ? 0.0f : static_cast<float>(std::sqrt(double(squares) / (2.0 * steps)) / 8.0);
-            };
-            grid[i].c[3] = sigma(cell.smoothedSteps, cell.smoothedSquares);
-            grid[i].c[4] = sigma(cell.rawSteps, cell.rawSquares);
-            sumCount += cell.count;
-            known[i] = 1;
-        }
+    for (int gy = 0; gy < gh; ++gy) {
+        const CellRowTotals& totals = ws.cellRowTotals[static_cast<std::size_t>(gy)];
+        for (int k = 0; k < 3; ++k)
+            sum[k] += totals.c[k];
+        sumCount += totals.count;
+    }
     RefColor global{};
     if (sumCount == 0) {
         // No backdrop anywhere: key against the pure key colour.
@@ -1721,10 +1873,6 @@ int AutoColorDifferenceKey(const HXOperation& op, const ImageView& image, const 
     // "Removal" (grey detail 0) keys against the local backdrop and takes shadows and uneven light
     // out; grey detail 1 keys against the frame's backdrop, so shadows stay as a dark veil.
     const float keep = static_cast<float>(greyDetail);
-    for (RefColor& cell : grid)
-        for (int k = 0; k < 3; ++k)
-            cell.c[k] = (1.0f - keep) * cell.c[k] + keep * global.c[k];
-
     // Per cell, as planes for interpolation (see Plane). Alpha rises from 0 a few noise sigmas below
     // the backdrop's D to 1 at `high`.
     const float high = static_cast<float>(1.0 - kOpaqueShare * greyThreshold);
@@ -1732,8 +1880,10 @@ int AutoColorDifferenceKey(const HXOperation& op, const ImageView& image, const 
     const int headroomByte2 = ch.key == 2 ? 1 : 2;
     std::vector<float>& planes = ws.planes;
     planes.resize(cells * kPlanes);
-    for (std::size_t i = 0; i < cells; ++i) {
-        const RefColor& cell = grid[i];
+    const auto planesOfCell = [&](std::size_t i) {
+        RefColor& cell = grid[i];
+        for (int k = 0; k < 3; ++k)
+            cell.c[k] = (1.0f - keep) * cell.c[k] + keep * global.c[k];
         const float inverseD = 1.0f / std::max(float(kMinimumBackdropD), DifferenceOf(cell, ch, detailF));
         const float smoothedNoise = cell.c[3];
         // A cell's noise is measured on its cleanest pixels, which in a dim corner leaves out its
@@ -1755,23 +1905,31 @@ int AutoColorDifferenceKey(const HXOperation& op, const ImageView& image, const 
         };
         for (int p = 0; p < kPlanes; ++p)
             planes[static_cast<std::size_t>(p) * cells + i] = values[p];
-    }
+    };
 
-    // 4. Subject colours that are clearly warm (D well below 0), the nearest for every fine cell.
-    std::vector<std::uint8_t>& isWarm = ws.isWarm;
-    isWarm.resize(warmCells.size());
-    ParallelFor(fh, threads, [&](int begin, int end) {
-        for (int j = begin; j < end; ++j)
-            for (int i = 0; i < fw; ++i) {
-                const std::size_t index = static_cast<std::size_t>(j) * fw + i;
-                const std::size_t plate = static_cast<std::size_t>(std::min(gh - 1, j / finePerCell)) * gw +
-                                          std::min(gw - 1, i / finePerCell);
-                const float backdropD = 1.0f / planes[PlaneInverseD * cells + plate];
-                isWarm[index] = float(warmCells[index].q) / 8.0f <= -kWarmShare * backdropD;
+    // 4. Subject colours that are clearly warm (D well below 0). One pass over the rows of plate
+    // cells makes their planes and, for the rows of fine cells they hold (which need only those
+    // planes), the lowest warm key along each row; the key takes the nearest for every fine cell
+    // from the rows within reach as it goes (NearestOfRow).
+    std::vector<std::uint64_t>& warmKeys = ws.warmKeys;
+    warmKeys.resize(warmCells.size());
+    ParallelFor(gh, threads, [&](int begin, int end, int worker) {
+        RowScratch& s = ws.rows[static_cast<std::size_t>(worker)];
+        for (int gy = begin; gy < end; ++gy) {
+            for (int gx = 0; gx < gw; ++gx)
+                planesOfCell(static_cast<std::size_t>(gy) * gw + gx);
+            const float* inverseD = planes.data() + PlaneInverseD * cells + static_cast<std::size_t>(gy) * gw;
+            for (int j = gy * finePerCell; j < std::min(fh, (gy + 1) * finePerCell); ++j) {
+                const std::size_t first = static_cast<std::size_t>(j) * fw;
+                for (int i = 0; i < fw; ++i) {
+                    const float backdropD = 1.0f / inverseD[std::min(gw - 1, i / finePerCell)];
+                    s.isWarm[static_cast<std::size_t>(i)] = float(warmCells[first + i].q) / 8.0f <= -kWarmShare * backdropD;
+                }
+                WarmKeysOfRow(warmCells.data() + first, s.isWarm.data(), first, fw, warmReach, warmKeys.data() + first,
+                              s.warmWork.data());
             }
+        }
     });
-    const std::vector<std::int32_t>& nearestWarm =
-        NearestWarm(warmCells, isWarm, fw, fh, warmReach, threads, ws.nearest);
 
     // 5. Alpha and unmixed colour, one row at a time against the interpolated clean plate. Keyed in
     // place, the key writes while it reads two rows around each row, so each band of rows takes the
@@ -1803,6 +1961,10 @@ int AutoColorDifferenceKey(const HXOperation& op, const ImageView& image, const 
     const int speckle = std::max(1, static_cast<int>(std::lround(kSpeckle * ctx.scale)));
     const int walkReach = 4 * speckle; // a speckle's column is walked at most four speckle widths
     static const HoleScans holeScans = ChooseHoleScans();
+    static const PlateRowFunctions plateRows = PlateRowBuilds::Choose();
+    std::vector<SpanPlace>& places = ws.places;
+    places.resize(static_cast<std::size_t>(gw) + 2);
+    const int placeCount = SpanPlaces(gw, sideF, width, places.data());
     ws.holes.resize(static_cast<std::size_t>(bands));
     ws.chains.resize(static_cast<std::size_t>(bands));
     ws.opaqueRows.resize(static_cast<std::size_t>(height));
@@ -1845,29 +2007,12 @@ int AutoColorDifferenceKey(const HXOperation& op, const ImageView& image, const 
                 }
                 differences.Advance(y, output(y, 0), output(y, 1), output(y, 2));
                 const float fy = (float(y) + 0.5f) / sideF - 0.5f;
-                // Between the two rows of cell centres around the row, or on beyond the first or
-                // last along the edge slope (as PlateSpans does across).
                 const int j0 = std::clamp(static_cast<int>(std::floor(fy)), 0, std::max(0, gh - 2));
                 const int j1 = std::min(gh - 1, j0 + 1);
-                const float wy = fy - float(j0);
-                const bool before = wy < 0.0f;
-                for (int k = 0; k < kPlanes; ++k) {
-                    const float* a = planes.data() + k * cells + static_cast<std::size_t>(j0) * gw;
-                    const float* b = planes.data() + k * cells + static_cast<std::size_t>(j1) * gw;
-                    float* out = s.cellRow.data() + static_cast<std::size_t>(k) * gw;
-                    if (wy >= 0.0f && wy <= 1.0f) {
-                        for (int i = 0; i < gw; ++i)
-                            out[i] = a[i] + (b[i] - a[i]) * wy;
-                    } else {
-                        for (int i = 0; i < gw; ++i) {
-                            const float near = before ? a[i] : b[i];
-                            const float limit = 2.0f * kExtrapolatedShare * std::abs(near);
-                            out[i] = near + std::clamp(b[i] - a[i], -limit, limit) * (before ? wy : wy - 1.0f);
-                        }
-                    }
-                }
                 PlateSpan* spans = s.spans.data() + static_cast<std::size_t>(y & 1) * spanStride;
-                spanCount[y & 1] = PlateSpans(s.cellRow.data(), gw, sideF, width, spans, s.slopes.data());
+                plateRows.plate(planes.data(), cells, gw, j0, j1, fy - float(j0), sideF, places.data(), placeCount,
+                                s.cellRow.data(), s.slopes.data(), spans);
+                spanCount[y & 1] = placeCount;
                 rows.seeds(spans, spanCount[y & 1], output(y, 0), output(y, 1), output(y, 2), seeds);
                 seeds[-1] = 0;
                 seeds[width] = 0;
@@ -1878,13 +2023,15 @@ int AutoColorDifferenceKey(const HXOperation& op, const ImageView& image, const 
             for (int y = begin; y < end; ++y) {
                 prepare(y + 1);
                 std::int32_t* const near = s.near.data();
-                NearSeedRow(seedsOf(y - 1), seedsOf(y), seedsOf(y + 1), width, s.seedColumns.data(), near);
+                plateRows.nearSeeds(seedsOf(y - 1), seedsOf(y), seedsOf(y + 1), width, s.seedColumns.data(), near);
                 const PlateSpan* spans = s.spans.data() + static_cast<std::size_t>(y & 1) * spanStride;
                 const int count = spanCount[y & 1];
                 const float* smoothed = output(y, 0);
-                const std::int32_t* nearestOfRow = nearestWarm.data() + static_cast<std::size_t>(y / fine) * fw;
+                const std::int32_t* nearestOfRow = s.nearestWarm.data();
                 if (y / fine != warmRowIndex) {
                     warmRowIndex = y / fine;
+                    NearestOfRow(warmKeys.data(), fw, fh, warmRowIndex, warmReach, s.warmLowest.data(),
+                                 s.nearestWarm.data());
                     for (int i = 0; i < fw; ++i)
                         if (nearestOfRow[i] >= 0) {
                             const WarmCell& cell = warmCells[static_cast<std::size_t>(nearestOfRow[i])];
@@ -1955,33 +2102,42 @@ int AutoColorDifferenceKey(const HXOperation& op, const ImageView& image, const 
     });
 
     // 6. Holes enclosed by opaque subject: decided on the finished matte, then filled.
-    ParallelFor(bands, threads, [&](int firstBand, int lastBand) {
-        for (int band = firstBand; band < lastBand; ++band) {
-            // A speckle's column below: settled by its chain, or walked past the band's last row.
-            const int last = bandBegin(band + 1) - 1;
-            const std::vector<std::int32_t>& chains = ws.chains[static_cast<std::size_t>(band)];
-            for (HoleCandidate& hole : ws.holes[static_cast<std::size_t>(band)]) {
-                if (hole.colour == 0 || !hole.walk)
-                    continue;
-                bool enclosed = !(hole.walk & kWalkUp) ||
-                                OpaqueAlongColumn(image, hole.x, hole.y, -1, walkReach, ws.opaqueRows.data());
-                if (enclosed && (hole.walk & kWalkDown)) {
-                    const std::int32_t end = chains[static_cast<std::size_t>(hole.chain)];
-                    enclosed = end >= 0 ? (end & 1) && end / 2 - hole.y <= walkReach
-                                        : last - hole.y < walkReach &&
-                                              OpaqueAlongColumn(image, hole.x, hole.y, 1, walkReach, ws.opaqueRows.data());
+    // A frame without candidates needs neither pass, and a few thousand take less than waking
+    // the other threads for them would (the bands are the same either way).
+    std::size_t candidates = 0;
+    for (const std::vector<HoleCandidate>& holes : ws.holes)
+        candidates += holes.size();
+    constexpr std::size_t kHolesForThreads = 16384;
+    const int holeThreads = candidates < kHolesForThreads ? 1 : threads;
+    if (candidates > 0) {
+        ParallelFor(bands, holeThreads, [&](int firstBand, int lastBand) {
+            for (int band = firstBand; band < lastBand; ++band) {
+                // A speckle's column below: settled by its chain, or walked past the band's last row.
+                const int last = bandBegin(band + 1) - 1;
+                const std::vector<std::int32_t>& chains = ws.chains[static_cast<std::size_t>(band)];
+                for (HoleCandidate& hole : ws.holes[static_cast<std::size_t>(band)]) {
+                    if (hole.colour == 0 || !hole.walk)
+                        continue;
+                    bool enclosed = !(hole.walk & kWalkUp) ||
+                                    OpaqueAlongColumn(image, hole.x, hole.y, -1, walkReach, ws.opaqueRows.data());
+                    if (enclosed && (hole.walk & kWalkDown)) {
+                        const std::int32_t end = chains[static_cast<std::size_t>(hole.chain)];
+                        enclosed = end >= 0 ? (end & 1) && end / 2 - hole.y <= walkReach
+                                            : last - hole.y < walkReach &&
+                                                  OpaqueAlongColumn(image, hole.x, hole.y, 1, walkReach, ws.opaqueRows.data());
+                    }
+                    if (!enclosed)
+                        hole.colour = 0;
                 }
-                if (!enclosed)
-                    hole.colour = 0;
             }
-        }
-    });
-    ParallelFor(bands, threads, [&](int firstBand, int lastBand) {
-        for (int band = firstBand; band < lastBand; ++band)
-            for (const HoleCandidate& hole : ws.holes[static_cast<std::size_t>(band)])
-                if (hole.colour != 0)
-                    StorePixel(image.Pixel(hole.x, hole.y), hole.colour);
-    });
+        });
+        ParallelFor(bands, holeThreads, [&](int firstBand, int lastBand) {
+            for (int band = firstBand; band < lastBand; ++band)
+                for (const HoleCandidate& hole : ws.holes[static_cast<std::size_t>(band)])
+                    if (hole.colour != 0)
+                        StorePixel(image.Pixel(hole.x, hole.y), hole.colour);
+        });
+    }
     return HXResultOk;
 }
 
