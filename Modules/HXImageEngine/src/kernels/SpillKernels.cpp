@@ -5,10 +5,12 @@
 namespace hvn::image::kernels {
 
 namespace {
-// A pixel whose two other channels differ by less than this share of the larger is taken as
-// neutral enough for its key-colour excess to be a cast; beyond, the removal fades out to none
-// where one of them is 0 (the excess is then more likely the subject's own colour: cyan on blue).
-constexpr float kNeutralShare = 0.3f;
+// A pixel whose smaller other channel is at least kNeutralRatio of the larger is taken as neutral
+// enough for its key-colour excess to be a cast; below, the removal fades out to none at
+// kSaturatedRatio: the excess of a colour that saturated is its own (cyan on blue, yellow-green on
+// green), and taking it off shifts the colour by as much as a cast would have.
+constexpr float kNeutralRatio = 0.7f;
+constexpr float kSaturatedRatio = 0.25f;
 
 std::int32_t ToQ16(double value)
 {
@@ -37,9 +39,9 @@ template <int Key, bool Extended>
         std::int32_t removed2 = standard2;
         if constexpr (Extended)
             removed2 = std::min(std::max(0, 2 * k - (((a + b) * biasQ16 + 32768) >> 16)), 2 * standard2);
-        const float larger = float(std::max(a, b));
-        const float apart = float(std::abs(a - b));
-        const float cast = std::min(1.0f, (larger - apart) * (1.0f / (1.0f - kNeutralShare)) / std::max(larger, 1.0f));
+        const float ratio = float(std::min(a, b)) / float(std::max(std::max(a, b), 1));
+        const float cast =
+            std::clamp((ratio - kSaturatedRatio) * (1.0f / (kNeutralRatio - kSaturatedRatio)), 0.0f, 1.0f);
         removed2 = static_cast<std::int32_t>(float(removed2) * cast + 0.5f);
         const auto channel = [&](int i, std::int32_t g) {
             const std::int32_t value = byte(i) + ((g * removed2 + 65536) >> 17);
