@@ -313,6 +313,35 @@ TEST(ColorDifferenceKey, SpecklesInsideTheSubjectFillAndRealHolesStay)
     EXPECT_LT(PixelAt(*image, 381, 200)[3], 220) << "soft edge";
 }
 
+// Backdrop light thrown on the subject near its edge raises only the key channel: the band keys
+// well below opaque by its colour difference, while its other channels say it is the subject.
+// It comes back opaque with its own colour; a wide even mix of the subject and the backdrop that
+// keys as low keeps its alpha.
+TEST(ColorDifferenceKey, SpillOnTheSubjectKeysOpaqueAndMixesStay)
+{
+    const int width = 512;
+    const int height = 384;
+    const auto inSubject = [](int x, int y) { return x >= 128 && x < 384 && y >= 96 && y < 320; };
+    const auto inMix = [](int x, int y) { return x >= 140 && x < 260 && y >= 200 && y < 240; };
+    const Rgb spilled{124, 168, 130};
+    const Rgb mix = Mix(kGrey, kGreenBackdrop, 0.65);
+    auto image = MakeImage(width, height, [&](int x, int y, std::uint8_t* p) {
+        Put(p, !inSubject(x, y) ? kGreenBackdrop : inMix(x, y) ? mix : x >= 300 ? spilled : kGrey);
+    });
+    ASSERT_EQ(Key(*image, HXKeyColorGreen), HXResultOk);
+    for (const int y : {120, 180, 260, 300})
+        for (int x = 300; x < 384; x += 7) {
+            const std::uint8_t* p = PixelAt(*image, x, y);
+            ASSERT_EQ(p[3], 255) << x << ", " << y;
+            EXPECT_NEAR(p[2], spilled.r, 2);
+            EXPECT_NEAR(p[1], spilled.g, 2);
+            EXPECT_NEAR(p[0], spilled.b, 2);
+        }
+    const int mixAlpha = PixelAt(*image, 200, 220)[3];
+    EXPECT_GT(mixAlpha, 128);
+    EXPECT_LT(mixAlpha, 230);
+}
+
 namespace {
 // The green-screen photograph with a few levels of noise on its colour.
 std::unique_ptr<HXImage8> NoisyPhoto(int width, int height, unsigned seed)
@@ -802,10 +831,11 @@ TEST(KeyedScenes, WarmSubjectsKeepSoftAndHalfTransparentEdges)
         auto keyed = Clone(*g.photo);
         KeyAndSuppress(*keyed, blue);
         // Over the partly covered pixels; read as neutral they were off by about 0.2 (skin, flame)
-        // and 0.4 (the scarf, which has no opaque part to be judged against but its densest folds).
+        // and 0.4 (the scarf, which has no opaque part to be judged against but its densest folds;
+        // stretched to the opaque end like a colour that is not known, 0.3).
         EXPECT_LT(MeanAlphaError(g, *keyed, lumora::keying::RegionSkin, 0, 255), 0.18);
         EXPECT_LT(MeanAlphaError(g, *keyed, lumora::keying::RegionFlame, 0, 255), 0.22);
-        EXPECT_LT(MeanAlphaError(g, *keyed, lumora::keying::RegionWarmVeil, 0, 255), 0.32);
+        EXPECT_LT(MeanAlphaError(g, *keyed, lumora::keying::RegionWarmVeil, 0, 255), 0.27);
     }
 }
 

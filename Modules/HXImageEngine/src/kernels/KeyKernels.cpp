@@ -196,6 +196,9 @@ constexpr double kWarmReach = 128.0; // full-resolution pixels
 constexpr float kOnLine = 0.15f;
 constexpr float kOffLine = 0.35f;
 constexpr float kKeyMargin = 4.0f; // levels of the key channel above the subject colour's
+constexpr float kKnownOpaque = 0.9f;
+constexpr float kShortLine = 80.0f; // levels
+constexpr float kLongLine = 160.0f;
 // The bound from bright channels keeps a margin of this many noise sigmas and this share of the
 // backdrop's own level.
 constexpr float kCeilingSigmas = 3.0f;
@@ -993,6 +996,31 @@ struct WarmRow {
     }
 }
 
+// Where colour c lies against the line from backdrop b to subject colour f: the share of the way
+// along it, and how far off it relative to c's distance from b.
+struct LineReading {
+    float along;
+    float off;
+    float length; // |f - b|
+};
+
+[[gnu::always_inline]] inline LineReading ReadLine(const float* c, const float* b, const float* fc, int key,
+                                                   int other1, int other2)
+{
+    float v[3], f[3];
+    for (int k = 0; k < 3; ++k) {
+        v[k] = c[k] - b[k];
+        f[k] = fc[k] - b[k];
+    }
+    // The key channel, then the other two added as a pair: red and blue play the same part, so
+    // either channel order gives the same sums.
+    const float vv = v[key] * v[key] + (v[other1] * v[other1] + v[other2] * v[other2]);
+    const float ff = f[key] * f[key] + (f[other1] * f[other1] + f[other2] * f[other2]);
+    const float vf = v[key] * f[key] + (v[other1] * f[other1] + v[other2] * f[other2]);
+    const float along = vf / std::max(ff, 1.0f);
+    return {along, std::sqrt(std::max(0.0f, vv - along * vf) / std::max(vv, 1.0f)), std::sqrt(ff)};
+}
+
 // Alpha and unmixed colour of one row.
 // The pixels [from, to) of the row; Warm when a warm subject colour lies near all of them (the
 // row is split into runs of fine cells that have one and runs that do not).
@@ -1043,23 +1071,19 @@ template <int Key, bool Warm>
             // darker one may be the same subject in shade (on a dim backdrop the lines nearly meet).
             if constexpr (Warm) {
                 const float fc[3] = {f0[x], f1[x], f2[x]};
-                float v[3], f[3];
-                for (int k = 0; k < 3; ++k) {
-                    v[k] = c[k] - b[k];
-                    f[k] = fc[k] - b[k];
-                }
-                // The key channel, then the other two added as a pair: red and blue play the same
-                // part, so either channel order gives the same sums.
-                const float vv = v[Key] * v[Key] + (v[other1] * v[other1] + v[other2] * v[other2]);
-                const float ff = f[Key] * f[Key] + (f[other1] * f[other1] + f[other2] * f[other2]);
-                const float vf = v[Key] * f[Key] + (v[other1] * f[other1] + v[other2] * f[other2]);
-                const float along = vf / std::max(ff, 1.0f);
-                const float off = std::sqrt(std::max(0.0f, vv - along * vf) / std::max(vv, 1.0f));
+                const auto [along, off, length] = ReadLine(c, b, fc, Key, other1, other2);
                 const float keyAbove = std::min(1.0f, std::max(0.0f, (c[Key] - fc[Key]) * (1.0f / kKeyMargin)));
                 const float onLine =
                     std::min(1.0f, std::max(0.0f, (kOffLine - off) * (1.0f / (kOffLine - kOnLine))));
                 const float follow = onLine * keyAbove;
-                linear = std::min(linear, linear + follow * (along - linear));
+                // Along a long line the subject colour is known, so its share is the alpha itself
+                // (opaque from kKnownOpaque on): the wide stretch to the opaque end (see PlaneSpan)
+                // is for subject colours that are not. A dark subject's line is short and nearly
+                // parallel to spill on it, so there the stretch stays.
+                const float known = std::min(1.0f, std::max(0.0f, (length - kShortLine) * (1.0f / (kLongLine - kShortLine))));
+                const float stretch = 1.0f / at(PlaneSpan);
+                const float share = at(PlaneLow) + along * stretch / (stretch + known * (kKnownOpaque - stretch));
+                linear = std::min(linear, linear + follow * (share - linear));
             }
 
             // F = B + (C - B) / alpha stays within a byte: a bound from the other two channels.
@@ -1446,6 +1470,70 @@ constexpr double kSpeckle = 16.0;     // full-resolution pixels
 constexpr float kHoleColourShare = 0.1f;
 constexpr float kHoleColourFloor = 10.0f;
 constexpr float kHoleMixShare = 0.75f;
+// Backdrop spill on a subject colour raises only the key channel, so a spilled pixel keys low while
+// its two other channels still sit where the subject's do. A pixel in the hole range becomes
+// opaque, with its own colour back, when against a subject colour F nearby (an opaque end of its
+// run, or the most subject-like pixel of its fine cell if that one's D reads as opaque): in the
+// other two channels it lies on the line from the backdrop B to F (within kFitShare of |F - B|
+// there, or kFitFloor levels) at least kFitOpaque of the way (and the opaque end of the key) and at
+// most kFitBeyond, and its key channel holds no more than kSpillShare of the backdrop's D above
+// what that share of F would hold, nor kFitFloor levels less. F must stand kFitLeast levels from
+// B in those channels, or the line says nothing. A mix of another colour with the backdrop leaves
+// the line, a soft edge of F falls short of it, and a veil on it reads far beyond F or carries far
+// more key colour.
+constexpr float kFitOpaque = 0.9f;
+constexpr float kFitShare = 0.1f;
+constexpr float kFitFloor = 8.0f;
+constexpr float kFitBeyond = 1.2f;
+constexpr float kSpillShare = 0.4f;
+constexpr float kFitLeast = 24.0f;
+
+// The fine cells' most subject-like pixels, and which of them read as opaque.
+struct SubjectCells {
+    const WarmCell* cells;
+    const std::uint8_t* opaque;
+    int fw, fh, fine;
+    KeyChannels ch;
+    float high; // the opaque end of the key, in 1 - D / D(backdrop)
+};
+
+// The line from backdrop b (whose D is backdropD) to subject colour f, made once for the colours
+// judged against it: Fits(c) says whether photographed colour c is f with backdrop spill on it
+// (see kFitShare).
+class SpillLine {
+public:
+    SpillLine() = default;
+    SpillLine(const float* b, const float* f, float backdropD, const SubjectCells& s)
+        : m_ch(s.ch), m_b{b[0], b[1], b[2]}, m_f1(f[s.ch.other1] - b[s.ch.other1]),
+          m_f2(f[s.ch.other2] - b[s.ch.other2]), m_fk(f[s.ch.key] - b[s.ch.key])
+    {
+        const float ff = m_f1 * m_f1 + m_f2 * m_f2;
+        m_usable = ff >= kFitLeast * kFitLeast;
+        m_inverse = 1.0f / std::max(ff, 1.0f);
+        m_least = std::max(s.high, kFitOpaque) * ff;
+        m_most = kFitBeyond * ff;
+        m_off = std::max(kFitFloor * kFitFloor * ff, kFitShare * kFitShare * ff * ff);
+        m_spill = kSpillShare * backdropD;
+    }
+    bool Fits(const float* c) const
+    {
+        const float v1 = c[m_ch.other1] - m_b[m_ch.other1];
+        const float v2 = c[m_ch.other2] - m_b[m_ch.other2];
+        const float vf = v1 * m_f1 + v2 * m_f2;
+        const float off = v1 * m_f2 - v2 * m_f1;
+        if (!m_usable || vf < m_least || vf > m_most || off * off > m_off)
+            return false;
+        const float spill = (c[m_ch.key] - m_b[m_ch.key]) - vf * m_inverse * m_fk;
+        return spill >= -kFitFloor && spill <= m_spill;
+    }
+
+private:
+    KeyChannels m_ch{};
+    float m_b[3] = {};
+    float m_f1 = 0, m_f2 = 0, m_fk = 0;
+    bool m_usable = false;
+    float m_inverse = 0, m_least = 0, m_most = 0, m_off = 0, m_spill = 0;
+};
 
 struct HoleCandidate {
     std::int32_t x;
@@ -1566,18 +1654,23 @@ int NextBit(const std::uint64_t* bits, int x, int width, bool set)
 // speckles or have the colour of an opaque pixel at an end of their run, with the colours they had
 // before unmixing (C = B + alpha (F - B), B taken at one end of the run: the plate hardly changes
 // over a run).
-void CollectHoleRuns(const std::uint8_t* row, const std::uint64_t* bits, int width, int y, const PlateSpan* spans,
-                     int count, int reach, int speckle, std::vector<HoleCandidate>& out)
+// Also the pixels that are a subject colour with spill on it (see kFitShare).
+void CollectHoleRuns(const std::uint8_t* row, const std::uint64_t* bits, int width, int y,
+                     const PlateSpan* spans, int count, int reach, int speckle, const SubjectCells& subjects,
+                     const std::int32_t* nearestWarm, std::vector<HoleCandidate>& out)
 {
     int span = 0; // pixels are asked for mostly left to right
+    // The plate's colour at pixel i, and its D.
     const auto plateAt = [&](int i, float* b) {
         while (span > 0 && i < spans[span].x0)
             --span;
         while (span + 1 < count && i >= spans[span].x1)
             ++span;
         const PlateSpan& plate = spans[span];
+        const float t = float(i) + 0.5f - plate.left;
         for (int k = 0; k < 3; ++k)
-            b[k] = plate.start[PlaneColor0 + k] + (float(i) + 0.5f - plate.left) * plate.step[PlaneColor0 + k];
+            b[k] = plate.start[PlaneColor0 + k] + t * plate.step[PlaneColor0 + k];
+        return 1.0f / (plate.start[PlaneInverseD] + t * plate.step[PlaneInverseD]);
     };
     const auto photographed = [&](int i, const float* b, float* c) {
         const std::uint8_t* p = row + 4 * i;
@@ -1591,6 +1684,72 @@ void CollectHoleRuns(const std::uint8_t* row, const std::uint64_t* bits, int wid
             colour |= static_cast<std::uint32_t>(static_cast<int>(c[k] + 0.5f)) << (8 * k);
         return colour;
     };
+    // The lines to judge pixels against, from the plate to subject colours: that of the fine cell
+    // of a pixel, made again (with the plate there) when a pixel lies in another fine cell, and
+    // those of the opaque ends of its run, made once a run. Beside a warm subject, a mix of it
+    // with the backdrop reads as opaque too: such a colour is no subject colour to judge by.
+    SpillLine lines[3]; // two of the run's ends, one of the cell
+    int endLines = 0;
+    int cellLines = 0;
+    int linesCell = -1;
+    float plate[3];
+    float backdropD = 0.0f;
+    float warmColour[3];
+    bool warm = false;
+    const auto add = [&](const float* f, int at) {
+        const KeyChannels& ch = subjects.ch;
+        if (warm && f[ch.key] > warmColour[ch.key] &&
+            ReadLine(f, plate, warmColour, ch.key, ch.other1, ch.other2).off < kOnLine)
+            return false;
+        lines[at] = SpillLine(plate, f, backdropD, subjects);
+        return true;
+    };
+    const auto moveTo = [&](int i) {
+        linesCell = i / subjects.fine;
+        backdropD = plateAt(i, plate);
+        const std::int32_t nearest = nearestWarm[linesCell];
+        warm = nearest >= 0;
+        for (int k = 0; k < 3 && warm; ++k)
+            warmColour[k] = subjects.cells[nearest].c[k];
+        const std::size_t cell = static_cast<std::size_t>(y / subjects.fine) * subjects.fw + linesCell;
+        cellLines = 0;
+        if (subjects.opaque[cell]) {
+            const std::uint8_t* bytes = subjects.cells[cell].c;
+            const float f[3] = {float(bytes[0]), float(bytes[1]), float(bytes[2])};
+            cellLines = add(f, 2);
+        }
+    };
+    // A new run: its ends' lines, against the plate at its first pixel.
+    const auto startRun = [&](int begin, const float (*ends)[3], int endCount) {
+        if (begin / subjects.fine != linesCell)
+            moveTo(begin);
+        endLines = 0;
+        for (int e = 0; e < endCount; ++e)
+            if (add(ends[e], endLines))
+                ++endLines;
+    };
+    // Whether pixel i of the current run (photographed colour into c) is a subject colour with
+    // spill on it.
+    const auto spilled = [&](int i, float* c) {
+        if (i / subjects.fine != linesCell)
+            moveTo(i);
+        photographed(i, plate, c);
+        for (int n = 0; n < endLines; ++n)
+            if (lines[n].Fits(c))
+                return true;
+        return cellLines > 0 && lines[2].Fits(c);
+    };
+    // The photographed colours of the opaque ends of the run [begin, end).
+    const auto endColours = [&](int begin, int end, float (*ends)[3]) {
+        int n = 0;
+        for (const int at : {begin - 1, end})
+            if (at >= 0 && at < width && row[4 * at + 3] >= kHoleOpaque) {
+                float b[3];
+                plateAt(at, b);
+                photographed(at, b, ends[n++]);
+            }
+        return n;
+    };
     int x = 0;
     while ((x = NextBit(bits, x, width, true)) < width) {
         const int begin = x;
@@ -1598,20 +1757,27 @@ void CollectHoleRuns(const std::uint8_t* row, const std::uint64_t* bits, int wid
         const bool left = begin > 0 && row[4 * (begin - 1) + 3] >= kHoleOpaque;
         const bool right = x < width && row[4 * x + 3] >= kHoleOpaque;
         const int length = x - begin;
+        // Without an opaque end within reach a run is no part of the subject to judge by.
         if (!(left || right) || length > reach)
             continue;
+        float ends[2][3];
+        startRun(begin, ends, endColours(begin, x, ends));
         if (left && right && length <= speckle) {
             float b[3];
             plateAt(begin, b);
             for (int i = begin; i < x; ++i) {
                 float c[3];
+                if (spilled(i, c)) {
+                    out.push_back({i, y, opaque(c), 0});
+                    continue;
+                }
                 photographed(i, b, c);
                 out.push_back({i, y, opaque(c), kWalkUp | kWalkDown});
             }
             continue;
         }
         // Per end: its colour, the largest tolerance and the tolerance per level of alpha below it.
-        float b[3], ends[2][3], most[2] = {-1.0f, -1.0f}, perLevel[2] = {0.0f, 0.0f};
+        float b[3], most[2] = {-1.0f, -1.0f}, perLevel[2] = {0.0f, 0.0f};
         int endAlpha[2] = {0, 0};
         for (int e = 0; e < 2; ++e) {
             if (!(e == 0 ? left : right))
@@ -1638,7 +1804,7 @@ void CollectHoleRuns(const std::uint8_t* row, const std::uint64_t* bits, int wid
                     apart += (c[k] - ends[e][k]) * (c[k] - ends[e][k]);
                 same = tolerance > 0.0f && apart <= tolerance * tolerance;
             }
-            if (same)
+            if (same || spilled(i, c))
                 out.push_back({i, y, opaque(c), 0});
         }
     }
@@ -1673,6 +1839,7 @@ struct KeyWorkspace {
     std::vector<RefColor> grid;
     std::vector<std::uint8_t> known;
     std::vector<float> planes;
+    std::vector<std::uint8_t> isSubject; // per fine cell: its subject colour reads as opaque
     FillScratch fill;
     std::vector<std::uint64_t> warmKeys; // per fine cell, after WarmKeysOfRow
     std::vector<SpanPlace> places;       // where the plate's spans of a row lie
@@ -1913,6 +2080,8 @@ int AutoColorDifferenceKey(const HXOperation& op, const ImageView& image, const 
     // from the rows within reach as it goes (NearestOfRow).
     std::vector<std::uint64_t>& warmKeys = ws.warmKeys;
     warmKeys.resize(warmCells.size());
+    std::vector<std::uint8_t>& isSubject = ws.isSubject;
+    isSubject.resize(warmCells.size());
     ParallelFor(gh, threads, [&](int begin, int end, int worker) {
         RowScratch& s = ws.rows[static_cast<std::size_t>(worker)];
         for (int gy = begin; gy < end; ++gy) {
@@ -1924,6 +2093,8 @@ int AutoColorDifferenceKey(const HXOperation& op, const ImageView& image, const 
                 for (int i = 0; i < fw; ++i) {
                     const float backdropD = 1.0f / inverseD[std::min(gw - 1, i / finePerCell)];
                     s.isWarm[static_cast<std::size_t>(i)] = float(warmCells[first + i].q) / 8.0f <= -kWarmShare * backdropD;
+                    isSubject[first + i] = !s.isWarm[static_cast<std::size_t>(i)] &&
+                                           float(warmCells[first + i].q) / 8.0f <= (1.0f - high) * backdropD;
                 }
                 WarmKeysOfRow(warmCells.data() + first, s.isWarm.data(), first, fw, warmReach, warmKeys.data() + first,
                               s.warmWork.data());
@@ -1960,6 +2131,7 @@ int AutoColorDifferenceKey(const HXOperation& op, const ImageView& image, const 
     const int holeReach = std::max(2, static_cast<int>(std::lround(kHoleReach * ctx.scale)));
     const int speckle = std::max(1, static_cast<int>(std::lround(kSpeckle * ctx.scale)));
     const int walkReach = 4 * speckle; // a speckle's column is walked at most four speckle widths
+    const SubjectCells subjects{warmCells.data(), isSubject.data(), fw, fh, fine, ch, high};
     static const HoleScans holeScans = ChooseHoleScans();
     static const PlateRowFunctions plateRows = PlateRowBuilds::Choose();
     std::vector<SpanPlace>& places = ws.places;
@@ -2077,7 +2249,8 @@ int AutoColorDifferenceKey(const HXOperation& op, const ImageView& image, const 
                 if (!anyHole)
                     continue;
                 const std::size_t first = holes.size();
-                CollectHoleRuns(keyed, s.holeBits.data(), width, y, spans, count, holeReach, speckle, holes);
+                CollectHoleRuns(keyed, s.holeBits.data(), width, y, spans, count, holeReach, speckle, subjects,
+                                nearestOfRow, holes);
                 for (std::size_t h = first; h < holes.size(); ++h) {
                     HoleCandidate& hole = holes[h];
                     if (!(hole.walk & kWalkUp))
