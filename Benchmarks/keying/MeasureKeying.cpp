@@ -14,7 +14,8 @@
 // - colour: mean colour error (levels, weighted by the true alpha) of the keyed foreground;
 // - true colours after spill suppression: for opaque skin, yellow, cyan and khaki the largest
 //   channel shift of their mean colour, and for grey under the backdrop's cast how far its key
-//   channel still stands above the mean of the other two.
+//   channel still stands above the mean of the other two; beside them, how far the photograph's
+//   own colour already stands from the truth (JPEG compression).
 // For the default chain it also splits the errors by the kind of region a pixel belongs to, so a
 // change can be judged where keys are hard (strands, soft edges, semi-transparent areas).
 // Usage: MeasureKeying <folder> [--save <folder>] [--no-baseline] [--scene <name>]
@@ -106,10 +107,12 @@ struct KindErrors {
     }
 };
 
-// Sums of keyed and true colour (bytes 0, 1, 2) over the opaque pixels of a checked colour.
+// Sums of keyed, true and photographed colour (bytes 0, 1, 2) over the opaque pixels of a checked
+// colour.
 struct ColourSums {
     double keyed[3] = {0, 0, 0};
     double truth[3] = {0, 0, 0};
+    double photographed[3] = {0, 0, 0};
     double pixels = 0;
 };
 
@@ -200,6 +203,19 @@ struct Errors {
         double worst = 0;
         for (int b = 0; b < 3; ++b)
             worst = std::max(worst, std::abs(s.keyed[b] - s.truth[b]) / s.pixels);
+        return worst;
+    }
+    // How far the photograph itself already stands from the true colour there (a JPEG's
+    // compression moves colours before any key): the same largest channel shift. NaN as above,
+    // and for the grey under a cast, whose photograph is meant to be off.
+    double PhotographedError(int c) const
+    {
+        const ColourSums& s = checked[c];
+        if (s.pixels < 100 || c == CheckedTintedGrey)
+            return std::nan("");
+        double worst = 0;
+        for (int b = 0; b < 3; ++b)
+            worst = std::max(worst, std::abs(s.photographed[b] - s.truth[b]) / s.pixels);
         return worst;
     }
 };
@@ -301,7 +317,8 @@ std::vector<std::uint8_t> NearSubject(const QImage& alpha, int reach)
     return near;
 }
 
-Errors Measure(const HXImage8& keyed, const QImage& alpha, const QImage& foreground, HXKeyColor detected)
+Errors Measure(const HXImage8& keyed, const QImage& alpha, const QImage& foreground, const QImage& photo,
+               HXKeyColor detected)
 {
     Errors e;
     e.keyByte = detected == HXKeyColorBlue ? 0 : 1;
@@ -311,6 +328,7 @@ Errors Measure(const HXImage8& keyed, const QImage& alpha, const QImage& foregro
     for (int y = 0; y < keyed.Height(); ++y) {
         const std::uint8_t* truth = alpha.constScanLine(y);
         const std::uint8_t* fg = foreground.constScanLine(y);
+        const std::uint8_t* photographed = photo.constScanLine(y);
         const std::uint8_t* k = keyed.Buffer() + static_cast<std::size_t>(y) * w * 4;
         for (int x = 0; x < w; ++x, k += 4, fg += 4) {
             const double t = truth[x] / 255.0;
@@ -357,6 +375,7 @@ Errors Measure(const HXImage8& keyed, const QImage& alpha, const QImage& foregro
                     for (int b = 0; b < 3; ++b) {
                         s.keyed[b] += k[b];
                         s.truth[b] += fg[b];
+                        s.photographed[b] += photographed[4 * x + b];
                     }
                     s.pixels += 1;
                 }
@@ -375,11 +394,11 @@ Errors Measure(const HXImage8& keyed, const QImage& alpha, const QImage& foregro
     return e;
 }
 
-void PrintChecked(const char* scene, const Errors& e)
+void PrintChecked(const char* scene, const Errors& e, bool photographed = false)
 {
     std::printf("%-22s", scene);
     for (int c = 0; c < CheckedCount; ++c) {
-        const double v = e.CheckedError(c);
+        const double v = photographed ? e.PhotographedError(c) : e.CheckedError(c);
         if (std::isnan(v))
             std::printf(" %9s", "-");
         else
@@ -480,7 +499,7 @@ int main(int argc, char** argv)
                 ChromaDistanceKey(photo, keyed, detected, tables);
             const double ms =
                 std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
-            Errors e = Measure(keyed, alpha, foreground, detected);
+            Errors e = Measure(keyed, alpha, foreground, photoFile, detected);
             e.milliseconds = ms;
             e.Print(spec.name.c_str(), methods[m]);
             total[m].Add(e);
@@ -527,6 +546,19 @@ int main(int argc, char** argv)
     std::printf("%-22s", "worst");
     for (const double v : worst)
         std::printf(" %9.2f", v);
+    std::printf("\n");
+
+    std::printf("\nthe photographs' own colours against the truth, before any key (levels)\n");
+    double worstPhotographed[CheckedCount] = {};
+    for (const auto& [name, e] : scenes) {
+        PrintChecked(name.c_str(), e, true);
+        for (int c = 0; c < CheckedCount; ++c)
+            if (!std::isnan(e.PhotographedError(c)))
+                worstPhotographed[c] = std::max(worstPhotographed[c], e.PhotographedError(c));
+    }
+    std::printf("%-22s", "worst");
+    for (int c = 0; c < CheckedCount; ++c)
+        std::printf(" %9s", c == CheckedTintedGrey ? "-" : QByteArray::number(worstPhotographed[c], 'f', 2).constData());
     std::printf("\n");
     if (baseline)
         std::printf("\ndefault SAD / baseline SAD: %.1f %%\n", 100.0 * total[0].sad / std::max(1e-9, total[1].sad));
