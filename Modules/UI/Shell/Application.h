@@ -253,11 +253,11 @@ private:
 
 // An image file as read: the size its header states (invalid when it states none) and its pixels,
 // which are left null when the header is over the import limit or the file cannot be decoded.
-// wholeSize is valid when the pixels are only the photo's preview (the photo's size as stored).
+// previewOnly: the pixels are only the photo's preview; headerSize is then the photo's size.
 struct DecodedImage {
     QSize headerSize;
     QImage image;
-    QSize wholeSize;
+    bool previewOnly = false;
 };
 
 // Reads an image file for a layer, without messages; safe on any thread. previewFirst: a photo

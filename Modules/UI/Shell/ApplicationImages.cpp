@@ -126,9 +126,8 @@ DecodedImage DecodeImageFile(const QString& absolutePath, bool previewFirst)
             static_cast<qint64>(decoded.headerSize.width()) * decoded.headerSize.height() > MaximumImagePixels)
             return decoded;
         if (previewFirst && app::HasQuickPreview(reader)) {
-            app::PhotoPreview preview = app::ReadPhotoPreview(absolutePath);
-            decoded.image = std::move(preview.image);
-            decoded.wholeSize = preview.fullSize;
+            decoded.image = app::ReadPhotoPreview(absolutePath).image;
+            decoded.previewOnly = true;
             return decoded;
         }
         decoded.image = reader.read();
@@ -215,8 +214,8 @@ bool Application::ImportImage(const QString& path, const QUuid& layerId, LayerTy
 bool Application::PlaceImageInLayer(const ImageLayerPtr& layer, DecodedImage decoded, const QString& absolutePath)
 {
     QImage image = std::move(decoded.image);
-    const bool preview = decoded.wholeSize.isValid();
-    const QSize stored = preview ? decoded.wholeSize : image.size();
+    const bool preview = decoded.previewOnly;
+    const QSize stored = preview ? decoded.headerSize : image.size();
     const QString oldPath = layer->Path();
     const QSize oldDimensions = layer->Dimensions();
     const unsigned int oldDpiX = layer->DpiX();
