@@ -238,7 +238,7 @@ int TopBin(const std::uint64_t* counts, std::uint64_t total, double share)
 // What FillAndSmooth works in, kept between calls (see KeyWorkspace).
 struct FillScratch {
     std::vector<std::uint8_t> measured;
-    std::vector<std::uint8_t> queued;
+    std::vector<std::uint16_t> level; // per cell of the padded grid (see FillAndSmooth)
     std::vector<std::uint32_t> ring;
     std::vector<std::uint32_t> nextRing;
     std::vector<std::uint32_t> filled;  // the cells filled, ring by ring
@@ -302,54 +302,69 @@ void FillAndSmooth(std::vector<RefColor>& grid, std::vector<std::uint8_t>& known
     f.measured.assign(known.begin(), known.end());
     const std::vector<std::uint8_t>& measured = f.measured;
     // Ring by ring: the unknown cells next to a known one take the mean of their known neighbours,
-    // all from the cells known before the ring (so the order within a ring does not matter).
-    const auto neighbours = [&](std::uint32_t i, auto&& visit) {
-        const int x = static_cast<int>(i % static_cast<std::uint32_t>(gw));
-        const int y = static_cast<int>(i / static_cast<std::uint32_t>(gw));
-        for (int ny = std::max(0, y - 1); ny <= std::min(gh - 1, y + 1); ++ny)
-            for (int nx = std::max(0, x - 1); nx <= std::min(gw - 1, x + 1); ++nx)
-                if (nx != x || ny != y)
-                    visit(static_cast<std::uint32_t>(ny * gw + nx));
-    };
-    std::vector<std::uint8_t>& queued = f.queued;
-    queued.assign(grid.size(), 0);
-    std::vector<std::uint32_t>& ring = f.ring;
+    // all from the cells known before the ring (so the order within a ring does not matter). The
+    // rings are found on a grid padded by a border that is neither known nor to be filled, so a
+    // neighbour is a fixed offset away.
+    const int stride = gw + 2;
+    const std::size_t padded = static_cast<std::size_t>(stride) * (gh + 2);
+    constexpr std::uint16_t kBorder = std::numeric_limits<std::uint16_t>::max() - 1;
+    constexpr std::uint16_t kUnreached = std::numeric_limits<std::uint16_t>::max();
+    std::vector<std::uint16_t>& level = f.level; // 0 measured, else the ring that fills the cell
+    level.assign(padded, kBorder);
+    for (int y = 0; y < gh; ++y) {
+        std::uint16_t* row = level.data() + static_cast<std::size_t>(y + 1) * stride + 1;
+        const std::uint8_t* k = known.data() + static_cast<std::size_t>(y) * gw;
+        for (int x = 0; x < gw; ++x)
+            row[x] = k[x] ? 0 : kUnreached;
+    }
+    // In the order the mean adds them: rows, then columns, from the top left.
+    const std::ptrdiff_t around[8] = {-stride - 1, -stride, -stride + 1, -1, 1, stride - 1, stride, stride + 1};
+    const std::int32_t aroundCell[8] = {-gw - 1, -gw, -gw + 1, -1, 1, gw - 1, gw, gw + 1};
+    std::vector<std::uint32_t>& ring = f.ring; // padded indices
     ring.clear();
     // The first ring from the unknown cells, usually the fewer.
-    for (std::uint32_t i = 0; i < grid.size(); ++i) {
-        if (known[i])
-            continue;
-        bool next = false;
-        neighbours(i, [&](std::uint32_t j) { next = next || known[j]; });
-        if (next) {
-            queued[i] = 1;
-            ring.push_back(i);
+    for (int y = 1; y <= gh; ++y)
+        for (int x = 1; x <= gw; ++x) {
+            const std::size_t p = static_cast<std::size_t>(y) * stride + x;
+            if (level[p] != kUnreached)
+                continue;
+            bool next = false;
+            for (const std::ptrdiff_t o : around)
+                next |= level[p + o] == 0;
+            if (next)
+                ring.push_back(static_cast<std::uint32_t>(p));
         }
-    }
+    for (const std::uint32_t p : ring)
+        level[p] = 1;
     f.filled.clear();
     f.sources.clear();
     f.sourceEnd.clear();
+    const auto cellOf = [stride, gw](std::size_t p) {
+        return static_cast<std::uint32_t>((p / stride - 1) * gw + p % stride - 1);
+    };
     std::vector<std::uint32_t>& nextRing = f.nextRing;
-    while (!ring.empty()) {
-        // The sources in the order the mean adds them: rows, then columns, from the top left.
-        for (const std::uint32_t i : ring) {
-            neighbours(i, [&](std::uint32_t j) {
-                if (known[j])
-                    f.sources.push_back(j);
-            });
-            f.filled.push_back(i);
-            f.sourceEnd.push_back(static_cast<std::uint32_t>(f.sources.size()));
-        }
-        for (const std::uint32_t i : ring)
-            known[i] = 1;
+    for (std::uint16_t r = 1; !ring.empty(); ++r) {
         nextRing.clear();
-        for (const std::uint32_t i : ring)
-            neighbours(i, [&](std::uint32_t j) {
-                if (!known[j] && !queued[j]) {
-                    queued[j] = 1;
-                    nextRing.push_back(j);
+        // Every neighbour is written and only those known before the ring are kept, without a branch.
+        std::size_t sourceCount = f.sources.size();
+        f.sources.resize(sourceCount + 8 * ring.size());
+        for (const std::uint32_t p : ring) {
+            const std::uint32_t i = cellOf(p);
+            for (int n = 0; n < 8; ++n) {
+                f.sources[sourceCount] = static_cast<std::uint32_t>(static_cast<std::int32_t>(i) + aroundCell[n]);
+                sourceCount += level[p + around[n]] < r ? 1 : 0;
+            }
+            f.filled.push_back(i);
+            f.sourceEnd.push_back(static_cast<std::uint32_t>(sourceCount));
+            known[i] = 1;
+        }
+        f.sources.resize(sourceCount);
+        for (const std::uint32_t p : ring)
+            for (const std::ptrdiff_t o : around)
+                if (level[p + o] == kUnreached) {
+                    level[p + o] = static_cast<std::uint16_t>(r + 1);
+                    nextRing.push_back(static_cast<std::uint32_t>(p + o));
                 }
-            });
         ring.swap(nextRing);
     }
     // The ring fill only averages the nearest ring, so light under a wide subject comes out flat
@@ -362,8 +377,6 @@ void FillAndSmooth(std::vector<RefColor>& grid, std::vector<std::uint8_t>& known
     constexpr float kOverRelaxation = 1.8f;
     // Red-black ordering on padded planes of the colour (the noise keeps its ring fill): the cells
     // of one colour read only cells of the other, so a half-sweep is a plain vectorised pass.
-    const int stride = gw + 2;
-    const std::size_t padded = static_cast<std::size_t>(stride) * (gh + 2);
     f.colour.resize(6 * padded); // zeroed by each channel's task
     f.weights.assign(3 * padded, 0.0f);
     float* const colour = f.colour.data(); // per colour channel, two planes
