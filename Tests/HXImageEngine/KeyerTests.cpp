@@ -3,6 +3,7 @@
 
 #include "hvn/image/HXImageKeyer.h"
 #include "hvn/image/HXOperation.h"
+#include "kernels/PixelSupport.h"
 
 #include <gtest/gtest.h>
 
@@ -780,6 +781,42 @@ TEST(KeyedScenes, SameBytesWithOneThreeAndEightThreads)
         }
         EXPECT_TRUE(SameBytes(*keyed[0], *keyed[1]));
         EXPECT_TRUE(SameBytes(*keyed[0], *keyed[2]));
+    }
+}
+
+// The key and spill loops are built for the baseline instruction set, AVX2 and AVX-512 and chosen
+// by the processor: a project keys to the same bytes on any machine. Builds this processor lacks
+// cannot run here; the widest it has is compared with the baseline.
+TEST(KeyedScenes, SameBytesWithEveryVectorBuild)
+{
+    namespace k = hvn::image::kernels;
+    struct Limit {
+        explicit Limit(k::VectorBuild build) { k::LimitVectorBuild(build); }
+        ~Limit() { k::LimitVectorBuild(k::VectorBuild::Avx512); }
+    };
+    const struct {
+        SceneKind kind;
+        bool blue;
+        HXDownsampleFactor factor;
+    } cases[] = {{SceneKind::Portrait, false, HXDownsampleFactor0},
+                 {SceneKind::Warm, true, HXDownsampleFactor0},
+                 {SceneKind::Wardrobe, false, HXDownsampleFactor3},
+                 {SceneKind::LowKey, true, HXDownsampleFactor3}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(lumora::keying::SceneKindName(c.kind));
+        const Generated g = Generate(c.kind, c.blue, 0.5, 14);
+        std::unique_ptr<HXImage8> baseline;
+        for (const k::VectorBuild build : {k::VectorBuild::Baseline, k::VectorBuild::Avx2, k::VectorBuild::Avx512}) {
+            const Limit limit(build);
+            if (k::WidestVectorBuild() != build)
+                continue;
+            std::unique_ptr<HXImage8> keyed = Clone(*g.photo);
+            KeyAndSuppress(*keyed, c.blue, c.factor);
+            if (!baseline)
+                baseline = std::move(keyed);
+            else
+                EXPECT_TRUE(SameBytes(*baseline, *keyed)) << "build " << static_cast<int>(build);
+        }
     }
 }
 

@@ -1,6 +1,37 @@
 #include "kernels/Kernels.h"
+#include "kernels/PixelSupport.h"
+
+#include <algorithm>
+#include <atomic>
 
 namespace hvn::image::kernels {
+
+namespace {
+VectorBuild ProcessorBuild()
+{
+#if defined(__GNUC__) && defined(__x86_64__)
+    if (__builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw") &&
+        __builtin_cpu_supports("avx512vl") && __builtin_cpu_supports("avx512dq"))
+        return VectorBuild::Avx512;
+    if (__builtin_cpu_supports("avx2"))
+        return VectorBuild::Avx2;
+#endif
+    return VectorBuild::Baseline;
+}
+
+std::atomic<VectorBuild> g_widestAllowed{VectorBuild::Avx512};
+} // namespace
+
+VectorBuild WidestVectorBuild()
+{
+    static const VectorBuild processor = ProcessorBuild();
+    return std::min(processor, g_widestAllowed.load(std::memory_order_relaxed));
+}
+
+void LimitVectorBuild(VectorBuild widest)
+{
+    g_widestAllowed.store(widest);
+}
 
 ImageView ViewOf(const HXAbstractImage& image)
 {

@@ -291,6 +291,12 @@ HX_TARGET_AVX2 void RelaxPlaneAvx2(float* in, float* out, const float* step, con
     RelaxPlane(in, out, step, inverse, extent, gh, stride, padded, sweeps);
 }
 
+HX_TARGET_AVX512 void RelaxPlaneAvx512(float* in, float* out, const float* step, const float* inverse,
+                                       const int* extent, int gh, int stride, std::size_t padded, int sweeps)
+{
+    RelaxPlane(in, out, step, inverse, extent, gh, stride, padded, sweeps);
+}
+
 // Fills cells without a backdrop estimate from their estimated neighbours, ring by ring, then
 // smooths the filled cells with a 1-2-1 kernel; measured cells keep their own colour, so a shadow
 // a cell or two wide is followed. Which cells each ring fills, and from which, is found first on
@@ -405,7 +411,7 @@ void FillAndSmooth(std::vector<RefColor>& grid, std::vector<std::uint8_t>& known
     const std::size_t size = grid.size();
     f.channels.resize(2 * kRefChannels * size);
     static_assert(kSweeps > 0);
-    static const RelaxFunction relax = HasAvx2() ? &RelaxPlaneAvx2 : &RelaxPlaneBase;
+    const RelaxFunction relax = HasAvx512() ? &RelaxPlaneAvx512 : HasAvx2() ? &RelaxPlaneAvx2 : &RelaxPlaneBase;
     ParallelFor(kRefChannels, threads, [&](int kBegin, int kEnd) {
         for (int k = kBegin; k < kEnd; ++k) {
             float* plane = f.channels.data() + 2 * static_cast<std::size_t>(k) * size;
@@ -609,7 +615,7 @@ int SpanPlaces(int gw, float side, int width, SpanPlace* places)
         near[x] = columns[x] | columns[x + 1] | columns[x + 2];
 }
 
-// The row work of the key that does not depend on the key channel, in the baseline and the AVX2 build.
+// The row work of the key that does not depend on the key channel, in each build (see PixelSupport.h).
 struct PlateRowFunctions {
     void (*plate)(const float*, std::size_t, int, int, int, float, float, const SpanPlace*, int, float*, float*,
                   PlateSpan*);
@@ -640,8 +646,22 @@ struct PlateRowBuilds {
     {
         NearSeedRowInline(above, here, below, width, columns, near);
     }
+    HX_TARGET_AVX512 static void PlateAvx512(const float* planes, std::size_t cells, int gw, int j0, int j1, float wy,
+                                             float side, const SpanPlace* places, int count, float* cellRow,
+                                             float* slopes, PlateSpan* spans)
+    {
+        PlateRowInline(planes, cells, gw, j0, j1, wy, side, places, count, cellRow, slopes, spans);
+    }
+    HX_TARGET_AVX512 static void NearSeedsAvx512(const std::int32_t* above, const std::int32_t* here,
+                                                 const std::int32_t* below, int width, std::int32_t* columns,
+                                                 std::int32_t* near)
+    {
+        NearSeedRowInline(above, here, below, width, columns, near);
+    }
     static PlateRowFunctions Choose()
     {
+        if (HasAvx512())
+            return {&PlateAvx512, &NearSeedsAvx512};
         return HasAvx2() ? PlateRowFunctions{&PlateAvx2, &NearSeedsAvx2} : PlateRowFunctions{&Plate, &NearSeeds};
     }
 };
@@ -1127,7 +1147,7 @@ template <int Key, bool Warm>
     }
 }
 
-// The row functions for one key byte offset, in the baseline and the AVX2 build.
+// The row functions for one key byte offset, in each build (see PixelSupport.h).
 struct KeyRowFunctions {
     void (*difference)(const std::uint8_t*, int, const DifferenceTerms&, float*);
     void (*smooth)(const float*, const float*, const float*, int, float, float*, float*, float*);
@@ -1152,6 +1172,11 @@ struct RowBuilds {
     {
         DifferenceRow<Key>(row, width, t, d);
     }
+    HX_TARGET_AVX512 static void DifferenceAvx512(const std::uint8_t* row, int width, const DifferenceTerms& t,
+                                                  float* d)
+    {
+        DifferenceRow<Key>(row, width, t, d);
+    }
     template <bool Full>
     static void Smooth(const float* up, const float* mid, const float* down, int width, float tau, float* s,
                        float* l, float* j)
@@ -1164,13 +1189,24 @@ struct RowBuilds {
     {
         SmoothRow<Full>(up, mid, down, width, tau, s, l, j);
     }
+    template <bool Full>
+    HX_TARGET_AVX512 static void SmoothAvx512(const float* up, const float* mid, const float* down, int width,
+                                              float tau, float* s, float* l, float* j)
+    {
+        SmoothRow<Full>(up, mid, down, width, tau, s, l, j);
+    }
     static void Statistics(const StatisticsRow& r) { StatisticsOfRow(r); }
     HX_TARGET_AVX2 static void StatisticsAvx2(const StatisticsRow& r) { StatisticsOfRow(r); }
+    HX_TARGET_AVX512 static void StatisticsAvx512(const StatisticsRow& r) { StatisticsOfRow(r); }
     static void Purity(const std::uint8_t* row, const float* d, int width, std::uint8_t* bins)
     {
         PurityRow<Key>(row, d, width, bins);
     }
     HX_TARGET_AVX2 static void PurityAvx2(const std::uint8_t* row, const float* d, int width, std::uint8_t* bins)
+    {
+        PurityRow<Key>(row, d, width, bins);
+    }
+    HX_TARGET_AVX512 static void PurityAvx512(const std::uint8_t* row, const float* d, int width, std::uint8_t* bins)
     {
         PurityRow<Key>(row, d, width, bins);
     }
@@ -1184,6 +1220,11 @@ struct RowBuilds {
     {
         FrameBinsRow<Key>(row, d, width, purity, steps);
     }
+    HX_TARGET_AVX512 static void FrameBinsAvx512(const std::uint8_t* row, const float* d, int width,
+                                                 std::uint16_t* purity, std::uint16_t* steps)
+    {
+        FrameBinsRow<Key>(row, d, width, purity, steps);
+    }
     static void Seeds(const PlateSpan* spans, int count, const float* s, const float* l, const float* j,
                       std::int32_t* seeds)
     {
@@ -1191,6 +1232,11 @@ struct RowBuilds {
     }
     HX_TARGET_AVX2 static void SeedsAvx2(const PlateSpan* spans, int count, const float* s, const float* l,
                                          const float* j, std::int32_t* seeds)
+    {
+        SeedRow(spans, count, s, l, j, seeds);
+    }
+    HX_TARGET_AVX512 static void SeedsAvx512(const PlateSpan* spans, int count, const float* s, const float* l,
+                                             const float* j, std::int32_t* seeds)
     {
         SeedRow(spans, count, s, l, j, seeds);
     }
@@ -1207,8 +1253,18 @@ struct RowBuilds {
     {
         KeyRow<Key, Warm>(row, out, spans, count, from, to, s, near, w);
     }
+    template <bool Warm>
+    HX_TARGET_AVX512 static void KeyAvx512(const std::uint8_t* row, std::uint8_t* out, const PlateSpan* spans,
+                                           int count, int from, int to, const float* s, const std::int32_t* near,
+                                           const WarmRow& w)
+    {
+        KeyRow<Key, Warm>(row, out, spans, count, from, to, s, near, w);
+    }
     static KeyRowFunctions Choose()
     {
+        if (HasAvx512())
+            return {&DifferenceAvx512, &SmoothAvx512<true>, &SmoothAvx512<false>, &PurityAvx512, &FrameBinsAvx512,
+                    &StatisticsAvx512, &SeedsAvx512,        &KeyAvx512<false>,    &KeyAvx512<true>};
         return HasAvx2() ? KeyRowFunctions{&DifferenceAvx2, &SmoothAvx2<true>, &SmoothAvx2<false>, &PurityAvx2,
                                            &FrameBinsAvx2,  &StatisticsAvx2,   &SeedsAvx2,         &KeyAvx2<false>,
                                            &KeyAvx2<true>}
@@ -2145,8 +2201,8 @@ int AutoColorDifferenceKey(const HXOperation& op, const ImageView& image, const 
     const int speckle = std::max(1, static_cast<int>(std::lround(kSpeckle * ctx.scale)));
     const int walkReach = 4 * speckle; // a speckle's column is walked at most four speckle widths
     const SubjectCells subjects{warmCells.data(), isSubject.data(), fw, fh, fine, ch, high};
-    static const HoleScans holeScans = ChooseHoleScans();
-    static const PlateRowFunctions plateRows = PlateRowBuilds::Choose();
+    const HoleScans holeScans = ChooseHoleScans();
+    const PlateRowFunctions plateRows = PlateRowBuilds::Choose();
     std::vector<SpanPlace>& places = ws.places;
     places.resize(static_cast<std::size_t>(gw) + 2);
     const int placeCount = SpanPlaces(gw, sideF, width, places.data());

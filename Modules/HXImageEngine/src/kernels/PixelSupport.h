@@ -1,7 +1,7 @@
 #pragma once
 
 // Helpers shared by the key, spill and compositing kernels: pixels as 32-bit words for loops that
-// vectorise, the AVX2 build of the hottest row loops, and the one compositor every layer, light
+// vectorise, the AVX2 and AVX-512 builds of the hottest row loops, and the one compositor every layer, light
 // wrap, shadow and look goes through (BlendKernels.cpp).
 
 #include "kernels/Kernels.h"
@@ -36,23 +36,41 @@ inline std::uint32_t SelectMask(bool condition)
     return 0u - static_cast<std::uint32_t>(condition);
 }
 
-// Hot row loops are built twice, for the baseline instruction set and for AVX2, and chosen at run
-// time. AVX2 brings no fused multiply-add, so every float operation rounds as in the baseline
-// build and both builds give the same bytes.
+// Hot row loops are built three times, for the baseline instruction set, for AVX2 and for
+// AVX-512, and chosen at run time. No float operation is fused: AVX2 brings no fused multiply-add,
+// and the engine is compiled with -ffp-contract=off, so the AVX-512 build (whose processors have
+// it) keeps every multiply and add apart too. Every operation rounds as in the baseline build, and
+// every build gives the same bytes.
 #if defined(__GNUC__) && defined(__x86_64__)
 #define HX_TARGET_AVX2 [[gnu::target("avx2")]]
-inline bool HasAvx2()
-{
-    static const bool has = __builtin_cpu_supports("avx2");
-    return has;
-}
+#if defined(__clang__)
+#define HX_TARGET_AVX512 [[gnu::target("avx2,avx512f,avx512bw,avx512vl,avx512dq")]]
+#else
+// Full-width vectors: the processors that have AVX-512 run them at full speed or in two halves,
+// never slower than two AVX2 instructions.
+#define HX_TARGET_AVX512 [[gnu::target("avx2,avx512f,avx512bw,avx512vl,avx512dq,prefer-vector-width=512")]]
+#endif
 #else
 #define HX_TARGET_AVX2
+#define HX_TARGET_AVX512
+#endif
+
+// The builds of a row loop, narrowest first.
+enum class VectorBuild { Baseline, Avx2, Avx512 };
+// The widest build this processor runs, within the limit a test set (KeyerTests).
+VectorBuild WidestVectorBuild();
+// Limits the builds chosen from then on (tests compare the builds' bytes); Avx512 lifts the limit.
+void LimitVectorBuild(VectorBuild widest);
+
 inline bool HasAvx2()
 {
-    return false;
+    return WidestVectorBuild() >= VectorBuild::Avx2;
 }
-#endif
+
+inline bool HasAvx512()
+{
+    return WidestVectorBuild() >= VectorBuild::Avx512;
+}
 
 // Which build of a row loop runs: the best for this processor, the baseline vector build, or the
 // plain scalar form that the vector builds match byte for byte (the last two for tests).

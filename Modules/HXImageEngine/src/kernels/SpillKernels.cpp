@@ -64,7 +64,11 @@ struct SpillBuilds {
     {
         SpillRow<Key, Extended>(row, width, gain, biasQ16);
     }
-    static SpillRowFn Choose() { return HasAvx2() ? &Avx2 : &Base; }
+    HX_TARGET_AVX512 static void Avx512(std::uint8_t* row, int width, const std::int32_t* gain, std::int32_t biasQ16)
+    {
+        SpillRow<Key, Extended>(row, width, gain, biasQ16);
+    }
+    static SpillRowFn Choose() { return HasAvx512() ? &Avx512 : HasAvx2() ? &Avx2 : &Base; }
 };
 
 SpillRowFn SpillRowFor(int key, bool extended)
