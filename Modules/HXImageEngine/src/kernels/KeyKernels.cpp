@@ -1808,15 +1808,20 @@ void CollectHoleRuns(const std::uint8_t* row, const std::uint64_t* bits, int wid
                 return true;
         return cellLines > 0 && lines[2].Fits(c);
     };
-    // The photographed colours of the opaque ends of the run [begin, end).
+    // The photographed colours of the opaque ends of the run [begin, end): in `ends` one after the
+    // other, and by side (0 left, 1 right) in `sides` with the plate at each in `plates`.
+    float sides[2][3];
+    float plates[2][3];
     const auto endColours = [&](int begin, int end, float (*ends)[3]) {
         int n = 0;
-        for (const int at : {begin - 1, end})
+        for (int side = 0; side < 2; ++side) {
+            const int at = side == 0 ? begin - 1 : end;
             if (at >= 0 && at < width && row[4 * at + 3] >= kHoleOpaque) {
-                float b[3];
-                plateAt(at, b);
-                photographed(at, b, ends[n++]);
+                plateAt(at, plates[side]);
+                photographed(at, plates[side], sides[side]);
+                std::copy_n(sides[side], 3, ends[n++]);
             }
+        }
         return n;
     };
     int x = 0;
@@ -1852,8 +1857,8 @@ void CollectHoleRuns(const std::uint8_t* row, const std::uint64_t* bits, int wid
             if (!(e == 0 ? left : right))
                 continue;
             const int at = e == 0 ? begin - 1 : x;
-            plateAt(at, b);
-            photographed(at, b, ends[e]);
+            std::copy_n(plates[e], 3, b);
+            std::copy_n(sides[e], 3, ends[e]);
             float away = 0.0f;
             for (int k = 0; k < 3; ++k)
                 away += (ends[e][k] - b[k]) * (ends[e][k] - b[k]);
