@@ -41,12 +41,14 @@ if ! cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@
 fi
 
 mkdir -p "$build"
-# Unit tests: ctest's own count of its test programs.
+# Unit tests: ctest's own count of its tests. Its line per test, and the output of those that
+# fail, go to the log; the terminal shows its closing lines (the count and the failed tests).
 export QT_QPA_PLATFORM=offscreen
 unit_log="$build/unit-tests.log"
-ctest --test-dir "$build" --no-tests=error --output-on-failure --parallel "$(nproc)" --timeout 600 2>&1 |
-  tee "$unit_log"
-unit_status=${PIPESTATUS[0]}
+printf '\n== Unit tests (output in %s)\n' "$unit_log"
+ctest --test-dir "$build" --no-tests=error --output-on-failure --parallel "$(nproc)" --timeout 600 >"$unit_log" 2>&1
+unit_status=$?
+sed -n '/tests passed, /,$p' "$unit_log"
 if counts="$(sed -n 's/^[0-9]*% tests passed, \([0-9]*\) tests\{0,1\} failed out of \([0-9]*\)$/\1 \2/p' "$unit_log" | tail -n1)" &&
   [ -n "$counts" ]; then
   read -r failed_units all_units <<<"$counts"
@@ -57,6 +59,7 @@ fi
 
 # End to end: the journey's steps; its last line is "N passed, N failed".
 e2e_log="$build/end-to-end.log"
+printf '\n== End to end (output also in %s)\n' "$e2e_log"
 "$root/Tests/EndToEnd/run.sh" "$build" 2>&1 | tee "$e2e_log"
 e2e_status=${PIPESTATUS[0]}
 if counts="$(tail -n1 "$e2e_log" | sed -n 's/^\([0-9]*\) passed, \([0-9]*\) failed$/\1 \2/p')" && [ -n "$counts" ]; then

@@ -179,8 +179,9 @@ QWidget* ToolboxDockWidget::OwnerWindow() const
 void ToolboxDockWidget::closeEvent(QCloseEvent* event)
 {
     // Floating, the dock is a window of its own that the window manager or the program's ending may
-    // close: that closes the window it belongs to, with its question about unsaved changes.
-    if (QWidget* owner = OwnerWindow(); owner != nullptr && owner->isVisible() && !owner->close()) {
+    // close: that closes the window it belongs to, with its question about unsaved changes. Docked,
+    // it is not closed on its own.
+    if (QWidget* owner = OwnerWindow(); owner != nullptr && owner->isVisible() && (!isFloating() || !owner->close())) {
         event->ignore();
         return;
     }
