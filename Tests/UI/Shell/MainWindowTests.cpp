@@ -14,6 +14,7 @@
 #include "Shell/AboutWidget.h"
 #include "Shell/MainWindow.h"
 #include "Shell/Settings.h"
+#include "Shell/TerminationSignals.h"
 #include "ProjectTestUtils.h"
 #include "Toolbox/ToolboxDockWidget.h"
 #include "Toolbox/ToolsetWidget.h"
@@ -36,6 +37,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <csignal>
 #include <functional>
 #include <memory>
 #include <tuple>
@@ -532,6 +534,24 @@ TEST_F(MainWindowTest, AfterRestoringTheDefaultsClosingWritesNothing)
     // The window keeps its geometry now; the next start begins from the defaults.
     ASSERT_TRUE(window->close());
     EXPECT_TRUE(ProgramSettings().allKeys().isEmpty());
+}
+
+// The system ending the program (logout, kill) finds nobody to answer a question: the window closes
+// at once and stores the settings as on any close.
+TEST_F(MainWindowTest, ATerminationSignalClosesTheWindowWithoutAQuestionAndStoresTheSettings)
+{
+    TerminationSignals termination;
+    ASSERT_TRUE(termination.IsActive());
+    ShowWindow();
+    QObject::connect(&termination, &TerminationSignals::SignalEndRequested, window.get(),
+                     &MainWindow::SlotCloseOnRequest);
+    CurrentProject()->GetCanvas().SetUseCanvasColor(true);
+    QSignalSpy requested(&termination, &TerminationSignals::SignalEndRequested);
+    ASSERT_EQ(::raise(SIGTERM), 0);
+    ASSERT_TRUE(requested.wait(5000));
+    EXPECT_FALSE(window->isVisible());
+    EXPECT_TRUE(Dialogs().RequestsOf(DialogRequest::Message).empty());
+    EXPECT_FALSE(ProgramSettings().value("MainWindow/State").toByteArray().isEmpty());
 }
 
 TEST_F(MainWindowTest, UnsavedChangesAreSavedDroppedOrKeepTheWindowOpen)
