@@ -1,5 +1,5 @@
-#include "Shell/MainWindow.h"
-#include "Shell/MainWindowPrivate.h"
+#include "Window/MainWindow.h"
+#include "Window/MainWindowPrivate.h"
 
 #include "Canvas/CanvasActionsWidget.h"
 #include "Canvas/CanvasScene.h"
@@ -9,7 +9,7 @@
 #include "Shell/DesktopServices.h"
 #include "Shell/Identity.h"
 #include "Shell/Settings.h"
-#include "Shell/StartupTrace.h"
+#include "Window/StartupTrace.h"
 #include "Toolbox/ToolboxDockWidget.h"
 #include "Toolbox/ToolsetWidget.h"
 

@@ -1,4 +1,4 @@
-#include "Shell/TerminationSignals.h"
+#include "Window/TerminationSignals.h"
 
 #include <QSocketNotifier>
 

@@ -1,8 +1,8 @@
 // The main window and its floating toolbox: where the toolbox goes when it is undocked, when it
 // comes back floating at the next start, and when the window or the toolset bar moves under it.
 
-#include "Shell/MainWindow.h"
-#include "Shell/MainWindowPrivate.h"
+#include "Window/MainWindow.h"
+#include "Window/MainWindowPrivate.h"
 
 #include "Canvas/CanvasView.h"
 #include "Toolbox/ToolboxDockWidget.h"

@@ -1,13 +1,13 @@
-#include "Shell/StartUp.h"
-#include "Shell/WidgetMap.h"
+#include "Window/StartUp.h"
+#include "Window/WidgetMap.h"
 
 #include "Shell/Application.h"
 #include "Shell/Identity.h"
-#include "Shell/MainWindow.h"
+#include "Window/MainWindow.h"
 #include "Shell/OverrideCursor.h"
 #include "Shell/SplashScreen.h"
-#include "Shell/StartupTrace.h"
-#include "Shell/TerminationSignals.h"
+#include "Window/StartupTrace.h"
+#include "Window/TerminationSignals.h"
 
 #include <QFileInfo>
 
