@@ -1,0 +1,228 @@
+// The layout check over the whole program at the screen size of the run (the program runs twice:
+// at 1920 x 1080 and at 1280 x 720): every toolbox page of the main window over a new project, a
+// loaded one, a rich one and a greeting card, with each panel of a page folded in turn; the menus;
+// the program's dialogs.
+
+#include "Grabs.h"
+#include "GreenScreenProject.h"
+#include "LayoutCheck.h"
+#include "Modal.h"
+#include "UiTest.h"
+
+#include "Canvas/CanvasScene.h"
+#include "Controls/Buttons.h"
+#include "Controls/Container.h"
+#include "Shell/AboutWidget.h"
+#include "Shell/MainWindow.h"
+#include "Shell/StandardUserDialogs.h"
+#include "Toolbox/ToolboxDockWidget.h"
+#include "Toolbox/ToolsetWidget.h"
+
+#include <QColorDialog>
+#include <QMenuBar>
+#include <QPrinter>
+#include <QScreen>
+#include <QStackedWidget>
+#include <QTemporaryDir>
+#include <QTest>
+
+namespace lumo::ui::testing {
+namespace {
+
+const char* const kPageNames[] = {"canvas", "import", "key",     "masks",   "filters", "position",
+                                  "layers", "effects", "overlay", "text", "export"};
+
+QString ScreenName()
+{
+    const QSize size = QGuiApplication::primaryScreen()->size();
+    return QStringLiteral("%1x%2").arg(size.width()).arg(size.height());
+}
+
+class LayoutTest : public UiTest {
+protected:
+    void TearDown() override
+    {
+        window.reset();
+        UiTest::TearDown();
+    }
+
+    // The window filling the screen, as a maximised window would, once the canvas has settled.
+    MainWindow& ShowWindow(const QString& projectPath = QString())
+    {
+        window = std::make_unique<MainWindow>(projectPath);
+        window->show();
+        EXPECT_TRUE(QTest::qWaitForWindowExposed(window.get()));
+        window->setWindowState(Qt::WindowNoState);
+        window->setGeometry(QGuiApplication::primaryScreen()->availableGeometry());
+        Settle();
+        return *window;
+    }
+
+    void Settle()
+    {
+        ProcessEvents();
+        EXPECT_TRUE(QTest::qWaitFor([this] { return window->GetCanvasScene()->IsDrawingEnabled(); }, 10000));
+        ProcessEvents();
+    }
+
+    void ShowPage(int index)
+    {
+        window->GetToolsetBar()->Button(index)->click();
+        Relayout();
+        ASSERT_EQ(window->GetToolboxDock()->Stack()->currentIndex(), index);
+    }
+
+    // A fold reaches the page's layout through a few rounds of posted layout requests.
+    static void Relayout()
+    {
+        for (int round = 0; round < 4; ++round)
+            ProcessEvents();
+    }
+
+    // The page as it is, then with each of its panels folded alone (a fold must not stretch another).
+    void CheckPage(const QString& what, bool foldEach)
+    {
+        ExpectSoundLayout(*window, what);
+        if (!foldEach)
+            return;
+        QWidget* page = window->GetToolboxDock()->Stack()->currentWidget();
+        for (Container* panel : page->findChildren<Container*>()) {
+            TitleButton* fold = panel->Title()->CollapseButton();
+            if (fold == nullptr || !fold->isVisible() || !fold->isChecked())
+                continue;
+            fold->click();
+            Relayout();
+            ExpectSoundLayout(*window, what + QStringLiteral(", \"%1\" folded").arg(panel->Title()->TitleLabel()->text()));
+            fold->click();
+            Relayout();
+        }
+    }
+
+    void CheckEveryPage(const QString& project)
+    {
+        for (int index = 0; index < 11; ++index) {
+            ASSERT_NO_FATAL_FAILURE(ShowPage(index));
+            const QString what = QStringLiteral("%1 at %2, page %3").arg(project, ScreenName(), kPageNames[index]);
+            const int before = ::testing::UnitTest::GetInstance()->current_test_info()->result()->total_part_count();
+            CheckPage(what, true);
+            if (::testing::UnitTest::GetInstance()->current_test_info()->result()->total_part_count() > before)
+                SaveGrab(window->grab().toImage(), QStringLiteral("layout-%1-%2-%3").arg(project, ScreenName(), kPageNames[index]));
+        }
+    }
+
+    std::unique_ptr<MainWindow> window;
+};
+
+TEST_F(LayoutTest, EveryPageOverANewProject)
+{
+    ShowWindow();
+    CheckEveryPage(QStringLiteral("new"));
+}
+
+TEST_F(LayoutTest, EveryPageOverAKeyedPhotograph)
+{
+    QTemporaryDir folder;
+    ASSERT_TRUE(folder.isValid());
+    const GreenScreenProject project = WriteGreenScreenProject(folder.path());
+    ASSERT_EQ(App().OpenProject(project.projectPath), app::LMerrSuccess);
+    LoadLayerImages(App());
+    ShowWindow(project.projectPath);
+    CheckEveryPage(QStringLiteral("keyed"));
+}
+
+// Masks, text items and further layers, some of them offline.
+TEST_F(LayoutTest, EveryPageOverARichProject)
+{
+    const QString rich = QStringLiteral(LUMORA_SOURCE_TEST_DATA) + "/projects/rich.lumo4";
+    ASSERT_EQ(App().OpenProject(rich), app::LMerrSuccess);
+    ShowWindow(rich);
+    CheckEveryPage(QStringLiteral("rich"));
+}
+
+TEST_F(LayoutTest, EveryPageOverAGreetingCard)
+{
+    ShowWindow();
+    ASSERT_TRUE(QMetaObject::invokeMethod(window.get(), "SlotNewGreetingCard"));
+    Settle();
+    ASSERT_TRUE(CurrentProject()->GetCanvas().PrintAsCard());
+    CheckEveryPage(QStringLiteral("card"));
+    SaveGrab(window->grab().toImage(), QStringLiteral("layout-card-%1").arg(ScreenName()));
+}
+
+// Every menu, and every menu below it, opens whole on the screen with room for each entry.
+TEST_F(LayoutTest, TheMenusFitTheScreen)
+{
+    ShowWindow();
+    const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
+    std::function<void(QMenu*, const QString&)> check = [&](QMenu* menu, const QString& path) {
+        menu->popup(screen.topLeft());
+        ProcessEvents();
+        EXPECT_TRUE(screen.contains(menu->geometry())) << path.toStdString();
+        for (QAction* action : menu->actions()) {
+            if (!action->isVisible() || action->isSeparator())
+                continue;
+            const QString entry = path + QLatin1Char('/') + action->text().remove(QLatin1Char('&'));
+            const QRect room = menu->actionGeometry(action);
+            EXPECT_TRUE(menu->rect().contains(room)) << entry.toStdString();
+            EXPECT_LE(menu->fontMetrics().horizontalAdvance(action->text().remove(QLatin1Char('&'))), room.width())
+                << entry.toStdString();
+            if (action->menu() != nullptr)
+                check(action->menu(), entry);
+        }
+        ExpectSoundLayout(*menu, path);
+        menu->hide();
+    };
+    for (QAction* top : window->menuBar()->actions())
+        if (top->menu() != nullptr)
+            check(top->menu(), top->text().remove(QLatin1Char('&')));
+    ExpectSoundLayout(*window->menuBar(), QStringLiteral("menu bar"));
+}
+
+// The program's own dialogs, and the standard ones as the dialog seam shows them over the window.
+TEST_F(LayoutTest, TheDialogsOfTheProgram)
+{
+    ShowWindow();
+    {
+        AboutWidget about(window.get());
+        about.show();
+        ProcessEvents();
+        ExpectSoundLayout(about, QStringLiteral("about box"));
+    }
+    StandardUserDialogs dialogs;
+    const auto checkWhenShown = [](const QString& what) {
+        WhenModalShows([what](QWidget* modal) {
+            ExpectSoundLayout(*modal, what);
+            if (HasFailure())
+                SaveGrab(modal->grab().toImage(), QStringLiteral("layout-dialog-%1-%2").arg(what, ScreenName()));
+            modal->close();
+        });
+    };
+    // The longest question, guarding data (styled), and a warning with the longest path.
+    checkWhenShown(QStringLiteral("guarding question"));
+    dialogs.Message({.parent = window.get(),
+                     .icon = QMessageBox::Warning,
+                     .text = QStringLiteral("Do you want to save the changes you made to the current project?"),
+                     .buttons = QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel,
+                     .guardsData = true});
+    checkWhenShown(QStringLiteral("relink question"));
+    dialogs.Message({.parent = window.get(),
+                     .icon = QMessageBox::Warning,
+                     .title = QStringLiteral("Image not found"),
+                     .text = QStringLiteral("The foreground image cannot be found in its original location.\n\n"
+                                            "/home/someone/Pictures/Shoots/2024/A rather long folder name/IMG_0001.JPG"
+                                            "\n\nWould you like to relocate it?"),
+                     .buttons = QMessageBox::Yes | QMessageBox::No});
+    checkWhenShown(QStringLiteral("colour"));
+    dialogs.ChooseColour({.parent = window.get(), .title = QStringLiteral("Select Color"), .initial = Qt::green});
+    checkWhenShown(QStringLiteral("save"));
+    dialogs.SaveFileName(window.get(), QStringLiteral("Save Project As"), QDir::tempPath(),
+                         QStringLiteral("Lumora 4 projects (*.lumo4)"), QStringLiteral("lumo4"));
+    QPrinter printer(QPrinter::HighResolution);
+    checkWhenShown(QStringLiteral("page setup"));
+    dialogs.PageSetup(printer, window.get());
+    checkWhenShown(QStringLiteral("print preview"));
+    dialogs.PrintPreview(printer, window.get(), [](QPrinter*) {});
+}
+
+} // namespace
+} // namespace lumo::ui::testing
