@@ -184,7 +184,8 @@ TEST_F(ControlsGrabTest, Containers)
             layout->addWidget(title);
             auto* exportBody = new BodyWidget(nullptr);
             auto* exportLayout = new QVBoxLayout(exportBody);
-            exportLayout->addWidget(new ButtonDefault(QStringLiteral("Export"), nullptr));
+            exportLayout->addWidget(
+                new ButtonDefault(QIcon(QStringLiteral(":/Icons/ImageExportedEnabled.png")), QStringLiteral("Export"), nullptr));
             layout->addWidget(exportBody);
         },
         300, QStringLiteral("controls-containers"));
