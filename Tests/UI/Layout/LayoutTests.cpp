@@ -15,7 +15,9 @@
 #include "Shell/AboutWidget.h"
 #include "Shell/MainWindow.h"
 #include "Shell/StandardUserDialogs.h"
+#include "Toolbox/SingleImport.h"
 #include "Toolbox/ToolboxDockWidget.h"
+#include "Toolbox/ToolboxSections.h"
 #include "Toolbox/ToolsetWidget.h"
 
 #include <QColorDialog>
@@ -128,6 +130,15 @@ TEST_F(LayoutTest, EveryPageOverAKeyedPhotograph)
     LoadLayerImages(App());
     ShowWindow(project.projectPath);
     CheckEveryPage(QStringLiteral("keyed"));
+
+    // For a person: the foreground box as it stays when the background box is folded.
+    ASSERT_NO_FATAL_FAILURE(ShowPage(app::ToolsetSectionImport));
+    auto* import = qobject_cast<ImportSection*>(window->GetToolboxDock()->Section(app::ToolsetSectionImport));
+    ASSERT_NE(import, nullptr);
+    import->BackgroundBox()->GetContainer()->Title()->CollapseButton()->click();
+    Relayout();
+    ExpectSoundLayout(*window, QStringLiteral("background folded"));
+    SaveGrab(window->grab().toImage(), QStringLiteral("layout-import-background-folded-%1").arg(ScreenName()));
 }
 
 // Masks, text items and further layers, some of them offline.
