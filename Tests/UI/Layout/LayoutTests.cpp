@@ -21,12 +21,16 @@
 #include "Toolbox/ToolsetWidget.h"
 
 #include <QColorDialog>
+#include <QMenu>
 #include <QMenuBar>
 #include <QPrinter>
 #include <QScreen>
 #include <QStackedWidget>
 #include <QTemporaryDir>
 #include <QTest>
+
+#include <algorithm>
+#include <functional>
 
 namespace lumo::ui::testing {
 namespace {
@@ -166,6 +170,9 @@ TEST_F(LayoutTest, TheMenusFitTheScreen)
     ShowWindow();
     const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
     std::function<void(QMenu*, const QString&)> check = [&](QMenu* menu, const QString& path) {
+        // An empty menu (no recent projects yet) does not open.
+        if (std::none_of(menu->actions().cbegin(), menu->actions().cend(), [](const QAction* a) { return a->isVisible(); }))
+            return;
         menu->popup(screen.topLeft());
         ProcessEvents();
         EXPECT_TRUE(screen.contains(menu->geometry())) << path.toStdString();
