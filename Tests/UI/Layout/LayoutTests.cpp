@@ -12,6 +12,7 @@
 #include "Canvas/CanvasScene.h"
 #include "Controls/Buttons.h"
 #include "Controls/Container.h"
+#include "Controls/SmallWidgets.h"
 #include "Shell/AboutWidget.h"
 #include "Shell/MainWindow.h"
 #include "Shell/StandardUserDialogs.h"
@@ -21,6 +22,9 @@
 #include "Toolbox/ToolsetWidget.h"
 
 #include <QColorDialog>
+#include <QLabel>
+#include <QPushButton>
+#include <QVBoxLayout>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPrinter>
@@ -42,6 +46,82 @@ QString ScreenName()
 {
     const QSize size = QGuiApplication::primaryScreen()->size();
     return QStringLiteral("%1x%2").arg(size.width()).arg(size.height());
+}
+
+// The check itself, over small hosts each broken in one way (and a few sound ones): it names the
+// fault a person would see, and nothing in a sound layout.
+TEST(LayoutCheck, FindsEachKindOfFaultAndNothingInASoundLayout)
+{
+    struct Case {
+        const char* name;
+        std::function<void(QWidget*)> build; // children of a shown 240 x 400 host without a layout
+        QString fault;                        // a part of the one fault expected; empty: none
+    };
+    const auto place = [](QWidget* widget, const QRect& where) {
+        widget->setGeometry(where);
+        return widget;
+    };
+    const std::vector<Case> cases = {
+        {"sound", [&](QWidget* host) {
+             place(new QLabel(QStringLiteral("Foreground"), host), {10, 10, 150, 20});
+             place(new ButtonDefault(ThemeIcon(QStringLiteral("list-add"), QStringLiteral(":Icons/Plus.png")),
+                                     QStringLiteral("Add Layer"), host), {10, 40, 150, 30});
+         }, {}},
+        {"label too narrow", [&](QWidget* host) {
+             place(new QLabel(QStringLiteral("Foreground image"), host), {10, 10, 30, 20});
+         }, QStringLiteral("text wider than its label")},
+        {"label cut with an ellipsis", [&](QWidget* host) {
+             place(new QLabel(QStringLiteral("Backgro") + QChar(0x2026), host), {10, 10, 150, 20});
+         }, QStringLiteral("text shortened")},
+        {"a properties title cut by design", [&](QWidget* host) {
+             place(new QLabel(QStringLiteral("Portr") + QChar(0x2026) + QStringLiteral(" Properties"), host), {10, 10, 200, 20});
+         }, {}},
+        {"button too narrow", [&](QWidget* host) {
+             place(new ButtonDefault(QIcon(QStringLiteral(":Icons/Reset.png")), QStringLiteral("Reset"), host), {10, 10, 30, 30});
+         }, QStringLiteral("text wider than its button")},
+        {"entry too wide", [&](QWidget* host) {
+             auto* combo = new ComboBox(host);
+             combo->addItem(QStringLiteral("Fit inside the canvas"));
+             place(combo, {10, 10, 60, 25});
+         }, QStringLiteral("wider than its box")},
+        {"siblings over each other", [&](QWidget* host) {
+             place(new QLabel(QStringLiteral("A"), host), {10, 10, 50, 20});
+             place(new QLabel(QStringLiteral("B"), host), {40, 20, 50, 20});
+         }, QStringLiteral("siblings overlap")},
+        {"child past its parent", [&](QWidget* host) {
+             auto* frame = place(new QFrame(host), {10, 10, 60, 30});
+             place(new QLabel(QStringLiteral("X"), frame), {50, 0, 20, 20});
+         }, QStringLiteral("outside its parent")},
+        {"panel with a blank band", [&](QWidget* host) {
+             auto* panel = new Container(QStringLiteral("Foreground"), ContainerFeatureCollapse, host);
+             auto* body = new QVBoxLayout(panel->Body());
+             body->addWidget(new QLabel(QStringLiteral("portrait.jpg")));
+             panel->setGeometry(0, 0, 240, 300);
+         }, QStringLiteral("panel taller than its content")},
+        {"button without its icon", [&](QWidget* host) {
+             place(new ButtonDefault(QStringLiteral("Add Layer"), host), {10, 10, 150, 30});
+         }, QStringLiteral("button without its icon")},
+        {"an icon still to come", [&](QWidget* host) {
+             place(new ButtonDefault(KnownMissingButtonIcons().value(0, QStringLiteral("?")), host), {10, 10, 200, 30});
+         }, {}},
+        {"button showing nothing", [&](QWidget* host) { place(new QPushButton(host), {10, 10, 40, 30}); },
+         QStringLiteral("button without text or icon")},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        QWidget host;
+        host.resize(240, 400);
+        c.build(&host);
+        host.show();
+        QCoreApplication::processEvents();
+        const QStringList faults = LayoutFaults(host);
+        if (c.fault.isEmpty()) {
+            EXPECT_TRUE(faults.isEmpty()) << faults.join(QLatin1Char('\n')).toStdString();
+        } else {
+            ASSERT_EQ(faults.size(), 1) << faults.join(QLatin1Char('\n')).toStdString();
+            EXPECT_TRUE(faults.first().contains(c.fault)) << faults.first().toStdString();
+        }
+    }
 }
 
 class LayoutTest : public UiTest {
