@@ -299,8 +299,8 @@ TEST_F(LayoutTest, TheDialogsOfTheProgram)
     checkWhenShown(QStringLiteral("guarding question"));
     dialogs.Message({.parent = window.get(),
                      .icon = QMessageBox::Warning,
-                     .text = QStringLiteral("Do you want to save the changes you made to the current project?"),
-                     .buttons = QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel,
+                     .text = QStringLiteral("Do you want to save the changes to 'Wedding portraits, second session.lumo4'?\t"),
+                     .buttons = QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel,
                      .guardsData = true});
     checkWhenShown(QStringLiteral("relink question"));
     dialogs.Message({.parent = window.get(),
@@ -318,6 +318,8 @@ TEST_F(LayoutTest, TheDialogsOfTheProgram)
     QPrinter printer(QPrinter::HighResolution);
     checkWhenShown(QStringLiteral("page setup"));
     dialogs.PageSetup(printer, window.get());
+    checkWhenShown(QStringLiteral("print"));
+    dialogs.Print(printer, window.get());
     checkWhenShown(QStringLiteral("print preview"));
     dialogs.PrintPreview(printer, window.get(), [](QPrinter*) {});
 }
