@@ -30,6 +30,7 @@
 #include <QPrinter>
 #include <QScreen>
 #include <QStackedWidget>
+#include <QTabWidget>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -191,6 +192,16 @@ protected:
             const QString what = QStringLiteral("%1 at %2, page %3").arg(project, ScreenName(), kPageNames[index]);
             const int before = ::testing::UnitTest::GetInstance()->current_test_info()->result()->total_part_count();
             CheckPage(what, true);
+            // The other tabs of a tabbed page (the background's filters and position).
+            for (QTabWidget* tabs : window->GetToolboxDock()->Stack()->currentWidget()->findChildren<QTabWidget*>()) {
+                for (int tab = 1; tab < tabs->count(); ++tab) {
+                    tabs->setCurrentIndex(tab);
+                    Relayout();
+                    CheckPage(what + QStringLiteral(", tab \"%1\"").arg(tabs->tabText(tab)), false);
+                }
+                tabs->setCurrentIndex(0);
+                Relayout();
+            }
             if (::testing::UnitTest::GetInstance()->current_test_info()->result()->total_part_count() > before)
                 SaveGrab(window->grab().toImage(), QStringLiteral("layout-%1-%2-%3").arg(project, ScreenName(), kPageNames[index]));
         }
