@@ -16,7 +16,9 @@
 #include "Shell/AboutWidget.h"
 #include "Shell/MainWindow.h"
 #include "Shell/StandardUserDialogs.h"
+#include "Toolbox/MasksWidget.h"
 #include "Toolbox/SingleImport.h"
+#include "Toolbox/TextWidget.h"
 #include "Toolbox/ToolboxDockWidget.h"
 #include "Toolbox/ToolboxSections.h"
 #include "Toolbox/ToolsetWidget.h"
@@ -243,6 +245,17 @@ TEST_F(LayoutTest, EveryPageOverARichProject)
     ASSERT_EQ(App().OpenProject(rich), app::LMerrSuccess);
     ShowWindow(rich);
     CheckEveryPage(QStringLiteral("rich"));
+
+    // A new mask and a new text item, each with its properties panel.
+    ASSERT_NO_FATAL_FAILURE(ShowPage(app::ToolsetSectionMasks));
+    qobject_cast<MasksSection*>(window->GetToolboxDock()->Section(app::ToolsetSectionMasks))->Panel()->AddButton()->click();
+    Relayout();
+    ExpectSoundLayout(*window, QStringLiteral("rich at %1, a mask added").arg(ScreenName()));
+    ASSERT_NO_FATAL_FAILURE(ShowPage(app::ToolsetSectionText));
+    qobject_cast<TextSection*>(window->GetToolboxDock()->Section(app::ToolsetSectionText))->Panel()->AddButton()->click();
+    Relayout();
+    ExpectSoundLayout(*window, QStringLiteral("rich at %1, a text item added").arg(ScreenName()));
+    SaveGrab(window->grab().toImage(), QStringLiteral("layout-rich-text-item-%1").arg(ScreenName()));
 }
 
 TEST_F(LayoutTest, EveryPageOverAGreetingCard)
