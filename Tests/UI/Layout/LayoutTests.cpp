@@ -14,7 +14,6 @@
 #include "Controls/Container.h"
 #include "Controls/SmallWidgets.h"
 #include "Shell/AboutWidget.h"
-#include "Shell/MainWindow.h"
 #include "Shell/StandardUserDialogs.h"
 #include "Toolbox/MasksWidget.h"
 #include "Toolbox/SingleImport.h"
@@ -22,6 +21,7 @@
 #include "Toolbox/ToolboxDockWidget.h"
 #include "Toolbox/ToolboxSections.h"
 #include "Toolbox/ToolsetWidget.h"
+#include "Window/MainWindow.h"
 
 #include <QColorDialog>
 #include <QLabel>

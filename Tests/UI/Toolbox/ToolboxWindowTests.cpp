@@ -10,7 +10,7 @@
 #include "Controls/Buttons.h"
 #include "Controls/SmallWidgets.h"
 #include "Controls/TableWidget.h"
-#include "Shell/MainWindow.h"
+#include "Window/MainWindow.h"
 #include "Shell/Settings.h"
 #include "Toolbox/CanvasSizeWidget.h"
 #include "Toolbox/TextPropertiesWidget.h"
