@@ -921,3 +921,21 @@ TEST(KeyedScenes, SpillSuppressionKeepsTrueColours)
         }
     }
 }
+
+// Cyan before blue and green-ish cloth in the subject's shadow key close to the opaque end, where
+// noise (and a JPEG's blocks) put some of it a little above and some a little below: opaque subject
+// comes out opaque, while the soft edges and the veil of the portrait keep their gradation.
+TEST(KeyedScenes, NearlyOpaqueSubjectComesOutOpaque)
+{
+    const Generated wardrobe = Generate(SceneKind::Wardrobe, true, 1.0, 16);
+    auto keyed = Clone(*wardrobe.photo);
+    KeyAndSuppress(*keyed, true);
+    EXPECT_LT(MeanAlphaError(wardrobe, *keyed, lumora::keying::RegionCyan, 254, 256), 0.001);
+
+    const Generated portrait = Generate(SceneKind::Portrait, false, 1.0, 17);
+    auto soft = Clone(*portrait.photo);
+    KeyAndSuppress(*soft, false);
+    EXPECT_LT(MeanAlphaError(portrait, *soft, lumora::keying::RegionGreenishCloth, 254, 256), 0.002);
+    EXPECT_LT(MeanAlphaError(portrait, *soft, lumora::keying::RegionVeil, 0, 255), 0.1);
+    EXPECT_LT(MeanAlphaError(portrait, *soft, lumora::keying::RegionGreyCloth, 0, 255), 0.1);
+}
