@@ -499,7 +499,8 @@ struct CropPlace {
 std::vector<CropPlace> CropPlaces(SceneKind kind)
 {
     switch (kind) {
-    case SceneKind::Portrait: return {{"hair", 0.39, 0.4}, {"cloth", 0.62, 0.8}, {"veil", 0.79, 0.3}};
+    case SceneKind::Portrait:
+        return {{"hair", 0.39, 0.4}, {"cloth", 0.62, 0.8}, {"cloth-edge", 0.74, 0.85}, {"veil", 0.79, 0.3}};
     case SceneKind::Warm: return {{"flame", 0.675, 0.15}, {"scarf", 0.85, 0.6}, {"hair", 0.34, 0.25}};
     case SceneKind::Wardrobe: return {{"scarf", 0.14, 0.6}, {"board", 0.42, 0.6}, {"cyan", 0.56, 0.7}};
     case SceneKind::LowKey: return {{"flyaways", 0.42, 0.45}, {"glass", 0.78, 0.7}};
