@@ -413,6 +413,98 @@ step_ctrl_e_exports_the_keyed_picture() {
   ((program_status == 0)) || fail "exit status $program_status"
 }
 
+# ---- The program's colours, and the files a project is built from
+
+# expect_dark NAME X Y WIDTH HEIGHT: saves a screenshot and checks that the rectangle is drawn in the
+# program's dark colours.
+expect_dark() {
+  local name=$1
+  shift
+  "$screen_check" dark "$shots/$name.png" "$@" >/dev/null || fail "$name is not in the program's colours (see $shots/$name.png)"
+}
+
+# expect_dark_window WINDOW NAME: the same for a whole window.
+expect_dark_window() {
+  local geometry
+  geometry="$(window_geometry "$1")" || return 1
+  # shellcheck disable=SC2086 # the four numbers are separate arguments
+  expect_dark "$2" $geometry
+}
+
+# wait_for_another_window PATTERN ID: prints the id of a visible window with a matching title other
+# than ID (a question over a dialog of the same title).
+wait_for_another_window() {
+  local deadline=$((SECONDS + window_timeout)) id
+  while ((SECONDS < deadline)); do
+    id="$(xdotool search --onlyvisible --name "$1" 2>/dev/null | grep -vx "$2" | head -n1)"
+    [ -n "$id" ] && { printf '%s\n' "$id"; return 0; }
+    sleep 0.1
+  done
+  fail "no second window titled /$1/ within ${window_timeout} s"
+}
+
+step_menus_and_file_dialogs_are_in_the_programs_colours() {
+  local window menubar menu dialog
+  start_program "$sandbox" "$projects/portrait.lumo4"
+  window="$(wait_for_window "^portrait - $app_name\$")" || return 1
+  wait_for_first_render || return 1
+  read -r -a menubar <<<"$(wait_for_widget 'select(.class == "QMenuBar")' "menu bar")" || return 1
+  click_at $((menubar[0] + 20)) $((menubar[1] + menubar[3] / 2)) || return 1
+  local deadline=$((SECONDS + window_timeout))
+  until menu="$(jq -er 'first(.windows[] | select(.class == "QMenu")) | .rect | map(tostring) | join(" ")' "$widget_map" 2>/dev/null)"; do
+    ((SECONDS < deadline)) || { fail "the File menu did not open"; return 1; }
+    sleep 0.1
+  done
+  # shellcheck disable=SC2086 # the four numbers are separate arguments
+  expect_dark 19-file-menu $menu || return 1
+  # shellcheck disable=SC2086
+  expect_dark 19-menu-bar ${menubar[*]} || return 1
+  xdotool key Escape
+  press_keys "$window" ctrl+o || return 1
+  dialog="$(wait_for_window "^Open Project\$")" || return 1
+  expect_dark_window "$dialog" 20-open-dialog || return 1
+  press_keys "$dialog" Escape && wait_for_no_window "^Open Project\$" || return 1
+  press_keys "$window" ctrl+shift+s || return 1
+  dialog="$(wait_for_window "^Save Project\$")" || return 1
+  expect_dark_window "$dialog" 21-save-dialog || return 1
+  press_keys "$dialog" Escape && wait_for_no_window "^Save Project\$" || return 1
+  press_keys "$window" alt+F4 || return 1
+  wait_for_program_exit || return 1
+  ((program_status == 0)) || fail "exit status $program_status"
+}
+
+# Export onto the project's own photograph: the file dialog's replace question answered Yes, the
+# program still refuses, names the layer and offers the dialog again; the photograph is unchanged.
+step_an_export_onto_the_projects_photograph_is_refused() {
+  local window dialog question refusal before after
+  before="$(sha256sum <"$projects/portrait.png")"
+  start_program "$sandbox" "$projects/portrait.lumo4"
+  window="$(wait_for_window "^portrait - $app_name\$")" || return 1
+  wait_for_first_render || return 1
+  click_section Export && choose_format PNG || return 1
+  press_keys "$window" ctrl+e || return 1
+  dialog="$(wait_for_window "^Save As\$")" || return 1
+  expect_dark_window "$dialog" 22-export-dialog || return 1
+  type_file_name "$dialog" "$projects/portrait.png" || return 1
+  question="$(wait_for_another_window "^Save As\$" "$dialog")" || return 1
+  expect_dark_window "$question" 23-replace-question || return 1
+  press_keys "$question" alt+y || return 1
+  wait_for_text "of the open project" || return 1
+  refusal="$(wait_for_window "^$app_name\$")" || return 1
+  grep -qF "the foreground photograph" "$widget_map" || fail "the refusal does not name the foreground" || return 1
+  expect_dark_window "$refusal" 24-export-refused || return 1
+  press_keys "$refusal" Return || return 1
+  # The dialog again, to choose another name: cancelled here.
+  dialog="$(wait_for_window "^Save As\$")" || return 1
+  press_keys "$dialog" Escape && wait_for_no_window "^Save As\$" || return 1
+  after="$(sha256sum <"$projects/portrait.png")"
+  [ "$before" = "$after" ] || fail "the photograph was changed" || return 1
+  ! grep -qF "Finished exporting." "$widget_map" || fail "an export was reported" || return 1
+  press_keys "$window" alt+F4 || return 1
+  wait_for_program_exit || return 1
+  ((program_status == 0)) || fail "exit status $program_status"
+}
+
 # ---- The whole journey: one program from no project to a saved one, found again after a restart
 
 journey="" # the journey's exports and project, kept beside the screenshots for a person to look at
@@ -751,6 +843,8 @@ steps=(
   step_a_relative_path_on_the_command_line_opens
   step_the_sample_project_beside_the_program_opens
   step_ctrl_e_exports_the_keyed_picture
+  step_menus_and_file_dialogs_are_in_the_programs_colours
+  step_an_export_onto_the_projects_photograph_is_refused
   step_journey_imports_photograph_background_and_overlay
   step_journey_keys_and_drags_the_main_keyer
   step_journey_masks_captions_and_sizes

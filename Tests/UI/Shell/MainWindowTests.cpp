@@ -882,6 +882,26 @@ TEST_F(MainWindowTest, SaveAsProposesThePhotographsNameAsAProject)
     EXPECT_EQ(QFileInfo(files[0].file.folder).fileName(), QFileInfo(written.photoPath).completeBaseName() + ".lumo4");
 }
 
+TEST_F(MainWindowTest, ASampleFolderBesideTheProgramIsOpenedFromButNeverOfferedForSaving)
+{
+    QTemporaryDir folder;
+    ASSERT_TRUE(folder.isValid());
+    const QString samples = QDir(folder.path()).filePath("program/Sample Images");
+    ASSERT_TRUE(QDir().mkpath(samples));
+    SetApplicationDirectory(QDir(folder.path()).filePath("program"));
+    // The sample project was opened last.
+    WriteSetting("RecentFolders", "project", samples);
+    ShowWindow();
+    Dialogs().AnswerFiles({}).AnswerFiles({});
+    QTest::keyClick(window.get(), Qt::Key_O, Qt::ControlModifier);
+    QTest::keyClick(window.get(), Qt::Key_S, Qt::ControlModifier | Qt::ShiftModifier);
+    SetApplicationDirectory(QString());
+    const std::vector<DialogRequest> files = Dialogs().RequestsOf(DialogRequest::Files);
+    ASSERT_EQ(files.size(), 2u);
+    EXPECT_EQ(files[0].file.folder, samples);
+    EXPECT_EQ(files[1].file.folder, DesktopFolder());
+}
+
 TEST_F(MainWindowTest, AnOldProjectIsUpgradedThroughSaveAsAndRevertReloadsOrKeeps)
 {
     QTemporaryDir folder;
