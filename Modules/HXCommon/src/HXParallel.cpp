@@ -130,7 +130,7 @@ Pool& ThePool()
     return *pool;
 }
 
-void RunTeam(int count, int bands, int threads, const HXBandBody& body)
+void RunOnPool(int count, int bands, int threads, const HXBandBody& body)
 {
     std::shared_ptr<Call> call;
     try {
@@ -164,22 +164,6 @@ oneapi::tbb::task_arena& ArenaFor(int threads)
     return *arena;
 }
 
-void RunTeam(int count, int bands, int threads, const HXBandBody& body)
-{
-    // A band is one task, never split further: the cut stays the same whoever runs it. Idle
-    // threads steal the bands left.
-    ArenaFor(threads).execute([&] {
-        oneapi::tbb::parallel_for(
-            oneapi::tbb::blocked_range<int>(0, bands, 1),
-            [&](const oneapi::tbb::blocked_range<int>& range) {
-                const int worker = oneapi::tbb::this_task_arena::current_thread_index();
-                for (int band = range.begin(); band != range.end(); ++band)
-                    RunBand(body, count, bands, band, worker);
-            },
-            oneapi::tbb::simple_partitioner());
-    });
-}
-
 #endif
 
 } // namespace
@@ -195,7 +179,22 @@ void HXParallelBands(int count, int bands, int threads, const HXBandBody& body)
             RunBand(body, count, bands, band, 0);
         return;
     }
-    RunTeam(count, bands, threads, body);
+#if defined(HX_PARALLEL_PLAIN_THREADS)
+    RunOnPool(count, bands, threads, body);
+#else
+    // A band is one task, never split further: the cut stays the same whoever runs it. Idle
+    // threads steal the bands left.
+    ArenaFor(threads).execute([&] {
+        oneapi::tbb::parallel_for(
+            oneapi::tbb::blocked_range<int>(0, bands, 1),
+            [&](const oneapi::tbb::blocked_range<int>& range) {
+                const int worker = oneapi::tbb::this_task_arena::current_thread_index();
+                for (int band = range.begin(); band != range.end(); ++band)
+                    RunBand(body, count, bands, band, worker);
+            },
+            oneapi::tbb::simple_partitioner());
+    });
+#endif
 }
 
 } // namespace hvn::common
