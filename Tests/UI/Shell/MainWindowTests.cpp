@@ -866,6 +866,80 @@ TEST_F(MainWindowTest, SaveAsAddsTheSuffixAndAFailedSaveKeepsThePathAndTheOldFil
     EXPECT_EQ(QApplication::overrideCursor(), nullptr);
 }
 
+TEST_F(MainWindowTest, SavingOverAFileAnotherCopySavedAsksFirst)
+{
+    QTemporaryDir folder;
+    ShowWindow();
+    const QString path = folder.filePath("shared.lumo4");
+    Dialogs().AnswerFiles({path});
+    ASSERT_TRUE(QMetaObject::invokeMethod(window.get(), "SlotSaveProjectAs"));
+    ASSERT_EQ(window->CurrentProjectPath(), path);
+    const auto save = [&] {
+        bool saved = false;
+        EXPECT_TRUE(QMetaObject::invokeMethod(window.get(), "SlotSaveProject", Q_RETURN_ARG(bool, saved)));
+        return saved;
+    };
+    // A save after its own save asks nothing.
+    CurrentProject()->GetCanvas().SetUseCanvasColor(!CurrentProject()->GetCanvas().UseCanvasColor());
+    Dialogs().Clear();
+    EXPECT_TRUE(save());
+    EXPECT_TRUE(Dialogs().Requests().empty());
+
+    // Another copy of the program opens the file and saves its own work into it.
+    const auto othersSave = [&] {
+        const QString current = QDir::currentPath();
+        app::LMerr result = app::LMerrFileOpen;
+        app::Project other(path, result);
+        QDir::setCurrent(current);
+        EXPECT_EQ(result, app::LMerrSuccess);
+        other.GetCanvas().SetCanvasColor(QColor(1, 2, 3));
+        EXPECT_EQ(other.SaveToXml(path, "4.1.0004", "4.0"), app::LMerrSuccess);
+        return test::ReadBytes(path);
+    };
+    const auto expectAsked = [&] {
+        const std::vector<DialogRequest> messages = Dialogs().RequestsOf(DialogRequest::Message);
+        ASSERT_EQ(messages.size(), 1u);
+        EXPECT_TRUE(messages[0].message.text.startsWith("The project file was changed on disk"));
+        EXPECT_TRUE(messages[0].message.text.contains(path));
+        EXPECT_EQ(messages[0].message.buttonTexts.value(QMessageBox::Yes), "Overwrite");
+        EXPECT_EQ(messages[0].message.buttonTexts.value(QMessageBox::Save), "Save As...");
+        EXPECT_TRUE(messages[0].message.buttons.testFlag(QMessageBox::Cancel));
+    };
+
+    // Cancel: nothing is written, the other copy's work stays.
+    QByteArray others = othersSave();
+    Dialogs().Clear();
+    Dialogs().AnswerMessage(QMessageBox::Cancel);
+    EXPECT_FALSE(save());
+    expectAsked();
+    EXPECT_EQ(test::ReadBytes(path), others);
+    EXPECT_EQ(window->CurrentProjectPath(), path);
+
+    // Overwrite: this window's project replaces it, and the next save asks nothing.
+    Dialogs().Clear();
+    Dialogs().AnswerMessage(QMessageBox::Yes);
+    EXPECT_TRUE(save());
+    expectAsked();
+    EXPECT_NE(test::ReadBytes(path), others);
+    EXPECT_TRUE(CurrentProject()->IsEqualToSavedProject(path));
+    Dialogs().Clear();
+    EXPECT_TRUE(save());
+    EXPECT_TRUE(Dialogs().Requests().empty());
+
+    // Save elsewhere: Save As, the other copy's file untouched.
+    others = othersSave();
+    const QString elsewhere = folder.filePath("mine.lumo4");
+    Dialogs().Clear();
+    Dialogs().AnswerMessage(QMessageBox::Save).AnswerFiles({elsewhere});
+    EXPECT_TRUE(save());
+    expectAsked();
+    EXPECT_EQ(Dialogs().RequestsOf(DialogRequest::Files).size(), 1u);
+    EXPECT_EQ(test::ReadBytes(path), others);
+    EXPECT_EQ(window->CurrentProjectPath(), elsewhere);
+    EXPECT_TRUE(CurrentProject()->IsEqualToSavedProject(elsewhere));
+    EXPECT_EQ(Dialogs().UnusedAnswers(), 0);
+}
+
 TEST_F(MainWindowTest, SaveAsProposesThePhotographsNameAsAProject)
 {
     QTemporaryDir folder;
