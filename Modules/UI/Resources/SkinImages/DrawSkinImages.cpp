@@ -8,13 +8,9 @@
 // text #cbcbcb and #989898, the accent green (152, 201, 8) for what is on or under the pointer.
 // Outlines run through pixel centres so that they stay sharp.
 //
-// Images named by the program that are not drawn here yet; whoever builds their widget adds the
-// drawing below, in the same palette (icons that the desktop theme has by a freedesktop name come
-// from the theme, with the image at this path as the fallback, unless the theme's would vanish on
-// the dark toolbox, as its text-format glyphs do):
-//   Icons/FlipHorizontal.png, Icons/FlipVertical.png, Icons/Portrait.png, Icons/Landscape.png,
-//   Icons/export.png (position, canvas size and export panels)
-//   Icons/BlankIcon.png, Icons/ImageOffline.png, Icons/ImageOfflineEnabled.png (layers panel)
+// Every icon the program shows is drawn here (the desktop's icon theme is never asked: its glyphs
+// differ from desktop to desktop and some vanish on the dark toolbox). A widget that names a new
+// image adds its drawing below, in the same palette.
 
 #include <QDir>
 #include <QFileInfo>
@@ -113,6 +109,10 @@ const Surface kButtonOver{QColor(0x5a, 0x5a, 0x5a), QColor(0x42, 0x42, 0x42), pa
 const Surface kButtonDown{QColor(0x28, 0x28, 0x28), QColor(0x34, 0x34, 0x34), QColor(0x10, 0x10, 0x10),
                           Qt::transparent, Black(70)};
 const Surface kButtonDisabled{QColor(0x33, 0x33, 0x33), QColor(0x2e, 0x2e, 0x2e), QColor(0x22, 0x22, 0x22)};
+// A checked button (an orientation, an alignment): pressed in and ringed in the accent green, so
+// that the chosen one of a group stands out from the others at a glance.
+const Surface kButtonChecked{QColor(0x24, 0x24, 0x24), QColor(0x30, 0x30, 0x30), palette::Accent, Qt::transparent,
+                             Black(70)};
 
 // Fills the shape (drawn through pixel centres) and outlines it, with the top-edge lines.
 void PaintSurface(QPainter& painter, const QPainterPath& shape, const QRectF& bounds, const Surface& surface)
@@ -593,6 +593,65 @@ QImage HelpIcon()
     return image;
 }
 
+// ---- The position, overlay, layer and canvas size panels' icons, 16 x 16
+
+// Two halves mirrored about a dashed axis: the left one solid, the right one its outline.
+QImage FlipIcon(bool horizontal)
+{
+    QImage image = Blank(16, 16);
+    Painter painter(&image);
+    if (!horizontal)
+        painter.setTransform(QTransform(0, 1, 1, 0, 0, 0)); // the same drawing about the diagonal
+    painter.setPen(QPen(palette::TextDim, 1, Qt::DashLine));
+    painter.drawLine(QPointF(8, 0.5), QPointF(8, 15.5));
+    FillPolygon(painter, {{6, 3}, {6, 13}, {1, 13}}, palette::Text);
+    painter.setPen(GlyphPen(palette::Accent, 1.2));
+    painter.setBrush(Qt::NoBrush);
+    const QPointF mirrored[] = {{10.5, 3.5}, {10.5, 12.5}, {14.5, 12.5}};
+    painter.drawPolygon(mirrored, 3);
+    return image;
+}
+
+// A sheet standing upright or lying on its side.
+QImage OrientationIcon(bool portrait)
+{
+    QImage image = Blank(16, 16);
+    Painter painter(&image);
+    const QRectF sheet = portrait ? QRectF(3.5, 0.5, 9, 15) : QRectF(0.5, 3.5, 15, 9);
+    painter.setPen(GlyphPen(palette::Text, 1.2));
+    painter.setBrush(QColor(0xcb, 0xcb, 0xcb, 60));
+    painter.drawRoundedRect(sheet, 1, 1);
+    // Lines of print along the long side show which way it is read.
+    for (int line = 0; line < 3; ++line) {
+        const double y = sheet.top() + 3 + line * 2.5;
+        Stroke(painter, {{sheet.left() + 2.5, y}, {sheet.right() - 2.5, y}}, palette::TextDim, 1);
+    }
+    return image;
+}
+
+// A layer's picture whose file is missing: a small landscape with a broken corner; `offline`
+// draws it lit with a warning badge (the offline marker, which relinks on a click), otherwise
+// dimmed (the cell of a layer whose file is where it was).
+QImage OfflineMarkerIcon(bool offline)
+{
+    QImage image = Blank(16, 16);
+    Painter painter(&image);
+    const QColor colour = offline ? palette::Text : palette::GlyphDisabled;
+    painter.setPen(GlyphPen(colour, 1.2));
+    painter.setBrush(Qt::NoBrush);
+    painter.drawPolyline(QPolygonF({{9.5, 2.5}, {1.5, 2.5}, {1.5, 13.5}, {13.5, 13.5}, {13.5, 8.5}}));
+    FillPolygon(painter, {{3, 12}, {6, 7}, {8.5, 10}, {10, 8.5}, {12, 12}}, colour);
+    if (offline) {
+        // An amber warning sign over the broken corner.
+        FillPolygon(painter, {{12, 0}, {16, 8}, {8, 8}}, QColor(240, 168, 32));
+        Stroke(painter, {{12, 2.8}, {12, 5}}, palette::Toolbox, 1.3);
+        painter.setPen(Qt::NoPen);
+        painter.setBrush(palette::Toolbox);
+        painter.drawEllipse(QPointF(12, 6.6), 0.7, 0.7);
+    }
+    return image;
+}
+
 // ---- The masks and text panels' icons, 16 x 16
 
 QImage PlusIcon()
@@ -932,6 +991,7 @@ std::vector<SkinImage> SkinImages()
         {"Button/ButtonOver.png", [] { return Button(kButtonOver); }},
         {"Button/ButtonDown.png", [] { return Button(kButtonDown); }},
         {"Button/ButtonDisabled.png", [] { return Button(kButtonDisabled); }},
+        {"Button/ButtonChecked.png", [] { return Button(kButtonChecked); }},
         {"Button/PopupButtonText.png", [] { return PopupText(kButton); }},
         {"Button/PopupButtonTextOver.png", [] { return PopupText(kButtonOver); }},
         {"Button/PopupButtonTextDown.png", [] { return PopupText(kButtonDown); }},
@@ -949,7 +1009,7 @@ std::vector<SkinImage> SkinImages()
         {"DragDropWindow/OfflinePreview.png", [] { return PlaceholderImage(Placeholder::Offline); }},
         {"DragDropWindow/OfflinePreviewClick.png", [] { return PlaceholderImage(Placeholder::OfflineClick); }},
         {"DragDropWindow/ThumbnailInfoBackground.png", [] { return Filled(4, 4, Black(150)); }},
-        // The canvas actions bar (the theme's icons come first where it has them)
+        // The canvas actions bar
         {"Icons/NewProject.png", [] { return NewProjectIcon(); }},
         {"Icons/OpenProject.png", [] { return OpenProjectIcon(); }},
         {"Icons/SaveProject.png", [] { return SaveProjectIcon(); }},
@@ -957,6 +1017,15 @@ std::vector<SkinImage> SkinImages()
         {"Icons/ImageExportedEnabled.png", [] { return ExportIcon(); }},
         {"Icons/FitToWindow.png", [] { return FitToWindowIcon(); }},
         {"Icons/Help.png", [] { return HelpIcon(); }},
+        // The position, overlay, layer and canvas size panels; the layers table
+        {"Icons/FlipHorizontal.png", [] { return FlipIcon(true); }},
+        {"Icons/FlipVertical.png", [] { return FlipIcon(false); }},
+        {"Icons/Portrait.png", [] { return OrientationIcon(true); }},
+        {"Icons/Landscape.png", [] { return OrientationIcon(false); }},
+        // The fixed rows' empty cells keep an icon's room so that every row lines up.
+        {"Icons/BlankIcon.png", [] { return Blank(16, 16); }},
+        {"Icons/ImageOffline.png", [] { return OfflineMarkerIcon(false); }},
+        {"Icons/ImageOfflineEnabled.png", [] { return OfflineMarkerIcon(true); }},
         // The masks and text panels
         {"Icons/Plus.png", [] { return PlusIcon(); }},
         {"Icons/Delete.png", [] { return DeleteIcon(); }},
