@@ -7,6 +7,8 @@
 
 #include "Controls/Container.h"
 
+#include <QComboBox>
+
 namespace lumo::ui::testing {
 namespace {
 
@@ -64,6 +66,10 @@ TEST_F(PanelTest, GrabOfTheKeyPanels)
         }
     }
     EXPECT_EQ(built, 8);
+    for (const QComboBox* combo : host->findChildren<QComboBox*>()) {
+        EXPECT_EQ(combo->sizePolicy().horizontalPolicy(), QSizePolicy::MinimumExpanding);
+        EXPECT_EQ(combo->sizePolicy().verticalPolicy(), QSizePolicy::Minimum);
+    }
     host->adjustSize();
     ProcessEvents();
     EXPECT_FALSE(SaveGrab(host->grab().toImage(), QStringLiteral("panels-keys")).isEmpty());
