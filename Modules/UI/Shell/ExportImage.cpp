@@ -150,7 +150,8 @@ bool ExportCurrentForeground(const QString& path, const QString& format, int qua
         app->PostFatalError(std::make_exception_ptr(std::bad_alloc()));
         return written;
     }
-    app->RefreshCanvas(hvn::image::HXDownsampleFactor0);
+    // The restore left every cache stale; the preview's composites go too, then one full redraw.
+    app->RefreshCanvas(hvn::image::HXDownsampleFactor3);
     return written;
 }
 

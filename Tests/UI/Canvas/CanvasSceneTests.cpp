@@ -315,7 +315,7 @@ TEST_F(CanvasSceneTest, EachPaintCarriesOutOnlyTheLastRequestAndTheSettledResize
     EXPECT_LT(CurrentProject()->GetCanvas().Scale(), scaleBefore);
 }
 
-TEST_F(CanvasSceneTest, ANewlyOpenedProjectDropsTheImageAndTheFrameOfAUniqueForeground)
+TEST_F(CanvasSceneTest, TheUniqueFrameFollowsTheUniquenessAndANewProjectDropsItWithTheImage)
 {
     App().SetCanvasActionsHeight(34);
     ShowGreenScreenProject(0.05);
@@ -333,6 +333,17 @@ TEST_F(CanvasSceneTest, ANewlyOpenedProjectDropsTheImageAndTheFrameOfAUniqueFore
     EXPECT_TRUE(framed(unique));
     EXPECT_FALSE(scene.CanvasImage().isNull());
     SaveGrab(unique, "canvas-unique-foreground");
+    // The frame's top runs just below the bar, however high the bar is, not above it.
+    for (int y = 28; y <= 31; ++y)
+        EXPECT_GT(Distance(unique.pixel(640, y), qRgb(253, 248, 39)), 2) << "row " << y;
+
+    // Switching the uniqueness without a new image takes the frame away and puts it back.
+    ASSERT_EQ(manager->GetForeground(manager->CurrentForegroundId())->SetUnique(false), app::LMerrSuccess);
+    Notify(DataTypeProject, FieldTypeForegroundUniqueness);
+    EXPECT_FALSE(framed(Grab()));
+    ASSERT_EQ(manager->GetForeground(manager->CurrentForegroundId())->SetUnique(true), app::LMerrSuccess);
+    Notify(DataTypeProject, FieldTypeForegroundUniqueness);
+    EXPECT_TRUE(framed(Grab()));
 
     Notify(DataTypeProject, FieldTypeRefreshAll);
     EXPECT_TRUE(scene.CanvasImage().isNull());

@@ -108,14 +108,14 @@ TEST_F(ControlsGrabTest, ButtonsAndSmallWidgets)
     const QImage image = GrabBothStates(
         [](QVBoxLayout* layout) {
             layout->addWidget(Row({new ButtonDefault(QStringLiteral("Import..."), nullptr),
-                                   new ButtonDefault(ThemeIcon(QStringLiteral("list-add"), QString()),
+                                   new ButtonDefault(QIcon(QStringLiteral(":Icons/Plus.png")),
                                                      QStringLiteral("Add"), nullptr)}));
             auto* checked = new ButtonDefault(QStringLiteral("Checked"), nullptr);
             checked->setCheckable(true);
             checked->setChecked(true);
-            layout->addWidget(Row({checked, new ButtonToolBar(ThemeIcon(QStringLiteral("go-up"), QString()), QString(), nullptr),
+            layout->addWidget(Row({checked, new ButtonToolBar(QIcon(QStringLiteral(":Icons/FilterUp.png")), QString(), nullptr),
                                    new ButtonToolBar(QIcon(), QStringLiteral("Tool bar"), nullptr)}));
-            layout->addWidget(new ButtonPopupMenu(ThemeIcon(QStringLiteral("document-open"), QString()),
+            layout->addWidget(new ButtonPopupMenu(QIcon(QStringLiteral(":Icons/OpenProject.png")),
                                                   QStringLiteral("Open recent"), QStringLiteral("foreground"), nullptr));
             // Pressed looks.
             auto* pressedPopup = new ButtonPopupMenu(QIcon(), QStringLiteral("Pressed"), QStringLiteral("layer"), nullptr);

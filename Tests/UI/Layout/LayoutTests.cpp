@@ -67,7 +67,7 @@ TEST(LayoutCheck, FindsEachKindOfFaultAndNothingInASoundLayout)
     const std::vector<Case> cases = {
         {"sound", [&](QWidget* host) {
              place(new QLabel(QStringLiteral("Foreground"), host), {10, 10, 150, 20});
-             place(new ButtonDefault(ThemeIcon(QStringLiteral("list-add"), QStringLiteral(":Icons/Plus.png")),
+             place(new ButtonDefault(QIcon(QStringLiteral(":Icons/Plus.png")),
                                      QStringLiteral("Add Layer"), host), {10, 40, 150, 30});
          }, {}},
         {"label too narrow", [&](QWidget* host) {

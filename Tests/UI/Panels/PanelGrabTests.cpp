@@ -8,6 +8,8 @@
 
 #include "Controls/Container.h"
 
+#include <QComboBox>
+
 namespace lumo::ui::testing {
 namespace {
 
@@ -67,6 +69,10 @@ TEST_F(PanelTest, GrabOfTheKeyPanels)
         }
     }
     EXPECT_EQ(built, 8);
+    for (const QComboBox* combo : host->findChildren<QComboBox*>()) {
+        EXPECT_EQ(combo->sizePolicy().horizontalPolicy(), QSizePolicy::MinimumExpanding);
+        EXPECT_EQ(combo->sizePolicy().verticalPolicy(), QSizePolicy::Minimum);
+    }
     host->adjustSize();
     ProcessEvents();
     ExpectSoundLayout(*host, QStringLiteral("key panels"));

@@ -165,14 +165,24 @@ TEST_F(ExportPrintTest, AFailedExportLeavesTheExistingFileAndNoTemporaryFile)
 TEST_F(ExportPrintTest, TheExportRoadRestoresTheScreenAndRefusesCanvasRendersMeanwhile)
 {
     bool exportingDuringRender = false;
+    std::vector<hvn::image::HXDownsampleFactor> redraws;
     // The canvas is redrawn after the export: the flag must be down by then.
     const QMetaObject::Connection seen = QObject::connect(
         &App(), qOverload<hvn::image::HXDownsampleFactor>(&Application::SignalCanvasRefreshRequested), &App(),
-        [&](hvn::image::HXDownsampleFactor) { exportingDuringRender = exportingDuringRender || App().IsExporting(); });
+        [&](hvn::image::HXDownsampleFactor factor) {
+            exportingDuringRender = exportingDuringRender || App().IsExporting();
+            redraws.push_back(factor);
+        });
     EXPECT_TRUE(ExportCurrentForeground(folder.filePath("out.tif"), "TIFF", -1));
     QObject::disconnect(seen);
     EXPECT_FALSE(App().IsExporting());
     EXPECT_FALSE(exportingDuringRender);
+    // One redraw at full resolution, over a preview made stale.
+    EXPECT_EQ(redraws, std::vector<hvn::image::HXDownsampleFactor>{hvn::image::HXDownsampleFactor0});
+    const app::ImageLayerPtr foreground = Layers()->GetForeground(Layers()->CurrentForegroundId());
+    ASSERT_TRUE(foreground);
+    app::RenderLevel staleFrom = app::RenderLevelFinal;
+    EXPECT_FALSE(App().GetRenderProcessor()->IsCacheValid(foreground, hvn::image::HXDownsampleFactor3, staleFrom));
     EXPECT_TRUE(QFileInfo::exists(folder.filePath("out.tif")));
 }
 

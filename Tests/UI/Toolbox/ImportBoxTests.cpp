@@ -224,6 +224,32 @@ TEST_F(ImportBoxTest, TheTitleSwitchOfForegroundAndBackgroundTellsEvenWithoutAnI
                                   : manager->GetBackground()->IsCollapsed());
         delete box;
     }
+
+    // Without a background layer (a project file naming none) its switch has nothing to store,
+    // redraw or tell.
+    const QString projectPath = files.filePath("no-background.lumo4");
+    ASSERT_EQ(CurrentProject()->SaveToXml(projectPath, ApplicationVersion, "4.0"), app::LMerrSuccess);
+    QFile file(projectPath);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    QString xml = QString::fromUtf8(file.readAll());
+    file.close();
+    const QString backgroundId = manager->GetBackground()->Id().toString();
+    ASSERT_TRUE(xml.contains(QStringLiteral("backgroundId=\"%1\"").arg(backgroundId)));
+    xml.replace(QStringLiteral("backgroundId=\"%1\"").arg(backgroundId),
+                QStringLiteral("backgroundId=\"%1\"").arg(QUuid::createUuid().toString()));
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    file.write(xml.toUtf8());
+    file.close();
+    ASSERT_EQ(App().OpenProject(projectPath), app::LMerrSuccess);
+    manager = CurrentProject()->GetLayerManager();
+    ASSERT_EQ(manager->GetBackground(), nullptr);
+    SingleImport* box = MakeBox(kKinds[0]);
+    QSignalSpy background(box, &SingleImport::SignalBackgroundEnabled);
+    layerRefreshes->clear();
+    box->GetContainer()->Title()->EnableCheckBox()->click();
+    EXPECT_EQ(background.count(), 0);
+    EXPECT_EQ(layerRefreshes->count(), 0);
+    delete box;
 }
 
 // Folding and opening a box stores its open state in the layer (the foreground's in the list) and
@@ -280,7 +306,7 @@ TEST_F(ImportBoxTest, SwitchingTheOverlayOnShowsItsHandlesOnlyWhenPlacedByHand)
     }
 }
 
-TEST_F(ImportBoxTest, AMissingFileGoesOfflineOnceAndComesBackWithoutAQuestion)
+TEST_F(ImportBoxTest, AMissingFileGoesOfflineAtEachCheckAndComesBackWithoutAQuestion)
 {
     for (const KindCase& c : kKinds) {
         SCOPED_TRACE(c.key.toStdString());
@@ -300,8 +326,9 @@ TEST_F(ImportBoxTest, AMissingFileGoesOfflineOnceAndComesBackWithoutAQuestion)
         ASSERT_EQ(layerRefreshes->count(), 1);
         EXPECT_EQ(layerRefreshes->at(0).at(1).value<app::RenderLevel>(), app::RenderLevelPostFilter);
         EXPECT_EQ(layerRefreshes->at(0).at(2).value<HXDownsampleFactor>(), HXDownsampleFactor0);
+        // Each check while the file stays away redraws the layer again, and asks nothing.
         emit App().SignalCheckOfflineImages();
-        EXPECT_EQ(layerRefreshes->count(), 1);
+        EXPECT_EQ(layerRefreshes->count(), 2);
 
         ASSERT_TRUE(QFile::rename(away, path));
         emit App().SignalCheckOfflineImages();

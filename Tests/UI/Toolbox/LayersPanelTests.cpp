@@ -33,6 +33,17 @@ protected:
     }
 
     TableWidget& Table() { return *panel->Table(); }
+
+    // Whether the cell shows the program's image at that resource path.
+    bool CellShows(int row, int column, const QString& path)
+    {
+        const QTableWidgetItem* item = Table().item(row, column);
+        const QImage expected(path);
+        if (item == nullptr || expected.isNull())
+            return false;
+        return item->icon().pixmap(expected.size()).toImage().convertToFormat(QImage::Format_ARGB32) ==
+               expected.convertToFormat(QImage::Format_ARGB32);
+    }
     QString NameOfRow(int row) { return Table().item(row, LayersWidget::NameColumn)->text(); }
 
     std::vector<QString> Names()
@@ -94,6 +105,9 @@ TEST_F(LayersPanelTest, ANewProjectListsTheForegroundAboveTheBackgroundInItalics
     for (int row = 0; row < 2; ++row) {
         EXPECT_TRUE(Table().item(row, LayersWidget::NameColumn)->font().italic());
         EXPECT_EQ(Table().item(row, LayersWidget::EnableColumn)->checkState(), Qt::Checked);
+        // Their arrow and marker cells keep an icon's room, empty.
+        for (const int column : {LayersWidget::UpColumn, LayersWidget::DownColumn, LayersWidget::OfflineColumn})
+            EXPECT_TRUE(CellShows(row, column, ":/Icons/BlankIcon.png")) << "row " << row << " column " << column;
     }
     EXPECT_FALSE(panel->Properties()->isVisible());
     EXPECT_EQ(panel->SelectedRow(), -1);
@@ -275,10 +289,12 @@ TEST_F(LayersPanelTest, RelinkingOneOfTwoMovedFilesRelinksBoth)
     ASSERT_TRUE(QDir().mkpath(files.filePath("moved")));
     for (const QString name : {"one.png", "two.png"})
         ASSERT_TRUE(QFile::rename(files.filePath(name), files.filePath("moved/" + name)));
+    EXPECT_TRUE(CellShows(panel->FindRow(first), LayersWidget::OfflineColumn, ":/Icons/ImageOffline.png"));
     emit App().SignalCheckOfflineImages();
     EXPECT_TRUE(manager->GetLayer(first)->IsOffline());
     EXPECT_TRUE(manager->GetLayer(second)->IsOffline());
     EXPECT_FALSE(Table().isColumnHidden(LayersWidget::OfflineColumn));
+    EXPECT_TRUE(CellShows(panel->FindRow(first), LayersWidget::OfflineColumn, ":/Icons/ImageOfflineEnabled.png"));
 
     Dialogs().AnswerMessage(QMessageBox::Yes).AnswerFiles({files.filePath("moved/two.png")});
     ClickCell(panel->FindRow(second), LayersWidget::OfflineColumn);
@@ -292,6 +308,7 @@ TEST_F(LayersPanelTest, RelinkingOneOfTwoMovedFilesRelinksBoth)
     for (const QUuid& id : {first, second}) {
         EXPECT_FALSE(manager->GetLayer(id)->IsOffline());
         EXPECT_TRUE(manager->GetLayer(id)->Path().contains("/moved/"));
+        EXPECT_TRUE(CellShows(panel->FindRow(id), LayersWidget::OfflineColumn, ":/Icons/ImageOffline.png"));
     }
     EXPECT_TRUE(Table().isColumnHidden(LayersWidget::OfflineColumn));
 }
@@ -363,6 +380,23 @@ TEST_F(LayersPanelTest, AReopenedProjectKeepsItsSelectedLayerAndStaysUnmodified)
     EXPECT_EQ(panel->Properties()->LayerId(), lower);
     EXPECT_EQ(Names(), (std::vector<QString>{"Layer #2", "Layer #1", "Foreground", "Background"}));
     EXPECT_TRUE(CurrentProject()->IsEqualToSavedProject(projectPath));
+}
+
+TEST_F(LayersPanelTest, WithoutAStoredSelectionARebuildShowsTheTopmostLayer)
+{
+    AddLayerWithImage(WriteImage("lower.png"));
+    const QUuid upper = AddLayerWithImage(WriteImage("upper.png"));
+    // A selection naming no layer of the table counts as none.
+    for (const QUuid& stored : {QUuid(), QUuid::createUuid()}) {
+        SCOPED_TRACE(stored.isNull() ? "none stored" : "a stale one stored");
+        manager->LayerList()->SetCurrentlySelectedLayer(stored);
+        panel->ClearLayerTable();
+        panel->UpdateFromModel();
+        EXPECT_EQ(panel->RowLayerId(panel->SelectedRow()), upper);
+        EXPECT_EQ(manager->LayerList()->CurrentlySelectedLayer(), upper);
+        EXPECT_EQ(panel->Properties()->LayerId(), upper);
+        EXPECT_FALSE(panel->Properties()->isHidden());
+    }
 }
 
 TEST_F(LayersPanelTest, AfterEveryActionTheTableIsTheCompositeOrderReversed)

@@ -201,6 +201,14 @@ TEST_F(MasksPanelTest, ARebuildListsTheMasksAndShowsTheSelectedOne)
     EXPECT_EQ(Properties().TypeCombo()->currentIndex(), 1);
     EXPECT_TRUE(panel->SelectButton()->isChecked());
 
+    // With no mask selected no row looks selected: the rows added selecting themselves leave
+    // neither a current cell nor a highlight behind.
+    Masks().SetCurrentlySelectedMask(QUuid());
+    panel->UpdateFromModel();
+    EXPECT_EQ(panel->Rows().SelectedRow(), -1);
+    EXPECT_EQ(panel->Rows().Table()->currentRow(), -1);
+    EXPECT_TRUE(panel->Rows().Table()->selectedItems().isEmpty());
+
     panel->ClearMaskTable();
     EXPECT_EQ(panel->Rows().RowCount(), 0);
     EXPECT_TRUE(Properties().isHidden());

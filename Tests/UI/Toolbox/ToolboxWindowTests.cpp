@@ -25,6 +25,7 @@
 
 #include "LayerManager.h"
 
+#include <QAbstractButton>
 #include <QApplication>
 #include <QDragEnterEvent>
 #include <QLineEdit>
@@ -409,6 +410,39 @@ TEST_F(ToolboxWindowTest, GrabsOfEveryPageAndOfTheCollapsedBar)
     // The window lays the narrower bar out from its posted layout request.
     ASSERT_TRUE(QTest::qWaitFor([this, expandedWidth] { return Bar().width() < expandedWidth; }));
     SaveGrab(window->grab().toImage(), QStringLiteral("toolbox-bar-collapsed"));
+}
+
+// One rule for icons: every button shows the program's own drawing (the desktop's theme is never
+// asked), and every image a button names is in the resources.
+TEST_F(ToolboxWindowTest, EveryButtonShowsTheProgramsOwnDrawnIcon)
+{
+    ShowWindow();
+    // The key and effects pages build their panels when first shown.
+    for (int index = 0; index < 11; ++index)
+        Bar().Button(index)->click();
+    QCoreApplication::processEvents();
+    int withIcons = 0;
+    int flips = 0;
+    for (const QAbstractButton* button : window->findChildren<QAbstractButton*>()) {
+        const QIcon icon = button->icon();
+        if (icon.isNull())
+            continue;
+        SCOPED_TRACE((button->text().isEmpty() ? button->toolTip() : button->text()).toStdString());
+        ++withIcons;
+        EXPECT_TRUE(icon.name().isEmpty()) << "the theme's " << icon.name().toStdString();
+        const QImage image = icon.pixmap(QSize(16, 16)).toImage();
+        ASSERT_FALSE(image.isNull()) << "an image missing from the resources";
+        bool drawn = false;
+        for (int y = 0; y < image.height() && !drawn; ++y)
+            for (int x = 0; x < image.width() && !drawn; ++x)
+                drawn = qAlpha(image.pixel(x, y)) > 0;
+        EXPECT_TRUE(drawn);
+        if (button->text().startsWith("Flip "))
+            ++flips;
+    }
+    EXPECT_GT(withIcons, 20);
+    // Position (foreground and background), overlay and layer properties: horizontal and vertical.
+    EXPECT_EQ(flips, 8);
 }
 
 // Opening a project reaches the import boxes first, which tell the layers' switched states while
