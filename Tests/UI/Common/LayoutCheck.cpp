@@ -178,7 +178,7 @@ void CheckButtonIcon(const QAbstractButton* button, const QWidget& root, QString
     if ((text.isEmpty() && !button->objectName().isEmpty()) ||
         !QByteArray(button->metaObject()->className()).startsWith("lumo::"))
         return;
-    if (ButtonsWithIcons().contains(name) && !KnownMissingButtonIcons().contains(name))
+    if (ButtonsWithIcons().contains(name))
         faults << QStringLiteral("button without its icon: %1").arg(Path(button, root));
 }
 
@@ -358,13 +358,6 @@ const QStringList& ButtonsWithIcons()
         QStringLiteral("Portrait"), QStringLiteral("Landscape"), QStringLiteral("Export"),
     };
     return buttons;
-}
-
-const QStringList& KnownMissingButtonIcons()
-{
-    // The flip buttons of the position and overlay panels.
-    static const QStringList missing = {QStringLiteral("Flip Horizontal"), QStringLiteral("Flip Vertical")};
-    return missing;
 }
 
 QStringList LayoutFaults(const QWidget& root)

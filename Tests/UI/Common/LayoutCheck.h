@@ -29,8 +29,4 @@ void ExpectSoundLayout(const QWidget& root, const QString& what);
 // The buttons that are drawn with an icon, by text (or, without text, by tooltip).
 const QStringList& ButtonsWithIcons();
 
-// Buttons of the list above whose icons are still to be drawn; the check lets them pass without one.
-// Empty this list as the icons arrive.
-const QStringList& KnownMissingButtonIcons();
-
 } // namespace lumo::ui::testing
