@@ -60,6 +60,13 @@ Dial::Dial(int defaultValue, QWidget* parent) : QDial(parent), m_defaultValue(de
 {
     setTracking(false);
     setAttribute(Qt::WA_Hover);
+    UseFocusForWheel(this);
+}
+
+void Dial::wheelEvent(QWheelEvent* event)
+{
+    if (TakesWheel(this, event))
+        QDial::wheelEvent(event);
 }
 
 int Dial::ValueFromPoint(const QPointF& point) const
@@ -81,8 +88,9 @@ void Dial::mousePressEvent(QMouseEvent* event)
         return;
     }
     event->accept();
-    setSliderPosition(ValueFromPoint(event->position()));
+    // Down first: the jump to the pointer then comes as a movement, which the box follows.
     setSliderDown(true);
+    setSliderPosition(ValueFromPoint(event->position()));
 }
 
 void Dial::mouseMoveEvent(QMouseEvent* event)
