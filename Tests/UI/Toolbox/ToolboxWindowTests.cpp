@@ -268,8 +268,9 @@ TEST_F(ToolboxWindowTest, GrabsOfEveryPageAndOfTheCollapsedBar)
 }
 
 // A new project's key page: the keys that work open (the keyer, spill suppression, light wrap),
-// the switched-off ones closed, and the whole page in sight on a full-HD screen.
-TEST_F(ToolboxWindowTest, ANewProjectsKeyPageShowsTheWorkingKeysOpenAndFitsTheScreen)
+// the switched-off ones closed, and the whole page in sight on a full-HD screen; the effects page
+// shows its switched-off effects closed.
+TEST_F(ToolboxWindowTest, ANewProjectsPagesShowTheWorkingEffectsOpenAndTheKeyPageFitsTheScreen)
 {
     ShowWindow();
     window->setWindowState(Qt::WindowNoState);
@@ -297,6 +298,18 @@ TEST_F(ToolboxWindowTest, ANewProjectsKeyPageShowsTheWorkingKeysOpenAndFitsTheSc
     ASSERT_NE(scroll, nullptr);
     EXPECT_EQ(scroll->verticalScrollBar()->maximum(), 0) << "the page must scroll to show all";
     SaveGrab(window->grab().toImage(), QStringLiteral("toolbox-key-page-new-project"));
+
+    // The effects page alike: both effects are off, and closed as its reset leaves them.
+    Bar().Button(app::ToolsetSectionEffects)->click();
+    QCoreApplication::processEvents();
+    auto* effects = dynamic_cast<EffectsSection*>(Dock().Section(app::ToolsetSectionEffects));
+    ASSERT_NE(effects, nullptr);
+    ASSERT_EQ(effects->ListRows(), 2);
+    for (row = 0; row < effects->ListRows(); ++row) {
+        AbstractEffectWidget* panel = effects->PanelAt(row);
+        ASSERT_NE(panel, nullptr) << row;
+        EXPECT_FALSE(panel->GetContainer()->Body()->isVisible()) << row;
+    }
 }
 
 // Opening a project reaches the import boxes first, which tell the layers' switched states while
