@@ -1,6 +1,6 @@
 #include "Shell/Application.h"
 
-#include "Controls/BatchSortProxyModel.h"
+#include "Shell/BatchSortProxyModel.h"
 #include "Shell/Identity.h"
 #include "Shell/OverrideCursor.h"
 #include "Shell/ProductPicture.h"

@@ -2,7 +2,7 @@
 
 #include "UiTest.h"
 
-#include "Controls/BatchSortProxyModel.h"
+#include "Shell/BatchSortProxyModel.h"
 
 #include <QDateTime>
 #include <QStandardItemModel>

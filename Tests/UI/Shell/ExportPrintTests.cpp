@@ -7,7 +7,7 @@
 #include "UrlRecorder.h"
 
 #include "Shell/ExportImage.h"
-#include "Shell/MainWindow.h"
+#include "Window/MainWindow.h"
 
 #include "Canvas.h"
 #include "LayerManager.h"

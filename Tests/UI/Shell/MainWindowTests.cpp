@@ -12,7 +12,7 @@
 #include "Canvas/CanvasScene.h"
 #include "Canvas/CanvasView.h"
 #include "Shell/AboutWidget.h"
-#include "Shell/MainWindow.h"
+#include "Window/MainWindow.h"
 #include "Shell/Settings.h"
 #include "ProjectTestUtils.h"
 #include "Toolbox/ToolboxDockWidget.h"

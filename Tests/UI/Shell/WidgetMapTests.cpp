@@ -3,7 +3,7 @@
 #include "UiTest.h"
 
 #include "Controls/Container.h"
-#include "Shell/WidgetMap.h"
+#include "Window/WidgetMap.h"
 
 #include <QCheckBox>
 #include <QFile>

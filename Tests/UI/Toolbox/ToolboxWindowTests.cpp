@@ -9,7 +9,7 @@
 #include "Canvas/CanvasScene.h"
 #include "Controls/Buttons.h"
 #include "Controls/TableWidget.h"
-#include "Shell/MainWindow.h"
+#include "Window/MainWindow.h"
 #include "Shell/Settings.h"
 #include "Toolbox/TextPropertiesWidget.h"
 #include "Toolbox/LayersWidget.h"

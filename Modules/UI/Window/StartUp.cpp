@@ -1,12 +1,12 @@
-#include "Shell/StartUp.h"
-#include "Shell/WidgetMap.h"
+#include "Window/StartUp.h"
+#include "Window/WidgetMap.h"
 
 #include "Shell/Application.h"
 #include "Shell/Identity.h"
-#include "Shell/MainWindow.h"
+#include "Window/MainWindow.h"
 #include "Shell/OverrideCursor.h"
 #include "Shell/SplashScreen.h"
-#include "Shell/StartupTrace.h"
+#include "Window/StartupTrace.h"
 
 #include <QFileInfo>
 

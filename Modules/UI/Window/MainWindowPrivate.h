@@ -3,7 +3,7 @@
 // The main window's own data, shared by the files of its members.
 
 #include "Shell/Application.h"
-#include "Shell/MainWindow.h"
+#include "Window/MainWindow.h"
 
 #include "Project.h"
 

@@ -1,4 +1,4 @@
-#include "Shell/WidgetMap.h"
+#include "Window/WidgetMap.h"
 
 #include "Canvas/CanvasView.h"
 #include "Controls/Container.h"

@@ -1,5 +1,5 @@
-#include "Shell/MainWindow.h"
-#include "Shell/MainWindowPrivate.h"
+#include "Window/MainWindow.h"
+#include "Window/MainWindowPrivate.h"
 
 #include "Canvas/CanvasActionsWidget.h"
 #include "Canvas/CanvasScene.h"

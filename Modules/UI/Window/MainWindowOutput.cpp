@@ -1,8 +1,8 @@
 // The main window's export, printing and help commands. Printing goes through Qt's print dialog
 // and print preview on the application's printer; every way out restores the cursor it set.
 
-#include "Shell/MainWindow.h"
-#include "Shell/MainWindowPrivate.h"
+#include "Window/MainWindow.h"
+#include "Window/MainWindowPrivate.h"
 
 #include "Shell/Application.h"
 #include "Shell/DesktopServices.h"

@@ -2,8 +2,8 @@
 // that guards unsaved work, the window title, the recent-project list, the restoring of the default
 // settings and the removal of an untitled project's thumbnail cache.
 
-#include "Shell/MainWindow.h"
-#include "Shell/MainWindowPrivate.h"
+#include "Window/MainWindow.h"
+#include "Window/MainWindowPrivate.h"
 
 #include "Shell/Application.h"
 #include "Shell/Identity.h"

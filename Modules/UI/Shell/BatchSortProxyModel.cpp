@@ -1,4 +1,4 @@
-#include "Controls/BatchSortProxyModel.h"
+#include "Shell/BatchSortProxyModel.h"
 
 #include <QDateTime>
 
