@@ -73,6 +73,9 @@ SingleImport::SingleImport(const QString& title, int kind, QWidget* parent) : QW
     column->setContentsMargins(0, 0, 0, 0);
     column->setSpacing(0);
     column->addWidget(m_container);
+    // Never taller than its content: room a page has to spare (a neighbour folded) goes to the
+    // page's stretch below, not into a blank band inside the box.
+    setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Maximum);
 
     connect(m_thumbnail, &ThumbnailPreview::DragDropDataAdded, this, &SingleImport::SlotReplaceImage);
     connect(m_thumbnail, &ThumbnailPreview::MousePressDetected, this, &SingleImport::SlotRelinkImage);

@@ -6,6 +6,8 @@
 #include "Grabs.h"
 #include "RenderProcessorTestPeer.h"
 
+#include "Canvas/CanvasOutlineGraphicsItem.h"
+
 #include "FilterItems.h"
 #include "ForegroundImageLayer.h"
 #include "LayerManager.h"
@@ -338,6 +340,46 @@ TEST_F(CanvasSceneTest, ANewlyOpenedProjectDropsTheImageAndTheFrameOfAUniqueFore
     EXPECT_FALSE(framed(reopened));
     // Only the checker until the next render.
     EXPECT_TRUE(ShowsChecker(reopened.pixel(CanvasRectInWorkspace().center())));
+}
+
+// A card's back is fitted with it: the pair fills the free area and is centred on the view's
+// centre, the canvas moved by half its side. Without a back the canvas stays at the centre.
+TEST_F(CanvasSceneTest, TheFitTakesTheBackOfACardBesideTheCanvas)
+{
+    struct Case {
+        const char* name;
+        QSize canvasSize;
+        app::CanvasOrientation orientation;
+        app::CanvasDimensionType dimensionType;
+        float scale;
+        QPoint position;
+    };
+    const std::vector<Case> cases = {
+        {"portrait card", {900, 1200}, app::CanvasOrientationPortrait, app::CanvasDimensionPreset, 726.0f / 1200, {450, 0}},
+        {"landscape card", {1200, 900}, app::CanvasOrientationLandscape, app::CanvasDimensionCustom, 726.0f / 1800, {0, 450}},
+        {"card the size of the foreground", {900, 1200}, app::CanvasOrientationPortrait, app::CanvasDimensionForeground,
+         726.0f / 1200, {0, 0}},
+    };
+    App().SetToolsetWidth(104);
+    App().SetCanvasActionsHeight(34);
+    view.show();
+    scene.setSceneRect(0, 0, 1280, 800);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        app::Canvas& canvas = CurrentProject()->GetCanvas();
+        canvas.SetDimensions(static_cast<unsigned int>(c.canvasSize.width()),
+                             static_cast<unsigned int>(c.canvasSize.height()));
+        canvas.SetPrintAsCard(true);
+        canvas.SetDimensionType(c.dimensionType);
+        canvas.SetOrientation(c.orientation);
+        canvas.SetCentre(640, 400);
+        scene.FitCanvasToView();
+        EXPECT_FLOAT_EQ(canvas.Scale(), c.scale);
+        EXPECT_EQ(QPoint(canvas.PositionX(), canvas.PositionY()), c.position);
+        const QRect both = CanvasRectInWorkspace() | CanvasOutlineGraphicsItem::BackOfCardRect();
+        EXPECT_NEAR(both.center().x(), 640, 1);
+        EXPECT_NEAR(both.center().y(), 400, 1);
+    }
 }
 
 TEST_F(CanvasSceneTest, TheBackOfAGreetingCardLiesLeftOfAPortraitAndAboveALandscapeCard)

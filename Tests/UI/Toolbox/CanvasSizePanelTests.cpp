@@ -4,6 +4,7 @@
 
 #include "RefreshSignals.h"
 #include "Grabs.h"
+#include "LayoutCheck.h"
 #include "UiTest.h"
 
 #include "Controls/Buttons.h"
@@ -371,7 +372,8 @@ TEST_F(CanvasSizePanelTest, Grab)
     Panel().setStyleSheet(App().ApplicationStyleSheet());
     Panel().show();
     ProcessEvents();
-    SaveGrab(Panel().grab().toImage(), "canvas-size-panel");
+    ExpectSoundLayout(Panel(), "canvas size panel");
+    EXPECT_FALSE(SaveGrab(Panel().grab().toImage(), "canvas-size-panel").isEmpty());
 }
 
 } // namespace

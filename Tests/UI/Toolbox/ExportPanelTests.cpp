@@ -4,6 +4,7 @@
 
 #include "GreenScreenProject.h"
 #include "Grabs.h"
+#include "LayoutCheck.h"
 #include "RefreshSignals.h"
 #include "UiTest.h"
 
@@ -26,6 +27,7 @@
 #include <QSignalSpy>
 #include <QTemporaryDir>
 
+#include <algorithm>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -224,6 +226,39 @@ TEST_F(ExportPanelTest, AnExportIsWrittenAtTheCanvasResolutionAndReported)
     EXPECT_TRUE(written.hasAlphaChannel());
 }
 
+// The first value of a JPEG file's first quantisation table (the luminance DC step); -1 without one.
+int FirstQuantisationStep(const QByteArray& jpeg)
+{
+    const qsizetype marker = jpeg.indexOf(QByteArray("\xFF\xDB", 2));
+    // Marker, two length bytes, precision and table number, then the first step.
+    return marker < 0 || marker + 5 >= jpeg.size() ? -1 : static_cast<unsigned char>(jpeg[marker + 5]);
+}
+
+// The standard encoder's luminance DC step at a quality: the base step 16 scaled.
+int ExpectedQuantisationStep(int quality)
+{
+    const int scale = quality < 50 ? 5000 / quality : 200 - 2 * quality;
+    return std::clamp((16 * scale + 50) / 100, 1, 255);
+}
+
+TEST_F(ExportPanelTest, TheJpegQualityReachesTheFile)
+{
+    ASSERT_TRUE(folder.isValid());
+    const GreenScreenProject project = WriteGreenScreenProject(folder.path(), 0.05);
+    ASSERT_EQ(App().OpenProject(project.projectPath), app::LMerrSuccess);
+    LoadLayerImages(App());
+    for (const int quality : {10, 95}) {
+        SCOPED_TRACE(quality);
+        Panel().FormatComboBox()->setCurrentIndex(0);
+        Panel().QualitySpinSlider()->GetSpinBox()->setValue(quality);
+        const QString path = QDir(folder.path()).filePath(QStringLiteral("picture-%1.jpg").arg(quality));
+        ExportAs(0, path);
+        const QByteArray written = Contents(path);
+        ASSERT_FALSE(written.isEmpty());
+        EXPECT_EQ(FirstQuantisationStep(written), ExpectedQuantisationStep(quality));
+    }
+}
+
 TEST_F(ExportPanelTest, AFailedExportLeavesTheExistingFileAndNamesIt)
 {
     ASSERT_TRUE(folder.isValid());
@@ -248,7 +283,8 @@ TEST_F(ExportPanelTest, Grab)
     Panel().setStyleSheet(App().ApplicationStyleSheet());
     Panel().show();
     ProcessEvents();
-    SaveGrab(Panel().grab().toImage(), "export-panel");
+    ExpectSoundLayout(Panel(), "export panel");
+    EXPECT_FALSE(SaveGrab(Panel().grab().toImage(), "export-panel").isEmpty());
 }
 
 } // namespace

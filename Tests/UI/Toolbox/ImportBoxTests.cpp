@@ -3,6 +3,7 @@
 // back, relinking, and a reopened project's foreground kept as it was.
 
 #include "ImagePanelTest.h"
+#include "LayoutCheck.h"
 
 #include "Controls/ButtonPopupMenu.h"
 #include "Controls/Buttons.h"
@@ -10,7 +11,10 @@
 #include "Controls/SmallWidgets.h"
 #include "Controls/ThumbnailPreview.h"
 #include "Controls/TitleBarParts.h"
+#include "Canvas/CanvasView.h"
+#include "Canvas/HandleGraphicsItems.h"
 #include "Toolbox/SingleImport.h"
+#include "TransformItems.h"
 
 #include "ItemLists.h"
 #include "LayerSettings.h"
@@ -222,6 +226,60 @@ TEST_F(ImportBoxTest, TheTitleSwitchOfForegroundAndBackgroundTellsEvenWithoutAnI
     }
 }
 
+// Folding and opening a box stores its open state in the layer (the foreground's in the list) and
+// redraws nothing.
+TEST_F(ImportBoxTest, FoldingAndOpeningABoxStoresItsStateWithoutARedraw)
+{
+    for (const KindCase& c : kKinds) {
+        SCOPED_TRACE(c.key.toStdString());
+        SingleImport* box = MakeBox(c);
+        ASSERT_TRUE(box->SetImage(WriteImage(c.key + "-fold.png")));
+        const auto open = [&] {
+            return c.kind == app::LayerTypeForeground ? manager->ForegroundLayerList()->IsCollapsed()
+                                                      : ModelLayer(c.kind)->IsCollapsed();
+        };
+        ASSERT_TRUE(open());
+        layerRefreshes->clear();
+        canvasRefreshes->clear();
+        box->GetContainer()->Title()->CollapseButton()->click();
+        EXPECT_FALSE(open());
+        EXPECT_FALSE(box->GetContainer()->Body()->isVisible());
+        box->GetContainer()->Title()->CollapseButton()->click();
+        EXPECT_TRUE(open());
+        EXPECT_TRUE(box->GetContainer()->Body()->isVisible());
+        EXPECT_EQ(layerRefreshes->count() + canvasRefreshes->count(), 0);
+        delete box;
+    }
+}
+
+// The overlay's switch shows its canvas handles again only for an overlay placed by hand.
+TEST_F(ImportBoxTest, SwitchingTheOverlayOnShowsItsHandlesOnlyWhenPlacedByHand)
+{
+    CurrentProject()->SetCurrentToolset(app::ToolsetSectionOverlay);
+    SingleImport* box = MakeBox(kKinds[2]);
+    ASSERT_TRUE(box->SetImage(WriteImage("overlay-frame.png")));
+    const auto fit = app::FindItemOfType<app::FitTransformItem>(
+        manager->GetLayerSettings(app::LayerTypeOverlay)->Transforms(), app::TransformItemTypeFit);
+    ASSERT_TRUE(fit);
+    view.CreateLayerHandles(manager->GetOverlay()->Id());
+    ASSERT_NE(view.LayerQuad(), nullptr);
+    CheckBox* check = box->GetContainer()->Title()->EnableCheckBox();
+    for (const app::FitTo placement : {app::FitToNone, app::FitToCanvas}) {
+        SCOPED_TRACE(placement);
+        fit->SetFit(placement);
+        view.SetLayerHandlesVisible(true);
+        layerRefreshes->clear();
+        check->click();
+        EXPECT_FALSE(manager->GetOverlay()->IsEnabled());
+        EXPECT_FALSE(view.LayerQuad()->isVisible());
+        check->click();
+        EXPECT_TRUE(manager->GetOverlay()->IsEnabled());
+        EXPECT_EQ(view.LayerQuad()->isVisible(), placement == app::FitToNone);
+        // Each switch redraws the overlay.
+        EXPECT_EQ(layerRefreshes->count(), 2);
+    }
+}
+
 TEST_F(ImportBoxTest, AMissingFileGoesOfflineOnceAndComesBackWithoutAQuestion)
 {
     for (const KindCase& c : kKinds) {
@@ -352,6 +410,7 @@ TEST_F(ImportBoxTest, GrabsOfTheBoxesEmptyLoadedAndOffline)
     ASSERT_TRUE(QFile::remove(sky));
     emit App().SignalCheckOfflineImages();
     ProcessEvents();
+    ExpectSoundLayout(*host, "import boxes");
     EXPECT_FALSE(SaveGrab(host->grab().toImage(), "import-boxes").isEmpty());
 }
 

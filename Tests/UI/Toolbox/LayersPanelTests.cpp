@@ -3,6 +3,7 @@
 // project, and the table always the composite order reversed.
 
 #include "ImagePanelTest.h"
+#include "LayoutCheck.h"
 
 #include "Controls/Buttons.h"
 #include "Controls/TableWidget.h"
@@ -431,6 +432,38 @@ TEST_F(LayersPanelTest, TheContextMenuSwitchesEveryRowAndOffersRemoveAllOnlyWith
     EXPECT_EQ(panel->CreateContextMenu(), nullptr);
 }
 
+// Reset asks before it takes every further layer away: Cancel keeps them all, Yes leaves the
+// foreground and the background alone.
+TEST_F(LayersPanelTest, ResetAsksBeforeRemovingAllTheLayersAndCancelKeepsThem)
+{
+    const QUuid first = AddLayerWithImage(WriteImage("sky.png"));
+    const QUuid second = panel->SlotAddNewLayer();
+    const QList<QUuid> before = TableOrder();
+
+    Dialogs().AnswerMessage(QMessageBox::Cancel);
+    panel->ResetButton()->click();
+    ASSERT_EQ(Dialogs().Requests().size(), 1u);
+    const MessageRequest& asked = Dialogs().Requests().back().message;
+    EXPECT_EQ(asked.text, "Are you sure you wish to remove all the layers?");
+    EXPECT_EQ(asked.buttons, QMessageBox::Yes | QMessageBox::Cancel);
+    EXPECT_EQ(asked.defaultButton, QMessageBox::Yes);
+    EXPECT_EQ(TableOrder(), before);
+    EXPECT_TRUE(manager->GetLayer(first));
+    EXPECT_TRUE(manager->GetLayer(second));
+    EXPECT_TRUE(panel->Properties()->isVisible());
+
+    Dialogs().AnswerMessage(QMessageBox::Yes);
+    panel->ResetButton()->click();
+    EXPECT_EQ(Names(), (std::vector<QString>{"Foreground", "Background"}));
+    EXPECT_FALSE(manager->GetLayer(first));
+    EXPECT_FALSE(manager->GetLayer(second));
+    EXPECT_EQ(TableOrder(), manager->LayerList()->CompositeOrder());
+    EXPECT_FALSE(panel->Properties()->isVisible());
+    // Nothing left to remove: no question.
+    panel->ResetButton()->click();
+    EXPECT_EQ(Dialogs().Requests().size(), 2u);
+}
+
 TEST_F(LayersPanelTest, GrabOfThePanelWithLayersAndProperties)
 {
     AddLayerWithImage(WriteImage("sky.png", 300, 200, qRgb(90, 140, 220)));
@@ -438,6 +471,7 @@ TEST_F(LayersPanelTest, GrabOfThePanelWithLayersAndProperties)
     panel->SlotAddNewLayer();
     Table().item(0, LayersWidget::NameColumn)->setText("A layer with a long name that the title has to cut");
     ProcessEvents();
+    ExpectSoundLayout(*host, "layers panel");
     EXPECT_FALSE(SaveGrab(host->grab().toImage(), "layers-panel").isEmpty());
 }
 

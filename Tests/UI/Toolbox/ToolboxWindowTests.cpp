@@ -8,9 +8,11 @@
 
 #include "Canvas/CanvasScene.h"
 #include "Controls/Buttons.h"
+#include "Controls/SmallWidgets.h"
 #include "Controls/TableWidget.h"
 #include "Window/MainWindow.h"
 #include "Shell/Settings.h"
+#include "Toolbox/CanvasSizeWidget.h"
 #include "Toolbox/TextPropertiesWidget.h"
 #include "Toolbox/LayersWidget.h"
 #include "Toolbox/SingleImport.h"
@@ -238,6 +240,39 @@ TEST_F(ToolboxWindowTest, TheSlideButtonCollapsesTheBarWhoseTooltipsShowAwayFrom
     EXPECT_EQ(CurrentProject()->ToolsetState(), app::ToolsetStateExpanded);
     EXPECT_EQ(key.text(), "Key");
     EXPECT_EQ(App().ToolsetWidth(), expandedReserve);
+}
+
+// The canvas page hears of a photograph loaded on the import page, and takes its size when the
+// canvas follows the foreground; File/New/Greeting Card tells it of the card, and its box is ticked.
+TEST_F(ToolboxWindowTest, TheCanvasPageFollowsAnAddedPhotographAndANewGreetingCard)
+{
+    ShowWindow();
+    auto* canvasPage = qobject_cast<CanvasSizeSection*>(Dock().Section(app::ToolsetSectionCanvasSize));
+    auto* importPage = qobject_cast<ImportSection*>(Dock().Section(app::ToolsetSectionImport));
+    ASSERT_TRUE(canvasPage != nullptr && importPage != nullptr);
+    CanvasSizeWidget& panel = *canvasPage->Panel();
+    panel.SizeComboBox()->setCurrentIndex(panel.SizeComboBox()->findText(QStringLiteral("As foreground")));
+    const app::Canvas& canvas = CurrentProject()->GetCanvas();
+    ASSERT_EQ(canvas.DimensionType(), app::CanvasDimensionForeground);
+
+    QTemporaryDir folder;
+    ASSERT_TRUE(folder.isValid());
+    QImage photograph(640, 480, QImage::Format_RGB32);
+    photograph.fill(qRgb(40, 190, 70));
+    const QString path = folder.filePath(QStringLiteral("portrait.png"));
+    ASSERT_TRUE(photograph.save(path));
+    ShowToolset(app::ToolsetSectionImport);
+    ASSERT_TRUE(importPage->ForegroundBox()->SetImage(path));
+    EXPECT_EQ(QSize(int(canvas.Width()), int(canvas.Height())), QSize(640, 480));
+    EXPECT_EQ(panel.SizeComboBox()->currentText(), "As foreground");
+
+    panel.SizeComboBox()->setCurrentIndex(panel.SizeComboBox()->findText(QStringLiteral("4 x 6 inch")));
+    recorder.seen.clear();
+    Dialogs().AnswerMessage(QMessageBox::No);
+    ASSERT_TRUE(QMetaObject::invokeMethod(window.get(), "SlotNewGreetingCard"));
+    EXPECT_EQ(recorder.Count(DataTypeInterface, FieldTypeGreetingCard), 1);
+    EXPECT_TRUE(CurrentProject()->GetCanvas().PrintAsCard());
+    EXPECT_TRUE(panel.GreetingCardCheck()->isChecked());
 }
 
 TEST_F(ToolboxWindowTest, GrabsOfEveryPageAndOfTheCollapsedBar)
