@@ -4,6 +4,9 @@
 
 #include "Project.h"
 
+#include <QWheelEvent>
+#include <QWidget>
+
 #include <algorithm>
 #include <cmath>
 #include <limits>
@@ -19,6 +22,19 @@ void InvalidatePreviewCache(app::RenderLevel level)
     const app::ProjectPtr project = document ? document->GetProject() : nullptr;
     if (project)
         application->InvalidateLayerCache(project->CurrentLayerType(), level, hvn::image::HXDownsampleFactor3);
+}
+
+bool TakesWheel(const QWidget* control, QWheelEvent* event)
+{
+    if (control->hasFocus())
+        return true;
+    event->ignore();
+    return false;
+}
+
+void UseFocusForWheel(QWidget* control)
+{
+    control->setFocusPolicy(Qt::StrongFocus);
 }
 
 int TruncatedToInt(double value)

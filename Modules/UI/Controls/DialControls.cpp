@@ -60,6 +60,13 @@ Dial::Dial(int defaultValue, QWidget* parent) : QDial(parent), m_defaultValue(de
 {
     setTracking(false);
     setAttribute(Qt::WA_Hover);
+    UseFocusForWheel(this);
+}
+
+void Dial::wheelEvent(QWheelEvent* event)
+{
+    if (TakesWheel(this, event))
+        QDial::wheelEvent(event);
 }
 
 int Dial::ValueFromPoint(const QPointF& point) const
@@ -81,8 +88,9 @@ void Dial::mousePressEvent(QMouseEvent* event)
         return;
     }
     event->accept();
-    setSliderPosition(ValueFromPoint(event->position()));
+    // Down first: the jump to the pointer then comes as a movement, which the box follows.
     setSliderDown(true);
+    setSliderPosition(ValueFromPoint(event->position()));
 }
 
 void Dial::mouseMoveEvent(QMouseEvent* event)
@@ -195,6 +203,10 @@ DoubleSpinDial::DoubleSpinDial(bool rotateButtons, QWidget* parent, bool showDia
     m_dial->setRange(DialValue(minimum), DialValue(maximum));
     m_dial->setWrapping(true);
     m_dial->setFixedSize(64, 64);
+    // Its keys and the focused wheel turn it a degree a step, ten a page (the toolkit's thousandth
+    // would not show in the box's two decimals).
+    m_dial->setSingleStep(1000);
+    m_dial->setPageStep(10000);
     m_dial->setValue(DialValue(defaultValue));
     // Until the first arrow key picks the step by its modifiers.
     m_spinBox->setSingleStep(0.5);

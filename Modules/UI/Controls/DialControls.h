@@ -2,7 +2,7 @@
 
 // Angles: a round knob with an arrow beside a spin box of degrees, with optional buttons that
 // turn by quarter turns. The pair announces DialUpdate(value, factor): 3 while the knob is
-// dragged, 0 when it is released or right-clicked back to its default, when the spin box changes
+// pressed and dragged, 0 when it is released or right-clicked back to its default, when the spin box changes
 // and when a rotate button is pressed. Only the end of typing marks the preview cache stale.
 
 #include "Controls/ChangeProtocol.h"
@@ -17,7 +17,7 @@ class DoubleSpinBox;
 
 // A knob whose value follows the pointer's direction from its centre: 0 straight up, growing
 // clockwise, in thousandths of a degree. A right click returns it to its default when the button
-// is released. Commits its value on release only.
+// is released. Commits its value on release only. The wheel turns it only while it has the focus.
 class Dial : public QDial {
     Q_OBJECT
 
@@ -33,6 +33,8 @@ protected:
     void mouseMoveEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
+    // Only while focused (TakesWheel).
+    void wheelEvent(QWheelEvent* event) override;
 
 private:
     int m_defaultValue;

@@ -114,6 +114,10 @@ HueSpinSlider::HueSpinSlider(QWidget* parent, double defaultValue)
 {
     GetSlider()->setRange(0, 360000);
     GetSlider()->setValue(Thousandths(defaultValue));
+    // The slider keeps its keys and the wheel: a whole degree a step, ten a page (the toolkit's
+    // thousandth would not show in the box's two decimals).
+    GetSlider()->setSingleStep(1000);
+    GetSlider()->setPageStep(10000);
     GetSpinBox()->setSingleStep(0.01);
     GetSpinBox()->setSuffix(QString(QChar(0x00B0)));
 }

@@ -2,8 +2,8 @@
 
 // The hue of the colourise filter: a slider whose groove shows the colour wheel, beside a spin box
 // in degrees. The pair follows the change protocol of the value pairs (ValueControls.h), but a
-// press announces its value before it marks the preview cache stale, and the slider's keys stay
-// with the slider.
+// press announces its value before it marks the preview cache stale, and the slider's keys and
+// wheel stay with the slider (a degree a step, ten a page), each step announced as a release.
 
 #include "Controls/ValueControls.h"
 

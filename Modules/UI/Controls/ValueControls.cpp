@@ -7,6 +7,7 @@
 #include <QSignalBlocker>
 #include <QStyle>
 #include <QStyleFactory>
+#include <QWheelEvent>
 
 #include <algorithm>
 #include <cmath>
@@ -31,6 +32,45 @@ bool IsRightPressOnText(const QAbstractSpinBox* box, const QObject* watched, con
            static_cast<const QMouseEvent*>(event)->button() == Qt::RightButton;
 }
 
+void SetUpBox(QAbstractSpinBox* box)
+{
+    box->setContextMenuPolicy(Qt::NoContextMenu);
+    box->setAlignment(Qt::AlignHCenter);
+    box->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
+    UseFocusForWheel(box);
+}
+
+// The toolkit steps a box ten times as far under Ctrl; the integer box has no Ctrl step and the
+// real box its own (already chosen), so the boxes take their stepping keys and the wheel without Ctrl.
+template <class Handle>
+void KeyWithoutCtrl(QKeyEvent* event, Handle handle)
+{
+    const int key = event->key();
+    const bool stepKey = key == Qt::Key_Up || key == Qt::Key_Down || key == Qt::Key_PageUp || key == Qt::Key_PageDown;
+    if (!stepKey || !(event->modifiers() & Qt::ControlModifier)) {
+        handle(event);
+        return;
+    }
+    QKeyEvent plain(event->type(), key, event->modifiers() & ~Qt::ControlModifier, event->text(), event->isAutoRepeat(),
+                    event->count());
+    handle(&plain);
+    event->setAccepted(plain.isAccepted());
+}
+
+template <class Handle>
+void WheelWithoutCtrl(QWheelEvent* event, Handle handle)
+{
+    if (!(event->modifiers() & Qt::ControlModifier)) {
+        handle(event);
+        return;
+    }
+    QWheelEvent plain(event->position(), event->globalPosition(), event->pixelDelta(), event->angleDelta(),
+                      event->buttons(), event->modifiers() & ~Qt::ControlModifier, event->phase(), event->inverted(),
+                      event->source());
+    handle(&plain);
+    event->setAccepted(plain.isAccepted());
+}
+
 void LayOutPair(QWidget* pair, QWidget* slider, QWidget* spinBox)
 {
     auto* layout = new QHBoxLayout(pair);
@@ -53,6 +93,7 @@ ResettableSlider::ResettableSlider(int defaultValue, QWidget* parent)
     QStyle* style = QStyleFactory::create(QStringLiteral("Fusion"));
     style->setParent(this);
     setStyle(style);
+    UseFocusForWheel(this);
 }
 
 void ResettableSlider::mousePressEvent(QMouseEvent* event)
@@ -69,6 +110,24 @@ void ResettableSlider::mousePressEvent(QMouseEvent* event)
     // The slider ignores a right press; it was handled here and goes no further.
     if (event->button() == Qt::RightButton || event->button() == Qt::LeftButton)
         event->accept();
+}
+
+void ResettableSlider::keyPressEvent(QKeyEvent* event)
+{
+    const int before = value();
+    QSlider::keyPressEvent(event);
+    if (value() != before && !isSliderDown())
+        emit Stepped(value());
+}
+
+void ResettableSlider::wheelEvent(QWheelEvent* event)
+{
+    if (!TakesWheel(this, event))
+        return;
+    const int before = value();
+    QSlider::wheelEvent(event);
+    if (value() != before && !isSliderDown())
+        emit Stepped(value());
 }
 
 // ---- Slider
@@ -89,15 +148,21 @@ void Slider::keyPressEvent(QKeyEvent* event)
     QWidget::keyPressEvent(event);
 }
 
+void Slider::wheelEvent(QWheelEvent* event)
+{
+    if (!TakesWheel(this, event))
+        return;
+    emit WheelTurned(event);
+    event->accept();
+}
+
 // ---- SpinBox
 
 SpinBox::SpinBox(int defaultValue, int minimum, int maximum, QWidget* parent)
     : QSpinBox(parent), m_defaultValue(defaultValue)
 {
-    setContextMenuPolicy(Qt::NoContextMenu);
-    setAlignment(Qt::AlignHCenter);
+    SetUpBox(this);
     setFixedSize(90, 25);
-    setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
     setRange(minimum, maximum);
     setValue(defaultValue);
     lineEdit()->installEventFilter(this);
@@ -115,11 +180,27 @@ void SpinBox::KeyPressed(QKeyEvent* event)
     keyPressEvent(event);
 }
 
+void SpinBox::WheelTurned(QWheelEvent* event)
+{
+    WheelWithoutCtrl(event, [this](QWheelEvent* e) { QSpinBox::wheelEvent(e); });
+}
+
 void SpinBox::mousePressEvent(QMouseEvent* event)
 {
     if (event->button() == Qt::RightButton)
         setValue(m_defaultValue);
     QAbstractSpinBox::mousePressEvent(event);
+}
+
+void SpinBox::keyPressEvent(QKeyEvent* event)
+{
+    KeyWithoutCtrl(event, [this](QKeyEvent* e) { QSpinBox::keyPressEvent(e); });
+}
+
+void SpinBox::wheelEvent(QWheelEvent* event)
+{
+    if (TakesWheel(this, event))
+        WheelTurned(event);
 }
 
 // ---- DoubleSpinBox
@@ -129,11 +210,9 @@ DoubleSpinBox::DoubleSpinBox(double defaultValue, double minimum, double maximum
     : QDoubleSpinBox(parent), m_defaultValue(defaultValue), m_shiftStep(shiftStep), m_singleStep(singleStep),
       m_ctrlStep(ctrlStep)
 {
-    setContextMenuPolicy(Qt::NoContextMenu);
+    SetUpBox(this);
     setSingleStep(singleStep);
-    setAlignment(Qt::AlignHCenter);
     setFixedSize(100, 25);
-    setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
     setRange(minimum, maximum);
     setValue(defaultValue);
     connect(this, &QDoubleSpinBox::valueChanged, this, &DoubleSpinBox::DoubleSpinBoxChanged);
@@ -160,11 +239,22 @@ void DoubleSpinBox::KeyPressed(QKeyEvent* event)
     keyPressEvent(event);
 }
 
+void DoubleSpinBox::WheelTurned(QWheelEvent* event)
+{
+    WheelWithoutCtrl(event, [this](QWheelEvent* e) { QDoubleSpinBox::wheelEvent(e); });
+}
+
 void DoubleSpinBox::mousePressEvent(QMouseEvent* event)
 {
     if (event->button() == Qt::RightButton)
         setValue(m_defaultValue);
     QAbstractSpinBox::mousePressEvent(event);
+}
+
+void DoubleSpinBox::wheelEvent(QWheelEvent* event)
+{
+    if (TakesWheel(this, event))
+        WheelTurned(event);
 }
 
 void DoubleSpinBox::keyPressEvent(QKeyEvent* event)
@@ -184,15 +274,7 @@ void DoubleSpinBox::keyPressEvent(QKeyEvent* event)
         event->ignore();
         return;
     }
-    if ((key == Qt::Key_Up || key == Qt::Key_Down) && (modifiers & Qt::ControlModifier)) {
-        // Qt multiplies a step by ten under Ctrl; the Ctrl step already says how far to go.
-        QKeyEvent plain(event->type(), key, modifiers & ~Qt::ControlModifier, event->text(), event->isAutoRepeat(),
-                        event->count());
-        QAbstractSpinBox::keyPressEvent(&plain);
-        event->setAccepted(plain.isAccepted());
-        return;
-    }
-    QAbstractSpinBox::keyPressEvent(event);
+    KeyWithoutCtrl(event, [this](QKeyEvent* e) { QAbstractSpinBox::keyPressEvent(e); });
 }
 
 // ---- SpinSlider
@@ -208,6 +290,7 @@ SpinSlider::SpinSlider(int minimum, int defaultValue, int maximum, QWidget* pare
     connect(m_slider, &QAbstractSlider::sliderReleased, this, &SpinSlider::SliderChangedUpdate);
     connect(m_slider, &ResettableSlider::RightClicked, this, &SpinSlider::SliderClicked);
     connect(m_slider, &Slider::KeyPressed, m_spinBox, &SpinBox::KeyPressed);
+    connect(m_slider, &Slider::WheelTurned, m_spinBox, &SpinBox::WheelTurned);
     connect(m_slider, &QAbstractSlider::sliderMoved, this, &SpinSlider::SliderDragging);
 }
 
@@ -273,6 +356,7 @@ DoubleSpinSlider::DoubleSpinSlider(QWidget* parent, double minimum, double maxim
                        ClickAnnouncement::AfterCacheStep)
 {
     connect(static_cast<Slider*>(m_slider), &Slider::KeyPressed, m_spinBox, &DoubleSpinBox::KeyPressed);
+    connect(static_cast<Slider*>(m_slider), &Slider::WheelTurned, m_spinBox, &DoubleSpinBox::WheelTurned);
 }
 
 DoubleSpinSlider::DoubleSpinSlider(QWidget* parent, ResettableSlider* slider, DoubleSpinBox* spinBox,
@@ -286,6 +370,7 @@ DoubleSpinSlider::DoubleSpinSlider(QWidget* parent, ResettableSlider* slider, Do
     connect(m_slider, &QAbstractSlider::sliderReleased, this, &DoubleSpinSlider::SliderChangedUpdate);
     connect(m_slider, &ResettableSlider::RightClicked, this, &DoubleSpinSlider::SliderClicked);
     connect(m_slider, &QAbstractSlider::sliderMoved, this, &DoubleSpinSlider::SliderDragging);
+    connect(m_slider, &ResettableSlider::Stepped, this, &DoubleSpinSlider::SliderStepped);
 }
 
 void DoubleSpinSlider::SetValue(double value)
@@ -345,6 +430,17 @@ void DoubleSpinSlider::DoubleSpinBoxChanged(double value)
 void DoubleSpinSlider::SpinBoxEditingFinished()
 {
     InvalidatePreviewCache(renderLevel);
+}
+
+void DoubleSpinSlider::SliderStepped(int value)
+{
+    {
+        const QSignalBlocker spinBoxBlocker(m_spinBox);
+        const QSignalBlocker sliderBlocker(m_slider);
+        m_spinBox->setValue(value / 1000.0);
+        m_slider->setValue(Thousandths(m_spinBox->value()));
+    }
+    SliderChangedUpdate();
 }
 
 } // namespace lumo::ui

@@ -9,7 +9,10 @@
 // - a right click on the slider returns it to its default and announces with factor 0;
 // - every change of the spin box (typed, stepped, right-clicked back to its default) announces
 //   with factor 0;
-// - the arrow keys on the slider step the spin box.
+// - the arrow keys and the wheel on the slider step the spin box; a slider that keeps its keys
+//   (the hue slider) announces each key or wheel step with factor 0, as a release.
+// The wheel changes a control only while it has the keyboard focus (TakesWheel); over any other
+// control it scrolls the page around. Ctrl does not make a box step ten times as far.
 // Before the announcement of a press, a right click and a release, and when typing ends, the pair
 // marks the preview render of the current layer stale from its renderLevel. SetValue announces
 // nothing.
@@ -22,6 +25,7 @@
 #include <QWidget>
 
 class QKeyEvent;
+class QWheelEvent;
 
 namespace lumo::ui {
 
@@ -38,18 +42,23 @@ public:
 signals:
     // After a right click has set the default value; updateFull is always true.
     void RightClicked(bool updateFull);
+    // The value moved by a key or the wheel, outside a drag (nothing else announces it).
+    void Stepped(int value);
 
 protected:
     ResettableSlider(int defaultValue, QWidget* parent);
 
     void mousePressEvent(QMouseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    // Only while focused (TakesWheel).
+    void wheelEvent(QWheelEvent* event) override;
 
 private:
     int m_defaultValue;
 };
 
-// The slider of the value pairs: the arrow keys go to the pair's spin box; Page Up, Page Down,
-// Home and End do nothing.
+// The slider of the value pairs: the arrow keys and the wheel (while focused) go to the pair's
+// spin box, which steps by its own rule; Page Up, Page Down, Home and End do nothing.
 class Slider : public ResettableSlider {
     Q_OBJECT
 
@@ -58,13 +67,16 @@ public:
 
 signals:
     void KeyPressed(QKeyEvent* event);
+    void WheelTurned(QWheelEvent* event);
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;
+    void wheelEvent(QWheelEvent* event) override;
 };
 
 // An integer box, centred, 90 x 25 pixels; a right click returns it to its default, on the
-// arrows and on the text alike.
+// arrows and on the text alike. Up and Down step by 1 whatever the modifiers, Page Up and Page
+// Down by 10.
 class SpinBox : public QSpinBox {
     Q_OBJECT
 
@@ -76,17 +88,24 @@ public:
 public slots:
     // A key that arrived at the pair's slider.
     void KeyPressed(QKeyEvent* event);
+    // A wheel turned over the pair's focused slider.
+    void WheelTurned(QWheelEvent* event);
 
 protected:
     void mousePressEvent(QMouseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    // Only while focused (TakesWheel).
+    void wheelEvent(QWheelEvent* event) override;
 
 private:
     int m_defaultValue;
 };
 
 // A real box with two decimals, centred, 100 x 25 pixels; a right click returns it to its
-// default, on the arrows and on the text alike. The arrow keys step by the single step, by the Ctrl step with Ctrl and by the Shift
-// step with Shift (Shift wins); a box that cannot go below 0 takes no minus sign.
+// default, on the arrows and on the text alike. The arrow keys step by the single step, by the
+// Ctrl step with Ctrl and by the Shift step with Shift (Shift wins), and the box keeps that step
+// for the wheel and for Page Up and Page Down (ten steps); a box that cannot go below 0 takes no
+// minus sign.
 class DoubleSpinBox : public QDoubleSpinBox {
     Q_OBJECT
 
@@ -105,10 +124,14 @@ public slots:
     void SpinBoxEditingFinished();
     // A key that arrived at the pair's slider.
     void KeyPressed(QKeyEvent* event);
+    // A wheel turned over the pair's focused slider.
+    void WheelTurned(QWheelEvent* event);
 
 protected:
     void mousePressEvent(QMouseEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
+    // Only while focused (TakesWheel).
+    void wheelEvent(QWheelEvent* event) override;
 
 private:
     double m_defaultValue;
@@ -177,6 +200,9 @@ public slots:
     void SliderChangedUpdate();
     void DoubleSpinBoxChanged(double value);
     void SpinBoxEditingFinished();
+    // The slider moved by a key or the wheel: the spin box takes the value, the slider the box's
+    // two decimals, then as at a release (cache step, factor 0).
+    void SliderStepped(int value);
 
 protected:
     // Whether a press or right click announces its value before or after the cache step.

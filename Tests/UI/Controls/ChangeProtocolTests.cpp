@@ -4,6 +4,7 @@
 
 #include "GreenScreenProject.h"
 #include "UiTest.h"
+#include "WheelInput.h"
 
 #include "Controls/Buttons.h"
 #include "Controls/DialControls.h"
@@ -51,6 +52,12 @@ struct PairUnderTest {
     QPushButton* rotateRight = nullptr;
 
     double HandleValue() const { return slider->sliderPosition() / unitsPerValue - offset; }
+    double BoxValue() const
+    {
+        if (const auto* box = qobject_cast<const QSpinBox*>(spinBox))
+            return box->value();
+        return qobject_cast<const QDoubleSpinBox*>(spinBox)->value();
+    }
 };
 
 enum Control { IntegerPair, RealPair, HuePair, DialPair, ControlCount };
@@ -101,6 +108,9 @@ protected:
             pair.setLevel(app::RenderLevelFilter);
         host->resize(420, 260);
         host->show();
+        // The wheel goes to a control only while it has the focus, which an active window gives.
+        host->activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(host.get()));
         ProcessEvents();
     }
 
@@ -206,9 +216,10 @@ TEST_F(ChangeProtocolTest, FromUserActionToAnnouncementsAndCacheSteps)
     const auto none = [](PairUnderTest&) {};
     const auto atLevel5 = [](PairUnderTest& p) { p.setLevel(NoRenderLevel); };
     const std::vector<Action> actions = {
+        // The knob turns to the pointer at the press: its box shows where.
         {"left press on the slider", none, Press,
          {{"3+", kHandle, C::StepBeforeLast}, {"3+", kHandle, C::StepBeforeLast}, {"3+", kHandle, C::StepAfterLast},
-          {"", 0, C::Untouched}}},
+          {"3", kHandle, C::Untouched}}},
         {"drag", Press, Drag,
          {{"3+", kHandle, C::Untouched}, {"3+", kHandle, C::Untouched}, {"3+", kHandle, C::Untouched},
           {"3+", kHandle, C::Untouched}}},
@@ -229,10 +240,24 @@ TEST_F(ChangeProtocolTest, FromUserActionToAnnouncementsAndCacheSteps)
         {"typing 57 then Return", none, Type57,
          {{"000", 57, C::StepAfterLast}, {"000", 57, C::StepAfterLast}, {"000", 57, C::StepAfterLast},
           {"000", 57, C::StepAfterLast}}},
-        // The pairs' sliders hand Up to the spin box; the hue slider keeps it (too fine to
-        // announce), the dial steps itself by a thousandth.
+        // The pairs' sliders hand Up and the wheel to the spin box; the hue slider and the dial keep
+        // them (a degree a step, three a notch), the hue slider announcing each as a release.
         {"Up on the slider", none, [](PairUnderTest& p) { QTest::keyClick(p.slider, Qt::Key_Up); },
-         {{"0", 31, C::Untouched}, {"0", 31, C::Untouched}, {"", 0, C::Untouched}, {"0", 30.001, C::Untouched}}},
+         {{"0", 31, C::Untouched}, {"0", 31, C::Untouched}, {"0", 31, C::StepBeforeLast}, {"0", 31, C::Untouched}}},
+        {"wheel on the focused slider", [](PairUnderTest& p) { p.slider->setFocus(Qt::TabFocusReason); },
+         [](PairUnderTest& p) { TurnWheel(p.slider); },
+         {{"0", 31, C::Untouched}, {"0", 31, C::Untouched}, {"0", 33, C::StepBeforeLast}, {"0", kHandle, C::Untouched}}},
+        // Scrolling the page over a control changes nothing, nor does it take the focus.
+        {"wheel over an unfocused slider", none, [](PairUnderTest& p) { TurnWheel(p.slider); },
+         {{"", 0, C::Untouched}, {"", 0, C::Untouched}, {"", 0, C::Untouched}, {"", 0, C::Untouched}}},
+        {"wheel over an unfocused spin box", none,
+         [](PairUnderTest& p) { TurnWheel(p.spinBox->findChild<QLineEdit*>()); },
+         {{"", 0, C::Untouched}, {"", 0, C::Untouched}, {"", 0, C::Untouched}, {"", 0, C::Untouched}}},
+        // The pairs' sliders leave the page keys to the page around.
+        {"Page Up on the slider", none, [](PairUnderTest& p) { QTest::keyClick(p.slider, Qt::Key_PageUp); },
+         {{"", 0, C::Untouched}, {"", 0, C::Untouched}, {"0", 40, C::StepBeforeLast}, {"0", 40, C::Untouched}}},
+        {"End on the slider", none, [](PairUnderTest& p) { QTest::keyClick(p.slider, Qt::Key_End); },
+         {{"", 0, C::Untouched}, {"", 0, C::Untouched}, {"0", 360, C::StepBeforeLast}, {"0", 359.99, C::Untouched}}},
         {"rotate right", none, [](PairUnderTest& p) { QTest::mouseClick(p.rotateRight, Qt::LeftButton); },
          {{}, {}, {}, {"0", 90, C::Untouched}}},
         {"rotate left", none, [](PairUnderTest& p) { QTest::mouseClick(p.rotateLeft, Qt::LeftButton); },
@@ -269,6 +294,8 @@ TEST_F(ChangeProtocolTest, FromUserActionToAnnouncementsAndCacheSteps)
 
             action.act(pair);
             const bool staleAfter = PreviewStale();
+            // Whatever moved, the box shows where the handle stands (to its two decimals).
+            EXPECT_NEAR(pair.BoxValue(), pair.HandleValue(), pair.unitsPerValue > 1 ? 0.0051 : 0.0);
 
             std::string factors;
             for (const Announcement& a : heard)

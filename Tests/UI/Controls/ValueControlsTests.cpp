@@ -1,41 +1,76 @@
 // The value controls' keys, steps and their conversion to slider thousandths.
 
 #include "UiTest.h"
+#include "WheelInput.h"
 
 #include "Controls/ValueControls.h"
 
 #include <QLineEdit>
 #include <QTest>
 
+#include <memory>
+
 namespace lumo::ui::testing {
 namespace {
 
 using ValueControlsTest = UiTest;
 
-TEST_F(ValueControlsTest, DoubleSpinBoxStepsByTheModifiersOfEachArrowKey)
+// The keys and the wheel on each kind of box, from 50 on a fresh box: the integer box steps by 1
+// whatever the modifiers (the toolkit's tenfold Ctrl step is off), the real box by its own steps
+// (Shift 0.01, single 1, Ctrl 5; Shift wins); Page Up and Page Down go ten single steps.
+TEST_F(ValueControlsTest, SpinBoxesStepByTheirOwnStepsForEachKeyAndTheWheel)
 {
+    enum Kind { Integer, Real };
     struct Case {
         const char* name;
-        Qt::Key key;
+        Kind kind;
+        Qt::Key key; // Qt::Key_unknown: one notch of the wheel up
         Qt::KeyboardModifiers modifiers;
         double expected;
     };
-    // Shift step 0.01, single step 1, Ctrl step 5, from 50.
     const std::vector<Case> cases = {
-        {"Up", Qt::Key_Up, Qt::NoModifier, 51},
-        {"Down", Qt::Key_Down, Qt::NoModifier, 49},
-        {"Ctrl+Up", Qt::Key_Up, Qt::ControlModifier, 55},
-        {"Ctrl+Down", Qt::Key_Down, Qt::ControlModifier, 45},
-        {"Shift+Up", Qt::Key_Up, Qt::ShiftModifier, 50.01},
-        {"Shift+Down", Qt::Key_Down, Qt::ShiftModifier, 49.99},
-        {"Shift wins over Ctrl", Qt::Key_Up, Qt::ShiftModifier | Qt::ControlModifier, 50.01},
+        {"Up", Integer, Qt::Key_Up, Qt::NoModifier, 51},
+        {"Down", Integer, Qt::Key_Down, Qt::NoModifier, 49},
+        {"Ctrl+Up", Integer, Qt::Key_Up, Qt::ControlModifier, 51},
+        {"Ctrl+Down", Integer, Qt::Key_Down, Qt::ControlModifier, 49},
+        {"Shift+Up", Integer, Qt::Key_Up, Qt::ShiftModifier, 51},
+        {"Page Up", Integer, Qt::Key_PageUp, Qt::NoModifier, 60},
+        {"Ctrl+Page Down", Integer, Qt::Key_PageDown, Qt::ControlModifier, 40},
+        {"wheel", Integer, Qt::Key_unknown, Qt::NoModifier, 51},
+        {"Ctrl+wheel", Integer, Qt::Key_unknown, Qt::ControlModifier, 51},
+        {"Up", Real, Qt::Key_Up, Qt::NoModifier, 51},
+        {"Down", Real, Qt::Key_Down, Qt::NoModifier, 49},
+        {"Ctrl+Up", Real, Qt::Key_Up, Qt::ControlModifier, 55},
+        {"Ctrl+Down", Real, Qt::Key_Down, Qt::ControlModifier, 45},
+        {"Shift+Up", Real, Qt::Key_Up, Qt::ShiftModifier, 50.01},
+        {"Shift+Down", Real, Qt::Key_Down, Qt::ShiftModifier, 49.99},
+        {"Shift wins over Ctrl", Real, Qt::Key_Up, Qt::ShiftModifier | Qt::ControlModifier, 50.01},
+        {"Page Up", Real, Qt::Key_PageUp, Qt::NoModifier, 60},
+        {"Ctrl+Page Down", Real, Qt::Key_PageDown, Qt::ControlModifier, 40},
+        {"wheel", Real, Qt::Key_unknown, Qt::NoModifier, 51},
+        {"Ctrl+wheel", Real, Qt::Key_unknown, Qt::ControlModifier, 51},
     };
-    DoubleSpinBox box(0, 0, 100, 0.01, 1, 5, nullptr);
+    QWidget window;
+    window.show();
+    window.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
     for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
-        box.setValue(50);
-        QTest::keyClick(&box, c.key, c.modifiers);
-        EXPECT_DOUBLE_EQ(box.value(), c.expected);
+        SCOPED_TRACE(::testing::Message() << (c.kind == Integer ? "integer box: " : "real box: ") << c.name);
+        std::unique_ptr<QAbstractSpinBox> box;
+        if (c.kind == Integer)
+            box = std::make_unique<SpinBox>(50, 0, 100, &window);
+        else
+            box = std::make_unique<DoubleSpinBox>(50, 0, 100, 0.01, 1, 5, &window);
+        box->show();
+        if (c.key == Qt::Key_unknown) {
+            box->setFocus(Qt::TabFocusReason);
+            TurnWheel(box->findChild<QLineEdit*>(), 1, c.modifiers);
+        } else {
+            QTest::keyClick(box.get(), c.key, c.modifiers);
+        }
+        const double value = c.kind == Integer ? static_cast<SpinBox&>(*box).value()
+                                               : static_cast<DoubleSpinBox&>(*box).value();
+        EXPECT_DOUBLE_EQ(value, c.expected);
     }
     // A step finer than the two shown decimals would be rounded away: it moves by one hundredth.
     DoubleSpinBox fine(1, 0, 2, 0.001, 0.01, 0.1, nullptr);

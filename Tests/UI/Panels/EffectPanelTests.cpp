@@ -4,6 +4,7 @@
 // before each refresh.
 
 #include "PanelTest.h"
+#include "WheelInput.h"
 
 #include "Controls/Buttons.h"
 #include "Controls/ColorPickerWidget.h"
@@ -12,7 +13,11 @@
 #include "Controls/ValueControls.h"
 
 #include <QAbstractSlider>
+#include <QApplication>
 #include <QIcon>
+#include <QLineEdit>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QSignalSpy>
 
 #include <gmock/gmock.h>
@@ -847,6 +852,192 @@ TEST_P(LostItemTest, SlotsWriteAndAskForNothing)
 
 INSTANTIATE_TEST_SUITE_P(Panels, LostItemTest, ::testing::ValuesIn(kLostCases),
                          [](const auto& info) { return std::string(info.param.name); });
+
+// ---- Every other way a pair's slider moves: the box, the item and the render follow
+
+// A row's pair, seen through what the three kinds share.
+struct PairOf {
+    QAbstractSlider* slider = nullptr;
+    QAbstractSpinBox* box = nullptr;
+    double unitsPerValue = 1; // slider integers per box unit
+    std::function<void(double)> set; // both, quietly
+
+    double Box() const
+    {
+        if (const auto* integer = qobject_cast<const QSpinBox*>(box))
+            return integer->value();
+        return qobject_cast<const QDoubleSpinBox*>(box)->value();
+    }
+    double Handle() const { return slider->value() / unitsPerValue; }
+};
+
+PairOf PairOfRow(AbstractEffectWidget& panel, int row)
+{
+    if (auto* pair = panel.RowControlAs<SpinSlider>(row))
+        return {pair->GetSlider(), pair->GetSpinBox(), 1, [pair](double v) { pair->SetValue(static_cast<int>(v)); }};
+    if (auto* pair = panel.RowControlAs<DoubleSpinSlider>(row)) // the hue pair too
+        return {pair->GetSlider(), pair->GetSpinBox(), 1000, [pair](double v) { pair->SetValue(v); }};
+    return {};
+}
+
+struct SliderInputCase {
+    const char* name;
+    PanelOf panel;
+    int row;
+    double start;                                    // in the box's units
+    std::function<double(AbstractRenderItem&)> shown; // the item's value in the box's units
+    Refresh road;                                    // the final render a change asks for
+    bool keepsItsKeys = false;                        // the hue slider: keys and wheel move it itself
+};
+
+void PrintTo(const SliderInputCase& c, std::ostream* out)
+{
+    *out << c.name;
+}
+
+const SliderInputCase kSliderInputCases[] = {
+    {"BrightnessIntegerPair", Filter(FilterItemTypeBrightness), 0, 10,
+     [](AbstractRenderItem& i) { return As<BrightnessFilterItem>(i).Brightness() * 100; }, kForegroundFilter},
+    {"ColorBalanceRedRealPair", Filter(FilterItemTypeColorBalance), 0, 1,
+     [](AbstractRenderItem& i) { return As<ColorBalanceFilterItem>(i).Red(); }, kForegroundFilter},
+    {"HueColorizeHuePair", Filter(FilterItemTypeHueColorize), 0, 180,
+     [](AbstractRenderItem& i) { return As<HueColorizeFilterItem>(i).Hue(); }, kForegroundFilter, true},
+    {"TintStrengthIntegerPair", Composite(CompositeItemTypeTint), TintCompositeWidget::RowStrength, 50,
+     [](AbstractRenderItem& i) { return As<TintCompositeItem>(i).Strength() * 100; }, CanvasRefresh(0)},
+    {"LightWrapSizeIntegerPair", Key(KeyItemTypeLightSpill), LightSpillKeyWidget::RowSize, 20,
+     [](AbstractRenderItem& i) { return As<LightSpillKeyItem>(i).Blur(); }, kForegroundPlacement},
+    {"CropLeftRealPair", Key(KeyItemTypeCrop), CropKeyWidget::RowLeft, 50,
+     [](AbstractRenderItem& i) { return As<CropKeyItem>(i).Left() * 100; }, kForegroundKey},
+};
+
+class SliderInputTest : public EffectPanelTest, public ::testing::WithParamInterface<SliderInputCase> {};
+
+TEST_P(SliderInputTest, TheBoxTheItemAndTheRenderFollowTheSlider)
+{
+    const SliderInputCase& c = GetParam();
+    const std::shared_ptr<AbstractRenderItem> item = ItemOf(c.panel);
+    ASSERT_TRUE(item);
+    item->SetEnabled(true);
+    item->SetCollapsed(true);
+    AbstractEffectWidget* panel = Build(c.panel, item);
+    ASSERT_NE(panel, nullptr);
+    host->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(host.get()));
+    const PairOf pair = PairOfRow(*panel, c.row);
+    ASSERT_NE(pair.slider, nullptr);
+
+    using Input = std::function<void(QAbstractSlider*)>;
+    const auto key = [](Qt::Key k) { return [k](QAbstractSlider* s) { QTest::keyClick(s, k); }; };
+    struct Step {
+        const char* name;
+        Input input;
+        bool moves; // for the pairs' own sliders; a slider that keeps its keys moves on every one
+    };
+    const std::vector<Step> steps = {
+        {"wheel on the focused slider", [](QAbstractSlider* s) {
+             s->setFocus(Qt::TabFocusReason);
+             TurnWheel(s);
+         }, true},
+        {"Up", key(Qt::Key_Up), true},
+        {"Down", key(Qt::Key_Down), true},
+        // The pairs' sliders leave the page keys to the page around.
+        {"Page Up", key(Qt::Key_PageUp), false},
+        {"Page Down", key(Qt::Key_PageDown), false},
+        {"Home", key(Qt::Key_Home), false},
+        {"End", key(Qt::Key_End), false},
+        {"click on the groove", [](QAbstractSlider* s) {
+             QTest::mouseClick(s, Qt::LeftButton, {}, QPoint(s->width() * 3 / 4, s->height() / 2));
+         }, true},
+    };
+    for (const Step& step : steps) {
+        SCOPED_TRACE(step.name);
+        panel->SlotUpdateValue(c.row, c.start, HXDownsampleFactor0, false);
+        pair.set(c.start);
+        if (QWidget* focus = QApplication::focusWidget())
+            focus->clearFocus();
+        ProcessEvents();
+        const double before = c.shown(*item);
+        ASSERT_NEAR(pair.Box(), c.start, 1e-9);
+        MarkCachesCurrent();
+
+        step.input(pair.slider);
+
+        // The box shows where the handle stands (a real pair's to its two decimals) and the item
+        // holds what the box shows.
+        EXPECT_NEAR(pair.Box(), pair.Handle(), pair.unitsPerValue > 1 ? 0.0051 : 0.0);
+        EXPECT_NEAR(c.shown(*item), pair.Box(), 1e-9);
+        if (step.moves || c.keepsItsKeys) {
+            EXPECT_NE(c.shown(*item), before);
+            ASSERT_FALSE(refreshes.empty());
+            EXPECT_EQ(refreshes.back(), c.road);
+        } else {
+            EXPECT_EQ(c.shown(*item), before);
+            EXPECT_TRUE(refreshes.empty());
+        }
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Panels, SliderInputTest, ::testing::ValuesIn(kSliderInputCases),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+// Scrolling a page of panels with the pointer over a control scrolls the page; the wheel changes a
+// control only after a click or Tab gave it the focus.
+TEST_F(EffectPanelTest, TheWheelScrollsThePageUnlessTheControlHasTheFocus)
+{
+    const std::shared_ptr<AbstractRenderItem> item = ItemOf(Key(KeyItemTypeLightSpill));
+    ASSERT_TRUE(item);
+    item->SetEnabled(true);
+    item->SetCollapsed(true);
+    CurrentProject()->SetCurrentToolset(ToolsetSectionKey);
+    QScrollArea page;
+    page.setStyleSheet(App().ApplicationStyleSheet());
+    auto* column = new QWidget;
+    auto* layout = new QVBoxLayout(column);
+    auto* panel = CreateKeyWidget(std::dynamic_pointer_cast<AbstractKeyItem>(item), 0);
+    ASSERT_NE(panel, nullptr);
+    layout->addWidget(panel);
+    layout->addSpacing(600); // more than the page shows
+    page.setWidget(column);
+    page.setWidgetResizable(true);
+    page.resize(380, 200);
+    page.show();
+    page.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&page));
+    const PairOf pair = PairOfRow(*panel, LightSpillKeyWidget::RowSize);
+    QScrollBar* scroll = page.verticalScrollBar();
+    ASSERT_GT(scroll->maximum(), 0);
+
+    struct Over {
+        const char* name;
+        QWidget* target;
+    };
+    for (const Over& over : {Over{"slider", pair.slider}, Over{"spin box", pair.box->findChild<QLineEdit*>()}}) {
+        SCOPED_TRACE(over.name);
+        scroll->setValue(0);
+        page.setFocus();
+        MarkCachesCurrent();
+        TurnWheel(over.target, -1); // towards the user: down the page
+        EXPECT_GT(scroll->value(), 0);
+        EXPECT_DOUBLE_EQ(As<LightSpillKeyItem>(*item).Blur(), 10);
+        EXPECT_EQ(pair.Box(), 10);
+        EXPECT_TRUE(refreshes.empty());
+        EXPECT_FALSE(over.target->hasFocus()) << "the wheel gave it the focus";
+    }
+
+    for (const Over& over : {Over{"slider", pair.slider}, Over{"spin box", pair.box->findChild<QLineEdit*>()}}) {
+        SCOPED_TRACE(::testing::Message() << "focused " << over.name);
+        scroll->setValue(0);
+        over.target->setFocus(Qt::TabFocusReason);
+        const double before = pair.Box();
+        MarkCachesCurrent();
+        TurnWheel(over.target, -1);
+        EXPECT_EQ(scroll->value(), 0);
+        EXPECT_EQ(pair.Box(), before - 1);
+        EXPECT_EQ(pair.Handle(), before - 1);
+        EXPECT_DOUBLE_EQ(As<LightSpillKeyItem>(*item).Blur(), before - 1);
+        EXPECT_EQ(refreshes, std::vector<Refresh>{kForegroundPlacement});
+    }
+}
 
 } // namespace
 } // namespace lumo::ui::testing

@@ -19,6 +19,9 @@
 #include "Toolbox/SingleImport.h"
 #include "Toolbox/TextEdit.h"
 #include "Toolbox/TextWidget.h"
+#include "Controls/Container.h"
+#include "Panels/KeyWidgets.h"
+#include "Toolbox/EffectSections.h"
 #include "Toolbox/ToolboxDockWidget.h"
 #include "Toolbox/ToolboxSections.h"
 #include "Toolbox/ToolsetWidget.h"
@@ -30,6 +33,8 @@
 #include <QDragEnterEvent>
 #include <QLineEdit>
 #include <QMimeData>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QStackedWidget>
 #include <QTemporaryDir>
 #include <QScreen>
@@ -443,6 +448,51 @@ TEST_F(ToolboxWindowTest, EveryButtonShowsTheProgramsOwnDrawnIcon)
     EXPECT_GT(withIcons, 20);
     // Position (foreground and background), overlay and layer properties: horizontal and vertical.
     EXPECT_EQ(flips, 8);
+}
+
+// A new project's key page: the keys that work open (the keyer, spill suppression, light wrap),
+// the switched-off ones closed, and the whole page in sight on a full-HD screen; the effects page
+// shows its switched-off effects closed.
+TEST_F(ToolboxWindowTest, ANewProjectsPagesShowTheWorkingEffectsOpenAndTheKeyPageFitsTheScreen)
+{
+    ShowWindow();
+    window->setWindowState(Qt::WindowNoState);
+    window->resize(1920, 1080);
+    Bar().Button(app::ToolsetSectionKey)->click();
+    ASSERT_EQ(Page(), app::ToolsetSectionKey);
+    QCoreApplication::processEvents();
+    auto* keys = dynamic_cast<KeySection*>(Dock().Section(app::ToolsetSectionKey));
+    ASSERT_NE(keys, nullptr);
+    const app::KeyList& list = CurrentProject()->GetLayerManager()->GetForegroundSettings()->Keys();
+    ASSERT_EQ(keys->ListRows(), static_cast<int>(list.Count()));
+    int open = 0;
+    int row = 0;
+    for (auto it = list.Begin(); it != list.End(); ++it, ++row) {
+        auto* panel = qobject_cast<AbstractKeyWidget*>(keys->PanelAt(row));
+        ASSERT_NE(panel, nullptr) << row;
+        SCOPED_TRACE(panel->GetContainer()->Title()->findChild<QLabel*>(QStringLiteral("TitleLabel"))->text().toStdString());
+        const bool shown = panel->GetContainer()->Body()->isVisible();
+        EXPECT_EQ(shown, (*it)->IsEnabled());
+        EXPECT_EQ(shown, panel->Info().defaultExpanded) << "as the page's reset leaves it";
+        open += shown ? 1 : 0;
+    }
+    EXPECT_EQ(open, 3);
+    auto* scroll = keys->findChild<QScrollArea*>(QStringLiteral("ScrollArea"));
+    ASSERT_NE(scroll, nullptr);
+    EXPECT_EQ(scroll->verticalScrollBar()->maximum(), 0) << "the page must scroll to show all";
+    SaveGrab(window->grab().toImage(), QStringLiteral("toolbox-key-page-new-project"));
+
+    // The effects page alike: both effects are off, and closed as its reset leaves them.
+    Bar().Button(app::ToolsetSectionEffects)->click();
+    QCoreApplication::processEvents();
+    auto* effects = dynamic_cast<EffectsSection*>(Dock().Section(app::ToolsetSectionEffects));
+    ASSERT_NE(effects, nullptr);
+    ASSERT_EQ(effects->ListRows(), 2);
+    for (row = 0; row < effects->ListRows(); ++row) {
+        AbstractEffectWidget* panel = effects->PanelAt(row);
+        ASSERT_NE(panel, nullptr) << row;
+        EXPECT_FALSE(panel->GetContainer()->Body()->isVisible()) << row;
+    }
 }
 
 // Opening a project reaches the import boxes first, which tell the layers' switched states while
