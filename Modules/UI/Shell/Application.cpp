@@ -2,6 +2,7 @@
 
 #include "Shell/BatchSortProxyModel.h"
 #include "Shell/Identity.h"
+#include "Shell/InterfaceConstants.h"
 #include "Shell/OverrideCursor.h"
 #include "Shell/ProductPicture.h"
 #include "Shell/StandardUserDialogs.h"
@@ -24,6 +25,8 @@
 #include <QPrinter>
 #include <QScreen>
 #include <QStandardItemModel>
+#include <QStyle>
+#include <QStyleFactory>
 
 #include <new>
 #include <stdexcept>
@@ -137,6 +140,11 @@ Application::Application(int& argc, char** argv) : QApplication(argc, argv), d(s
     SetUpIconTheme();
     setWindowIcon(ApplicationIcon());
     d->styleSheet = ReadResourceText(QStringLiteral(":CSS/MainWindow.css"));
+    // One look for every window, whatever style the desktop would choose: the palette reaches the
+    // menus and the dialogs that the main window's style sheet does not.
+    if (QStyle* fusion = QStyleFactory::create(QStringLiteral("Fusion")))
+        setStyle(fusion);
+    setPalette(ApplicationPalette());
 }
 
 Application::~Application()
@@ -180,6 +188,7 @@ LMerr Application::OpenProject(const QString& path)
         project = std::make_shared<app::Project>(absolutePath, code);
         if (code == app::LMerrSuccess) {
             takesStoredDefaults = false;
+            project->SetPath(absolutePath);
         } else {
             RestoreOverrideCursor();
             Dialogs().Message({.parent = activeWindow(),

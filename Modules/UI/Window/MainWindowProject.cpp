@@ -56,6 +56,9 @@ QString MainWindow::ProjectTitle(const QString& path)
 void MainWindow::SetCurrentProjectPath(const QString& path)
 {
     d->projectPath = path;
+    // The project knows its own file, so that nothing is ever written over it.
+    if (const app::ProjectPtr project = CurrentProject())
+        project->SetPath(path);
     setWindowModified(false);
     setWindowTitle(tr("%1 - %2").arg(ProjectTitle(path), ApplicationName));
     if (d->revertAction != nullptr)
@@ -249,8 +252,9 @@ bool MainWindow::SlotSaveProject()
 
 bool MainWindow::SlotSaveProjectAs()
 {
-    // The name proposed: the foreground photograph's, up to its first dot, as a project.
-    const QString folder = ProjectDialogFolder();
+    // The name proposed: the foreground photograph's, up to its first dot, as a project, in a
+    // folder the user may write (not the sample folder beside the program a sample came from).
+    const QString folder = SaveDialogFolder(ReadSetting(kProjectFolderGroup, kProjectFolderKey));
     QString proposed = folder;
     if (const QString foreground = Application::Instance()->CurrentForegroundPath(); !foreground.isEmpty()) {
         const QString base = QFileInfo(foreground).fileName().section(QLatin1Char('.'), 0, 0);

@@ -19,6 +19,7 @@
 #include <QImageReader>
 #include <QPainter>
 #include <QPrinter>
+#include <QPrintPreviewWidget>
 #include <QProcess>
 #include <QStandardPaths>
 #include <QTemporaryDir>
@@ -449,6 +450,56 @@ TEST_F(ExportPrintTest, APrintLeavesNoTemporaryFileOnAnyWayOut)
     ASSERT_EQ(messages.size(), 2u);
     EXPECT_EQ(messages[0].message.text, "Could not create the image for printing.");
     EXPECT_EQ(messages[1].message.text, "There is currently no foreground image to print.");
+    EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+    EXPECT_FALSE(App().IsExporting());
+}
+
+TEST_F(ExportPrintTest, PrintingToAFileTheProjectIsBuiltFromIsRefused)
+{
+    const auto contents = [](const QString& path) {
+        QFile file(path);
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    };
+    const QByteArray photo = contents(project.photoPath);
+    const QByteArray projectFile = contents(project.projectPath);
+    ASSERT_FALSE(photo.isEmpty());
+    SetPrinterProbeForTesting([] { return true; });
+    QPrinter& printer = App().GetPrinter();
+    printer.setOutputFormat(QPrinter::PdfFormat);
+    printer.setOutputFileName(project.photoPath);
+
+    // The print dialog: refused with the layer named, offered again, then cancelled.
+    Dialogs().AnswerPrint(true).AnswerMessage(QMessageBox::Ok).AnswerPrint(false);
+    QMetaObject::invokeMethod(&Window(), "SlotDisplayPrintDialog");
+    EXPECT_EQ(Dialogs().RequestsOf(DialogRequest::Print).size(), 2u);
+    std::vector<DialogRequest> messages = Dialogs().RequestsOf(DialogRequest::Message);
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_TRUE(messages[0].message.text.contains("the foreground photograph of the open project"))
+        << messages[0].message.text.toStdString();
+    EXPECT_EQ(contents(project.photoPath), photo);
+
+    // The preview shows the page (its own recording engine) but its print onto the project file
+    // writes nothing.
+    printer.setOutputFileName(project.projectPath);
+    Dialogs().Clear();
+    {
+        QPrintPreviewWidget preview(&printer);
+        QObject::connect(&preview, &QPrintPreviewWidget::paintRequested, &Window(),
+                         [this](QPrinter* target) {
+                             QMetaObject::invokeMethod(&Window(), "SlotPrintPreviewPaintRequested",
+                                                       Q_ARG(QPrinter*, target));
+                         });
+        preview.updatePreview();
+        EXPECT_EQ(preview.pageCount(), 1);
+        EXPECT_TRUE(Dialogs().Requests().empty());
+    }
+    Dialogs().AnswerPrintPreview(true).AnswerMessage(QMessageBox::Ok);
+    QMetaObject::invokeMethod(&Window(), "SlotDisplayPrintPreviewDialog");
+    messages = Dialogs().RequestsOf(DialogRequest::Message);
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_TRUE(messages[0].message.text.contains("the project file of the open project"))
+        << messages[0].message.text.toStdString();
+    EXPECT_EQ(contents(project.projectPath), projectFile);
     EXPECT_EQ(QApplication::overrideCursor(), nullptr);
     EXPECT_FALSE(App().IsExporting());
 }

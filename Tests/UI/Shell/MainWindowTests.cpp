@@ -14,6 +14,7 @@
 #include "Shell/AboutWidget.h"
 #include "Window/MainWindow.h"
 #include "Shell/Settings.h"
+#include "Window/TerminationSignals.h"
 #include "ProjectTestUtils.h"
 #include "Toolbox/ToolboxDockWidget.h"
 #include "Toolbox/ToolsetWidget.h"
@@ -36,6 +37,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <csignal>
 #include <functional>
 #include <memory>
 #include <tuple>
@@ -534,6 +536,24 @@ TEST_F(MainWindowTest, AfterRestoringTheDefaultsClosingWritesNothing)
     EXPECT_TRUE(ProgramSettings().allKeys().isEmpty());
 }
 
+// The system ending the program (logout, kill) finds nobody to answer a question: the window closes
+// at once and stores the settings as on any close.
+TEST_F(MainWindowTest, ATerminationSignalClosesTheWindowWithoutAQuestionAndStoresTheSettings)
+{
+    TerminationSignals termination;
+    ASSERT_TRUE(termination.IsActive());
+    ShowWindow();
+    QObject::connect(&termination, &TerminationSignals::SignalEndRequested, window.get(),
+                     &MainWindow::SlotCloseOnRequest);
+    CurrentProject()->GetCanvas().SetUseCanvasColor(true);
+    QSignalSpy requested(&termination, &TerminationSignals::SignalEndRequested);
+    ASSERT_EQ(::raise(SIGTERM), 0);
+    ASSERT_TRUE(requested.wait(5000));
+    EXPECT_FALSE(window->isVisible());
+    EXPECT_TRUE(Dialogs().RequestsOf(DialogRequest::Message).empty());
+    EXPECT_FALSE(ProgramSettings().value("MainWindow/State").toByteArray().isEmpty());
+}
+
 TEST_F(MainWindowTest, UnsavedChangesAreSavedDroppedOrKeepTheWindowOpen)
 {
     QTemporaryDir folder;
@@ -860,6 +880,26 @@ TEST_F(MainWindowTest, SaveAsProposesThePhotographsNameAsAProject)
     const std::vector<DialogRequest> files = Dialogs().RequestsOf(DialogRequest::Files);
     ASSERT_EQ(files.size(), 1u);
     EXPECT_EQ(QFileInfo(files[0].file.folder).fileName(), QFileInfo(written.photoPath).completeBaseName() + ".lumo4");
+}
+
+TEST_F(MainWindowTest, ASampleFolderBesideTheProgramIsOpenedFromButNeverOfferedForSaving)
+{
+    QTemporaryDir folder;
+    ASSERT_TRUE(folder.isValid());
+    const QString samples = QDir(folder.path()).filePath("program/Sample Images");
+    ASSERT_TRUE(QDir().mkpath(samples));
+    SetApplicationDirectory(QDir(folder.path()).filePath("program"));
+    // The sample project was opened last.
+    WriteSetting("RecentFolders", "project", samples);
+    ShowWindow();
+    Dialogs().AnswerFiles({}).AnswerFiles({});
+    QTest::keyClick(window.get(), Qt::Key_O, Qt::ControlModifier);
+    QTest::keyClick(window.get(), Qt::Key_S, Qt::ControlModifier | Qt::ShiftModifier);
+    SetApplicationDirectory(QString());
+    const std::vector<DialogRequest> files = Dialogs().RequestsOf(DialogRequest::Files);
+    ASSERT_EQ(files.size(), 2u);
+    EXPECT_EQ(files[0].file.folder, samples);
+    EXPECT_EQ(files[1].file.folder, DesktopFolder());
 }
 
 TEST_F(MainWindowTest, AnOldProjectIsUpgradedThroughSaveAsAndRevertReloadsOrKeeps)

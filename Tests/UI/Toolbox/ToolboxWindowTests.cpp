@@ -7,6 +7,7 @@
 #include "UiTest.h"
 
 #include "Canvas/CanvasScene.h"
+#include "Canvas/CanvasView.h"
 #include "Controls/Buttons.h"
 #include "Controls/SmallWidgets.h"
 #include "Controls/TableWidget.h"
@@ -24,12 +25,16 @@
 
 #include "LayerManager.h"
 
+#include <QApplication>
 #include <QDragEnterEvent>
 #include <QLineEdit>
 #include <QMimeData>
 #include <QStackedWidget>
 #include <QTemporaryDir>
+#include <QScreen>
 #include <QTest>
+
+#include <unistd.h>
 
 namespace lumo::ui::testing {
 namespace {
@@ -74,6 +79,20 @@ protected:
             if (Bar().Button(index)->isChecked())
                 return index;
         return -1;
+    }
+
+    QRect BarRect() const { return {Bar().mapToGlobal(QPoint(0, 0)), Bar().size()}; }
+
+    // The floating toolbox stands clear of the bar, beside it on the canvas's side, on the screen.
+    void ExpectBesideTheBar(bool barOnRight) const
+    {
+        const QRect dock = Dock().frameGeometry();
+        const QRect bar = BarRect();
+        EXPECT_FALSE(dock.intersects(bar)) << "toolbox over the bar";
+        EXPECT_TRUE(window->screen()->availableGeometry().contains(dock)) << "toolbox off the screen";
+        const int gap = barOnRight ? bar.left() - dock.right() : dock.left() - bar.right();
+        EXPECT_GT(gap, 0);
+        EXPECT_LT(gap, 20);
     }
 
     std::unique_ptr<MainWindow> window;
@@ -129,6 +148,101 @@ TEST_F(ToolboxWindowTest, TheDockFloatsAndDocksFromItsButtonAndCannotBeHidden)
     Dock().hide();
     EXPECT_FALSE(Dock().isHidden());
     EXPECT_TRUE(Dock().isVisible());
+}
+
+// Closing every window (as the program does when its last window closes) used to go round for
+// ever with the toolbox floating: it showed itself again each time it was closed. Closing the
+// floating toolbox itself, as a window manager may, closes the window, unless the user keeps it open.
+TEST_F(ToolboxWindowTest, ClosingEveryWindowOrTheFloatingToolboxEndsBothUnlessTheUserKeepsTheWindow)
+{
+    const std::pair<const char*, std::function<void()>> closings[] = {
+        {"every window", [] { QApplication::closeAllWindows(); }},
+        {"the floating toolbox", [this] { Dock().close(); }},
+    };
+    for (const auto& [name, closeThem] : closings) {
+        SCOPED_TRACE(name);
+        ProgramSettings().clear();
+        ShowWindow();
+        Dock().setFloating(true);
+        ProcessEvents();
+        ASSERT_TRUE(Dock().isVisible());
+
+        // Unsaved work and Cancel: nothing closes, and the toolbox is still there.
+        CurrentProject()->GetCanvas().SetUseCanvasColor(true);
+        Dialogs().AnswerMessage(QMessageBox::Cancel);
+        alarm(30); // a closing that never returns ends the test program instead of hanging it
+        closeThem();
+        EXPECT_TRUE(window->isVisible());
+        EXPECT_TRUE(Dock().isVisible());
+
+        Dialogs().AnswerMessage(QMessageBox::No);
+        closeThem();
+        alarm(0);
+        EXPECT_FALSE(window->isVisible());
+        EXPECT_FALSE(Dock().isVisible());
+        EXPECT_TRUE(Dock().isFloating());
+        EXPECT_FALSE(ProgramSettings().value("MainWindow/State").toByteArray().isEmpty());
+        window.reset();
+        ASSERT_EQ(App().OpenProject(QString()), app::LMerrSuccess);
+    }
+}
+
+TEST_F(ToolboxWindowTest, UndockedTheToolboxStandsBesideTheBarAndComesBackWhereItWasLeft)
+{
+    for (const bool barOnRight : {true, false}) {
+        SCOPED_TRACE(barOnRight ? "bar on the right" : "bar on the left");
+        ProgramSettings().clear();
+        ShowWindow();
+        if (!barOnRight) {
+            CurrentProject()->SetToolsetPosition(app::ToolsetPositionLeft);
+            window->Model()->NotifyObservers(DataTypeInterface, App().GetDocument()->Id(), FieldTypeToolsetPosition);
+        }
+        ProcessEvents();
+        Dock().TitleBar()->FloatButton()->click();
+        ProcessEvents();
+        ASSERT_TRUE(Dock().isFloating());
+        ExpectBesideTheBar(barOnRight);
+        ASSERT_TRUE(window->close());
+        window.reset();
+    }
+
+    // The next start shows it where the user left it.
+    ShowWindow();
+    ProcessEvents();
+    ASSERT_TRUE(Dock().isFloating());
+    ASSERT_TRUE(Dock().isVisible());
+    ExpectBesideTheBar(false);
+    Dock().setGeometry(600, 200, Dock().width(), 600);
+    ProcessEvents();
+    ASSERT_TRUE(window->close());
+    window.reset();
+    ShowWindow();
+    ProcessEvents();
+    EXPECT_EQ(Dock().frameGeometry().topLeft(), QPoint(600, 200));
+
+    // Left over the bar, it comes back beside the bar; partly off the screen, on the screen.
+    for (const QPoint place : {BarRect().topLeft(), QPoint(1800, 900)}) {
+        const bool overBar = place == BarRect().topLeft();
+        Dock().move(place);
+        ProcessEvents();
+        ASSERT_TRUE(window->close());
+        window.reset();
+        ShowWindow();
+        ProcessEvents();
+        if (overBar)
+            ExpectBesideTheBar(false);
+        else
+            EXPECT_TRUE(window->screen()->availableGeometry().contains(Dock().frameGeometry()));
+    }
+
+    // The bar moved to the other side, under the toolbox: the toolbox moves.
+    const QWidget* view = window->GetCanvasView();
+    Dock().move(view->mapToGlobal(QPoint(view->width() - Dock().width() - 10, 0)).x(), BarRect().top());
+    ProcessEvents();
+    CurrentProject()->SetToolsetPosition(app::ToolsetPositionRight);
+    window->Model()->NotifyObservers(DataTypeInterface, App().GetDocument()->Id(), FieldTypeToolsetPosition);
+    ProcessEvents();
+    EXPECT_FALSE(Dock().frameGeometry().intersects(BarRect()));
 }
 
 TEST_F(ToolboxWindowTest, CtrlTabCyclesTheSectionsFromATextBoxAndFromTheFloatingDock)
