@@ -10,8 +10,9 @@ root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 build="${LUMORA_BUILD_DIR:-$root/build}"
 cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DLUMORA_BENCHMARKS=ON >/dev/null
 
-all=(ProcessorBenchmarks KeyerBenchmarks CompositorBenchmarks RenderBenchmarks LayerRenderBenchmarks
-     CanvasRenderBenchmarks LoadBenchmarks SliderDragBenchmarks StartupBenchmarks)
+# Every program Benchmarks/CMakeLists.txt declares, read from it so a new one is never left out.
+mapfile -t all < <(sed -n 's/^lumora_add_benchmark(\([A-Za-z0-9_]*\).*/\1/p' "$root/Benchmarks/CMakeLists.txt")
+[ ${#all[@]} -gt 0 ] || { echo "no benchmark programs found in Benchmarks/CMakeLists.txt" >&2; exit 1; }
 programs=()
 extra=()
 while [ $# -gt 0 ]; do

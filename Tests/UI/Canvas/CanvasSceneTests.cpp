@@ -97,6 +97,46 @@ void ExpectAgreement(const Agreement& agreement)
     EXPECT_GE(static_cast<double>(agreement.subjectRight) / agreement.subject, 0.90);
 }
 
+// Reaches the scene's backdrop painting, to paint it on its own into an image.
+struct BackdropAccess : CanvasScene {
+    using CanvasScene::drawBackground;
+};
+
+QImage PaintBackdrop(CanvasScene& scene)
+{
+    QImage painted(scene.sceneRect().size().toSize(), QImage::Format_ARGB32_Premultiplied);
+    painted.fill(qRgb(255, 0, 255));
+    QPainter painter(&painted);
+    (scene.*(&BackdropAccess::drawBackground))(&painter, scene.sceneRect());
+    return painted;
+}
+
+// Every pass drawn in full, one over the other: black, the checker on the canvas, the image.
+QImage EveryPass(const QSize& size, const QImage& image, const QRect& target)
+{
+    QImage painted(size, QImage::Format_ARGB32_Premultiplied);
+    painted.fill(qRgb(255, 0, 255));
+    QPainter painter(&painted);
+    painter.setPen(Qt::NoPen);
+    painter.setBrush(QColor(0, 0, 0));
+    painter.drawRect(QRect(QPoint(0, 0), size));
+    painter.drawTiledPixmap(CanvasRectInWorkspace(), QPixmap(QStringLiteral(":/Canvas/CheckBackground.png")),
+                            QPoint(0, 0));
+    painter.drawImage(target, image);
+    return painted;
+}
+
+int DifferentPixels(const QImage& a, const QImage& b)
+{
+    if (a.size() != b.size())
+        return -1;
+    int different = 0;
+    for (int y = 0; y < a.height(); ++y)
+        for (int x = 0; x < a.width(); ++x)
+            different += a.pixel(x, y) != b.pixel(x, y) ? 1 : 0;
+    return different;
+}
+
 using CanvasSceneTest = CanvasTest;
 
 TEST_F(CanvasSceneTest, AGrabShowsTheKeyedPhotographOverTheBackgroundOnTheFittedCanvas)
@@ -500,6 +540,69 @@ TEST_F(CanvasSceneTest, ARenderOutOfMemoryInThePaintGoesToTheFatalRoad)
     ASSERT_EQ(Dialogs().RequestsOf(DialogRequest::Message).size(), 1u);
     EXPECT_TRUE(Dialogs().Requests()[0].message.text.startsWith("There is not enough memory available."));
     EXPECT_TRUE(scene.CanvasImage().isNull());
+}
+
+TEST_F(CanvasSceneTest, TheBackdropLeavesOutOnlyWhatTheImageHidesAndShowsTheSamePixels)
+{
+    ShowGreenScreenProject(0.05);
+    const QRect target = App().WindowCacheRect();
+    const QRect canvas = CanvasRectInWorkspace();
+    ASSERT_TRUE(target.contains(canvas));
+    ASSERT_FALSE(canvas.isEmpty());
+
+    // An image of the window at 1/divisor: opaque where the canvas lies (or everywhere), with a
+    // gradient so that a scaled draw shows where it samples, transparent around it.
+    const auto windowImage = [&](int divisor, QImage::Format format, bool opaqueAround) {
+        QImage image(target.width() / divisor, target.height() / divisor, format);
+        image.fill(opaqueAround ? QColor(90, 90, 120) : QColor(Qt::transparent));
+        const QRect onCanvas((canvas.left() - target.left()) / divisor, (canvas.top() - target.top()) / divisor,
+                             canvas.width() / divisor, canvas.height() / divisor);
+        for (int y = onCanvas.top(); y <= onCanvas.bottom(); ++y)
+            for (int x = onCanvas.left(); x <= onCanvas.right(); ++x)
+                image.setPixel(x, y, qRgba(x % 256, y % 256, 200, 255));
+        return std::make_pair(image, onCanvas);
+    };
+    struct Case {
+        const char* name;
+        QImage image; // null: the pipeline's own render
+    };
+    std::vector<Case> cases;
+    cases.push_back({"the pipeline's render", QImage()});
+    cases.push_back({"opaque everywhere", windowImage(1, QImage::Format_ARGB32, true).first});
+    cases.push_back({"an opaque format", windowImage(1, QImage::Format_RGB32, true).first});
+    cases.push_back({"opaque on the canvas", windowImage(1, QImage::Format_ARGB32, false).first});
+    cases.push_back({"a half-size preview opaque on the canvas", windowImage(2, QImage::Format_ARGB32, false).first});
+    {
+        auto [image, onCanvas] = windowImage(1, QImage::Format_ARGB32, false);
+        image.setPixel(onCanvas.center(), qRgba(0, 0, 0, 0));
+        image.setPixel(onCanvas.bottomRight(), qRgba(40, 40, 40, 128));
+        cases.push_back({"see-through pixels on the canvas", image});
+    }
+    {
+        auto [image, onCanvas] = windowImage(1, QImage::Format_ARGB32, true);
+        image.setPixel(0, 0, qRgba(0, 0, 0, 0));
+        image.setPixel(onCanvas.topLeft(), qRgba(0, 0, 0, 0));
+        cases.push_back({"opaque but for a corner of the window and of the canvas", image});
+    }
+
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        if (!c.image.isNull())
+            scene.SetRenderCall([&](QImage& image, const CanvasRenderRequest&) {
+                image = c.image;
+                return app::LMerrSuccess;
+            });
+        scene.SlotRedrawScene(HXDownsampleFactor0);
+        const QImage shortcut = PaintBackdrop(scene);
+        ASSERT_FALSE(scene.CanvasImage().isNull());
+        const QImage expected = EveryPass(shortcut.size(), scene.CanvasImage(), target);
+        EXPECT_EQ(DifferentPixels(shortcut, expected), 0);
+        // A repaint without a render answers from what it knew of the image: the same pixels.
+        EXPECT_EQ(DifferentPixels(PaintBackdrop(scene), expected), 0);
+    }
+    // And so does the view itself.
+    const QImage grab = Grab();
+    EXPECT_EQ(grab.pixel(canvas.center()), scene.CanvasImage().pixel(canvas.center()));
 }
 
 } // namespace
