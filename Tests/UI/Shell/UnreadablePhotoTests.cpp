@@ -200,7 +200,7 @@ TEST_P(UnreadablePhotoTest, IsListedOnceAndTheWindowGoesOnWorking)
     }
 
     ASSERT_EQ(Messages(), 1u);
-    const MessageRequest& message = Dialogs().RequestsOf(DialogRequest::Message).front().message;
+    const MessageRequest message = Dialogs().RequestsOf(DialogRequest::Message).front().message;
     EXPECT_EQ(message.icon, QMessageBox::Warning);
     EXPECT_TRUE(message.text.contains(QStringLiteral("%1 (%2)").arg(QDir::toNativeSeparators(photo), c.reason)))
         << message.text.toStdString();
