@@ -1,5 +1,6 @@
 // The key chain of a new project on a 42-megapixel photograph and on its factor-3 preview.
-// Times are reported, never asserted.
+// Times are reported, never asserted. LUMORA_VECTOR_BUILD=baseline or avx2 limits the engine's
+// row loops to that build, to time a processor without the wider ones on this one.
 
 #include "KeyingScenes.h"
 
@@ -8,12 +9,15 @@
 #include "hvn/image/HXOperation.h"
 
 #include "BusyMachine.h"
+#include "kernels/PixelSupport.h"
 
 #include <benchmark/benchmark.h>
 
+#include <cstdlib>
 #include <cstring>
 #include <map>
 #include <memory>
+#include <string>
 
 using namespace hvn::image;
 
@@ -80,4 +84,19 @@ LUMORA_BENCHMARK(BM_DefaultKeyChain42MP, ->Arg(8)->Arg(1)->Unit(benchmark::kMill
 LUMORA_BENCHMARK(BM_DefaultKeyChainPreview, ->Arg(8)->Arg(1)->Unit(benchmark::kMillisecond)->UseRealTime());
 LUMORA_BENCHMARK(BM_AutoDetectKeyColor42MP, ->Arg(8)->Unit(benchmark::kMillisecond)->UseRealTime());
 
-BENCHMARK_MAIN();
+int main(int argc, char** argv)
+{
+    namespace k = hvn::image::kernels;
+    if (const char* build = std::getenv("LUMORA_VECTOR_BUILD")) {
+        const std::string name = build;
+        k::LimitVectorBuild(name == "baseline" ? k::VectorBuild::Baseline
+                            : name == "avx2"   ? k::VectorBuild::Avx2
+                                               : k::VectorBuild::Avx512);
+    }
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv))
+        return 1;
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}

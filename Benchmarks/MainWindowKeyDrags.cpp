@@ -7,7 +7,7 @@
 #include "Canvas/CanvasView.h"
 #include "Shell/Application.h"
 #include "Shell/LumoModel.h"
-#include "Shell/MainWindow.h"
+#include "Window/MainWindow.h"
 #include "Toolbox/EffectSections.h"
 #include "Toolbox/ToolboxDockWidget.h"
 

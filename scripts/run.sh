@@ -12,11 +12,12 @@ cmake --build "$build" --parallel "$(nproc)" --target Lumora4 lumora-samples
 
 if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ] && [ -z "${QT_QPA_PLATFORM:-}" ]; then
   cat >&2 <<'TEXT'
-There is no display to show the program on. Run it under a virtual X server instead:
+There is no display to show the program on. Run it under a virtual X server instead, with a
+window manager (without one, dialogs have no title bars):
 
-    xvfb-run -a -s "-screen 0 1920x1080x24" scripts/run.sh [project.lumo4]
+    xvfb-run -a -s "-screen 0 1920x1080x24" sh -c 'openbox & scripts/run.sh [project.lumo4]'
 
-(xvfb-run comes with the xvfb package, which scripts/setup.sh installs.)
+(xvfb-run and openbox come with the xvfb and openbox packages, which scripts/setup.sh installs.)
 TEXT
   exit 1
 fi

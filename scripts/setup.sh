@@ -2,14 +2,16 @@
 # Installs what the build and the tests need on Debian 12. Idempotent: installs only what is missing.
 set -euo pipefail
 
+# xdg-utils: xdg-open, through which the program opens its help pages and web addresses.
 packages=(
   g++ cmake ninja-build pkg-config git
   qt6-base-dev qt6-base-dev-tools qt6-image-formats-plugins
   libtomcrypt-dev libgtest-dev libgmock-dev libbenchmark-dev libtbb-dev
   clang-14 libclang-rt-14-dev
   xvfb xauth fonts-dejavu-core adwaita-icon-theme locales
-  xdotool openbox jq
+  xdotool openbox jq x11-utils
   poppler-utils
+  xdg-utils
 )
 
 missing=()

@@ -8,18 +8,25 @@
 //   within 2 px of the subject;
 // - holes: opaque pixels (true alpha 1) keyed below 0.9, in % of the opaque pixels, strands
 //   aside (their cores are measured by the strand error);
-// - strands: mean |alpha - truth| over hair and cord pixels;
+// - strands: mean |alpha - truth| over hair and cord pixels; recall: keyed alpha summed over the
+//   strand pixels beyond the opaque subject's outline (more than 3 px from it), divided by the true
+//   alpha summed there (faint flyaways keyed to nothing read far below 1);
+// - row streaks: in semi-transparent areas, the mean |vertical step| of the alpha error against
+//   its mean |horizontal step| (near 1 when the error has no direction; far from 1 for artefacts
+//   that run along rows or columns);
 // - RMS: the keyed result composited over mid-grey against the truth composited the same way, in
 //   levels of 255, over the whole frame (and over the subject, where the true alpha is above 0);
 // - colour: mean colour error (levels, weighted by the true alpha) of the keyed foreground;
-// - true colours after spill suppression: for opaque skin, yellow, cyan and khaki the largest
+// - true colours after spill suppression: for opaque skin, yellow, cyan, khaki and dark brown the largest
 //   channel shift of their mean colour, and for grey under the backdrop's cast how far its key
 //   channel still stands above the mean of the other two; beside them, how far the photograph's
 //   own colour already stands from the truth (JPEG compression).
 // For the default chain it also splits the errors by the kind of region a pixel belongs to, so a
 // change can be judged where keys are hard (strands, soft edges, semi-transparent areas).
-// Usage: MeasureKeying <folder> [--save <folder>] [--no-baseline] [--scene <name>]
-//        --save writes each keyed result as PNG; --no-baseline skips the chroma-distance key;
+// Usage: MeasureKeying <folder> [--save <folder>] [--crops <folder>] [--no-baseline] [--scene <name>]
+//        --save writes each keyed result as PNG; --crops writes crops of the hard places of each
+//        scene (true alpha, keyed alpha, error, result over grey; at 100 % above, the middle at
+//        400 % below); --no-baseline skips the chroma-distance key;
 //        --scene measures only <name>-photo.png with its truths (any photograph written in the
 //        generator's form, such as a sample image with its true matte).
 
@@ -49,15 +56,27 @@ using namespace hvn::image;
 namespace {
 
 // The kinds of pixel the errors are split by.
-enum Kind { KindStrands, KindSoftEdges, KindSemiTransparent, KindOpaque, KindGreenishCloth, KindBackdrop, KindCount };
-const char* const kKindNames[KindCount] = {"strands",      "soft edges",      "semi-transp.",
-                                           "opaque",       "  green cloth",   "backdrop"};
+enum Kind {
+    KindStrands,
+    KindSoftEdges,
+    KindSemiTransparent,
+    KindFineTexture,
+    KindOpaque,
+    KindGreenishCloth,
+    KindBackdrop,
+    KindCount
+};
+const char* const kKindNames[KindCount] = {"strands", "soft edges",    "semi-transp.", "fine texture",
+                                           "opaque",  "  green cloth", "backdrop"};
 
 // Hair and cords are strands whatever their alpha; veils, glass, sheer fabric and the flame are
 // semi-transparent while partly covering; other subject pixels are soft edges while partly
 // covered. Green-ish cloth (opaque) is also counted on its own, as a part of the opaque subject.
+// Twigs and lace count as fine texture with the backdrop between their threads.
 Kind KindOf(std::uint8_t truth, std::uint8_t region)
 {
+    if (region == RegionLace)
+        return KindFineTexture;
     if (truth == 0)
         return KindBackdrop;
     if (region == RegionHair || region == RegionCord)
@@ -70,8 +89,8 @@ Kind KindOf(std::uint8_t truth, std::uint8_t region)
 }
 
 // The colours whose truth spill suppression must keep, and grey under a cast that it must mend.
-enum Checked { CheckedSkin, CheckedYellow, CheckedCyan, CheckedKhaki, CheckedTintedGrey, CheckedCount };
-const char* const kCheckedNames[CheckedCount] = {"skin", "yellow", "cyan", "khaki", "grey cast"};
+enum Checked { CheckedSkin, CheckedYellow, CheckedCyan, CheckedKhaki, CheckedBrown, CheckedTintedGrey, CheckedCount };
+const char* const kCheckedNames[CheckedCount] = {"skin", "yellow", "cyan", "khaki", "dark brown", "grey cast"};
 
 int CheckedOf(std::uint8_t region)
 {
@@ -80,6 +99,7 @@ int CheckedOf(std::uint8_t region)
     case RegionYellow: return CheckedYellow;
     case RegionCyan: return CheckedCyan;
     case RegionKhaki: return CheckedKhaki;
+    case RegionBrown: return CheckedBrown;
     case RegionTintedGrey: return CheckedTintedGrey;
     default: return -1;
     }
@@ -87,6 +107,7 @@ int CheckedOf(std::uint8_t region)
 
 constexpr int kEdgeReach = 2;
 constexpr int kBlockReach = 16;
+constexpr int kOutlineReach = 3;
 
 struct KindErrors {
     double sad = 0;
@@ -129,6 +150,12 @@ struct Errors {
     double opaque = 0;
     double strandError = 0;
     double strandPixels = 0;
+    double recallKeyed = 0; // alpha sums over strand pixels beyond the opaque outline
+    double recallTruth = 0;
+    double verticalSteps = 0; // |steps| of the alpha error between semi-transparent neighbours
+    double verticalPairs = 0;
+    double horizontalSteps = 0;
+    double horizontalPairs = 0;
     double composite = 0; // sum of squared composite errors over all channels
     double subjectComposite = 0;
     double subjectPixels = 0;
@@ -153,6 +180,12 @@ struct Errors {
         opaque += o.opaque;
         strandError += o.strandError;
         strandPixels += o.strandPixels;
+        recallKeyed += o.recallKeyed;
+        recallTruth += o.recallTruth;
+        verticalSteps += o.verticalSteps;
+        verticalPairs += o.verticalPairs;
+        horizontalSteps += o.horizontalSteps;
+        horizontalPairs += o.horizontalPairs;
         composite += o.composite;
         subjectComposite += o.subjectComposite;
         subjectPixels += o.subjectPixels;
@@ -160,19 +193,29 @@ struct Errors {
     }
     double HolesPercent() const { return 100.0 * holes / std::max(1.0, opaque); }
     double StrandError() const { return strandError / std::max(1.0, strandPixels); }
+    // NaN where the scene has (almost) none of what is measured.
+    double Recall() const { return recallTruth < 50 ? std::nan("") : recallKeyed / recallTruth; }
+    double RowStreak() const
+    {
+        if (verticalPairs < 1000 || horizontalPairs < 1000)
+            return std::nan("");
+        return (verticalSteps / verticalPairs) / std::max(1e-9, horizontalSteps / horizontalPairs);
+    }
     double Rms() const { return std::sqrt(composite / std::max(1.0, 3.0 * pixels)); }
     double SubjectRms() const { return std::sqrt(subjectComposite / std::max(1.0, 3.0 * subjectPixels)); }
 
     static void PrintHeader()
     {
-        std::printf("%-22s %-8s %8s %8s %8s %8s %8s %7s %7s %6s %6s %6s %6s\n", "scene", "method", "SAD", "MSE x1e3",
-                    "leak px", "near", "edge", "holes%", "strands", "RMS", "RMS fg", "colour", "ms");
+        std::printf("%-22s %-8s %8s %8s %8s %8s %8s %7s %7s %6s %6s %6s %6s %6s %6s\n", "scene", "method", "SAD",
+                    "MSE x1e3", "leak px", "near", "edge", "holes%", "strands", "recall", "streak", "RMS", "RMS fg",
+                    "colour", "ms");
     }
     void Print(const char* scene, const char* method) const
     {
-        std::printf("%-22s %-8s %8.1f %8.3f %8.0f %8.0f %8.0f %7.3f %7.3f %6.2f %6.2f %6.2f %6.0f\n", scene, method,
-                    sad, 1000.0 * squared / std::max(1.0, pixels), leak, nearLeak, edgeLeak, HolesPercent(), StrandError(), Rms(),
-                    SubjectRms(), colour / std::max(1e-9, weight), milliseconds);
+        std::printf("%-22s %-8s %8.1f %8.3f %8.0f %8.0f %8.0f %7.3f %7.3f %6.3f %6.2f %6.2f %6.2f %6.2f %6.0f\n", scene,
+                    method, sad, 1000.0 * squared / std::max(1.0, pixels), leak, nearLeak, edgeLeak, HolesPercent(),
+                    StrandError(), Recall(), RowStreak(), Rms(), SubjectRms(), colour / std::max(1e-9, weight),
+                    milliseconds);
     }
     void PrintKinds() const
     {
@@ -325,6 +368,42 @@ Errors Measure(const HXImage8& keyed, const QImage& alpha, const QImage& foregro
     const int w = keyed.Width();
     const std::vector<std::uint8_t> atEdge = NearSubject(alpha, kEdgeReach);
     const std::vector<std::uint8_t> nearSubject = NearSubject(alpha, kBlockReach);
+    // The opaque subject's outline, strands aside, grown by kOutlineReach: strand pixels beyond it
+    // are flyaways over plain backdrop.
+    QImage opaqueSubject(alpha.size(), QImage::Format_Grayscale8);
+    for (int y = 0; y < alpha.height(); ++y) {
+        const std::uint8_t* truth = alpha.constScanLine(y);
+        const std::uint8_t* fg = foreground.constScanLine(y);
+        std::uint8_t* o = opaqueSubject.scanLine(y);
+        for (int x = 0; x < alpha.width(); ++x)
+            o[x] = truth[x] == 255 && fg[4 * x + 3] != RegionHair && fg[4 * x + 3] != RegionCord ? 255 : 0;
+    }
+    const std::vector<std::uint8_t> withinOutline = NearSubject(opaqueSubject, kOutlineReach);
+    // Semi-transparent pixels' alpha error, for the row-streak figure.
+    const auto translucent = [&](const std::uint8_t* truth, const std::uint8_t* fg, int x) {
+        return KindOf(truth[x], fg[4 * x + 3]) == KindSemiTransparent;
+    };
+    for (int y = 0; y < keyed.Height(); ++y) {
+        const std::uint8_t* truth = alpha.constScanLine(y);
+        const std::uint8_t* fg = foreground.constScanLine(y);
+        const std::uint8_t* k = keyed.Buffer() + static_cast<std::size_t>(y) * w * 4;
+        const bool below = y + 1 < keyed.Height();
+        const std::uint8_t* truthBelow = below ? alpha.constScanLine(y + 1) : nullptr;
+        const std::uint8_t* fgBelow = below ? foreground.constScanLine(y + 1) : nullptr;
+        for (int x = 0; x < w; ++x) {
+            if (!translucent(truth, fg, x))
+                continue;
+            const int error = int(k[4 * x + 3]) - int(truth[x]);
+            if (x + 1 < w && translucent(truth, fg, x + 1)) {
+                e.horizontalSteps += std::abs(int(k[4 * x + 7]) - int(truth[x + 1]) - error) / 255.0;
+                e.horizontalPairs += 1;
+            }
+            if (below && translucent(truthBelow, fgBelow, x)) {
+                e.verticalSteps += std::abs(int(k[4 * (x + w) + 3]) - int(truthBelow[x]) - error) / 255.0;
+                e.verticalPairs += 1;
+            }
+        }
+    }
     for (int y = 0; y < keyed.Height(); ++y) {
         const std::uint8_t* truth = alpha.constScanLine(y);
         const std::uint8_t* fg = foreground.constScanLine(y);
@@ -366,8 +445,12 @@ Errors Measure(const HXImage8& keyed, const QImage& alpha, const QImage& foregro
             if (kind == KindStrands) {
                 e.strandError += std::abs(d);
                 e.strandPixels += 1;
+                if (!withinOutline[static_cast<std::size_t>(y) * w + x]) {
+                    e.recallKeyed += a;
+                    e.recallTruth += t;
+                }
             }
-            if (truth[x] == 255 && kind != KindStrands) {
+            if (truth[x] == 255 && kind != KindStrands && kind != KindFineTexture) {
                 e.opaque += 1;
                 e.holes += k[3] < 230; // below 0.9
                 if (const int c = CheckedOf(fg[3]); c >= 0) {
@@ -407,6 +490,62 @@ void PrintChecked(const char* scene, const Errors& e, bool photographed = false)
     std::printf("\n");
 }
 
+// The hard places of each kind of scene, as centres in fractions of the frame.
+struct CropPlace {
+    const char* name;
+    double x, y;
+};
+
+std::vector<CropPlace> CropPlaces(SceneKind kind)
+{
+    switch (kind) {
+    case SceneKind::Portrait:
+        return {{"hair", 0.39, 0.4}, {"cloth", 0.62, 0.8}, {"cloth-edge", 0.74, 0.85}, {"veil", 0.79, 0.3}};
+    case SceneKind::Warm: return {{"flame", 0.675, 0.15}, {"scarf", 0.85, 0.6}, {"hair", 0.34, 0.25}};
+    case SceneKind::Wardrobe: return {{"scarf", 0.14, 0.6}, {"board", 0.42, 0.6}, {"cyan", 0.56, 0.7}};
+    case SceneKind::LowKey: return {{"flyaways", 0.42, 0.45}, {"glass", 0.78, 0.7}};
+    case SceneKind::Fine:
+        return {{"flyaways", 0.245, 0.36}, {"locks", 0.33, 0.27}, {"lace", 0.78, 0.25}, {"twigs", 0.8, 0.75}};
+    }
+    return {};
+}
+
+// Writes <scene>-<place>.png for each hard place: four panels side by side (true alpha, keyed
+// alpha, the error as mid-grey plus twice keyed minus true, the keyed result over mid-grey), 240 x
+// 180 pixels at 100 %, and below them their middle 60 x 45 pixels at 400 %.
+void WriteCrops(const HXImage8& keyed, const QImage& alpha, SceneKind kind, const QString& folder,
+                const std::string& scene)
+{
+    constexpr int cw = 240, ch = 180, zoom = 4;
+    const int w = keyed.Width(), h = keyed.Height();
+    for (const CropPlace& place : CropPlaces(kind)) {
+        const int x0 = std::clamp(int(place.x * w) - cw / 2, 0, std::max(0, w - cw));
+        const int y0 = std::clamp(int(place.y * h) - ch / 2, 0, std::max(0, h - ch));
+        QImage out(4 * cw, 2 * ch, QImage::Format_RGB32);
+        out.fill(Qt::black);
+        const auto panels = [&](int px, int py) {
+            const int x = std::min(x0 + px, w - 1), y = std::min(y0 + py, h - 1);
+            const std::uint8_t* k = keyed.Buffer() + (static_cast<std::size_t>(y) * w + x) * 4;
+            const int t = alpha.constScanLine(y)[x];
+            const int e = std::clamp(128 + 2 * (int(k[3]) - t), 0, 255);
+            const auto over = [&](int c) { return (k[c] * k[3] + 128 * (255 - k[3]) + 127) / 255; };
+            return std::array<QRgb, 4>{qRgb(t, t, t), qRgb(k[3], k[3], k[3]), qRgb(e, e, e),
+                                       qRgb(over(2), over(1), over(0))};
+        };
+        for (int py = 0; py < ch; ++py)
+            for (int px = 0; px < cw; ++px) {
+                const auto p = panels(px, py);
+                for (int i = 0; i < 4; ++i)
+                    out.setPixel(i * cw + px, py, p[i]);
+                // The middle, four times as large.
+                const auto m = panels(cw / 2 - cw / (2 * zoom) + px / zoom, ch / 2 - ch / (2 * zoom) + py / zoom);
+                for (int i = 0; i < 4; ++i)
+                    out.setPixel(i * cw + px, ch + py, m[i]);
+            }
+        out.save(folder + "/" + QString::fromStdString(scene) + "-" + place.name + ".png", "PNG", 80);
+    }
+}
+
 struct SceneFiles {
     QImage photo;
     QImage alpha;
@@ -427,12 +566,15 @@ int main(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);
     QString saveFolder;
+    QString cropFolder;
     bool baseline = true;
     std::string only;
     bool usage = argc < 2;
     for (int i = 2; i < argc && !usage; ++i) {
         if (std::strcmp(argv[i], "--save") == 0 && i + 1 < argc)
             saveFolder = QString::fromLocal8Bit(argv[++i]);
+        else if (std::strcmp(argv[i], "--crops") == 0 && i + 1 < argc)
+            cropFolder = QString::fromLocal8Bit(argv[++i]);
         else if (std::strcmp(argv[i], "--no-baseline") == 0)
             baseline = false;
         else if (std::strcmp(argv[i], "--scene") == 0 && i + 1 < argc)
@@ -441,14 +583,16 @@ int main(int argc, char** argv)
             usage = true;
     }
     if (usage) {
-        std::fprintf(stderr, "usage: %s <folder> [--save <folder>] [--no-baseline] [--scene <name>]\n", argv[0]);
+        std::fprintf(stderr, "usage: %s <folder> [--save <folder>] [--crops <folder>] [--no-baseline] [--scene <name>]\n",
+                     argv[0]);
         return 2;
     }
     const QString folder = QString::fromLocal8Bit(argv[1]);
-    if (!saveFolder.isEmpty() && !QDir().mkpath(saveFolder)) {
-        std::fprintf(stderr, "cannot make %s\n", qPrintable(saveFolder));
-        return 2;
-    }
+    for (const QString& made : {saveFolder, cropFolder})
+        if (!made.isEmpty() && !QDir().mkpath(made)) {
+            std::fprintf(stderr, "cannot make %s\n", qPrintable(made));
+            return 2;
+        }
     const hvn::common::HXLookupTables tables(true);
     const char* methods[2] = {"default", "baseline"};
     const int methodCount = baseline ? 2 : 1;
@@ -509,6 +653,8 @@ int main(int argc, char** argv)
                 if (!saveFolder.isEmpty())
                     QImage(keyed.Buffer(), w, h, w * 4, QImage::Format_ARGB32)
                         .save(saveFolder + "/" + QString::fromStdString(spec.name) + "-keyed.png", "PNG", 80);
+                if (!cropFolder.isEmpty())
+                    WriteCrops(keyed, alpha, spec.kind, cropFolder, spec.name);
             }
         }
     }

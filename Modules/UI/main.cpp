@@ -1,8 +1,8 @@
 // The program: everything it does is in the library, from RunProgram on.
 
 #include "Shell/Application.h"
-#include "Shell/StartUp.h"
-#include "Shell/StartupTrace.h"
+#include "Window/StartUp.h"
+#include "Window/StartupTrace.h"
 
 int main(int argc, char** argv)
 {

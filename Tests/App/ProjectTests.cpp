@@ -15,6 +15,9 @@
 
 #include <functional>
 
+#include <fcntl.h>
+#include <sys/stat.h>
+
 using namespace lumo::app;
 using namespace lumo::test;
 
@@ -522,6 +525,63 @@ TEST_F(SavedProjectTest, FailedSaveReturns17AndKeepsThePreviousFile)
                                    QStringLiteral("4.0")),
               LMerrCannotWrite);
     EXPECT_EQ(ReadBytes(m_path), before);
+}
+
+TEST_F(SavedProjectTest, TwoProjectsSavingOneFileSeeEachOthersSaves)
+{
+    // Two copies of the work opened from one file: each save is seen by the other, never by the
+    // one that made it.
+    LMerr result = LMerrDefaultProject;
+    const auto other = OpenProject(m_path, result);
+    ASSERT_EQ(result, LMerrSuccess);
+    EXPECT_FALSE(m_project->FileChangedOnDisk(m_path));
+    EXPECT_FALSE(other->FileChangedOnDisk(m_path));
+
+    other->SetCurrentThumbnailFolder(QStringLiteral("other's work"));
+    ASSERT_EQ(other->SaveToXml(m_path, QStringLiteral("v"), QStringLiteral("4.0")), LMerrSuccess);
+    EXPECT_FALSE(other->FileChangedOnDisk(m_path));
+    EXPECT_TRUE(m_project->FileChangedOnDisk(m_path));
+
+    ASSERT_EQ(m_project->SaveToXml(m_path, QStringLiteral("v"), QStringLiteral("4.0")), LMerrSuccess);
+    EXPECT_FALSE(m_project->FileChangedOnDisk(m_path)) << "a save after its own save";
+    EXPECT_TRUE(other->FileChangedOnDisk(m_path));
+
+    // Only the file it was read from or saved to counts, and only while it exists; a project
+    // never saved has no file.
+    EXPECT_FALSE(m_project->FileChangedOnDisk(PathOf(QStringLiteral("elsewhere.lumo4"))));
+    EXPECT_FALSE(NewProject()->FileChangedOnDisk(m_path));
+    ASSERT_TRUE(QFile::remove(m_path));
+    EXPECT_FALSE(m_project->FileChangedOnDisk(m_path));
+}
+
+TEST_F(SavedProjectTest, AChangeOfSizeTimeOrBytesAloneIsSeen)
+{
+    const QByteArray saved = ReadBytes(m_path);
+    QByteArray sameSize = saved;
+    sameSize[sameSize.indexOf("<canvas") + 1] = 'C';
+    const struct {
+        const char* name;
+        QByteArray bytes;
+        bool keepTime; // to the nanosecond
+    } cases[] = {
+        {"longer", saved + " ", false},
+        {"time only", saved, false},
+        {"same size and time, other bytes", sameSize, true},
+    };
+    const QByteArray name = QFile::encodeName(m_path);
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        ASSERT_EQ(m_project->SaveToXml(m_path, QStringLiteral("any version"), QStringLiteral("4.0")), LMerrSuccess);
+        ASSERT_FALSE(m_project->FileChangedOnDisk(m_path));
+        struct stat before {};
+        ASSERT_EQ(::stat(name.constData(), &before), 0);
+        ASSERT_TRUE(WriteBytes(m_path, c.bytes));
+        struct timespec times[2] = {before.st_atim, before.st_mtim};
+        if (!c.keepTime)
+            times[1].tv_sec += 5;
+        ASSERT_EQ(::utimensat(AT_FDCWD, name.constData(), times, 0), 0);
+        EXPECT_TRUE(m_project->FileChangedOnDisk(m_path));
+    }
 }
 
 TEST(ProjectDigestTest, Sha512OfBytesAndFiles)

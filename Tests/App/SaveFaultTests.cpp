@@ -16,7 +16,11 @@
 
 #include <cstdlib>
 
+#include <grp.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <new>
 
 namespace {
@@ -292,6 +296,56 @@ TEST_F(SaveFaultTest, TargetsThatAreNoPlainFileAreRefused)
     EXPECT_EQ(FilesInFolder(),
               (QStringList{QStringLiteral("fifo.lumo4"), QStringLiteral("folder.lumo4"), QStringLiteral("link.lumo4"),
                            QStringLiteral("work.lumo4")}));
+}
+
+TEST_F(SaveFaultTest, AWriteProtectedFileKeepsItsBytesWhoeverSaves)
+{
+    // The folder is writable, so the rename could replace the file: its own protection holds, for
+    // a privileged process (as tests in CI run) as for anybody.
+    const QByteArray name = QFile::encodeName(m_path);
+    ASSERT_EQ(::chmod(name.constData(), 0444), 0);
+    EXPECT_EQ(Save(m_path), LMerrCannotWrite);
+    EXPECT_EQ(ReadBytes(m_path), QByteArray("the previous file"));
+    struct stat info {};
+    ASSERT_EQ(::stat(name.constData(), &info), 0);
+    EXPECT_EQ(info.st_mode & 07777, 0444u);
+    EXPECT_EQ(FilesInFolder(), QStringList{QStringLiteral("work.lumo4")});
+    // Writable again, it is saved over.
+    ASSERT_EQ(::chmod(name.constData(), 0644), 0);
+    EXPECT_EQ(Save(m_path), LMerrSuccess);
+
+    if (::geteuid() != 0)
+        return;
+    // An ordinary user, in a folder open to all, saving over this process's files: a protected one
+    // and a writable one of another owner are refused, a new one is written.
+    ASSERT_EQ(::chmod(QFile::encodeName(m_dir.path()).constData(), 0777), 0);
+    const QString protectedPath = PathOf(QStringLiteral("protected.lumo4"));
+    ASSERT_TRUE(WriteBytes(protectedPath, "protected"));
+    ASSERT_EQ(::chmod(QFile::encodeName(protectedPath).constData(), 0444), 0);
+    const QByteArray owned = ReadBytes(m_path);
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        constexpr uid_t kNobody = 65534;
+        if (::setgroups(0, nullptr) != 0 || ::setgid(kNobody) != 0 || ::setuid(kNobody) != 0
+            || ::access(QFile::encodeName(m_dir.path()).constData(), W_OK | X_OK) != 0)
+            ::_exit(77);
+        int failed = 0;
+        failed |= Save(protectedPath) == LMerrCannotWrite ? 0 : 1;
+        failed |= Save(m_path) == LMerrCannotWrite ? 0 : 2;
+        failed |= Save(PathOf(QStringLiteral("new.lumo4"))) == LMerrSuccess ? 0 : 4;
+        ::_exit(failed);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status));
+    if (WEXITSTATUS(status) == 77)
+        GTEST_SKIP() << "no unprivileged user can reach the test folder";
+    EXPECT_EQ(WEXITSTATUS(status) & 1, 0) << "a protected file was replaced";
+    EXPECT_EQ(WEXITSTATUS(status) & 2, 0) << "another owner's file was replaced";
+    EXPECT_EQ(WEXITSTATUS(status) & 4, 0) << "a new file in a writable folder was refused";
+    EXPECT_EQ(ReadBytes(protectedPath), QByteArray("protected"));
+    EXPECT_EQ(ReadBytes(m_path), owned);
 }
 
 TEST_F(SaveFaultTest, AFileSizeLimitCancelsTheSaveInsteadOfEndingTheProgram)

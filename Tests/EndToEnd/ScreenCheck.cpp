@@ -16,6 +16,9 @@
 //       and then stays the same; saves it.
 //   ScreenCheck same-pixels IMAGE OTHER
 //       the two pictures have the same size and the same pixels.
+//   ScreenCheck dark OUT.png X Y WIDTH HEIGHT
+//       grabs the screen, saves it, and answers 0 when the rectangle is drawn mostly dark (the
+//       program's colours), 1 when it is light (a window left in the desktop's default look).
 
 #include <QElapsedTimer>
 #include <QGuiApplication>
@@ -113,6 +116,21 @@ int WaitForStillArea(const QImage& before, const QString& out, const QRect& area
     return done ? 0 : 1;
 }
 
+// The share of the rectangle's pixels that are light (a luma over 160 of 255).
+double LightShare(const QImage& image, const QRect& area)
+{
+    const QRect inside = area.intersected(image.rect());
+    if (inside.isEmpty())
+        return 1.0;
+    qint64 light = 0;
+    for (int y = inside.top(); y <= inside.bottom(); ++y) {
+        const auto* row = reinterpret_cast<const QRgb*>(image.constScanLine(y));
+        for (int x = inside.left(); x <= inside.right(); ++x)
+            light += qGray(row[x]) > 160 ? 1 : 0;
+    }
+    return static_cast<double>(light) / (static_cast<double>(inside.width()) * inside.height());
+}
+
 QRect AreaOf(const QStringList& arguments, int first)
 {
     return QRect(arguments.at(first).toInt(), arguments.at(first + 1).toInt(), arguments.at(first + 2).toInt(),
@@ -131,7 +149,8 @@ int Usage()
                          "       ScreenCheck keyed-file IMAGE SAME_SIZE_AS DOTS_PER_METRE\n"
                          "       ScreenCheck settled OUT.png X Y WIDTH HEIGHT [TIMEOUT_SECONDS]\n"
                          "       ScreenCheck changed BEFORE.png OUT.png X Y WIDTH HEIGHT [TIMEOUT_SECONDS]\n"
-                         "       ScreenCheck same-pixels IMAGE OTHER\n");
+                         "       ScreenCheck same-pixels IMAGE OTHER\n"
+                         "       ScreenCheck dark OUT.png X Y WIDTH HEIGHT\n");
     return 2;
 }
 
@@ -168,6 +187,13 @@ int main(int argc, char** argv)
         const QImage image = QImage(out).convertToFormat(QImage::Format_ARGB32);
         const QImage other = QImage(arguments.at(3)).convertToFormat(QImage::Format_ARGB32);
         return !image.isNull() && image == other ? 0 : 1;
+    }
+    if (command == QLatin1String("dark") && arguments.size() == 7) {
+        const QImage image = GrabScreen();
+        const double light = LightShare(image, AreaOf(arguments, 3));
+        std::printf("%.1f %% of the area is light\n", 100.0 * light);
+        // Text, icons and a bright field or two are light; a window in a light look is most of it.
+        return image.save(out) && light < 0.25 ? 0 : 1;
     }
     if (command == QLatin1String("settled") && arguments.size() >= 7)
         return WaitForStillArea(QImage(), out, AreaOf(arguments, 3), TimeoutOf(arguments, 7));

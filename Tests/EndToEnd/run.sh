@@ -7,7 +7,7 @@
 # is "N passed, N failed"; the exit status is non-zero when a step failed.
 #
 # Usage: Tests/EndToEnd/run.sh [BUILD_DIR]      (default: $LUMORA_BUILD_DIR, else ./build)
-# Needs: Xvfb, openbox, xdotool (scripts/setup.sh installs them) and a build with the program and the
+# Needs: Xvfb, openbox, xdotool, xprop (scripts/setup.sh installs them) and a build with the program and the
 # helpers (MakeFixtureProject, ScreenCheck).
 set -uo pipefail
 
@@ -413,6 +413,98 @@ step_ctrl_e_exports_the_keyed_picture() {
   ((program_status == 0)) || fail "exit status $program_status"
 }
 
+# ---- The program's colours, and the files a project is built from
+
+# expect_dark NAME X Y WIDTH HEIGHT: saves a screenshot and checks that the rectangle is drawn in the
+# program's dark colours.
+expect_dark() {
+  local name=$1
+  shift
+  "$screen_check" dark "$shots/$name.png" "$@" >/dev/null || fail "$name is not in the program's colours (see $shots/$name.png)"
+}
+
+# expect_dark_window WINDOW NAME: the same for a whole window.
+expect_dark_window() {
+  local geometry
+  geometry="$(window_geometry "$1")" || return 1
+  # shellcheck disable=SC2086 # the four numbers are separate arguments
+  expect_dark "$2" $geometry
+}
+
+# wait_for_another_window PATTERN ID: prints the id of a visible window with a matching title other
+# than ID (a question over a dialog of the same title).
+wait_for_another_window() {
+  local deadline=$((SECONDS + window_timeout)) id
+  while ((SECONDS < deadline)); do
+    id="$(xdotool search --onlyvisible --name "$1" 2>/dev/null | grep -vx "$2" | head -n1)"
+    [ -n "$id" ] && { printf '%s\n' "$id"; return 0; }
+    sleep 0.1
+  done
+  fail "no second window titled /$1/ within ${window_timeout} s"
+}
+
+step_menus_and_file_dialogs_are_in_the_programs_colours() {
+  local window menubar menu dialog
+  start_program "$sandbox" "$projects/portrait.lumo4"
+  window="$(wait_for_window "^portrait - $app_name\$")" || return 1
+  wait_for_first_render || return 1
+  read -r -a menubar <<<"$(wait_for_widget 'select(.class == "QMenuBar")' "menu bar")" || return 1
+  click_at $((menubar[0] + 20)) $((menubar[1] + menubar[3] / 2)) || return 1
+  local deadline=$((SECONDS + window_timeout))
+  until menu="$(jq -er 'first(.windows[] | select(.class == "QMenu")) | .rect | map(tostring) | join(" ")' "$widget_map" 2>/dev/null)"; do
+    ((SECONDS < deadline)) || { fail "the File menu did not open"; return 1; }
+    sleep 0.1
+  done
+  # shellcheck disable=SC2086 # the four numbers are separate arguments
+  expect_dark 19-file-menu $menu || return 1
+  # shellcheck disable=SC2086
+  expect_dark 19-menu-bar ${menubar[*]} || return 1
+  xdotool key Escape
+  press_keys "$window" ctrl+o || return 1
+  dialog="$(wait_for_window "^Open Project\$")" || return 1
+  expect_dark_window "$dialog" 20-open-dialog || return 1
+  press_keys "$dialog" Escape && wait_for_no_window "^Open Project\$" || return 1
+  press_keys "$window" ctrl+shift+s || return 1
+  dialog="$(wait_for_window "^Save Project\$")" || return 1
+  expect_dark_window "$dialog" 21-save-dialog || return 1
+  press_keys "$dialog" Escape && wait_for_no_window "^Save Project\$" || return 1
+  press_keys "$window" alt+F4 || return 1
+  wait_for_program_exit || return 1
+  ((program_status == 0)) || fail "exit status $program_status"
+}
+
+# Export onto the project's own photograph: the file dialog's replace question answered Yes, the
+# program still refuses, names the layer and offers the dialog again; the photograph is unchanged.
+step_an_export_onto_the_projects_photograph_is_refused() {
+  local window dialog question refusal before after
+  before="$(sha256sum <"$projects/portrait.png")"
+  start_program "$sandbox" "$projects/portrait.lumo4"
+  window="$(wait_for_window "^portrait - $app_name\$")" || return 1
+  wait_for_first_render || return 1
+  click_section Export && choose_format PNG || return 1
+  press_keys "$window" ctrl+e || return 1
+  dialog="$(wait_for_window "^Save As\$")" || return 1
+  expect_dark_window "$dialog" 22-export-dialog || return 1
+  type_file_name "$dialog" "$projects/portrait.png" || return 1
+  question="$(wait_for_another_window "^Save As\$" "$dialog")" || return 1
+  expect_dark_window "$question" 23-replace-question || return 1
+  press_keys "$question" alt+y || return 1
+  wait_for_text "of the open project" || return 1
+  refusal="$(wait_for_window "^$app_name\$")" || return 1
+  grep -qF "the foreground photograph" "$widget_map" || fail "the refusal does not name the foreground" || return 1
+  expect_dark_window "$refusal" 24-export-refused || return 1
+  press_keys "$refusal" Return || return 1
+  # The dialog again, to choose another name: cancelled here.
+  dialog="$(wait_for_window "^Save As\$")" || return 1
+  press_keys "$dialog" Escape && wait_for_no_window "^Save As\$" || return 1
+  after="$(sha256sum <"$projects/portrait.png")"
+  [ "$before" = "$after" ] || fail "the photograph was changed" || return 1
+  ! grep -qF "Finished exporting." "$widget_map" || fail "an export was reported" || return 1
+  press_keys "$window" alt+F4 || return 1
+  wait_for_program_exit || return 1
+  ((program_status == 0)) || fail "exit status $program_status"
+}
+
 # ---- The whole journey: one program from no project to a saved one, found again after a restart
 
 journey="" # the journey's exports and project, kept beside the screenshots for a person to look at
@@ -628,6 +720,121 @@ step_journey_reopens_the_same_work() {
   ((program_status == 0)) || fail "exit status $program_status"
 }
 
+# ---- The floating toolbox and every way out of the program
+
+# choose_menu MENU ENTRY: opens a menu of the window's menu bar by a click, then clicks its entry.
+choose_menu() {
+  local menu=$1 entry=$2 rect deadline=$((SECONDS + window_timeout))
+  until rect="$(jq -er --arg menu "$menu" 'first(.windows[].widgets[] | select(.class == "QMenuBar") | .actions[]
+      | select(.text == $menu)) | .rect | map(tostring) | join(" ")' "$widget_map" 2>/dev/null)"; do
+    ((SECONDS < deadline)) || { fail "no menu $menu in the menu bar"; return 1; }
+    sleep 0.1
+  done
+  read -r -a rect <<<"$rect"
+  click_at $((rect[0] + rect[2] / 2)) $((rect[1] + rect[3] / 2)) || return 1
+  until rect="$(jq -er --arg entry "$entry" 'first(.windows[] | select(.class == "QMenu") | .actions[]
+      | select(.text == $entry and .enabled)) | .rect | map(tostring) | join(" ")' "$widget_map" 2>/dev/null)"; do
+    ((SECONDS < deadline)) || { fail "no entry $entry in the menu $menu"; return 1; }
+    sleep 0.1
+  done
+  read -r -a rect <<<"$rect"
+  click_at $((rect[0] + rect[2] / 2)) $((rect[1] + rect[3] / 2))
+}
+
+# expect_toolbox_beside_the_bar SCREENSHOT: the toolbox floats in a window of its own, beside the
+# toolset bar without covering it, inside the screen, and above the main window.
+expect_toolbox_beside_the_bar() {
+  local toolbox window verdict deadline=$((SECONDS + window_timeout))
+  toolbox="$(wait_for_window '^Toolbox$')" || return 1
+  until verdict="$(jq -er --argjson width "$screen_width" --argjson height "$screen_height" '
+      (first(.windows[] | select(.class == "lumo::ui::ToolboxDockWidget")) | .rect) as $d
+      | (first(.windows[].widgets[] | select(.class == "lumo::ui::ToolsetWidget")) | .rect) as $b
+      | (if $d[0] + $d[2] <= $b[0] then $b[0] - $d[0] - $d[2] else $d[0] - $b[0] - $b[2] end) as $gap
+      | if $d[0] + $d[2] > $b[0] and $b[0] + $b[2] > $d[0] and $d[1] + $d[3] > $b[1] and $b[1] + $b[3] > $d[1]
+        then "over the toolset bar"
+        elif $d[0] < 0 or $d[1] < 0 or $d[0] + $d[2] > $width or $d[1] + $d[3] > $height then "off the screen"
+        elif $gap > 40 then "\($gap) px away from the toolset bar"
+        else "beside the toolset bar" end' "$widget_map" 2>/dev/null)" &&
+    [ "$verdict" = "beside the toolset bar" ]; do
+    ((SECONDS < deadline)) || { fail "the floating toolbox is ${verdict:-not in the map}"; return 1; }
+    sleep 0.1
+  done
+  # The window manager's stacking order, bottom first: the toolbox above the main window.
+  window="$(xdotool search --onlyvisible --name " - $app_name\$" | head -n1)"
+  local stacking
+  stacking="$(xprop -root _NET_CLIENT_LIST_STACKING | tr -c '0-9a-fx\n' ' ')"
+  local below above
+  below="$(printf '%s\n' $stacking | grep -n -x "$(printf '0x%x' "$window")" | cut -d: -f1)"
+  above="$(printf '%s\n' $stacking | grep -n -x "$(printf '0x%x' "$toolbox")" | cut -d: -f1)"
+  [ -n "$below" ] && [ -n "$above" ] && ((above > below)) ||
+    fail "the floating toolbox is not above the main window (stacking: $stacking)" || return 1
+  screenshot "$1"
+}
+
+# expect_quick_exit: the program ends by itself within 2 s with status 0, having written its
+# settings once.
+expect_quick_exit() {
+  local deadline=$((${EPOCHREALTIME/./} + 2000000))
+  while kill -0 "$program_pid" 2>/dev/null; do
+    ((${EPOCHREALTIME/./} < deadline)) || { fail "the program still runs 2 s later"; return 1; }
+    sleep 0.05
+  done
+  wait "$program_pid"
+  program_status=$?
+  program_pid=""
+  ((program_status == 0)) || fail "exit status $program_status" || return 1
+  local writes
+  writes="$(grep -c '^lumora-startup settings-written' "$program_log")"
+  ((writes == 1)) || fail "the settings were written $writes times" || return 1
+  expect_setting_present MainWindow State
+}
+
+# start_the_fixture_project: the fixture's project, its toolbox docked or floating as the last
+# run left it.
+start_the_fixture_project() {
+  start_program "$sandbox" "$projects/portrait.lumo4"
+  toolbox_window="$(wait_for_window "^portrait - $app_name\$")" || return 1
+  wait_for_first_render
+}
+toolbox_window=""
+
+step_undocked_the_toolbox_stands_beside_the_bar_and_exit_ends_the_program() {
+  start_the_fixture_project || return 1
+  choose_menu View "Undock Toolbox" || return 1
+  expect_toolbox_beside_the_bar 19-toolbox-undocked || return 1
+  choose_menu File Exit || return 1
+  expect_quick_exit
+}
+
+step_the_floating_toolbox_comes_back_beside_the_bar_and_alt_f4_ends_the_program() {
+  start_the_fixture_project || return 1
+  expect_toolbox_beside_the_bar 20-toolbox-restored || return 1
+  press_keys "$toolbox_window" alt+F4 || return 1
+  expect_quick_exit
+}
+
+step_the_window_managers_close_button_ends_the_program() {
+  start_the_fixture_project || return 1
+  expect_toolbox_beside_the_bar 21-toolbox-restored-again || return 1
+  # openbox's close button: the right end of the title bar above the window's contents (xwininfo
+  # tells where the contents start; xdotool counts the frame twice).
+  local top right
+  read -r top right <<<"$(xwininfo -id "$toolbox_window" |
+    awk '/Absolute upper-left X/ { x = $4 } /Absolute upper-left Y/ { y = $4 } /Width:/ { w = $2 } END { print y, x + w }')"
+  ((top > 0)) || fail "the window has no title bar" || return 1
+  click_at $((right - 10)) $((top / 2)) || return 1
+  expect_quick_exit
+}
+
+step_a_termination_signal_ends_the_program() {
+  start_the_fixture_project || return 1
+  expect_toolbox_beside_the_bar 22-toolbox-before-sigterm || return 1
+  # Written anew by the program as it ends.
+  sed -i '/^State=/d' "$XDG_CONFIG_HOME/Halvern/Lumora4.conf"
+  kill -TERM "$program_pid"
+  expect_quick_exit
+}
+
 steps=(
   step_opens_the_project_and_shows_the_keyed_render
   step_a_key_press_closes_the_window_and_settings_are_saved
@@ -636,12 +843,18 @@ steps=(
   step_a_relative_path_on_the_command_line_opens
   step_the_sample_project_beside_the_program_opens
   step_ctrl_e_exports_the_keyed_picture
+  step_menus_and_file_dialogs_are_in_the_programs_colours
+  step_an_export_onto_the_projects_photograph_is_refused
   step_journey_imports_photograph_background_and_overlay
   step_journey_keys_and_drags_the_main_keyer
   step_journey_masks_captions_and_sizes
   step_journey_exports_jpg_png_and_tiff
   step_journey_saves_and_quits
   step_journey_reopens_the_same_work
+  step_undocked_the_toolbox_stands_beside_the_bar_and_exit_ends_the_program
+  step_the_floating_toolbox_comes_back_beside_the_bar_and_alt_f4_ends_the_program
+  step_the_window_managers_close_button_ends_the_program
+  step_a_termination_signal_ends_the_program
 )
 
 run_step() {
@@ -660,7 +873,7 @@ run_step() {
 
 main() {
   local tool
-  for tool in Xvfb openbox xdotool jq; do
+  for tool in Xvfb openbox xdotool xprop jq; do
     command -v "$tool" >/dev/null || { say "$tool is missing: run scripts/setup.sh"; say "0 passed, 1 failed"; exit 1; }
   done
   for tool in "$program" "$make_fixture" "$screen_check" "$journey_check"; do

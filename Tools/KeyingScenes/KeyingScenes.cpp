@@ -387,6 +387,137 @@ void PaintLowKey(Canvas& canvas, Random& random)
     DrawStrands(canvas, strands);
 }
 
+// A flyaway strand from (x, y) out along `angle` for `length` pixels, bending by `bend` (pixels of
+// sideways drift at its end): `width` px wide at its root thinning to `tip`, painted at `opacity`.
+struct Flyaway {
+    float x, y, angle, length, bend, width, tip, opacity;
+    Color color;
+};
+
+void DrawFlyaways(Canvas& canvas, const std::vector<Flyaway>& flyaways)
+{
+    constexpr int kSegments = 24;
+    for (const Flyaway& f : flyaways) {
+        const float dx = std::cos(f.angle), dy = std::sin(f.angle);
+        float px[kSegments + 1], py[kSegments + 1];
+        for (int s = 0; s <= kSegments; ++s) {
+            const float t = float(s) / kSegments;
+            const float side = f.bend * t * t;
+            px[s] = f.x + dx * f.length * t - dy * side;
+            py[s] = f.y + dy * f.length * t + dx * side;
+        }
+        const int x0 = std::max(0, static_cast<int>(std::min(px[0], px[kSegments]) - std::abs(f.bend) - 4));
+        const int x1 = std::min(canvas.width - 1, static_cast<int>(std::max(px[0], px[kSegments]) + std::abs(f.bend) + 4));
+        const int y0 = std::max(0, static_cast<int>(std::min(py[0], py[kSegments]) - std::abs(f.bend) - 4));
+        const int y1 = std::min(canvas.height - 1, static_cast<int>(std::max(py[0], py[kSegments]) + std::abs(f.bend) + 4));
+        for (int y = y0; y <= y1; ++y)
+            for (int x = x0; x <= x1; ++x) {
+                const float fx = float(x) + 0.5f, fy = float(y) + 0.5f;
+                float best = 1e9f, along = 0.0f;
+                for (int s = 0; s < kSegments; ++s) {
+                    const float sx = px[s + 1] - px[s], sy = py[s + 1] - py[s];
+                    const float t =
+                        std::clamp(((fx - px[s]) * sx + (fy - py[s]) * sy) / (sx * sx + sy * sy), 0.0f, 1.0f);
+                    const float d = std::hypot(fx - px[s] - t * sx, fy - py[s] - t * sy);
+                    if (d < best) {
+                        best = d;
+                        along = (float(s) + t) / kSegments;
+                    }
+                }
+                const float half = 0.5f * (f.width + (f.tip - f.width) * along);
+                const float c = std::clamp(half + 0.5f - best, 0.0f, 1.0f) * std::min(1.0f, 2.0f * half) * f.opacity;
+                if (c > 0.004f)
+                    canvas.Over(static_cast<std::size_t>(y) * canvas.width + x, c, f.color, RegionHair);
+            }
+    }
+}
+
+void PaintFine(Canvas& canvas, Random& random)
+{
+    const float W = canvas.W;
+    const float H = canvas.H;
+    const float soft = std::max(2.0f, W * 0.003f);
+    const Color brown{70, 52, 36};
+    const float cx = 0.36f * W, cy = 0.38f * H, rx = 0.1f * W, ry = 0.16f * H;
+    // Lace: threads about 2 px wide on a square mesh with the backdrop between them; twigs: a few
+    // branches 2 to 4 px wide. Both lie in their own boxes, whose every pixel counts as fine texture.
+    const float laceX0 = 0.66f * W, laceX1 = 0.92f * W, laceY0 = 0.12f * H, laceY1 = 0.42f * H;
+    const float pitch = std::max(6.0f, 0.0028f * W), thread = std::max(1.2f, 0.0005f * W);
+    const float twigX0 = 0.66f * W, twigX1 = 0.95f * W, twigY0 = 0.55f * H, twigY1 = 0.95f * H;
+    struct Branch {
+        float ax, ay, bx, by, radius;
+    };
+    std::vector<Branch> twigs;
+    for (int b = 0; b < 7; ++b) {
+        const float ax = random.Range(0.7f, 0.9f) * W, ay = twigY1 - 0.01f * H;
+        const float bx = ax + random.Range(-0.08f, 0.08f) * W, by = random.Range(0.6f, 0.75f) * H;
+        twigs.push_back({ax, ay, bx, by, random.Range(1.0f, 2.0f)});
+        for (int k = 0; k < 5; ++k) {
+            const float t = random.Range(0.3f, 0.9f);
+            const float sx = ax + (bx - ax) * t, sy = ay + (by - ay) * t;
+            twigs.push_back({sx, sy, sx + random.Range(-0.04f, 0.04f) * W, sy - random.Range(0.02f, 0.06f) * H,
+                             random.Range(0.7f, 1.2f)});
+        }
+    }
+    canvas.ForEach([&](std::size_t i, float fx, float fy) {
+        // Shoulders in a plain blue-grey jumper, the head above them.
+        const float body = RoundedBox(fx, fy, cx, 1.0f * H, 0.2f * W, 0.4f * H, 0.05f * W);
+        canvas.Over(i, Coverage(body, soft), {96, 104, 118}, RegionGreyCloth);
+        const float head = Ellipse(fx, fy, cx, cy, rx, ry);
+        const float shade = 0.82f + 0.18f * std::clamp(-head / (0.05f * W), 0.0f, 1.0f);
+        canvas.Over(i, Coverage(head, 1.0f), Scaled(Color{206, 150, 118}, shade), RegionSkin);
+        // Dark brown locks falling over the forehead and down one cheek; the backdrop behind the
+        // head throws its light on them.
+        float locks = 1e9f;
+        for (int l = 0; l < 6; ++l) {
+            const float lx = cx + (-0.07f + 0.028f * float(l)) * W;
+            locks = std::min(locks, Capsule(fx, fy, lx, cy - 0.17f * H, lx + 0.012f * W * (l % 2 ? 1 : -1),
+                                            cy - 0.03f * H + 0.012f * H * float(l % 3), 0.006f * W));
+        }
+        locks = std::min(locks, Capsule(fx, fy, cx - 0.085f * W, cy - 0.1f * H, cx - 0.075f * W, cy + 0.08f * H,
+                                        0.008f * W));
+        const float lock = Coverage(locks, 1.5f);
+        canvas.Over(i, lock, brown, RegionBrown);
+        canvas.cast[i] += 0.6f * lock;
+        // Lace.
+        if (fx >= laceX0 && fx < laceX1 && fy >= laceY0 && fy < laceY1) {
+            const float u = std::fmod(fx - laceX0 + 0.35f * (fy - laceY0), pitch);
+            const float v = std::fmod(fy - laceY0, pitch);
+            const float d = std::min(std::min(u, pitch - u), std::min(v, pitch - v)) - 0.5f * thread;
+            canvas.Over(i, Coverage(d, 1.0f), {232, 226, 214}, RegionLace);
+            canvas.region[i] = RegionLace;
+        }
+        // Twigs.
+        if (fx >= twigX0 && fx < twigX1 && fy >= twigY0 && fy < twigY1) {
+            float d = 1e9f;
+            for (const Branch& b : twigs)
+                d = std::min(d, Capsule(fx, fy, b.ax, b.ay, b.bx, b.by, b.radius));
+            canvas.Over(i, Coverage(d, 1.0f), {92, 70, 50}, RegionLace);
+            canvas.region[i] = RegionLace;
+        }
+    });
+
+    // Hair over the crown, and flyaways from the head's outline out into the plain backdrop: 2 px
+    // at the root thinning below one, at 15 to 50 % coverage, reaching up to 150 px (at 4000 px
+    // wide) from the outline.
+    std::vector<Strand> strands;
+    for (int s = 0; s < 120; ++s)
+        strands.push_back({cx + random.Range(-0.08f, 0.08f) * W, cy - ry + random.Range(0.0f, 0.03f) * H,
+                           cy + random.Range(-0.05f, 0.05f) * H, random.Range(0.004f, 0.02f) * W,
+                           random.Range(0.08f, 0.3f) * H, random.Range(0.0f, 6.283f), random.Range(1.0f, 2.5f), brown});
+    DrawStrands(canvas, strands);
+    std::vector<Flyaway> flyaways;
+    for (int s = 0; s < 90; ++s) {
+        const float a = random.Range(-3.0f, 0.1f); // the top and both sides of the head
+        const float ex = cx + 0.97f * rx * std::cos(a), ey = cy + 0.97f * ry * std::sin(a);
+        const float out = std::atan2(std::sin(a) * rx, std::cos(a) * ry) + random.Range(-0.5f, 0.5f);
+        flyaways.push_back({ex, ey, out, random.Range(0.012f, 0.0375f) * W, random.Range(-0.006f, 0.006f) * W,
+                            random.Range(1.4f, 2.0f), random.Range(0.3f, 0.6f), random.Range(0.3f, 0.55f),
+                            random.Uniform() < 0.7f ? brown : Color{150, 118, 84}});
+    }
+    DrawFlyaways(canvas, flyaways);
+}
+
 // Light on the backdrop relative to its brightest, at (fx, fy) in fractions of the frame.
 float BackdropLight(SceneKind kind, float fx, float fy)
 {
@@ -430,6 +561,7 @@ const char* SceneKindName(SceneKind kind)
     case SceneKind::Warm: return "warm";
     case SceneKind::Wardrobe: return "wardrobe";
     case SceneKind::LowKey: return "low-key";
+    case SceneKind::Fine: return "fine";
     }
     return "?";
 }
@@ -443,7 +575,7 @@ std::vector<SceneSpec> StandardScenes()
         {"blue-jpeg", true, true, 4},
     };
     unsigned seed = 5;
-    for (const SceneKind kind : {SceneKind::Warm, SceneKind::Wardrobe, SceneKind::LowKey})
+    for (const SceneKind kind : {SceneKind::Warm, SceneKind::Wardrobe, SceneKind::LowKey, SceneKind::Fine})
         for (const bool jpeg : {false, true})
             for (const bool blue : {false, true}) {
                 const std::string name =
@@ -471,6 +603,7 @@ Scene MakeScene(const SceneSpec& spec, double megapixels)
     case SceneKind::Warm: PaintWarm(canvas, random); break;
     case SceneKind::Wardrobe: PaintWardrobe(canvas, random); break;
     case SceneKind::LowKey: PaintLowKey(canvas, random); break;
+    case SceneKind::Fine: PaintFine(canvas, random); break;
     }
 
     // Spill: backdrop light thrown on the subject, strongest where much backdrop is near.

@@ -30,6 +30,8 @@ enum Region : std::uint8_t {
     RegionDarkCloth = 14,  // charcoal and black cloth
     RegionWhite = 15,      // white cloth
     RegionCord = 16,       // cords and threads about one pixel wide
+    RegionBrown = 17,      // dark brown hair lying over the face in locks, with the backdrop's cast
+    RegionLace = 18,       // twigs and lace, and the backdrop seen between their threads
     RegionCount
 };
 
@@ -45,6 +47,10 @@ enum class SceneKind {
     // A low-key shot: the backdrop falls off into dark vignetted corners, dark clothing, flyaway
     // hair one pixel wide reaching into the dark, a glass.
     LowKey,
+    // Fine detail: flyaway strands that thin from 2 px to below one at low coverage, reaching far
+    // out from a head; dark brown locks over the face under the backdrop's cast; twigs and lace
+    // with the backdrop between their threads.
+    Fine,
 };
 
 const char* SceneKindName(SceneKind kind);

@@ -59,6 +59,9 @@ struct Project::ProjectImpl {
     int windowOffsetX = 0;
     int windowOffsetY = 0;
     Document document;
+    // The file last read or saved and its version then (absolute path; empty for none).
+    QString stampedPath;
+    FileStamp stamp;
 };
 
 namespace {
@@ -151,19 +154,25 @@ LMerr Project::LoadFromXml(const QString& path)
     // leaves nothing half-built behind.
     try {
         auto document = std::make_unique<Document>();
-        const LMerr result = LoadFile(path, true, *document);
-        if (result == LMerrSuccess)
+        FileStamp stamp;
+        const LMerr result = LoadFile(path, true, *document, &stamp);
+        if (result == LMerrSuccess) {
             m_impl->document = std::move(*document);
+            // A project from a resource (the defaults) has no file of its own.
+            const bool resource = path.startsWith(QLatin1Char(':'));
+            m_impl->stampedPath = resource ? QString() : QFileInfo(path).absoluteFilePath();
+            m_impl->stamp = std::move(stamp);
+        }
         return result;
     } catch (const std::bad_alloc&) {
         return LMerrOutOfMemory;
     }
 }
 
-LMerr Project::LoadFile(const QString& path, bool convertLegacy, Document& document) const
+LMerr Project::LoadFile(const QString& path, bool convertLegacy, Document& document, FileStamp* stamp) const
 {
     QDomDocument xml;
-    if (const LMerr read = ReadXmlDocument(path, xml); read != LMerrSuccess)
+    if (const LMerr read = ReadXmlDocument(path, xml, stamp); read != LMerrSuccess)
         return read;
 
     QDomElement project = xml.firstChildElement(QStringLiteral("project"));
@@ -189,7 +198,7 @@ LMerr Project::LoadFile(const QString& path, bool convertLegacy, Document& docum
         const QString converted = ConvertFileFormat2Project(path, conversion);
         if (converted.isEmpty())
             return conversion != LMerrSuccess ? conversion : LMerrUnsupportedFormat;
-        const LMerr result = LoadFile(converted, false, document);
+        const LMerr result = LoadFile(converted, false, document, nullptr);
         QFile::remove(converted);
         return result;
     }
@@ -249,12 +258,25 @@ LMerr Project::SaveToXmlAsFileFormat4(const QString& path, const QString& applic
     // cannot be turned into text) or the file itself, the save is cancelled as one: 17, and the
     // file on disk stays as it was.
     try {
-        return WriteFileSafely(path, [&](QIODevice& device) {
-            QXmlStreamWriter writer(&device);
-            if (WriteProject(writer, applicationVersion, fileFormat) != LMerrSuccess || writer.hasError())
-                return LMerrCannotWrite;
-            return LMerrSuccess;
-        }) == LMerrSuccess ? LMerrSuccess : LMerrCannotWrite;
+        // Made before the file is replaced: nothing after the rename may fail.
+        QString absolutePath = QFileInfo(path).absoluteFilePath();
+        FileStamp written;
+        const LMerr result = WriteFileSafely(
+            path,
+            [&](QIODevice& device) {
+                QXmlStreamWriter writer(&device);
+                if (WriteProject(writer, applicationVersion, fileFormat) != LMerrSuccess || writer.hasError())
+                    return LMerrCannotWrite;
+                return LMerrSuccess;
+            },
+            &written);
+        if (result != LMerrSuccess)
+            return LMerrCannotWrite;
+        // What this project knows of its file, not part of the document: saving does not change
+        // the work, so the method stays const.
+        m_impl->stampedPath = std::move(absolutePath);
+        m_impl->stamp = std::move(written);
+        return LMerrSuccess;
     } catch (...) {
         return LMerrCannotWrite;
     }
@@ -332,6 +354,18 @@ bool Project::IsEqualToSavedProject(const QString& path)
     } catch (...) {
         return false;
     }
+}
+
+bool Project::FileChangedOnDisk(const QString& path) const
+{
+    if (path.isEmpty() || m_impl->stampedPath.isEmpty())
+        return false;
+    const QFileInfo file(path);
+    if (file.absoluteFilePath() != m_impl->stampedPath || !file.exists())
+        return false;
+    // A version that cannot be read now, or could not be taken then, may be anybody's.
+    const FileStamp now = ReadFileStamp(path);
+    return now.IsNull() || m_impl->stamp.IsNull() || now != m_impl->stamp;
 }
 
 int Project::FileFormat() const

@@ -16,6 +16,7 @@ class QXmlStreamWriter;
 
 namespace lumo::app {
 
+struct FileStamp;
 class MaskList;
 class TextList;
 
@@ -75,6 +76,12 @@ public:
     // loaded or digested. The working directory is left as it was.
     bool IsEqualToSavedProject(const QString& path);
 
+    // Whether the file at path changed on disk (its size, time or bytes) since this project was
+    // read from it or last saved to it, as when another program saved over it meanwhile. False
+    // for a file this project was never read from or saved to, and for one that is gone: saving
+    // there loses nothing.
+    bool FileChangedOnDisk(const QString& path) const;
+
     // 1, 2 or 4 for "1.0", "2.0", "4.0"; 9999 for any other text.
     int FileFormat() const;
 
@@ -114,7 +121,7 @@ private:
     struct ProjectImpl;
 
     LMerr LoadFromXml(const QString& path);
-    LMerr LoadFile(const QString& path, bool convertLegacy, Document& document) const;
+    LMerr LoadFile(const QString& path, bool convertLegacy, Document& document, FileStamp* stamp) const;
     int FileFormatToInt(const QString& fileFormat) const;
     static LMerr LoadXmlFileFormat4(QDomElement& project, Document& document);
     LMerr SaveToXmlAsFileFormat4(const QString& path, const QString& applicationVersion,

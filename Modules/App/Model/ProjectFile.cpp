@@ -1,5 +1,7 @@
 #include "ProjectFile.h"
 
+#include "ProjectFileDigest.h"
+
 #include <QByteArray>
 #include <QDomDocument>
 #include <QFile>
@@ -9,6 +11,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <climits>
 #include <cstring>
 #include <string_view>
 #include <utility>
@@ -117,7 +120,68 @@ bool IsWellFormedAndShallow(const QByteArray& bytes)
     return !reader.hasError();
 }
 
+QByteArray DigestOf(const char* data, qint64 size)
+{
+    std::string hex;
+    if (size > INT_MAX || Sha512Hex(data, static_cast<int>(size), hex) != 0)
+        return {};
+    return QByteArray::fromStdString(hex);
+}
+
+FileStamp StampOf(const struct stat& info, const QByteArray& bytes)
+{
+    FileStamp stamp;
+    stamp.size = bytes.size();
+    stamp.modified = static_cast<qint64>(info.st_mtim.tv_sec) * 1000000000 + info.st_mtim.tv_nsec;
+    stamp.digest = DigestOf(bytes.constData(), bytes.size());
+    return stamp;
+}
+
+// Reads an open plain file whole, for its stamp; a null stamp when it cannot.
+FileStamp StampOfOpenFile(int fd)
+{
+    struct stat info {};
+    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) || info.st_size > kMaxXmlFileSize)
+        return {};
+    try {
+        QByteArray bytes(static_cast<qsizetype>(info.st_size), Qt::Uninitialized);
+        qsizetype done = 0;
+        while (done < bytes.size()) {
+            const ssize_t read = ::pread(fd, bytes.data() + done, static_cast<std::size_t>(bytes.size() - done), done);
+            if (read < 0 && errno == EINTR)
+                continue;
+            if (read <= 0)
+                return {};
+            done += read;
+        }
+        return StampOf(info, bytes);
+    } catch (const std::bad_alloc&) {
+        return {};
+    }
+}
+
+// Whether this process may write the file: see WriteFileSafely.
+bool MayWrite(const QByteArray& name, const struct stat& info)
+{
+    if ((info.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0)
+        return false;
+    return ::faccessat(AT_FDCWD, name.constData(), W_OK, AT_EACCESS) == 0;
+}
+
 } // namespace
+
+FileStamp ReadFileStamp(const QString& path)
+{
+    // A fifo or device would block or never end.
+    if (path.isEmpty() || !QFileInfo(path).isFile())
+        return {};
+    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0)
+        return {};
+    const FileStamp stamp = StampOfOpenFile(fd);
+    ::close(fd);
+    return stamp;
+}
 
 LMerr ParseXmlDocument(const QByteArray& bytes, QDomDocument& document)
 {
@@ -135,7 +199,7 @@ LMerr ParseXmlDocument(const QByteArray& bytes, QDomDocument& document)
     return LMerrSuccess;
 }
 
-LMerr ReadXmlDocument(const QString& path, QDomDocument& document)
+LMerr ReadXmlDocument(const QString& path, QDomDocument& document, FileStamp* stamp)
 {
     // A fifo or device would block or never end; only plain files (and resources) are read.
     const QFileInfo info(path);
@@ -157,6 +221,10 @@ LMerr ReadXmlDocument(const QString& path, QDomDocument& document)
         return LMerrFileOpen;
     if (bytes.size() > kMaxXmlFileSize)
         return LMerrOutOfMemory;
+    if (stamp != nullptr) {
+        struct stat info {};
+        *stamp = file.handle() >= 0 && ::fstat(file.handle(), &info) == 0 ? StampOf(info, bytes) : FileStamp{};
+    }
     file.close();
     return ParseXmlDocument(bytes, document);
 }
@@ -194,7 +262,8 @@ struct TemporaryFile {
             for (int i = 0; i < 8; ++i)
                 candidate += kLetters[QRandomGenerator::global()->bounded(int(sizeof kLetters - 1))];
             candidate += kTemporarySuffix;
-            const int opened = ::open(candidate.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+            // Readable too: the writer takes the new file's stamp from it.
+            const int opened = ::open(candidate.constData(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
             if (opened >= 0) {
                 fd = opened;
                 name = std::move(candidate);
@@ -221,7 +290,7 @@ const bool kFileSizeSignalIgnored = [] {
 
 } // namespace
 
-LMerr WriteFileSafely(const QString& path, const std::function<LMerr(QIODevice&)>& body)
+LMerr WriteFileSafely(const QString& path, const std::function<LMerr(QIODevice&)>& body, FileStamp* written)
 {
     if (path.isEmpty())
         return LMerrCannotWrite;
@@ -239,6 +308,9 @@ LMerr WriteFileSafely(const QString& path, const std::function<LMerr(QIODevice&)
     const QByteArray targetName = QFile::encodeName(target);
     const bool exists = ::stat(targetName.constData(), &existing) == 0;
     if (exists && !S_ISREG(existing.st_mode))
+        return LMerrCannotWrite;
+    // The rename needs only the folder's permission: the file's own protection is kept here.
+    if (exists && !MayWrite(targetName, existing))
         return LMerrCannotWrite;
 
     const QByteArray folderName = QFile::encodeName(QFileInfo(target).absolutePath());
@@ -266,6 +338,11 @@ LMerr WriteFileSafely(const QString& path, const std::function<LMerr(QIODevice&)
     // on the disk before it replaces the previous file, or a crash could leave an empty file.
     if (!file.flush() || file.error() != QFileDevice::NoError || ::fsync(temporary.fd) != 0)
         return LMerrCannotWrite;
+    // The rename keeps the file's time: the stamp taken now is the target's once it is replaced.
+    // Without it a later save could not tell whether somebody else wrote the file: no save then.
+    FileStamp stamp;
+    if (written != nullptr && (stamp = StampOfOpenFile(temporary.fd)).IsNull())
+        return LMerrCannotWrite;
     file.close();
     const int fd = std::exchange(temporary.fd, -1);
     if (file.error() != QFileDevice::NoError || ::close(fd) != 0)
@@ -273,6 +350,8 @@ LMerr WriteFileSafely(const QString& path, const std::function<LMerr(QIODevice&)
     if (::rename(temporary.name.constData(), targetName.constData()) != 0)
         return LMerrCannotWrite;
     temporary.keep = true;
+    if (written != nullptr)
+        *written = std::move(stamp);
     // The rename itself is made durable with the folder; a failure here loses nothing.
     const int folderFd = ::open(folderName.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (folderFd >= 0) {

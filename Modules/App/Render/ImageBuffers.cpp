@@ -10,6 +10,7 @@
 #include <QTransform>
 
 #include <algorithm>
+#include <atomic>
 #include <cstring>
 #include <new>
 #include <vector>
@@ -34,14 +35,6 @@ bool IsPipelineFormat(const HXImage8& image)
 std::size_t RowBytes(const HXImage8& image)
 {
     return static_cast<std::size_t>(image.Width()) * 4u;
-}
-
-std::uint32_t AndOf(const std::vector<std::uint32_t>& values)
-{
-    std::uint32_t all = 0xFFFFFFFFu;
-    for (const std::uint32_t value : values)
-        all &= value;
-    return all;
 }
 
 } // namespace
@@ -217,12 +210,14 @@ std::shared_ptr<HXImage8> PipelineCopy8(const QImage& image, int quarterTurns, h
     std::uint8_t* to = target->Buffer();
     const std::size_t toStride = static_cast<std::size_t>(targetWidth) * 4u;
     threads = std::max(1, threads);
-    // The AND of every pixel written, per band: its top byte is 255 only when every alpha is.
+    // The AND of every pixel written, each band adding its own: its top byte is 255 only when
+    // every alpha is. (A slot per band found from the band's first row would let two bands share
+    // one when the rows do not divide evenly, and lose a band's transparent pixels.)
+    std::atomic<std::uint32_t> allWritten{0xFFFFFFFFu};
     const auto bandsOf = [&](int count) { return std::min(count, threads * 4); };
 
     if (!turned) {
         const int bands = bandsOf(height);
-        std::vector<std::uint32_t> bandBits(static_cast<std::size_t>(std::max(bands, 1)), 0xFFFFFFFFu);
         hvn::common::HXParallelBands(height, bands, threads, [&](int begin, int end) {
             std::uint32_t allBits = 0xFFFFFFFFu;
             for (int y = begin; y < end; ++y) {
@@ -236,10 +231,10 @@ std::shared_ptr<HXImage8> PipelineCopy8(const QImage& image, int quarterTurns, h
                     std::memcpy(out + x * 4, &pixel, 4);
                 }
             }
-            bandBits[static_cast<std::size_t>(static_cast<std::int64_t>(begin) * bands / height)] = allBits;
+            allWritten.fetch_and(allBits, std::memory_order_relaxed);
         });
         if (opaque != nullptr)
-            *opaque = (AndOf(bandBits) >> 24) == 0xFFu;
+            *opaque = (allWritten.load(std::memory_order_relaxed) >> 24) == 0xFFu;
         return target;
     }
 
@@ -250,7 +245,6 @@ std::shared_ptr<HXImage8> PipelineCopy8(const QImage& image, int quarterTurns, h
     const int tileColumns = (targetWidth + kTile - 1) / kTile;
     const bool clockwise = quarterTurns == 1;
     const int bands = bandsOf(tileRows);
-    std::vector<std::uint32_t> bandBits(static_cast<std::size_t>(std::max(bands, 1)), 0xFFFFFFFFu);
     hvn::common::HXParallelBands(tileRows, bands, threads, [&](int beginTile, int endTile) {
         std::uint32_t allBits = 0xFFFFFFFFu;
         for (int tileRow = beginTile; tileRow < endTile; ++tileRow) {
@@ -273,10 +267,10 @@ std::shared_ptr<HXImage8> PipelineCopy8(const QImage& image, int quarterTurns, h
                 }
             }
         }
-        bandBits[static_cast<std::size_t>(static_cast<std::int64_t>(beginTile) * bands / tileRows)] = allBits;
+        allWritten.fetch_and(allBits, std::memory_order_relaxed);
     });
     if (opaque != nullptr)
-        *opaque = (AndOf(bandBits) >> 24) == 0xFFu;
+        *opaque = (allWritten.load(std::memory_order_relaxed) >> 24) == 0xFFu;
     return target;
 }
 

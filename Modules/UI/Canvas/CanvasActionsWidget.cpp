@@ -82,18 +82,16 @@ CanvasActionsWidget::CanvasActionsWidget(QWidget* parent) : QFrame(parent)
     layout->setContentsMargins(2, 2, 2, 2);
     layout->setSpacing(2);
 
-    const auto themeIcon = [](const char* name, const char* fallback) {
-        return ThemeIcon(QString::fromLatin1(name), QString::fromLatin1(fallback));
-    };
-    ConnectToMainWindows(AddButton(layout, this, themeIcon("document-new", ":Icons/NewProject.png"), tr("New Project")),
+    const auto icon = [](const char* path) { return QIcon(QString::fromLatin1(path)); };
+    ConnectToMainWindows(AddButton(layout, this, icon(":Icons/NewProject.png"), tr("New Project")),
                          SLOT(SlotNewProject()));
     ConnectToMainWindows(
-        AddButton(layout, this, themeIcon("document-open", ":Icons/OpenProject.png"), tr("Open Project")),
+        AddButton(layout, this, icon(":Icons/OpenProject.png"), tr("Open Project")),
         SLOT(SlotOpenProject()));
     ConnectToMainWindows(
-        AddButton(layout, this, themeIcon("document-save", ":Icons/SaveProject.png"), tr("Save Project")),
+        AddButton(layout, this, icon(":Icons/SaveProject.png"), tr("Save Project")),
         SLOT(SlotSaveProject()));
-    ConnectToMainWindows(AddButton(layout, this, themeIcon("document-print", ":Icons/Print.png"), tr("Print")),
+    ConnectToMainWindows(AddButton(layout, this, icon(":Icons/Print.png"), tr("Print")),
                          SLOT(SlotDisplayPrintDialog()));
     ButtonToolBar* exportButton =
         AddButton(layout, this, QIcon(QStringLiteral(":Icons/ImageExportedEnabled.png")), tr("Canvas Export"));
@@ -114,7 +112,7 @@ CanvasActionsWidget::CanvasActionsWidget(QWidget* parent) : QFrame(parent)
 
     layout->addSpacing(8);
     ButtonToolBar* fit =
-        AddButton(layout, this, themeIcon("zoom-fit-best", ":Icons/FitToWindow.png"), tr("Fit To Window"));
+        AddButton(layout, this, icon(":Icons/FitToWindow.png"), tr("Fit To Window"));
     fit->setIconSize(kSmallIconSize);
     fit->setFocusPolicy(Qt::NoFocus);
     connect(fit, &QPushButton::clicked, this, &CanvasActionsWidget::SlotFitToWindowButtonClicked);
@@ -125,7 +123,7 @@ CanvasActionsWidget::CanvasActionsWidget(QWidget* parent) : QFrame(parent)
     connect(m_matteView, &QPushButton::clicked, this, &CanvasActionsWidget::SlotMatteViewButtonClicked);
 
     layout->addStretch();
-    ButtonToolBar* help = AddButton(layout, this, themeIcon("help-browser", ":Icons/Help.png"), tr("Help"));
+    ButtonToolBar* help = AddButton(layout, this, icon(":Icons/Help.png"), tr("Help"));
     help->setIconSize(kSmallIconSize);
     ConnectToMainWindows(help, SLOT(SlotOpenHelp()));
 

@@ -25,15 +25,13 @@ QPen FramePen(const QColor& colour, Qt::PenStyle style)
     return pen;
 }
 
-// A card folds along one edge of the canvas: a portrait card opens to the left, a landscape one
-// upwards. Cards whose size follows an image have no separate back.
+} // namespace
+
 bool ShowsBackOfCard(const app::Canvas& canvas)
 {
     return canvas.PrintAsCard() && (canvas.DimensionType() == app::CanvasDimensionPreset ||
                                     canvas.DimensionType() == app::CanvasDimensionCustom);
 }
-
-} // namespace
 
 CanvasOutlineGraphicsItem::CanvasOutlineGraphicsItem(QGraphicsItem* parent) : QGraphicsObject(parent)
 {
@@ -72,19 +70,38 @@ void CanvasOutlineGraphicsItem::paint(QPainter* painter, const QStyleOptionGraph
     painter->setBrush(Qt::NoBrush);
     painter->drawRect(canvasRect);
 
-    const app::Canvas& canvas = project->GetCanvas();
-    if (!ShowsBackOfCard(canvas))
+    const QRect back = BackOfCardRect();
+    if (back.isNull())
         return;
-    const QRect back = canvas.Orientation() == app::CanvasOrientationPortrait
-                           ? canvasRect.translated(canvasRect.left() - canvasRect.right() - 1, 0)
-                           : canvasRect.translated(0, canvasRect.top() - canvasRect.bottom() - 1);
     painter->setPen(FramePen(kBackOfCardColour, Qt::DashLine));
     painter->drawRect(back);
+    painter->setFont(BackOfCardFont());
+    painter->setPen(FramePen(kFrameColour, Qt::SolidLine));
+    painter->drawText(back, Qt::AlignCenter, BackOfCardText());
+}
+
+QRect CanvasOutlineGraphicsItem::BackOfCardRect()
+{
+    const Application* app = Application::Instance();
+    const app::ProjectPtr project = app != nullptr ? app->GetDocument()->GetProject() : nullptr;
+    if (!project || !ShowsBackOfCard(project->GetCanvas()))
+        return QRect();
+    const QRect canvasRect = CanvasRectInWorkspace();
+    return project->GetCanvas().Orientation() == app::CanvasOrientationPortrait
+               ? canvasRect.translated(canvasRect.left() - canvasRect.right() - 1, 0)
+               : canvasRect.translated(0, canvasRect.top() - canvasRect.bottom() - 1);
+}
+
+QFont CanvasOutlineGraphicsItem::BackOfCardFont()
+{
     QFont font(DefaultFontFamily, kBackOfCardPointSize, QFont::Bold);
     font.setStyleStrategy(QFont::PreferAntialias);
-    painter->setFont(font);
-    painter->setPen(FramePen(kFrameColour, Qt::SolidLine));
-    painter->drawText(back, Qt::AlignCenter, tr("Back of card"));
+    return font;
+}
+
+QString CanvasOutlineGraphicsItem::BackOfCardText()
+{
+    return tr("Back of card");
 }
 
 } // namespace lumo::ui

@@ -2,9 +2,18 @@
 
 #include "Canvas/CanvasItemTypes.h"
 
+#include <QFont>
 #include <QGraphicsObject>
 
+namespace lumo::app {
+class Canvas;
+}
+
 namespace lumo::ui {
+
+// A card folds along one edge of the canvas: a portrait card opens to the left, a landscape one
+// upwards; the back is drawn beside the canvas. Cards whose size follows an image have no back.
+bool ShowsBackOfCard(const app::Canvas& canvas);
 
 // Darkens everything outside the canvas, frames the canvas and, for a greeting card printed from a
 // preset or custom page, shows where the back of the card lies. Its bounding rectangle is the
@@ -24,6 +33,12 @@ public:
     QRectF boundingRect() const override;
     void paint(QPainter* painter, const QStyleOptionGraphicsItem* option, QWidget* widget) override;
     int type() const override { return CanvasItemOutline; }
+
+    // The back of a greeting card beside the canvas, in scene coordinates; a null rectangle when
+    // the canvas is no card or its size follows an image.
+    static QRect BackOfCardRect();
+    static QFont BackOfCardFont();
+    static QString BackOfCardText();
 };
 
 } // namespace lumo::ui

@@ -197,18 +197,24 @@ void CanvasScene::FitCanvasToView()
     app::Canvas& canvas = project->GetCanvas();
     const int canvasWidth = static_cast<int>(canvas.Width());
     const int canvasHeight = static_cast<int>(canvas.Height());
+    // A greeting card's back lies beside the canvas (left of a portrait card, above a landscape
+    // one): the fit takes both, and the canvas moves by half its side so that the pair is centred.
+    const bool withBack = ShowsBackOfCard(canvas);
+    const bool backLeft = canvas.Orientation() == app::CanvasOrientationPortrait;
+    const int fittedWidth = withBack && backLeft ? 2 * canvasWidth : canvasWidth;
+    const int fittedHeight = withBack && !backLeft ? 2 * canvasHeight : canvasHeight;
     const int availableWidth = static_cast<int>(sceneRect().width()) - app->ToolsetWidth() - kFitMargin;
     const int availableHeight = static_cast<int>(sceneRect().height()) - app->CanvasActionsHeight() - kFitMargin;
     // A canvas or a free area of nothing has no scale (and must not divide by zero).
     if (canvasWidth <= 0 || canvasHeight <= 0 || availableWidth <= 0 || availableHeight <= 0)
         return;
-    const float canvasAspect = static_cast<float>(canvasWidth) / static_cast<float>(canvasHeight);
+    const float canvasAspect = static_cast<float>(fittedWidth) / static_cast<float>(fittedHeight);
     const float availableAspect = static_cast<float>(availableWidth) / static_cast<float>(availableHeight);
     const float scale = availableAspect > canvasAspect
-                            ? static_cast<float>(availableHeight) / static_cast<float>(canvasHeight)
-                            : static_cast<float>(availableWidth) / static_cast<float>(canvasWidth);
+                            ? static_cast<float>(availableHeight) / static_cast<float>(fittedHeight)
+                            : static_cast<float>(availableWidth) / static_cast<float>(fittedWidth);
     canvas.SetScale(scale);
-    canvas.SetPosition(0, 0);
+    canvas.SetPosition(withBack && backLeft ? canvasWidth / 2 : 0, withBack && !backLeft ? canvasHeight / 2 : 0);
     if (const LumoModelPtr model = Model())
         model->NotifyObservers(DataTypeCanvas, model->GetDocument()->Id(), FieldTypeCanvasScale);
     app->InvalidateCompositeCaches(HXDownsampleFactor3);

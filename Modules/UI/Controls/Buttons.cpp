@@ -11,7 +11,7 @@ const QString kButtonDefaultStyleSheet = QStringLiteral(
     " border-width: 0px 10px 0px 10px; color: #cbcbcb; text-align: left; }"
     "QPushButton:hover { border-image: url(:Button/ButtonOver.png) 1px 11px 1px 11px; }"
     "QPushButton:pressed { border-image: url(:Button/ButtonDown.png) 1px 11px 1px 11px; }"
-    "QPushButton:checked { border-image: url(:Button/ButtonDown.png) 1px 11px 1px 11px; }"
+    "QPushButton:checked { border-image: url(:Button/ButtonChecked.png) 1px 11px 1px 11px; }"
     "QPushButton:disabled { border-image: url(:Button/ButtonDisabled.png) 1px 11px 1px 11px; color: #666666; }");
 
 const QString kButtonToolBarStyleSheet = QStringLiteral(
@@ -66,11 +66,6 @@ TitleButton::TitleButton(const QString& objectName, QWidget* parent) : QPushButt
     setObjectName(objectName);
     setFixedSize(16, 16);
     setFlat(true);
-}
-
-QIcon ThemeIcon(const QString& themeName, const QString& fallbackPath)
-{
-    return QIcon::fromTheme(themeName, QIcon(fallbackPath));
 }
 
 } // namespace lumo::ui

@@ -40,7 +40,4 @@ public:
     TitleButton(const QString& objectName, QWidget* parent);
 };
 
-// An icon of the desktop's theme where it has one by that name, else the program's own image.
-QIcon ThemeIcon(const QString& themeName, const QString& fallbackPath);
-
 } // namespace lumo::ui

@@ -119,8 +119,9 @@ void ContainerTitle::SlotEnableStateChanged(int state)
 
 void ContainerTitle::mouseReleaseEvent(QMouseEvent* event)
 {
-    // A click on the bar outside its buttons opens or closes the box.
-    if (m_collapseButton != nullptr && event->button() == Qt::LeftButton && rect().contains(event->position().toPoint()))
+    // A click of any button on the bar outside its buttons opens or closes the box; a release
+    // dragged off the bar does not.
+    if (m_collapseButton != nullptr && rect().contains(event->position().toPoint()))
         m_collapseButton->click();
     QWidget::mouseReleaseEvent(event);
 }

@@ -204,12 +204,10 @@ DoubleSpinDial::DoubleSpinDial(bool rotateButtons, QWidget* parent, bool showDia
     knob->setContentsMargins(0, 0, 0, 0);
     knob->setSpacing(0);
     if (rotateButtons) {
-        m_rotateLeft = new ButtonDefault(ThemeIcon(QStringLiteral("object-rotate-left"),
-                                                   QStringLiteral(":Icons/ArrowLeft.png")),
+        m_rotateLeft = new ButtonDefault(QIcon(QStringLiteral(":Icons/ArrowLeft.png")),
                                          QString(), this);
         m_rotateLeft->setToolTip(tr("Rotate 90 degrees anticlockwise"));
-        m_rotateRight = new ButtonDefault(ThemeIcon(QStringLiteral("object-rotate-right"),
-                                                    QStringLiteral(":Icons/ArrowRight.png")),
+        m_rotateRight = new ButtonDefault(QIcon(QStringLiteral(":Icons/ArrowRight.png")),
                                           QString(), this);
         m_rotateRight->setToolTip(tr("Rotate 90 degrees clockwise"));
         knob->addWidget(m_rotateLeft);

@@ -289,6 +289,8 @@ QWidget* AbstractEffectWidget::CreateControl(int row)
     }
     case RowKind::Choice: {
         auto* combo = new ComboBox(this);
+        // As wide as the pairs beside it, never narrower than its longest entry.
+        combo->setSizePolicy(QSizePolicy::MinimumExpanding, QSizePolicy::Minimum);
         combo->addItems(spec.choices);
         connect(combo, &QComboBox::currentIndexChanged, this, [this, row](int index) { SlotUpdateChoice(row, index); });
         return combo;

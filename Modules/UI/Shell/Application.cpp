@@ -1,7 +1,8 @@
 #include "Shell/Application.h"
 
-#include "Controls/BatchSortProxyModel.h"
+#include "Shell/BatchSortProxyModel.h"
 #include "Shell/Identity.h"
+#include "Shell/InterfaceConstants.h"
 #include "Shell/Limits.h"
 #include "Shell/OverrideCursor.h"
 #include "Shell/ProductPicture.h"
@@ -26,6 +27,8 @@
 #include <QPrinter>
 #include <QScreen>
 #include <QStandardItemModel>
+#include <QStyle>
+#include <QStyleFactory>
 
 #include <new>
 #include <stdexcept>
@@ -162,6 +165,11 @@ Application::Application(int& argc, char** argv) : QApplication(argc, argv), d(s
     SetUpIconTheme();
     setWindowIcon(ApplicationIcon());
     d->styleSheet = ReadResourceText(QStringLiteral(":CSS/MainWindow.css"));
+    // One look for every window, whatever style the desktop would choose: the palette reaches the
+    // menus and the dialogs that the main window's style sheet does not.
+    if (QStyle* fusion = QStyleFactory::create(QStringLiteral("Fusion")))
+        setStyle(fusion);
+    setPalette(ApplicationPalette());
 }
 
 Application::~Application()
@@ -209,6 +217,7 @@ LMerr Application::OpenProject(const QString& path)
             code = app::LMerrInvalidData;
         if (code == app::LMerrSuccess) {
             takesStoredDefaults = false;
+            project->SetPath(absolutePath);
         } else {
             RestoreOverrideCursor();
             Dialogs().Message({.parent = activeWindow(),

@@ -227,6 +227,11 @@ signals:
     void SignalCanvasRefreshRequested(hvn::image::HXDownsampleFactor factor);
     void SignalMaskDragDropClosed(bool closed);
     void SignalMaskEnableClosed(bool enable);
+    // For the canvas view in use (GetCanvasView): a layer is about to leave the renderer, so its
+    // handles go, and with the foreground also the shadow quad.
+    void SignalLayerHandlesObsolete(bool foregroundRemoved);
+    // A layer was removed: the text items are made again from the settings now in force.
+    void SignalTextItemsObsolete();
 
 private:
     void ReportFatalError(const std::exception_ptr& error);

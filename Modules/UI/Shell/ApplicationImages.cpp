@@ -4,7 +4,6 @@
 
 #include "Shell/Application.h"
 
-#include "Canvas/CanvasView.h"
 #include "Shell/Limits.h"
 #include "Shell/OverrideCursor.h"
 
@@ -513,12 +512,7 @@ void Application::RemoveImageLayer(const QUuid& layerId, LayerType kind)
     if (!layer)
         return;
     Thumbnails().remove(layer->Id());
-    CanvasView* view = GetCanvasView();
-    if (view != nullptr) {
-        if (kind == app::LayerTypeForeground)
-            view->RemoveShadowQuad();
-        view->RemoveLayerHandles();
-    }
+    emit SignalLayerHandlesObsolete(kind == app::LayerTypeForeground);
     RemoveLayerFromRenderer(layer);
     const app::LayerManagerPtr manager = project->GetLayerManager();
     if (kind == app::LayerTypeForeground)
@@ -526,8 +520,7 @@ void Application::RemoveImageLayer(const QUuid& layerId, LayerType kind)
     else
         manager->RemoveLayer(layer->Id());
     // The text items follow the settings in force once the layer is gone.
-    if (view != nullptr)
-        view->CreateTextItems();
+    emit SignalTextItemsObsolete();
 }
 
 void Application::ClearLayer(const QUuid& layerId)
@@ -537,8 +530,7 @@ void Application::ClearLayer(const QUuid& layerId)
     if (!layer)
         return;
     Thumbnails().remove(layer->Id());
-    if (CanvasView* view = GetCanvasView())
-        view->RemoveLayerHandles();
+    emit SignalLayerHandlesObsolete(false);
     RemoveLayerFromRenderer(layer);
     layer->ClearData();
 }

@@ -4,6 +4,7 @@
 #include "Shell/DesktopServices.h"
 #include "Shell/LumoDocument.h"
 #include "Shell/OverrideCursor.h"
+#include "Shell/ProjectFileUse.h"
 
 #include "Canvas.h"
 #include "ForegroundImageLayer.h"
@@ -149,7 +150,8 @@ bool ExportCurrentForeground(const QString& path, const QString& format, int qua
         app->PostFatalError(std::make_exception_ptr(std::bad_alloc()));
         return written;
     }
-    app->RefreshCanvas(hvn::image::HXDownsampleFactor0);
+    // The restore left every cache stale; the preview's composites go too, then one full redraw.
+    app->RefreshCanvas(hvn::image::HXDownsampleFactor3);
     return written;
 }
 
@@ -286,8 +288,12 @@ bool PrintFileWithPhotoPrinting(const QString& path)
     if (app == nullptr)
         return false;
     QPrinter& printer = app->GetPrinter();
-    if (!app->Dialogs().Print(printer, QApplication::activeWindow()))
-        return true;
+    QWidget* parent = QApplication::activeWindow();
+    // Printing to a file the project is built from is refused, and the dialog offered again.
+    do {
+        if (!app->Dialogs().Print(printer, parent))
+            return true;
+    } while (RefuseOverwritingProjectFile(parent, printer.outputFileName()));
     return PaintPageOnPrinter(printer, page, page.dotsPerMeterX() / 39.3700787);
 }
 

@@ -5,6 +5,7 @@
 
 #include <QColor>
 #include <QFont>
+#include <QPalette>
 #include <QSize>
 #include <QString>
 
@@ -12,6 +13,11 @@ namespace lumo::ui {
 
 // The font of almost every widget: DefaultFontFamily at 8 points.
 QFont InterfaceFont();
+
+// The program's colours for every window it opens, set on the application: menus, Qt's file,
+// colour and print dialogs and message boxes are as dark as the main window. The style sheet
+// refines the program's own widgets on top of it.
+QPalette ApplicationPalette();
 
 // The tab widgets' style sheets, applied in this order by TabWidget: pane and selected tabs first,
 // then the unselected tabs and the bar.

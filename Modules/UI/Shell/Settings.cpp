@@ -117,4 +117,16 @@ QString DesktopFolder()
     return !desktop.isEmpty() && QFileInfo(desktop).isDir() ? desktop : QDir::homePath();
 }
 
+QString SaveDialogFolder(const QString& remembered)
+{
+    const QFileInfo folder(remembered);
+    if (remembered.isEmpty() || !folder.isDir() || !folder.isWritable())
+        return DesktopFolder();
+    const QString program = QFileInfo(ApplicationDirectory()).canonicalFilePath();
+    const QString candidate = folder.canonicalFilePath();
+    if (!program.isEmpty() && (candidate == program || candidate.startsWith(program + QLatin1Char('/'))))
+        return DesktopFolder();
+    return folder.absoluteFilePath();
+}
+
 } // namespace lumo::ui

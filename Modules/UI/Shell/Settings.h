@@ -43,5 +43,9 @@ void SetApplicationDirectory(const QString& folder);
 // Where file dialogs start without a better place: the desktop folder, or the home folder when
 // there is no desktop folder.
 QString DesktopFolder();
+// Where a dialog that writes a file starts: the remembered folder while it exists, may be written
+// and is not the program's folder or inside it (read-only once installed, and never the place for a
+// user's work); else DesktopFolder().
+QString SaveDialogFolder(const QString& remembered);
 
 } // namespace lumo::ui

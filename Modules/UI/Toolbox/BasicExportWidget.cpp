@@ -8,6 +8,7 @@
 #include "Shell/ExportImage.h"
 #include "Shell/Identity.h"
 #include "Shell/LumoDocument.h"
+#include "Shell/ProjectFileUse.h"
 #include "Shell/Settings.h"
 
 #include "ExportSettings.h"
@@ -17,7 +18,6 @@
 #include <QFileInfo>
 #include <QGridLayout>
 #include <QHBoxLayout>
-#include <QStandardPaths>
 #include <QVBoxLayout>
 
 #include <limits>
@@ -145,30 +145,36 @@ void BasicExportWidget::ExportButtonClicked()
     const QString ext = ExtensionOf(index);
     const QString filter = QStringLiteral("*.%1").arg(ext);
 
-    QString folder = ReadSetting(QStringLiteral("RecentFolders"), QStringLiteral("export"));
-    if (folder.isEmpty())
-        folder = QStandardPaths::writableLocation(QStandardPaths::DesktopLocation);
+    const QString folder = SaveDialogFolder(ReadSetting(QStringLiteral("RecentFolders"), QStringLiteral("export")));
     const QString foregroundPath = app->CurrentForegroundPath();
     // baseName stops at the first dot: portrait.final.tif proposes portrait.png.
     const QString name =
         foregroundPath.isEmpty() ? QString() : QStringLiteral("%1.%2").arg(QFileInfo(foregroundPath).baseName(), ext);
-    const QString proposal = QFileInfo(QDir(folder), name).absoluteFilePath();
+    QString proposal = QFileInfo(QDir(folder), name).absoluteFilePath();
 
-    // The dialog adds the extension to a typed name, so its own overwrite question names the file
-    // that is written.
-    QString path = app->Dialogs().SaveFileName(this, tr("Save As"), proposal, filter, ext);
-    if (path.isEmpty())
-        return;
-    // The format's other usual spelling (a.tif, a.jpeg) is its own extension too.
-    const QString other = ext == QLatin1String("tiff") ? QStringLiteral("tif")
-                          : ext == QLatin1String("jpg") ? QStringLiteral("jpeg")
-                                                        : QString();
-    const QString suffix = QFileInfo(path).suffix().toLower();
-    if (suffix != ext && (other.isEmpty() || suffix != other)) {
+    QString path;
+    for (;;) {
+        // The dialog adds the extension to a typed name, so its own overwrite question names the
+        // file that is written.
+        path = app->Dialogs().SaveFileName(this, tr("Save As"), proposal, filter, ext);
+        if (path.isEmpty())
+            return;
+        // The format's other usual spelling (a.tif, a.jpeg) is its own extension too.
+        const QString other = ext == QLatin1String("tiff") ? QStringLiteral("tif")
+                              : ext == QLatin1String("jpg") ? QStringLiteral("jpeg")
+                                                            : QString();
+        const QString suffix = QFileInfo(path).suffix().toLower();
+        const bool appended = suffix != ext && (other.isEmpty() || suffix != other);
+        if (appended)
+            path += QLatin1Char('.') + ext;
+        // A photograph or the project file of the open project is never replaced by the composite.
+        if (RefuseOverwritingProjectFile(this, path)) {
+            proposal = path;
+            continue;
+        }
         // A name with another image extension (a.png with TIFF chosen) still gets the format's own;
         // the dialog asked about the name without it, so the file really written is asked about here.
-        path += QLatin1Char('.') + ext;
-        if (QFileInfo::exists(path)) {
+        if (appended && QFileInfo::exists(path)) {
             const auto answer = app->Dialogs().Message(
                 {.parent = this,
                  .icon = QMessageBox::Warning,
@@ -179,6 +185,7 @@ void BasicExportWidget::ExportButtonClicked()
             if (answer != QMessageBox::Yes)
                 return;
         }
+        break;
     }
     WriteSetting(QStringLiteral("RecentFolders"), QStringLiteral("export"), QFileInfo(path).absolutePath());
 

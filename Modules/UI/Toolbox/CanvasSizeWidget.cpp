@@ -19,7 +19,6 @@
 #include <QHBoxLayout>
 #include <QIntValidator>
 #include <QLineEdit>
-#include <QPainter>
 #include <QPrinter>
 #include <QRegularExpression>
 #include <QVBoxLayout>
@@ -52,19 +51,6 @@ QString DpiText(qint64 dpi)
     return QStringLiteral("%1 %2").arg(dpi).arg(CanvasSizeWidget::tr("dpi"));
 }
 
-// A sheet drawn upright or lying, for the orientation buttons.
-QIcon OrientationIcon(bool portrait)
-{
-    QPixmap pixmap(20, 20);
-    pixmap.fill(Qt::transparent);
-    QPainter painter(&pixmap);
-    painter.setRenderHint(QPainter::Antialiasing);
-    painter.setPen(QPen(QColor(60, 60, 60), 1.5));
-    painter.setBrush(Qt::white);
-    painter.drawRoundedRect(portrait ? QRectF(5.5, 2.5, 9, 15) : QRectF(2.5, 5.5, 15, 9), 1, 1);
-    return QIcon(pixmap);
-}
-
 } // namespace
 
 CanvasSizeWidget::CanvasSizeWidget(QWidget* parent)
@@ -78,9 +64,9 @@ CanvasSizeWidget::CanvasSizeWidget(QWidget* parent)
 void CanvasSizeWidget::CreateWidgets()
 {
     m_sizeComboBox = new ComboBox(this);
-    m_portraitButton = new ButtonDefault(OrientationIcon(true), QString(), this);
+    m_portraitButton = new ButtonDefault(QIcon(QStringLiteral(":Icons/Portrait.png")), QString(), this);
     m_portraitButton->setToolTip(tr("Portrait"));
-    m_landscapeButton = new ButtonDefault(OrientationIcon(false), QString(), this);
+    m_landscapeButton = new ButtonDefault(QIcon(QStringLiteral(":Icons/Landscape.png")), QString(), this);
     m_landscapeButton->setToolTip(tr("Landscape"));
     for (ButtonDefault* button : {m_portraitButton, m_landscapeButton}) {
         button->setCheckable(true);

@@ -74,9 +74,9 @@ LayerPropertiesWidget::LayerPropertiesWidget(QWidget* parent) : QWidget(parent)
 {
     m_container = new Container(QString(), ContainerFeatureReset, this);
     QWidget* body = m_container->Body();
-    m_change = new ButtonPopupMenu(ThemeIcon(QStringLiteral("list-add"), QStringLiteral(":Icons/Plus.png")), tr("Add"),
+    m_change = new ButtonPopupMenu(QIcon(QStringLiteral(":Icons/Plus.png")), tr("Add"),
                                    kRecentKey, body);
-    m_remove = new ButtonDefault(ThemeIcon(QStringLiteral("list-remove"), QStringLiteral(":Icons/Minus.png")),
+    m_remove = new ButtonDefault(QIcon(QStringLiteral(":Icons/Minus.png")),
                                  tr("Remove"), body);
     m_thumbnail = new ThumbnailPreview(body);
     m_thumbnail->setAcceptDrops(true);
@@ -96,10 +96,10 @@ LayerPropertiesWidget::LayerPropertiesWidget(QWidget* parent) : QWidget(parent)
     m_rotation->SetSuffix(QString(QChar(0x00B0)));
     m_rotation->renderLevel = app::RenderLevelPostFilter;
     m_flipHorizontalButton = new ButtonDefault(
-        ThemeIcon(QStringLiteral("object-flip-horizontal"), QStringLiteral(":Icons/FlipHorizontal.png")),
+        QIcon(QStringLiteral(":Icons/FlipHorizontal.png")),
         tr("Flip Horizontal"), body);
     m_flipVerticalButton = new ButtonDefault(
-        ThemeIcon(QStringLiteral("object-flip-vertical"), QStringLiteral(":Icons/FlipVertical.png")),
+        QIcon(QStringLiteral(":Icons/FlipVertical.png")),
         tr("Flip Vertical"), body);
 
     auto* buttons = new QHBoxLayout();

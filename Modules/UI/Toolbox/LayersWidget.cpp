@@ -37,20 +37,24 @@ namespace {
 constexpr int kSpacing = 10;
 constexpr int kTableMinimumHeight = 320;
 
-// The arrows keep their own colours in cells that are not enabled (a click on them only moves).
-QTableWidgetItem* IconItem(const QString& path, Qt::ItemFlags flags)
+const QString kBlankIcon = QStringLiteral(":/Icons/BlankIcon.png");
+const QString kOnlineMarker = QStringLiteral(":/Icons/ImageOffline.png");
+const QString kOfflineMarker = QStringLiteral(":/Icons/ImageOfflineEnabled.png");
+
+// The icons keep their own colours in cells that are not enabled (a click on an arrow only moves;
+// the marker of a file in place is drawn dim itself).
+QIcon CellIcon(const QString& path)
 {
     QIcon icon(path);
-    if (!path.isEmpty())
-        icon.addFile(path, QSize(), QIcon::Disabled);
-    auto* item = new QTableWidgetItem(icon, QString());
-    item->setFlags(flags);
-    return item;
+    icon.addFile(path, QSize(), QIcon::Disabled);
+    return icon;
 }
 
-QIcon OfflineIcon()
+QTableWidgetItem* IconItem(const QString& path, Qt::ItemFlags flags)
 {
-    return ThemeIcon(QStringLiteral("image-missing"), QStringLiteral(":/Icons/ImageOfflineEnabled.png"));
+    auto* item = new QTableWidgetItem(CellIcon(path), QString());
+    item->setFlags(flags);
+    return item;
 }
 
 void EmitCanvasRefresh()
@@ -62,9 +66,9 @@ void EmitCanvasRefresh()
 
 LayersWidget::LayersWidget(QWidget* parent) : QWidget(parent)
 {
-    m_add = new ButtonDefault(ThemeIcon(QStringLiteral("list-add"), QStringLiteral(":Icons/Plus.png")), tr("Add Layer"),
+    m_add = new ButtonDefault(QIcon(QStringLiteral(":Icons/Plus.png")), tr("Add Layer"),
                               this);
-    m_remove = new ButtonDefault(ThemeIcon(QStringLiteral("edit-delete"), QStringLiteral(":Icons/Delete.png")),
+    m_remove = new ButtonDefault(QIcon(QStringLiteral(":Icons/Delete.png")),
                                  tr("Remove Layer"), this);
     m_table = new TableWidget(ColumnCount, this);
     m_table->setMinimumHeight(kTableMinimumHeight);
@@ -85,7 +89,7 @@ LayersWidget::LayersWidget(QWidget* parent) : QWidget(parent)
     m_container = new Container(tr("Layers"), 0, this);
     m_properties = new LayerPropertiesWidget(this);
     m_properties->hide();
-    m_reset = new ButtonDefault(ThemeIcon(QStringLiteral("edit-undo"), QStringLiteral(":Icons/Reset.png")), tr("Reset"),
+    m_reset = new ButtonDefault(QIcon(QStringLiteral(":Icons/Reset.png")), tr("Reset"),
                                 this);
 
     auto* buttons = new QHBoxLayout();
@@ -162,12 +166,17 @@ bool LayersWidget::IsRowChecked(int row) const
     return item != nullptr && item->checkState() == Qt::Checked;
 }
 
-bool LayersWidget::HasFurtherLayers() const
+int LayersWidget::TopmostFurtherRow() const
 {
     for (int row = 0; row < m_table->rowCount(); ++row)
         if (RowType(row) == app::LayerTypeImage)
-            return true;
-    return false;
+            return row;
+    return -1;
+}
+
+bool LayersWidget::HasFurtherLayers() const
+{
+    return TopmostFurtherRow() >= 0;
 }
 
 app::ImageLayerPtr LayersWidget::LayerOfRow(int row) const
@@ -229,7 +238,7 @@ void LayersWidget::SetOfflineMarker(int row, bool offline)
     QTableWidgetItem* item = m_table->item(row, OfflineColumn);
     if (item == nullptr)
         return;
-    item->setIcon(offline ? OfflineIcon() : QIcon());
+    item->setIcon(CellIcon(offline ? kOfflineMarker : kOnlineMarker));
     item->setFlags(offline ? Qt::ItemIsSelectable | Qt::ItemIsEnabled : Qt::ItemIsSelectable);
     item->setData(Qt::UserRole, offline);
 }
@@ -258,10 +267,10 @@ void LayersWidget::AddLayerToTable(const QUuid& id, app::LayerType type, const Q
         }
         m_table->setItem(row, NameColumn, nameItem);
         m_table->setItem(row, UpColumn,
-                         IconItem(further ? QStringLiteral(":/Icons/FilterUp.png") : QString(), Qt::ItemIsSelectable));
+                         IconItem(further ? QStringLiteral(":/Icons/FilterUp.png") : kBlankIcon, Qt::ItemIsSelectable));
         m_table->setItem(row, DownColumn,
-                         IconItem(further ? QStringLiteral(":/Icons/FilterDown.png") : QString(), Qt::ItemIsSelectable));
-        auto* offline = IconItem(QString(), Qt::ItemIsSelectable);
+                         IconItem(further ? QStringLiteral(":/Icons/FilterDown.png") : kBlankIcon, Qt::ItemIsSelectable));
+        auto* offline = IconItem(further ? kOnlineMarker : kBlankIcon, Qt::ItemIsSelectable);
         offline->setData(Qt::UserRole, false);
         m_table->setItem(row, OfflineColumn, offline);
         auto* idItem = new QTableWidgetItem();
@@ -325,8 +334,12 @@ void LayersWidget::UpdateFromModel()
     list->SetCurrentlySelectedLayer(stored);
     SlotAreLayersOffline();
 
-    const int row = stored.isNull() ? -1 : FindRow(stored);
-    if (row >= 0 && RowType(row) == app::LayerTypeImage && LayerOfRow(row)) {
+    // The project's own selection when it names a further layer here, else the topmost one (the
+    // first further row from the top), so that a project with layers always shows its properties.
+    int row = stored.isNull() ? -1 : FindRow(stored);
+    if (row < 0 || RowType(row) != app::LayerTypeImage || !LayerOfRow(row))
+        row = TopmostFurtherRow();
+    if (row >= 0 && LayerOfRow(row)) {
         ShowRow(row);
     } else {
         ClearLayerSelection();

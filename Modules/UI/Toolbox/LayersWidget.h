@@ -113,6 +113,8 @@ private:
     void ShowRow(int row);
     bool IsRowChecked(int row) const;
     bool HasFurtherLayers() const;
+    // The first further-layer row from the top; -1 without one.
+    int TopmostFurtherRow() const;
     app::ImageLayerPtr LayerOfRow(int row) const;
     void SetOfflineMarker(int row, bool offline);
     // The properties and the canvas without a further layer, the name counter back at 1.

@@ -29,9 +29,9 @@ constexpr int kHandleButtonWidth = 38;
 
 MasksWidget::MasksWidget(QWidget* parent) : QWidget(parent), m_rows(this)
 {
-    m_add = new ButtonDefault(ThemeIcon(QStringLiteral("list-add"), QStringLiteral(":Icons/Plus.png")), tr("Add Mask"),
+    m_add = new ButtonDefault(QIcon(QStringLiteral(":Icons/Plus.png")), tr("Add Mask"),
                               this);
-    m_remove = new ButtonDefault(ThemeIcon(QStringLiteral("edit-delete"), QStringLiteral(":Icons/Delete.png")),
+    m_remove = new ButtonDefault(QIcon(QStringLiteral(":Icons/Delete.png")),
                                  tr("Remove Mask"), this);
     TableWidget* table = m_rows.Table();
     table->setMinimumHeight(kTableMinimumHeight);

@@ -79,8 +79,10 @@ PositionWidget::PositionWidget(int kind, QWidget* parent)
     m_rotation = new DoubleSpinDial(true, m_rotationContainer->Body(), true, 0, 359.99, 0);
     m_rotation->SetSuffix(QString(QChar(176)));
     m_rotation->renderLevel = app::RenderLevelPostFilter;
-    m_flipHorizontal = new ButtonDefault(tr("Flip Horizontal"), m_rotationContainer->Body());
-    m_flipVertical = new ButtonDefault(tr("Flip Vertical"), m_rotationContainer->Body());
+    m_flipHorizontal = new ButtonDefault(QIcon(QStringLiteral(":Icons/FlipHorizontal.png")), tr("Flip Horizontal"),
+                                         m_rotationContainer->Body());
+    m_flipVertical = new ButtonDefault(QIcon(QStringLiteral(":Icons/FlipVertical.png")), tr("Flip Vertical"),
+                                       m_rotationContainer->Body());
     m_resetButton = new ButtonDefault(QIcon(QStringLiteral(":/Icons/Reset.png")), tr("Reset"), frame);
 
     auto* positionGrid = new QGridLayout(positionBody);

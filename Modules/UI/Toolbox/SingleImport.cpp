@@ -54,9 +54,9 @@ SingleImport::SingleImport(const QString& title, int kind, QWidget* parent) : QW
     m_container = new Container(title, ContainerFeatureCollapse | ContainerFeatureEnable, this);
     m_thumbnail = new ThumbnailPreview(m_container->Body());
     m_thumbnail->setAcceptDrops(true);
-    m_change = new ButtonPopupMenu(ThemeIcon(QStringLiteral("list-add"), QStringLiteral(":Icons/Plus.png")), tr("Add"),
+    m_change = new ButtonPopupMenu(QIcon(QStringLiteral(":Icons/Plus.png")), tr("Add"),
                                    KindKey(), m_container->Body());
-    m_remove = new ButtonDefault(ThemeIcon(QStringLiteral("list-remove"), QStringLiteral(":Icons/Minus.png")),
+    m_remove = new ButtonDefault(QIcon(QStringLiteral(":Icons/Minus.png")),
                                  tr("Remove"), m_container->Body());
 
     auto* buttons = new QHBoxLayout();
@@ -73,6 +73,9 @@ SingleImport::SingleImport(const QString& title, int kind, QWidget* parent) : QW
     column->setContentsMargins(0, 0, 0, 0);
     column->setSpacing(0);
     column->addWidget(m_container);
+    // Never taller than its content: room a page has to spare (a neighbour folded) goes to the
+    // page's stretch below, not into a blank band inside the box.
+    setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Maximum);
 
     connect(m_thumbnail, &ThumbnailPreview::DragDropDataAdded, this, &SingleImport::SlotReplaceImage);
     connect(m_thumbnail, &ThumbnailPreview::MousePressDetected, this, &SingleImport::SlotRelinkImage);
@@ -254,11 +257,8 @@ void SingleImport::SlotIsImageOffline()
     if (!layer || layer->Path().isEmpty())
         return;
     if (!IsImageFileReadable(layer->Path())) {
-        // The canvas drops the layer once; later activations find it offline already.
-        const bool wasOffline = m_offline;
         ShowOffline(layer);
-        if (!wasOffline)
-            Application::Instance()->RequestLayerRefresh(m_kind, app::RenderLevelPostFilter, HXDownsampleFactor0);
+        Application::Instance()->RequestLayerRefresh(m_kind, app::RenderLevelPostFilter, HXDownsampleFactor0);
     } else if (m_offline) {
         // The file came back: the same layer takes it again.
         ReloadImage(layer, QString());
@@ -311,10 +311,11 @@ void SingleImport::SlotEnableBody(bool enable)
     };
     switch (m_kind) {
     case app::LayerTypeBackground:
-        if (layer) {
-            layer->SetEnabled(enable);
-            showImage();
-        }
+        // Without a background layer there is nothing to switch, redraw or tell.
+        if (!layer)
+            return;
+        layer->SetEnabled(enable);
+        showImage();
         app->InvalidateLayerCache(app::LayerTypeBackground, app::RenderLevelFilter, HXDownsampleFactor3);
         app->RequestLayerRefresh(app::LayerTypeBackground, app::RenderLevelFilter, HXDownsampleFactor0);
         emit SignalBackgroundEnabled();

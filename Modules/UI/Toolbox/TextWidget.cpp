@@ -29,9 +29,9 @@ constexpr int kTableHeight = 160;
 
 TextWidget::TextWidget(QWidget* parent) : QWidget(parent), m_rows(this)
 {
-    m_add = new ButtonDefault(ThemeIcon(QStringLiteral("list-add"), QStringLiteral(":Icons/Plus.png")), tr("Add Text"),
+    m_add = new ButtonDefault(QIcon(QStringLiteral(":Icons/Plus.png")), tr("Add Text"),
                               this);
-    m_remove = new ButtonDefault(ThemeIcon(QStringLiteral("edit-delete"), QStringLiteral(":Icons/Delete.png")),
+    m_remove = new ButtonDefault(QIcon(QStringLiteral(":Icons/Delete.png")),
                                  tr("Remove Text"), this);
     TableWidget* table = m_rows.Table();
     table->setFixedHeight(kTableHeight);

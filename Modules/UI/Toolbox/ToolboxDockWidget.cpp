@@ -8,6 +8,7 @@
 
 #include "Project.h"
 
+#include <QCloseEvent>
 #include <QDragEnterEvent>
 #include <array>
 #include <QHBoxLayout>
@@ -162,9 +163,36 @@ void ToolboxDockWidget::SlotDockIsFloating(bool /*floating*/)
 
 void ToolboxDockWidget::SlotDockVisibilityChanged(bool /*visible*/)
 {
-    // Minimising the window also reports the dock invisible; only a real hide is undone.
-    if (isHidden())
+    // Minimising the window also reports the dock invisible; only a real hide is undone, and only
+    // while the window stays up: showing it again while the program closes its windows would
+    // have the closing go round for ever.
+    const QWidget* owner = OwnerWindow();
+    if (isHidden() && !m_closed && (owner == nullptr || owner->isVisible()))
         show();
+}
+
+QWidget* ToolboxDockWidget::OwnerWindow() const
+{
+    return parentWidget() != nullptr ? parentWidget()->window() : nullptr;
+}
+
+void ToolboxDockWidget::closeEvent(QCloseEvent* event)
+{
+    // Floating, the dock is a window of its own that the window manager or the program's ending may
+    // close: that closes the window it belongs to, with its question about unsaved changes. Docked,
+    // it is not closed on its own.
+    if (QWidget* owner = OwnerWindow(); owner != nullptr && owner->isVisible() && (!isFloating() || !owner->close())) {
+        event->ignore();
+        return;
+    }
+    m_closed = true;
+    QDockWidget::closeEvent(event);
+}
+
+void ToolboxDockWidget::showEvent(QShowEvent* event)
+{
+    m_closed = false;
+    QDockWidget::showEvent(event);
 }
 
 void ToolboxDockWidget::dragEnterEvent(QDragEnterEvent* event)

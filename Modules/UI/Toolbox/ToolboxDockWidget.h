@@ -53,7 +53,8 @@ private:
 };
 
 // The dock beside the canvas that shows the toolbox section of the project's current toolset. It
-// floats but cannot be closed or hidden. Observes the model for project and interface notifications;
+// floats but cannot be closed or hidden on its own: closing it, floating, closes its window, and it
+// goes with that window. Observes the model for project and interface notifications;
 // it registers its sections for everything they observe.
 class ToolboxDockWidget : public QDockWidget, public LumoModelObserver {
     Q_OBJECT
@@ -77,14 +78,20 @@ public slots:
     void SlotDockVisibilityChanged(bool visible);
 
 protected:
+    void closeEvent(QCloseEvent* event) override;
     void dragEnterEvent(QDragEnterEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
+    void showEvent(QShowEvent* event) override;
 
 private:
     void ShowCurrentToolset();
+    // The window the dock belongs to; null for a dock without a parent.
+    QWidget* OwnerWindow() const;
 
     std::unique_ptr<ToolboxSectionStack> m_stack;
     ToolboxDockTitleBar* m_titleBar = nullptr;
+    // Closed with its window (or the program): stays hidden until shown again.
+    bool m_closed = false;
 };
 
 } // namespace lumo::ui

@@ -3,7 +3,6 @@
 #include "Canvas/CanvasView.h"
 #include "Shell/Application.h"
 #include "Shell/Identity.h"
-#include "Shell/MainWindow.h"
 #include "Shell/Settings.h"
 
 #include "Project.h"
@@ -12,6 +11,7 @@
 #include <QApplication>
 #include <QEnterEvent>
 #include <QHBoxLayout>
+#include <QMainWindow>
 #include <QPainter>
 #include <QStyleOptionButton>
 #include <QVBoxLayout>
@@ -69,12 +69,14 @@ int ReadToolsetSetting(const QString& key, int defaultValue)
     return ReadIntSetting(settings, key, 0, 1).value_or(defaultValue);
 }
 
-MainWindow* FindMainWindow(QWidget* widget)
+// The program's one main window; found by its Qt class so the bar does not depend on the window
+// that holds it.
+QMainWindow* FindMainWindow(QWidget* widget)
 {
-    if (auto* window = qobject_cast<MainWindow*>(widget != nullptr ? widget->window() : nullptr))
+    if (auto* window = qobject_cast<QMainWindow*>(widget != nullptr ? widget->window() : nullptr))
         return window;
     for (QWidget* topLevel : QApplication::topLevelWidgets())
-        if (auto* window = qobject_cast<MainWindow*>(topLevel))
+        if (auto* window = qobject_cast<QMainWindow*>(topLevel))
             return window;
     return nullptr;
 }

@@ -9,11 +9,10 @@
 #include <QPushButton>
 
 class QHBoxLayout;
+class QMainWindow;
 class QVBoxLayout;
 
 namespace lumo::ui {
-
-class MainWindow;
 
 // The label beside a section button of the collapsed bar, a child of the main window.
 class ToolsetTooltip : public QLabel {
@@ -51,7 +50,7 @@ private:
 
     QString m_label;
     QIcon m_icon;
-    MainWindow* m_mainWindow = nullptr;
+    QMainWindow* m_mainWindow = nullptr;
     ToolsetTooltip* m_tooltip = nullptr;
 };
 

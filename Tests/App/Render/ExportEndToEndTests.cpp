@@ -7,6 +7,8 @@
 #include "Project.h"
 #include "RenderProcessor.h"
 
+#include <hvn/image/HXOperation.h>
+
 #include <QDir>
 #include <QImage>
 #include <QPainter>
@@ -184,6 +186,22 @@ TEST(ExportEndToEndTest, GreenScreenPhotoOverBackgroundUnderOverlay)
     for (int y = 0; y < kHeight; y += 7)
         for (int x = 0; x < kWidth; x += 7)
             ASSERT_EQ(qAlpha(exported.pixel(x, y)), 255);
+
+    // The same export on one thread and on eight gives the same bytes (this run is also the
+    // thread checker's export of eight threads).
+    struct ThreadCount {
+        explicit ThreadCount(int n) { hvn::image::SetEngineThreadCount(n); }
+        ~ThreadCount() { hvn::image::SetEngineThreadCount(0); }
+    };
+    for (const int threads : {1, 8}) {
+        SCOPED_TRACE(threads);
+        const ThreadCount count(threads);
+        processor.RemoveCacheBeforeExport();
+        QImage again;
+        ASSERT_EQ(processor.RenderExportImage(subjectId, again), LMerrSuccess);
+        ASSERT_EQ(processor.RestoreCacheAfterExport(), LMerrSuccess);
+        EXPECT_EQ(again, exported);
+    }
 }
 
 } // namespace

@@ -125,6 +125,27 @@ TEST(AlphaChannel, CopyAndForceOpaqueTouchOnlyAlpha)
     EXPECT_EQ(source.pixel(4, 3), qRgba(10, 20, 30, 255));
 }
 
+TEST(PipelineCopy8, IsOpaqueOnlyWhenEveryAlphaIs)
+{
+    // Ten rows, or ten rows of tiles once turned, in four bands on one thread: the rows do not
+    // divide evenly, and a transparent pixel in any band must count.
+    for (const int turns : {0, 1, -1})
+        for (const int threads : {1, 3})
+            for (const QPoint at : {QPoint(0, 0), QPoint(639, 0), QPoint(0, 9), QPoint(639, 9)}) {
+                SCOPED_TRACE(::testing::Message() << "turns " << turns << ", threads " << threads << ", at "
+                                                << at.x() << "," << at.y());
+                QImage photo(640, 10, QImage::Format_ARGB32);
+                photo.fill(qRgba(10, 200, 30, 255));
+                photo.setPixel(at, qRgba(10, 200, 30, 0));
+                bool opaque = true;
+                ASSERT_TRUE(PipelineCopy8(photo, turns, HXPixelChannelOrderBGRA, threads, &opaque));
+                EXPECT_FALSE(opaque);
+                photo.setPixel(at, qRgba(10, 200, 30, 255));
+                ASSERT_TRUE(PipelineCopy8(photo, turns, HXPixelChannelOrderBGRA, threads, &opaque));
+                EXPECT_TRUE(opaque);
+            }
+}
+
 TEST(CpuFeatures, Sse2IsPartOfX86_64)
 {
     CpuFeatures features;

@@ -6,6 +6,8 @@
 #include "Grabs.h"
 #include "RenderProcessorTestPeer.h"
 
+#include "Canvas/CanvasOutlineGraphicsItem.h"
+
 #include "FilterItems.h"
 #include "ForegroundImageLayer.h"
 #include "LayerManager.h"
@@ -313,7 +315,7 @@ TEST_F(CanvasSceneTest, EachPaintCarriesOutOnlyTheLastRequestAndTheSettledResize
     EXPECT_LT(CurrentProject()->GetCanvas().Scale(), scaleBefore);
 }
 
-TEST_F(CanvasSceneTest, ANewlyOpenedProjectDropsTheImageAndTheFrameOfAUniqueForeground)
+TEST_F(CanvasSceneTest, TheUniqueFrameFollowsTheUniquenessAndANewProjectDropsItWithTheImage)
 {
     App().SetCanvasActionsHeight(34);
     ShowGreenScreenProject(0.05);
@@ -331,6 +333,17 @@ TEST_F(CanvasSceneTest, ANewlyOpenedProjectDropsTheImageAndTheFrameOfAUniqueFore
     EXPECT_TRUE(framed(unique));
     EXPECT_FALSE(scene.CanvasImage().isNull());
     SaveGrab(unique, "canvas-unique-foreground");
+    // The frame's top runs just below the bar, however high the bar is, not above it.
+    for (int y = 28; y <= 31; ++y)
+        EXPECT_GT(Distance(unique.pixel(640, y), qRgb(253, 248, 39)), 2) << "row " << y;
+
+    // Switching the uniqueness without a new image takes the frame away and puts it back.
+    ASSERT_EQ(manager->GetForeground(manager->CurrentForegroundId())->SetUnique(false), app::LMerrSuccess);
+    Notify(DataTypeProject, FieldTypeForegroundUniqueness);
+    EXPECT_FALSE(framed(Grab()));
+    ASSERT_EQ(manager->GetForeground(manager->CurrentForegroundId())->SetUnique(true), app::LMerrSuccess);
+    Notify(DataTypeProject, FieldTypeForegroundUniqueness);
+    EXPECT_TRUE(framed(Grab()));
 
     Notify(DataTypeProject, FieldTypeRefreshAll);
     EXPECT_TRUE(scene.CanvasImage().isNull());
@@ -370,6 +383,46 @@ TEST_F(CanvasSceneTest, TheImageShownKeepsTheRenderProcessorThatHoldsItsPixels)
     Grab();
     EXPECT_NE(scene.CanvasImage().constBits(), firstBits);
     EXPECT_TRUE(first.expired());
+}
+
+// A card's back is fitted with it: the pair fills the free area and is centred on the view's
+// centre, the canvas moved by half its side. Without a back the canvas stays at the centre.
+TEST_F(CanvasSceneTest, TheFitTakesTheBackOfACardBesideTheCanvas)
+{
+    struct Case {
+        const char* name;
+        QSize canvasSize;
+        app::CanvasOrientation orientation;
+        app::CanvasDimensionType dimensionType;
+        float scale;
+        QPoint position;
+    };
+    const std::vector<Case> cases = {
+        {"portrait card", {900, 1200}, app::CanvasOrientationPortrait, app::CanvasDimensionPreset, 726.0f / 1200, {450, 0}},
+        {"landscape card", {1200, 900}, app::CanvasOrientationLandscape, app::CanvasDimensionCustom, 726.0f / 1800, {0, 450}},
+        {"card the size of the foreground", {900, 1200}, app::CanvasOrientationPortrait, app::CanvasDimensionForeground,
+         726.0f / 1200, {0, 0}},
+    };
+    App().SetToolsetWidth(104);
+    App().SetCanvasActionsHeight(34);
+    view.show();
+    scene.setSceneRect(0, 0, 1280, 800);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        app::Canvas& canvas = CurrentProject()->GetCanvas();
+        canvas.SetDimensions(static_cast<unsigned int>(c.canvasSize.width()),
+                             static_cast<unsigned int>(c.canvasSize.height()));
+        canvas.SetPrintAsCard(true);
+        canvas.SetDimensionType(c.dimensionType);
+        canvas.SetOrientation(c.orientation);
+        canvas.SetCentre(640, 400);
+        scene.FitCanvasToView();
+        EXPECT_FLOAT_EQ(canvas.Scale(), c.scale);
+        EXPECT_EQ(QPoint(canvas.PositionX(), canvas.PositionY()), c.position);
+        const QRect both = CanvasRectInWorkspace() | CanvasOutlineGraphicsItem::BackOfCardRect();
+        EXPECT_NEAR(both.center().x(), 640, 1);
+        EXPECT_NEAR(both.center().y(), 400, 1);
+    }
 }
 
 TEST_F(CanvasSceneTest, TheBackOfAGreetingCardLiesLeftOfAPortraitAndAboveALandscapeCard)

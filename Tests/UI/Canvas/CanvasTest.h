@@ -12,6 +12,7 @@
 
 #include "TransformItems.h"
 
+#include <QGraphicsItem>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -102,6 +103,28 @@ protected:
     }
 
     QImage Grab() { return view.grab().toImage().convertToFormat(QImage::Format_RGB32); }
+
+    // The item (with its children) shows in the view's picture, and draws nothing outside its
+    // bounds: the grab with it against the grab without it.
+    void ExpectItemDrawn(QGraphicsItem* item, const QImage& with, int leastPixels = 50)
+    {
+        ASSERT_NE(item, nullptr);
+        item->setVisible(false);
+        const QImage without = Grab();
+        item->setVisible(true);
+        const QRectF sceneBounds = item->mapRectToScene(item->boundingRect() | item->childrenBoundingRect());
+        // Cosmetic pens and handles drawn at a constant size reach a few pixels past the bounds.
+        const QRect bounds = view.mapFromScene(sceneBounds).boundingRect().adjusted(-12, -12, 12, 12);
+        int inside = 0;
+        int outside = 0;
+        for (int y = 0; y < with.height(); ++y)
+            for (int x = 0; x < with.width(); ++x)
+                if (with.pixel(x, y) != without.pixel(x, y))
+                    ++(bounds.contains(x, y) ? inside : outside);
+        EXPECT_GE(inside, leastPixels) << "the item is not drawn";
+        EXPECT_EQ(outside, 0) << "drawn outside " << bounds.x() << ", " << bounds.y() << ", " << bounds.width()
+                              << " x " << bounds.height();
+    }
 
     LumoModelPtr model = std::make_shared<LumoModel>(App().GetDocument());
     CanvasScene scene;

@@ -340,11 +340,17 @@ TEST_F(CropShadowTest, GrabsOfTheShadowQuadAndTheCrop)
     // Hover a corner so that it shows filled.
     QTest::mouseMove(view.viewport(), view.ShadowQuad()->Handle(0)->scenePos().toPoint());
     EXPECT_TRUE(view.ShadowQuad()->Handle(0)->IsHovered());
-    EXPECT_FALSE(SaveGrab(Grab(), "canvas-shadow-quad").isEmpty());
+    const QImage quad = Grab();
+    EXPECT_FALSE(SaveGrab(quad, "canvas-shadow-quad").isEmpty());
+    ExpectItemDrawn(view.ShadowQuad(), quad);
 
     ShowToolset(app::ToolsetSectionKey, app::LayerTypeForeground);
     view.UpdateCropItems(1);
-    EXPECT_FALSE(SaveGrab(Grab(), "canvas-crop").isEmpty());
+    ASSERT_NE(view.Crop(), nullptr);
+    ASSERT_TRUE(view.Crop()->isVisible());
+    const QImage cropped = Grab();
+    EXPECT_FALSE(SaveGrab(cropped, "canvas-crop").isEmpty());
+    ExpectItemDrawn(view.Crop(), cropped);
 }
 
 } // namespace

@@ -5,6 +5,7 @@
 
 #include "CanvasTest.h"
 #include "Grabs.h"
+#include "LayoutCheck.h"
 #include "MaskTestSupport.h"
 #include "RefreshSignals.h"
 #include "RenderProcessorTestPeer.h"
@@ -581,11 +582,19 @@ TEST_F(MaskEditingTest, GrabsOfMasks)
         QTest::mouseMove(view.viewport(), OnScreen(view.MaskShape()->Handle(3)->pos()));
         EXPECT_TRUE(view.MaskShape()->Handle(3)->IsHovered());
         App().RequestLayerRefresh(app::LayerTypeForeground, app::RenderLevelPostFilter, HXDownsampleFactor0);
-        EXPECT_FALSE(SaveGrab(Grab(), c.name).isEmpty());
+        const QImage grab = Grab();
+        EXPECT_FALSE(SaveGrab(grab, c.name).isEmpty());
+        ExpectItemDrawn(view.MaskShape(), grab);
     }
     const std::unique_ptr<QMenu> menu = view.MaskShape()->Handle(2)->ContextMenu();
     menu->adjustSize();
     EXPECT_FALSE(SaveGrab(menu->grab().toImage(), "canvas-mask-menu").isEmpty());
+    ExpectSoundLayout(*menu, "handle menu");
+    for (const QAction* action : menu->actions()) {
+        if (!action->isSeparator()) {
+            EXPECT_FALSE(action->icon().pixmap(16, 16).isNull()) << action->text().toStdString();
+        }
+    }
 }
 
 } // namespace

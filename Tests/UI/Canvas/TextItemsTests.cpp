@@ -175,6 +175,13 @@ TEST_F(TextItemsTest, TheViewKeepsOneItemPerTextAndPassesThePanelsEditsOn)
     EXPECT_EQ(itemOfA->text(), "Alpha");
     EXPECT_EQ(view.TextQuad()->TextItemId(), b->Id());
     EXPECT_EQ(CountOfType(scene, CanvasItemTextLayer), 3);
+    // An item added unselected leaves the frame where it is.
+    const QUuid extra = QUuid::createUuid();
+    view.AddTextItem(extra, Base64("Extra"), QFont(), false, true);
+    ASSERT_NE(view.TextQuad(), nullptr);
+    EXPECT_EQ(view.TextQuad()->TextItemId(), b->Id());
+    EXPECT_TRUE(view.TextLayerItem(b->Id())->IsTextSelected());
+    view.RemoveTextItem(extra);
 
     // The panels' setters reach the item and, for the framed one, the frame.
     QFont font(QStringLiteral("Tahoma"), 30);

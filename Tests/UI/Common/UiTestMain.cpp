@@ -1,7 +1,8 @@
 // The main of every UI test program. Before the one Application is built it gives the run a fresh
 // folder for settings, caches, runtime and temporary files, so that no test sees the user's files
 // or another run's, and it puts the program on the offscreen platform with a 1920 x 1080 screen,
-// which also lets test discovery run at build time without a display.
+// which also lets test discovery run at build time without a display. "--lumora-screen=WxH" asks
+// for another screen size (the layout checks run at two).
 
 #include "Shell/Application.h"
 
@@ -12,6 +13,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <cstring>
 
 namespace {
 
@@ -22,13 +24,34 @@ bool MakeFolder(const QString& path, QFileDevice::Permissions permissions = {})
     return !permissions || QFile::setPermissions(path, permissions);
 }
 
-bool WriteScreenConfiguration(const QString& path)
+bool WriteScreenConfiguration(const QString& path, int width, int height)
 {
     QFile file(path);
     if (!file.open(QIODevice::WriteOnly | QIODevice::Text))
         return false;
-    file.write(R"({ "screens": [ { "name": "LumoraTestScreen", "x": 0, "y": 0, "width": 1920, "height": 1080,)"
-               R"( "logicalDpi": 96, "logicalBaseDpi": 96, "dpr": 1 } ] })");
+    file.write(QStringLiteral(R"({ "screens": [ { "name": "LumoraTestScreen", "x": 0, "y": 0, "width": %1, "height": %2,)"
+                              R"( "logicalDpi": 96, "logicalBaseDpi": 96, "dpr": 1 } ] })")
+                   .arg(width)
+                   .arg(height)
+                   .toUtf8());
+    return true;
+}
+
+// Takes "--lumora-screen=WxH" out of the arguments; false for a malformed size.
+bool TakeScreenSize(int& argc, char** argv, int& width, int& height)
+{
+    static const char prefix[] = "--lumora-screen=";
+    for (int i = 1; i < argc; ++i) {
+        if (std::strncmp(argv[i], prefix, sizeof(prefix) - 1) != 0)
+            continue;
+        if (std::sscanf(argv[i] + sizeof(prefix) - 1, "%dx%d", &width, &height) != 2 || width <= 0 || height <= 0)
+            return false;
+        for (int j = i; j + 1 < argc; ++j)
+            argv[j] = argv[j + 1];
+        --argc;
+        argv[argc] = nullptr;
+        return true;
+    }
     return true;
 }
 
@@ -36,13 +59,19 @@ bool WriteScreenConfiguration(const QString& path)
 
 int main(int argc, char** argv)
 {
+    int screenWidth = 1920;
+    int screenHeight = 1080;
+    if (!TakeScreenSize(argc, argv, screenWidth, screenHeight)) {
+        std::fprintf(stderr, "--lumora-screen wants a size such as 1280x720\n");
+        return 2;
+    }
     QTemporaryDir root(QDir::tempPath() + QStringLiteral("/lumora-ui-XXXXXX"));
     const QString runtime = root.filePath(QStringLiteral("runtime"));
     const QString screen = root.filePath(QStringLiteral("screen.json"));
     if (!root.isValid() || !MakeFolder(root.filePath(QStringLiteral("config"))) ||
         !MakeFolder(root.filePath(QStringLiteral("cache"))) || !MakeFolder(root.filePath(QStringLiteral("tmp"))) ||
         !MakeFolder(runtime, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner) ||
-        !WriteScreenConfiguration(screen)) {
+        !WriteScreenConfiguration(screen, screenWidth, screenHeight)) {
         std::fprintf(stderr, "cannot prepare the test folder under %s\n", qPrintable(QDir::tempPath()));
         return 2;
     }

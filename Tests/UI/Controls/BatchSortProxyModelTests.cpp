@@ -2,7 +2,7 @@
 
 #include "UiTest.h"
 
-#include "Controls/BatchSortProxyModel.h"
+#include "Shell/BatchSortProxyModel.h"
 
 #include <QDateTime>
 #include <QStandardItemModel>
@@ -59,7 +59,7 @@ public:
     using BatchSortProxyModel::lessThan;
 };
 
-TEST_F(BatchSortProxyModelTest, LeftValuesTypeDecidesTheComparison)
+TEST_F(BatchSortProxyModelTest, ValuesCompareByTheirTypeOnlyWhenBothHoldIt)
 {
     const QDateTime noon(QDate(2024, 5, 1), QTime(12, 0), Qt::UTC);
     struct Case {
@@ -69,13 +69,15 @@ TEST_F(BatchSortProxyModelTest, LeftValuesTypeDecidesTheComparison)
     };
     const std::vector<Case> cases = {
         {"dates", noon.addSecs(-1), noon, true},
-        {"a date before text that is no date compares as dates", noon, QStringLiteral("yesterday"), false},
-        {"text before a date compares as text", QStringLiteral("1999"), noon, true},
+        {"a date before text compares as text", noon, QStringLiteral("yesterday"), true},
+        {"text before a date compares as text", QStringLiteral("yesterday"), noon, false},
+        {"a date before a number compares as text", noon, 3, true},
         {"false before true", false, true, true},
         {"true not before false", true, false, false},
         {"numbers by value", 9, 10, true},
-        {"a number before text that reads as a larger number", 9, QStringLiteral("10"), true},
-        {"text before a number compares as text", QStringLiteral("9"), 10, false},
+        {"a number before text compares as text", 9, QStringLiteral("10"), false},
+        {"text before a number compares as text", QStringLiteral("10"), 9, true},
+        {"a flag before a number compares as text", false, 0, false},
         {"text ignores case", QStringLiteral("alpha"), QStringLiteral("BETA"), true},
         {"equal text is not less", QStringLiteral("Alpha"), QStringLiteral("alpha"), false},
     };

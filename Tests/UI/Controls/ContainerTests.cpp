@@ -69,10 +69,15 @@ void PrintTo(const State& s, std::ostream* out)
 }
 
 // A click on the title bar away from its buttons, behind the label.
-void ClickTitle(Container& c)
+void ClickTitleWith(Container& c, Qt::MouseButton button)
 {
     QWidget* title = c.Title();
-    QTest::mouseClick(title, Qt::LeftButton, {}, QPoint(title->width() / 2, title->height() / 2));
+    QTest::mouseClick(title, button, {}, QPoint(title->width() / 2, title->height() / 2));
+}
+
+void ClickTitle(Container& c)
+{
+    ClickTitleWith(c, Qt::LeftButton);
 }
 
 using ContainerTest = UiTest;
@@ -102,6 +107,15 @@ TEST_F(ContainerTest, EachClickIsHeardInOrderAndLeavesBodyAndTitleInStep)
         {"checking enable expands", 0x3C, false, false, clickEnable, "expand(1) enable(1)",
          {true, true, true, true, true}},
         {"a click on the title toggles", 0x3C, true, true, ClickTitle, "expand(0)", {false, true, true, false, true}},
+        {"so does a right click", 0x3C, true, true, [](Container& c) { ClickTitleWith(c, Qt::RightButton); }, "expand(0)",
+         {false, true, true, false, true}},
+        {"a release dragged off the title does nothing", 0x3C, true, true,
+         [](Container& c) {
+             QWidget* title = c.Title();
+             QTest::mousePress(title, Qt::LeftButton, {}, QPoint(title->width() / 2, title->height() / 2));
+             QTest::mouseRelease(title, Qt::LeftButton, {}, QPoint(title->width() / 2, title->height() + 20));
+         },
+         "", {true, true, true, true, true}},
         {"move up", 0x3C, true, true, [](Container& c) { QTest::mouseClick(c.Title()->MoveUpButton(), Qt::LeftButton); },
          "up", {true, true, true, true, true}},
         {"move down", 0x3C, true, true,

@@ -2,6 +2,7 @@
 // to look at (build/Tests/UI/grabs/controls-*.png).
 
 #include "Grabs.h"
+#include "LayoutCheck.h"
 #include "UiTest.h"
 
 #include "Controls/ButtonPopupMenu.h"
@@ -43,7 +44,7 @@ class ControlsGrabTest : public UiTest {
 protected:
     // The controls built twice, enabled at the left and disabled at the right, on the toolbox's
     // background under the program's style sheet.
-    static QImage GrabBothStates(const Builder& build, int width)
+    static QImage GrabBothStates(const Builder& build, int width, const QString& name)
     {
         QWidget host;
         host.setObjectName(QStringLiteral("GrabHost"));
@@ -70,6 +71,7 @@ protected:
         ProcessEvents();
         host.adjustSize();
         ProcessEvents();
+        ExpectSoundLayout(host, name);
         return host.grab().toImage();
     }
 };
@@ -97,7 +99,7 @@ TEST_F(ControlsGrabTest, ValueDialAndHueControls)
             plainDial->SetValue(200.0);
             layout->addWidget(plainDial);
         },
-        320);
+        320, QStringLiteral("controls-values"));
     EXPECT_FALSE(SaveGrab(image, QStringLiteral("controls-values")).isEmpty());
 }
 
@@ -106,14 +108,14 @@ TEST_F(ControlsGrabTest, ButtonsAndSmallWidgets)
     const QImage image = GrabBothStates(
         [](QVBoxLayout* layout) {
             layout->addWidget(Row({new ButtonDefault(QStringLiteral("Import..."), nullptr),
-                                   new ButtonDefault(ThemeIcon(QStringLiteral("list-add"), QString()),
+                                   new ButtonDefault(QIcon(QStringLiteral(":Icons/Plus.png")),
                                                      QStringLiteral("Add"), nullptr)}));
             auto* checked = new ButtonDefault(QStringLiteral("Checked"), nullptr);
             checked->setCheckable(true);
             checked->setChecked(true);
-            layout->addWidget(Row({checked, new ButtonToolBar(ThemeIcon(QStringLiteral("go-up"), QString()), QString(), nullptr),
+            layout->addWidget(Row({checked, new ButtonToolBar(QIcon(QStringLiteral(":Icons/FilterUp.png")), QString(), nullptr),
                                    new ButtonToolBar(QIcon(), QStringLiteral("Tool bar"), nullptr)}));
-            layout->addWidget(new ButtonPopupMenu(ThemeIcon(QStringLiteral("document-open"), QString()),
+            layout->addWidget(new ButtonPopupMenu(QIcon(QStringLiteral(":Icons/OpenProject.png")),
                                                   QStringLiteral("Open recent"), QStringLiteral("foreground"), nullptr));
             // Pressed looks.
             auto* pressedPopup = new ButtonPopupMenu(QIcon(), QStringLiteral("Pressed"), QStringLiteral("layer"), nullptr);
@@ -151,7 +153,7 @@ TEST_F(ControlsGrabTest, ButtonsAndSmallWidgets)
             table->setFixedHeight(96);
             layout->addWidget(table);
         },
-        320);
+        320, QStringLiteral("controls-buttons"));
     EXPECT_FALSE(SaveGrab(image, QStringLiteral("controls-buttons")).isEmpty());
 }
 
@@ -182,10 +184,11 @@ TEST_F(ControlsGrabTest, Containers)
             layout->addWidget(title);
             auto* exportBody = new BodyWidget(nullptr);
             auto* exportLayout = new QVBoxLayout(exportBody);
-            exportLayout->addWidget(new ButtonDefault(QStringLiteral("Export"), nullptr));
+            exportLayout->addWidget(
+                new ButtonDefault(QIcon(QStringLiteral(":/Icons/ImageExportedEnabled.png")), QStringLiteral("Export"), nullptr));
             layout->addWidget(exportBody);
         },
-        300);
+        300, QStringLiteral("controls-containers"));
     EXPECT_FALSE(SaveGrab(image, QStringLiteral("controls-containers")).isEmpty());
 }
 

@@ -6,7 +6,7 @@
 #include "RenderTestImages.h"
 #include "UiTest.h"
 
-#include "Controls/BatchSortProxyModel.h"
+#include "Shell/BatchSortProxyModel.h"
 #include "Controls/ThumbnailCache.h"
 #include "Controls/ThumbnailPreview.h"
 

@@ -1,18 +1,21 @@
 // The panels as the toolbox shows them, for a person to look at (build/Tests/UI/grabs/panels-*.png):
 // every filter panel of the foreground in list order, the last one closed and off, the two
-// composite panels, and the key panels of the default key chain.
+// composite panels, and the key panels of the default key chain; each laid out soundly.
 
 #include "Grabs.h"
+#include "LayoutCheck.h"
 #include "PanelTest.h"
 
 #include "Controls/Container.h"
+
+#include <QComboBox>
 
 namespace lumo::ui::testing {
 namespace {
 
 using namespace app;
 
-TEST_F(PanelTest, GrabsOfTheFilterAndCompositePanels)
+TEST_F(PanelTest, GrabOfTheFilterPanels)
 {
     int built = 0;
     const FilterList& filters = Filters(LayerTypeForeground);
@@ -28,6 +31,7 @@ TEST_F(PanelTest, GrabsOfTheFilterAndCompositePanels)
     EXPECT_EQ(built, 10);
     host->adjustSize();
     ProcessEvents();
+    ExpectSoundLayout(*host, QStringLiteral("filter panels"));
     EXPECT_FALSE(SaveGrab(host->grab().toImage(), QStringLiteral("panels-filters")).isEmpty());
 }
 
@@ -46,6 +50,7 @@ TEST_F(PanelTest, GrabOfTheCompositePanels)
     EXPECT_EQ(built, 2);
     host->adjustSize();
     ProcessEvents();
+    ExpectSoundLayout(*host, QStringLiteral("composite panels"));
     EXPECT_FALSE(SaveGrab(host->grab().toImage(), QStringLiteral("panels-composite")).isEmpty());
 }
 
@@ -64,8 +69,13 @@ TEST_F(PanelTest, GrabOfTheKeyPanels)
         }
     }
     EXPECT_EQ(built, 8);
+    for (const QComboBox* combo : host->findChildren<QComboBox*>()) {
+        EXPECT_EQ(combo->sizePolicy().horizontalPolicy(), QSizePolicy::MinimumExpanding);
+        EXPECT_EQ(combo->sizePolicy().verticalPolicy(), QSizePolicy::Minimum);
+    }
     host->adjustSize();
     ProcessEvents();
+    ExpectSoundLayout(*host, QStringLiteral("key panels"));
     EXPECT_FALSE(SaveGrab(host->grab().toImage(), QStringLiteral("panels-keys")).isEmpty());
 }
 

@@ -7,7 +7,7 @@
 #include "UrlRecorder.h"
 
 #include "Shell/ExportImage.h"
-#include "Shell/MainWindow.h"
+#include "Window/MainWindow.h"
 
 #include "Canvas.h"
 #include "LayerManager.h"
@@ -19,6 +19,7 @@
 #include <QImageReader>
 #include <QPainter>
 #include <QPrinter>
+#include <QPrintPreviewWidget>
 #include <QProcess>
 #include <QStandardPaths>
 #include <QTemporaryDir>
@@ -164,14 +165,24 @@ TEST_F(ExportPrintTest, AFailedExportLeavesTheExistingFileAndNoTemporaryFile)
 TEST_F(ExportPrintTest, TheExportRoadRestoresTheScreenAndRefusesCanvasRendersMeanwhile)
 {
     bool exportingDuringRender = false;
+    std::vector<hvn::image::HXDownsampleFactor> redraws;
     // The canvas is redrawn after the export: the flag must be down by then.
     const QMetaObject::Connection seen = QObject::connect(
         &App(), qOverload<hvn::image::HXDownsampleFactor>(&Application::SignalCanvasRefreshRequested), &App(),
-        [&](hvn::image::HXDownsampleFactor) { exportingDuringRender = exportingDuringRender || App().IsExporting(); });
+        [&](hvn::image::HXDownsampleFactor factor) {
+            exportingDuringRender = exportingDuringRender || App().IsExporting();
+            redraws.push_back(factor);
+        });
     EXPECT_TRUE(ExportCurrentForeground(folder.filePath("out.tif"), "TIFF", -1));
     QObject::disconnect(seen);
     EXPECT_FALSE(App().IsExporting());
     EXPECT_FALSE(exportingDuringRender);
+    // One redraw at full resolution, over a preview made stale.
+    EXPECT_EQ(redraws, std::vector<hvn::image::HXDownsampleFactor>{hvn::image::HXDownsampleFactor0});
+    const app::ImageLayerPtr foreground = Layers()->GetForeground(Layers()->CurrentForegroundId());
+    ASSERT_TRUE(foreground);
+    app::RenderLevel staleFrom = app::RenderLevelFinal;
+    EXPECT_FALSE(App().GetRenderProcessor()->IsCacheValid(foreground, hvn::image::HXDownsampleFactor3, staleFrom));
     EXPECT_TRUE(QFileInfo::exists(folder.filePath("out.tif")));
 }
 
@@ -449,6 +460,56 @@ TEST_F(ExportPrintTest, APrintLeavesNoTemporaryFileOnAnyWayOut)
     ASSERT_EQ(messages.size(), 2u);
     EXPECT_EQ(messages[0].message.text, "Could not create the image for printing.");
     EXPECT_EQ(messages[1].message.text, "There is currently no foreground image to print.");
+    EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+    EXPECT_FALSE(App().IsExporting());
+}
+
+TEST_F(ExportPrintTest, PrintingToAFileTheProjectIsBuiltFromIsRefused)
+{
+    const auto contents = [](const QString& path) {
+        QFile file(path);
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    };
+    const QByteArray photo = contents(project.photoPath);
+    const QByteArray projectFile = contents(project.projectPath);
+    ASSERT_FALSE(photo.isEmpty());
+    SetPrinterProbeForTesting([] { return true; });
+    QPrinter& printer = App().GetPrinter();
+    printer.setOutputFormat(QPrinter::PdfFormat);
+    printer.setOutputFileName(project.photoPath);
+
+    // The print dialog: refused with the layer named, offered again, then cancelled.
+    Dialogs().AnswerPrint(true).AnswerMessage(QMessageBox::Ok).AnswerPrint(false);
+    QMetaObject::invokeMethod(&Window(), "SlotDisplayPrintDialog");
+    EXPECT_EQ(Dialogs().RequestsOf(DialogRequest::Print).size(), 2u);
+    std::vector<DialogRequest> messages = Dialogs().RequestsOf(DialogRequest::Message);
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_TRUE(messages[0].message.text.contains("the foreground photograph of the open project"))
+        << messages[0].message.text.toStdString();
+    EXPECT_EQ(contents(project.photoPath), photo);
+
+    // The preview shows the page (its own recording engine) but its print onto the project file
+    // writes nothing.
+    printer.setOutputFileName(project.projectPath);
+    Dialogs().Clear();
+    {
+        QPrintPreviewWidget preview(&printer);
+        QObject::connect(&preview, &QPrintPreviewWidget::paintRequested, &Window(),
+                         [this](QPrinter* target) {
+                             QMetaObject::invokeMethod(&Window(), "SlotPrintPreviewPaintRequested",
+                                                       Q_ARG(QPrinter*, target));
+                         });
+        preview.updatePreview();
+        EXPECT_EQ(preview.pageCount(), 1);
+        EXPECT_TRUE(Dialogs().Requests().empty());
+    }
+    Dialogs().AnswerPrintPreview(true).AnswerMessage(QMessageBox::Ok);
+    QMetaObject::invokeMethod(&Window(), "SlotDisplayPrintPreviewDialog");
+    messages = Dialogs().RequestsOf(DialogRequest::Message);
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_TRUE(messages[0].message.text.contains("the project file of the open project"))
+        << messages[0].message.text.toStdString();
+    EXPECT_EQ(contents(project.projectPath), projectFile);
     EXPECT_EQ(QApplication::overrideCursor(), nullptr);
     EXPECT_FALSE(App().IsExporting());
 }

@@ -12,8 +12,9 @@
 #include "Canvas/CanvasScene.h"
 #include "Canvas/CanvasView.h"
 #include "Shell/AboutWidget.h"
-#include "Shell/MainWindow.h"
+#include "Window/MainWindow.h"
 #include "Shell/Settings.h"
+#include "Window/TerminationSignals.h"
 #include "ProjectTestUtils.h"
 #include "Toolbox/ToolboxDockWidget.h"
 #include "Toolbox/ToolsetWidget.h"
@@ -36,6 +37,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <csignal>
 #include <functional>
 #include <memory>
 #include <tuple>
@@ -534,6 +536,24 @@ TEST_F(MainWindowTest, AfterRestoringTheDefaultsClosingWritesNothing)
     EXPECT_TRUE(ProgramSettings().allKeys().isEmpty());
 }
 
+// The system ending the program (logout, kill) finds nobody to answer a question: the window closes
+// at once and stores the settings as on any close.
+TEST_F(MainWindowTest, ATerminationSignalClosesTheWindowWithoutAQuestionAndStoresTheSettings)
+{
+    TerminationSignals termination;
+    ASSERT_TRUE(termination.IsActive());
+    ShowWindow();
+    QObject::connect(&termination, &TerminationSignals::SignalEndRequested, window.get(),
+                     &MainWindow::SlotCloseOnRequest);
+    CurrentProject()->GetCanvas().SetUseCanvasColor(true);
+    QSignalSpy requested(&termination, &TerminationSignals::SignalEndRequested);
+    ASSERT_EQ(::raise(SIGTERM), 0);
+    ASSERT_TRUE(requested.wait(5000));
+    EXPECT_FALSE(window->isVisible());
+    EXPECT_TRUE(Dialogs().RequestsOf(DialogRequest::Message).empty());
+    EXPECT_FALSE(ProgramSettings().value("MainWindow/State").toByteArray().isEmpty());
+}
+
 TEST_F(MainWindowTest, UnsavedChangesAreSavedDroppedOrKeepTheWindowOpen)
 {
     QTemporaryDir folder;
@@ -846,6 +866,80 @@ TEST_F(MainWindowTest, SaveAsAddsTheSuffixAndAFailedSaveKeepsThePathAndTheOldFil
     EXPECT_EQ(QApplication::overrideCursor(), nullptr);
 }
 
+TEST_F(MainWindowTest, SavingOverAFileAnotherCopySavedAsksFirst)
+{
+    QTemporaryDir folder;
+    ShowWindow();
+    const QString path = folder.filePath("shared.lumo4");
+    Dialogs().AnswerFiles({path});
+    ASSERT_TRUE(QMetaObject::invokeMethod(window.get(), "SlotSaveProjectAs"));
+    ASSERT_EQ(window->CurrentProjectPath(), path);
+    const auto save = [&] {
+        bool saved = false;
+        EXPECT_TRUE(QMetaObject::invokeMethod(window.get(), "SlotSaveProject", Q_RETURN_ARG(bool, saved)));
+        return saved;
+    };
+    // A save after its own save asks nothing.
+    CurrentProject()->GetCanvas().SetUseCanvasColor(!CurrentProject()->GetCanvas().UseCanvasColor());
+    Dialogs().Clear();
+    EXPECT_TRUE(save());
+    EXPECT_TRUE(Dialogs().Requests().empty());
+
+    // Another copy of the program opens the file and saves its own work into it.
+    const auto othersSave = [&] {
+        const QString current = QDir::currentPath();
+        app::LMerr result = app::LMerrFileOpen;
+        app::Project other(path, result);
+        QDir::setCurrent(current);
+        EXPECT_EQ(result, app::LMerrSuccess);
+        other.GetCanvas().SetCanvasColor(QColor(1, 2, 3));
+        EXPECT_EQ(other.SaveToXml(path, "4.1.0004", "4.0"), app::LMerrSuccess);
+        return test::ReadBytes(path);
+    };
+    const auto expectAsked = [&] {
+        const std::vector<DialogRequest> messages = Dialogs().RequestsOf(DialogRequest::Message);
+        ASSERT_EQ(messages.size(), 1u);
+        EXPECT_TRUE(messages[0].message.text.startsWith("The project file was changed on disk"));
+        EXPECT_TRUE(messages[0].message.text.contains(path));
+        EXPECT_EQ(messages[0].message.buttonTexts.value(QMessageBox::Yes), "Overwrite");
+        EXPECT_EQ(messages[0].message.buttonTexts.value(QMessageBox::Save), "Save As...");
+        EXPECT_TRUE(messages[0].message.buttons.testFlag(QMessageBox::Cancel));
+    };
+
+    // Cancel: nothing is written, the other copy's work stays.
+    QByteArray others = othersSave();
+    Dialogs().Clear();
+    Dialogs().AnswerMessage(QMessageBox::Cancel);
+    EXPECT_FALSE(save());
+    expectAsked();
+    EXPECT_EQ(test::ReadBytes(path), others);
+    EXPECT_EQ(window->CurrentProjectPath(), path);
+
+    // Overwrite: this window's project replaces it, and the next save asks nothing.
+    Dialogs().Clear();
+    Dialogs().AnswerMessage(QMessageBox::Yes);
+    EXPECT_TRUE(save());
+    expectAsked();
+    EXPECT_NE(test::ReadBytes(path), others);
+    EXPECT_TRUE(CurrentProject()->IsEqualToSavedProject(path));
+    Dialogs().Clear();
+    EXPECT_TRUE(save());
+    EXPECT_TRUE(Dialogs().Requests().empty());
+
+    // Save elsewhere: Save As, the other copy's file untouched.
+    others = othersSave();
+    const QString elsewhere = folder.filePath("mine.lumo4");
+    Dialogs().Clear();
+    Dialogs().AnswerMessage(QMessageBox::Save).AnswerFiles({elsewhere});
+    EXPECT_TRUE(save());
+    expectAsked();
+    EXPECT_EQ(Dialogs().RequestsOf(DialogRequest::Files).size(), 1u);
+    EXPECT_EQ(test::ReadBytes(path), others);
+    EXPECT_EQ(window->CurrentProjectPath(), elsewhere);
+    EXPECT_TRUE(CurrentProject()->IsEqualToSavedProject(elsewhere));
+    EXPECT_EQ(Dialogs().UnusedAnswers(), 0);
+}
+
 TEST_F(MainWindowTest, SaveAsProposesThePhotographsNameAsAProject)
 {
     QTemporaryDir folder;
@@ -860,6 +954,26 @@ TEST_F(MainWindowTest, SaveAsProposesThePhotographsNameAsAProject)
     const std::vector<DialogRequest> files = Dialogs().RequestsOf(DialogRequest::Files);
     ASSERT_EQ(files.size(), 1u);
     EXPECT_EQ(QFileInfo(files[0].file.folder).fileName(), QFileInfo(written.photoPath).completeBaseName() + ".lumo4");
+}
+
+TEST_F(MainWindowTest, ASampleFolderBesideTheProgramIsOpenedFromButNeverOfferedForSaving)
+{
+    QTemporaryDir folder;
+    ASSERT_TRUE(folder.isValid());
+    const QString samples = QDir(folder.path()).filePath("program/Sample Images");
+    ASSERT_TRUE(QDir().mkpath(samples));
+    SetApplicationDirectory(QDir(folder.path()).filePath("program"));
+    // The sample project was opened last.
+    WriteSetting("RecentFolders", "project", samples);
+    ShowWindow();
+    Dialogs().AnswerFiles({}).AnswerFiles({});
+    QTest::keyClick(window.get(), Qt::Key_O, Qt::ControlModifier);
+    QTest::keyClick(window.get(), Qt::Key_S, Qt::ControlModifier | Qt::ShiftModifier);
+    SetApplicationDirectory(QString());
+    const std::vector<DialogRequest> files = Dialogs().RequestsOf(DialogRequest::Files);
+    ASSERT_EQ(files.size(), 2u);
+    EXPECT_EQ(files[0].file.folder, samples);
+    EXPECT_EQ(files[1].file.folder, DesktopFolder());
 }
 
 TEST_F(MainWindowTest, AnOldProjectIsUpgradedThroughSaveAsAndRevertReloadsOrKeeps)

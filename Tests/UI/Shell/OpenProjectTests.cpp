@@ -4,7 +4,7 @@
 #include "GreenScreenProject.h"
 #include "UiTest.h"
 
-#include "Controls/BatchSortProxyModel.h"
+#include "Shell/BatchSortProxyModel.h"
 #include "Shell/Limits.h"
 #include "Shell/Settings.h"
 

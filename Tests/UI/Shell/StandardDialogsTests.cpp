@@ -7,7 +7,10 @@
 #include "Shell/StandardUserDialogs.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QFileDialog>
+#include <QPrintPreviewDialog>
+#include <QPrinter>
 #include <QPushButton>
 
 namespace lumo::ui::testing {
@@ -75,6 +78,28 @@ TEST_F(StandardDialogsTest, TheSaveDialogIsQtsOwnAndAddsTheSuffix)
     });
     EXPECT_EQ(dialogs.SaveFileName(nullptr, "Save Project As", QDir::tempPath(), "Lumora projects (*.lumo4)", "lumo4"),
               QString());
+}
+
+// The preview belongs to the window it was asked from: it stays above it, centred on it and sized
+// from it, and closes with it.
+TEST_F(StandardDialogsTest, ThePrintPreviewIsAChildOfItsWindowAndSizedFromIt)
+{
+    StandardUserDialogs dialogs;
+    QWidget window;
+    window.resize(800, 600);
+    window.show();
+    QPrinter printer;
+    printer.setOutputFormat(QPrinter::PdfFormat);
+    printer.setOutputFileName(QDir::temp().filePath("lumora-preview-test.pdf"));
+    bool painted = false;
+    WhenDialogShows<QPrintPreviewDialog>([&](QPrintPreviewDialog* dialog) {
+        EXPECT_EQ(dialog->parentWidget(), &window);
+        EXPECT_EQ(dialog->windowTitle(), "Print Preview");
+        EXPECT_EQ(dialog->size(), QSize(600, 540));
+        dialog->reject();
+    });
+    EXPECT_FALSE(dialogs.PrintPreview(printer, &window, [&](QPrinter*) { painted = true; }));
+    EXPECT_TRUE(painted);
 }
 
 } // namespace

@@ -6,8 +6,8 @@
 #include "UiTest.h"
 
 #include "Canvas/CanvasScene.h"
-#include "Shell/MainWindow.h"
-#include "Shell/StartUp.h"
+#include "Window/MainWindow.h"
+#include "Window/StartUp.h"
 
 #include "LayerManager.h"
 

@@ -11,8 +11,8 @@
 #include "Canvas/CanvasView.h"
 #include "Controls/TableWidget.h"
 #include "Shell/Limits.h"
-#include "Shell/MainWindow.h"
-#include "Shell/StartUp.h"
+#include "Window/MainWindow.h"
+#include "Window/StartUp.h"
 #include "Toolbox/MasksWidget.h"
 
 #include "ForegroundImageLayer.h"

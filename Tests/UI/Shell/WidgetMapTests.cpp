@@ -3,7 +3,7 @@
 #include "UiTest.h"
 
 #include "Controls/Container.h"
-#include "Shell/WidgetMap.h"
+#include "Window/WidgetMap.h"
 
 #include <QCheckBox>
 #include <QFile>
@@ -11,6 +11,7 @@
 #include <QGroupBox>
 #include <QJsonArray>
 #include <QJsonDocument>
+#include <QMenuBar>
 #include <QPushButton>
 #include <QSlider>
 #include <QSpinBox>
@@ -69,6 +70,12 @@ TEST_F(WidgetMapTest, AWindowsWidgetsAreListedWithValuesPlacesAndBoxes)
     slider->setFixedWidth(200);
     inner->addWidget(slider);
     layout->addWidget(box);
+    // A menu bar lists its menus with their places, so that a driver can open one by a click.
+    auto* menus = new QMenuBar(&window);
+    menus->setObjectName("menus");
+    menus->addMenu("File");
+    menus->addMenu("View");
+    layout->setMenuBar(menus);
     window.move(100, 50);
     window.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
@@ -91,6 +98,12 @@ TEST_F(WidgetMapTest, AWindowsWidgetsAreListedWithValuesPlacesAndBoxes)
     const int handleMiddle = handle[0].toInt() + handle[2].toInt() / 2 - sliderLeft.x();
     EXPECT_GT(handleMiddle, 200 * 60 / 100);
     EXPECT_LT(handleMiddle, 200 * 90 / 100);
+    const QJsonArray entries = FindWidget(map, "menus")["actions"].toArray();
+    ASSERT_EQ(entries.size(), 2);
+    EXPECT_EQ(entries[1]["text"].toString(), "View");
+    const QRect view = menus->actionGeometry(menus->actions().at(1));
+    const QPoint viewAt = menus->mapToGlobal(view.topLeft());
+    EXPECT_EQ(entries[1]["rect"].toArray(), QJsonArray({viewAt.x(), viewAt.y(), view.width(), view.height()}));
 }
 
 TEST_F(WidgetMapTest, TheMapIsWrittenWholeAndOnlyWhenItChanged)

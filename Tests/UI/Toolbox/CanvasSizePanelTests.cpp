@@ -4,6 +4,7 @@
 
 #include "RefreshSignals.h"
 #include "Grabs.h"
+#include "LayoutCheck.h"
 #include "UiTest.h"
 
 #include "Controls/Buttons.h"
@@ -371,7 +372,30 @@ TEST_F(CanvasSizePanelTest, Grab)
     Panel().setStyleSheet(App().ApplicationStyleSheet());
     Panel().show();
     ProcessEvents();
-    SaveGrab(Panel().grab().toImage(), "canvas-size-panel");
+    ExpectSoundLayout(Panel(), "canvas size panel");
+    EXPECT_FALSE(SaveGrab(Panel().grab().toImage(), "canvas-size-panel").isEmpty());
+
+    // The chosen orientation is ringed in the accent green; the other is not.
+    const auto ringed = [](QWidget* button) {
+        const QImage image = button->grab().toImage();
+        int green = 0;
+        for (int x = 0; x < image.width(); ++x) {
+            bool edge = false;
+            for (int y = 0; y < 2; ++y) {
+                const QColor top = image.pixelColor(x, y);
+                edge = edge || (top.green() > 150 && top.red() < 190 && top.blue() < 80);
+            }
+            green += edge ? 1 : 0;
+        }
+        return green > image.width() / 2;
+    };
+    EXPECT_TRUE(ringed(Panel().PortraitButton()));
+    EXPECT_FALSE(ringed(Panel().LandscapeButton()));
+    Panel().LandscapeButton()->click();
+    ProcessEvents();
+    EXPECT_FALSE(ringed(Panel().PortraitButton()));
+    EXPECT_TRUE(ringed(Panel().LandscapeButton()));
+    SaveGrab(Panel().grab().toImage(), "canvas-size-panel-landscape");
 }
 
 } // namespace

@@ -4,6 +4,7 @@
 
 #include "GreenScreenProject.h"
 #include "Grabs.h"
+#include "LayoutCheck.h"
 #include "RefreshSignals.h"
 #include "UiTest.h"
 
@@ -24,8 +25,10 @@
 #include <QImageReader>
 #include <QLabel>
 #include <QSignalSpy>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 
+#include <algorithm>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -181,7 +184,9 @@ TEST_F(ExportPanelTest, TheProposalIsThePhotographsNameInTheRememberedFolder)
     ASSERT_EQ(App().OpenProject(project.projectPath), app::LMerrSuccess);
     const app::LayerManagerPtr layers = CurrentProject()->GetLayerManager();
     layers->GetForeground(layers->CurrentForegroundId())->SetPath("/photos/portrait.final.tif");
-    WriteSetting("RecentFolders", "export", "/exports");
+    const QString exports = QDir(folder.path()).filePath("exports");
+    ASSERT_TRUE(QDir().mkpath(exports));
+    WriteSetting("RecentFolders", "export", exports);
 
     // The button and the quick-export command open the same dialog (cancelled here).
     Dialogs().AnswerFiles({}).AnswerFiles({});
@@ -191,7 +196,7 @@ TEST_F(ExportPanelTest, TheProposalIsThePhotographsNameInTheRememberedFolder)
     const std::vector<DialogRequest> files = Dialogs().RequestsOf(DialogRequest::Files);
     ASSERT_EQ(files.size(), 2u);
     for (const DialogRequest& request : files) {
-        EXPECT_EQ(request.file.folder, "/exports/portrait.png");
+        EXPECT_EQ(request.file.folder, exports + "/portrait.png");
         EXPECT_EQ(request.file.title, "Save As");
     }
 }
@@ -224,6 +229,39 @@ TEST_F(ExportPanelTest, AnExportIsWrittenAtTheCanvasResolutionAndReported)
     EXPECT_TRUE(written.hasAlphaChannel());
 }
 
+// The first value of a JPEG file's first quantisation table (the luminance DC step); -1 without one.
+int FirstQuantisationStep(const QByteArray& jpeg)
+{
+    const qsizetype marker = jpeg.indexOf(QByteArray("\xFF\xDB", 2));
+    // Marker, two length bytes, precision and table number, then the first step.
+    return marker < 0 || marker + 5 >= jpeg.size() ? -1 : static_cast<unsigned char>(jpeg[marker + 5]);
+}
+
+// The standard encoder's luminance DC step at a quality: the base step 16 scaled.
+int ExpectedQuantisationStep(int quality)
+{
+    const int scale = quality < 50 ? 5000 / quality : 200 - 2 * quality;
+    return std::clamp((16 * scale + 50) / 100, 1, 255);
+}
+
+TEST_F(ExportPanelTest, TheJpegQualityReachesTheFile)
+{
+    ASSERT_TRUE(folder.isValid());
+    const GreenScreenProject project = WriteGreenScreenProject(folder.path(), 0.05);
+    ASSERT_EQ(App().OpenProject(project.projectPath), app::LMerrSuccess);
+    LoadLayerImages(App());
+    for (const int quality : {10, 95}) {
+        SCOPED_TRACE(quality);
+        Panel().FormatComboBox()->setCurrentIndex(0);
+        Panel().QualitySpinSlider()->GetSpinBox()->setValue(quality);
+        const QString path = QDir(folder.path()).filePath(QStringLiteral("picture-%1.jpg").arg(quality));
+        ExportAs(0, path);
+        const QByteArray written = Contents(path);
+        ASSERT_FALSE(written.isEmpty());
+        EXPECT_EQ(FirstQuantisationStep(written), ExpectedQuantisationStep(quality));
+    }
+}
+
 TEST_F(ExportPanelTest, AFailedExportLeavesTheExistingFileAndNamesIt)
 {
     ASSERT_TRUE(folder.isValid());
@@ -241,6 +279,125 @@ TEST_F(ExportPanelTest, AFailedExportLeavesTheExistingFileAndNamesIt)
     EXPECT_FALSE(App().IsExporting());
 }
 
+TEST_F(ExportPanelTest, AFileTheProjectIsBuiltFromIsRefusedAndTheDialogOfferedAgain)
+{
+    ASSERT_TRUE(folder.isValid());
+    const QDir dir(folder.path());
+    const GreenScreenProject project = WriteGreenScreenProject(folder.path(), 0.05);
+    ASSERT_EQ(App().OpenProject(project.projectPath), app::LMerrSuccess);
+    LoadLayerImages(App());
+    ASSERT_TRUE(QFile::copy(project.backgroundPath, dir.filePath("frame.png")));
+    ASSERT_TRUE(QFile::copy(project.backgroundPath, dir.filePath("extra.png")));
+    ASSERT_TRUE(App().ImportImage(dir.filePath("frame.png"), QUuid(), app::LayerTypeOverlay));
+    const auto further = std::make_shared<app::ImageLayer>(app::LayerTypeImage, "Layer 2", QString());
+    ASSERT_EQ(CurrentProject()->GetLayerManager()->AddLayer(further), app::LMerrSuccess);
+    ASSERT_TRUE(App().ImportImage(dir.filePath("extra.png"), further->Id(), app::LayerTypeImage));
+    ProcessEvents();
+    ASSERT_TRUE(dir.mkdir("sub"));
+    ASSERT_TRUE(QFile::link(project.photoPath, dir.filePath("photo-link.png")));
+    ASSERT_TRUE(QFile::link(project.projectPath, dir.filePath("project-link.tiff")));
+
+    struct Case {
+        const char* name;
+        int format;
+        QString chosen;
+        QString use;
+        QString file; // what must keep its bytes
+    };
+    const Case cases[] = {
+        {"foreground", 1, project.photoPath, "the foreground photograph", project.photoPath},
+        {"background", 1, project.backgroundPath, "the background image", project.backgroundPath},
+        {"overlay", 1, dir.filePath("frame.png"), "the overlay image", dir.filePath("frame.png")},
+        {"further layer", 1, dir.filePath("extra.png"), "the image of the layer \"Layer 2\"",
+         dir.filePath("extra.png")},
+        {"a link to the photograph", 1, dir.filePath("photo-link.png"), "the foreground photograph", project.photoPath},
+        {"a path through ..", 1, dir.filePath("sub/../sky.png"), "the background image", project.backgroundPath},
+        // A name without the format's extension gets it, and the name with it is the one compared.
+        {"the project file", 2, dir.filePath("project-link"), "the project file", project.projectPath},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        Dialogs().Clear();
+        const QByteArray before = Contents(c.file);
+        ASSERT_FALSE(before.isEmpty());
+        Panel().FormatComboBox()->setCurrentIndex(c.format);
+        // Refused, then the dialog again: cancelled.
+        Dialogs().AnswerFiles({c.chosen}).AnswerMessage(QMessageBox::Ok).AnswerFiles({});
+        Panel().ExportButton()->click();
+
+        const std::vector<DialogRequest> files = Dialogs().RequestsOf(DialogRequest::Files);
+        const std::vector<DialogRequest> messages = Dialogs().RequestsOf(DialogRequest::Message);
+        ASSERT_EQ(files.size(), 2u);
+        ASSERT_EQ(messages.size(), 1u);
+        EXPECT_EQ(messages[0].message.icon, QMessageBox::Warning);
+        EXPECT_TRUE(messages[0].message.text.contains(c.use + " of the open project"))
+            << messages[0].message.text.toStdString();
+        // Offered again where the refused name was, so that only the name needs changing.
+        EXPECT_EQ(QFileInfo(files[1].file.folder).absolutePath(), QFileInfo(c.chosen).absolutePath());
+        EXPECT_EQ(Contents(c.file), before);
+        EXPECT_TRUE(ReadSetting("RecentFolders", "export").isEmpty());
+    }
+
+    // After a refusal, another name is exported as usual.
+    Dialogs().Clear();
+    Panel().FormatComboBox()->setCurrentIndex(1);
+    Dialogs().AnswerFiles({project.photoPath}).AnswerMessage(QMessageBox::Ok).AnswerFiles({dir.filePath("composite.png")})
+        .AnswerMessage(QMessageBox::Ok);
+    Panel().ExportButton()->click();
+    EXPECT_EQ(Dialogs().Requests().back().message.text, "Finished exporting.\t");
+    EXPECT_TRUE(QFileInfo(dir.filePath("composite.png")).size() > 0);
+}
+
+TEST_F(ExportPanelTest, TheDialogStartsInAFolderTheUserMayWriteTo)
+{
+    ASSERT_TRUE(folder.isValid());
+    const QDir dir(folder.path());
+    // A home of the test's own, without a desktop folder at first.
+    ASSERT_TRUE(dir.mkpath("home"));
+    const QByteArray realHome = qgetenv("HOME");
+    qputenv("HOME", QFile::encodeName(dir.filePath("home")));
+    const std::shared_ptr<void> restore(nullptr, [&](void*) {
+        qputenv("HOME", realHome);
+        SetApplicationDirectory(QString());
+    });
+    const QString home = QDir::homePath();
+    const QString desktop = QStandardPaths::writableLocation(QStandardPaths::DesktopLocation);
+    ASSERT_EQ(desktop, dir.filePath("home/Desktop"));
+    ASSERT_TRUE(dir.mkpath("program/Sample Images/Overlay"));
+    ASSERT_TRUE(dir.mkpath("exports"));
+    SetApplicationDirectory(dir.filePath("program"));
+
+    struct Case {
+        const char* name;
+        QString remembered;
+        QString start;
+    };
+    const Case cases[] = {
+        {"nothing remembered and no desktop folder", QString(), home},
+        {"a remembered folder that is gone", dir.filePath("gone"), home},
+        {"the program's folder", dir.filePath("program"), home},
+        {"a sample folder beside the program", dir.filePath("program/Sample Images/Overlay"), home},
+        {"the same, through ..", dir.filePath("exports/../program/Sample Images"), home},
+        {"a folder of the user's", dir.filePath("exports"), dir.filePath("exports")},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        WriteSetting("RecentFolders", "export", c.remembered);
+        Dialogs().Clear();
+        Dialogs().AnswerFiles({});
+        Panel().ExportButton()->click();
+        ASSERT_EQ(Dialogs().RequestsOf(DialogRequest::Files).size(), 1u);
+        EXPECT_EQ(QDir::cleanPath(Dialogs().RequestsOf(DialogRequest::Files)[0].file.folder), QDir::cleanPath(c.start));
+    }
+    // With a desktop folder, that is where a first export starts.
+    ASSERT_TRUE(QDir().mkpath(desktop));
+    WriteSetting("RecentFolders", "export", QString());
+    Dialogs().Clear();
+    Dialogs().AnswerFiles({});
+    Panel().ExportButton()->click();
+    EXPECT_EQ(Dialogs().RequestsOf(DialogRequest::Files)[0].file.folder, desktop);
+}
+
 TEST_F(ExportPanelTest, Grab)
 {
     WriteExportSettings(4, 80);
@@ -248,7 +405,8 @@ TEST_F(ExportPanelTest, Grab)
     Panel().setStyleSheet(App().ApplicationStyleSheet());
     Panel().show();
     ProcessEvents();
-    SaveGrab(Panel().grab().toImage(), "export-panel");
+    ExpectSoundLayout(Panel(), "export panel");
+    EXPECT_FALSE(SaveGrab(Panel().grab().toImage(), "export-panel").isEmpty());
 }
 
 } // namespace

@@ -4,6 +4,7 @@
 
 #include "GreenScreenProject.h"
 #include "Grabs.h"
+#include "LayoutCheck.h"
 #include "RefreshSignals.h"
 #include "UiTest.h"
 
@@ -364,8 +365,10 @@ TEST_F(PositionPanelTest, Grab)
     Panel().resize(330, 700);
     Panel().show();
     ProcessEvents();
-    SaveGrab(Position().grab().toImage(), "position-panel");
-    SaveGrab(Panel().grab().toImage(), "filters-list");
+    ExpectSoundLayout(Position(), "position panel");
+    ExpectSoundLayout(Panel(), "filters list");
+    EXPECT_FALSE(SaveGrab(Position().grab().toImage(), "position-panel").isEmpty());
+    EXPECT_FALSE(SaveGrab(Panel().grab().toImage(), "filters-list").isEmpty());
 }
 
 } // namespace

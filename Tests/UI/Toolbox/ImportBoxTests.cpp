@@ -3,6 +3,7 @@
 // back, relinking, and a reopened project's foreground kept as it was.
 
 #include "ImagePanelTest.h"
+#include "LayoutCheck.h"
 
 #include "Controls/ButtonPopupMenu.h"
 #include "Controls/Buttons.h"
@@ -10,7 +11,10 @@
 #include "Controls/SmallWidgets.h"
 #include "Controls/ThumbnailPreview.h"
 #include "Controls/TitleBarParts.h"
+#include "Canvas/CanvasView.h"
+#include "Canvas/HandleGraphicsItems.h"
 #include "Toolbox/SingleImport.h"
+#include "TransformItems.h"
 
 #include "ItemLists.h"
 #include "LayerSettings.h"
@@ -220,9 +224,89 @@ TEST_F(ImportBoxTest, TheTitleSwitchOfForegroundAndBackgroundTellsEvenWithoutAnI
                                   : manager->GetBackground()->IsCollapsed());
         delete box;
     }
+
+    // Without a background layer (a project file naming none) its switch has nothing to store,
+    // redraw or tell.
+    const QString projectPath = files.filePath("no-background.lumo4");
+    ASSERT_EQ(CurrentProject()->SaveToXml(projectPath, ApplicationVersion, "4.0"), app::LMerrSuccess);
+    QFile file(projectPath);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    QString xml = QString::fromUtf8(file.readAll());
+    file.close();
+    const QString backgroundId = manager->GetBackground()->Id().toString();
+    ASSERT_TRUE(xml.contains(QStringLiteral("backgroundId=\"%1\"").arg(backgroundId)));
+    xml.replace(QStringLiteral("backgroundId=\"%1\"").arg(backgroundId),
+                QStringLiteral("backgroundId=\"%1\"").arg(QUuid::createUuid().toString()));
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    file.write(xml.toUtf8());
+    file.close();
+    ASSERT_EQ(App().OpenProject(projectPath), app::LMerrSuccess);
+    manager = CurrentProject()->GetLayerManager();
+    ASSERT_EQ(manager->GetBackground(), nullptr);
+    SingleImport* box = MakeBox(kKinds[0]);
+    QSignalSpy background(box, &SingleImport::SignalBackgroundEnabled);
+    layerRefreshes->clear();
+    box->GetContainer()->Title()->EnableCheckBox()->click();
+    EXPECT_EQ(background.count(), 0);
+    EXPECT_EQ(layerRefreshes->count(), 0);
+    delete box;
 }
 
-TEST_F(ImportBoxTest, AMissingFileGoesOfflineOnceAndComesBackWithoutAQuestion)
+// Folding and opening a box stores its open state in the layer (the foreground's in the list) and
+// redraws nothing.
+TEST_F(ImportBoxTest, FoldingAndOpeningABoxStoresItsStateWithoutARedraw)
+{
+    for (const KindCase& c : kKinds) {
+        SCOPED_TRACE(c.key.toStdString());
+        SingleImport* box = MakeBox(c);
+        ASSERT_TRUE(box->SetImage(WriteImage(c.key + "-fold.png")));
+        const auto open = [&] {
+            return c.kind == app::LayerTypeForeground ? manager->ForegroundLayerList()->IsCollapsed()
+                                                      : ModelLayer(c.kind)->IsCollapsed();
+        };
+        ASSERT_TRUE(open());
+        layerRefreshes->clear();
+        canvasRefreshes->clear();
+        box->GetContainer()->Title()->CollapseButton()->click();
+        EXPECT_FALSE(open());
+        EXPECT_FALSE(box->GetContainer()->Body()->isVisible());
+        box->GetContainer()->Title()->CollapseButton()->click();
+        EXPECT_TRUE(open());
+        EXPECT_TRUE(box->GetContainer()->Body()->isVisible());
+        EXPECT_EQ(layerRefreshes->count() + canvasRefreshes->count(), 0);
+        delete box;
+    }
+}
+
+// The overlay's switch shows its canvas handles again only for an overlay placed by hand.
+TEST_F(ImportBoxTest, SwitchingTheOverlayOnShowsItsHandlesOnlyWhenPlacedByHand)
+{
+    CurrentProject()->SetCurrentToolset(app::ToolsetSectionOverlay);
+    SingleImport* box = MakeBox(kKinds[2]);
+    ASSERT_TRUE(box->SetImage(WriteImage("overlay-frame.png")));
+    const auto fit = app::FindItemOfType<app::FitTransformItem>(
+        manager->GetLayerSettings(app::LayerTypeOverlay)->Transforms(), app::TransformItemTypeFit);
+    ASSERT_TRUE(fit);
+    view.CreateLayerHandles(manager->GetOverlay()->Id());
+    ASSERT_NE(view.LayerQuad(), nullptr);
+    CheckBox* check = box->GetContainer()->Title()->EnableCheckBox();
+    for (const app::FitTo placement : {app::FitToNone, app::FitToCanvas}) {
+        SCOPED_TRACE(placement);
+        fit->SetFit(placement);
+        view.SetLayerHandlesVisible(true);
+        layerRefreshes->clear();
+        check->click();
+        EXPECT_FALSE(manager->GetOverlay()->IsEnabled());
+        EXPECT_FALSE(view.LayerQuad()->isVisible());
+        check->click();
+        EXPECT_TRUE(manager->GetOverlay()->IsEnabled());
+        EXPECT_EQ(view.LayerQuad()->isVisible(), placement == app::FitToNone);
+        // Each switch redraws the overlay.
+        EXPECT_EQ(layerRefreshes->count(), 2);
+    }
+}
+
+TEST_F(ImportBoxTest, AMissingFileGoesOfflineAtEachCheckAndComesBackWithoutAQuestion)
 {
     for (const KindCase& c : kKinds) {
         SCOPED_TRACE(c.key.toStdString());
@@ -242,8 +326,9 @@ TEST_F(ImportBoxTest, AMissingFileGoesOfflineOnceAndComesBackWithoutAQuestion)
         ASSERT_EQ(layerRefreshes->count(), 1);
         EXPECT_EQ(layerRefreshes->at(0).at(1).value<app::RenderLevel>(), app::RenderLevelPostFilter);
         EXPECT_EQ(layerRefreshes->at(0).at(2).value<HXDownsampleFactor>(), HXDownsampleFactor0);
+        // Each check while the file stays away redraws the layer again, and asks nothing.
         emit App().SignalCheckOfflineImages();
-        EXPECT_EQ(layerRefreshes->count(), 1);
+        EXPECT_EQ(layerRefreshes->count(), 2);
 
         ASSERT_TRUE(QFile::rename(away, path));
         emit App().SignalCheckOfflineImages();
@@ -352,6 +437,7 @@ TEST_F(ImportBoxTest, GrabsOfTheBoxesEmptyLoadedAndOffline)
     ASSERT_TRUE(QFile::remove(sky));
     emit App().SignalCheckOfflineImages();
     ProcessEvents();
+    ExpectSoundLayout(*host, "import boxes");
     EXPECT_FALSE(SaveGrab(host->grab().toImage(), "import-boxes").isEmpty());
 }
 

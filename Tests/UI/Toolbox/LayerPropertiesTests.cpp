@@ -228,6 +228,14 @@ TEST_F(LayerPropertiesTest, ALongNameIsCutBeforePropertiesAndShowsMoreWhenWider)
     ASSERT_NE(title, nullptr);
     const QString narrow = title->text();
     EXPECT_TRUE(narrow.endsWith(QStringLiteral("\u2026 Properties"))) << narrow.toStdString();
+    // The cut title fits left of the reset button, which stays inside the bar.
+    ProcessEvents();
+    QWidget* reset = Properties().GetContainer()->Title()->ResetButton();
+    ASSERT_NE(reset, nullptr);
+    EXPECT_LE(QFontMetrics(title->font()).horizontalAdvance(narrow), title->width());
+    EXPECT_LT(title->geometry().right(), reset->geometry().left());
+    EXPECT_LE(reset->geometry().right(), reset->parentWidget()->width());
+    EXPECT_LE(Properties().width(), host->width());
     host->setFixedWidth(900);
     ProcessEvents();
     const QString wide = title->text();

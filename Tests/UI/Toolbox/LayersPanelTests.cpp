@@ -3,6 +3,7 @@
 // project, and the table always the composite order reversed.
 
 #include "ImagePanelTest.h"
+#include "LayoutCheck.h"
 
 #include "Controls/Buttons.h"
 #include "Controls/TableWidget.h"
@@ -32,6 +33,17 @@ protected:
     }
 
     TableWidget& Table() { return *panel->Table(); }
+
+    // Whether the cell shows the program's image at that resource path.
+    bool CellShows(int row, int column, const QString& path)
+    {
+        const QTableWidgetItem* item = Table().item(row, column);
+        const QImage expected(path);
+        if (item == nullptr || expected.isNull())
+            return false;
+        return item->icon().pixmap(expected.size()).toImage().convertToFormat(QImage::Format_ARGB32) ==
+               expected.convertToFormat(QImage::Format_ARGB32);
+    }
     QString NameOfRow(int row) { return Table().item(row, LayersWidget::NameColumn)->text(); }
 
     std::vector<QString> Names()
@@ -93,6 +105,9 @@ TEST_F(LayersPanelTest, ANewProjectListsTheForegroundAboveTheBackgroundInItalics
     for (int row = 0; row < 2; ++row) {
         EXPECT_TRUE(Table().item(row, LayersWidget::NameColumn)->font().italic());
         EXPECT_EQ(Table().item(row, LayersWidget::EnableColumn)->checkState(), Qt::Checked);
+        // Their arrow and marker cells keep an icon's room, empty.
+        for (const int column : {LayersWidget::UpColumn, LayersWidget::DownColumn, LayersWidget::OfflineColumn})
+            EXPECT_TRUE(CellShows(row, column, ":/Icons/BlankIcon.png")) << "row " << row << " column " << column;
     }
     EXPECT_FALSE(panel->Properties()->isVisible());
     EXPECT_EQ(panel->SelectedRow(), -1);
@@ -274,10 +289,12 @@ TEST_F(LayersPanelTest, RelinkingOneOfTwoMovedFilesRelinksBoth)
     ASSERT_TRUE(QDir().mkpath(files.filePath("moved")));
     for (const QString name : {"one.png", "two.png"})
         ASSERT_TRUE(QFile::rename(files.filePath(name), files.filePath("moved/" + name)));
+    EXPECT_TRUE(CellShows(panel->FindRow(first), LayersWidget::OfflineColumn, ":/Icons/ImageOffline.png"));
     emit App().SignalCheckOfflineImages();
     EXPECT_TRUE(manager->GetLayer(first)->IsOffline());
     EXPECT_TRUE(manager->GetLayer(second)->IsOffline());
     EXPECT_FALSE(Table().isColumnHidden(LayersWidget::OfflineColumn));
+    EXPECT_TRUE(CellShows(panel->FindRow(first), LayersWidget::OfflineColumn, ":/Icons/ImageOfflineEnabled.png"));
 
     Dialogs().AnswerMessage(QMessageBox::Yes).AnswerFiles({files.filePath("moved/two.png")});
     ClickCell(panel->FindRow(second), LayersWidget::OfflineColumn);
@@ -291,6 +308,7 @@ TEST_F(LayersPanelTest, RelinkingOneOfTwoMovedFilesRelinksBoth)
     for (const QUuid& id : {first, second}) {
         EXPECT_FALSE(manager->GetLayer(id)->IsOffline());
         EXPECT_TRUE(manager->GetLayer(id)->Path().contains("/moved/"));
+        EXPECT_TRUE(CellShows(panel->FindRow(id), LayersWidget::OfflineColumn, ":/Icons/ImageOffline.png"));
     }
     EXPECT_TRUE(Table().isColumnHidden(LayersWidget::OfflineColumn));
 }
@@ -367,6 +385,23 @@ TEST_F(LayersPanelTest, AReopenedProjectKeepsItsSelectedLayerAndStaysUnmodified)
     EXPECT_TRUE(CurrentProject()->IsEqualToSavedProject(projectPath));
 }
 
+TEST_F(LayersPanelTest, WithoutAStoredSelectionARebuildShowsTheTopmostLayer)
+{
+    AddLayerWithImage(WriteImage("lower.png"));
+    const QUuid upper = AddLayerWithImage(WriteImage("upper.png"));
+    // A selection naming no layer of the table counts as none.
+    for (const QUuid& stored : {QUuid(), QUuid::createUuid()}) {
+        SCOPED_TRACE(stored.isNull() ? "none stored" : "a stale one stored");
+        manager->LayerList()->SetCurrentlySelectedLayer(stored);
+        panel->ClearLayerTable();
+        panel->UpdateFromModel();
+        EXPECT_EQ(panel->RowLayerId(panel->SelectedRow()), upper);
+        EXPECT_EQ(manager->LayerList()->CurrentlySelectedLayer(), upper);
+        EXPECT_EQ(panel->Properties()->LayerId(), upper);
+        EXPECT_FALSE(panel->Properties()->isHidden());
+    }
+}
+
 TEST_F(LayersPanelTest, AfterEveryActionTheTableIsTheCompositeOrderReversed)
 {
     const QString photo = WriteImage("photo.png");
@@ -434,6 +469,38 @@ TEST_F(LayersPanelTest, TheContextMenuSwitchesEveryRowAndOffersRemoveAllOnlyWith
     EXPECT_EQ(panel->CreateContextMenu(), nullptr);
 }
 
+// Reset asks before it takes every further layer away: Cancel keeps them all, Yes leaves the
+// foreground and the background alone.
+TEST_F(LayersPanelTest, ResetAsksBeforeRemovingAllTheLayersAndCancelKeepsThem)
+{
+    const QUuid first = AddLayerWithImage(WriteImage("sky.png"));
+    const QUuid second = panel->SlotAddNewLayer();
+    const QList<QUuid> before = TableOrder();
+
+    Dialogs().AnswerMessage(QMessageBox::Cancel);
+    panel->ResetButton()->click();
+    ASSERT_EQ(Dialogs().Requests().size(), 1u);
+    const MessageRequest& asked = Dialogs().Requests().back().message;
+    EXPECT_EQ(asked.text, "Are you sure you wish to remove all the layers?");
+    EXPECT_EQ(asked.buttons, QMessageBox::Yes | QMessageBox::Cancel);
+    EXPECT_EQ(asked.defaultButton, QMessageBox::Yes);
+    EXPECT_EQ(TableOrder(), before);
+    EXPECT_TRUE(manager->GetLayer(first));
+    EXPECT_TRUE(manager->GetLayer(second));
+    EXPECT_TRUE(panel->Properties()->isVisible());
+
+    Dialogs().AnswerMessage(QMessageBox::Yes);
+    panel->ResetButton()->click();
+    EXPECT_EQ(Names(), (std::vector<QString>{"Foreground", "Background"}));
+    EXPECT_FALSE(manager->GetLayer(first));
+    EXPECT_FALSE(manager->GetLayer(second));
+    EXPECT_EQ(TableOrder(), manager->LayerList()->CompositeOrder());
+    EXPECT_FALSE(panel->Properties()->isVisible());
+    // Nothing left to remove: no question.
+    panel->ResetButton()->click();
+    EXPECT_EQ(Dialogs().Requests().size(), 2u);
+}
+
 TEST_F(LayersPanelTest, GrabOfThePanelWithLayersAndProperties)
 {
     AddLayerWithImage(WriteImage("sky.png", 300, 200, qRgb(90, 140, 220)));
@@ -441,6 +508,7 @@ TEST_F(LayersPanelTest, GrabOfThePanelWithLayersAndProperties)
     panel->SlotAddNewLayer();
     Table().item(0, LayersWidget::NameColumn)->setText("A layer with a long name that the title has to cut");
     ProcessEvents();
+    ExpectSoundLayout(*host, "layers panel");
     EXPECT_FALSE(SaveGrab(host->grab().toImage(), "layers-panel").isEmpty());
 }
 

@@ -3,6 +3,7 @@
 // properties' type, feather, inversion and closing with the canvas signals, and grabs.
 
 #include "ToolboxTest.h"
+#include "LayoutCheck.h"
 
 #include "Canvas/MaskGraphicsItems.h"
 #include "Controls/Buttons.h"
@@ -199,6 +200,14 @@ TEST_F(MasksPanelTest, ARebuildListsTheMasksAndShowsTheSelectedOne)
     EXPECT_FALSE(Properties().isEnabled()) << "the selected mask is off";
     EXPECT_EQ(Properties().TypeCombo()->currentIndex(), 1);
     EXPECT_TRUE(panel->SelectButton()->isChecked());
+
+    // With no mask selected no row looks selected: the rows added selecting themselves leave
+    // neither a current cell nor a highlight behind.
+    Masks().SetCurrentlySelectedMask(QUuid());
+    panel->UpdateFromModel();
+    EXPECT_EQ(panel->Rows().SelectedRow(), -1);
+    EXPECT_EQ(panel->Rows().Table()->currentRow(), -1);
+    EXPECT_TRUE(panel->Rows().Table()->selectedItems().isEmpty());
 
     panel->ClearMaskTable();
     EXPECT_EQ(panel->Rows().RowCount(), 0);
@@ -469,6 +478,38 @@ TEST_F(MasksPanelTest, ShowingAMaskOfTheOtherTypeKeepsItsTypeAndRendersOnce)
     ExpectOneMaskRefresh();
 }
 
+// The two handle buttons turn the handles selected on the canvas, and only those, into straight or
+// curved ones in the stored mask, and redraw it.
+TEST_F(MasksPanelTest, TheHandleButtonsTurnTheSelectedHandlesStraightOrCurved)
+{
+    ASSERT_NO_FATAL_FAILURE(AddDrawnMasks());
+    const app::MaskPtr mask = MaskOfRow(0);
+    const auto types = [&mask] {
+        std::vector<app::MaskHandleType> seen;
+        for (auto it = mask->Begin(); it != mask->End(); ++it)
+            seen.push_back((*it)->Type());
+        return seen;
+    };
+    ASSERT_NE(view.MaskShape(), nullptr);
+    ASSERT_EQ(view.MaskShape()->Handles().size(), 3);
+    for (MaskHandleGraphicsItem* handle : view.MaskShape()->Handles())
+        handle->setSelected(true);
+    layerRefreshes->clear();
+    panel->CurvedButton()->click();
+    EXPECT_EQ(types(), std::vector<app::MaskHandleType>(3, app::MaskHandleTypeDualControl));
+    ExpectOneMaskRefresh();
+
+    // Only the first handle selected: it alone turns straight again.
+    for (MaskHandleGraphicsItem* handle : view.MaskShape()->Handles())
+        handle->setSelected(false);
+    view.MaskShape()->Handles().first()->setSelected(true);
+    layerRefreshes->clear();
+    panel->StraightButton()->click();
+    EXPECT_EQ(types(), (std::vector<app::MaskHandleType>{app::MaskHandleTypeNoControl, app::MaskHandleTypeDualControl,
+                                                         app::MaskHandleTypeDualControl}));
+    ExpectOneMaskRefresh();
+}
+
 TEST_F(MasksPanelTest, ALongNameIsCutInTheTitleWhereTheWidthEnds)
 {
     AddMasks(1);
@@ -497,6 +538,7 @@ TEST_F(MasksPanelTest, GrabOfThePanel)
     Properties().InvertCheckBox()->click();
     Properties().FeatherControl()->SetValue(25);
     ProcessEvents();
+    ExpectSoundLayout(*host, "masks panel");
     const QString path = SaveGrab(host->grab().toImage(), "MasksPanel");
     EXPECT_FALSE(path.isEmpty());
 }

@@ -4,6 +4,7 @@
 // grabs. Nothing here may ask for a render: the canvas draws text live.
 
 #include "ToolboxTest.h"
+#include "LayoutCheck.h"
 
 #include "Canvas/CanvasView.h"
 #include "Canvas/TextGraphicsItems.h"
@@ -473,6 +474,7 @@ TEST_F(TextPanelTest, GrabOfThePanel)
     Properties().AlignmentGroup()->button(app::TextAlignmentCentre)->click();
     Type(Properties().TransparencyControl()->GetSpinBox(), "20");
     ProcessEvents();
+    ExpectSoundLayout(*host, "text panel");
     EXPECT_FALSE(SaveGrab(host->grab().toImage(), "TextPanel").isEmpty());
     const QImage canvas = Grab();
     EXPECT_FALSE(SaveGrab(canvas, "TextPanelCanvas").isEmpty());

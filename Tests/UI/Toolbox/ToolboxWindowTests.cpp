@@ -7,10 +7,13 @@
 #include "UiTest.h"
 
 #include "Canvas/CanvasScene.h"
+#include "Canvas/CanvasView.h"
 #include "Controls/Buttons.h"
+#include "Controls/SmallWidgets.h"
 #include "Controls/TableWidget.h"
-#include "Shell/MainWindow.h"
+#include "Window/MainWindow.h"
 #include "Shell/Settings.h"
+#include "Toolbox/CanvasSizeWidget.h"
 #include "Toolbox/TextPropertiesWidget.h"
 #include "Toolbox/LayersWidget.h"
 #include "Toolbox/SingleImport.h"
@@ -22,12 +25,17 @@
 
 #include "LayerManager.h"
 
+#include <QAbstractButton>
+#include <QApplication>
 #include <QDragEnterEvent>
 #include <QLineEdit>
 #include <QMimeData>
 #include <QStackedWidget>
 #include <QTemporaryDir>
+#include <QScreen>
 #include <QTest>
+
+#include <unistd.h>
 
 namespace lumo::ui::testing {
 namespace {
@@ -72,6 +80,20 @@ protected:
             if (Bar().Button(index)->isChecked())
                 return index;
         return -1;
+    }
+
+    QRect BarRect() const { return {Bar().mapToGlobal(QPoint(0, 0)), Bar().size()}; }
+
+    // The floating toolbox stands clear of the bar, beside it on the canvas's side, on the screen.
+    void ExpectBesideTheBar(bool barOnRight) const
+    {
+        const QRect dock = Dock().frameGeometry();
+        const QRect bar = BarRect();
+        EXPECT_FALSE(dock.intersects(bar)) << "toolbox over the bar";
+        EXPECT_TRUE(window->screen()->availableGeometry().contains(dock)) << "toolbox off the screen";
+        const int gap = barOnRight ? bar.left() - dock.right() : dock.left() - bar.right();
+        EXPECT_GT(gap, 0);
+        EXPECT_LT(gap, 20);
     }
 
     std::unique_ptr<MainWindow> window;
@@ -127,6 +149,101 @@ TEST_F(ToolboxWindowTest, TheDockFloatsAndDocksFromItsButtonAndCannotBeHidden)
     Dock().hide();
     EXPECT_FALSE(Dock().isHidden());
     EXPECT_TRUE(Dock().isVisible());
+}
+
+// Closing every window (as the program does when its last window closes) used to go round for
+// ever with the toolbox floating: it showed itself again each time it was closed. Closing the
+// floating toolbox itself, as a window manager may, closes the window, unless the user keeps it open.
+TEST_F(ToolboxWindowTest, ClosingEveryWindowOrTheFloatingToolboxEndsBothUnlessTheUserKeepsTheWindow)
+{
+    const std::pair<const char*, std::function<void()>> closings[] = {
+        {"every window", [] { QApplication::closeAllWindows(); }},
+        {"the floating toolbox", [this] { Dock().close(); }},
+    };
+    for (const auto& [name, closeThem] : closings) {
+        SCOPED_TRACE(name);
+        ProgramSettings().clear();
+        ShowWindow();
+        Dock().setFloating(true);
+        ProcessEvents();
+        ASSERT_TRUE(Dock().isVisible());
+
+        // Unsaved work and Cancel: nothing closes, and the toolbox is still there.
+        CurrentProject()->GetCanvas().SetUseCanvasColor(true);
+        Dialogs().AnswerMessage(QMessageBox::Cancel);
+        alarm(30); // a closing that never returns ends the test program instead of hanging it
+        closeThem();
+        EXPECT_TRUE(window->isVisible());
+        EXPECT_TRUE(Dock().isVisible());
+
+        Dialogs().AnswerMessage(QMessageBox::No);
+        closeThem();
+        alarm(0);
+        EXPECT_FALSE(window->isVisible());
+        EXPECT_FALSE(Dock().isVisible());
+        EXPECT_TRUE(Dock().isFloating());
+        EXPECT_FALSE(ProgramSettings().value("MainWindow/State").toByteArray().isEmpty());
+        window.reset();
+        ASSERT_EQ(App().OpenProject(QString()), app::LMerrSuccess);
+    }
+}
+
+TEST_F(ToolboxWindowTest, UndockedTheToolboxStandsBesideTheBarAndComesBackWhereItWasLeft)
+{
+    for (const bool barOnRight : {true, false}) {
+        SCOPED_TRACE(barOnRight ? "bar on the right" : "bar on the left");
+        ProgramSettings().clear();
+        ShowWindow();
+        if (!barOnRight) {
+            CurrentProject()->SetToolsetPosition(app::ToolsetPositionLeft);
+            window->Model()->NotifyObservers(DataTypeInterface, App().GetDocument()->Id(), FieldTypeToolsetPosition);
+        }
+        ProcessEvents();
+        Dock().TitleBar()->FloatButton()->click();
+        ProcessEvents();
+        ASSERT_TRUE(Dock().isFloating());
+        ExpectBesideTheBar(barOnRight);
+        ASSERT_TRUE(window->close());
+        window.reset();
+    }
+
+    // The next start shows it where the user left it.
+    ShowWindow();
+    ProcessEvents();
+    ASSERT_TRUE(Dock().isFloating());
+    ASSERT_TRUE(Dock().isVisible());
+    ExpectBesideTheBar(false);
+    Dock().setGeometry(600, 200, Dock().width(), 600);
+    ProcessEvents();
+    ASSERT_TRUE(window->close());
+    window.reset();
+    ShowWindow();
+    ProcessEvents();
+    EXPECT_EQ(Dock().frameGeometry().topLeft(), QPoint(600, 200));
+
+    // Left over the bar, it comes back beside the bar; partly off the screen, on the screen.
+    for (const QPoint place : {BarRect().topLeft(), QPoint(1800, 900)}) {
+        const bool overBar = place == BarRect().topLeft();
+        Dock().move(place);
+        ProcessEvents();
+        ASSERT_TRUE(window->close());
+        window.reset();
+        ShowWindow();
+        ProcessEvents();
+        if (overBar)
+            ExpectBesideTheBar(false);
+        else
+            EXPECT_TRUE(window->screen()->availableGeometry().contains(Dock().frameGeometry()));
+    }
+
+    // The bar moved to the other side, under the toolbox: the toolbox moves.
+    const QWidget* view = window->GetCanvasView();
+    Dock().move(view->mapToGlobal(QPoint(view->width() - Dock().width() - 10, 0)).x(), BarRect().top());
+    ProcessEvents();
+    CurrentProject()->SetToolsetPosition(app::ToolsetPositionRight);
+    window->Model()->NotifyObservers(DataTypeInterface, App().GetDocument()->Id(), FieldTypeToolsetPosition);
+    ProcessEvents();
+    EXPECT_FALSE(Dock().frameGeometry().intersects(BarRect()));
 }
 
 TEST_F(ToolboxWindowTest, CtrlTabCyclesTheSectionsFromATextBoxAndFromTheFloatingDock)
@@ -235,6 +352,39 @@ TEST_F(ToolboxWindowTest, TheSlideButtonCollapsesTheBarWhoseTooltipsShowAwayFrom
     EXPECT_EQ(App().ToolsetWidth(), expandedReserve);
 }
 
+// The canvas page hears of a photograph loaded on the import page, and takes its size when the
+// canvas follows the foreground; File/New/Greeting Card tells it of the card, and its box is ticked.
+TEST_F(ToolboxWindowTest, TheCanvasPageFollowsAnAddedPhotographAndANewGreetingCard)
+{
+    ShowWindow();
+    auto* canvasPage = qobject_cast<CanvasSizeSection*>(Dock().Section(app::ToolsetSectionCanvasSize));
+    auto* importPage = qobject_cast<ImportSection*>(Dock().Section(app::ToolsetSectionImport));
+    ASSERT_TRUE(canvasPage != nullptr && importPage != nullptr);
+    CanvasSizeWidget& panel = *canvasPage->Panel();
+    panel.SizeComboBox()->setCurrentIndex(panel.SizeComboBox()->findText(QStringLiteral("As foreground")));
+    const app::Canvas& canvas = CurrentProject()->GetCanvas();
+    ASSERT_EQ(canvas.DimensionType(), app::CanvasDimensionForeground);
+
+    QTemporaryDir folder;
+    ASSERT_TRUE(folder.isValid());
+    QImage photograph(640, 480, QImage::Format_RGB32);
+    photograph.fill(qRgb(40, 190, 70));
+    const QString path = folder.filePath(QStringLiteral("portrait.png"));
+    ASSERT_TRUE(photograph.save(path));
+    ShowToolset(app::ToolsetSectionImport);
+    ASSERT_TRUE(importPage->ForegroundBox()->SetImage(path));
+    EXPECT_EQ(QSize(int(canvas.Width()), int(canvas.Height())), QSize(640, 480));
+    EXPECT_EQ(panel.SizeComboBox()->currentText(), "As foreground");
+
+    panel.SizeComboBox()->setCurrentIndex(panel.SizeComboBox()->findText(QStringLiteral("4 x 6 inch")));
+    recorder.seen.clear();
+    Dialogs().AnswerMessage(QMessageBox::No);
+    ASSERT_TRUE(QMetaObject::invokeMethod(window.get(), "SlotNewGreetingCard"));
+    EXPECT_EQ(recorder.Count(DataTypeInterface, FieldTypeGreetingCard), 1);
+    EXPECT_TRUE(CurrentProject()->GetCanvas().PrintAsCard());
+    EXPECT_TRUE(panel.GreetingCardCheck()->isChecked());
+}
+
 TEST_F(ToolboxWindowTest, GrabsOfEveryPageAndOfTheCollapsedBar)
 {
     // The pages as a user meets them: over a keyed green-screen photograph and its background.
@@ -260,6 +410,39 @@ TEST_F(ToolboxWindowTest, GrabsOfEveryPageAndOfTheCollapsedBar)
     // The window lays the narrower bar out from its posted layout request.
     ASSERT_TRUE(QTest::qWaitFor([this, expandedWidth] { return Bar().width() < expandedWidth; }));
     SaveGrab(window->grab().toImage(), QStringLiteral("toolbox-bar-collapsed"));
+}
+
+// One rule for icons: every button shows the program's own drawing (the desktop's theme is never
+// asked), and every image a button names is in the resources.
+TEST_F(ToolboxWindowTest, EveryButtonShowsTheProgramsOwnDrawnIcon)
+{
+    ShowWindow();
+    // The key and effects pages build their panels when first shown.
+    for (int index = 0; index < 11; ++index)
+        Bar().Button(index)->click();
+    QCoreApplication::processEvents();
+    int withIcons = 0;
+    int flips = 0;
+    for (const QAbstractButton* button : window->findChildren<QAbstractButton*>()) {
+        const QIcon icon = button->icon();
+        if (icon.isNull())
+            continue;
+        SCOPED_TRACE((button->text().isEmpty() ? button->toolTip() : button->text()).toStdString());
+        ++withIcons;
+        EXPECT_TRUE(icon.name().isEmpty()) << "the theme's " << icon.name().toStdString();
+        const QImage image = icon.pixmap(QSize(16, 16)).toImage();
+        ASSERT_FALSE(image.isNull()) << "an image missing from the resources";
+        bool drawn = false;
+        for (int y = 0; y < image.height() && !drawn; ++y)
+            for (int x = 0; x < image.width() && !drawn; ++x)
+                drawn = qAlpha(image.pixel(x, y)) > 0;
+        EXPECT_TRUE(drawn);
+        if (button->text().startsWith("Flip "))
+            ++flips;
+    }
+    EXPECT_GT(withIcons, 20);
+    // Position (foreground and background), overlay and layer properties: horizontal and vertical.
+    EXPECT_EQ(flips, 8);
 }
 
 // Opening a project reaches the import boxes first, which tell the layers' switched states while

@@ -1478,6 +1478,7 @@ struct RowScratch {
     std::vector<PlateSpan> spans;      // two rows
     std::vector<std::uint8_t> pixels;  // the row being keyed in place, as it was
     std::vector<std::uint64_t> holeBits; // one row: alpha in the hole range, a bit a pixel
+    std::vector<std::uint64_t> settleMasks; // three rows: SettleMasks' two masks each
     // A speckle's column, walked as the band's rows are keyed: per column, the nearest row above
     // out of the hole range (HoleRangeBits), the columns with a speckle above still in the range
     // and the chain they are in.
@@ -1498,6 +1499,7 @@ struct RowScratch {
         warmWork.resize(3 * (static_cast<std::size_t>(fw) + 4 * static_cast<std::size_t>(warmReach) + 1));
         differences.resize(4 * (w + 2));
         holeBits.resize((w + 63) / 64);
+        settleMasks.resize(6 * ((w + 63) / 64));
         walkingDown.resize((w + 63) / 64);
         breaks.resize(w);
         chainOf.resize(w);
@@ -1688,18 +1690,91 @@ HX_TARGET_AVX2 bool AllOpaqueAvx2(const std::uint8_t* row, int width)
 }
 #endif
 
+// Nearly opaque subject. A subject colour that keys close to the opaque end (green-ish cloth in
+// the shadow the subject throws on the backdrop, cyan before blue) reads a little above or below
+// it depending on the few levels of chroma a JPEG's block moves it by, so the matte takes the
+// blocks' pattern: some opaque, some a few percent transparent. A pixel keyed from kHoleOpaque up
+// to just below opaque whose eight neighbours are all keyed from kHoleLow up (most of those below
+// kHoleOpaque are filled as holes) is opaque subject: it becomes opaque and keeps its unmixed
+// colour. The backdrop side of a soft edge, and the backdrop, lie below kHoleLow. Judged as a row's
+// neighbours are keyed, before holes are filled, on words of 64 pixels: `high` where alpha is
+// from kHoleLow up (bits past the row's end set: beyond the image counts as subject), `below`
+// where it is from kHoleOpaque to 254.
+void SettleMasks(const std::uint8_t* row, int width, std::uint64_t* high, std::uint64_t* below)
+{
+    for (int x = 0; x < width; x += 64) {
+        std::uint64_t h = 0, b = 0;
+        const int n = std::min(64, width - x);
+        for (int i = 0; i < n; ++i) {
+            const int alpha = row[4 * (x + i) + 3];
+            h |= std::uint64_t{alpha >= kHoleLow} << i;
+            b |= std::uint64_t{alpha >= kHoleOpaque && alpha < 255} << i;
+        }
+        high[x / 64] = n == 64 ? h : h | ~std::uint64_t{0} << n;
+        below[x / 64] = b;
+    }
+}
+
+#if defined(__GNUC__) && defined(__x86_64__)
+HX_TARGET_AVX2 void SettleMasksAvx2(const std::uint8_t* row, int width, std::uint64_t* high, std::uint64_t* below)
+{
+    const __m256i least = _mm256_set1_epi32(kHoleLow - 1);
+    const __m256i settling = _mm256_set1_epi32(kHoleOpaque - 1);
+    const __m256i opaque = _mm256_set1_epi32(255);
+    int x = 0;
+    for (; x + 64 <= width; x += 64) {
+        std::uint64_t h = 0, b = 0;
+        for (int i = 0; i < 8; ++i) {
+            const __m256i v = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(row + 4 * (x + 8 * i)));
+            const __m256i alpha = _mm256_srli_epi32(v, 24);
+            const __m256i up = _mm256_cmpgt_epi32(alpha, least);
+            const __m256i in =
+                _mm256_andnot_si256(_mm256_cmpeq_epi32(alpha, opaque), _mm256_cmpgt_epi32(alpha, settling));
+            h |= std::uint64_t{static_cast<unsigned>(_mm256_movemask_ps(_mm256_castsi256_ps(up)))} << (8 * i);
+            b |= std::uint64_t{static_cast<unsigned>(_mm256_movemask_ps(_mm256_castsi256_ps(in)))} << (8 * i);
+        }
+        high[x / 64] = h;
+        below[x / 64] = b;
+    }
+    if (x < width)
+        SettleMasks(row + 4 * x, width - x, high + x / 64, below + x / 64);
+}
+#endif
+
+// Settles row y: `below` its pixels from kHoleOpaque to 254, `above`, `high` and `under` the
+// pixels from kHoleLow up of the rows y - 1, y, y + 1 (null beyond the image: all set). `words`
+// words of 64 pixels.
+void SettleRow(std::uint8_t* row, const std::uint64_t* below, const std::uint64_t* above, const std::uint64_t* high,
+               const std::uint64_t* under, int words)
+{
+    const auto rows = [&](int w) {
+        return (above ? above[w] : ~std::uint64_t{0}) & high[w] & (under ? under[w] : ~std::uint64_t{0});
+    };
+    std::uint64_t previous = ~std::uint64_t{0}; // left of the image counts as subject
+    std::uint64_t current = rows(0);
+    for (int w = 0; w < words; ++w) {
+        const std::uint64_t next = w + 1 < words ? rows(w + 1) : ~std::uint64_t{0};
+        const std::uint64_t all = current & (current << 1 | previous >> 63) & (current >> 1 | next << 63);
+        for (std::uint64_t settled = below[w] & all; settled != 0; settled &= settled - 1)
+            row[4 * (w * 64 + std::countr_zero(settled)) + 3] = 255;
+        previous = current;
+        current = next;
+    }
+}
+
 struct HoleScans {
     bool (*bits)(const std::uint8_t*, int, std::int32_t, std::uint64_t*, std::int32_t*);
     bool (*opaque)(const std::uint8_t*, int);
+    void (*settle)(const std::uint8_t*, int, std::uint64_t*, std::uint64_t*);
 };
 
 HoleScans ChooseHoleScans()
 {
 #if defined(__GNUC__) && defined(__x86_64__)
     if (HasAvx2())
-        return {&HoleRangeBitsAvx2, &AllOpaqueAvx2};
+        return {&HoleRangeBitsAvx2, &AllOpaqueAvx2, &SettleMasksAvx2};
 #endif
-    return {&HoleRangeBits, &AllOpaque};
+    return {&HoleRangeBits, &AllOpaque, &SettleMasks};
 }
 
 // The first pixel from x on whose bit is `set` (bits past the row's end are clear), or width.
@@ -1923,6 +1998,9 @@ struct KeyWorkspace {
     // (2 row + 1 if opaque), -1 if the band ended first.
     std::vector<std::vector<std::int32_t>> chains;
     std::vector<std::uint8_t> opaqueRows;                 // rows whose source pixels are all opaque
+    // Per band, SettleMasks' two masks of its first and last rows: they settle once every band is
+    // keyed, as they have a neighbour in another band.
+    std::vector<std::uint64_t> edgeMasks;
 };
 
 KeyWorkspace& Workspace()
@@ -2212,6 +2290,7 @@ int AutoColorDifferenceKey(const HXOperation& op, const ImageView& image, const 
     places.resize(static_cast<std::size_t>(gw) + 2);
     const int placeCount = SpanPlaces(gw, sideF, width, places.data());
     ws.holes.resize(static_cast<std::size_t>(bands));
+    const int words = (width + 63) / 64;
     ws.chains.resize(static_cast<std::size_t>(bands));
     ws.opaqueRows.resize(static_cast<std::size_t>(height));
     ParallelFor(bands, threads, [&](int firstBand, int lastBand, int worker) {
@@ -2305,6 +2384,16 @@ int AutoColorDifferenceKey(const HXOperation& op, const ImageView& image, const 
                 // The source row is read after the key, which brought it in from memory.
                 const bool opaqueRow = holeScans.opaque(pixels, width);
                 ws.opaqueRows[static_cast<std::size_t>(y)] = opaqueRow;
+                // Row y - 1 settles now that the rows around it are keyed, unless a row of another
+                // band lies next to it.
+                {
+                    const auto masks = [&](int row) {
+                        return s.settleMasks.data() + static_cast<std::size_t>((row + 3) % 3) * 2 * words;
+                    };
+                    holeScans.settle(keyed, width, masks(y), masks(y) + words);
+                    if (y - 1 > begin && ws.opaqueRows[static_cast<std::size_t>(y - 1)])
+                        SettleRow(image.Row(y - 1), masks(y - 1) + words, masks(y - 2), masks(y - 1), masks(y), words);
+                }
                 // Speckles above walking down their columns: those whose column leaves the hole range
                 // in this row settle. Then this row's candidates; its speckles take the nearest row
                 // above out of the hole range, if the band's rows hold it.
@@ -2344,6 +2433,51 @@ int AutoColorDifferenceKey(const HXOperation& op, const ImageView& image, const 
                     }
                     hole.chain = chain;
                 }
+            }
+        }
+    });
+
+    // Each band's first and last rows settle once their neighbours in other bands are keyed, before
+    // any hole is filled, as the rows within a band did: their masks are taken first, so that no
+    // row is read while another thread settles it.
+    std::vector<std::uint64_t>& edgeMasks = ws.edgeMasks;
+    edgeMasks.resize(static_cast<std::size_t>(bands) * 4 * words);
+    const auto edgeMask = [&](int band, int last) {
+        return edgeMasks.data() + (static_cast<std::size_t>(band) * 2 + last) * 2 * words;
+    };
+    ParallelFor(bands, threads, [&](int firstBand, int lastBand) {
+        for (int band = firstBand; band < lastBand; ++band)
+            for (int last = 0; last < 2; ++last) {
+                const int y = last ? bandBegin(band + 1) - 1 : bandBegin(band);
+                holeScans.settle(image.Row(y), width, edgeMask(band, last), edgeMask(band, last) + words);
+            }
+    });
+    ParallelFor(bands, threads, [&](int firstBand, int lastBand, int worker) {
+        RowScratch& s = ws.rows[static_cast<std::size_t>(worker)];
+        for (int band = firstBand; band < lastBand; ++band) {
+            const int begin = bandBegin(band);
+            const int end = bandBegin(band + 1);
+            // The mask of pixels from kHoleLow up of row r next to this band's edge rows.
+            const auto highOf = [&](int r, std::uint64_t* room) -> const std::uint64_t* {
+                if (r < 0 || r >= height)
+                    return nullptr;
+                if (r == begin - 1)
+                    return edgeMask(band - 1, 1);
+                if (r == end)
+                    return edgeMask(band + 1, 0);
+                if (r == begin || r == end - 1)
+                    return edgeMask(band, r != begin);
+                holeScans.settle(image.Row(r), width, room, room + words);
+                return room;
+            };
+            for (int last = 0; last < 2; ++last) {
+                const int y = last ? end - 1 : begin;
+                if ((last && end - 1 == begin) || !ws.opaqueRows[static_cast<std::size_t>(y)])
+                    continue;
+                std::uint64_t* room = s.settleMasks.data();
+                const std::uint64_t* above = highOf(y - 1, room);
+                const std::uint64_t* under = highOf(y + 1, room + 2 * words);
+                SettleRow(image.Row(y), edgeMask(band, last) + words, above, edgeMask(band, last), under, words);
             }
         }
     });

@@ -11,6 +11,13 @@ namespace {
 // green), and taking it off shifts the colour by as much as a cast would have.
 constexpr float kNeutralRatio = 0.7f;
 constexpr float kSaturatedRatio = 0.25f;
+// A dark colour tells little by that ratio: a dark brown's channels lie far apart in ratio but a
+// few levels apart, and a cast of the usual size is a large part of it (dark hair over a face turns
+// olive). Where the larger other channel is below kDarkStart the extended limit takes the whole
+// excess over their mean, neither faded nor held to twice the standard cast; from there to kDarkEnd
+// it goes over to the rule above.
+constexpr float kDarkStart = 80.0f;
+constexpr float kDarkEnd = 120.0f;
 
 std::int32_t ToQ16(double value)
 {
@@ -42,7 +49,14 @@ template <int Key, bool Extended>
         const float ratio = float(std::min(a, b)) / float(std::max(std::max(a, b), 1));
         const float cast =
             std::clamp((ratio - kSaturatedRatio) * (1.0f / (kNeutralRatio - kSaturatedRatio)), 0.0f, 1.0f);
-        removed2 = static_cast<std::int32_t>(float(removed2) * cast + 0.5f);
+        float removed = float(removed2) * cast;
+        if constexpr (Extended) {
+            const std::int32_t whole2 = std::max(0, 2 * k - (((a + b) * biasQ16 + 32768) >> 16));
+            const float dark =
+                std::clamp((kDarkEnd - float(std::max(a, b))) * (1.0f / (kDarkEnd - kDarkStart)), 0.0f, 1.0f);
+            removed += (float(whole2) - removed) * dark;
+        }
+        removed2 = static_cast<std::int32_t>(removed + 0.5f);
         const auto channel = [&](int i, std::int32_t g) {
             const std::int32_t value = byte(i) + ((g * removed2 + 65536) >> 17);
             return static_cast<std::uint32_t>(std::clamp(value, 0, 255)) << (8 * i);
@@ -86,7 +100,7 @@ SpillRowFn SpillRowFor(int key, bool extended)
 // s = min(max(0, K - Le), 2 max(0, K - Ls)), so a grey under a green cast comes back to grey while
 // a yellow, cyan or khaki without one is left as it is. Either amount fades out where the two other
 // channels lie far apart (a saturated colour of the subject's own rather than a cast on a neutral
-// one). The removed amount s is taken off K by the
+// one), except on dark colours, where the extended type takes all of max(0, K - Le). The removed amount s is taken off K by the
 // opacity and added to each channel by its strength: X' = X + opacity * (strength_X - [X is K]) * s.
 // Fixed point throughout, so every thread count gives the same bytes.
 int SpillSuppression(const HXOperation& op, const ImageView& image, const KernelContext& ctx)

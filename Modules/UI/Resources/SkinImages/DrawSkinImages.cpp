@@ -8,13 +8,11 @@
 // text #cbcbcb and #989898, the accent green (152, 201, 8) for what is on or under the pointer.
 // Outlines run through pixel centres so that they stay sharp.
 //
-// Images named by the program that are not drawn here yet; whoever builds their widget adds the
-// drawing below, in the same palette (icons that the desktop theme has by a freedesktop name come
-// from the theme, with the image at this path as the fallback, unless the theme's would vanish on
-// the dark toolbox, as its text-format glyphs do):
-//   Icons/FlipHorizontal.png, Icons/FlipVertical.png, Icons/Portrait.png, Icons/Landscape.png,
-//   Icons/export.png (position, canvas size and export panels)
-//   Icons/BlankIcon.png, Icons/ImageOffline.png, Icons/ImageOfflineEnabled.png (layers panel)
+// Every icon the program shows is drawn here or in DrawIcons.cpp (the desktop's icon theme is never
+// asked: its glyphs differ from desktop to desktop and some vanish on the dark toolbox). A widget
+// that names a new image adds its drawing, in the same palette (SkinPainting.h).
+
+#include "SkinPainting.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -33,72 +31,7 @@
 
 namespace {
 
-namespace palette {
-const QColor Toolbox(26, 26, 26);
-const QColor Text(0xcb, 0xcb, 0xcb);
-const QColor TextDim(0x98, 0x98, 0x98);
-const QColor Line(0x4d, 0x4d, 0x4d);
-const QColor Shadow(0x14, 0x14, 0x14);
-const QColor Accent(152, 201, 8);
-const QColor AccentLight(192, 229, 89);
-const QColor Glyph(0xb4, 0xb4, 0xb4);
-const QColor GlyphOver(0xec, 0xec, 0xec);
-const QColor GlyphDisabled(0x55, 0x55, 0x55);
-} // namespace palette
-
-QImage Blank(int width, int height)
-{
-    QImage image(width, height, QImage::Format_ARGB32_Premultiplied);
-    image.fill(Qt::transparent);
-    return image;
-}
-
-struct Painter : QPainter {
-    explicit Painter(QImage* image) : QPainter(image)
-    {
-        setRenderHint(QPainter::Antialiasing);
-        setRenderHint(QPainter::SmoothPixmapTransform);
-    }
-};
-
-// A rectangle with its own radius at each corner.
-QPainterPath RoundedRect(const QRectF& r, double topLeft, double topRight, double bottomRight, double bottomLeft)
-{
-    QPainterPath path;
-    path.moveTo(r.left() + topLeft, r.top());
-    path.lineTo(r.right() - topRight, r.top());
-    if (topRight > 0)
-        path.arcTo(r.right() - 2 * topRight, r.top(), 2 * topRight, 2 * topRight, 90, -90);
-    path.lineTo(r.right(), r.bottom() - bottomRight);
-    if (bottomRight > 0)
-        path.arcTo(r.right() - 2 * bottomRight, r.bottom() - 2 * bottomRight, 2 * bottomRight, 2 * bottomRight, 0, -90);
-    path.lineTo(r.left() + bottomLeft, r.bottom());
-    if (bottomLeft > 0)
-        path.arcTo(r.left(), r.bottom() - 2 * bottomLeft, 2 * bottomLeft, 2 * bottomLeft, 270, -90);
-    path.lineTo(r.left(), r.top() + topLeft);
-    if (topLeft > 0)
-        path.arcTo(r.left(), r.top(), 2 * topLeft, 2 * topLeft, 180, -90);
-    path.closeSubpath();
-    return path;
-}
-
-QLinearGradient Vertical(double top, double bottom, const QColor& from, const QColor& to)
-{
-    QLinearGradient gradient(0, top, 0, bottom);
-    gradient.setColorAt(0, from);
-    gradient.setColorAt(1, to);
-    return gradient;
-}
-
-QColor White(int alpha)
-{
-    return QColor(255, 255, 255, alpha);
-}
-
-QColor Black(int alpha)
-{
-    return QColor(0, 0, 0, alpha);
-}
+using namespace skin;
 
 // ---- Surfaces: title bars, buttons, tabs
 
@@ -113,6 +46,10 @@ const Surface kButtonOver{QColor(0x5a, 0x5a, 0x5a), QColor(0x42, 0x42, 0x42), pa
 const Surface kButtonDown{QColor(0x28, 0x28, 0x28), QColor(0x34, 0x34, 0x34), QColor(0x10, 0x10, 0x10),
                           Qt::transparent, Black(70)};
 const Surface kButtonDisabled{QColor(0x33, 0x33, 0x33), QColor(0x2e, 0x2e, 0x2e), QColor(0x22, 0x22, 0x22)};
+// A checked button (an orientation, an alignment): pressed in and ringed in the accent green, so
+// that the chosen one of a group stands out from the others at a glance.
+const Surface kButtonChecked{QColor(0x24, 0x24, 0x24), QColor(0x30, 0x30, 0x30), palette::Accent, Qt::transparent,
+                             Black(70)};
 
 // Fills the shape (drawn through pixel centres) and outlines it, with the top-edge lines.
 void PaintSurface(QPainter& painter, const QPainterPath& shape, const QRectF& bounds, const Surface& surface)
@@ -215,23 +152,6 @@ QImage Tab(TabState state)
 }
 
 // ---- Glyphs
-
-// A stroked polyline with round joins and caps.
-void Stroke(QPainter& painter, const std::vector<QPointF>& points, const QColor& colour, double width)
-{
-    QPen pen(colour, width, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin);
-    painter.setPen(pen);
-    painter.setBrush(Qt::NoBrush);
-    painter.drawPolyline(points.data(), static_cast<int>(points.size()));
-}
-
-void FillPolygon(QPainter& painter, const std::vector<QPointF>& points, const QColor& colour)
-{
-    painter.setPen(Qt::NoPen);
-    painter.setBrush(colour);
-    painter.drawPolygon(points.data(), static_cast<int>(points.size()));
-}
-
 enum class Direction { Up, Down, Left, Right };
 
 // A solid triangle pointing in the direction, centred on centre, `size` across its base.
@@ -473,230 +393,6 @@ QImage Filled(int width, int height, const QColor& colour)
     return image;
 }
 
-// ---- The canvas actions bar's icons, 16 x 16, light glyphs for its dark buttons
-
-QPen GlyphPen(const QColor& colour, double width = 1.2)
-{
-    return QPen(colour, width, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin);
-}
-
-// A sheet of paper with its top-right corner folded.
-void Page(QPainter& painter, const QRectF& r, const QColor& colour)
-{
-    const double fold = r.width() * 0.35;
-    painter.setPen(GlyphPen(colour));
-    painter.setBrush(QColor(colour.red(), colour.green(), colour.blue(), 40));
-    const QPointF points[] = {r.topLeft(), {r.right() - fold, r.top()}, {r.right(), r.top() + fold}, r.bottomRight(),
-                              r.bottomLeft()};
-    painter.drawPolygon(points, 5);
-    painter.setBrush(Qt::NoBrush);
-    const QPointF corner[] = {{r.right() - fold, r.top()}, {r.right() - fold, r.top() + fold}, {r.right(), r.top() + fold}};
-    painter.drawPolyline(corner, 3);
-}
-
-QImage NewProjectIcon()
-{
-    QImage image = Blank(16, 16);
-    Painter painter(&image);
-    Page(painter, QRectF(3.5, 1.5, 9, 13), palette::Text);
-    Stroke(painter, {{10.5, 9}, {10.5, 14}}, palette::Accent, 1.8);
-    Stroke(painter, {{8, 11.5}, {13, 11.5}}, palette::Accent, 1.8);
-    return image;
-}
-
-QImage OpenProjectIcon()
-{
-    QImage image = Blank(16, 16);
-    Painter painter(&image);
-    painter.setPen(GlyphPen(palette::Text));
-    painter.setBrush(QColor(0xcb, 0xcb, 0xcb, 40));
-    const QPointF back[] = {{1.5, 13.5}, {1.5, 3.5}, {5.5, 3.5}, {7, 5}, {12.5, 5}, {12.5, 7}};
-    painter.drawPolyline(back, 6);
-    painter.setBrush(QColor(0xcb, 0xcb, 0xcb, 90));
-    const QPointF front[] = {{1.5, 13.5}, {4, 7.5}, {14.5, 7.5}, {12, 13.5}};
-    painter.drawPolygon(front, 4);
-    return image;
-}
-
-QImage SaveProjectIcon()
-{
-    QImage image = Blank(16, 16);
-    Painter painter(&image);
-    // A tray and an arrow down into it.
-    Stroke(painter, {{2, 10}, {2, 14}, {14, 14}, {14, 10}}, palette::Text, 1.4);
-    Stroke(painter, {{8, 1.5}, {8, 9}}, palette::Accent, 1.8);
-    FillPolygon(painter, {{4.5, 7.5}, {11.5, 7.5}, {8, 11.5}}, palette::Accent);
-    return image;
-}
-
-QImage PrintIcon()
-{
-    QImage image = Blank(16, 16);
-    Painter painter(&image);
-    painter.setPen(GlyphPen(palette::Text));
-    painter.setBrush(Qt::NoBrush);
-    painter.drawRect(QRectF(4.5, 1.5, 7, 4));
-    painter.setBrush(QColor(0xcb, 0xcb, 0xcb, 70));
-    painter.drawRoundedRect(QRectF(1.5, 5.5, 13, 6), 1.5, 1.5);
-    painter.setBrush(palette::Toolbox);
-    painter.drawRect(QRectF(4.5, 9.5, 7, 5));
-    painter.setPen(Qt::NoPen);
-    painter.setBrush(palette::Accent);
-    painter.drawEllipse(QPointF(12.5, 7.5), 0.9, 0.9);
-    return image;
-}
-
-// A picture with an arrow leaving it: the quick export.
-QImage ExportIcon()
-{
-    QImage image = Blank(16, 16);
-    Painter painter(&image);
-    painter.setPen(GlyphPen(palette::Text));
-    painter.setBrush(Qt::NoBrush);
-    painter.drawRoundedRect(QRectF(1.5, 4.5, 10, 10), 1, 1);
-    FillPolygon(painter, {{2.5, 13.5}, {5.5, 9}, {7.5, 11.5}, {8.5, 10.5}, {10.5, 13.5}}, palette::Text);
-    Stroke(painter, {{8.5, 7.5}, {14, 2}}, palette::Accent, 1.8);
-    FillPolygon(painter, {{9.5, 1.2}, {14.8, 1.2}, {14.8, 6.5}}, palette::Accent);
-    return image;
-}
-
-// Four corners round the canvas: fit it to the window.
-QImage FitToWindowIcon()
-{
-    QImage image = Blank(16, 16);
-    Painter painter(&image);
-    const double a = 1.5, b = 14.5, l = 4;
-    for (const auto& corner : std::vector<std::vector<QPointF>>{{{a, a + l}, {a, a}, {a + l, a}},
-                                                                 {{b - l, a}, {b, a}, {b, a + l}},
-                                                                 {{b, b - l}, {b, b}, {b - l, b}},
-                                                                 {{a + l, b}, {a, b}, {a, b - l}}})
-        Stroke(painter, corner, palette::Text, 1.5);
-    painter.setPen(Qt::NoPen);
-    painter.setBrush(palette::Accent);
-    painter.drawRect(QRectF(5, 5, 6, 6));
-    return image;
-}
-
-QImage HelpIcon()
-{
-    QImage image = Blank(16, 16);
-    Painter painter(&image);
-    painter.setPen(Qt::NoPen);
-    painter.setBrush(palette::Accent);
-    painter.drawEllipse(QRectF(1, 1, 14, 14));
-    QFont font(QStringLiteral("DejaVu Sans"));
-    font.setBold(true);
-    font.setPixelSize(12);
-    painter.setFont(font);
-    painter.setPen(QColor(0x16, 0x1e, 0x00));
-    painter.drawText(QRectF(1, 1, 14, 14.5), Qt::AlignCenter, QStringLiteral("?"));
-    return image;
-}
-
-// ---- The masks and text panels' icons, 16 x 16
-
-QImage PlusIcon()
-{
-    QImage image = Blank(16, 16);
-    Painter painter(&image);
-    Stroke(painter, {{8, 2.5}, {8, 13.5}}, palette::Accent, 2.4);
-    Stroke(painter, {{2.5, 8}, {13.5, 8}}, palette::Accent, 2.4);
-    return image;
-}
-
-// A bin with its lid.
-QImage DeleteIcon()
-{
-    QImage image = Blank(16, 16);
-    Painter painter(&image);
-    painter.setPen(GlyphPen(palette::Text, 1.3));
-    painter.setBrush(QColor(0xcb, 0xcb, 0xcb, 40));
-    const QPointF bin[] = {{3.5, 4.5}, {4.5, 14.5}, {11.5, 14.5}, {12.5, 4.5}};
-    painter.drawPolygon(bin, 4);
-    Stroke(painter, {{2, 3.5}, {14, 3.5}}, palette::Text, 1.5);
-    Stroke(painter, {{6, 3.5}, {6.5, 1.5}, {9.5, 1.5}, {10, 3.5}}, palette::Text, 1.2);
-    for (const double x : {6.5, 8.0, 9.5})
-        Stroke(painter, {{x, 6.5}, {x, 12.5}}, palette::TextDim, 1);
-    return image;
-}
-
-// A node of a drawn outline.
-void Node(QPainter& painter, const QPointF& centre, const QColor& fill)
-{
-    painter.setPen(QPen(palette::Shadow, 1));
-    painter.setBrush(fill);
-    painter.drawRect(QRectF(centre.x() - 2, centre.y() - 2, 4, 4));
-}
-
-// An outline being drawn point by point, the next point coming.
-QImage CreateIcon()
-{
-    QImage image = Blank(16, 16);
-    Painter painter(&image);
-    QPainterPath path(QPointF(2.5, 13.5));
-    path.cubicTo(QPointF(3, 7), QPointF(7, 5.5), QPointF(9.5, 8.5));
-    painter.setPen(QPen(palette::Text, 1.3));
-    painter.setBrush(Qt::NoBrush);
-    painter.drawPath(path);
-    Node(painter, {2.5, 13.5}, palette::Text);
-    Node(painter, {9.5, 8.5}, palette::Text);
-    Stroke(painter, {{12, 1.5}, {12, 7.5}}, palette::Accent, 1.8);
-    Stroke(painter, {{9, 4.5}, {15, 4.5}}, palette::Accent, 1.8);
-    return image;
-}
-
-// A rubber band round two points, the pointer at its corner.
-QImage SelectIcon()
-{
-    QImage image = Blank(16, 16);
-    Painter painter(&image);
-    painter.setPen(QPen(palette::Text, 1, Qt::DashLine));
-    painter.setBrush(QColor(152, 201, 8, 40));
-    painter.drawRect(QRectF(1.5, 1.5, 10, 9));
-    Node(painter, {4.5, 4.5}, palette::Accent);
-    Node(painter, {8.5, 7.5}, palette::Accent);
-    painter.setPen(QPen(palette::Shadow, 0.8));
-    painter.setBrush(palette::GlyphOver);
-    const QPointF arrow[] = {{9, 8}, {9, 15.5}, {11, 13.5}, {12.6, 16}, {13.8, 15.3}, {12.3, 12.8}, {15, 12.5}};
-    painter.drawPolygon(arrow, 7);
-    return image;
-}
-
-// A letter for the text's bold, italic and underline buttons.
-QImage LetterIcon(const QString& letter, bool bold, bool italic, bool underline)
-{
-    QImage image = Blank(16, 16);
-    Painter painter(&image);
-    QFont font(italic ? QStringLiteral("DejaVu Serif") : QStringLiteral("DejaVu Sans"));
-    font.setPixelSize(13);
-    font.setBold(bold);
-    font.setItalic(italic);
-    painter.setFont(font);
-    painter.setPen(palette::Text);
-    painter.drawText(QRectF(0, underline ? -1.5 : 0, 16, 16), Qt::AlignCenter, letter);
-    if (underline)
-        Stroke(painter, {{3.5, 14.5}, {12.5, 14.5}}, palette::Accent, 1.4);
-    return image;
-}
-
-// Lines of text, aligned at the left, the centre or the right.
-QImage AlignIcon(Qt::Alignment alignment)
-{
-    QImage image = Blank(16, 16);
-    Painter painter(&image);
-    const double lengths[] = {12, 8, 12, 6};
-    for (int line = 0; line < 4; ++line) {
-        const double length = lengths[line];
-        const double left = alignment == Qt::AlignLeft    ? 2
-                            : alignment == Qt::AlignRight ? 14 - length
-                                                          : 8 - length / 2;
-        const double y = 3 + line * 3.3;
-        Stroke(painter, {{left, y}, {left + length, y}}, palette::Text, 1.4);
-    }
-    return image;
-}
-
-
 // The bar's backdrop, rounded on the side away from the window edge where it stands.
 QImage ToolsetBackground(bool right)
 {
@@ -732,12 +428,6 @@ QImage Chevrons(Direction direction)
         Stroke(painter, {{x - sign * 2, 4}, {x + sign * 2, 8}, {x - sign * 2, 12}}, palette::Glyph, 1.6);
     return image;
 }
-
-struct SkinImage {
-    const char* path;
-    std::function<QImage()> draw;
-};
-
 
 // ---- The toolset bar: section icons (24 x 24), its backgrounds and the slide button
 
@@ -932,6 +622,7 @@ std::vector<SkinImage> SkinImages()
         {"Button/ButtonOver.png", [] { return Button(kButtonOver); }},
         {"Button/ButtonDown.png", [] { return Button(kButtonDown); }},
         {"Button/ButtonDisabled.png", [] { return Button(kButtonDisabled); }},
+        {"Button/ButtonChecked.png", [] { return Button(kButtonChecked); }},
         {"Button/PopupButtonText.png", [] { return PopupText(kButton); }},
         {"Button/PopupButtonTextOver.png", [] { return PopupText(kButtonOver); }},
         {"Button/PopupButtonTextDown.png", [] { return PopupText(kButtonDown); }},
@@ -949,28 +640,9 @@ std::vector<SkinImage> SkinImages()
         {"DragDropWindow/OfflinePreview.png", [] { return PlaceholderImage(Placeholder::Offline); }},
         {"DragDropWindow/OfflinePreviewClick.png", [] { return PlaceholderImage(Placeholder::OfflineClick); }},
         {"DragDropWindow/ThumbnailInfoBackground.png", [] { return Filled(4, 4, Black(150)); }},
-        // The canvas actions bar (the theme's icons come first where it has them)
-        {"Icons/NewProject.png", [] { return NewProjectIcon(); }},
-        {"Icons/OpenProject.png", [] { return OpenProjectIcon(); }},
-        {"Icons/SaveProject.png", [] { return SaveProjectIcon(); }},
-        {"Icons/Print.png", [] { return PrintIcon(); }},
-        {"Icons/ImageExportedEnabled.png", [] { return ExportIcon(); }},
-        {"Icons/FitToWindow.png", [] { return FitToWindowIcon(); }},
-        {"Icons/Help.png", [] { return HelpIcon(); }},
-        // The masks and text panels
-        {"Icons/Plus.png", [] { return PlusIcon(); }},
-        {"Icons/Delete.png", [] { return DeleteIcon(); }},
-        {"Icons/Create.png", [] { return CreateIcon(); }},
-        {"Icons/Select.png", [] { return SelectIcon(); }},
-        {"Icons/TextBold.png", [] { return LetterIcon(QStringLiteral("B"), true, false, false); }},
-        {"Icons/TextItalic.png", [] { return LetterIcon(QStringLiteral("I"), false, true, false); }},
-        {"Icons/TextUnderline.png", [] { return LetterIcon(QStringLiteral("U"), false, false, true); }},
-        {"Icons/TextAlignLeft.png", [] { return AlignIcon(Qt::AlignLeft); }},
-        {"Icons/TextAlignCenter.png", [] { return AlignIcon(Qt::AlignHCenter); }},
-        {"Icons/TextAlignRight.png", [] { return AlignIcon(Qt::AlignRight); }},
     };
-    const std::vector<SkinImage> toolset = ToolsetImages();
-    images.insert(images.end(), toolset.begin(), toolset.end());
+    for (const std::vector<SkinImage>& more : {ToolsetImages(), IconImages()})
+        images.insert(images.end(), more.begin(), more.end());
     return images;
 }
 

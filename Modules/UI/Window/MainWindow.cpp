@@ -1,5 +1,5 @@
-#include "Shell/MainWindow.h"
-#include "Shell/MainWindowPrivate.h"
+#include "Window/MainWindow.h"
+#include "Window/MainWindowPrivate.h"
 
 #include "Canvas/CanvasActionsWidget.h"
 #include "Canvas/CanvasScene.h"
@@ -9,6 +9,7 @@
 #include "Shell/DesktopServices.h"
 #include "Shell/Identity.h"
 #include "Shell/Settings.h"
+#include "Window/StartupTrace.h"
 #include "Toolbox/ToolboxDockWidget.h"
 #include "Toolbox/ToolsetWidget.h"
 
@@ -132,6 +133,7 @@ MainWindow::MainWindow(const QString& projectPath, QWidget* parent, Qt::WindowFl
         setMaximumSize(screen->geometry().size());
     setMinimumSize(kMinimumWindowSize);
     RestoreWindowSettings();
+    ConnectFloatingToolbox();
     Notify(DataTypeProject, FieldTypeRefreshAll);
     // Last: it writes the recent projects in the background, which a later read of the settings
     // waits for.
@@ -429,10 +431,12 @@ void MainWindow::ModelChanged(DataType type, const QUuid& id, FieldType field)
         case FieldTypeToolsetState:
             ShowToolsetState();
             WriteSetting(kWindowGroup, kToolsetStateKey, QString::number(project->ToolsetState()));
+            ScheduleFloatingToolboxCheck();
             break;
         case FieldTypeToolsetPosition:
             ShowToolsetPosition();
             WriteSetting(kWindowGroup, kToolsetPositionKey, QString::number(project->ToolsetPosition()));
+            ScheduleFloatingToolboxCheck();
             break;
         case FieldTypeDockFloating:
             d->undockAction->setChecked(d->dock->isFloating());
@@ -551,14 +555,27 @@ void MainWindow::keyPressEvent(QKeyEvent* event)
     QMainWindow::keyPressEvent(event);
 }
 
+void MainWindow::SlotCloseOnRequest()
+{
+    d->closingOnRequest = true;
+    // Already closed, the program is on its way out: the settings are not written twice.
+    if (isVisible())
+        close();
+    else
+        QCoreApplication::quit();
+}
+
 void MainWindow::closeEvent(QCloseEvent* event)
 {
-    if (!MaybeSaveChanges()) {
+    // Nobody may be there to answer when the system ends the program.
+    if (!d->closingOnRequest && !MaybeSaveChanges()) {
         event->ignore();
         return;
     }
-    if (!d->defaultsRestored)
+    if (!d->defaultsRestored) {
         WriteWindowSettings();
+        startuptrace::Mark("settings-written");
+    }
     if (d->projectPath.isEmpty())
         SlotDeleteProjectCache();
     event->accept();

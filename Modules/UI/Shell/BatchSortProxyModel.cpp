@@ -1,4 +1,4 @@
-#include "Controls/BatchSortProxyModel.h"
+#include "Shell/BatchSortProxyModel.h"
 
 #include <QDateTime>
 
@@ -10,8 +10,10 @@ bool BatchSortProxyModel::lessThan(const QModelIndex& left, const QModelIndex& r
 {
     const QVariant a = sourceModel()->data(left, Qt::DisplayRole);
     const QVariant b = sourceModel()->data(right, Qt::DisplayRole);
-    // The left value's type decides how both are compared; a column holds one type.
-    switch (a.typeId()) {
+    // Typed only when both sides hold the type: a mixed pair compares as text either way round,
+    // so the order stays the same whichever side the sort puts each value.
+    const int type = a.typeId() == b.typeId() ? a.typeId() : QMetaType::QString;
+    switch (type) {
     case QMetaType::QDateTime:
         return a.toDateTime() < b.toDateTime();
     case QMetaType::Bool:

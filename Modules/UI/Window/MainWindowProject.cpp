@@ -2,8 +2,8 @@
 // that guards unsaved work, the window title, the recent-project list, the restoring of the default
 // settings and the removal of an untitled project's thumbnail cache.
 
-#include "Shell/MainWindow.h"
-#include "Shell/MainWindowPrivate.h"
+#include "Window/MainWindow.h"
+#include "Window/MainWindowPrivate.h"
 
 #include "Shell/Application.h"
 #include "Shell/Identity.h"
@@ -29,7 +29,9 @@ const QString kProjectFolderKey = QStringLiteral("project");
 const QString kProjectSuffix = QStringLiteral("lumo4");
 const QString kRecentListKey = QStringLiteral("RecentProjectList");
 constexpr int kRecentProjects = 5;
-
+// The answers to the question before saving over a file that changed on disk.
+constexpr QMessageBox::StandardButton kOverwrite = QMessageBox::Yes;
+constexpr QMessageBox::StandardButton kSaveElsewhere = QMessageBox::Save;
 
 // Where the project dialogs start: the folder of the last project opened or saved, else the
 // desktop, else the home folder (a desktop folder need not exist).
@@ -56,6 +58,9 @@ QString MainWindow::ProjectTitle(const QString& path)
 void MainWindow::SetCurrentProjectPath(const QString& path)
 {
     d->projectPath = path;
+    // The project knows its own file, so that nothing is ever written over it.
+    if (const app::ProjectPtr project = CurrentProject())
+        project->SetPath(path);
     setWindowModified(false);
     setWindowTitle(tr("%1 - %2").arg(ProjectTitle(path), ApplicationName));
     if (d->revertAction != nullptr)
@@ -158,10 +163,29 @@ void MainWindow::OpenProjectFile(const QString& path)
 
 bool MainWindow::SaveProjectFile(const QString& path)
 {
+    const app::ProjectPtr project = CurrentProject();
+    // Somebody else (another copy of the program, another program) saved this file since it was
+    // opened or last saved here: replacing it without asking would silently undo their work.
+    if (project && project->FileChangedOnDisk(path)) {
+        const QMessageBox::StandardButton answer = Application::Instance()->Dialogs().Message(
+            {.parent = this,
+             .icon = QMessageBox::Warning,
+             .text = tr("The project file was changed on disk since it was opened or last saved here:\n\n%1\n\n"
+                        "Do you want to overwrite it, save this project elsewhere, or cancel?")
+                         .arg(QDir::toNativeSeparators(path)),
+             .buttons = kOverwrite | kSaveElsewhere | QMessageBox::Cancel,
+             .defaultButton = QMessageBox::Cancel,
+             .guardsData = true,
+             .buttonTexts = {{kOverwrite, tr("Overwrite")}, {kSaveElsewhere, tr("Save As...")}}});
+        if (answer == kSaveElsewhere)
+            return SlotSaveProjectAs();
+        if (answer != kOverwrite)
+            return false;
+    }
     app::LMerr code = app::LMerrFileOpen;
     {
         const WaitCursor busy;
-        if (const app::ProjectPtr project = CurrentProject())
+        if (project)
             code = project->SaveToXml(path, QCoreApplication::applicationVersion(), QStringLiteral("4.0"));
     }
     if (code != app::LMerrSuccess) {
@@ -249,8 +273,9 @@ bool MainWindow::SlotSaveProject()
 
 bool MainWindow::SlotSaveProjectAs()
 {
-    // The name proposed: the foreground photograph's, up to its first dot, as a project.
-    const QString folder = ProjectDialogFolder();
+    // The name proposed: the foreground photograph's, up to its first dot, as a project, in a
+    // folder the user may write (not the sample folder beside the program a sample came from).
+    const QString folder = SaveDialogFolder(ReadSetting(kProjectFolderGroup, kProjectFolderKey));
     QString proposed = folder;
     if (const QString foreground = Application::Instance()->CurrentForegroundPath(); !foreground.isEmpty()) {
         const QString base = QFileInfo(foreground).fileName().section(QLatin1Char('.'), 0, 0);

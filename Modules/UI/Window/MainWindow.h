@@ -55,6 +55,9 @@ public:
 public slots:
     // Asks for a file and saves the project there; false when cancelled or not saved.
     bool SlotSaveProjectAs();
+    // Closes the window without asking anything, when the system ends the program (a termination
+    // signal): the settings are stored as on any close, unsaved changes are not saved.
+    void SlotCloseOnRequest();
 
 private slots:
     void SlotNewProject();
@@ -86,6 +89,9 @@ protected:
     void keyPressEvent(QKeyEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     void dragEnterEvent(QDragEnterEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+    void moveEvent(QMoveEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
     QMenu* createPopupMenu() override;
 
 private:
@@ -102,6 +108,15 @@ private:
     void ShowToolsetPosition();
     void ShowToolsetState();
     void Notify(DataType type, FieldType field);
+
+    // The floating toolbox (MainWindowToolbox.cpp).
+    void ConnectFloatingToolbox();
+    // After the window shows: a toolbox restored floating shows above it, clear of the bar.
+    void ShowRestoredFloatingToolbox();
+    // Once the layout has settled: a floating toolbox that covers the toolset bar or leaves the
+    // screen is moved beside the bar; with besideBar, it is put there in any case.
+    void ScheduleFloatingToolboxCheck(bool besideBar = false);
+    void KeepFloatingToolboxClear(bool besideBar);
 
     // Project commands.
     // True when the work may be dropped or has been saved; false when the user cancels.

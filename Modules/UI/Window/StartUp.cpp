@@ -1,12 +1,13 @@
-#include "Shell/StartUp.h"
-#include "Shell/WidgetMap.h"
+#include "Window/StartUp.h"
+#include "Window/WidgetMap.h"
 
 #include "Shell/Application.h"
 #include "Shell/Identity.h"
-#include "Shell/MainWindow.h"
+#include "Window/MainWindow.h"
 #include "Shell/OverrideCursor.h"
 #include "Shell/SplashScreen.h"
-#include "Shell/StartupTrace.h"
+#include "Window/StartupTrace.h"
+#include "Window/TerminationSignals.h"
 
 #include <QFileInfo>
 
@@ -121,6 +122,11 @@ int RunProgram(Application& app)
     splash.finish(window.get());
     RestoreOverrideCursor();
     startuptrace::Mark("window-shown");
+
+    // Ended by the system (logout, kill, Ctrl+C in a terminal), the window closes as on Exit.
+    TerminationSignals termination;
+    QObject::connect(&termination, &TerminationSignals::SignalEndRequested, window.get(),
+                     &MainWindow::SlotCloseOnRequest);
 
     int status = 0;
     const auto saveAs = [&window] { return window->SlotSaveProjectAs(); };

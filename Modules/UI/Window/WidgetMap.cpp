@@ -1,4 +1,4 @@
-#include "Shell/WidgetMap.h"
+#include "Window/WidgetMap.h"
 
 #include "Canvas/CanvasView.h"
 #include "Controls/Container.h"
@@ -16,6 +16,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
+#include <QMenuBar>
 #include <QPlainTextEdit>
 #include <QSaveFile>
 #include <QSlider>
@@ -111,6 +112,23 @@ QJsonArray HandleRectOf(const QSlider* slider)
     return {topLeft.x(), topLeft.y(), handle.width(), handle.height()};
 }
 
+// The visible entries of a menu or a menu bar, each with its place on the screen.
+template <class Menu>
+QJsonArray ActionsOf(const Menu* menu)
+{
+    QJsonArray entries;
+    for (QAction* action : menu->actions()) {
+        if (action->isSeparator() || !action->isVisible())
+            continue;
+        const QRect place = menu->actionGeometry(action);
+        const QPoint topLeft = menu->mapToGlobal(place.topLeft());
+        entries.append(QJsonObject{{"text", action->text()},
+                                   {"enabled", action->isEnabled()},
+                                   {"rect", QJsonArray{topLeft.x(), topLeft.y(), place.width(), place.height()}}});
+    }
+    return entries;
+}
+
 void DescribeChildren(const QWidget* parent, QJsonArray& widgets, QJsonArray& canvas)
 {
     for (const QObject* child : parent->children()) {
@@ -131,6 +149,8 @@ void DescribeChildren(const QWidget* parent, QJsonArray& widgets, QJsonArray& ca
         }
         if (!widget->toolTip().isEmpty())
             entry.insert("tooltip", widget->toolTip());
+        if (const auto* bar = qobject_cast<const QMenuBar*>(widget))
+            entry.insert("actions", ActionsOf(bar));
         if (const QJsonArray boxes = BoxTitles(widget); !boxes.isEmpty())
             entry.insert("boxes", boxes);
         widgets.append(entry);
@@ -157,19 +177,8 @@ QJsonObject DescribeWidgets()
                           {"active", window->isActiveWindow()},
                           {"rect", RectOf(window)},
                           {"widgets", widgets}};
-        if (const auto* menu = qobject_cast<const QMenu*>(window)) {
-            QJsonArray entries;
-            for (QAction* action : menu->actions()) {
-                if (action->isSeparator() || !action->isVisible())
-                    continue;
-                const QRect place = menu->actionGeometry(action);
-                const QPoint topLeft = menu->mapToGlobal(place.topLeft());
-                entries.append(QJsonObject{{"text", action->text()},
-                                           {"enabled", action->isEnabled()},
-                                           {"rect", QJsonArray{topLeft.x(), topLeft.y(), place.width(), place.height()}}});
-            }
-            entry.insert("actions", entries);
-        }
+        if (const auto* menu = qobject_cast<const QMenu*>(window))
+            entry.insert("actions", ActionsOf(menu));
         windows.append(entry);
     }
     return QJsonObject{{"windows", windows}, {"canvas", canvas}};

@@ -1,14 +1,15 @@
 // The main window's export, printing and help commands. Printing goes through Qt's print dialog
 // and print preview on the application's printer; every way out restores the cursor it set.
 
-#include "Shell/MainWindow.h"
-#include "Shell/MainWindowPrivate.h"
+#include "Window/MainWindow.h"
+#include "Window/MainWindowPrivate.h"
 
 #include "Shell/Application.h"
 #include "Shell/DesktopServices.h"
 #include "Shell/ExportImage.h"
 #include "Shell/LumoDocument.h"
 #include "Shell/OverrideCursor.h"
+#include "Shell/ProjectFileUse.h"
 #include "Shell/Settings.h"
 
 #include "Canvas.h"
@@ -18,6 +19,7 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QPaintEngine>
 #include <QPrinter>
 
 #include <new>
@@ -33,6 +35,13 @@ void Warn(QWidget* parent, const QString& text)
 {
     RestoreOverrideCursor();
     Application::Instance()->Dialogs().Message({.parent = parent, .icon = QMessageBox::Warning, .text = text});
+}
+
+// A preview draws the pages through a recording engine of its own; a print draws onto the printer's.
+bool IsPreviewPainting(QPrinter& printer)
+{
+    const QPaintEngine* engine = printer.paintEngine();
+    return engine != nullptr && engine->type() == QPaintEngine::Picture;
 }
 
 bool HasCurrentForeground()
@@ -101,6 +110,10 @@ void MainWindow::SlotPrintPreviewPaintRequested(QPrinter* printer)
     const app::ProjectPtr project = app->GetDocument()->GetProject();
     const auto processor = app->GetRenderProcessor();
     if (printer == nullptr || !project || !processor || !HasCurrentForeground())
+        return;
+    // The preview's own print to a file the project is built from writes nothing; the preview
+    // itself (drawn through its own engine) still shows the page.
+    if (!IsPreviewPainting(*printer) && RefuseOverwritingProjectFile(this, printer->outputFileName()))
         return;
     const app::Canvas& canvas = project->GetCanvas();
     bool painted = false;

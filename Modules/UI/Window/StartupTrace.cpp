@@ -1,9 +1,9 @@
-#include "Shell/StartupTrace.h"
+#include "Window/StartupTrace.h"
 
 #include "Canvas/CanvasScene.h"
 #include "Canvas/CanvasView.h"
 #include "Shell/Application.h"
-#include "Shell/MainWindow.h"
+#include "Window/MainWindow.h"
 
 #include <QCoreApplication>
 #include <QEvent>

@@ -3,7 +3,7 @@
 // The main window's own data, shared by the files of its members.
 
 #include "Shell/Application.h"
-#include "Shell/MainWindow.h"
+#include "Window/MainWindow.h"
 
 #include "Project.h"
 
@@ -39,6 +39,11 @@ struct MainWindow::Private {
     QAction* revertAction = nullptr;
     QMenu* recentMenu = nullptr;
     QList<QAction*> recentActions;
+    // Set when the system ends the program: closing asks nothing.
+    bool closingOnRequest = false;
+    // A check of the floating toolbox's place is queued (and whether it goes beside the bar).
+    bool toolboxCheckQueued = false;
+    bool toolboxBesideBar = false;
 };
 
 } // namespace lumo::ui
