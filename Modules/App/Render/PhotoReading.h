@@ -21,8 +21,15 @@ inline constexpr int kPhotoAllocationLimitMegabytes = 1024;
 // limit, or none, stays. Every read below does this itself.
 APP_EXPORT void AllowPhotoAllocations();
 
+// False when path names no plain file (missing, a folder, a fifo, a device: none of them is
+// opened, so nothing blocks or streams without end), or a JPEG whose data stops before its
+// end-of-image marker: its decoder fills the missing part with grey and says so only on standard
+// error. Other formats answer true: their decoders refuse a file cut short themselves.
+APP_EXPORT bool IsWholePhotoFile(const QString& path);
+
 // The photo decoded whole, its format found from its content, its pixels as stored (the layer
-// applies the EXIF orientation). A null image when the file cannot be read.
+// applies the EXIF orientation). A null image when the file cannot be read or is not whole
+// (IsWholePhotoFile).
 APP_EXPORT QImage ReadPhoto(const QString& path);
 // The same on a worker thread, so that the caller can go on. For a photo opened preview first, it
 // is best started once the preview shows: decoded at the same time, the two decodes and the
@@ -37,7 +44,7 @@ struct PhotoPreview {
 
 // The photo decoded straight at the size of the render pipeline's preview source: a JPEG through
 // its decoder's own scaling, which skips most of the work. A null image when the file cannot be
-// read; fullSize is then empty too.
+// read or is not whole; fullSize is then empty too.
 APP_EXPORT PhotoPreview ReadPhotoPreview(const QString& path);
 
 // Photos smaller than this decode whole about as fast as a preview and a whole decode together.

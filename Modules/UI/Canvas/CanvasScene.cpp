@@ -298,10 +298,13 @@ bool CanvasScene::RenderPending()
     d->pendingLayerId = QUuid();
 
     Application* app = Application::Instance();
+    // The render processor that makes this image: the image may show its window cache.
+    Application::RenderProcessorPtr source = app != nullptr ? app->GetRenderProcessor() : nullptr;
+    QImage rendered;
     app::LMerr code = app::LMerrSuccess;
     ++d->renders;
     try {
-        code = d->render ? d->render(d->image, request) : RenderThroughApplication(d->image, request);
+        code = d->render ? d->render(rendered, request) : RenderThroughApplication(rendered, request);
     } catch (...) {
         d->DropImage();
         if (app != nullptr)
@@ -315,8 +318,13 @@ bool CanvasScene::RenderPending()
             app->PostFatalError(std::make_exception_ptr(RenderOutOfMemory()));
         return false;
     }
-    // Other failures (among them the refusal while exporting) leave whatever the image holds.
-    d->imageSource = app != nullptr ? app->GetRenderProcessor() : nullptr;
+    // Other failures (among them the refusal while exporting) may give no image: the last one
+    // stays, with the render processor that holds its pixels. An image and its source change
+    // together, or a project opened meanwhile would free the pixels still shown.
+    if (code == app::LMerrSuccess || !rendered.isNull()) {
+        d->image = std::move(rendered);
+        d->imageSource = std::move(source);
+    }
     return true;
 }
 

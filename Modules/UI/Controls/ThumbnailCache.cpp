@@ -4,6 +4,8 @@
 #include "Shell/Application.h"
 #include "Shell/Identity.h"
 
+#include "PhotoReading.h"
+
 #include <QCryptographicHash>
 #include <QDateTime>
 #include <QDir>
@@ -70,7 +72,8 @@ QString CheckAndCreateThumbnail::operator()(const ThumbnailRequest& request) con
     const QString path = m_folder + name;
     if (request.rememberedFile == path && QFileInfo::exists(path))
         return path;
-    const QImage image(request.imagePath);
+    // Read as the import reads photos: only a plain file, and only whole.
+    const QImage image = app::ReadPhoto(request.imagePath);
     if (image.isNull())
         return QString();
     const std::shared_ptr<QImage> thumbnail = CreateOrientedThumbnail(image, request.imagePath);

@@ -64,7 +64,8 @@ QString SizeText(const QSize& size)
 // The size of an image file as seen: turned for the camera held on its side, as the import does.
 QSize ShownSizeOfFile(const QString& path)
 {
-    const QSize size = QImageReader(path).size();
+    // Only a plain file is opened: a fifo would block the reader.
+    const QSize size = QFileInfo(path).isFile() ? QImageReader(path).size() : QSize();
     return TurnsQuarter(app::EXIF::CameraOrientation(path)) ? size.transposed() : size;
 }
 

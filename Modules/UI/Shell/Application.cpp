@@ -3,6 +3,7 @@
 #include "Shell/BatchSortProxyModel.h"
 #include "Shell/Identity.h"
 #include "Shell/InterfaceConstants.h"
+#include "Shell/Limits.h"
 #include "Shell/OverrideCursor.h"
 #include "Shell/ProductPicture.h"
 #include "Shell/StandardUserDialogs.h"
@@ -11,6 +12,7 @@
 #include "ForegroundImageLayer.h"
 #include "ImageLayer.h"
 #include "LayerManager.h"
+#include "LayerSettings.h"
 #include "PhotoReading.h"
 #include "Project.h"
 
@@ -75,6 +77,28 @@ QString ReadResourceText(const QString& path)
     return QString::fromUtf8(file.readAll());
 }
 
+// More masks or text items on a foreground (or in the shared settings), or more further layers,
+// than the panels let a user add.
+bool ExceedsPanelLimits(const app::Project& project)
+{
+    const app::LayerManagerPtr manager = project.GetLayerManager();
+    if (!manager)
+        return false;
+    if (manager->Count(app::LayerTypeImage) > MaximumFurtherLayers)
+        return true;
+    const auto overfull = [](const app::ForegroundImageLayerSettingsPtr& settings) {
+        return settings && (settings->Masks().Size() > static_cast<unsigned int>(MaximumMasks) ||
+                            settings->TextItems().Size() > static_cast<unsigned int>(MaximumTextItems));
+    };
+    const std::shared_ptr<app::ForegroundImageLayerList> foregrounds = manager->ForegroundLayerList();
+    if (overfull(manager->GetForegroundSettings(QUuid())))
+        return true;
+    for (auto it = foregrounds->ConstBegin(); it != foregrounds->ConstEnd(); ++it)
+        if (it->second && overfull(it->second->ForegroundSettings()))
+            return true;
+    return false;
+}
+
 // A whole decode no longer awaited: its photo is dropped when it ends.
 void DropPhotoDecode(QFutureWatcher<QImage>* watcher, QObject* receiver)
 {
@@ -117,6 +141,7 @@ struct Application::Private {
     RenderProcessorPtr renderProcessor;
     QHash<QUuid, PhotoDecode> photoDecodes;
     QHash<QUuid, std::shared_ptr<QImage>> thumbnails;
+    QHash<QString, PhotoFileStamp> failedPhotos;
     QString styleSheet;
     QStandardItemModel* foregroundItems;
     BatchSortProxyModel* foregroundSort;
@@ -186,6 +211,10 @@ LMerr Application::OpenProject(const QString& path)
         project = std::make_shared<app::Project>(code);
     } else {
         project = std::make_shared<app::Project>(absolutePath, code);
+        // More items than the panels let a user add: not a file the program wrote, and refused as
+        // one with a value out of range (the panels would list them all, the canvas draw them all).
+        if (code == app::LMerrSuccess && ExceedsPanelLimits(*project))
+            code = app::LMerrInvalidData;
         if (code == app::LMerrSuccess) {
             takesStoredDefaults = false;
             project->SetPath(absolutePath);
@@ -337,6 +366,16 @@ std::shared_ptr<QImage> Application::GetThumbnail(const QUuid& layerId) const
 QHash<QUuid, std::shared_ptr<QImage>>& Application::Thumbnails()
 {
     return d->thumbnails;
+}
+
+QHash<QString, PhotoFileStamp>& Application::FailedPhotos()
+{
+    return d->failedPhotos;
+}
+
+const QHash<QString, PhotoFileStamp>& Application::FailedPhotos() const
+{
+    return d->failedPhotos;
 }
 
 // ---- Screen
@@ -577,6 +616,7 @@ void Application::CompletePhotoDecode(const QUuid& layerId)
     if (code != app::LMerrSuccess) {
         // The preview cannot stand in for the photo: the layer waits to be relinked, as for a
         // missing file, and the project keeps it.
+        RememberFailedPhoto(decode.path);
         ReportLayerImageFailure(code, decode.path);
         Thumbnails().remove(layerId);
         d->renderProcessor->RemoveLayer(layer);

@@ -11,6 +11,7 @@
 #include <hvn/image/HXTypes.h>
 
 #include <QApplication>
+#include <QDateTime>
 #include <QHash>
 #include <QImage>
 #include <QRect>
@@ -30,6 +31,7 @@ namespace lumo::ui {
 class BatchSortProxyModel;
 class CanvasView;
 struct DecodedImage;
+struct PhotoFileStamp;
 
 // The program's QApplication and the hub between the interface, the document and the render
 // pipeline. Every view reaches the project through GetDocument()->GetProject() at each call, asks
@@ -60,7 +62,9 @@ public:
     LumoDocumentPtr GetDocument() const;
     // Opens the project file at path, or a new project from the built-in default for an empty path,
     // and makes its render processor. A file that cannot be loaded is reported to the user and
-    // replaced by a new project; its code is returned. New and replacing projects take the export
+    // replaced by a new project; its code is returned. A file with more masks, text items or further
+    // layers than the panels let a user add (Shell/Limits.h) counts as invalid (4). New and
+    // replacing projects take the export
     // and canvas defaults stored in the settings. When the render processor cannot be made its code
     // is returned (55 out of memory, 44 otherwise) and the previous project and processor stay.
     app::LMerr OpenProject(const QString& path);
@@ -154,8 +158,9 @@ public:
     // Loads the file a layer of the open project already names (background, overlay, further layer
     // or foreground, by id; the foreground slot's id means the current foreground), keeping the
     // layer with its id and settings, with an import's checks and refresh. A file that cannot be
-    // found marks the layer offline without a message. False when the layer is missing, names no
-    // file, or its file is offline or cannot be used.
+    // found, or that failed to load and has not changed since, marks the layer offline without a
+    // message; one that cannot be used is warned about and marks it offline too. False when the
+    // layer is missing, names no file, or its file is offline or cannot be used.
     bool ReloadLayerImage(const QUuid& layerId);
     // The reload form of the import: loads the file at path (a relinked or returned file) into that
     // same layer, which keeps its id, name and settings, where ImportImage of kind 1 would make a
@@ -163,8 +168,15 @@ public:
     bool ReloadLayerImage(const QUuid& layerId, const QString& path);
     // Reloads the images of every layer of the open project that names a file (background,
     // further layers, overlay, current foreground), as reopening a project needs, then redraws the
-    // whole canvas once. True when each of them loaded.
+    // whole canvas once. A photo that cannot be used (missing, not a plain file, too large, not an
+    // image, cut short) leaves its layer offline with its path, and one message lists them all.
+    // True when each of them loaded.
     bool LoadProjectImages();
+    // True when the photo at path failed to load and its file has not changed since (the same
+    // size and times, or still not a plain file): loading it again would fail and warn again. The
+    // panels' offline checks, which run at every activation of the window, leave it offline, and
+    // a reload of a layer's own file does not try it; a file the user chooses is always tried.
+    bool IsUnchangedFailedPhoto(const QString& path) const;
     // A large JPEG is shown from a preview decoded at the preview's size, and decoded whole on a
     // worker thread meanwhile, which then completes its layer and redraws the canvas at full
     // resolution; until then the canvas shows the preview. True while a layer of the open project
@@ -232,14 +244,18 @@ private:
     // The layer an import or removal of the kind acts on: kind 3 only by its id.
     app::ImageLayerPtr TargetLayer(app::LayerType kind, const QUuid& id) const;
     // Reads and checks the image file (size first, from its header), with the warnings; a large
-    // JPEG as its preview.
+    // JPEG as its preview. A file that cannot be used is remembered as failed first.
     bool ReadImportImage(const QString& absolutePath, DecodedImage& decoded);
     // The warnings for a decoded file that is too large or no image; true when it can be used.
     bool CheckDecodedImage(const DecodedImage& decoded, const QString& absolutePath);
     // Puts a checked image, or a photo's preview, into the layer and the render processor (a
-    // preview's whole decode is started); on failure the layer is as it was and the user has been
-    // told.
-    bool PlaceImageInLayer(const app::ImageLayerPtr& layer, DecodedImage decoded, const QString& absolutePath);
+    // preview's whole decode is started) and forgets an earlier failure of the file; on failure
+    // the layer is as it was and the render processor's code is returned, for the caller to tell.
+    app::LMerr PlaceImageInLayer(const app::ImageLayerPtr& layer, DecodedImage decoded, const QString& absolutePath);
+    // Photos that failed to load, by absolute path, with their files as they were then.
+    QHash<QString, PhotoFileStamp>& FailedPhotos();
+    const QHash<QString, PhotoFileStamp>& FailedPhotos() const;
+    void RememberFailedPhoto(const QString& absolutePath);
     void DecodeWholePhoto(const app::ImageLayerPtr& layer, const QString& absolutePath);
     // Gives the layer its whole photo once decoded (the decode taken off the list), or warns.
     void CompletePhotoDecode(const QUuid& layerId);
@@ -247,8 +263,10 @@ private:
     // The factor a canvas render can be made at: full resolution falls back to the preview while
     // a photo waits for its whole decode.
     hvn::image::HXDownsampleFactor RenderableFactor(hvn::image::HXDownsampleFactor factor);
-    // Reads the file at path into the layer; the layer's own file missing marks it offline.
-    bool LoadLayerFile(const app::ImageLayerPtr& layer, const QString& path);
+    // Reads the file at path into the layer, with the warnings.
+    // chosen: the user chose the file; otherwise it is the layer's own, left offline without a try
+    // while it is missing or unchanged since it failed.
+    bool LoadLayerFile(const app::ImageLayerPtr& layer, const QString& path, bool chosen);
     void RefreshAfterImport(const app::ImageLayerPtr& layer);
     void ReportLayerImageFailure(app::LMerr code, const QString& absolutePath);
 
@@ -256,18 +274,43 @@ private:
     std::unique_ptr<Private> d;
 };
 
-// An image file as read: the size its header states (invalid when it states none) and its pixels,
-// which are left null when the header is over the import limit or the file cannot be decoded.
-// previewOnly: the pixels are only the photo's preview; headerSize is then the photo's size.
+// Why an image file gave no pixels.
+enum class PhotoFailure {
+    None,
+    NotFound,   // nothing at the path
+    NotAFile,   // a folder, a fifo or a device: never opened
+    TooLarge,   // more pixels than the import limit (from the header, or once decoded)
+    NotAnImage, // no decoder reads it
+    Incomplete, // its data stops short: a JPEG cut off before its end
+};
+
+// An image file as read: the size its header states (invalid when it states none; for an image
+// over the import limit without one, its decoded size) and its pixels, which are null whenever
+// failure is not None. previewOnly: the pixels are only the photo's preview; headerSize is then
+// the photo's size.
 struct DecodedImage {
     QSize headerSize;
     QImage image;
     bool previewOnly = false;
+    PhotoFailure failure = PhotoFailure::None;
 };
 
-// Reads an image file for a layer, without messages; safe on any thread. previewFirst: a photo
-// that decodes much faster at the preview's size (a large JPEG) is read at that size only.
+// Reads an image file for a layer, without messages; safe on any thread. Only a plain file is
+// opened. previewFirst: a photo that decodes much faster at the preview's size (a large JPEG) is
+// read at that size only.
 DecodedImage DecodeImageFile(const QString& absolutePath, bool previewFirst = false);
+
+// A photo's file as it was when the photo failed to load from it; another stamp means the file
+// changed.
+struct PhotoFileStamp {
+    bool isFile = false;
+    qint64 size = -1;
+    QDateTime modified;
+    QDateTime statusChanged;
+    bool operator==(const PhotoFileStamp&) const = default;
+
+    static PhotoFileStamp Of(const QString& path);
+};
 
 // The camera was held on its side (EXIF orientation 6 or 8): the picture as seen is the file's
 // pixels turned a quarter, its width and height swapped.

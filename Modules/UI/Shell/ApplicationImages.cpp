@@ -64,6 +64,24 @@ QString ShownPath(const QString& path)
     return QDir::toNativeSeparators(path);
 }
 
+QString PhotoFailureText(PhotoFailure failure)
+{
+    switch (failure) {
+    case PhotoFailure::NotFound:
+        return Application::tr("not found");
+    case PhotoFailure::NotAFile:
+        return Application::tr("not a file");
+    case PhotoFailure::TooLarge:
+        return Application::tr("dimensions over the maximum supported");
+    case PhotoFailure::Incomplete:
+        return Application::tr("incomplete or damaged");
+    case PhotoFailure::NotAnImage:
+    case PhotoFailure::None:
+        break;
+    }
+    return Application::tr("not a valid image, or of a type not supported");
+}
+
 } // namespace
 
 bool TurnsQuarter(EXIF::Orientation orientation)
@@ -113,6 +131,14 @@ bool Application::CheckImportImageSize(const QSize& size, const QString& path)
 DecodedImage DecodeImageFile(const QString& absolutePath, bool previewFirst)
 {
     DecodedImage decoded;
+    // Only a plain file is read: a fifo would block, a device stream without end.
+    if (const QFileInfo file(absolutePath); !file.isFile()) {
+        decoded.failure = file.exists() ? PhotoFailure::NotAFile : PhotoFailure::NotFound;
+        return decoded;
+    }
+    const auto tooLarge = [](const QSize& size) {
+        return static_cast<qint64>(size.width()) * size.height() > MaximumImagePixels;
+    };
     try {
         QImageReader reader(absolutePath);
         reader.setDecideFormatFromContent(true);
@@ -121,33 +147,77 @@ DecodedImage DecodeImageFile(const QString& absolutePath, bool previewFirst)
         // Too large a photo is refused from its header, before it is decoded: decoding would take
         // the memory, or fail and be taken for a damaged file.
         decoded.headerSize = reader.size();
-        if (decoded.headerSize.isValid() &&
-            static_cast<qint64>(decoded.headerSize.width()) * decoded.headerSize.height() > MaximumImagePixels)
+        if (decoded.headerSize.isValid() && tooLarge(decoded.headerSize)) {
+            decoded.failure = PhotoFailure::TooLarge;
             return decoded;
+        }
         if (previewFirst && app::HasQuickPreview(reader)) {
             decoded.image = app::ReadPhotoPreview(absolutePath).image;
             decoded.previewOnly = true;
-            return decoded;
+        } else {
+            decoded.image = app::ReadPhoto(absolutePath);
         }
-        decoded.image = reader.read();
     } catch (...) {
         // Out of memory while decoding: as an image that could not be read.
         decoded.image = QImage();
+    }
+    if (decoded.image.isNull()) {
+        // The reads refuse a photo cut short; it is told apart only now, when it costs nothing.
+        decoded.failure = app::IsWholePhotoFile(absolutePath) ? PhotoFailure::NotAnImage : PhotoFailure::Incomplete;
+        decoded.previewOnly = false;
+    } else if (!decoded.previewOnly && tooLarge(decoded.image.size())) {
+        // A format whose header states no size.
+        decoded.headerSize = decoded.image.size();
+        decoded.image = QImage();
+        decoded.failure = PhotoFailure::TooLarge;
     }
     return decoded;
 }
 
 bool Application::CheckDecodedImage(const DecodedImage& decoded, const QString& absolutePath)
 {
-    if (decoded.headerSize.isValid() && !CheckImportImageSize(decoded.headerSize, absolutePath))
-        return false;
-    return CheckImportImage(decoded.image, absolutePath);
+    switch (decoded.failure) {
+    case PhotoFailure::None:
+        return true;
+    case PhotoFailure::TooLarge:
+        return CheckImportImageSize(decoded.headerSize, absolutePath);
+    default:
+        return CheckImportImage(QImage(), absolutePath);
+    }
 }
 
 bool Application::ReadImportImage(const QString& absolutePath, DecodedImage& decoded)
 {
     decoded = DecodeImageFile(absolutePath, true);
+    // Remembered before the warning: closing it activates the window, whose offline checks must
+    // find the failure known already.
+    if (decoded.failure != PhotoFailure::None)
+        RememberFailedPhoto(absolutePath);
     return CheckDecodedImage(decoded, absolutePath);
+}
+
+// ---- Photos that failed to load
+
+PhotoFileStamp PhotoFileStamp::Of(const QString& path)
+{
+    const QFileInfo file(path);
+    if (!file.isFile())
+        return {};
+    return {true, file.size(), file.lastModified(), file.metadataChangeTime()};
+}
+
+void Application::RememberFailedPhoto(const QString& absolutePath)
+{
+    FailedPhotos().insert(absolutePath, PhotoFileStamp::Of(absolutePath));
+}
+
+bool Application::IsUnchangedFailedPhoto(const QString& path) const
+{
+    if (path.isEmpty())
+        return false;
+    const QString absolutePath = QFileInfo(path).absoluteFilePath();
+    const auto failed = FailedPhotos().constFind(absolutePath);
+    return failed != FailedPhotos().constEnd() && *failed == PhotoFileStamp::Of(absolutePath);
 }
 
 // ---- Import
@@ -198,19 +268,20 @@ bool Application::ImportImage(const QString& path, const QUuid& layerId, LayerTy
         target = foreground;
     }
 
-    if (!PlaceImageInLayer(target, std::move(decoded), absolutePath)) {
+    if (const LMerr code = PlaceImageInLayer(target, std::move(decoded), absolutePath); code != app::LMerrSuccess) {
         // A foreground without pixels would claim to be there: it goes again.
         if (kind == app::LayerTypeForeground) {
             manager->RemoveForegroundLayer(target->Id());
             RemoveLayerFromRenderer(target);
         }
+        ReportLayerImageFailure(code, absolutePath);
         return false;
     }
     RefreshAfterImport(target);
     return true;
 }
 
-bool Application::PlaceImageInLayer(const ImageLayerPtr& layer, DecodedImage decoded, const QString& absolutePath)
+LMerr Application::PlaceImageInLayer(const ImageLayerPtr& layer, DecodedImage decoded, const QString& absolutePath)
 {
     QImage image = std::move(decoded.image);
     const bool preview = decoded.previewOnly;
@@ -241,13 +312,15 @@ bool Application::PlaceImageInLayer(const ImageLayerPtr& layer, DecodedImage dec
         layer->SetDpiY(oldDpiY);
         layer->SetIsValid(oldValid);
         layer->SetOffline(oldOffline);
-        ReportLayerImageFailure(code, absolutePath);
-        return false;
+        // Remembered before the caller's warning: an automatic reload must not warn again.
+        RememberFailedPhoto(absolutePath);
+        return code;
     }
+    FailedPhotos().remove(absolutePath);
     Thumbnails().insert(layer->Id(), std::move(thumbnail));
     if (preview)
         DecodeWholePhoto(layer, absolutePath);
-    return true;
+    return app::LMerrSuccess;
 }
 
 void Application::ReportLayerImageFailure(LMerr code, const QString& absolutePath)
@@ -290,18 +363,32 @@ void Application::RefreshAfterImport(const ImageLayerPtr& layer)
 
 // ---- Reloading a project's images
 
-bool Application::LoadLayerFile(const ImageLayerPtr& layer, const QString& path)
+bool Application::LoadLayerFile(const ImageLayerPtr& layer, const QString& path, bool chosen)
 {
     if (path.isEmpty())
         return false;
     const QString absolutePath = QFileInfo(path).absoluteFilePath();
-    // The layer's own file gone missing is no error: the layer waits offline to be relinked.
-    if (!QFileInfo(absolutePath).isFile() && absolutePath == QFileInfo(layer->Path()).absoluteFilePath()) {
+    // The layer's own file gone missing is no error: the layer waits offline to be relinked. Nor
+    // is it tried again, and warned about again, while it stays as it was when it failed; a file
+    // the user chose is always tried.
+    if (!chosen && (!QFileInfo(absolutePath).isFile() || IsUnchangedFailedPhoto(absolutePath))) {
         layer->SetOffline(true);
         return false;
     }
     DecodedImage decoded;
-    return ReadImportImage(absolutePath, decoded) && PlaceImageInLayer(layer, std::move(decoded), absolutePath);
+    LMerr code = app::LMerrSuccess;
+    const bool loaded =
+        ReadImportImage(absolutePath, decoded) &&
+        (code = PlaceImageInLayer(layer, std::move(decoded), absolutePath)) == app::LMerrSuccess;
+    if (loaded)
+        return true;
+    // The layer's own photo that cannot be used leaves it offline: nothing of it is drawn, and it
+    // is offered for relinking. A chosen file that cannot be used leaves the layer as it was.
+    if (!chosen)
+        layer->SetOffline(true);
+    if (code != app::LMerrSuccess)
+        ReportLayerImageFailure(code, absolutePath);
+    return false;
 }
 
 bool Application::ReloadLayerImage(const QUuid& layerId)
@@ -319,7 +406,7 @@ bool Application::ReloadLayerImage(const QUuid& layerId, const QString& path)
     if (!layer || (layer->Type() == app::LayerTypeForeground &&
                    layer->Id() != project->GetLayerManager()->CurrentForegroundId()))
         return false;
-    if (!LoadLayerFile(layer, path.isEmpty() ? layer->Path() : path))
+    if (!LoadLayerFile(layer, path.isEmpty() ? layer->Path() : path, !path.isEmpty()))
         return false;
     RefreshAfterImport(layer);
     return true;
@@ -339,7 +426,14 @@ bool Application::LoadProjectImages()
     layers.push_back(manager->GetOverlay());
     layers.push_back(LayerOfKind(app::LayerTypeForeground));
 
-    bool allLoaded = true;
+    // A photo that cannot be used keeps its layer and path, offline (drawn by nobody, offered for
+    // relinking); the user hears of all of them in one message at the end.
+    QStringList unread;
+    const auto setAside = [&](const ImageLayerPtr& layer, const QString& absolutePath, const QString& reason) {
+        layer->SetOffline(true);
+        RememberFailedPhoto(absolutePath);
+        unread.append(tr("%1 (%2)").arg(ShownPath(absolutePath), reason));
+    };
     struct File {
         ImageLayerPtr layer;
         QString path;
@@ -349,9 +443,8 @@ bool Application::LoadProjectImages()
         if (!layer || !layer->IsValid() || layer->Path().isEmpty())
             continue;
         const QString absolutePath = QFileInfo(layer->Path()).absoluteFilePath();
-        if (!QFileInfo(absolutePath).isFile()) {
-            layer->SetOffline(true);
-            allLoaded = false;
+        if (const QFileInfo file(absolutePath); !file.isFile()) {
+            setAside(layer, absolutePath, PhotoFailureText(file.exists() ? PhotoFailure::NotAFile : PhotoFailure::NotFound));
             continue;
         }
         files.push_back({layer, absolutePath});
@@ -359,7 +452,7 @@ bool Application::LoadProjectImages()
 
     // The photographs are decoded on the thread pool, one ahead of the one being placed, so a
     // project's decoding time is about its largest photograph's rather than their sum, and at most
-    // two decoded photographs are held at a time. Checks, messages and placing stay in order here.
+    // two decoded photographs are held at a time. Placing stays in order here.
     std::deque<QFuture<DecodedImage>> decoding;
     std::size_t next = 0;
     const auto decodeAhead = [&](std::size_t count) {
@@ -372,8 +465,14 @@ bool Application::LoadProjectImages()
         DecodedImage decoded = decoding.front().result();
         decoding.pop_front();
         decodeAhead(kPhotographsDecodedAhead - 1);
-        if (!CheckDecodedImage(decoded, file.path) || !PlaceImageInLayer(file.layer, std::move(decoded), file.path)) {
-            allLoaded = false;
+        if (decoded.failure != PhotoFailure::None) {
+            setAside(file.layer, file.path, PhotoFailureText(decoded.failure));
+            continue;
+        }
+        if (const LMerr code = PlaceImageInLayer(file.layer, std::move(decoded), file.path); code != app::LMerrSuccess) {
+            setAside(file.layer, file.path,
+                     code == app::LMerrRenderOutOfMemory || code == app::LMerrOutOfMemory ? tr("not enough memory")
+                                                                                         : tr("not loaded"));
             continue;
         }
         foregroundLoaded = foregroundLoaded || file.layer->Type() == app::LayerTypeForeground;
@@ -384,7 +483,15 @@ bool Application::LoadProjectImages()
         SetFirstForegroundPending(false);
     }
     RefreshCanvas();
-    return allLoaded;
+    if (!unread.isEmpty()) {
+        RestoreOverrideCursor();
+        Dialogs().Message({.parent = MainWindowOrActive(),
+                           .icon = QMessageBox::Warning,
+                           .text = tr("These images of the project could not be loaded:\n\n%1\n\nThe project keeps "
+                                      "their places: relink them from their panels to show them again.")
+                                       .arg(unread.join(QLatin1Char('\n')))});
+    }
+    return unread.isEmpty();
 }
 
 // ---- Removing and clearing layers

@@ -83,7 +83,11 @@ QString ChooseRelinkedFile(QWidget* parent, const QString& title, const QString&
 
 bool IsImageFileReadable(const QString& path)
 {
-    return !path.isEmpty() && QFileInfo(path).isFile() && QImageReader(path).canRead();
+    // A plain file only (a fifo would block the reader); a photo that failed to load counts as
+    // unreadable until its file changes, or every activation would try it and warn again.
+    const Application* app = Application::Instance();
+    return !path.isEmpty() && QFileInfo(path).isFile() && !(app != nullptr && app->IsUnchangedFailedPhoto(path)) &&
+           QImageReader(path).canRead();
 }
 
 } // namespace lumo::ui

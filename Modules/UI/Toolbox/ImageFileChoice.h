@@ -35,7 +35,8 @@ QString RelinkStartFolder(const QString& storedPath);
 // The relink dialog; empty when cancelled.
 QString ChooseRelinkedFile(QWidget* parent, const QString& title, const QString& storedPath);
 
-// The file exists and reads as an image.
+// The path names a plain file that reads as an image and has not failed to load unchanged
+// (Application::IsUnchangedFailedPhoto).
 bool IsImageFileReadable(const QString& path);
 
 } // namespace lumo::ui

@@ -625,12 +625,12 @@ void LayersWidget::SlotAreLayersOffline()
         if (RowType(row) != app::LayerTypeImage)
             continue;
         const app::ImageLayerPtr layer = LayerOfRow(row);
-        const bool offline = layer && layer->IsValid() && !IsImageFileReadable(layer->Path());
+        bool offline = layer && layer->IsValid() && !IsImageFileReadable(layer->Path());
         if (layer && layer->IsValid()) {
-            // A file back in place that never reached the canvas (missing when the project
-            // opened) is loaded into its layer.
+            // A file back in place that never reached the canvas (missing or unusable when the
+            // project opened) is loaded into its layer; one that still fails stays offline.
             if (!offline && layer->IsOffline() && !Application::Instance()->GetThumbnail(layer->Id()))
-                Application::Instance()->ReloadLayerImage(layer->Id());
+                offline = !Application::Instance()->ReloadLayerImage(layer->Id());
             layer->SetOffline(offline);
             if (row == selected)
                 m_properties->SetCurrentLayer(layer, true);
@@ -732,7 +732,8 @@ void LayersWidget::ImportDroppedFile(const QMimeData* mimeData)
         return;
     const QString file = files.first();
     QImageReader reader(file);
-    if (!reader.canRead()) {
+    // Only a plain file is opened: a fifo would block the reader.
+    if (!QFileInfo(file).isFile() || !reader.canRead()) {
         ShowItemLimitMessage(tr("The following file could not be loaded because it isn't a compatible image file."));
         return;
     }

@@ -7,6 +7,8 @@
 // and the selected further layer is shown in the properties panel below the table. Rows carry
 // layer ids; the layers are looked up afresh at every call.
 
+#include "Shell/Limits.h"
+
 #include "ImageLayer.h"
 
 #include <QUuid>
@@ -42,7 +44,7 @@ public:
     };
     static constexpr int ColumnCount = 7;
     // The background, the foreground slot and five further layers.
-    static constexpr int MaximumRows = 7;
+    static constexpr int MaximumRows = MaximumFurtherLayers + 2; // with the foreground and background rows
 
     explicit LayersWidget(QWidget* parent);
     ~LayersWidget() override;

@@ -23,8 +23,6 @@ class MasksWidget : public QWidget {
     Q_OBJECT
 
 public:
-    static constexpr int MaximumMasks = 10;
-
     explicit MasksWidget(QWidget* parent);
     ~MasksWidget() override;
 

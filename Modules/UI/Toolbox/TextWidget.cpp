@@ -5,6 +5,7 @@
 #include "Controls/Container.h"
 #include "Controls/TableWidget.h"
 #include "Shell/Application.h"
+#include "Shell/Limits.h"
 #include "Shell/OverrideCursor.h"
 #include "Toolbox/PanelSupport.h"
 #include "Toolbox/TextPropertiesWidget.h"

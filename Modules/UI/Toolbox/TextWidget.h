@@ -23,8 +23,6 @@ class TextWidget : public QWidget {
     Q_OBJECT
 
 public:
-    static constexpr int MaximumTextItems = 5;
-
     explicit TextWidget(QWidget* parent);
     ~TextWidget() override;
 

@@ -8,11 +8,14 @@
 #include "PhotoReading.h"
 #include "Project.h"
 
+#include <QBuffer>
 #include <QImageReader>
 #include <QTemporaryDir>
 #include <QTransform>
 
 #include <gtest/gtest.h>
+
+#include <sys/stat.h>
 
 #include <cmath>
 #include <cstring>
@@ -497,6 +500,68 @@ TEST(PhotoPreviewTest, LooksLikeTheWholePhotoMadeSmall)
         }
         EXPECT_TRUE(opaque) << c.name;
         EXPECT_LT(difference / (3.0 * size.width() * size.height()), 4.0) << c.name;
+    }
+}
+
+// A photo cut short decodes with a grey lower part and a note on standard error only: the reads
+// refuse it, as they refuse what is no plain file, which they never open (a fifo would block them).
+TEST(WholePhotoFileTest, CutJpegsAndOddFilesAreRefusedBeforeAnyDecode)
+{
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QImage photo = TwoHalves(640, 480, qRgb(0, 200, 0), qRgb(200, 0, 0)).convertToFormat(QImage::Format_RGB32);
+    const QByteArray baseline = testing::Jpeg(photo);
+    const QByteArray progressive = testing::Jpeg(photo, true);
+    // Qt writes the end-of-image marker last.
+    ASSERT_TRUE(baseline.endsWith("\xFF\xD9") && progressive.endsWith("\xFF\xD9"));
+    QByteArray png;
+    {
+        QBuffer buffer(&png);
+        buffer.open(QIODevice::WriteOnly);
+        ASSERT_TRUE(photo.save(&buffer, "PNG"));
+    }
+    const QByteArray exifHeader = JpegWithOrientation(photo, 6);
+    struct Case {
+        const char* name;
+        QByteArray bytes;
+        bool whole;
+    };
+    const std::vector<Case> cases = {
+        {"baseline.jpg", baseline, true},
+        {"progressive.jpg", progressive, true},
+        {"with-exif.jpg", exifHeader, true},
+        // A camera's trailer after the end marker is no loss.
+        {"trailer.jpg", baseline + QByteArray(300, '\x11'), true},
+        {"half.jpg", baseline.left(baseline.size() / 2), false},
+        {"progressive-half.jpg", progressive.left(progressive.size() / 2), false},
+        {"without-end-marker.jpg", baseline.chopped(2), false},
+        {"header-only.jpg", baseline.left(300), false},
+        {"exif-cut.jpg", exifHeader.left(20), false},
+        {"photo.png", png, true},
+        {"empty.jpg", QByteArray(), true}, // no JPEG: left to the decoders, which refuse it
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const QString path = dir.filePath(c.name);
+        ASSERT_TRUE(WriteFile(path, c.bytes));
+        EXPECT_EQ(IsWholePhotoFile(path), c.whole);
+        if (!c.whole) {
+            EXPECT_TRUE(ReadPhoto(path).isNull());
+            EXPECT_TRUE(ReadPhotoPreview(path).image.isNull());
+        } else if (!c.bytes.isEmpty()) {
+            EXPECT_EQ(ReadPhoto(path).size(), QSize(640, 480));
+        }
+    }
+
+    // Never opened: a missing file, a folder, a fifo (opening it would wait for a writer) and a
+    // device that streams without end.
+    const QString fifo = dir.filePath("fifo.jpg");
+    ASSERT_EQ(mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    for (const QString& path : {dir.filePath("missing.jpg"), dir.path(), fifo, QStringLiteral("/dev/zero")}) {
+        SCOPED_TRACE(path.toStdString());
+        EXPECT_FALSE(IsWholePhotoFile(path));
+        EXPECT_TRUE(ReadPhoto(path).isNull());
+        EXPECT_TRUE(ReadPhotoPreview(path).image.isNull());
     }
 }
 

@@ -4,6 +4,7 @@
 #include <QByteArray>
 #include <QFile>
 #include <QImage>
+#include <QImageWriter>
 #include <QString>
 
 #include <cstdint>
@@ -38,6 +39,41 @@ inline QByteArray JpegWithOrientation(const QImage& image, int orientation)
     segment.append(payload);
     jpeg.insert(2, segment);
     return jpeg;
+}
+
+// A JPEG of the image saved baseline or progressive.
+inline QByteArray Jpeg(const QImage& image, bool progressive = false)
+{
+    QByteArray jpeg;
+    QBuffer buffer(&jpeg);
+    buffer.open(QIODevice::WriteOnly);
+    QImageWriter writer(&buffer, "jpeg");
+    writer.setQuality(90);
+    writer.setProgressiveScanWrite(progressive);
+    writer.write(image);
+    return jpeg;
+}
+
+// The JPEG with the size its frame header states changed: the pixels do not follow. Empty when no
+// frame header is found.
+inline QByteArray JpegClaimingSize(QByteArray jpeg, int width, int height)
+{
+    for (qsizetype at = 2; at + 9 < jpeg.size();) {
+        if (uchar(jpeg[at]) != 0xFF)
+            return QByteArray();
+        const uchar marker = uchar(jpeg[at + 1]);
+        const int length = (uchar(jpeg[at + 2]) << 8) | uchar(jpeg[at + 3]);
+        if (marker == 0xC0 || marker == 0xC2) {
+            // Precision, then height and width.
+            jpeg[at + 5] = char(height >> 8);
+            jpeg[at + 6] = char(height & 0xFF);
+            jpeg[at + 7] = char(width >> 8);
+            jpeg[at + 8] = char(width & 0xFF);
+            return jpeg;
+        }
+        at += 2 + length;
+    }
+    return QByteArray();
 }
 
 inline bool WriteFile(const QString& path, const QByteArray& bytes)

@@ -393,6 +393,38 @@ TEST_F(CanvasSceneTest, TheUniqueFrameFollowsTheUniquenessAndANewProjectDropsItW
     EXPECT_TRUE(ShowsChecker(reopened.pixel(CanvasRectInWorkspace().center())));
 }
 
+TEST_F(CanvasSceneTest, TheImageShownKeepsTheRenderProcessorThatHoldsItsPixels)
+{
+    ShowGreenScreenProject(0.05);
+    Grab();
+    ASSERT_FALSE(scene.CanvasImage().isNull());
+    const uchar* firstBits = scene.CanvasImage().constBits();
+    const std::weak_ptr<app::RenderProcessor> first = App().GetRenderProcessor();
+
+    // Opened again, its photos not loaded yet: the new render processor's renders fail before
+    // they make an image, so the first one's image stays shown, and that processor with it.
+    ASSERT_EQ(App().OpenProject(written.projectPath), app::LMerrSuccess);
+    App().RefreshCanvas();
+    const QImage painted = Grab();
+    EXPECT_FALSE(painted.isNull());
+    EXPECT_EQ(scene.CanvasImage().constBits(), firstBits);
+    EXPECT_FALSE(first.expired());
+    // Its pixels are still there to read (the sanitizer build reports a read of freed memory).
+    const QImage& shown = scene.CanvasImage();
+    int opaque = 0;
+    for (int y = 0; y < shown.height(); y += 4)
+        for (int x = 0; x < shown.width(); x += 4)
+            opaque += qAlpha(shown.pixel(x, y)) == 255 ? 1 : 0;
+    EXPECT_GT(opaque, 0);
+
+    // The first image made by the new processor replaces both.
+    LoadLayerImages(App());
+    App().RefreshCanvas();
+    Grab();
+    EXPECT_NE(scene.CanvasImage().constBits(), firstBits);
+    EXPECT_TRUE(first.expired());
+}
+
 // A card's back is fitted with it: the pair fills the free area and is centred on the view's
 // centre, the canvas moved by half its side. Without a back the canvas stays at the centre.
 TEST_F(CanvasSceneTest, TheFitTakesTheBackOfACardBesideTheCanvas)

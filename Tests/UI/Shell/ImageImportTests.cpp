@@ -20,6 +20,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <sys/stat.h>
+
 namespace lumo::ui::testing {
 namespace {
 
@@ -249,7 +251,19 @@ TEST_F(ImportTest, AFileThatIsNoImageIsRefusedAndChangesNothing)
     ASSERT_TRUE(corrupt.open(QIODevice::WriteOnly));
     corrupt.write("\x89PNG\r\n\x1a\n but the rest is not an image");
     corrupt.close();
-    const QStringList paths = {corrupt.fileName(), folder.filePath(QStringLiteral("missing.png"))};
+    // A JPEG cut short decodes with a grey lower part: refused as well. A folder, a fifo and a
+    // device are never opened (the fifo would block the import, the device stream for ever).
+    const QByteArray jpeg = app::testing::Jpeg(Photo(200, 160));
+    const QString cut = folder.filePath(QStringLiteral("cut.jpg"));
+    ASSERT_TRUE(app::testing::WriteFile(cut, jpeg.left(jpeg.size() / 2)));
+    const QString fifo = folder.filePath(QStringLiteral("fifo.jpg"));
+    ASSERT_EQ(mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    const QString device = folder.filePath(QStringLiteral("zero.jpg"));
+    ASSERT_TRUE(QFile::link(QStringLiteral("/dev/zero"), device));
+    const QString subfolder = folder.filePath(QStringLiteral("folder.jpg"));
+    ASSERT_TRUE(QDir().mkdir(subfolder));
+    const QStringList paths = {corrupt.fileName(), folder.filePath(QStringLiteral("missing.png")), cut, fifo, device,
+                               subfolder};
     for (const QString& path : paths) {
         for (const app::LayerType kind : {app::LayerTypeBackground, app::LayerTypeForeground}) {
             SCOPED_TRACE(::testing::Message() << path.toStdString() << " kind " << kind);
@@ -501,16 +515,20 @@ TEST_F(ReopenedProjectTest, LoadingTheProjectsImagesKeepsItsLayersAndRedrawsOnce
     EXPECT_EQ(manager->GetForeground(manager->CurrentForegroundId()), foreground);
 }
 
-TEST_F(ReopenedProjectTest, AMovedFileLeavesItsLayerOfflineWithoutAWord)
+TEST_F(ReopenedProjectTest, AMovedFileLeavesItsLayerOfflineWithItsPath)
 {
     ASSERT_TRUE(QFile::remove(written.backgroundPath));
+    Dialogs().AnswerMessage(QMessageBox::Ok);
     EXPECT_FALSE(App().LoadProjectImages());
+    ASSERT_EQ(Dialogs().Requests().size(), 1u);
+    EXPECT_TRUE(Dialogs().Requests()[0].message.text.contains(written.backgroundPath + " (not found)"));
     EXPECT_TRUE(manager->GetBackground()->IsOffline());
     EXPECT_EQ(manager->GetBackground()->Path(), written.backgroundPath);
     EXPECT_FALSE(App().GetThumbnail(manager->GetBackground()->Id()));
     EXPECT_FALSE(manager->GetForeground(manager->CurrentForegroundId())->IsOffline());
-    EXPECT_TRUE(Dialogs().Requests().empty());
+    // Reloading the layer's own missing file says nothing more.
     EXPECT_FALSE(App().ReloadLayerImage(manager->GetBackground()->Id()));
+    EXPECT_EQ(Dialogs().Requests().size(), 1u);
     QImage canvas;
     EXPECT_EQ(App().RenderAllLayersToCanvas(canvas, HXDownsampleFactor0), app::LMerrSuccess);
 }
@@ -522,6 +540,7 @@ TEST_F(ReopenedProjectTest, TheReloadFormPutsAnotherFileIntoTheSameForeground)
     const auto ownSettings = foreground->ForegroundSettings();
     const QString moved = folder.filePath(QStringLiteral("moved.png"));
     ASSERT_TRUE(QFile::rename(written.photoPath, moved));
+    Dialogs().AnswerMessage(QMessageBox::Ok);
     EXPECT_FALSE(App().LoadProjectImages());
     EXPECT_TRUE(foreground->IsOffline());
 
@@ -549,9 +568,9 @@ TEST_F(ReopenedProjectTest, TheReloadFormPutsAnotherFileIntoTheSameForeground)
     EXPECT_FALSE(App().IsFirstForegroundPending());
 }
 
-TEST_F(ReopenedProjectTest, FilesThatCannotBeUsedAreReportedInLayerOrderAndTheOthersLoad)
+TEST_F(ReopenedProjectTest, FilesThatCannotBeUsedAreListedInOneMessageInLayerOrderAndTheOthersLoad)
 {
-    // Photographs are decoded ahead on other threads; what is said about them comes in order.
+    // Photographs are decoded ahead on other threads; the list comes in layer order.
     const QString tooLarge = Write(QStringLiteral("huge.png"), MonoImage(6501, 6500));
     const QString notAnImage = folder.filePath(QStringLiteral("notes.png"));
     QFile text(notAnImage);
@@ -563,15 +582,31 @@ TEST_F(ReopenedProjectTest, FilesThatCannotBeUsedAreReportedInLayerOrderAndTheOt
     overlay->SetPath(notAnImage);
     overlay->SetIsValid(true);
 
-    Dialogs().AnswerMessage(QMessageBox::Ok).AnswerMessage(QMessageBox::Ok);
+    Dialogs().AnswerMessage(QMessageBox::Ok);
     EXPECT_FALSE(App().LoadProjectImages());
-    ASSERT_EQ(Dialogs().Requests().size(), 2u);
-    EXPECT_EQ(Dialogs().Requests()[0].message.text, kTooLarge.arg(tooLarge));
-    EXPECT_EQ(Dialogs().Requests()[1].message.text, kNotAnImage.arg(notAnImage));
+    ASSERT_EQ(Dialogs().Requests().size(), 1u);
+    EXPECT_EQ(Dialogs().Requests()[0].message.text,
+              QStringLiteral("These images of the project could not be loaded:\n\n"
+                             "%1 (dimensions over the maximum supported)\n"
+                             "%2 (not a valid image, or of a type not supported)\n\n"
+                             "The project keeps their places: relink them from their panels to show them again.")
+                  .arg(tooLarge, notAnImage));
+    // They keep their paths, offline, and the canvas is drawn without them.
+    EXPECT_EQ(manager->GetBackground()->Path(), tooLarge);
+    EXPECT_TRUE(manager->GetBackground()->IsOffline());
+    EXPECT_EQ(overlay->Path(), notAnImage);
+    EXPECT_TRUE(overlay->IsOffline());
     EXPECT_FALSE(App().GetThumbnail(manager->GetBackground()->Id()));
     EXPECT_FALSE(App().GetThumbnail(overlay->Id()));
     EXPECT_TRUE(App().GetThumbnail(Foreground()->Id()));
     EXPECT_FALSE(App().IsFirstForegroundPending());
+    QImage canvas;
+    EXPECT_EQ(App().RenderAllLayersToCanvas(canvas, HXDownsampleFactor0), app::LMerrSuccess);
+
+    // Unchanged, they are not tried (nor warned about) again by a reload of the layer's own file.
+    EXPECT_TRUE(App().IsUnchangedFailedPhoto(tooLarge));
+    EXPECT_FALSE(App().ReloadLayerImage(overlay->Id()));
+    EXPECT_EQ(Dialogs().Requests().size(), 1u);
 }
 
 } // namespace

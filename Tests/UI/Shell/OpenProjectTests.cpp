@@ -5,7 +5,15 @@
 #include "UiTest.h"
 
 #include "Shell/BatchSortProxyModel.h"
+#include "Shell/Limits.h"
 #include "Shell/Settings.h"
+
+#include "ForegroundImageLayer.h"
+#include "ImageLayer.h"
+#include "LayerManager.h"
+#include "LayerSettings.h"
+#include "Mask.h"
+#include "TextItem.h"
 
 #include <QDir>
 #include <QFile>
@@ -182,6 +190,61 @@ INSTANTIATE_TEST_SUITE_P(Cases, OpenProjectTest, ::testing::Values(
     OpenCase{"DamagedFileRendererFails",   Source::DamagedFile, Renderer::Fails,       app::LMerrRenderFailed,      true,  true,  true}),
     [](const ::testing::TestParamInfo<OpenCase>& info) { return std::string(info.param.name); });
 // clang-format on
+
+// A file holds no more masks, text items or further layers than a user can add in the panels; one
+// with more was not written by the program and is refused as invalid, like a value out of range.
+class ItemLimitTest : public UiTest {
+protected:
+    void SetUp() override
+    {
+        UiTest::SetUp();
+        ASSERT_TRUE(folder.isValid());
+        written = WriteGreenScreenProject(folder.path(), 0.05);
+    }
+
+    QTemporaryDir folder;
+    GreenScreenProject written;
+};
+
+TEST_F(ItemLimitTest, MoreItemsThanThePanelsAllowAreRefusedAsInvalid)
+{
+    struct LimitCase {
+        const char* name;
+        int masks, texts, layers;
+        bool opens;
+    };
+    const std::vector<LimitCase> cases = {
+        {"at every limit", MaximumMasks, MaximumTextItems, MaximumFurtherLayers, true},
+        {"one mask more", MaximumMasks + 1, 0, 0, false},
+        {"one text item more", 0, MaximumTextItems + 1, 0, false},
+        {"one layer more", 0, 0, MaximumFurtherLayers + 1, false},
+    };
+    for (const LimitCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        LMerr code = app::LMerrSuccess;
+        const auto full = std::make_shared<app::Project>(written.projectPath, code);
+        ASSERT_EQ(code, app::LMerrSuccess);
+        const app::LayerManagerPtr manager = full->GetLayerManager();
+        const app::ForegroundImageLayerSettingsPtr settings = manager->GetForegroundSettings();
+        for (int i = 0; i < c.masks; ++i)
+            ASSERT_EQ(settings->Masks().Add(std::make_shared<app::Mask>()), app::LMerrSuccess);
+        for (int i = 0; i < c.texts; ++i)
+            ASSERT_EQ(settings->TextItems().Add(std::make_shared<app::TextItem>()), app::LMerrSuccess);
+        for (int i = 0; i < c.layers; ++i)
+            ASSERT_EQ(manager->AddLayer(std::make_shared<app::ImageLayer>(app::LayerTypeImage, "layer", QString())),
+                      app::LMerrSuccess);
+        const QString path = folder.filePath(QStringLiteral("%1.lumo4").arg(c.name));
+        ASSERT_EQ(full->SaveToXml(path, "test", "4.0"), app::LMerrSuccess);
+
+        if (!c.opens)
+            Dialogs().AnswerMessage(QMessageBox::Ok);
+        EXPECT_EQ(App().OpenProject(path), c.opens ? app::LMerrSuccess : app::LMerrInvalidData);
+        EXPECT_EQ(Dialogs().RequestsOf(DialogRequest::Message).size(), c.opens ? 0u : 1u);
+        EXPECT_EQ(CurrentProject()->GetLayerManager()->GetForegroundSettings()->Masks().Size(),
+                  c.opens ? static_cast<unsigned int>(c.masks) : 0u);
+        Dialogs().Clear();
+    }
+}
 
 using StoredDefaultsTest = UiTest;
 
