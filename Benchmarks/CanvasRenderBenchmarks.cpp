@@ -1,6 +1,7 @@
 // The whole picture: the render of a 42-megapixel export image (a 42-megapixel green-screen
 // foreground over a 42-megapixel background and under a 42-megapixel overlay, with light wrap and
-// a vignette), and the refresh of the whole canvas window at full resolution. Peak memory is
+// a vignette), and the render of the whole canvas window's image at full resolution (the render
+// alone: no paint). Peak memory is
 // reported as the process's peak resident size (getrusage), setup included; the render's time by
 // stage (milliseconds, the last render) as the other counters. The render is only the first step
 // of an export: ExportBenchmarks times the whole road (render, onto white, encoding, the write).
@@ -146,7 +147,7 @@ LUMORA_BENCHMARK(BM_RenderExportImage42MP, ->Unit(benchmark::kMillisecond)->UseR
 
 // Argument 0: every cache current, as after a composite-effect change (composition only).
 // Argument 1: every layer stale from its first stage, as after loading a project.
-void BM_CanvasRefreshFullResolution(benchmark::State& state)
+void BM_RenderCanvasImageFullResolution(benchmark::State& state)
 {
     Scene scene;
     if (!scene.ok) {
@@ -170,7 +171,7 @@ void BM_CanvasRefreshFullResolution(benchmark::State& state)
     }
     state.counters["peak_rss_MB"] = PeakRssMegabytes();
 }
-LUMORA_BENCHMARK(BM_CanvasRefreshFullResolution, ->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->UseRealTime());
+LUMORA_BENCHMARK(BM_RenderCanvasImageFullResolution, ->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->UseRealTime());
 
 } // namespace
 

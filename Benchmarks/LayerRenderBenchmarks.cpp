@@ -1,7 +1,7 @@
 // The layer render of a 42-megapixel green-screen foreground in a 1920 x 1080 window: at the
 // preview factor from the key stage on (a key slider's change) and from the filter stage on (a
-// filter slider's change, on the 480 x 270 window image), the full-resolution render after the
-// release, and ten feathered masks drawn anew and from their cache. These are the layer's render
+// filter slider's change, on the 480 x 270 window image), at full resolution from the key stage on
+// (what a release renders), and ten feathered masks drawn anew and from their cache. These are the layer's render
 // alone: a slider's whole frame (input, render, composition, paint) is SliderDragBenchmarks'.
 #include "FilterItems.h"
 #include "ForegroundImageLayer.h"
@@ -136,16 +136,18 @@ void BM_LayerFilterStage480x270(benchmark::State& state)
 }
 LUMORA_BENCHMARK(BM_LayerFilterStage480x270, ->Unit(benchmark::kMillisecond)->UseRealTime());
 
+// The same stages at full resolution (the photo at 7952 x 5304, the window image at 1920 x 1080):
+// the layer's part of a release frame, whose whole frame is SliderDragBenchmarks' Release/<case>.
 // Target: 250 ms or less.
-void BM_FullRenderAfterRelease(benchmark::State& state)
+void BM_LayerRenderFromKeyFull(benchmark::State& state)
 {
     Render(state, RenderLevelKey, HXDownsampleFactor0);
 }
-LUMORA_BENCHMARK(BM_FullRenderAfterRelease, ->Unit(benchmark::kMillisecond)->UseRealTime());
+LUMORA_BENCHMARK(BM_LayerRenderFromKeyFull, ->Unit(benchmark::kMillisecond)->UseRealTime());
 
 // Ten masks with feather 20 from the placement stage on (a mask edit). Argument 1: every mask
 // drawn anew; 0: from the cache. Range 1: the factor.
-void BM_TenFeatheredMasks(benchmark::State& state)
+void BM_LayerRenderTenFeatheredMasks(benchmark::State& state)
 {
     Scene& scene = TheScene();
     scene.SetMasks(10);
@@ -160,7 +162,7 @@ void BM_TenFeatheredMasks(benchmark::State& state)
     }
     scene.SetMasks(0);
 }
-LUMORA_BENCHMARK(BM_TenFeatheredMasks,
+LUMORA_BENCHMARK(BM_LayerRenderTenFeatheredMasks,
                  ->ArgsProduct({{1, 0}, {HXDownsampleFactor0, HXDownsampleFactor3}})
                  ->ArgNames({"first", "factor"})
                  ->Unit(benchmark::kMillisecond)
