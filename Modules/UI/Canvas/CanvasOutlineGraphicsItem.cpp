@@ -1,5 +1,6 @@
 #include "Canvas/CanvasOutlineGraphicsItem.h"
 
+#include "Canvas/CanvasBackdropFrame.h"
 #include "Canvas/CanvasScene.h"
 #include "Shell/Application.h"
 #include "Shell/Identity.h"
@@ -13,7 +14,6 @@ namespace lumo::ui {
 
 namespace {
 
-const QColor kOutsideShade(0, 0, 0, 220);
 const QColor kFrameColour(77, 77, 77, 255);
 const QColor kBackOfCardColour(77, 77, 77, 200);
 constexpr int kBackOfCardPointSize = 8;
@@ -54,17 +54,13 @@ void CanvasOutlineGraphicsItem::paint(QPainter* painter, const QStyleOptionGraph
     if (!project)
         return;
     const QRect canvasRect = CanvasRectInWorkspace();
-    const QRect screen = app->ScreenGeometry();
-
-    QPainterPath outside;
-    outside.setFillRule(Qt::OddEvenFill);
-    outside.addRect(QRect(0, 0, screen.width(), screen.height()));
-    outside.addRect(canvasRect);
     painter->setRenderHint(QPainter::Antialiasing, false);
     painter->setOpacity(1.0);
-    painter->setPen(Qt::NoPen);
-    painter->setBrush(kOutsideShade);
-    painter->drawPath(outside);
+    if (!m_shadePaintedBelow) {
+        painter->setPen(Qt::NoPen);
+        painter->setBrush(CanvasBackdrop::ShadeColour);
+        painter->drawPath(ShadePath());
+    }
 
     painter->setPen(FramePen(kFrameColour, Qt::SolidLine));
     painter->setBrush(Qt::NoBrush);
@@ -78,6 +74,19 @@ void CanvasOutlineGraphicsItem::paint(QPainter* painter, const QStyleOptionGraph
     painter->setFont(BackOfCardFont());
     painter->setPen(FramePen(kFrameColour, Qt::SolidLine));
     painter->drawText(back, Qt::AlignCenter, BackOfCardText());
+}
+
+QPainterPath CanvasOutlineGraphicsItem::ShadePath()
+{
+    const Application* app = Application::Instance();
+    if (app == nullptr || !app->GetDocument()->GetProject())
+        return QPainterPath();
+    const QRect screen = app->ScreenGeometry();
+    QPainterPath outside;
+    outside.setFillRule(Qt::OddEvenFill);
+    outside.addRect(QRect(0, 0, screen.width(), screen.height()));
+    outside.addRect(CanvasRectInWorkspace());
+    return outside;
 }
 
 QRect CanvasOutlineGraphicsItem::BackOfCardRect()

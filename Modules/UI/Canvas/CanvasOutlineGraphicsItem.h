@@ -4,6 +4,7 @@
 
 #include <QFont>
 #include <QGraphicsObject>
+#include <QPainterPath>
 
 namespace lumo::app {
 class Canvas;
@@ -34,11 +35,21 @@ public:
     void paint(QPainter* painter, const QStyleOptionGraphicsItem* option, QWidget* widget) override;
     int type() const override { return CanvasItemOutline; }
 
+    // What the shade darkens: the screen but the canvas, in scene coordinates; empty without a
+    // project.
+    static QPainterPath ShadePath();
+    // Set by the scene for each paint: its backdrop already holds the shade (the outline is then
+    // the lowest item, so the pixels are the same), and the outline draws only its frame.
+    void SetShadePaintedBelow(bool painted) { m_shadePaintedBelow = painted; }
+
     // The back of a greeting card beside the canvas, in scene coordinates; a null rectangle when
     // the canvas is no card or its size follows an image.
     static QRect BackOfCardRect();
     static QFont BackOfCardFont();
     static QString BackOfCardText();
+
+private:
+    bool m_shadePaintedBelow = false;
 };
 
 } // namespace lumo::ui

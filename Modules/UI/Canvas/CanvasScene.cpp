@@ -1,5 +1,6 @@
 #include "Canvas/CanvasScene.h"
 
+#include "Canvas/CanvasBackdropFrame.h"
 #include "Canvas/CanvasOutlineGraphicsItem.h"
 #include "Shell/Application.h"
 #include "Shell/InterfaceConstants.h"
@@ -10,12 +11,11 @@
 #include <QBasicTimer>
 #include <QGraphicsView>
 #include <QPainter>
+#include <QPainterPath>
 #include <QPixmap>
-#include <QRegion>
 #include <QTimerEvent>
 
 #include <algorithm>
-#include <cmath>
 #include <new>
 
 namespace lumo::ui {
@@ -48,38 +48,16 @@ app::ProjectPtr CurrentProject()
     return app != nullptr ? app->GetDocument()->GetProject() : nullptr;
 }
 
-// True when every pixel the image drawn over target shows in area is opaque, so that nothing
-// painted in area before the image can show through. Only an area inside target qualifies. A
-// pixel's neighbours count as well: a smoothed scale samples them.
-bool OpaqueOver(const QImage& image, const QRect& target, const QRect& area)
+// True when the canvas outline is the lowest item shown: its shade then lies right over the
+// backdrop and can be painted with it.
+bool OutlineIsLowest(const QGraphicsScene& scene, const QGraphicsItem* outline)
 {
-    if (image.isNull() || area.isEmpty() || target.isEmpty() || !target.contains(area))
+    if (outline == nullptr || !outline->isVisible())
         return false;
-    if (!image.hasAlphaChannel())
-        return true;
-    if (image.format() != QImage::Format_ARGB32 && image.format() != QImage::Format_ARGB32_Premultiplied)
-        return false;
-    const double sx = static_cast<double>(image.width()) / target.width();
-    const double sy = static_cast<double>(image.height()) / target.height();
-    const int left = std::max(0, static_cast<int>(std::floor((area.left() - target.left()) * sx)) - 1);
-    const int right = std::min(image.width(), static_cast<int>(std::ceil((area.right() + 1 - target.left()) * sx)) + 1);
-    const int top = std::max(0, static_cast<int>(std::floor((area.top() - target.top()) * sy)) - 1);
-    const int bottom = std::min(image.height(), static_cast<int>(std::ceil((area.bottom() + 1 - target.top()) * sy)) + 1);
-    for (int y = top; y < bottom; ++y) {
-        const auto* row = reinterpret_cast<const QRgb*>(image.constScanLine(y));
-        for (int x = left; x < right; ++x)
-            if (qAlpha(row[x]) != 255)
-                return false;
-    }
-    return true;
-}
-
-// A scene pixel lands on exactly one device pixel: what the image hides in scene pixels it hides on
-// the device.
-bool MapsPixelsOntoPixels(const QTransform& transform)
-{
-    return transform.type() <= QTransform::TxTranslate && transform.dx() == std::floor(transform.dx()) &&
-           transform.dy() == std::floor(transform.dy());
+    const QList<QGraphicsItem*> shown = scene.items();
+    return std::all_of(shown.begin(), shown.end(), [outline](const QGraphicsItem* item) {
+        return item == outline || !item->isVisible() || item->topLevelItem()->zValue() > outline->zValue();
+    });
 }
 
 } // namespace
@@ -111,30 +89,8 @@ struct CanvasScene::Private {
     QUuid pendingLayerId;
     QBasicTimer redrawTimer;
     CanvasRenderCall render;
-    // What OpaqueOver answered for the shown image, which repaints without a render in between (a
-    // handle moved): the image's cache key, the render count (a failed render may have rewritten
-    // the buffer in place), the rectangles and the answer.
-    struct Opacity {
-        qint64 imageKey = 0;
-        quint64 renders = 0;
-        QRect target;
-        QRect area;
-        bool opaque = false;
-    };
-    Opacity opacity[2];
-    quint64 renders = 0;
-
-    bool ImageHides(const QRect& target, const QRect& area)
-    {
-        for (const Opacity& known : opacity)
-            if (known.imageKey == image.cacheKey() && known.renders == renders && known.target == target &&
-                known.area == area)
-                return known.opaque;
-        const bool opaque = OpaqueOver(image, target, area);
-        opacity[1] = opacity[0];
-        opacity[0] = Opacity{image.cacheKey(), renders, target, area, opaque};
-        return opaque;
-    }
+    // Paints the backdrop, the image and the outline's shade in one pass.
+    CanvasBackdropFrame frame;
 
     void DropImage()
     {
@@ -302,7 +258,6 @@ bool CanvasScene::RenderPending()
     Application::RenderProcessorPtr source = app != nullptr ? app->GetRenderProcessor() : nullptr;
     QImage rendered;
     app::LMerr code = app::LMerrSuccess;
-    ++d->renders;
     try {
         code = d->render ? d->render(rendered, request) : RenderThroughApplication(rendered, request);
     } catch (...) {
@@ -337,35 +292,32 @@ void CanvasScene::drawBackground(QPainter* painter, const QRectF& /*exposed*/)
     painter->setBrush(QColor(0, 0, 0, 255));
     // Nothing half drawn stays on screen while the program reports and ends.
     if (!d->drawingEnabled || !IsShownInView() || !RenderPending()) {
+        d->outline->SetShadePaintedBelow(false);
         painter->drawRect(whole);
         painter->restore();
         return;
     }
-    // Black, the checker where the canvas lies and the image over both: a window-sized pass each on
-    // the GUI thread, so black and the checker are left out where the image's opaque pixels would
-    // hide them anyway (a canvas colour, an opaque background), with the same pixels on screen.
+    // Black, the checker where the canvas lies, the image over both and the outline's shade
+    // outside the canvas: one pass over the window rather than four where the frame can give the
+    // same pixels (the shade only while the outline is the lowest item).
     const Application* app = Application::Instance();
     const bool drawsImage = app != nullptr && !d->image.isNull() && d->image.constBits() != nullptr;
-    const QRect target = drawsImage ? app->WindowCacheRect() : QRect();
-    const bool exact = drawsImage && MapsPixelsOntoPixels(painter->transform());
-    const QRect checkerRect = d->checker.isNull() ? QRect() : CanvasRectInWorkspace();
-    const bool wholeHidden = exact && d->ImageHides(target, whole);
-    const bool checkerHidden = exact && !checkerRect.isEmpty() &&
-                               ((wholeHidden && whole.contains(checkerRect)) || d->ImageHides(target, checkerRect));
-    if (!wholeHidden) {
-        const QRegion black = checkerHidden ? QRegion(whole).subtracted(checkerRect) : QRegion(whole);
-        for (const QRect& rect : black)
-            painter->drawRect(rect);
+    CanvasBackdrop backdrop;
+    backdrop.whole = whole;
+    backdrop.checker = d->checker;
+    backdrop.checkerRect = d->checker.isNull() ? QRect() : CanvasRectInWorkspace();
+    backdrop.target = drawsImage ? app->WindowCacheRect() : QRect();
+    // A photo shown from its preview until it is decoded whole: the reduced render is smoothed
+    // rather than drawn in blocks (a drag's frames stay unsmoothed, for speed).
+    const bool smooth = drawsImage && app->AwaitsWholePhotos() && d->image.width() < backdrop.target.width();
+    if (drawsImage && !smooth && OutlineIsLowest(*this, d->outline))
+        backdrop.shade = CanvasOutlineGraphicsItem::ShadePath();
+    const bool composed = drawsImage && !smooth && d->frame.Paint(*painter, backdrop, d->image);
+    if (!composed) {
+        backdrop.shade = QPainterPath();
+        CanvasBackdropFrame::PaintPasses(*painter, backdrop, drawsImage ? d->image : QImage(), smooth);
     }
-    if (!checkerRect.isNull() && !checkerHidden)
-        painter->drawTiledPixmap(checkerRect, d->checker, QPoint(0, 0));
-    if (drawsImage) {
-        // A photo shown from its preview until it is decoded whole: the reduced render is
-        // smoothed rather than drawn in blocks (a drag's frames stay unsmoothed, for speed).
-        if (app->AwaitsWholePhotos() && d->image.width() < target.width())
-            painter->setRenderHint(QPainter::SmoothPixmapTransform);
-        painter->drawImage(target, d->image);
-    }
+    d->outline->SetShadePaintedBelow(composed && !backdrop.shade.isEmpty());
     painter->restore();
 }
 

@@ -97,32 +97,41 @@ void ExpectAgreement(const Agreement& agreement)
     EXPECT_GE(static_cast<double>(agreement.subjectRight) / agreement.subject, 0.90);
 }
 
-// Reaches the scene's backdrop painting, to paint it on its own into an image.
+// Reaches the scene's backdrop painting, to paint it on its own into an image of the given format,
+// shifted by whole pixels.
 struct BackdropAccess : CanvasScene {
     using CanvasScene::drawBackground;
 };
 
-QImage PaintBackdrop(CanvasScene& scene)
+QImage PaintBackdrop(CanvasScene& scene, QImage::Format format = QImage::Format_ARGB32_Premultiplied,
+                     const QPoint& shift = QPoint())
 {
-    QImage painted(scene.sceneRect().size().toSize(), QImage::Format_ARGB32_Premultiplied);
+    QImage painted(scene.sceneRect().size().toSize() + QSize(shift.x(), shift.y()), format);
     painted.fill(qRgb(255, 0, 255));
     QPainter painter(&painted);
+    painter.translate(shift);
     (scene.*(&BackdropAccess::drawBackground))(&painter, scene.sceneRect());
     return painted;
 }
 
-// Every pass drawn in full, one over the other: black, the checker on the canvas, the image.
-QImage EveryPass(const QSize& size, const QImage& image, const QRect& target)
+// Every pass painted by Qt in full, one over the other: black, the checker on the canvas, the
+// image and, with shade, the outline's darkening outside the canvas.
+QImage EveryPass(const QImage& like, const QImage& image, const QRect& target, bool shade, const QPoint& shift)
 {
-    QImage painted(size, QImage::Format_ARGB32_Premultiplied);
+    QImage painted(like.size(), like.format());
     painted.fill(qRgb(255, 0, 255));
     QPainter painter(&painted);
+    painter.translate(shift);
     painter.setPen(Qt::NoPen);
     painter.setBrush(QColor(0, 0, 0));
-    painter.drawRect(QRect(QPoint(0, 0), size));
+    painter.drawRect(QRect(QPoint(0, 0), like.size() - QSize(shift.x(), shift.y())));
     painter.drawTiledPixmap(CanvasRectInWorkspace(), QPixmap(QStringLiteral(":/Canvas/CheckBackground.png")),
                             QPoint(0, 0));
     painter.drawImage(target, image);
+    if (shade) {
+        painter.setBrush(QColor(0, 0, 0, 220));
+        painter.drawPath(CanvasOutlineGraphicsItem::ShadePath());
+    }
     return painted;
 }
 
@@ -574,7 +583,7 @@ TEST_F(CanvasSceneTest, ARenderOutOfMemoryInThePaintGoesToTheFatalRoad)
     EXPECT_TRUE(scene.CanvasImage().isNull());
 }
 
-TEST_F(CanvasSceneTest, TheBackdropLeavesOutOnlyWhatTheImageHidesAndShowsTheSamePixels)
+TEST_F(CanvasSceneTest, TheBackdropPaintedInOnePassShowsThePixelsOfEveryPass)
 {
     ShowGreenScreenProject(0.05);
     const QRect target = App().WindowCacheRect();
@@ -583,20 +592,24 @@ TEST_F(CanvasSceneTest, TheBackdropLeavesOutOnlyWhatTheImageHidesAndShowsTheSame
     ASSERT_FALSE(canvas.isEmpty());
 
     // An image of the window at 1/divisor: opaque where the canvas lies (or everywhere), with a
-    // gradient so that a scaled draw shows where it samples, transparent around it.
-    const auto windowImage = [&](int divisor, QImage::Format format, bool opaqueAround) {
+    // gradient so that a scaled draw shows where it samples, transparent around it; see-through
+    // puts every alpha on the canvas.
+    const auto windowImage = [&](int divisor, QImage::Format format, bool opaqueAround, bool seeThrough = false) {
         QImage image(target.width() / divisor, target.height() / divisor, format);
         image.fill(opaqueAround ? QColor(90, 90, 120) : QColor(Qt::transparent));
         const QRect onCanvas((canvas.left() - target.left()) / divisor, (canvas.top() - target.top()) / divisor,
                              canvas.width() / divisor, canvas.height() / divisor);
         for (int y = onCanvas.top(); y <= onCanvas.bottom(); ++y)
             for (int x = onCanvas.left(); x <= onCanvas.right(); ++x)
-                image.setPixel(x, y, qRgba(x % 256, y % 256, 200, 255));
+                image.setPixel(x, y, qRgba(x % 256, y % 256, 200, seeThrough ? (x * 7 + y) % 256 : 255));
         return std::make_pair(image, onCanvas);
     };
     struct Case {
         const char* name;
         QImage image; // null: the pipeline's own render
+        QImage::Format device = QImage::Format_ARGB32_Premultiplied;
+        QPoint shift;
+        bool itemBelowOutline = false; // the outline then paints its shade itself
     };
     std::vector<Case> cases;
     cases.push_back({"the pipeline's render", QImage()});
@@ -604,6 +617,13 @@ TEST_F(CanvasSceneTest, TheBackdropLeavesOutOnlyWhatTheImageHidesAndShowsTheSame
     cases.push_back({"an opaque format", windowImage(1, QImage::Format_RGB32, true).first});
     cases.push_back({"opaque on the canvas", windowImage(1, QImage::Format_ARGB32, false).first});
     cases.push_back({"a half-size preview opaque on the canvas", windowImage(2, QImage::Format_ARGB32, false).first});
+    cases.push_back({"a quarter-size preview with every alpha, on an opaque device",
+                     windowImage(4, QImage::Format_ARGB32, false, true).first, QImage::Format_RGB32});
+    cases.push_back({"a third-size preview with every alpha, shifted",
+                     windowImage(3, QImage::Format_ARGB32, true, true).first, QImage::Format_ARGB32_Premultiplied,
+                     QPoint(7, 19)});
+    cases.push_back({"every alpha, an item below the outline",
+                     windowImage(1, QImage::Format_ARGB32, false, true).first, QImage::Format_RGB32, QPoint(), true});
     {
         auto [image, onCanvas] = windowImage(1, QImage::Format_ARGB32, false);
         image.setPixel(onCanvas.center(), qRgba(0, 0, 0, 0));
@@ -624,17 +644,47 @@ TEST_F(CanvasSceneTest, TheBackdropLeavesOutOnlyWhatTheImageHidesAndShowsTheSame
                 image = c.image;
                 return app::LMerrSuccess;
             });
+        QGraphicsRectItem below(QRectF(0, 0, 10, 10));
+        below.setZValue(2);
+        below.setPen(Qt::NoPen);
+        if (c.itemBelowOutline)
+            scene.addItem(&below);
         scene.SlotRedrawScene(HXDownsampleFactor0);
-        const QImage shortcut = PaintBackdrop(scene);
+        const QImage oneRender = PaintBackdrop(scene, c.device, c.shift);
         ASSERT_FALSE(scene.CanvasImage().isNull());
-        const QImage expected = EveryPass(shortcut.size(), scene.CanvasImage(), target);
-        EXPECT_EQ(DifferentPixels(shortcut, expected), 0);
-        // A repaint without a render answers from what it knew of the image: the same pixels.
-        EXPECT_EQ(DifferentPixels(PaintBackdrop(scene), expected), 0);
+        const QImage expected = EveryPass(oneRender, scene.CanvasImage(), target, !c.itemBelowOutline, c.shift);
+        EXPECT_EQ(DifferentPixels(oneRender, expected), 0);
+        // A repaint without a render (a handle moved) shows the same pixels.
+        EXPECT_EQ(DifferentPixels(PaintBackdrop(scene, c.device, c.shift), expected), 0);
+        if (c.itemBelowOutline)
+            scene.removeItem(&below);
     }
-    // And so does the view itself.
-    const QImage grab = Grab();
-    EXPECT_EQ(grab.pixel(canvas.center()), scene.CanvasImage().pixel(canvas.center()));
+
+    // And so does the view, items and all. Where the view is asked to smooth scaled images it
+    // paints the passes one by one (an unscaled image and lines look the same either way); an
+    // item below the outline, drawing nothing, leaves the shade to the outline.
+    const QImage seeThrough = windowImage(1, QImage::Format_ARGB32, false, true).first;
+    const QImage preview = windowImage(4, QImage::Format_ARGB32, false, true).first;
+    const auto grabShowing = [&](const QImage& image) {
+        scene.SetRenderCall([&](QImage& shown, const CanvasRenderRequest&) {
+            shown = image;
+            return app::LMerrSuccess;
+        });
+        scene.SlotRedrawScene(HXDownsampleFactor0);
+        return Grab();
+    };
+    const QImage onePass = grabShowing(seeThrough);
+    view.setRenderHint(QPainter::SmoothPixmapTransform, true);
+    EXPECT_EQ(DifferentPixels(onePass, grabShowing(seeThrough)), 0);
+    view.setRenderHint(QPainter::SmoothPixmapTransform, false);
+
+    const QImage previewOnePass = grabShowing(preview);
+    QGraphicsRectItem below(QRectF(0, 0, 10, 10));
+    below.setZValue(2);
+    below.setPen(Qt::NoPen);
+    scene.addItem(&below);
+    EXPECT_EQ(DifferentPixels(previewOnePass, grabShowing(preview)), 0);
+    scene.removeItem(&below);
 }
 
 } // namespace
