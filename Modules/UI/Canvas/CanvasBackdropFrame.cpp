@@ -24,8 +24,8 @@ bool IsFrameFormat(QImage::Format format)
     return format == QImage::Format_RGB32 || format == QImage::Format_ARGB32_Premultiplied;
 }
 
-// Qt's SourceOver of a non-premultiplied pixel onto an opaque one: the source premultiplied, then
-// the destination's share scaled by the source's transparency, each rounded as Qt rounds.
+// Each channel times a / 255, rounded as Qt rounds it: Qt's SourceOver of a non-premultiplied pixel
+// onto an opaque one is the source premultiplied plus the one below times the source's transparency.
 inline QRgb ByteMul(QRgb x, uint a)
 {
     uint t = (x & 0xff00ffu) * a;
@@ -35,16 +35,6 @@ inline QRgb ByteMul(QRgb x, uint a)
     x = x + ((x >> 8) & 0xff00ffu) + 0x800080u;
     x &= 0xff00ff00u;
     return x | t;
-}
-
-inline QRgb Over(QRgb source, QRgb below)
-{
-    const uint alpha = qAlpha(source);
-    if (alpha == 255)
-        return source;
-    if (alpha == 0)
-        return below;
-    return qPremultiply(source) + ByteMul(below, 255 - alpha);
 }
 
 } // namespace
@@ -68,6 +58,13 @@ struct CanvasBackdropFrame::Arrangement {
     QImage backdrop; // black and the checker over the area
     std::vector<int> columns; // the image column each frame column shows, -1: none
     std::vector<int> rows;
+    // Frame columns showing the same image column side by side, in order: one source pixel each.
+    struct Run {
+        int column;
+        int first;
+        int end;
+    };
+    std::vector<Run> runs;
     std::vector<int> shadeRowStart; // spans of row y: shadeSpans[shadeRowStart[y], shadeRowStart[y + 1])
     std::vector<std::pair<int, int>> shadeSpans; // [first, end) frame columns
     std::array<quint8, 256> shadeChannel{};
@@ -228,6 +225,14 @@ CanvasBackdropFrame::ArrangementFor(QPainter& painter, const CanvasBackdrop& bac
                 return keep();
     }
 
+    for (int x = 0; x < width;) {
+        const int first = x;
+        const int column = a.columns[static_cast<std::size_t>(x)];
+        while (x < width && a.columns[static_cast<std::size_t>(x)] == column)
+            ++x;
+        a.runs.push_back({column, first, x});
+    }
+
     a.shadeRowStart.assign(static_cast<std::size_t>(height) + 1, 0);
     if (!a.shade.isEmpty()) {
         paintOnScratch([&](QPainter& p) {
@@ -282,7 +287,13 @@ bool CanvasBackdropFrame::Paint(QPainter& painter, const CanvasBackdrop& backdro
     if (!found || !found->usable)
         return false;
     const Arrangement& a = *found;
-    if (m_frame.size() != a.area.size() || m_frame.format() != a.deviceFormat) {
+    // Where the clip is one rectangle the frame is composed straight into the device's pixels,
+    // which the painter owns alone and the raster engine keeps nothing of between its calls: no
+    // copy. Otherwise into an image of its own, copied through the painter and its clip.
+    QPaintEngine* engine = painter.paintEngine();
+    auto* device = static_cast<QImage*>(engine->paintDevice());
+    const bool direct = engine->systemClip().rectCount() <= 1 && !painter.hasClipping() && device->isDetached();
+    if (!direct && (m_frame.size() != a.area.size() || m_frame.format() != a.deviceFormat)) {
         m_frame = QImage(a.area.size(), a.deviceFormat);
         if (m_frame.isNull())
             return false;
@@ -291,8 +302,9 @@ bool CanvasBackdropFrame::Paint(QPainter& painter, const CanvasBackdrop& backdro
     const int height = a.area.height();
     const uchar* source = image.constBits();
     const qsizetype sourceStride = image.bytesPerLine();
-    uchar* frame = m_frame.bits();
-    const qsizetype frameStride = m_frame.bytesPerLine();
+    const qsizetype frameStride = direct ? device->bytesPerLine() : m_frame.bytesPerLine();
+    uchar* frame = direct ? const_cast<uchar*>(device->constBits()) + a.area.top() * frameStride + a.area.left() * 4
+                          : m_frame.bits();
     app::ParallelRows(height, static_cast<long long>(width) * height, [&](int begin, int end) {
         for (int y = begin; y < end; ++y) {
             auto* out = reinterpret_cast<QRgb*>(frame + y * frameStride);
@@ -302,9 +314,23 @@ bool CanvasBackdropFrame::Paint(QPainter& painter, const CanvasBackdrop& backdro
                 std::memcpy(out, below, static_cast<std::size_t>(width) * 4u);
             } else {
                 const auto* in = reinterpret_cast<const QRgb*>(source + sourceRow * sourceStride);
-                const int* columns = a.columns.data();
-                for (int x = 0; x < width; ++x)
-                    out[x] = columns[x] < 0 ? below[x] : Over(in[columns[x]], below[x]);
+                for (const Arrangement::Run& run : a.runs) {
+                    const QRgb pixel = run.column < 0 ? 0u : in[run.column];
+                    const uint alpha = qAlpha(pixel);
+                    // Runs are short (a few pixels of a preview, one at full resolution): plain
+                    // loops, no calls.
+                    if (alpha == 255) {
+                        for (int x = run.first; x < run.end; ++x)
+                            out[x] = pixel;
+                    } else if (alpha == 0) {
+                        for (int x = run.first; x < run.end; ++x)
+                            out[x] = below[x];
+                    } else {
+                        const QRgb premultiplied = qPremultiply(pixel);
+                        for (int x = run.first; x < run.end; ++x)
+                            out[x] = premultiplied + ByteMul(below[x], 255 - alpha);
+                    }
+                }
             }
             for (int s = a.shadeRowStart[static_cast<std::size_t>(y)]; s < a.shadeRowStart[static_cast<std::size_t>(y) + 1];
                  ++s) {
@@ -317,10 +343,12 @@ bool CanvasBackdropFrame::Paint(QPainter& painter, const CanvasBackdrop& backdro
             }
         }
     });
-    painter.save();
-    painter.setCompositionMode(QPainter::CompositionMode_Source);
-    painter.drawImage(a.area.topLeft() - a.shift, m_frame);
-    painter.restore();
+    if (!direct) {
+        painter.save();
+        painter.setCompositionMode(QPainter::CompositionMode_Source);
+        painter.drawImage(a.area.topLeft() - a.shift, m_frame);
+        painter.restore();
+    }
     return true;
 }
 

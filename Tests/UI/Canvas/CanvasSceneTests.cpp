@@ -98,30 +98,35 @@ void ExpectAgreement(const Agreement& agreement)
 }
 
 // Reaches the scene's backdrop painting, to paint it on its own into an image of the given format,
-// shifted by whole pixels.
+// shifted by whole pixels, within a clip where one is given.
 struct BackdropAccess : CanvasScene {
     using CanvasScene::drawBackground;
 };
 
 QImage PaintBackdrop(CanvasScene& scene, QImage::Format format = QImage::Format_ARGB32_Premultiplied,
-                     const QPoint& shift = QPoint())
+                     const QPoint& shift = QPoint(), const QRect& clip = QRect())
 {
     QImage painted(scene.sceneRect().size().toSize() + QSize(shift.x(), shift.y()), format);
     painted.fill(qRgb(255, 0, 255));
     QPainter painter(&painted);
     painter.translate(shift);
+    if (!clip.isNull())
+        painter.setClipRect(clip);
     (scene.*(&BackdropAccess::drawBackground))(&painter, scene.sceneRect());
     return painted;
 }
 
 // Every pass painted by Qt in full, one over the other: black, the checker on the canvas, the
 // image and, with shade, the outline's darkening outside the canvas.
-QImage EveryPass(const QImage& like, const QImage& image, const QRect& target, bool shade, const QPoint& shift)
+QImage EveryPass(const QImage& like, const QImage& image, const QRect& target, bool shade, const QPoint& shift,
+                 const QRect& clip)
 {
     QImage painted(like.size(), like.format());
     painted.fill(qRgb(255, 0, 255));
     QPainter painter(&painted);
     painter.translate(shift);
+    if (!clip.isNull())
+        painter.setClipRect(clip);
     painter.setPen(Qt::NoPen);
     painter.setBrush(QColor(0, 0, 0));
     painter.drawRect(QRect(QPoint(0, 0), like.size() - QSize(shift.x(), shift.y())));
@@ -610,6 +615,7 @@ TEST_F(CanvasSceneTest, TheBackdropPaintedInOnePassShowsThePixelsOfEveryPass)
         QImage::Format device = QImage::Format_ARGB32_Premultiplied;
         QPoint shift;
         bool itemBelowOutline = false; // the outline then paints its shade itself
+        QRect clip;
     };
     std::vector<Case> cases;
     cases.push_back({"the pipeline's render", QImage()});
@@ -622,6 +628,9 @@ TEST_F(CanvasSceneTest, TheBackdropPaintedInOnePassShowsThePixelsOfEveryPass)
     cases.push_back({"a third-size preview with every alpha, shifted",
                      windowImage(3, QImage::Format_ARGB32, true, true).first, QImage::Format_ARGB32_Premultiplied,
                      QPoint(7, 19)});
+    cases.push_back({"a quarter-size preview with every alpha, clipped and shifted",
+                     windowImage(4, QImage::Format_ARGB32, false, true).first, QImage::Format_RGB32, QPoint(3, 5),
+                     false, QRect(31, 17, target.width() - 90, target.height() - 50)});
     cases.push_back({"every alpha, an item below the outline",
                      windowImage(1, QImage::Format_ARGB32, false, true).first, QImage::Format_RGB32, QPoint(), true});
     {
@@ -650,19 +659,21 @@ TEST_F(CanvasSceneTest, TheBackdropPaintedInOnePassShowsThePixelsOfEveryPass)
         if (c.itemBelowOutline)
             scene.addItem(&below);
         scene.SlotRedrawScene(HXDownsampleFactor0);
-        const QImage oneRender = PaintBackdrop(scene, c.device, c.shift);
+        const QImage oneRender = PaintBackdrop(scene, c.device, c.shift, c.clip);
         ASSERT_FALSE(scene.CanvasImage().isNull());
-        const QImage expected = EveryPass(oneRender, scene.CanvasImage(), target, !c.itemBelowOutline, c.shift);
+        const QImage expected =
+            EveryPass(oneRender, scene.CanvasImage(), target, !c.itemBelowOutline, c.shift, c.clip);
         EXPECT_EQ(DifferentPixels(oneRender, expected), 0);
         // A repaint without a render (a handle moved) shows the same pixels.
-        EXPECT_EQ(DifferentPixels(PaintBackdrop(scene, c.device, c.shift), expected), 0);
+        EXPECT_EQ(DifferentPixels(PaintBackdrop(scene, c.device, c.shift, c.clip), expected), 0);
         if (c.itemBelowOutline)
             scene.removeItem(&below);
     }
 
-    // And so does the view, items and all. Where the view is asked to smooth scaled images it
-    // paints the passes one by one (an unscaled image and lines look the same either way); an
-    // item below the outline, drawing nothing, leaves the shade to the outline.
+    // And so does the view, items and all, rendered into an image as onto the screen (a grab's
+    // pixmap gets the passes). Where the view is asked to smooth scaled images it paints the
+    // passes one by one (an unscaled image and lines look the same either way); an item below the
+    // outline, drawing nothing, leaves the shade to the outline.
     const QImage seeThrough = windowImage(1, QImage::Format_ARGB32, false, true).first;
     const QImage preview = windowImage(4, QImage::Format_ARGB32, false, true).first;
     const auto grabShowing = [&](const QImage& image) {
@@ -671,7 +682,10 @@ TEST_F(CanvasSceneTest, TheBackdropPaintedInOnePassShowsThePixelsOfEveryPass)
             return app::LMerrSuccess;
         });
         scene.SlotRedrawScene(HXDownsampleFactor0);
-        return Grab();
+        QImage rendered(view.size(), QImage::Format_RGB32);
+        rendered.fill(qRgb(255, 0, 255));
+        static_cast<QWidget&>(view).render(&rendered);
+        return rendered;
     };
     const QImage onePass = grabShowing(seeThrough);
     view.setRenderHint(QPainter::SmoothPixmapTransform, true);
