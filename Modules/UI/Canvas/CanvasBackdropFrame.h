@@ -27,9 +27,10 @@ struct CanvasBackdrop {
     QPainterPath shade;
 };
 
-// The backdrop painted as one image: composed row by row on several threads and copied onto the
-// window, instead of four passes over the whole window on the GUI thread (black, the checker, the
-// scaled image, the shade). The pixels are the ones Qt paints for the passes one over the other
+// The backdrop painted as one image: composed row by row on several threads, straight into the
+// window's pixels where the clip is one rectangle (else into an image of its own, then copied),
+// instead of four passes over the whole window on the GUI thread (black, the checker, the scaled
+// image, the shade). The pixels are the ones Qt paints for the passes one over the other
 // with the painter's clip bounds: the sampling of the scale, the checker, the black and the shade's
 // arithmetic are taken from Qt itself, painted once for each arrangement (kept for the last two,
 // a drag's preview and the full resolution after the release), so they match Qt exactly; only

@@ -1,5 +1,8 @@
 #include "Canvas/CanvasViewPrivate.h"
 
+#include <QPaintEvent>
+#include <QPainter>
+
 namespace lumo::ui {
 
 using namespace canvasview;
@@ -14,6 +17,9 @@ CanvasView::CanvasView(QWidget* parent) : QGraphicsView(parent), d(std::make_uni
     // The canvas outline's rectangle changes without announcing it: repaint everything.
     setViewportUpdateMode(QGraphicsView::FullViewportUpdate);
     setOptimizationFlags(QGraphicsView::DontSavePainterState);
+    // The scene's backdrop covers every pixel of the viewport (the scene rectangle follows the
+    // view's size): Qt need not fill it with the palette first, a pass over the window per frame.
+    viewport()->setAttribute(Qt::WA_OpaquePaintEvent);
     // The hub removes layers without knowing the view: the view in use follows.
     if (Application* app = Application::Instance()) {
         const auto inUse = [this, app] { return app->GetCanvasView() == this; };
@@ -339,6 +345,16 @@ void CanvasView::resizeEvent(QResizeEvent* event)
         UpdateCanvasCentre();
     }
     QGraphicsView::resizeEvent(event);
+}
+
+void CanvasView::paintEvent(QPaintEvent* event)
+{
+    // Without a scene nothing covers the viewport, which Qt no longer fills itself.
+    if (scene() == nullptr) {
+        QPainter(viewport()).fillRect(event->rect(), Qt::black);
+        return;
+    }
+    QGraphicsView::paintEvent(event);
 }
 
 // ---- Panning

@@ -94,6 +94,37 @@ TEST_F(CanvasViewTest, ViewPixelsAreSceneCoordinates)
     EXPECT_EQ(scene.itemIndexMethod(), QGraphicsScene::NoIndex);
 }
 
+// Qt does not fill the viewport before a paint: the scene's backdrop covers every pixel, after a
+// resize as well, and a view without a scene paints black.
+TEST_F(CanvasViewTest, EveryPixelOfTheViewportIsPaintedWithOrWithoutAScene)
+{
+    const auto rendered = [](QWidget& widget) {
+        QImage image(widget.size(), QImage::Format_RGB32);
+        image.fill(qRgb(255, 0, 255));
+        widget.render(&image);
+        return image;
+    };
+    const auto magentaPixels = [](const QImage& image) {
+        int count = 0;
+        for (int y = 0; y < image.height(); ++y)
+            for (int x = 0; x < image.width(); ++x)
+                count += image.pixel(x, y) == qRgb(255, 0, 255) ? 1 : 0;
+        return count;
+    };
+    ShowGreenScreenProject(0.05);
+    EXPECT_EQ(magentaPixels(rendered(view)), 0);
+    view.resize(900, 700);
+    EXPECT_EQ(magentaPixels(rendered(view)), 0); // black while the size settles
+    Settle();
+    EXPECT_EQ(magentaPixels(rendered(view)), 0);
+
+    CanvasView bare;
+    bare.resize(120, 90);
+    const QImage image = rendered(bare);
+    EXPECT_EQ(magentaPixels(image), 0);
+    EXPECT_EQ(image.pixel(60, 45), qRgb(0, 0, 0));
+}
+
 TEST_F(CanvasViewTest, TheCanvasCentreLiesInTheRoomBesideTheToolsetBarAndBelowTheActionsBar)
 {
     struct Case {
