@@ -18,6 +18,16 @@ constexpr float kSaturatedRatio = 0.25f;
 // it goes over to the rule above.
 constexpr float kDarkStart = 80.0f;
 constexpr float kDarkEnd = 120.0f;
+// With the key at an end of the spectrum (blue, or red) a dark warm colour's key channel is its
+// lowest: a brown falls evenly from red through green to blue, and a cast lifts blue to about
+// green, still below both others, where neither limit above sees it. On such a colour (the far
+// channel at least kOrderEnd levels above green, fading in from kOrderStart, and the key no more
+// than kNearGreen above green, fading out over as much again) the extended limit takes the key
+// channel down to the even fall, green - (far - green). A dark rose or purple, whose key stands
+// well above green, keeps it.
+constexpr float kOrderStart = 3.0f;
+constexpr float kOrderEnd = 8.0f;
+constexpr float kNearGreen = 6.0f;
 
 std::int32_t ToQ16(double value)
 {
@@ -55,6 +65,17 @@ template <int Key, bool Extended>
             const float dark =
                 std::clamp((kDarkEnd - float(std::max(a, b))) * (1.0f / (kDarkEnd - kDarkStart)), 0.0f, 1.0f);
             removed += (float(whole2) - removed) * dark;
+            if constexpr (Key != 1) {
+                // Green is byte 1 in either order; the far channel is the other end of the spectrum.
+                const std::int32_t green = byte(1);
+                const std::int32_t far = byte(2 - Key);
+                const std::int32_t even2 = std::max(0, 2 * k - (((2 * green - far) * 2 * biasQ16 + 32768) >> 16));
+                const float ordered =
+                    std::clamp((float(far - green) - kOrderStart) * (1.0f / (kOrderEnd - kOrderStart)), 0.0f, 1.0f);
+                const float near =
+                    std::clamp((2.0f * kNearGreen - float(k - green)) * (1.0f / kNearGreen), 0.0f, 1.0f);
+                removed = std::max(removed, float(even2) * dark * ordered * near);
+            }
         }
         removed2 = static_cast<std::int32_t>(removed + 0.5f);
         const auto channel = [&](int i, std::int32_t g) {
@@ -100,7 +121,9 @@ SpillRowFn SpillRowFor(int key, bool extended)
 // s = min(max(0, K - Le), 2 max(0, K - Ls)), so a grey under a green cast comes back to grey while
 // a yellow, cyan or khaki without one is left as it is. Either amount fades out where the two other
 // channels lie far apart (a saturated colour of the subject's own rather than a cast on a neutral
-// one), except on dark colours, where the extended type takes all of max(0, K - Le). The removed amount s is taken off K by the
+// one), except on dark colours, where the extended type takes all of max(0, K - Le), and with a key
+// at an end of the spectrum also a dark warm colour's key down to the even fall from the far channel
+// through green (see kOrderStart). The removed amount s is taken off K by the
 // opacity and added to each channel by its strength: X' = X + opacity * (strength_X - [X is K]) * s.
 // Fixed point throughout, so every thread count gives the same bytes.
 int SpillSuppression(const HXOperation& op, const ImageView& image, const KernelContext& ctx)
