@@ -194,8 +194,12 @@ constexpr float kFrameNoiseShare = 0.8f;
 constexpr float kWarmShare = 0.05f;
 constexpr double kWarmReach = 128.0; // full-resolution pixels
 constexpr float kOnLine = 0.15f;
-constexpr float kOffLine = 0.35f;
+constexpr float kOffLine = 0.5f;
 constexpr float kKeyMargin = 4.0f; // levels of the key channel above the subject colour's
+// A mix must hold more key colour than the subject colour only on a backdrop whose key channel is
+// below kBrightKeyStart levels, and not at all from kBrightKeyEnd on (see KeyRow).
+constexpr float kBrightKeyStart = 120.0f;
+constexpr float kBrightKeyEnd = 160.0f;
 constexpr float kKnownOpaque = 0.9f;
 constexpr float kShortLine = 80.0f; // levels
 constexpr float kLongLine = 160.0f;
@@ -1099,13 +1103,20 @@ template <int Key, bool Warm>
             float linear = neutral;
 
             // Warm subject nearby: the share of the way from the backdrop to its colour, where the
-            // pixel lies on that line; only ever lower than the neutral reading. Only a pixel
-            // holding more of the key colour than the subject colour can be a mix of the two; a
-            // darker one may be the same subject in shade (on a dim backdrop the lines nearly meet).
+            // pixel lies on that line; only ever lower than the neutral reading. On a dim backdrop
+            // only a pixel holding more of the key colour than the subject colour can be a mix of
+            // the two; a darker one may be the same subject in shade (there the line to the
+            // subject colour and the line of its shades nearly meet). On a bright backdrop a shade
+            // lies well off the line, while a subject whose colours vary (a flame's red rim below
+            // its yellow core, brighter in the key channel than the backdrop) mixes with it holding
+            // less key colour than its warmest part: there the line alone decides.
             if constexpr (Warm) {
                 const float fc[3] = {f0[x], f1[x], f2[x]};
                 const auto [along, off, length] = ReadLine(c, b, fc, Key, other1, other2);
-                const float keyAbove = std::min(1.0f, std::max(0.0f, (c[Key] - fc[Key]) * (1.0f / kKeyMargin)));
+                const float bright =
+                    std::min(1.0f, std::max(0.0f, (b[Key] - kBrightKeyStart) * (1.0f / (kBrightKeyEnd - kBrightKeyStart))));
+                const float keyAbove =
+                    std::max(bright, std::min(1.0f, std::max(0.0f, (c[Key] - fc[Key]) * (1.0f / kKeyMargin))));
                 const float onLine =
                     std::min(1.0f, std::max(0.0f, (kOffLine - off) * (1.0f / (kOffLine - kOnLine))));
                 const float follow = onLine * keyAbove;
