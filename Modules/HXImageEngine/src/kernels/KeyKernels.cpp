@@ -723,15 +723,17 @@ template <bool Full>
         const float c = mid[x];
         const float n[8] = {up[x - 1], up[x], up[x + 1], mid[x - 1], mid[x + 1], down[x - 1], down[x], down[x + 1]};
         float sum = c;
-        float count = 1.0f;
+        std::int32_t count = 1;
         for (int i = 0; i < 8; ++i) {
             const bool near = std::abs(n[i] - c) <= tau;
-            sum += near ? n[i] : 0.0f;
-            count += near ? 1.0f : 0.0f;
+            // -0 leaves every sum as it is (+0 would turn a -0 into +0), so the compiler adds a
+            // masked value once instead of adding both ways and choosing.
+            sum += near ? n[i] : -0.0f;
+            count += near;
         }
-        smoothed[x] = sum / count;
+        smoothed[x] = sum / float(count);
         if constexpr (Full) {
-            joined[x] = count;
+            joined[x] = float(count);
             const float across = std::max(std::max(mid[x - 1], mid[x + 1]), c);
             const float along = std::max(std::max(up[x], down[x]), c);
             const float diagonal = std::max(std::max(up[x - 1], down[x + 1]), c);
