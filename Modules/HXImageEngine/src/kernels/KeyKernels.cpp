@@ -2299,6 +2299,13 @@ int AutoColorDifferenceKey(const HXOperation& op, const ImageView& image, const 
     const int words = (width + 63) / 64;
     ws.chains.resize(static_cast<std::size_t>(bands));
     ws.opaqueRows.resize(static_cast<std::size_t>(height));
+    // The masks (see SettleMasks) of each band's first and last rows, kept as the band keys them:
+    // those rows settle only once the bands beside them are keyed too.
+    std::vector<std::uint64_t>& edgeMasks = ws.edgeMasks;
+    edgeMasks.resize(static_cast<std::size_t>(bands) * 4 * words);
+    const auto edgeMask = [&](int band, int last) {
+        return edgeMasks.data() + (static_cast<std::size_t>(band) * 2 + last) * 2 * words;
+    };
     ParallelFor(bands, threads, [&](int firstBand, int lastBand, int worker) {
         for (int band = firstBand; band < lastBand; ++band) {
             const int begin = bandBegin(band);
@@ -2397,6 +2404,10 @@ int AutoColorDifferenceKey(const HXOperation& op, const ImageView& image, const 
                         return s.settleMasks.data() + static_cast<std::size_t>((row + 3) % 3) * 2 * words;
                     };
                     holeScans.settle(keyed, width, masks(y), masks(y) + words);
+                    if (y == begin)
+                        std::copy_n(masks(y), 2 * words, edgeMask(band, 0));
+                    if (y == end - 1)
+                        std::copy_n(masks(y), 2 * words, edgeMask(band, 1));
                     if (y - 1 > begin && ws.opaqueRows[static_cast<std::size_t>(y - 1)])
                         SettleRow(image.Row(y - 1), masks(y - 1) + words, masks(y - 2), masks(y - 1), masks(y), words);
                 }
@@ -2444,20 +2455,8 @@ int AutoColorDifferenceKey(const HXOperation& op, const ImageView& image, const 
     });
 
     // Each band's first and last rows settle once their neighbours in other bands are keyed, before
-    // any hole is filled, as the rows within a band did: their masks are taken first, so that no
-    // row is read while another thread settles it.
-    std::vector<std::uint64_t>& edgeMasks = ws.edgeMasks;
-    edgeMasks.resize(static_cast<std::size_t>(bands) * 4 * words);
-    const auto edgeMask = [&](int band, int last) {
-        return edgeMasks.data() + (static_cast<std::size_t>(band) * 2 + last) * 2 * words;
-    };
-    ParallelFor(bands, threads, [&](int firstBand, int lastBand) {
-        for (int band = firstBand; band < lastBand; ++band)
-            for (int last = 0; last < 2; ++last) {
-                const int y = last ? bandBegin(band + 1) - 1 : bandBegin(band);
-                holeScans.settle(image.Row(y), width, edgeMask(band, last), edgeMask(band, last) + words);
-            }
-    });
+    // any hole is filled, as the rows within a band did: their masks were taken as they were keyed,
+    // so that no row is read while another thread settles it.
     ParallelFor(bands, threads, [&](int firstBand, int lastBand, int worker) {
         RowScratch& s = ws.rows[static_cast<std::size_t>(worker)];
         for (int band = firstBand; band < lastBand; ++band) {
