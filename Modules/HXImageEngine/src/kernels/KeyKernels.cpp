@@ -728,11 +728,12 @@ template <bool Full>
         float sum = c;
         std::int32_t count = 1;
         for (int i = 0; i < 8; ++i) {
-            const bool near = std::abs(n[i] - c) <= tau;
-            // -0 leaves every sum as it is (+0 would turn a -0 into +0), so the compiler adds a
-            // masked value once instead of adding both ways and choosing.
-            sum += near ? n[i] : -0.0f;
-            count += near;
+            // A neighbour left out adds +0 (its bits masked off), which leaves the sum as it is: D is
+            // never -0 (a byte less non-negative weights of bytes), so neither is a sum of its
+            // values. A mask and an add rather than two adds and a choice.
+            const std::uint32_t near = SelectMask(std::abs(n[i] - c) <= tau);
+            sum += std::bit_cast<float>(std::bit_cast<std::uint32_t>(n[i]) & near);
+            count += static_cast<std::int32_t>(near & 1u);
         }
         smoothed[x] = sum / float(count);
         if constexpr (Full) {
