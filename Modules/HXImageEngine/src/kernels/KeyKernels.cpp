@@ -1325,6 +1325,14 @@ private:
             std::copy_n(kept, m_stride, d);
         else
             m_rows->difference(m_image.Row(y), m_image.width, m_terms, d + 1);
+        // The next row is asked for after this one's smoothing, seeds and key: it comes in from
+        // memory meanwhile rather than when D of it is wanted (a row spans pages, which the
+        // processor's own prefetching does not cross).
+        if (y + 1 < m_image.height && y + 1 >= 0) {
+            const std::uint8_t* next = m_image.Row(y + 1);
+            for (std::size_t offset = 0; offset < m_image.RowBytes(); offset += 64)
+                __builtin_prefetch(next + offset);
+        }
     }
 
     ImageView m_image;
