@@ -3,7 +3,8 @@
 // (transparent outside the canvas, soft edges) and the outline's shade outside the canvas.
 // BM_BackdropOnePass is the frame the scene paints (CanvasBackdropFrame::Paint, composed on the
 // engine's threads, then copied); BM_BackdropPasses is the same pixels as Qt's four passes on the
-// GUI thread. Argument: the image's divisor (4: a drag's preview, 1: full resolution). The frame of
+// GUI thread; BM_BackdropFirstPaint the one-pass frame's first paint of an arrangement, which
+// learns it from Qt. Argument: the image's divisor (4: a drag's preview, 1: full resolution). The frame of
 // a drag, input to paint finished, is SliderDragBenchmarks'.
 #include "Canvas/CanvasBackdropFrame.h"
 
@@ -82,6 +83,22 @@ void BM_BackdropOnePass(benchmark::State& state)
     Paint(state, true);
 }
 LUMORA_BENCHMARK(BM_BackdropOnePass, ->Arg(4)->Arg(1)->Unit(benchmark::kMillisecond)->UseRealTime());
+
+// A new arrangement's first paint (after a resize, or the first at full resolution): Qt paints
+// the passes and the probes of the scale once, then the frame is composed.
+void BM_BackdropFirstPaint(benchmark::State& state)
+{
+    const CanvasBackdrop backdrop = Backdrop();
+    const QImage image = WindowImage(static_cast<int>(state.range(0)), backdrop.checkerRect);
+    QImage window(kWidth, kHeight, QImage::Format_RGB32);
+    for (auto _ : state) {
+        CanvasBackdropFrame frame;
+        QPainter painter(&window);
+        if (!frame.Paint(painter, backdrop, image))
+            state.SkipWithError("the one-pass frame refused the arrangement");
+    }
+}
+LUMORA_BENCHMARK(BM_BackdropFirstPaint, ->Arg(4)->Arg(1)->Unit(benchmark::kMillisecond)->UseRealTime());
 
 void BM_BackdropPasses(benchmark::State& state)
 {

@@ -214,15 +214,30 @@ CanvasBackdropFrame::ArrangementFor(QPainter& painter, const CanvasBackdrop& bac
         }
         return true;
     };
-    if (!sampled(false, a.columns) || !sampled(true, a.rows))
-        return keep();
-    // The two probes must agree on which rows and columns are painted.
-    for (int y = 0; y < height; ++y) {
-        const auto* row = reinterpret_cast<const QRgb*>(scratch.constScanLine(a.area.top() + y)) + a.area.left();
+    if (a.imageSize == a.target.size()) {
+        // Unscaled (the full-resolution render): Qt copies the image pixel for pixel onto the
+        // target, so each frame pixel inside it shows the image pixel at the same offset.
+        const QRect shown = a.target.translated(a.shift);
+        a.columns.assign(static_cast<std::size_t>(width), -1);
+        a.rows.assign(static_cast<std::size_t>(height), -1);
         for (int x = 0; x < width; ++x)
-            if (((row[x] & 0xffffffu) != 0) != (a.columns[static_cast<std::size_t>(x)] >= 0 &&
-                                                 a.rows[static_cast<std::size_t>(y)] >= 0))
-                return keep();
+            if (const int device = a.area.left() + x; device >= shown.left() && device <= shown.right())
+                a.columns[static_cast<std::size_t>(x)] = device - shown.left();
+        for (int y = 0; y < height; ++y)
+            if (const int device = a.area.top() + y; device >= shown.top() && device <= shown.bottom())
+                a.rows[static_cast<std::size_t>(y)] = device - shown.top();
+    } else {
+        if (!sampled(false, a.columns) || !sampled(true, a.rows))
+            return keep();
+        // The two probes must agree on which rows and columns are painted.
+        for (int y = 0; y < height; ++y) {
+            const auto* row =
+                reinterpret_cast<const QRgb*>(scratch.constScanLine(a.area.top() + y)) + a.area.left();
+            for (int x = 0; x < width; ++x)
+                if (((row[x] & 0xffffffu) != 0) != (a.columns[static_cast<std::size_t>(x)] >= 0 &&
+                                                     a.rows[static_cast<std::size_t>(y)] >= 0))
+                    return keep();
+        }
     }
 
     for (int x = 0; x < width;) {
