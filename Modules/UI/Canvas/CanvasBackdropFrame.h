@@ -33,8 +33,9 @@ struct CanvasBackdrop {
 // image, the shade). The pixels are the ones Qt paints for the passes one over the other
 // with the painter's clip bounds: the sampling of the scale, the checker, the black and the shade's
 // arithmetic are taken from Qt itself, painted once for each arrangement (kept for the last two,
-// a drag's preview and the full resolution after the release), so they match Qt exactly; only
-// the blend of the image's translucent pixels over what lies below is computed here, by Qt's rule.
+// a drag's preview and the full resolution after the release; an unscaled image's sampling is its
+// offset), so they match Qt exactly; only the blend of the image's translucent pixels over what
+// lies below is computed here, by Qt's rule.
 class CanvasBackdropFrame {
 public:
     CanvasBackdropFrame();
