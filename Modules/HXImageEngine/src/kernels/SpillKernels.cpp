@@ -24,14 +24,32 @@ std::int32_t ToQ16(double value)
     return static_cast<std::int32_t>(std::lround(value * 65536.0));
 }
 
-// One row, the key channel at byte offset Key; pixels as words, so the loop vectorises.
-template <int Key, bool Extended>
+// Gains and bias of the usual settings (opacity 1, strengths 0, bias 1): the key channel loses the
+// whole removed amount and the others keep their bytes.
+constexpr std::int32_t kUnitQ16 = 65536;
+template <int Key>
+bool IsPlainSpill(const std::int32_t* gain, std::int32_t biasQ16)
+{
+    for (int i = 0; i < 3; ++i)
+        if (gain[i] != (i == Key ? -kUnitQ16 : 0))
+            return false;
+    return biasQ16 == kUnitQ16;
+}
+
+// One row, the key channel at byte offset Key; pixels as words, so the loop vectorises. Plain: the
+// gains and bias are IsPlainSpill's, known to the compiler, which leaves out the multiplications
+// by them (same bytes).
+template <int Key, bool Extended, bool Plain = false>
 [[gnu::always_inline]] inline void SpillRow(std::uint8_t* __restrict row, int width, const std::int32_t* gain,
                                             std::int32_t biasQ16)
 {
     constexpr int other1 = Key == 0 ? 1 : 0;
     constexpr int other2 = Key == 2 ? 1 : 2;
-    const std::int32_t g0 = gain[0], g1 = gain[1], g2 = gain[2];
+    const std::int32_t g0 = Plain ? (Key == 0 ? -kUnitQ16 : 0) : gain[0];
+    const std::int32_t g1 = Plain ? (Key == 1 ? -kUnitQ16 : 0) : gain[1];
+    const std::int32_t g2 = Plain ? (Key == 2 ? -kUnitQ16 : 0) : gain[2];
+    if constexpr (Plain)
+        biasQ16 = kUnitQ16;
     for (int x = 0; x < width; ++x) {
         std::uint32_t v = LoadPixel(row + 4 * x);
         const auto byte = [v](int i) { return static_cast<std::int32_t>((v >> (8 * i)) & 255u); };
@@ -68,30 +86,38 @@ template <int Key, bool Extended>
 
 using SpillRowFn = void (*)(std::uint8_t*, int, const std::int32_t*, std::int32_t);
 
-template <int Key, bool Extended>
+template <int Key, bool Extended, bool Plain>
 struct SpillBuilds {
     static void Base(std::uint8_t* row, int width, const std::int32_t* gain, std::int32_t biasQ16)
     {
-        SpillRow<Key, Extended>(row, width, gain, biasQ16);
+        SpillRow<Key, Extended, Plain>(row, width, gain, biasQ16);
     }
     HX_TARGET_AVX2 static void Avx2(std::uint8_t* row, int width, const std::int32_t* gain, std::int32_t biasQ16)
     {
-        SpillRow<Key, Extended>(row, width, gain, biasQ16);
+        SpillRow<Key, Extended, Plain>(row, width, gain, biasQ16);
     }
     HX_TARGET_AVX512 static void Avx512(std::uint8_t* row, int width, const std::int32_t* gain, std::int32_t biasQ16)
     {
-        SpillRow<Key, Extended>(row, width, gain, biasQ16);
+        SpillRow<Key, Extended, Plain>(row, width, gain, biasQ16);
     }
     static SpillRowFn Choose() { return HasAvx512() ? &Avx512 : HasAvx2() ? &Avx2 : &Base; }
 };
 
-SpillRowFn SpillRowFor(int key, bool extended)
+template <int Key>
+SpillRowFn SpillRowOfKey(bool extended, bool plain)
+{
+    if (plain)
+        return extended ? SpillBuilds<Key, true, true>::Choose() : SpillBuilds<Key, false, true>::Choose();
+    return extended ? SpillBuilds<Key, true, false>::Choose() : SpillBuilds<Key, false, false>::Choose();
+}
+
+SpillRowFn SpillRowFor(int key, bool extended, const std::int32_t* gain, std::int32_t biasQ16)
 {
     if (key == 0)
-        return extended ? SpillBuilds<0, true>::Choose() : SpillBuilds<0, false>::Choose();
+        return SpillRowOfKey<0>(extended, IsPlainSpill<0>(gain, biasQ16));
     if (key == 1)
-        return extended ? SpillBuilds<1, true>::Choose() : SpillBuilds<1, false>::Choose();
-    return extended ? SpillBuilds<2, true>::Choose() : SpillBuilds<2, false>::Choose();
+        return SpillRowOfKey<1>(extended, IsPlainSpill<1>(gain, biasQ16));
+    return SpillRowOfKey<2>(extended, IsPlainSpill<2>(gain, biasQ16));
 }
 } // namespace
 
@@ -131,7 +157,7 @@ int SpillSuppression(const HXOperation& op, const ImageView& image, const Kernel
         gain[offsets[c]] = ToQ16(opacity * (std::clamp(strengths[c], -1.0, 1.0) - (offsets[c] == key ? 1.0 : 0.0)));
     const std::int32_t biasQ16 = ToQ16(std::min(bias, 2.0));
 
-    const SpillRowFn spillRow = SpillRowFor(key, extended);
+    const SpillRowFn spillRow = SpillRowFor(key, extended, gain, biasQ16);
     ParallelFor(image.height, ctx.threads, [&](int begin, int end) {
         for (int y = begin; y < end; ++y)
             spillRow(image.Row(y), image.width, gain, biasQ16);
