@@ -100,6 +100,9 @@ struct CanvasScene::Private {
     CanvasOutlineGraphicsItem* outline = nullptr;
     QPixmap checker{QStringLiteral(":/Canvas/CheckBackground.png")};
     bool drawingEnabled = true;
+    // A paint has drawn the canvas (more than black) in a shown view: from then on a resize waits
+    // to settle, so that a window dragged larger is not rendered at every step.
+    bool canvasDrawn = false;
     bool foregroundUnique = false;
     app::RenderLevel pendingLevel = app::RenderLevelPostFilter;
     HXDownsampleFactor pendingDownsample = HXDownsampleFactor0;
@@ -237,8 +240,11 @@ bool CanvasScene::IsShownInView() const
 
 void CanvasScene::timerEvent(QTimerEvent* event)
 {
-    // While the view is hidden the timer keeps running, so the fit follows once it is shown.
-    if (event->timerId() == d->redrawTimer.timerId() && IsShownInView()) {
+    // While the view is hidden the timer keeps running, at the settle pace even when a first paint
+    // started it at once, so the fit follows once it is shown.
+    if (event->timerId() == d->redrawTimer.timerId() && !IsShownInView()) {
+        d->redrawTimer.start(SettleMilliseconds, this);
+    } else if (event->timerId() == d->redrawTimer.timerId()) {
         d->redrawTimer.stop();
         d->drawingEnabled = true;
         FitCanvasToView();
@@ -335,12 +341,18 @@ void CanvasScene::drawBackground(QPainter* painter, const QRectF& /*exposed*/)
     const QRect whole = sceneRect().toRect();
     painter->setPen(Qt::NoPen);
     painter->setBrush(QColor(0, 0, 0, 255));
+    // The window's first show: its size is known by its first paint and no picture is on screen yet
+    // that a resize under way could flicker, so the fit and the render follow this (black) paint
+    // without waiting for the size to settle.
+    if (!d->drawingEnabled && !d->canvasDrawn && IsShownInView())
+        d->redrawTimer.start(0, this);
     // Nothing half drawn stays on screen while the program reports and ends.
     if (!d->drawingEnabled || !IsShownInView() || !RenderPending()) {
         painter->drawRect(whole);
         painter->restore();
         return;
     }
+    d->canvasDrawn = true;
     // Black, the checker where the canvas lies and the image over both: a window-sized pass each on
     // the GUI thread, so black and the checker are left out where the image's opaque pixels would
     // hide them anyway (a canvas colour, an opaque background), with the same pixels on screen.

@@ -5,9 +5,11 @@
 #include "Shell/Application.h"
 #include "Window/MainWindow.h"
 
+#include <QAbstractEventDispatcher>
 #include <QCoreApplication>
 #include <QEvent>
 #include <QPointer>
+#include <QThread>
 
 #include <cstdio>
 #include <ctime>
@@ -35,6 +37,26 @@ long long Origin()
         return ok && given > 0 ? given : MonotonicNanoseconds();
     }();
     return origin;
+}
+
+// The canvas may be painted before the program's event loop runs (while the splash screen waits
+// for the main window to show, which only processes the events there are), and an exit asked for
+// then would be lost: it waits for the loop, which asks for more events once it runs.
+void ExitOnceTheEventLoopRuns()
+{
+    if (QThread::currentThread()->loopLevel() > 0) {
+        QCoreApplication::exit(0);
+        return;
+    }
+    static QMetaObject::Connection waiting;
+    if (!waiting)
+        waiting = QObject::connect(QAbstractEventDispatcher::instance(), &QAbstractEventDispatcher::aboutToBlock,
+                                   QCoreApplication::instance(), [] {
+                                       if (QThread::currentThread()->loopLevel() == 0)
+                                           return;
+                                       QObject::disconnect(waiting);
+                                       QCoreApplication::exit(0);
+                                   });
 }
 
 // Looks, after each paint of the canvas, whether the scene has drawn a rendered image yet.
@@ -84,7 +106,7 @@ private:
         if (!m_view.isNull())
             m_view->viewport()->removeEventFilter(this);
         if (qEnvironmentVariableIsSet(kExitVariable))
-            QCoreApplication::exit(0);
+            ExitOnceTheEventLoopRuns();
         deleteLater();
     }
 
