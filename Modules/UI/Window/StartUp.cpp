@@ -119,9 +119,10 @@ int RunProgram(Application& app)
 
     window->show();
     startuptrace::WatchFirstRender(*window);
+    startuptrace::Mark("window-shown");
+    // Waits for the window to be on screen: its first paints, the canvas's among them, come now.
     splash.finish(window.get());
     RestoreOverrideCursor();
-    startuptrace::Mark("window-shown");
 
     // Ended by the system (logout, kill, Ctrl+C in a terminal), the window closes as on Exit.
     TerminationSignals termination;

@@ -70,7 +70,7 @@ public:
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override
     {
-        // The first paint after the canvas's size has settled is the one that renders.
+        // The first paint after the canvas is fitted to its size is the one that renders.
         if (event->type() == QEvent::Paint && !m_renderStarted && !m_scene.isNull() && m_scene->IsDrawingEnabled()) {
             m_renderStarted = true;
             Mark("canvas-render-started");
@@ -80,7 +80,8 @@ protected:
             const Application* app = Application::Instance();
             m_paintedPreview = app != nullptr && app->AwaitsWholePhotos();
         }
-        // The check runs once the paint has finished.
+        // The check runs once the paint has finished: after the window's repaint, which puts it on
+        // the screen, has returned to the event loop.
         if (event->type() == QEvent::Paint && !m_checkQueued) {
             m_checkQueued = true;
             QMetaObject::invokeMethod(this, [this] { Check(); }, Qt::QueuedConnection);
