@@ -100,6 +100,8 @@ int RunProgram(Application& app)
     BringWindowToFront(splash);
     startuptrace::Mark("splash-shown");
 
+    // The photos shown from their previews are decoded whole once the first picture is on screen.
+    app.HoldPhotoDecodes();
     QString projectPath;
     if (!StartApplication(app, app.arguments(), projectPath, &splash))
         return kStartFailed;
