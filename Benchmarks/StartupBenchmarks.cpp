@@ -22,6 +22,7 @@
 // Projects: 0 a new project, 1 a 42-megapixel green-screen photograph over a 42-megapixel
 // background as JPEG files (as a camera writes them), 2 the same as PNG files.
 
+#include "BusyMachine.h"
 #include "SampleProject.h"
 
 #include <benchmark/benchmark.h>
@@ -168,13 +169,8 @@ void BM_StartUpToRenderedCanvas(benchmark::State& state)
     for (const auto& [counter, sum] : sums)
         state.counters[counter] = benchmark::Counter(sum / static_cast<double>(state.iterations()));
 }
-BENCHMARK(BM_StartUpToRenderedCanvas)
-    ->Arg(0)
-    ->Arg(1)
-    ->Arg(2)
-    ->Iterations(5)
-    ->UseManualTime()
-    ->Unit(benchmark::kMillisecond);
+LUMORA_BENCHMARK(BM_StartUpToRenderedCanvas,
+                 ->Arg(0)->Arg(1)->Arg(2)->Iterations(5)->UseManualTime()->Unit(benchmark::kMillisecond));
 
 } // namespace
 
