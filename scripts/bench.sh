@@ -7,6 +7,17 @@
 set -euo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 "$root/scripts/setup.sh"
+# The export benchmark compares its road with the vips command; only benchmarks need it, not the build
+# or the tests.
+if ! command -v vips >/dev/null 2>&1; then
+  SUDO=""
+  if [ "$(id -u)" -ne 0 ]; then SUDO="sudo"; fi
+  echo "bench: installing libvips-tools"
+  DEBIAN_FRONTEND=noninteractive $SUDO apt-get -o DPkg::Lock::Timeout=600 install -y -qq --no-install-recommends libvips-tools ||
+    { $SUDO apt-get -o DPkg::Lock::Timeout=600 update -qq &&
+      DEBIAN_FRONTEND=noninteractive $SUDO apt-get -o DPkg::Lock::Timeout=600 install -y -qq --no-install-recommends libvips-tools; } ||
+    echo "bench: libvips-tools could not be installed; the vips comparison is skipped" >&2
+fi
 build="${LUMORA_BUILD_DIR:-$root/build}"
 cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DLUMORA_BENCHMARKS=ON >/dev/null
 

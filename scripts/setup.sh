@@ -6,7 +6,7 @@ set -euo pipefail
 packages=(
   g++ cmake ninja-build pkg-config git
   qt6-base-dev qt6-base-dev-tools qt6-image-formats-plugins
-  libtomcrypt-dev libgtest-dev libgmock-dev libbenchmark-dev libtbb-dev
+  libtomcrypt-dev libjpeg62-turbo-dev libgtest-dev libgmock-dev libbenchmark-dev libtbb-dev
   clang-14 libclang-rt-14-dev
   xvfb xauth fonts-dejavu-core adwaita-icon-theme locales
   xdotool openbox jq x11-utils

@@ -604,8 +604,12 @@ int main(int argc, char** argv)
     // keying); keying itself runs alone, so its time is not disturbed by more than the readers.
     std::vector<SceneSpec> specs = StandardScenes();
     if (!only.empty()) {
+        // A scene of the standard set keeps its kind (so its crops show its hard places).
         SceneSpec named;
         named.name = only;
+        for (const SceneSpec& spec : specs)
+            if (spec.name == only)
+                named = spec;
         specs = {named};
     }
     std::deque<std::future<SceneFiles>> pending;

@@ -464,6 +464,11 @@ TEST(SpillSuppression, FollowsItsFormula)
         {"bias below 1 removes more", HXChannelGreen, HXSpillTypeExtended, 1, 0, 0, 0, 0.5, {120, 150, 120}, {120, 60, 120}},
         {"blue channel", HXChannelBlue, HXSpillTypeExtended, 1, 0, 0, 0, 1, {100, 110, 200}, {100, 110, 105}},
         {"red channel", HXChannelRed, HXSpillTypeStandard, 1, 0, 0, 0, 1, {200, 90, 110}, {110, 90, 110}},
+        {"a cast below both others on a dark brown comes off to the even fall", HXChannelBlue, HXSpillTypeExtended, 1, 0, 0, 0, 1, {68, 56, 57}, {68, 56, 44}},
+        {"the even fall mirrored for a red key", HXChannelRed, HXSpillTypeExtended, 1, 0, 0, 0, 1, {57, 56, 68}, {44, 56, 68}},
+        {"a dark rose keeps its blue above green", HXChannelBlue, HXSpillTypeExtended, 1, 0, 0, 0, 1, {80, 30, 60}, {80, 30, 55}},
+        {"a dark grey under no cast is left alone", HXChannelBlue, HXSpillTypeExtended, 1, 0, 0, 0, 1, {60, 58, 57}, {60, 58, 57}},
+        {"the even fall is a dark colour's only", HXChannelBlue, HXSpillTypeExtended, 1, 0, 0, 0, 1, {170, 150, 150}, {170, 150, 150}},
     };
     for (const Case& c : cases) {
         for (const bool rgba : {false, true}) {
@@ -883,21 +888,27 @@ TEST(KeyedScenes, WarmSubjectsKeepSoftAndHalfTransparentEdges)
 }
 
 // Spill suppression takes a cast off a grey and off dark brown hair lying over a face, and leaves
-// saturated yellow, cyan and khaki, and skin, at their true colour.
+// saturated yellow, cyan and khaki, and skin, at their true colour. Before blue the brown's cast
+// stays below its red and green; the photograph's own green and red are shifted by the cast too,
+// which a suppression that changes only the key channel leaves, so there the bound is wider.
 TEST(KeyedScenes, SpillSuppressionKeepsTrueColours)
 {
     const struct {
         SceneKind kind;
+        bool blue;
         std::vector<Region> regions;
-    } cases[] = {{SceneKind::Wardrobe,
+        double bound;
+    } cases[] = {{SceneKind::Wardrobe, false,
                   {lumora::keying::RegionYellow, lumora::keying::RegionCyan, lumora::keying::RegionKhaki,
-                   lumora::keying::RegionSkin, lumora::keying::RegionTintedGrey}},
-                 {SceneKind::Fine, {lumora::keying::RegionBrown, lumora::keying::RegionSkin}}};
+                   lumora::keying::RegionSkin, lumora::keying::RegionTintedGrey},
+                  3.0},
+                 {SceneKind::Fine, false, {lumora::keying::RegionBrown, lumora::keying::RegionSkin}, 3.0},
+                 {SceneKind::Fine, true, {lumora::keying::RegionBrown}, 9.0}};
     for (const auto& scene : cases) {
-        SCOPED_TRACE(lumora::keying::SceneKindName(scene.kind));
-        const Generated g = Generate(scene.kind, false, 1.0, 15);
+        SCOPED_TRACE(::testing::Message() << lumora::keying::SceneKindName(scene.kind) << (scene.blue ? " blue" : " green"));
+        const Generated g = Generate(scene.kind, scene.blue, 1.0, 15);
         auto keyed = Clone(*g.photo);
-        KeyAndSuppress(*keyed, false);
+        KeyAndSuppress(*keyed, scene.blue);
         for (const Region region : scene.regions) {
             double keyedSum[3] = {0, 0, 0}, truthSum[3] = {0, 0, 0}, count = 0;
             for (std::size_t i = 0; i < g.scene.alpha.size(); ++i) {
@@ -917,7 +928,7 @@ TEST(KeyedScenes, SpillSuppressionKeepsTrueColours)
                 continue;
             }
             for (int channel = 0; channel < 3; ++channel)
-                EXPECT_LE(std::abs(keyedSum[channel] - truthSum[channel]) / count, 3.0) << "channel " << channel;
+                EXPECT_LE(std::abs(keyedSum[channel] - truthSum[channel]) / count, scene.bound) << "channel " << channel;
         }
     }
 }
@@ -938,4 +949,25 @@ TEST(KeyedScenes, NearlyOpaqueSubjectComesOutOpaque)
     EXPECT_LT(MeanAlphaError(portrait, *soft, lumora::keying::RegionGreenishCloth, 254, 256), 0.002);
     EXPECT_LT(MeanAlphaError(portrait, *soft, lumora::keying::RegionVeil, 0, 255), 0.1);
     EXPECT_LT(MeanAlphaError(portrait, *soft, lumora::keying::RegionGreyCloth, 0, 255), 0.1);
+}
+
+// A flame's colours vary from a yellow core, brighter in the key channel than the backdrop, to a
+// red rim with less key colour than the core: mixed with the backdrop the rim holds less key colour
+// than the warmest part nearby, yet it is no shade of it. Its partly covered pixels, and the sheer
+// scarf's, keep their partial alpha rather than keying opaque (before, the flame was off by 0.19
+// on green and 0.08 on blue, the scarf by 0.23 and 0.26).
+TEST(KeyedScenes, FlameRimAndSheerFabricKeepPartialAlpha)
+{
+    const struct {
+        bool blue;
+        double flame, scarf;
+    } cases[] = {{false, 0.15, 0.225}, {true, 0.074, 0.235}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.blue ? "blue" : "green");
+        const Generated g = Generate(SceneKind::Warm, c.blue, 1.0, 14);
+        auto keyed = Clone(*g.photo);
+        KeyAndSuppress(*keyed, c.blue);
+        EXPECT_LT(MeanAlphaError(g, *keyed, lumora::keying::RegionFlame, 0, 255), c.flame);
+        EXPECT_LT(MeanAlphaError(g, *keyed, lumora::keying::RegionWarmVeil, 0, 255), c.scarf);
+    }
 }

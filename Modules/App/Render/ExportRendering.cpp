@@ -117,20 +117,20 @@ void AdviseHugePages(std::uint8_t* bytes, std::size_t size)
 #endif
 }
 
-// The W x H middle of the working image, copied row by row in parallel.
-QImage CanvasPart(const QImage& working, int width, int height)
+// The W x H middle of the working image, as an image over the working image's own pixels that
+// keeps it alive: a copy would cost a second image's memory and its first touch.
+QImage CanvasPart(QImage working, int width, int height)
 {
-    QImage part(width, height, QImage::Format_ARGB32);
-    if (part.isNull())
+    auto* holder = new QImage(std::move(working));
+    uchar* bits = holder->bits() + static_cast<qsizetype>(kExportMargin) * holder->bytesPerLine() + kExportMargin * 4;
+    QImage part(
+        bits, width, height, holder->bytesPerLine(), QImage::Format_ARGB32,
+        [](void* info) { delete static_cast<QImage*>(info); }, holder);
+    if (part.isNull()) {
+        // Not made: the clean-up is not called.
+        delete holder;
         throw std::bad_alloc();
-    AdviseHugePages(part.bits(), static_cast<std::size_t>(part.sizeInBytes()));
-    const std::size_t rowBytes = static_cast<std::size_t>(width) * 4;
-    uchar* bits = part.bits();
-    const qsizetype stride = part.bytesPerLine();
-    ParallelRows(height, static_cast<long long>(width) * height, [&](int begin, int end) {
-        for (int y = begin; y < end; ++y)
-            std::memcpy(bits + y * stride, working.constScanLine(y + kExportMargin) + kExportMargin * 4, rowBytes);
-    });
+    }
     return part;
 }
 
@@ -451,7 +451,7 @@ LMerr RenderProcessor::RenderExportImage(const QUuid& foregroundId, QImage& imag
         DrawTextItems(foregroundId, working, project);
         lap("text");
 
-        image = CanvasPart(working, size.width(), size.height());
+        image = CanvasPart(std::move(working), size.width(), size.height());
         lap("canvas taken out of the margin");
         return LMerrSuccess;
     } catch (const MissingSource&) {

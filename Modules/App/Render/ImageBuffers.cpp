@@ -1,10 +1,11 @@
 #include "ImageBuffers.h"
 
+#include "JpegWriting.h"
+#include "ParallelRows.h"
 #include "RenderProcessor.h"
 #include "RenderProcessorImpl.h"
 
 #include <hvn/common/HXParallel.h>
-#include <hvn/image/HXImageCompositor.h>
 
 #include <QImage>
 #include <QTransform>
@@ -363,16 +364,16 @@ void RenderProcessor::CompositeOntoWhite(QImage& image)
         return;
     if (image.format() != QImage::Format_ARGB32)
         image = image.convertToFormat(QImage::Format_ARGB32);
-    QImage white(image.size(), QImage::Format_ARGB32);
-    if (white.isNull() || image.isNull())
+    if (image.isNull())
         throw std::bad_alloc();
-    white.fill(0xFFFFFFFFu);
-    const std::shared_ptr<HXImage8> base = ImageView8(white);
-    const std::shared_ptr<HXImage8> layer = ImageView8(image);
-    hvn::image::HXImageCompositor compositor(*base, 1.0, m_impl->lookupTables, hvn::image::HXDownsampleFactor0);
-    compositor.AddLayer(*layer, 1.0, hvn::image::HXBlendModeNormal, hvn::image::HXCompositeTypeOver);
-    compositor.Render();
-    image = white;
+    // In place: the white is the formula's, not a second image.
+    uchar* bits = image.bits();
+    const qsizetype stride = image.bytesPerLine();
+    const int width = image.width();
+    ParallelRows(image.height(), static_cast<long long>(width) * image.height(), [&](int begin, int end) {
+        for (int y = begin; y < end; ++y)
+            CompositeRowOntoWhite(bits + y * stride, bits + y * stride, width);
+    });
 }
 
 } // namespace lumo::app

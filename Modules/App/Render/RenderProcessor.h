@@ -91,10 +91,11 @@ public:
                       hvn::image::HXDownsampleFactor factor);
     // The whole canvas for the screen; image is a view of the window cache.
     LMerr RenderCanvasImage(hvn::image::HXDownsampleFactor factor, QImage& image);
-    // One foreground's finished image at full resolution.
+    // One foreground's finished image at full resolution. Its rows lie inside a larger working
+    // image (bytesPerLine() is more than 4 a pixel), which the result keeps alive.
     LMerr RenderExportImage(const QUuid& foregroundId, QImage& image);
-    // Replaces the image by itself composited over opaque white. Throws std::bad_alloc when the
-    // white image cannot be made.
+    // Composites the image over opaque white in place (another format is made Format_ARGB32
+    // first). Throws std::bad_alloc when that conversion cannot be made.
     void CompositeOntoWhite(QImage& image);
 
 private:

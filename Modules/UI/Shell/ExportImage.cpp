@@ -8,6 +8,7 @@
 
 #include "Canvas.h"
 #include "ForegroundImageLayer.h"
+#include "JpegWriting.h"
 #include "LayerManager.h"
 #include "Project.h"
 #include "RenderProcessor.h"
@@ -112,8 +113,6 @@ bool ExportRenderedImage(const QUuid& foregroundId, const QString& path, const Q
         image = std::move(card);
     }
     const QByteArray name = format.toUpper().toLatin1();
-    if (name == "JPEG" || name == "JPG")
-        processor->CompositeOntoWhite(image);
     image.setDotsPerMeterX(dotsPerMetre.width());
     image.setDotsPerMeterY(dotsPerMetre.height());
 
@@ -121,9 +120,16 @@ bool ExportRenderedImage(const QUuid& foregroundId, const QString& path, const Q
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly))
         return false;
-    QImageWriter writer(&file, name.toLower());
-    writer.setQuality(quality);
-    if (!writer.write(image)) {
+    bool written = false;
+    if (name == "JPEG" || name == "JPG") {
+        // JPEG has no transparency: the picture goes onto white as its rows are encoded.
+        written = app::WriteJpegOntoWhite(image, file, quality);
+    } else {
+        QImageWriter writer(&file, name.toLower());
+        writer.setQuality(quality);
+        written = writer.write(image);
+    }
+    if (!written) {
         file.cancelWriting();
         return false;
     }

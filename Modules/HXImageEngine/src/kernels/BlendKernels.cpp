@@ -9,6 +9,10 @@
 #if defined(__SSE2__)
 #include <emmintrin.h>
 #endif
+#if defined(__GNUC__) && defined(__x86_64__)
+#include <immintrin.h>
+#define HX_HAS_AVX2_COMPOSITE 1
+#endif
 
 // Separable blend modes and the one compositor every layer, light wrap, shadow and soft focus goes
 // through. Colours are straight alpha; the compositing works on the premultiplied equivalent:
@@ -185,6 +189,66 @@ void CompositeNormalRowSse2(std::uint8_t* d, const std::uint8_t* s, int count, c
 }
 #endif
 
+#if defined(HX_HAS_AVX2_COMPOSITE)
+// Div255(a * s + (255 - a) * d) on 16-bit lanes.
+HX_TARGET_AVX2 inline __m256i MixAvx2(__m256i a, __m256i s, __m256i d, __m256i all255, __m256i half)
+{
+    __m256i v = _mm256_add_epi16(_mm256_mullo_epi16(a, s), _mm256_mullo_epi16(_mm256_sub_epi16(all255, a), d));
+    v = _mm256_add_epi16(v, half);
+    return _mm256_srli_epi16(_mm256_add_epi16(v, _mm256_srli_epi16(v, 8)), 8);
+}
+
+// The SSE2 loop's groups eight pixels wide, with the same three decisions and the same 16-bit
+// arithmetic; the rest of the row goes through the SSE2 loop.
+HX_TARGET_AVX2 void CompositeNormalRowAvx2(std::uint8_t* d, const std::uint8_t* s, int count,
+                                           const std::uint8_t* alphaScale)
+{
+    const __m256i zero = _mm256_setzero_si256();
+    const __m256i all255 = _mm256_set1_epi16(255);
+    const __m256i half = _mm256_set1_epi16(128);
+    const __m256i alphaMask = _mm256_set1_epi32(static_cast<int>(0xFF000000u));
+    int x = 0;
+    for (; x + 8 <= count; x += 8, d += 32, s += 32) {
+        std::uint32_t a[8];
+        std::uint32_t any = 0;
+        std::uint32_t every = 255;
+        for (int i = 0; i < 8; ++i) {
+            a[i] = alphaScale[s[4 * i + 3]];
+            any |= a[i];
+            every &= a[i];
+        }
+        if (any == 0)
+            continue;
+        const __m256i source = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(s));
+        if (every == 255) {
+            _mm256_storeu_si256(reinterpret_cast<__m256i*>(d), source);
+            continue;
+        }
+        const __m256i destination = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(d));
+        const auto opaque = static_cast<std::uint32_t>(
+            _mm256_movemask_epi8(_mm256_cmpeq_epi8(_mm256_and_si256(destination, alphaMask), alphaMask)));
+        if ((opaque & 0x88888888u) != 0x88888888u) {
+            CompositeRowT<&BlendNormal, false>(d, s, 8, alphaScale);
+            continue;
+        }
+        // Each alpha on the four bytes of its pixel; the unpacks and the pack below work within
+        // each 128-bit half alike, so the pixels keep their places.
+        const __m256i alphas = _mm256_setr_epi32(
+            static_cast<int>(a[0] * 0x01010101u), static_cast<int>(a[1] * 0x01010101u),
+            static_cast<int>(a[2] * 0x01010101u), static_cast<int>(a[3] * 0x01010101u),
+            static_cast<int>(a[4] * 0x01010101u), static_cast<int>(a[5] * 0x01010101u),
+            static_cast<int>(a[6] * 0x01010101u), static_cast<int>(a[7] * 0x01010101u));
+        const __m256i alphaLo = _mm256_unpacklo_epi8(alphas, zero), alphaHi = _mm256_unpackhi_epi8(alphas, zero);
+        const __m256i lo =
+            MixAvx2(alphaLo, _mm256_unpacklo_epi8(source, zero), _mm256_unpacklo_epi8(destination, zero), all255, half);
+        const __m256i hi =
+            MixAvx2(alphaHi, _mm256_unpackhi_epi8(source, zero), _mm256_unpackhi_epi8(destination, zero), all255, half);
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(d), _mm256_or_si256(_mm256_packus_epi16(lo, hi), alphaMask));
+    }
+    CompositeNormalRowSse2(d, s, count - x, alphaScale);
+}
+#endif
+
 // Colour of the base moved towards B(base, source) by the source alpha times the strength;
 // the base alpha is kept.
 template <BlendFn Blend>
@@ -284,6 +348,12 @@ void CompositeRow(HXBlendMode mode, std::uint8_t* destination, const std::uint8_
 {
 #if defined(__SSE2__)
     if (mode == HXBlendModeNormal && build != RowBuild::Scalar) {
+#if defined(HX_HAS_AVX2_COMPOSITE)
+        if (build == RowBuild::Best && HasAvx2()) {
+            CompositeNormalRowAvx2(destination, source, count, alphaScale.data());
+            return;
+        }
+#endif
         CompositeNormalRowSse2(destination, source, count, alphaScale.data());
         return;
     }

@@ -27,7 +27,7 @@ struct BlockSum {
 // read as words (alpha in the top byte), so the loop has no branch and, with a step of 1, vectorises.
 
 template <bool Contiguous>
-void AddRow(const std::uint8_t* __restrict row, int x0, int x1, int step, BlockSum& sum)
+[[gnu::always_inline]] inline void AddRow(const std::uint8_t* __restrict row, int x0, int x1, int step, BlockSum& sum)
 {
     std::uint32_t count = 0, b0 = 0, b1 = 0, b2 = 0;
     for (int x = x0; x < x1; x += Contiguous ? 1 : step) {
@@ -43,6 +43,33 @@ void AddRow(const std::uint8_t* __restrict row, int x0, int x1, int step, BlockS
     sum.bytes[1] += b1;
     sum.bytes[2] += b2;
 }
+
+// Every pixel of a row into its row of blocks (`columns` blocks, column c from columnStart[c]), in
+// each build (see PixelSupport.h): integer sums, the same whichever adds them.
+[[gnu::always_inline]] inline void AddWholeRowInline(const std::uint8_t* row, const int* columnStart, int columns,
+                                                     BlockSum* blocks)
+{
+    for (int c = 0; c < columns; ++c)
+        AddRow<true>(row, columnStart[c], columnStart[c + 1], 1, blocks[c]);
+}
+
+using WholeRowFn = void (*)(const std::uint8_t*, const int*, int, BlockSum*);
+
+struct WholeRowBuilds {
+    static void Base(const std::uint8_t* row, const int* columnStart, int columns, BlockSum* blocks)
+    {
+        AddWholeRowInline(row, columnStart, columns, blocks);
+    }
+    HX_TARGET_AVX2 static void Avx2(const std::uint8_t* row, const int* columnStart, int columns, BlockSum* blocks)
+    {
+        AddWholeRowInline(row, columnStart, columns, blocks);
+    }
+    HX_TARGET_AVX512 static void Avx512(const std::uint8_t* row, const int* columnStart, int columns, BlockSum* blocks)
+    {
+        AddWholeRowInline(row, columnStart, columns, blocks);
+    }
+    static WholeRowFn Choose() { return HasAvx512() ? &Avx512 : HasAvx2() ? &Avx2 : &Base; }
+};
 } // namespace
 
 HXKeyColor DetectKeyColor(const ImageView& image, int threads)
@@ -64,21 +91,22 @@ HXKeyColor DetectKeyColor(const ImageView& image, int threads)
         columnStart[c] = static_cast<int>((static_cast<std::int64_t>(c) * image.width + columns - 1) / columns);
 
     // One block row per task: each block is summed by one thread in a fixed order.
+    const WholeRowFn wholeRow = WholeRowBuilds::Choose();
     ParallelFor(rows, threads, [&](int begin, int end) {
         for (int by = begin; by < end; ++by) {
             const int y0 = static_cast<int>(static_cast<std::int64_t>(image.height) * by / rows);
             const int y1 = static_cast<int>(static_cast<std::int64_t>(image.height) * (by + 1) / rows);
             BlockSum* row = blocks.data() + static_cast<std::size_t>(by) * columns;
-            // Every step-th row from the block row's top, and the columns that are multiples of step.
+            // Every step-th row from the block row's top, and the columns that are multiples of step
+            // (every pixel of a preview, whose loop vectorises).
             for (int y = y0; y < y1; y += step) {
                 const std::uint8_t* p = image.Row(y);
-                for (int c = 0; c < columns; ++c) {
-                    const int x0 = (columnStart[c] + step - 1) / step * step;
-                    if (step == 1)
-                        AddRow<true>(p, x0, columnStart[c + 1], 1, row[c]);
-                    else
-                        AddRow<false>(p, x0, columnStart[c + 1], step, row[c]);
+                if (step == 1) {
+                    wholeRow(p, columnStart.data(), columns, row);
+                    continue;
                 }
+                for (int c = 0; c < columns; ++c)
+                    AddRow<false>(p, (columnStart[c] + step - 1) / step * step, columnStart[c + 1], step, row[c]);
             }
         }
     });

@@ -194,8 +194,12 @@ constexpr float kFrameNoiseShare = 0.8f;
 constexpr float kWarmShare = 0.05f;
 constexpr double kWarmReach = 128.0; // full-resolution pixels
 constexpr float kOnLine = 0.15f;
-constexpr float kOffLine = 0.35f;
+constexpr float kOffLine = 0.5f;
 constexpr float kKeyMargin = 4.0f; // levels of the key channel above the subject colour's
+// A mix must hold more key colour than the subject colour only on a backdrop whose key channel is
+// below kBrightKeyStart levels, and not at all from kBrightKeyEnd on (see KeyRow).
+constexpr float kBrightKeyStart = 120.0f;
+constexpr float kBrightKeyEnd = 160.0f;
 constexpr float kKnownOpaque = 0.9f;
 constexpr float kShortLine = 80.0f; // levels
 constexpr float kLongLine = 160.0f;
@@ -483,6 +487,12 @@ enum Plane {
     PlaneHeadroom2,
     kPlanes
 };
+// The plate's values are kept cell by cell, all planes of a cell side by side.
+inline std::size_t PlaneOf(std::size_t cell, int plane)
+{
+    return cell * kPlanes + static_cast<std::size_t>(plane);
+}
+
 // The clean plate along a run of pixels [x0, x1) of a row: plane p is start[p] + (x + 0.5 - left) * step[p].
 struct PlateSpan {
     int x0, x1;
@@ -532,70 +542,67 @@ int SpanPlaces(int gw, float side, int width, SpanPlace* places)
     return count;
 }
 
-// The spans of one row from the grid row `cells` (kPlanes planes of gw values, centres at
+// The spans of one row from the grid row `cells` (gw cells of kPlanes values each, centres at
 // (i + 0.5) * side): linear between neighbouring centres and on along the edge slopes beyond the
-// first and last. `slopes` holds kPlanes * gw values.
-[[gnu::always_inline]] inline void PlateSpans(const float* cells, int gw, float side, const SpanPlace* places,
-                                              int count, PlateSpan* spans, float* slopes)
+// first and last. `slopes` holds kPlanes * gw values. Cell by cell, all planes side by side: a
+// span's start and step are then a cell's values as they lie.
+[[gnu::always_inline]] inline void PlateSpans(const float* __restrict cells, int gw, float side,
+                                              const SpanPlace* places, int count, PlateSpan* spans,
+                                              float* __restrict slopes)
 {
-    // The slopes between neighbouring centres first, plane by plane: a loop that vectorises. A
-    // side that is a power of two (a full render and its factor-2 and factor-3 previews) divides
-    // exactly as its inverse multiplies.
+    // The slopes between neighbouring centres first: a loop that vectorises. A side that is a power
+    // of two (a full render and its factor-2 and factor-3 previews) divides exactly as its inverse
+    // multiplies.
     const float inverseSide = 1.0f / side;
     const bool exactInverse = std::has_single_bit(static_cast<unsigned>(side)) && float(static_cast<unsigned>(side)) == side;
-    for (int p = 0; p < kPlanes; ++p) {
-        const float* __restrict plane = cells + p * gw;
-        float* __restrict slope = slopes + p * gw;
-        if (exactInverse)
-            for (int i = 0; i + 1 < gw; ++i)
-                slope[i] = (plane[i + 1] - plane[i]) * inverseSide;
-        else
-            for (int i = 0; i + 1 < gw; ++i)
-                slope[i] = (plane[i + 1] - plane[i]) / side;
-    }
+    const int between = (gw - 1) * kPlanes;
+    if (exactInverse)
+        for (int q = 0; q < between; ++q)
+            slopes[q] = (cells[q + kPlanes] - cells[q]) * inverseSide;
+    else
+        for (int q = 0; q < between; ++q)
+            slopes[q] = (cells[q + kPlanes] - cells[q]) / side;
+    // Only the last span reads the last cell's slope, and it takes the edge slope instead.
+    std::fill_n(slopes + std::max(0, between), kPlanes, 0.0f);
     for (int n = 0; n < count; ++n) {
+        const std::size_t i = static_cast<std::size_t>(places[n].cell) * kPlanes;
         spans[n].x0 = places[n].x0;
         spans[n].x1 = places[n].x1;
         spans[n].left = (float(places[n].cell) + 0.5f) * side;
+        std::copy_n(cells + i, kPlanes, spans[n].start);
+        std::copy_n(slopes + i, kPlanes, spans[n].step);
     }
-    // Plane by plane, so the loop over the spans has no branches; only the first span can lie
-    // before the first centre and only the last beyond the last (SpanPlaces).
+    // Only the first span can lie before the first centre and only the last beyond the last
+    // (SpanPlaces).
     for (int p = 0; p < kPlanes; ++p) {
-        const float* plane = cells + p * gw;
-        const float* slope = slopes + p * gw;
-        for (int n = 0; n < count; ++n) {
-            const int i = places[n].cell;
-            spans[n].start[p] = plane[i];
-            spans[n].step[p] = slope[i];
-        }
         if (places[0].edge < 0)
-            spans[0].step[p] = gw < 2 ? 0.0f : EdgeSlope(plane, 0, 1, side);
+            spans[0].step[p] = gw < 2 ? 0.0f : EdgeSlope(cells + p, 0, kPlanes, side);
         if (places[count - 1].edge > 0)
-            spans[count - 1].step[p] = gw < 2 ? 0.0f : -EdgeSlope(plane, gw - 1, gw - 2, side);
+            spans[count - 1].step[p] = gw < 2 ? 0.0f : -EdgeSlope(cells + p, (gw - 1) * kPlanes, (gw - 2) * kPlanes, side);
     }
 }
 
-// The clean plate of a row into `spans` (see PlateSpans), from the plate's planes (kPlanes planes
-// of cells values): between the two rows of cell centres j0 and j1 at wy, or on beyond the first or
-// last along the edge slope (as PlateSpans does across). `cellRow` holds kPlanes * gw values.
-[[gnu::always_inline]] inline void PlateRowInline(const float* planes, std::size_t cells, int gw, int j0, int j1,
+// The clean plate of a row into `spans` (see PlateSpans), from the plate's cells (kPlanes values
+// a cell, see PlaneOf): between the two rows of cell centres j0 and j1 at wy, or on beyond the
+// first or last along the edge slope (as PlateSpans does across). `cellRow` holds kPlanes * gw
+// values.
+[[gnu::always_inline]] inline void PlateRowInline(const float* planes, std::size_t, int gw, int j0, int j1,
                                                   float wy, float side, const SpanPlace* places, int count,
                                                   float* cellRow, float* slopes, PlateSpan* spans)
 {
     const bool before = wy < 0.0f;
-    for (int k = 0; k < kPlanes; ++k) {
-        const float* __restrict a = planes + k * cells + static_cast<std::size_t>(j0) * gw;
-        const float* __restrict b = planes + k * cells + static_cast<std::size_t>(j1) * gw;
-        float* __restrict out = cellRow + static_cast<std::size_t>(k) * gw;
-        if (wy >= 0.0f && wy <= 1.0f) {
-            for (int i = 0; i < gw; ++i)
-                out[i] = a[i] + (b[i] - a[i]) * wy;
-        } else {
-            for (int i = 0; i < gw; ++i) {
-                const float near = before ? a[i] : b[i];
-                const float limit = 2.0f * kExtrapolatedShare * std::abs(near);
-                out[i] = near + std::clamp(b[i] - a[i], -limit, limit) * (before ? wy : wy - 1.0f);
-            }
+    const std::size_t values = static_cast<std::size_t>(gw) * kPlanes;
+    const float* __restrict a = planes + static_cast<std::size_t>(j0) * values;
+    const float* __restrict b = planes + static_cast<std::size_t>(j1) * values;
+    float* __restrict out = cellRow;
+    if (wy >= 0.0f && wy <= 1.0f) {
+        for (std::size_t q = 0; q < values; ++q)
+            out[q] = a[q] + (b[q] - a[q]) * wy;
+    } else {
+        for (std::size_t q = 0; q < values; ++q) {
+            const float near = before ? a[q] : b[q];
+            const float limit = 2.0f * kExtrapolatedShare * std::abs(near);
+            out[q] = near + std::clamp(b[q] - a[q], -limit, limit) * (before ? wy : wy - 1.0f);
         }
     }
     PlateSpans(cellRow, gw, side, places, count, spans, slopes);
@@ -723,15 +730,18 @@ template <bool Full>
         const float c = mid[x];
         const float n[8] = {up[x - 1], up[x], up[x + 1], mid[x - 1], mid[x + 1], down[x - 1], down[x], down[x + 1]};
         float sum = c;
-        float count = 1.0f;
+        std::int32_t count = 1;
         for (int i = 0; i < 8; ++i) {
-            const bool near = std::abs(n[i] - c) <= tau;
-            sum += near ? n[i] : 0.0f;
-            count += near ? 1.0f : 0.0f;
+            // A neighbour left out adds +0 (its bits masked off), which leaves the sum as it is: D is
+            // never -0 (a byte less non-negative weights of bytes), so neither is a sum of its
+            // values. A mask and an add rather than two adds and a choice.
+            const std::uint32_t near = SelectMask(std::abs(n[i] - c) <= tau);
+            sum += std::bit_cast<float>(std::bit_cast<std::uint32_t>(n[i]) & near);
+            count += static_cast<std::int32_t>(near & 1u);
         }
-        smoothed[x] = sum / count;
+        smoothed[x] = sum / float(count);
         if constexpr (Full) {
-            joined[x] = count;
+            joined[x] = float(count);
             const float across = std::max(std::max(mid[x - 1], mid[x + 1]), c);
             const float along = std::max(std::max(up[x], down[x]), c);
             const float diagonal = std::max(std::max(up[x - 1], down[x + 1]), c);
@@ -1099,13 +1109,20 @@ template <int Key, bool Warm>
             float linear = neutral;
 
             // Warm subject nearby: the share of the way from the backdrop to its colour, where the
-            // pixel lies on that line; only ever lower than the neutral reading. Only a pixel
-            // holding more of the key colour than the subject colour can be a mix of the two; a
-            // darker one may be the same subject in shade (on a dim backdrop the lines nearly meet).
+            // pixel lies on that line; only ever lower than the neutral reading. On a dim backdrop
+            // only a pixel holding more of the key colour than the subject colour can be a mix of
+            // the two; a darker one may be the same subject in shade (there the line to the
+            // subject colour and the line of its shades nearly meet). On a bright backdrop a shade
+            // lies well off the line, while a subject whose colours vary (a flame's red rim below
+            // its yellow core, brighter in the key channel than the backdrop) mixes with it holding
+            // less key colour than its warmest part: there the line alone decides.
             if constexpr (Warm) {
                 const float fc[3] = {f0[x], f1[x], f2[x]};
                 const auto [along, off, length] = ReadLine(c, b, fc, Key, other1, other2);
-                const float keyAbove = std::min(1.0f, std::max(0.0f, (c[Key] - fc[Key]) * (1.0f / kKeyMargin)));
+                const float bright =
+                    std::min(1.0f, std::max(0.0f, (b[Key] - kBrightKeyStart) * (1.0f / (kBrightKeyEnd - kBrightKeyStart))));
+                const float keyAbove =
+                    std::max(bright, std::min(1.0f, std::max(0.0f, (c[Key] - fc[Key]) * (1.0f / kKeyMargin))));
                 const float onLine =
                     std::min(1.0f, std::max(0.0f, (kOffLine - off) * (1.0f / (kOffLine - kOnLine))));
                 const float follow = onLine * keyAbove;
@@ -1319,6 +1336,14 @@ private:
             std::copy_n(kept, m_stride, d);
         else
             m_rows->difference(m_image.Row(y), m_image.width, m_terms, d + 1);
+        // The next row is asked for after this one's smoothing, seeds and key: it comes in from
+        // memory meanwhile rather than when D of it is wanted (a row spans pages, which the
+        // processor's own prefetching does not cross).
+        if (y + 1 < m_image.height && y + 1 >= 0) {
+            const std::uint8_t* next = m_image.Row(y + 1);
+            for (std::size_t offset = 0; offset < m_image.RowBytes(); offset += 64)
+                __builtin_prefetch(next + offset);
+        }
     }
 
     ImageView m_image;
@@ -2192,7 +2217,7 @@ int AutoColorDifferenceKey(const HXOperation& op, const ImageView& image, const 
     // "Removal" (grey detail 0) keys against the local backdrop and takes shadows and uneven light
     // out; grey detail 1 keys against the frame's backdrop, so shadows stay as a dark veil.
     const float keep = static_cast<float>(greyDetail);
-    // Per cell, as planes for interpolation (see Plane). Alpha rises from 0 a few noise sigmas below
+    // Per cell, its planes side by side for interpolation (see Plane, PlaneOf). Alpha rises from 0 a few noise sigmas below
     // the backdrop's D to 1 at `high`.
     const float high = static_cast<float>(1.0 - kOpaqueShare * greyThreshold);
     const int headroomByte1 = ch.key == 0 ? 1 : 0; // the other two bytes, in KeyLayout's order
@@ -2223,7 +2248,7 @@ int AutoColorDifferenceKey(const HXOperation& op, const ImageView& image, const 
             1.0f / std::max(1.0f, 255.0f - cell.c[headroomByte2]),
         };
         for (int p = 0; p < kPlanes; ++p)
-            planes[static_cast<std::size_t>(p) * cells + i] = values[p];
+            planes[PlaneOf(i, p)] = values[p];
     };
 
     // 4. Subject colours that are clearly warm (D well below 0). One pass over the rows of plate
@@ -2239,11 +2264,12 @@ int AutoColorDifferenceKey(const HXOperation& op, const ImageView& image, const 
         for (int gy = begin; gy < end; ++gy) {
             for (int gx = 0; gx < gw; ++gx)
                 planesOfCell(static_cast<std::size_t>(gy) * gw + gx);
-            const float* inverseD = planes.data() + PlaneInverseD * cells + static_cast<std::size_t>(gy) * gw;
+            const std::size_t rowCells = static_cast<std::size_t>(gy) * gw;
             for (int j = gy * finePerCell; j < std::min(fh, (gy + 1) * finePerCell); ++j) {
                 const std::size_t first = static_cast<std::size_t>(j) * fw;
                 for (int i = 0; i < fw; ++i) {
-                    const float backdropD = 1.0f / inverseD[std::min(gw - 1, i / finePerCell)];
+                    const float backdropD =
+                        1.0f / planes[PlaneOf(rowCells + static_cast<std::size_t>(std::min(gw - 1, i / finePerCell)), PlaneInverseD)];
                     s.isWarm[static_cast<std::size_t>(i)] = float(warmCells[first + i].q) / 8.0f <= -kWarmShare * backdropD;
                     isSubject[first + i] = !s.isWarm[static_cast<std::size_t>(i)] &&
                                            float(warmCells[first + i].q) / 8.0f <= (1.0f - high) * backdropD;
@@ -2293,6 +2319,13 @@ int AutoColorDifferenceKey(const HXOperation& op, const ImageView& image, const 
     const int words = (width + 63) / 64;
     ws.chains.resize(static_cast<std::size_t>(bands));
     ws.opaqueRows.resize(static_cast<std::size_t>(height));
+    // The masks (see SettleMasks) of each band's first and last rows, kept as the band keys them:
+    // those rows settle only once the bands beside them are keyed too.
+    std::vector<std::uint64_t>& edgeMasks = ws.edgeMasks;
+    edgeMasks.resize(static_cast<std::size_t>(bands) * 4 * words);
+    const auto edgeMask = [&](int band, int last) {
+        return edgeMasks.data() + (static_cast<std::size_t>(band) * 2 + last) * 2 * words;
+    };
     ParallelFor(bands, threads, [&](int firstBand, int lastBand, int worker) {
         for (int band = firstBand; band < lastBand; ++band) {
             const int begin = bandBegin(band);
@@ -2391,6 +2424,10 @@ int AutoColorDifferenceKey(const HXOperation& op, const ImageView& image, const 
                         return s.settleMasks.data() + static_cast<std::size_t>((row + 3) % 3) * 2 * words;
                     };
                     holeScans.settle(keyed, width, masks(y), masks(y) + words);
+                    if (y == begin)
+                        std::copy_n(masks(y), 2 * words, edgeMask(band, 0));
+                    if (y == end - 1)
+                        std::copy_n(masks(y), 2 * words, edgeMask(band, 1));
                     if (y - 1 > begin && ws.opaqueRows[static_cast<std::size_t>(y - 1)])
                         SettleRow(image.Row(y - 1), masks(y - 1) + words, masks(y - 2), masks(y - 1), masks(y), words);
                 }
@@ -2438,20 +2475,8 @@ int AutoColorDifferenceKey(const HXOperation& op, const ImageView& image, const 
     });
 
     // Each band's first and last rows settle once their neighbours in other bands are keyed, before
-    // any hole is filled, as the rows within a band did: their masks are taken first, so that no
-    // row is read while another thread settles it.
-    std::vector<std::uint64_t>& edgeMasks = ws.edgeMasks;
-    edgeMasks.resize(static_cast<std::size_t>(bands) * 4 * words);
-    const auto edgeMask = [&](int band, int last) {
-        return edgeMasks.data() + (static_cast<std::size_t>(band) * 2 + last) * 2 * words;
-    };
-    ParallelFor(bands, threads, [&](int firstBand, int lastBand) {
-        for (int band = firstBand; band < lastBand; ++band)
-            for (int last = 0; last < 2; ++last) {
-                const int y = last ? bandBegin(band + 1) - 1 : bandBegin(band);
-                holeScans.settle(image.Row(y), width, edgeMask(band, last), edgeMask(band, last) + words);
-            }
-    });
+    // any hole is filled, as the rows within a band did: their masks were taken as they were keyed,
+    // so that no row is read while another thread settles it.
     ParallelFor(bands, threads, [&](int firstBand, int lastBand, int worker) {
         RowScratch& s = ws.rows[static_cast<std::size_t>(worker)];
         for (int band = firstBand; band < lastBand; ++band) {
