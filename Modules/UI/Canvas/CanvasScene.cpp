@@ -78,6 +78,9 @@ struct CanvasScene::Private {
     CanvasOutlineGraphicsItem* outline = nullptr;
     QPixmap checker{QStringLiteral(":/Canvas/CheckBackground.png")};
     bool drawingEnabled = true;
+    // A paint has drawn the canvas (more than black) in a shown view: from then on a resize waits
+    // to settle, so that a window dragged larger is not rendered at every step.
+    bool canvasDrawn = false;
     bool foregroundUnique = false;
     app::RenderLevel pendingLevel = app::RenderLevelPostFilter;
     HXDownsampleFactor pendingDownsample = HXDownsampleFactor0;
@@ -193,8 +196,11 @@ bool CanvasScene::IsShownInView() const
 
 void CanvasScene::timerEvent(QTimerEvent* event)
 {
-    // While the view is hidden the timer keeps running, so the fit follows once it is shown.
-    if (event->timerId() == d->redrawTimer.timerId() && IsShownInView()) {
+    // While the view is hidden the timer keeps running, at the settle pace even when a first paint
+    // started it at once, so the fit follows once it is shown.
+    if (event->timerId() == d->redrawTimer.timerId() && !IsShownInView()) {
+        d->redrawTimer.start(SettleMilliseconds, this);
+    } else if (event->timerId() == d->redrawTimer.timerId()) {
         d->redrawTimer.stop();
         d->drawingEnabled = true;
         FitCanvasToView();
@@ -290,6 +296,11 @@ void CanvasScene::drawBackground(QPainter* painter, const QRectF& /*exposed*/)
     const QRect whole = sceneRect().toRect();
     painter->setPen(Qt::NoPen);
     painter->setBrush(QColor(0, 0, 0, 255));
+    // The window's first show: its size is known by its first paint and no picture is on screen yet
+    // that a resize under way could flicker, so the fit and the render follow this (black) paint
+    // without waiting for the size to settle.
+    if (!d->drawingEnabled && !d->canvasDrawn && IsShownInView())
+        d->redrawTimer.start(0, this);
     // Nothing half drawn stays on screen while the program reports and ends.
     if (!d->drawingEnabled || !IsShownInView() || !RenderPending()) {
         d->outline->SetShadePaintedBelow(false);
@@ -297,6 +308,7 @@ void CanvasScene::drawBackground(QPainter* painter, const QRectF& /*exposed*/)
         painter->restore();
         return;
     }
+    d->canvasDrawn = true;
     // Black, the checker where the canvas lies, the image over both and the outline's shade
     // outside the canvas: one pass over the window rather than four where the frame can give the
     // same pixels (the shade only while the outline is the lowest item).

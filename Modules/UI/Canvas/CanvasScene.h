@@ -36,7 +36,9 @@ using CanvasRenderCall = std::function<app::LMerr(QImage& image, const CanvasRen
 // the image the render pipeline made of the project, under the canvas outline. Every refresh
 // request ends here: the scene keeps the last request and renders it in its next paint. After a
 // change of the scene rectangle (a resize) only black is drawn until the size has settled for
-// 250 ms; then the canvas is fitted and rendered at full resolution.
+// 250 ms; then the canvas is fitted and rendered at full resolution. Before the canvas has been
+// drawn at all (the window's first show) there is no resize to wait out: the view's first paint
+// takes its size as it is, and the fit and the render follow at once.
 // Observes the model for all data types.
 class CanvasScene : public QGraphicsScene, public LumoModelObserver {
     Q_OBJECT
@@ -57,7 +59,8 @@ public:
     // The last rendered canvas image (null before the first render).
     const QImage& CanvasImage() const;
     CanvasOutlineGraphicsItem* Outline() const;
-    // False from a change of the scene rectangle until the size has settled.
+    // False from a change of the scene rectangle until the size has settled (at once when the
+    // canvas was never drawn before).
     bool IsDrawingEnabled() const;
     // Replaces how the scene renders (tests count renders and force results); empty returns to
     // RenderThroughApplication.

@@ -125,7 +125,8 @@ struct Application::Private {
         foregroundSelection = new QItemSelectionModel(foregroundSort, owner);
     }
 
-    // A photo shown from its preview, decoded whole on a worker thread.
+    // A photo shown from its preview, decoded whole on a worker thread (the watcher has no future
+    // while the decode is held).
     struct PhotoDecode {
         QString path;
         QFutureWatcher<QImage>* watcher = nullptr;
@@ -140,6 +141,8 @@ struct Application::Private {
     CanvasView* canvasView = nullptr;
     RenderProcessorPtr renderProcessor;
     QHash<QUuid, PhotoDecode> photoDecodes;
+    bool photoDecodesHeld = false;
+    bool heldDecodesStartPosted = false;
     QHash<QUuid, std::shared_ptr<QImage>> thumbnails;
     QHash<QString, PhotoFileStamp> failedPhotos;
     QString styleSheet;
@@ -514,6 +517,7 @@ LMerr Application::RenderLayerToCanvas(QImage& image, const QUuid& layerId, Rend
 {
     if (d->exporting)
         return app::LMerrCanvasRender;
+    StartHeldPhotoDecodesLater();
     if (RenderableFactor(factor) != factor)
         return RenderAllLayersToCanvas(image, HXDownsampleFactor3);
     const ProjectPtr project = d->document->GetProject();
@@ -536,6 +540,7 @@ LMerr Application::RenderAllLayersToCanvas(QImage& image, HXDownsampleFactor fac
 {
     if (d->exporting)
         return app::LMerrCanvasRender;
+    StartHeldPhotoDecodesLater();
     factor = RenderableFactor(factor);
     const ProjectPtr project = d->document->GetProject();
     if (!project || !d->renderProcessor)
@@ -587,7 +592,31 @@ void Application::DecodeWholePhoto(const ImageLayerPtr& layer, const QString& ab
     auto* watcher = new QFutureWatcher<QImage>(this);
     d->photoDecodes.insert(id, {absolutePath, watcher});
     connect(watcher, &QFutureWatcherBase::finished, this, [this, id] { RunGuarded([&] { CompletePhotoDecode(id); }); });
-    watcher->setFuture(app::ReadPhotoInBackground(absolutePath));
+    if (!d->photoDecodesHeld)
+        watcher->setFuture(app::ReadPhotoInBackground(absolutePath));
+}
+
+void Application::HoldPhotoDecodes()
+{
+    d->photoDecodesHeld = true;
+}
+
+void Application::StartHeldPhotoDecodes()
+{
+    d->heldDecodesStartPosted = false;
+    if (!d->photoDecodesHeld)
+        return;
+    d->photoDecodesHeld = false;
+    for (const Private::PhotoDecode& decode : std::as_const(d->photoDecodes))
+        decode.watcher->setFuture(app::ReadPhotoInBackground(decode.path));
+}
+
+void Application::StartHeldPhotoDecodesLater()
+{
+    if (!d->photoDecodesHeld || d->heldDecodesStartPosted)
+        return;
+    d->heldDecodesStartPosted = true;
+    QMetaObject::invokeMethod(this, [this] { RunGuarded([&] { StartHeldPhotoDecodes(); }); }, Qt::QueuedConnection);
 }
 
 void Application::CompletePhotoDecode(const QUuid& layerId)
@@ -627,6 +656,7 @@ void Application::CompletePhotoDecode(const QUuid& layerId)
 
 void Application::FinishPhotoDecodes()
 {
+    StartHeldPhotoDecodes();
     while (!d->photoDecodes.isEmpty()) {
         const QUuid id = d->photoDecodes.constBegin().key();
         d->photoDecodes.constBegin()->watcher->waitForFinished();

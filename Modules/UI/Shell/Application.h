@@ -186,6 +186,11 @@ public:
     // need the whole photos). A photo that cannot be decoded whole after all is warned about and its
     // layer is marked offline, to be relinked.
     void FinishPhotoDecodes();
+    // From now on whole decodes wait, their photos shown from the previews, until a render for the
+    // canvas has drawn them: they start once that paint is done (or when FinishPhotoDecodes needs
+    // them). At start-up, so that the previews' decode, the window and the first render of the
+    // canvas do not share the processors with them.
+    void HoldPhotoDecodes();
     // Removes a layer from the canvas view, the render processor and the project: kind 0 the
     // background and 2 the overlay (emptied in their slots), 1 the current foreground, 3 the further
     // layer with the id. Other kinds and missing layers: nothing.
@@ -260,6 +265,10 @@ private:
     // Gives the layer its whole photo once decoded (the decode taken off the list), or warns.
     void CompletePhotoDecode(const QUuid& layerId);
     void ForgetPhotoDecodes();
+    // Ends the hold: the held whole decodes start; at once, or from the event loop (after the paint
+    // that asked for a render).
+    void StartHeldPhotoDecodes();
+    void StartHeldPhotoDecodesLater();
     // The factor a canvas render can be made at: full resolution falls back to the preview while
     // a photo waits for its whole decode.
     hvn::image::HXDownsampleFactor RenderableFactor(hvn::image::HXDownsampleFactor factor);

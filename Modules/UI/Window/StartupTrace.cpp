@@ -5,9 +5,11 @@
 #include "Shell/Application.h"
 #include "Window/MainWindow.h"
 
+#include <QAbstractEventDispatcher>
 #include <QCoreApplication>
 #include <QEvent>
 #include <QPointer>
+#include <QThread>
 
 #include <cstdio>
 #include <ctime>
@@ -37,6 +39,26 @@ long long Origin()
     return origin;
 }
 
+// The canvas may be painted before the program's event loop runs (while the splash screen waits
+// for the main window to show, which only processes the events there are), and an exit asked for
+// then would be lost: it waits for the loop, which asks for more events once it runs.
+void ExitOnceTheEventLoopRuns()
+{
+    if (QThread::currentThread()->loopLevel() > 0) {
+        QCoreApplication::exit(0);
+        return;
+    }
+    static QMetaObject::Connection waiting;
+    if (!waiting)
+        waiting = QObject::connect(QAbstractEventDispatcher::instance(), &QAbstractEventDispatcher::aboutToBlock,
+                                   QCoreApplication::instance(), [] {
+                                       if (QThread::currentThread()->loopLevel() == 0)
+                                           return;
+                                       QObject::disconnect(waiting);
+                                       QCoreApplication::exit(0);
+                                   });
+}
+
 // Looks, after each paint of the canvas, whether the scene has drawn a rendered image yet.
 class FirstRenderWatcher : public QObject {
 public:
@@ -48,7 +70,7 @@ public:
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override
     {
-        // The first paint after the canvas's size has settled is the one that renders.
+        // The first paint after the canvas is fitted to its size is the one that renders.
         if (event->type() == QEvent::Paint && !m_renderStarted && !m_scene.isNull() && m_scene->IsDrawingEnabled()) {
             m_renderStarted = true;
             Mark("canvas-render-started");
@@ -58,7 +80,8 @@ protected:
             const Application* app = Application::Instance();
             m_paintedPreview = app != nullptr && app->AwaitsWholePhotos();
         }
-        // The check runs once the paint has finished.
+        // The check runs once the paint has finished: after the window's repaint, which puts it on
+        // the screen, has returned to the event loop.
         if (event->type() == QEvent::Paint && !m_checkQueued) {
             m_checkQueued = true;
             QMetaObject::invokeMethod(this, [this] { Check(); }, Qt::QueuedConnection);
@@ -84,7 +107,7 @@ private:
         if (!m_view.isNull())
             m_view->viewport()->removeEventFilter(this);
         if (qEnvironmentVariableIsSet(kExitVariable))
-            QCoreApplication::exit(0);
+            ExitOnceTheEventLoopRuns();
         deleteLater();
     }
 

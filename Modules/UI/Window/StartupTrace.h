@@ -17,10 +17,11 @@ namespace startuptrace {
 
 bool Enabled();
 void Mark(const char* milestone);
-// Marks "canvas-render-started" at the first paint of the window's canvas once its size has settled,
-// "canvas-rendered" after the first paint that drew a rendered image, and "canvas-full-resolution"
-// after the first one at full resolution (later, when photos were shown from their previews first;
-// the program ends after this one).
+// Marks "canvas-render-started" at the first paint of the window's canvas once it is fitted to its
+// size, "canvas-rendered" once the first paint that drew a rendered image has finished (after the
+// window's repaint that went to the screen), and "canvas-full-resolution" likewise for the first one
+// at full resolution (later, when photos were shown from their previews first; the program ends
+// after this one, once its event loop runs).
 void WatchFirstRender(MainWindow& window);
 
 } // namespace startuptrace

@@ -369,6 +369,46 @@ TEST_F(CanvasSceneTest, EachPaintCarriesOutOnlyTheLastRequestAndTheSettledResize
     EXPECT_LT(CurrentProject()->GetCanvas().Scale(), scaleBefore);
 }
 
+TEST_F(CanvasSceneTest, TheFirstShowFitsAndRendersWithoutWaitingForTheSizeToSettle)
+{
+    ASSERT_TRUE(folder.isValid());
+    written = WriteGreenScreenProject(folder.path(), 0.05);
+    ASSERT_EQ(App().OpenProject(written.projectPath), app::LMerrSuccess);
+    LoadLayerImages(App());
+    Notify(DataTypeProject, FieldTypeRefreshAll);
+    // Laid out before it shows, as the main window is: the size changes, nothing is drawn yet.
+    view.resize(1000, 640);
+    view.resize(1280, 800);
+    ASSERT_FALSE(scene.IsDrawingEnabled());
+    renders.clear();
+    view.show();
+
+    // The first paint is black and takes the size as it is: the fit and a full-resolution render
+    // follow from the events already waiting, long before a resize would have settled.
+    EXPECT_EQ(Grab().pixel(640, 400), qRgb(0, 0, 0));
+    for (int pass = 0; pass < 3 && !scene.IsDrawingEnabled(); ++pass)
+        QCoreApplication::processEvents();
+    ASSERT_TRUE(scene.IsDrawingEnabled());
+    const float fitted = CurrentProject()->GetCanvas().Scale();
+    const QImage shown = Grab();
+    ASSERT_EQ(renders.size(), 1u);
+    EXPECT_TRUE(renders[0].wholeCanvas);
+    EXPECT_EQ(renders[0].downsample, HXDownsampleFactor0);
+    EXPECT_TRUE(QRect(0, 0, 1280, 800).contains(CanvasRectInWorkspace()));
+    EXPECT_NE(shown.pixel(640, 400), qRgb(0, 0, 0));
+    // The same fit as after a settled resize to this size.
+    scene.FitCanvasToView();
+    EXPECT_FLOAT_EQ(CurrentProject()->GetCanvas().Scale(), fitted);
+
+    // Once the canvas has been on screen, a resize waits to settle again, in black.
+    view.resize(1000, 640);
+    for (int pass = 0; pass < 3; ++pass)
+        QCoreApplication::processEvents();
+    EXPECT_FALSE(scene.IsDrawingEnabled());
+    EXPECT_EQ(Grab().pixel(500, 320), qRgb(0, 0, 0));
+    Settle();
+}
+
 TEST_F(CanvasSceneTest, TheUniqueFrameFollowsTheUniquenessAndANewProjectDropsItWithTheImage)
 {
     App().SetCanvasActionsHeight(34);

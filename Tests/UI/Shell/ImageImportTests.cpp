@@ -401,6 +401,42 @@ TEST_F(PreviewFirstTest, ExportingWaitsForTheWholePhoto)
     EXPECT_FALSE(QImage(exported).isNull());
 }
 
+TEST_F(PreviewFirstTest, HeldWholeDecodesStartAfterACanvasRenderOrWhenTheExportNeedsThem)
+{
+    // Held, as at start-up: the preview shows and nothing completes it before the canvas is drawn.
+    App().HoldPhotoDecodes();
+    ASSERT_TRUE(App().ImportImage(WriteLargeJpeg(QStringLiteral("first.jpg"), qRgb(40, 160, 90)), QUuid(),
+                                  app::LayerTypeForeground));
+    ASSERT_TRUE(App().AwaitsWholePhotos());
+    QTest::qWait(200);
+    EXPECT_TRUE(App().AwaitsWholePhotos());
+    EXPECT_FALSE(WholeSourceSize(Foreground()).isValid());
+    // The render for the canvas draws the preview; the decode starts after that paint, from the
+    // event loop, and completes the layer.
+    QImage canvas;
+    EXPECT_EQ(App().RenderAllLayersToCanvas(canvas, HXDownsampleFactor0), app::LMerrSuccess);
+    EXPECT_TRUE(App().AwaitsWholePhotos());
+    QTRY_VERIFY_WITH_TIMEOUT(!App().AwaitsWholePhotos(), 20000);
+    EXPECT_EQ(WholeSourceSize(Foreground()), QSize(2400, 1700));
+
+    // Held again with no render: the export, which needs the whole photo, starts it itself.
+    App().HoldPhotoDecodes();
+    ASSERT_TRUE(App().ImportImage(WriteLargeJpeg(QStringLiteral("second.jpg"), qRgb(40, 40, 200)), QUuid(),
+                                  app::LayerTypeForeground));
+    ASSERT_TRUE(App().AwaitsWholePhotos());
+    const QString exported = folder.filePath(QStringLiteral("exported.png"));
+    ASSERT_TRUE(ExportCurrentForeground(exported, QStringLiteral("PNG"), 100));
+    EXPECT_FALSE(App().AwaitsWholePhotos());
+    EXPECT_EQ(WholeSourceSize(Foreground()), QSize(2400, 1700));
+    EXPECT_FALSE(QImage(exported).isNull());
+    EXPECT_TRUE(Dialogs().Requests().empty());
+
+    // The hold ended with them: a later large photo is decoded whole without a render.
+    ASSERT_TRUE(App().ImportImage(WriteLargeJpeg(QStringLiteral("third.jpg"), qRgb(200, 40, 40)), QUuid(),
+                                  app::LayerTypeForeground));
+    QTRY_VERIFY_WITH_TIMEOUT(!App().AwaitsWholePhotos(), 20000);
+}
+
 TEST_F(PreviewFirstTest, APhotoReplacedBeforeItsWholeDecodeEndsKeepsTheNewOne)
 {
     const app::ImageLayerPtr background = manager->GetBackground();
