@@ -14,6 +14,7 @@
 #include "PhotoReading.h"
 #include "Project.h"
 #include "RenderProcessorImpl.h"
+#include "Resampling.h"
 #include "TextDrawing.h"
 #include "TransformationFunctions.h"
 
@@ -300,8 +301,18 @@ LMerr RenderProcessor::RenderExportImage(const QUuid& foregroundId, QImage& imag
                     crop = BuildCropPath(keys, static_cast<unsigned int>(photoWidth),
                                          static_cast<unsigned int>(photoHeight), placement);
 
-                // Key.
-                ImagePtr keyed = newImage(photoWidth, photoHeight);
+                // Key. A photo its placement only moves by whole pixels, within the output, is keyed
+                // into the front of the output-size image and moved into place there: the keyed
+                // photo takes no image of its own.
+                int shiftX = 0;
+                int shiftY = 0;
+                const bool placedInPlace = resampling::WholePixelShift(placement, shiftX, shiftY) && shiftX >= 0 &&
+                                           shiftY >= 0 && shiftX <= fullWidth - photoWidth &&
+                                           shiftY <= fullHeight - photoHeight;
+                ImagePtr placed = placedInPlace ? outputImage() : nullptr;
+                ImagePtr keyed = placed ? std::make_shared<HXImage8>(placed->Buffer(), photoWidth, photoHeight,
+                                                                     placed->PixelChannelOrder())
+                                        : newImage(photoWidth, photoHeight);
                 if (const LMerr result = RunKeyerPass(keys, d.lookupTables, HXDownsampleFactor0, photo, keyed, 1.0))
                     return result;
                 if (!isCurrent)
@@ -324,9 +335,16 @@ LMerr RenderProcessor::RenderExportImage(const QUuid& foregroundId, QImage& imag
                     lap("foreground shadow");
                 }
 
-                // Placement, spill suppression and masks.
-                ImagePtr placed = outputImage();
-                RunTransformPass(placement, true, *keyed, *placed);
+                // Placement, spill suppression and masks. The keyed photo has no reader after its
+                // placement.
+                if (placed) {
+                    PlaceInPlace8(placed->Buffer(), photoWidth, photoHeight, fullWidth, fullHeight, shiftX, shiftY);
+                    keyed.reset();
+                } else {
+                    placed = outputImage();
+                    RunTransformPass(placement, true, *keyed, *placed);
+                    keyed.reset();
+                }
                 lap("foreground placement");
                 const auto spill = FindItemOfType<SpillSuppressionKeyItem>(keys, KeyItemTypeSpillSuppression);
                 const int applyMethod = spill ? static_cast<int>(spill->ApplyMethod()) : 0;
@@ -339,7 +357,6 @@ LMerr RenderProcessor::RenderExportImage(const QUuid& foregroundId, QImage& imag
                         CopyImage8(true, *placed, *unsuppressed);
                     }
                     RunSpillSuppressionPass(keys, *foreground, d.lookupTables, *placed);
-                    keyed.reset();
                     if (unsuppressed) {
                         HXImageProcessor clear(*unsuppressed, *unsuppressed, d.lookupTables, HXDownsampleFactor0);
                         clear.SetOpacity(0.0);
@@ -353,7 +370,6 @@ LMerr RenderProcessor::RenderExportImage(const QUuid& foregroundId, QImage& imag
                 } else if (applyMethod == 1) {
                     RunSpillSuppressionPass(keys, *foreground, d.lookupTables, *placed);
                 }
-                keyed.reset();
                 lap("foreground spill suppression");
 
                 // Filters, in place (no copy when there are none), then the masks on the finished

@@ -84,6 +84,57 @@ void CopyImage8(bool clear, const std::shared_ptr<HXImage8>& source, const std::
         CopyImage8(clear, *source, *target);
 }
 
+void PlaceInPlace8(std::uint8_t* bytes, int width, int height, int canvasWidth, int canvasHeight, int left, int top)
+{
+    if (bytes == nullptr || canvasWidth <= 0 || canvasHeight <= 0)
+        return;
+    const std::size_t canvasStride = static_cast<std::size_t>(canvasWidth) * 4u;
+    const auto clearRows = [&](int first, int end) {
+        if (end <= first)
+            return;
+        ParallelRows(end - first, static_cast<long long>(end - first) * canvasWidth, [&](int begin, int stop) {
+            std::memset(bytes + (first + begin) * canvasStride, 0, (stop - begin) * canvasStride);
+        });
+    };
+    if (width <= 0 || height <= 0) {
+        clearRows(0, canvasHeight);
+        return;
+    }
+    const std::size_t stride = static_cast<std::size_t>(width) * 4u;
+    const std::size_t leftBytes = static_cast<std::size_t>(left) * 4u;
+    const std::size_t rightBytes = canvasStride - leftBytes - stride;
+    // Below the image nothing is read: the image ends at height * stride, the canvas rows below
+    // it start later.
+    clearRows(top + height, canvasHeight);
+    const auto moveRow = [&](int y) {
+        std::uint8_t* row = bytes + (top + y) * canvasStride;
+        std::memmove(row + leftBytes, bytes + y * stride, stride);
+        std::memset(row, 0, leftBytes);
+        std::memset(row + leftBytes + stride, 0, rightBytes);
+    };
+    // A canvas row lies at or after its image row, so the rows go from the last one up; every
+    // image row in [first, end) can move at once when all their canvas rows lie past the image
+    // rows not yet moved, the band's own included.
+    int end = height;
+    while (end > 0) {
+        const std::size_t unread = static_cast<std::size_t>(end) * stride;
+        const long long firstFree = static_cast<long long>((unread + canvasStride - 1) / canvasStride) - top;
+        const int first = static_cast<int>(std::clamp<long long>(firstFree, 0, end));
+        if (first == end) {
+            // The row's canvas row overlaps its own image row: moved alone.
+            moveRow(end - 1);
+            --end;
+            continue;
+        }
+        ParallelRows(end - first, static_cast<long long>(end - first) * canvasWidth, [&](int begin, int stop) {
+            for (int y = first + begin; y < first + stop; ++y)
+                moveRow(y);
+        });
+        end = first;
+    }
+    clearRows(0, std::min(top, canvasHeight));
+}
+
 bool SameImageFormat(const HXImage8& a, const HXImage8& b)
 {
     return a.Width() == b.Width() && a.Height() == b.Height() && a.PixelChannelOrder() == b.PixelChannelOrder() &&

@@ -47,6 +47,14 @@ APP_EXPORT void CopyImage8(bool clear, const hvn::image::HXImage8& source, hvn::
 APP_EXPORT void CopyImage8(bool clear, const std::shared_ptr<hvn::image::HXImage8>& source,
                            const std::shared_ptr<hvn::image::HXImage8>& target);
 
+// The width x height image packed at the start of the buffer moved, in place, to (left, top) of
+// a canvasWidth x canvasHeight image over the same buffer, every other pixel of it zeroed: the
+// bytes a whole-pixel shift of the image onto a cleared canvas gives, without a second buffer.
+// The image must lie inside the canvas (left, top >= 0, left + width <= canvasWidth, top +
+// height <= canvasHeight); the buffer holds canvasWidth * canvasHeight * 4 bytes.
+APP_EXPORT void PlaceInPlace8(std::uint8_t* bytes, int width, int height, int canvasWidth, int canvasHeight, int left,
+                              int top);
+
 // Width, height, pixel order and bits per channel all equal.
 APP_EXPORT bool SameImageFormat(const hvn::image::HXImage8& a, const hvn::image::HXImage8& b);
 

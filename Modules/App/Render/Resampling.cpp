@@ -378,6 +378,21 @@ bool IsFinite(const QTransform& t)
 
 } // namespace
 
+bool WholePixelShift(const QTransform& transform, int& dx, int& dy)
+{
+    dx = 0;
+    dy = 0;
+    if (transform.type() > QTransform::TxTranslate || !IsFinite(transform))
+        return false;
+    const double x = std::round(transform.dx());
+    const double y = std::round(transform.dy());
+    if (!(std::fabs(x) < 1e9 && std::fabs(y) < 1e9))
+        return false;
+    dx = static_cast<int>(x);
+    dy = static_cast<int>(y);
+    return true;
+}
+
 void DrawThrough(const ConstPlane& source, const Plane& target, const QTransform& transform, bool smooth, Target mode)
 {
     if (target.bits == nullptr || target.width <= 0 || target.height <= 0)
@@ -393,13 +408,9 @@ void DrawThrough(const ConstPlane& source, const Plane& target, const QTransform
     // A shift alone moves the image by whole pixels, as QPainter draws it: the pixels are copied,
     // never blurred by a fraction of a pixel.
     if (drawable && placement.type() <= QTransform::TxTranslate) {
-        const double dx = std::round(placement.dx());
-        const double dy = std::round(placement.dy());
-        placement = QTransform::fromTranslate(dx, dy);
+        placement = QTransform::fromTranslate(std::round(placement.dx()), std::round(placement.dy()));
         job.smooth = false;
-        job.shift = std::fabs(dx) < 1e9 && std::fabs(dy) < 1e9;
-        job.shiftX = job.shift ? static_cast<int>(dx) : 0;
-        job.shiftY = job.shift ? static_cast<int>(dy) : 0;
+        job.shift = WholePixelShift(placement, job.shiftX, job.shiftY);
     }
     if (drawable) {
         job.map.inverse = placement.inverted();

@@ -29,6 +29,10 @@ enum class Target {
     Replace, // every target pixel is written: the source drawn onto a transparent target
 };
 
+// The whole pixels a transform that only moves is rounded to, as DrawThrough moves an image by
+// it (half away from zero); false for any other transform, or one too far to be drawn.
+bool WholePixelShift(const QTransform& transform, int& dx, int& dy);
+
 // Draws the source through the transform (source pixels to target pixels) source-over onto the
 // target. Every target pixel is sampled at its centre. smooth: bilinear between the four nearest
 // source pixels (clamped at the source's edges), on premultiplied values, so the colour of

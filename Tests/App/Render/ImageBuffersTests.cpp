@@ -1,11 +1,13 @@
 #include "ImageBuffers.h"
 #include "RenderProcessor.h"
+#include "Resampling.h"
 
 #include <QImage>
 
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <vector>
 
 using hvn::image::HXImage8;
 using hvn::image::HXPixelChannelOrderBGRA;
@@ -58,6 +60,47 @@ TEST(CopyImage8, CopiesTheTopLeftOverlapRowByRow)
                 }
             }
         }
+    }
+}
+
+TEST(PlaceInPlace8, GivesTheBytesOfAWholePixelShiftOntoAClearedCanvas)
+{
+    const struct {
+        QSize image;
+        QSize canvas;
+        QPoint at;
+    } cases[] = {
+        {QSize(5, 4), QSize(9, 8), QPoint(2, 2)},          // a margin all round, as the export's
+        {QSize(5, 4), QSize(5, 4), QPoint(0, 0)},          // in place already
+        {QSize(5, 4), QSize(5, 7), QPoint(0, 3)},          // rows the same length, moved down
+        {QSize(5, 4), QSize(6, 4), QPoint(1, 0)},          // each row overlapping its own canvas row
+        {QSize(5, 4), QSize(8, 6), QPoint(3, 2)},          // against the bottom-right corner
+        {QSize(1, 1), QSize(3, 3), QPoint(1, 1)},
+        {QSize(0, 0), QSize(3, 2), QPoint(0, 0)},          // nothing to place: all cleared
+        {QSize(600, 400), QSize(640, 480), QPoint(20, 40)}, // many bands moved at once
+        {QSize(600, 400), QSize(601, 401), QPoint(1, 1)},
+    };
+    for (const auto& c : cases) {
+        const int w = c.image.width();
+        const int h = c.image.height();
+        std::vector<std::uint8_t> source(static_cast<std::size_t>(w) * h * 4);
+        for (std::size_t i = 0; i < source.size(); ++i)
+            source[i] = static_cast<std::uint8_t>(i * 7 + 1);
+        HXImage8 expected(c.canvas.width(), c.canvas.height(), HXPixelChannelOrderBGRA, false);
+        FillPattern(expected, 5);
+        resampling::DrawThrough({source.data(), w, h, static_cast<std::ptrdiff_t>(w) * 4},
+                                {expected.Buffer(), expected.Width(), expected.Height(),
+                                 static_cast<std::ptrdiff_t>(expected.Width()) * 4},
+                                QTransform::fromTranslate(c.at.x(), c.at.y()), true, resampling::Target::Replace);
+
+        // Whatever the canvas held beyond the image is overwritten.
+        HXImage8 placed(c.canvas.width(), c.canvas.height(), HXPixelChannelOrderBGRA, false);
+        FillPattern(placed, 3);
+        std::memcpy(placed.Buffer(), source.data(), source.size());
+        PlaceInPlace8(placed.Buffer(), w, h, c.canvas.width(), c.canvas.height(), c.at.x(), c.at.y());
+        EXPECT_EQ(std::memcmp(placed.Buffer(), expected.Buffer(), expected.BufferByteSize()), 0)
+            << w << "x" << h << " at " << c.at.x() << "," << c.at.y() << " in " << c.canvas.width() << "x"
+            << c.canvas.height();
     }
 }
 
