@@ -115,7 +115,7 @@ bool IsCompositeLayerType(app::LayerType type)
 
 struct Application::Private {
     explicit Private(Application* owner)
-        : printer(QPrinter::HighResolution), document(std::make_shared<LumoDocument>()),
+        : document(std::make_shared<LumoDocument>()),
           foregroundItems(new QStandardItemModel(0, kForegroundItemColumns, owner)),
           foregroundSort(new BatchSortProxyModel(owner)), foregroundSelection(nullptr),
           dialogs(std::make_unique<StandardUserDialogs>())
@@ -136,7 +136,8 @@ struct Application::Private {
     int toolsetWidth = -1;
     bool firstForegroundPending = true;
     bool exporting = false;
-    QPrinter printer;
+    // Made on first use: making one loads the print system's plugin, which start-up does not need.
+    std::unique_ptr<QPrinter> printer;
     LumoDocumentPtr document;
     CanvasView* canvasView = nullptr;
     RenderProcessorPtr renderProcessor;
@@ -338,7 +339,9 @@ void Application::SetFirstForegroundPending(bool pending)
 
 QPrinter& Application::GetPrinter() const
 {
-    return d->printer;
+    if (!d->printer)
+        d->printer = std::make_unique<QPrinter>(QPrinter::HighResolution);
+    return *d->printer;
 }
 
 const QString& Application::ApplicationStyleSheet() const
