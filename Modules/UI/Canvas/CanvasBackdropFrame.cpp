@@ -141,7 +141,9 @@ CanvasBackdropFrame::ArrangementFor(QPainter& painter, const CanvasBackdrop& bac
             return known;
 
     // Made anew: Qt paints each pass once, with the painter's shift and clip, on an image of the
-    // device's size and format, and the frame takes what it painted.
+    // device's format covering the area, and the frame takes what it painted. Whole pixel shifts
+    // leave Qt's pixels as they are, so the image needs no more than the area: the backdrop pass,
+    // painted last, is then kept as it is rather than copied out of a window-size image.
     a.area = a.whole.translated(a.shift) & a.clip;
     const auto keep = [&] {
         m_arrangements.insert(m_arrangements.begin(), made);
@@ -151,25 +153,18 @@ CanvasBackdropFrame::ArrangementFor(QPainter& painter, const CanvasBackdrop& bac
     };
     if (a.area.isEmpty() || image.width() > kMaxProbeIndex || image.height() > kMaxProbeIndex)
         return keep();
-    QImage scratch(a.deviceSize, a.deviceFormat);
+    QImage scratch(a.area.size(), a.deviceFormat);
     if (scratch.isNull())
         return keep();
+    const QPoint scratchShift = a.shift - a.area.topLeft();
     const auto paintOnScratch = [&](auto&& paint) {
         scratch.fill(0xff000000u);
         QPainter p(&scratch);
-        p.setClipRect(a.clip);
-        p.setTransform(QTransform::fromTranslate(a.shift.x(), a.shift.y()));
+        p.setClipRect(a.clip.translated(-a.area.topLeft()));
+        p.setTransform(QTransform::fromTranslate(scratchShift.x(), scratchShift.y()));
         paint(p);
     };
-
-    paintOnScratch([&](QPainter& p) {
-        p.setPen(Qt::NoPen);
-        p.setBrush(QColor(0, 0, 0, 255));
-        p.drawRect(a.whole);
-        if (!a.checkerRect.isEmpty())
-            p.drawTiledPixmap(a.checkerRect, backdrop.checker, QPoint(0, 0));
-    });
-    a.backdrop = scratch.copy(a.area);
+    const auto scratchRow = [&](int y) { return reinterpret_cast<const QRgb*>(scratch.constScanLine(y)); };
 
     // Where the scale samples: an image of column (then row) numbers drawn as the image is.
     const int width = a.area.width();
@@ -188,7 +183,7 @@ CanvasBackdropFrame::ArrangementFor(QPainter& painter, const CanvasBackdrop& bac
         // The first painted pixel of each column (row) names it; every other pixel must agree.
         std::vector<int> across(static_cast<std::size_t>(vertical ? width : height), -1);
         for (int y = 0; y < height; ++y) {
-            const auto* row = reinterpret_cast<const QRgb*>(scratch.constScanLine(a.area.top() + y)) + a.area.left();
+            const QRgb* row = scratchRow(y);
             for (int x = 0; x < width; ++x) {
                 const int value = static_cast<int>(row[x] & 0xffffffu) - 1;
                 if (value < 0)
@@ -203,7 +198,7 @@ CanvasBackdropFrame::ArrangementFor(QPainter& painter, const CanvasBackdrop& bac
         }
         // Painted exactly where both a painted column and a painted row cross.
         for (int y = 0; y < height; ++y) {
-            const auto* row = reinterpret_cast<const QRgb*>(scratch.constScanLine(a.area.top() + y)) + a.area.left();
+            const QRgb* row = scratchRow(y);
             for (int x = 0; x < width; ++x) {
                 const bool painted = (row[x] & 0xffffffu) != 0;
                 const bool expected = along[static_cast<std::size_t>(vertical ? y : x)] >= 0 &&
@@ -231,8 +226,7 @@ CanvasBackdropFrame::ArrangementFor(QPainter& painter, const CanvasBackdrop& bac
             return keep();
         // The two probes must agree on which rows and columns are painted.
         for (int y = 0; y < height; ++y) {
-            const auto* row =
-                reinterpret_cast<const QRgb*>(scratch.constScanLine(a.area.top() + y)) + a.area.left();
+            const QRgb* row = scratchRow(y);
             for (int x = 0; x < width; ++x)
                 if (((row[x] & 0xffffffu) != 0) != (a.columns[static_cast<std::size_t>(x)] >= 0 &&
                                                      a.rows[static_cast<std::size_t>(y)] >= 0))
@@ -257,7 +251,7 @@ CanvasBackdropFrame::ArrangementFor(QPainter& painter, const CanvasBackdrop& bac
             p.drawPath(a.shade);
         });
         for (int y = 0; y < height; ++y) {
-            const auto* row = reinterpret_cast<const QRgb*>(scratch.constScanLine(a.area.top() + y)) + a.area.left();
+            const QRgb* row = scratchRow(y);
             for (int x = 0; x < width;) {
                 if ((row[x] & 0xffffffu) == 0) {
                     ++x;
@@ -288,6 +282,15 @@ CanvasBackdropFrame::ArrangementFor(QPainter& painter, const CanvasBackdrop& bac
         }
         a.shadeAlpha = static_cast<uint>(qAlpha(level[255]));
     }
+
+    paintOnScratch([&](QPainter& p) {
+        p.setPen(Qt::NoPen);
+        p.setBrush(QColor(0, 0, 0, 255));
+        p.drawRect(a.whole);
+        if (!a.checkerRect.isEmpty())
+            p.drawTiledPixmap(a.checkerRect, backdrop.checker, QPoint(0, 0));
+    });
+    a.backdrop = std::move(scratch);
     a.usable = true;
     return keep();
 }

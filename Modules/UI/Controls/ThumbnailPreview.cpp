@@ -12,6 +12,7 @@
 #include <QDragEnterEvent>
 #include <QFileInfo>
 #include <QFutureWatcher>
+#include <QHash>
 #include <QImageReader>
 #include <QLabel>
 #include <QMimeData>
@@ -46,6 +47,17 @@ app::ProjectPtr CurrentProject()
 {
     const Application* application = Application::Instance();
     return application != nullptr ? application->GetDocument()->GetProject() : nullptr;
+}
+
+// A placeholder decoded once for every pane: the panes of a new project show theirs several times
+// each while the toolbox is built, and the images are shared, not copied.
+QImage PlaceholderImage(const QString& resource)
+{
+    static QHash<QString, QImage> decoded;
+    auto it = decoded.constFind(resource);
+    if (it == decoded.constEnd())
+        it = decoded.insert(resource, QImage(resource));
+    return *it;
 }
 
 // The one enabled flag of all foregrounds (true without a project).
@@ -234,7 +246,7 @@ void ThumbnailPreview::DisplayProjectInfo()
 void ThumbnailPreview::ShowPlaceholder(const QString& resource)
 {
     d->dimensions->hide();
-    d->images.assign(1, QImage(resource));
+    d->images.assign(1, PlaceholderImage(resource));
     d->rects.assign(1, QRectF());
     RecomputeRects();
     update();
@@ -252,7 +264,7 @@ void ThumbnailPreview::DisplaySelection(const QList<QPersistentModelIndex>& sele
         const QModelIndex index = selection.at(i);
         const bool offline = index.siblingAtColumn(kOfflineColumn).data().toBool();
         d->paths.append(offline ? QString() : index.siblingAtColumn(kPathColumn).data().toString());
-        d->images.push_back(offline ? QImage(kOffline) : QImage());
+        d->images.push_back(offline ? PlaceholderImage(kOffline) : QImage());
         d->rects.emplace_back();
     }
     RecomputeRects();

@@ -32,6 +32,8 @@
 
 #include <new>
 #include <stdexcept>
+#include <vector>
+#include <utility>
 
 // Resources compiled into a static library are registered by hand; outside any namespace.
 static void RegisterUiResources()
@@ -115,7 +117,7 @@ bool IsCompositeLayerType(app::LayerType type)
 
 struct Application::Private {
     explicit Private(Application* owner)
-        : printer(QPrinter::HighResolution), document(std::make_shared<LumoDocument>()),
+        : document(std::make_shared<LumoDocument>()),
           foregroundItems(new QStandardItemModel(0, kForegroundItemColumns, owner)),
           foregroundSort(new BatchSortProxyModel(owner)), foregroundSelection(nullptr),
           dialogs(std::make_unique<StandardUserDialogs>())
@@ -136,7 +138,9 @@ struct Application::Private {
     int toolsetWidth = -1;
     bool firstForegroundPending = true;
     bool exporting = false;
-    QPrinter printer;
+    // Made on first use: making one loads the print system's plugin, which start-up does not need.
+    std::unique_ptr<QPrinter> printer;
+    std::vector<std::pair<PrinterSetting, std::function<void(QPrinter&)>>> printerChanges;
     LumoDocumentPtr document;
     CanvasView* canvasView = nullptr;
     RenderProcessorPtr renderProcessor;
@@ -338,7 +342,22 @@ void Application::SetFirstForegroundPending(bool pending)
 
 QPrinter& Application::GetPrinter() const
 {
-    return d->printer;
+    if (!d->printer) {
+        d->printer = std::make_unique<QPrinter>(QPrinter::HighResolution);
+        for (const auto& [setting, change] : std::exchange(d->printerChanges, {}))
+            change(*d->printer);
+    }
+    return *d->printer;
+}
+
+void Application::ChangePrinter(PrinterSetting setting, std::function<void(QPrinter&)> change)
+{
+    if (d->printer) {
+        change(*d->printer);
+        return;
+    }
+    std::erase_if(d->printerChanges, [setting](const auto& kept) { return kept.first == setting; });
+    d->printerChanges.emplace_back(setting, std::move(change));
 }
 
 const QString& Application::ApplicationStyleSheet() const

@@ -88,6 +88,11 @@ public:
     bool IsFirstForegroundPending() const;
     void SetFirstForegroundPending(bool pending);
     QPrinter& GetPrinter() const;
+    // A change of the printer's page: made at once when the printer exists, else kept until its
+    // first use (making it loads the print system, which the start has no need of). Of the kept
+    // changes the latest of each setting counts, in the order they were asked for.
+    enum class PrinterSetting { Resolution, PageSize, PageOrientation };
+    void ChangePrinter(PrinterSetting setting, std::function<void(QPrinter&)> change);
     // Renders the current foreground's page for printing into a temporary PNG and hands it to the
     // print service; false without a current foreground or when the page could not be made or
     // painted (a cancelled print dialog is not a failure).

@@ -41,9 +41,23 @@ app::ProjectPtr CurrentProject()
     return Application::Instance()->GetDocument()->GetProject();
 }
 
-QPrinter& Printer()
+void ChangePrinterResolution(int dpi)
 {
-    return Application::Instance()->GetPrinter();
+    Application::Instance()->ChangePrinter(Application::PrinterSetting::Resolution,
+                                           [dpi](QPrinter& printer) { printer.setResolution(dpi); });
+}
+
+void ChangePrinterPageSize(QPageSize::PageSizeId id)
+{
+    Application::Instance()->ChangePrinter(Application::PrinterSetting::PageSize,
+                                           [id](QPrinter& printer) { printer.setPageSize(QPageSize(id)); });
+}
+
+void ChangePrinterOrientation(bool portrait)
+{
+    Application::Instance()->ChangePrinter(Application::PrinterSetting::PageOrientation, [portrait](QPrinter& printer) {
+        printer.setPageOrientation(portrait ? QPageLayout::Portrait : QPageLayout::Landscape);
+    });
 }
 
 QString DpiText(qint64 dpi)
@@ -213,7 +227,7 @@ void CanvasSizeWidget::ShowPhotographResolution(int dpi)
     if (m_resolutionComboBox->currentIndex() >= 0)
         m_resolutionComboBox->setItemText(m_resolutionComboBox->currentIndex(), DpiText(dpi));
     if (dpi > 0)
-        Printer().setResolution(dpi);
+        ChangePrinterResolution(dpi);
 }
 
 void CanvasSizeWidget::SetFollowingControls(bool following, bool custom)
@@ -331,7 +345,7 @@ void CanvasSizeWidget::ApplyPageSizeToPrinter()
         return;
     const QPageSize::PageSizeId id = app::ToQPageSizeId(project->GetCanvas().PrinterPageSize());
     if (id != QPageSize::Custom)
-        Printer().setPageSize(QPageSize(id));
+        ChangePrinterPageSize(id);
 }
 
 void CanvasSizeWidget::SlotUpdateOrientation(bool update)
@@ -350,7 +364,7 @@ void CanvasSizeWidget::SlotUpdateOrientation(bool update)
         (before == app::CanvasOrientationPortrait ? m_portraitButton : m_landscapeButton)->setChecked(true);
         return;
     }
-    Printer().setPageOrientation(portrait ? QPageLayout::Portrait : QPageLayout::Landscape);
+    ChangePrinterOrientation(portrait);
     if (update)
         emit SignalFocusCanvas();
 }
@@ -379,7 +393,7 @@ void CanvasSizeWidget::SlotUpdateResolution(int idx, bool update)
     }
     m_lastResolutionIndex = idx;
     canvas.SetDPI(resolution);
-    Printer().setResolution(resolution);
+    ChangePrinterResolution(resolution);
     if (update && canvas.DimensionType() == app::CanvasDimensionPreset)
         emit SignalFocusCanvas();
 }
@@ -521,7 +535,7 @@ void CanvasSizeWidget::UpdateFromModel()
         }
         selectDpiEntry();
         if (canvas.DPI() > 0)
-            Printer().setResolution(canvas.DPI());
+            ChangePrinterResolution(canvas.DPI());
         SetFollowingControls(false, false);
         break;
     }
@@ -546,7 +560,7 @@ void CanvasSizeWidget::UpdateFromModel()
         m_lastSizeIndex = 0;
         selectDpiEntry();
         if (canvas.DPI() > 0)
-            Printer().setResolution(canvas.DPI());
+            ChangePrinterResolution(canvas.DPI());
         SetFollowingControls(false, true);
         break;
     default:
@@ -554,7 +568,7 @@ void CanvasSizeWidget::UpdateFromModel()
     }
     const bool portrait = canvas.Orientation() == app::CanvasOrientationPortrait;
     (portrait ? m_portraitButton : m_landscapeButton)->setChecked(true);
-    Printer().setPageOrientation(portrait ? QPageLayout::Portrait : QPageLayout::Landscape);
+    ChangePrinterOrientation(portrait);
     m_widthEdit->setText(QString::number(canvas.ActualWidth()));
     m_heightEdit->setText(QString::number(canvas.ActualHeight()));
     m_greetingCardCheck->setChecked(canvas.PrintAsCard());

@@ -671,6 +671,11 @@ TEST_F(CanvasSceneTest, TheBackdropPaintedInOnePassShowsThePixelsOfEveryPass)
     cases.push_back({"a quarter-size preview with every alpha, clipped and shifted",
                      windowImage(4, QImage::Format_ARGB32, false, true).first, QImage::Format_RGB32, QPoint(3, 5),
                      false, QRect(31, 17, target.width() - 90, target.height() - 50)});
+    // The frame's pixels come from an area away from the device's corner: the full resolution's
+    // mapping and the backdrop must both land on it.
+    cases.push_back({"full resolution with every alpha, clipped and shifted",
+                     windowImage(1, QImage::Format_ARGB32, false, true).first, QImage::Format_ARGB32_Premultiplied,
+                     QPoint(11, 4), false, QRect(23, 9, target.width() - 70, target.height() - 40)});
     cases.push_back({"every alpha, an item below the outline",
                      windowImage(1, QImage::Format_ARGB32, false, true).first, QImage::Format_RGB32, QPoint(), true});
     {
