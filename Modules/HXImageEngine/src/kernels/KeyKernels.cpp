@@ -1636,6 +1636,7 @@ struct HoleCandidate {
     std::int32_t y;
     std::uint32_t colour; // the pixel as photographed (alpha byte opaque); 0: left as keyed
     std::uint8_t walk;    // a speckle: 1 the column above, 2 below, still to be walked
+    bool column = false;  // a run's pixel beside a warm subject: see KeepRowsTogether
     std::int32_t chain = -1; // a speckle: the run of its column below in the hole range, in its band
 };
 
@@ -1979,7 +1980,7 @@ void CollectHoleRuns(const std::uint8_t* row, const std::uint64_t* bits, int wid
                 same = tolerance > 0.0f && apart <= tolerance * tolerance;
             }
             if (same || spilled(i, c))
-                out.push_back({i, y, opaque(c), 0});
+                out.push_back({i, y, opaque(c), 0, nearestWarm[i / subjects.fine] >= 0});
         }
     }
 }
@@ -1998,6 +1999,40 @@ bool OpaqueAlongColumn(const ImageView& image, int x, int y, int step, int reach
             return false;
     }
     return false;
+}
+
+// A run is judged along its row, so where a translucent warm subject (a flame's rim, sheer orange
+// fabric) keys just below opaque beside an opaque part of it, single rows would fill while the rows
+// above and below keep their partial alpha: a matte of one-row streaks. A pixel of a run beside a
+// warm subject therefore fills only when the pixel above or the one below it is opaque as keyed,
+// fills too, or lies beyond the frame: a hole one row tall in opaque subject still fills, a streak
+// across a translucent rim does not. Other candidates decide as before (cloth beside its shadow
+// keys bands of the hole range whose neighbours are no opaque pixels either).
+// Marks: a bit a pixel, `words` words a row, set for a band's candidates that fill (MarkHoles), read
+// once every band is marked (KeepRowsTogether), cleared as the band fills (ClearHoleMarks): they
+// are clear between keys, and only the candidates' rows are touched.
+void MarkHoles(const std::vector<HoleCandidate>& holes, int words, std::uint64_t* marks)
+{
+    for (const HoleCandidate& hole : holes)
+        if (hole.colour != 0)
+            marks[static_cast<std::size_t>(hole.y) * words + hole.x / 64] |= std::uint64_t{1} << (hole.x % 64);
+}
+
+void KeepRowsTogether(const ImageView& image, std::vector<HoleCandidate>& holes, int words, const std::uint64_t* marks)
+{
+    const auto holds = [&](int x, int y) {
+        return y < 0 || y >= image.height || image.Pixel(x, y)[3] >= kHoleOpaque ||
+               (marks[static_cast<std::size_t>(y) * words + x / 64] >> (x % 64) & 1) != 0;
+    };
+    for (HoleCandidate& hole : holes)
+        if (hole.column && hole.colour != 0 && !holds(hole.x, hole.y - 1) && !holds(hole.x, hole.y + 1))
+            hole.colour = 0;
+}
+
+void ClearHoleMarks(const std::vector<HoleCandidate>& holes, int words, std::uint64_t* marks)
+{
+    for (const HoleCandidate& hole : holes)
+        marks[static_cast<std::size_t>(hole.y) * words + hole.x / 64] = 0;
 }
 
 // Everything the key allocates, kept between calls on the thread that renders: the first touch
@@ -2026,6 +2061,7 @@ struct KeyWorkspace {
     // Per band, SettleMasks' two masks of its first and last rows: they settle once every band is
     // keyed, as they have a neighbour in another band.
     std::vector<std::uint64_t> edgeMasks;
+    std::vector<std::uint64_t> holeMarks; // a bit a pixel (see MarkHoles), clear between keys
 };
 
 KeyWorkspace& Workspace()
@@ -2516,6 +2552,8 @@ int AutoColorDifferenceKey(const HXOperation& op, const ImageView& image, const 
     constexpr std::size_t kHolesForThreads = 16384;
     const int holeThreads = candidates < kHolesForThreads ? 1 : threads;
     if (candidates > 0) {
+        ws.holeMarks.resize(static_cast<std::size_t>(height) * words);
+        std::uint64_t* const marks = ws.holeMarks.data();
         ParallelFor(bands, holeThreads, [&](int firstBand, int lastBand) {
             for (int band = firstBand; band < lastBand; ++band) {
                 // A speckle's column below: settled by its chain, or walked past the band's last row.
@@ -2535,13 +2573,21 @@ int AutoColorDifferenceKey(const HXOperation& op, const ImageView& image, const 
                     if (!enclosed)
                         hole.colour = 0;
                 }
+                MarkHoles(ws.holes[static_cast<std::size_t>(band)], words, marks);
             }
         });
         ParallelFor(bands, holeThreads, [&](int firstBand, int lastBand) {
             for (int band = firstBand; band < lastBand; ++band)
-                for (const HoleCandidate& hole : ws.holes[static_cast<std::size_t>(band)])
+                KeepRowsTogether(image, ws.holes[static_cast<std::size_t>(band)], words, marks);
+        });
+        ParallelFor(bands, holeThreads, [&](int firstBand, int lastBand) {
+            for (int band = firstBand; band < lastBand; ++band) {
+                const std::vector<HoleCandidate>& holes = ws.holes[static_cast<std::size_t>(band)];
+                ClearHoleMarks(holes, words, marks);
+                for (const HoleCandidate& hole : holes)
                     if (hole.colour != 0)
                         StorePixel(image.Pixel(hole.x, hole.y), hole.colour);
+            }
         });
     }
     return HXResultOk;
