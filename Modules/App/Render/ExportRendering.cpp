@@ -339,12 +339,11 @@ LMerr RenderProcessor::RenderExportImage(const QUuid& foregroundId, QImage& imag
                 // placement.
                 if (placed) {
                     PlaceInPlace8(placed->Buffer(), photoWidth, photoHeight, fullWidth, fullHeight, shiftX, shiftY);
-                    keyed.reset();
                 } else {
                     placed = outputImage();
                     RunTransformPass(placement, true, *keyed, *placed);
-                    keyed.reset();
                 }
+                keyed.reset();
                 lap("foreground placement");
                 const auto spill = FindItemOfType<SpillSuppressionKeyItem>(keys, KeyItemTypeSpillSuppression);
                 const int applyMethod = spill ? static_cast<int>(spill->ApplyMethod()) : 0;

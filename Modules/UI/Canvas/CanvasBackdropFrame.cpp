@@ -139,6 +139,14 @@ CanvasBackdropFrame::ArrangementFor(QPainter& painter, const CanvasBackdrop& bac
     for (const auto& known : m_arrangements)
         if (known->Matches(a))
             return known;
+    // Learning an arrangement costs more than painting the passes once, and a pan or a zoom gives
+    // a new one every frame: one seen once is left to the passes, and learnt when it comes again,
+    // as through a drag or a window that stays still.
+    if (!m_candidate || !m_candidate->Matches(a)) {
+        m_candidate = made;
+        return nullptr;
+    }
+    m_candidate.reset();
 
     // Made anew: Qt paints each pass once, with the painter's shift and clip, on an image of the
     // device's format covering the area, and the frame takes what it painted. Whole pixel shifts

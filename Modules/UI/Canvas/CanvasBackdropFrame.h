@@ -43,8 +43,9 @@ public:
     CanvasBackdropFrame(const CanvasBackdropFrame&) = delete;
     CanvasBackdropFrame& operator=(const CanvasBackdropFrame&) = delete;
 
-    // Paints the backdrop with the image; false, with nothing painted, where the one-pass frame
-    // cannot give Qt's pixels: a painter on no 32-bit raster image, a transform other than a shift
+    // Paints the backdrop with the image; false, with nothing painted, for an arrangement seen
+    // for the first time in a row (a pan or zoom step), and where the one-pass frame cannot give
+    // Qt's pixels: a painter on no 32-bit raster image, a transform other than a shift
     // by whole pixels, smoothing asked for, an image other than a Format_ARGB32 or Format_RGB32
     // one of at most 16 million pixels a side. The caller then paints the passes (PaintPasses).
     bool Paint(QPainter& painter, const CanvasBackdrop& backdrop, const QImage& image);
@@ -58,6 +59,7 @@ private:
                                                       const QImage& image);
 
     std::vector<std::shared_ptr<const Arrangement>> m_arrangements; // the latest first
+    std::shared_ptr<const Arrangement> m_candidate; // seen once, not learnt yet
     QImage m_frame;
 };
 

@@ -626,8 +626,10 @@ void Application::StartHeldPhotoDecodes()
     if (!d->photoDecodesHeld)
         return;
     d->photoDecodesHeld = false;
+    // Only the decodes the hold kept back: one begun before the hold is not begun again.
     for (const Private::PhotoDecode& decode : std::as_const(d->photoDecodes))
-        decode.watcher->setFuture(app::ReadPhotoInBackground(decode.path));
+        if (!decode.watcher->future().isValid())
+            decode.watcher->setFuture(app::ReadPhotoInBackground(decode.path));
 }
 
 void Application::StartHeldPhotoDecodesLater()

@@ -6,6 +6,7 @@
 #include "Grabs.h"
 #include "RenderProcessorTestPeer.h"
 
+#include "Canvas/CanvasBackdropFrame.h"
 #include "Canvas/CanvasOutlineGraphicsItem.h"
 
 #include "FilterItems.h"
@@ -704,6 +705,9 @@ TEST_F(CanvasSceneTest, TheBackdropPaintedInOnePassShowsThePixelsOfEveryPass)
         if (c.itemBelowOutline)
             scene.addItem(&below);
         scene.SlotRedrawScene(HXDownsampleFactor0);
+        // A new arrangement's first paint is the passes, the outline then painting the shade (the
+        // whole view's grabs below cover that); the frame composes from the second paint on.
+        PaintBackdrop(scene, c.device, c.shift, c.clip);
         const QImage oneRender = PaintBackdrop(scene, c.device, c.shift, c.clip);
         ASSERT_FALSE(scene.CanvasImage().isNull());
         const QImage expected =
@@ -744,6 +748,61 @@ TEST_F(CanvasSceneTest, TheBackdropPaintedInOnePassShowsThePixelsOfEveryPass)
     scene.addItem(&below);
     EXPECT_EQ(DifferentPixels(previewOnePass, grabShowing(preview)), 0);
     scene.removeItem(&below);
+}
+
+
+// The frame itself, apart from the scene: an arrangement painted once is left to the passes and
+// learnt at its second paint, every pixel Qt's; what it cannot paint as Qt does it refuses with the
+// window untouched.
+TEST(CanvasBackdropFrameTest, LearnsAnArrangementAtItsSecondPaintAndRefusesWhatItCannotPaint)
+{
+    CanvasBackdrop backdrop;
+    backdrop.whole = QRect(0, 0, 320, 200);
+    backdrop.checkerRect = QRect(40, 20, 240, 160);
+    backdrop.checker = QPixmap(16, 16);
+    backdrop.checker.fill(QColor(90, 90, 90));
+    backdrop.target = QRect(40, 20, 240, 160);
+    backdrop.shade.addRect(QRectF(backdrop.whole));
+    backdrop.shade.addRect(QRectF(backdrop.checkerRect));
+    QImage image(120, 80, QImage::Format_ARGB32);
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x)
+            image.setPixel(x, y, qRgba(x * 2, y * 3, 100, (x + y) % 3 == 0 ? 0 : (x * 7 + y) % 256));
+
+    QImage expected(backdrop.whole.size(), QImage::Format_RGB32);
+    {
+        QPainter painter(&expected);
+        CanvasBackdropFrame::PaintPasses(painter, backdrop, image, false);
+    }
+    CanvasBackdropFrame frame;
+    const auto paint = [&](QImage& window, const std::function<void(QPainter&)>& setUp) {
+        window = QImage(backdrop.whole.size(), QImage::Format_RGB32);
+        window.fill(qRgb(255, 0, 255));
+        QPainter painter(&window);
+        setUp(painter);
+        return frame.Paint(painter, backdrop, image);
+    };
+    const auto plain = [](QPainter&) {};
+    QImage window;
+    EXPECT_FALSE(paint(window, plain)) << "seen once";
+    EXPECT_TRUE(paint(window, plain)) << "seen again";
+    EXPECT_EQ(DifferentPixels(window, expected), 0);
+    EXPECT_TRUE(paint(window, plain)) << "kept";
+    EXPECT_EQ(DifferentPixels(window, expected), 0);
+
+    QImage untouched(backdrop.whole.size(), QImage::Format_RGB32);
+    untouched.fill(qRgb(255, 0, 255));
+    const std::vector<std::pair<const char*, std::function<void(QPainter&)>>> refused = {
+        {"smoothing", [](QPainter& p) { p.setRenderHint(QPainter::SmoothPixmapTransform, true); }},
+        {"a fractional shift", [](QPainter& p) { p.translate(0.5, 0); }},
+        {"a scale", [](QPainter& p) { p.scale(2, 2); }},
+        {"an opacity", [](QPainter& p) { p.setOpacity(0.5); }},
+    };
+    for (const auto& [what, setUp] : refused) {
+        for (int time = 0; time < 2; ++time)
+            EXPECT_FALSE(paint(window, setUp)) << what;
+        EXPECT_EQ(DifferentPixels(window, untouched), 0) << what;
+    }
 }
 
 } // namespace

@@ -391,17 +391,29 @@ TEST_F(PreviewFirstTest, ALargeJpegShowsFromItsPreviewUntilItsWholeDecodeComplet
 
 TEST_F(PreviewFirstTest, ExportingWaitsForTheWholePhoto)
 {
-    ASSERT_TRUE(App().ImportImage(WriteLargeJpeg(QStringLiteral("large.jpg"), qRgb(40, 160, 90)), QUuid(),
+    // Decoding, or held as at start-up with no render yet: the export starts a held decode itself.
+    for (const bool held : {false, true}) {
+        SCOPED_TRACE(held ? "held" : "decoding");
+        if (held)
+            App().HoldPhotoDecodes();
+        ASSERT_TRUE(App().ImportImage(WriteLargeJpeg(held ? QStringLiteral("held.jpg") : QStringLiteral("large.jpg"),
+                                                     qRgb(40, 160, held ? 200 : 90)),
+                                      QUuid(), app::LayerTypeForeground));
+        ASSERT_TRUE(App().AwaitsWholePhotos());
+        const QString exported = folder.filePath(held ? QStringLiteral("held.png") : QStringLiteral("exported.png"));
+        ASSERT_TRUE(ExportCurrentForeground(exported, QStringLiteral("PNG"), 100));
+        EXPECT_FALSE(App().AwaitsWholePhotos());
+        EXPECT_EQ(WholeSourceSize(Foreground()), QSize(2400, 1700));
+        EXPECT_FALSE(QImage(exported).isNull());
+        EXPECT_TRUE(Dialogs().Requests().empty());
+    }
+    // The hold ended with the export: a later large photo is decoded whole without a render.
+    ASSERT_TRUE(App().ImportImage(WriteLargeJpeg(QStringLiteral("later.jpg"), qRgb(200, 40, 40)), QUuid(),
                                   app::LayerTypeForeground));
-    ASSERT_TRUE(App().AwaitsWholePhotos());
-    const QString exported = folder.filePath(QStringLiteral("exported.png"));
-    ASSERT_TRUE(ExportCurrentForeground(exported, QStringLiteral("PNG"), 100));
-    EXPECT_FALSE(App().AwaitsWholePhotos());
-    EXPECT_EQ(WholeSourceSize(Foreground()), QSize(2400, 1700));
-    EXPECT_FALSE(QImage(exported).isNull());
+    QTRY_VERIFY_WITH_TIMEOUT(!App().AwaitsWholePhotos(), 20000);
 }
 
-TEST_F(PreviewFirstTest, HeldWholeDecodesStartAfterACanvasRenderOrWhenTheExportNeedsThem)
+TEST_F(PreviewFirstTest, HeldWholeDecodesStartAfterACanvasRender)
 {
     // Held, as at start-up: the preview shows and nothing completes it before the canvas is drawn.
     App().HoldPhotoDecodes();
@@ -418,23 +430,6 @@ TEST_F(PreviewFirstTest, HeldWholeDecodesStartAfterACanvasRenderOrWhenTheExportN
     EXPECT_TRUE(App().AwaitsWholePhotos());
     QTRY_VERIFY_WITH_TIMEOUT(!App().AwaitsWholePhotos(), 20000);
     EXPECT_EQ(WholeSourceSize(Foreground()), QSize(2400, 1700));
-
-    // Held again with no render: the export, which needs the whole photo, starts it itself.
-    App().HoldPhotoDecodes();
-    ASSERT_TRUE(App().ImportImage(WriteLargeJpeg(QStringLiteral("second.jpg"), qRgb(40, 40, 200)), QUuid(),
-                                  app::LayerTypeForeground));
-    ASSERT_TRUE(App().AwaitsWholePhotos());
-    const QString exported = folder.filePath(QStringLiteral("exported.png"));
-    ASSERT_TRUE(ExportCurrentForeground(exported, QStringLiteral("PNG"), 100));
-    EXPECT_FALSE(App().AwaitsWholePhotos());
-    EXPECT_EQ(WholeSourceSize(Foreground()), QSize(2400, 1700));
-    EXPECT_FALSE(QImage(exported).isNull());
-    EXPECT_TRUE(Dialogs().Requests().empty());
-
-    // The hold ended with them: a later large photo is decoded whole without a render.
-    ASSERT_TRUE(App().ImportImage(WriteLargeJpeg(QStringLiteral("third.jpg"), qRgb(200, 40, 40)), QUuid(),
-                                  app::LayerTypeForeground));
-    QTRY_VERIFY_WITH_TIMEOUT(!App().AwaitsWholePhotos(), 20000);
 }
 
 TEST_F(PreviewFirstTest, APhotoReplacedBeforeItsWholeDecodeEndsKeepsTheNewOne)
